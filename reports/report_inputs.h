@@ -1,0 +1,35 @@
+#pragma once
+// Everything the two run reports need, gathered by the run driver at the end of a run.
+
+#include "support/ordered_dict.h"
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace halvo::reports {
+
+using TextList = std::vector<std::string>;  // 0-based here; item 1 of the old lists is [0]
+
+struct ReportInputs {
+    std::string outputThemeName;   // OutThemeName
+    std::string landCoverTheme;    // lcTheme
+    std::string landCoverUnits;    // LCUnits
+    std::string analysisTheme;     // AnalysisTheme
+    std::string analysisField;     // the analysis field in force at the end of the run
+    std::string populationDensity; // "0".."3"
+    std::string densityTheme, densityField, densityHigh, densityLow;
+    const support::OrderedDict<TextList>* landClasses = nullptr;   // ID -> name, high, medium, low
+    const support::OrderedDict<TextList>* devScenarios = nullptr;  // row -> layer, class name, class ID
+
+    // Extent of the run's analysis layer.
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    int mapUnits = 9;  // 3 feet, 9 metres, 11 decimal degrees
+
+    std::vector<std::string> outputFieldAliases;  // by position, 0 = object ID, 1 = shape
+    std::vector<std::string> analysisValues;      // each output row's value at position 2, as text
+
+    std::tm when{};  // local time, read once at the start of the reports
+};
+
+}  // namespace halvo::reports
