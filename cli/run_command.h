@@ -1,0 +1,32 @@
+#pragma once
+// `halvo run`: builds a map from the files it is given, writes the run's
+// parameter file and starts the run the way the analysis dialog does.
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+namespace halvo::cli {
+
+struct RunOptions {
+    std::string landcover;        // PATH or NAME=PATH
+    std::string units;            // Meters | Feet; default from the raster
+    std::string analysis;         // PATH or NAME=PATH
+    std::string field;
+    std::string select;           // where clause: the analysis layer's selection
+    std::string coefficients;     // a set of the store
+    std::string coefficientsCsv;  // or a comma-separated file
+    std::string density = "medium";
+    std::string output;
+    std::string layerName;
+    bool yes = false;
+};
+
+// Declares the options on `sub`; returns the values they fill.
+void AddRunOptions(CLI::App& sub, RunOptions& o);
+
+// Runs; the process exit status (0 only when the output was written).
+int RunCommand(const RunOptions& o);
+
+}  // namespace halvo::cli

@@ -1,0 +1,39 @@
+#pragma once
+// The engine's messages and questions on a terminal: messages and reports on
+// standard error; questions answered by --yes, by the user at a terminal, or
+// cautiously (No/Cancel) when nobody is there to ask.
+
+#include "support/ui.h"
+
+#include <cstdio>
+#include <string>
+
+namespace halvo::cli {
+
+class TerminalUi final : public support::Ui {
+public:
+    explicit TerminalUi(bool assumeYes, std::FILE* err = stderr, std::FILE* in = stdin);
+
+    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
+                            support::Buttons buttons) override;
+    void showCallStack(std::string_view report) override;
+    void progress(std::string_view stage, double fraction) override;
+
+    int reportsShown() const { return reports_; }
+    // Ends a progress line left open.
+    void endLine();
+
+private:
+    bool assumeYes_;
+    std::FILE* err_;
+    std::FILE* in_;
+    bool interactive_;
+    std::string lastStage_;
+    int lastPercent_ = -1;
+    int reports_ = 0;
+};
+
+// Old message texts break lines with a bare CR; a terminal wants LF.
+std::string TerminalText(std::string_view text);
+
+}  // namespace halvo::cli

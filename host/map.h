@@ -1,0 +1,57 @@
+#pragma once
+// The map the run works against: named layers in legend order (feature,
+// raster, group), their selection sets and the map units. The CLI builds it
+// from files; the plugin mirrors the QGIS project into it.
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace halvo::host {
+
+enum class LayerKind { Feature, Raster, Group };
+
+// Map unit codes.
+inline constexpr int kUnitsFeet = 3;
+inline constexpr int kUnitsMeters = 9;
+inline constexpr int kUnitsDegrees = 11;
+
+struct Layer {
+    std::string name;
+    LayerKind kind = LayerKind::Feature;
+    std::filesystem::path source;         // dataset path
+    std::string sourceLayer;              // layer inside the dataset; empty for the first
+    std::set<long long> selection;        // selected feature IDs
+    std::map<std::string, std::string> fieldAliases;  // display aliases by field name
+    std::vector<std::shared_ptr<Layer>> members;      // group layers only
+};
+
+using LayerPtr = std::shared_ptr<Layer>;
+
+class Map {
+public:
+    std::vector<LayerPtr> layers;  // top level, legend order
+    int units = kUnitsMeters;
+
+    // New layers go on top of the legend, as a desktop map adds them.
+    void addLayer(LayerPtr layer);
+    void removeLayer(const LayerPtr& layer);
+
+    std::function<void(const LayerPtr&)> onAdded;
+    std::function<void(const LayerPtr&)> onRemoved;
+};
+
+// The layer of that name, groups searched one level deep; the last match wins.
+LayerPtr FindLayer(const std::string& name, const Map& map);
+
+// What the run needs of the host application: the focus map and a refresh.
+struct Application {
+    Map* focusMap = nullptr;
+    std::function<void()> refresh;
+};
+
+}  // namespace halvo::host

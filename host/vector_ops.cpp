@@ -1,0 +1,295 @@
+#include "host/vector_ops.h"
+
+#include "host/gdal_env.h"
+#include "host/geos_handles.h"
+#include "support/error_reporting.h"
+
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace halvo::host {
+
+namespace fs = std::filesystem;
+
+FeatureSource FeatureSource::Open(const Layer& layer, bool update)
+{
+    EnsureGdal();
+    FeatureSource s;
+    s.ds_.reset(GDALDataset::Open(layer.source.string().c_str(),
+                                  GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr, nullptr,
+                                  nullptr));
+    if (!s.ds_)
+        RaiseGdal("Cannot open the layer '" + layer.name + "' (" + layer.source.string() + ")");
+    s.layer_ = layer.sourceLayer.empty() ? s.ds_->GetLayer(0) : s.ds_->GetLayerByName(layer.sourceLayer.c_str());
+    if (!s.layer_)
+        RaiseGdal("The layer '" + layer.name + "' has no feature data in " + layer.source.string());
+    return s;
+}
+
+std::string FeatureSource::driverName() const
+{
+    return ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : "";
+}
+
+bool MustCopyFirst(const Layer& layer)
+{
+    return FeatureSource::Open(layer).driverName() != "ESRI Shapefile";
+}
+
+int ShapeType(const Layer& layer)
+{
+    auto src = FeatureSource::Open(layer);
+    switch (wkbFlatten(src.ogr()->GetGeomType())) {
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return 4;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return 3;
+    case wkbPoint:
+    case wkbMultiPoint:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+std::string SpatialReferenceName(const OGRSpatialReference* srs)
+{
+    if (!srs)
+        return "Unknown";
+    const char* n = srs->GetName();
+    return n ? n : "Unknown";
+}
+
+int MapUnitsOf(const OGRSpatialReference* srs)
+{
+    if (!srs)
+        return kUnitsMeters;
+    if (srs->IsGeographic())
+        return kUnitsDegrees;
+    const double toMetre = srs->GetLinearUnits();
+    if (std::abs(toMetre - 0.3048) < 1e-4 || std::abs(toMetre - 1200.0 / 3937.0) < 1e-6)
+        return kUnitsFeet;
+    return kUnitsMeters;
+}
+
+Extent LayerExtent(const Layer& layer)
+{
+    auto src = FeatureSource::Open(layer);
+    OGREnvelope env;
+    if (src.ogr()->GetExtent(&env, TRUE) != OGRERR_NONE)
+        return {};
+    return {env.MinX, env.MinY, env.MaxX, env.MaxY};
+}
+
+std::optional<FieldDef> FindLayerField(const Layer& layer, const std::string& name)
+{
+    auto src = FeatureSource::Open(layer);
+    OGRFeatureDefn* defn = src.ogr()->GetLayerDefn();
+    for (int i = 0; i < defn->GetFieldCount(); ++i)
+        if (name == defn->GetFieldDefn(i)->GetNameRef())
+            return DescribeField(*defn->GetFieldDefn(i));
+    return std::nullopt;
+}
+
+void SelectByWhere(Layer& layer, const std::string& where, bool add)
+{
+    auto src = FeatureSource::Open(layer);
+    if (src.ogr()->SetAttributeFilter(where.empty() ? nullptr : where.c_str()) != OGRERR_NONE)
+        RaiseGdal("Invalid selection [" + where + "] on the layer '" + layer.name + "'");
+    if (!add)
+        layer.selection.clear();
+    src.ogr()->ResetReading();
+    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature()))
+        layer.selection.insert(f->GetFID());
+}
+
+namespace {
+
+Value fieldValue(const OGRFeature& f, int i)
+{
+    if (i < 0 || !f.IsFieldSetAndNotNull(i))
+        return {};
+    switch (f.GetFieldDefnRef(i)->GetType()) {
+    case OFTInteger:
+        return static_cast<long long>(f.GetFieldAsInteger(i));
+    case OFTInteger64:
+        return static_cast<long long>(f.GetFieldAsInteger64(i));
+    case OFTReal:
+        return f.GetFieldAsDouble(i);
+    default:
+        return std::string(f.GetFieldAsString(i));
+    }
+}
+
+int fieldIndexExact(OGRLayer* layer, const std::string& name, const std::string& layerName)
+{
+    OGRFeatureDefn* defn = layer->GetLayerDefn();
+    for (int i = 0; i < defn->GetFieldCount(); ++i)
+        if (name == defn->GetFieldDefn(i)->GetNameRef())
+            return i;
+    support::raise(support::err::kInvalidCall, "The layer '" + layerName + "' has no field '" + name + "'");
+}
+
+}  // namespace
+
+std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
+                                        const OGRSpatialReference* target)
+{
+    auto src = FeatureSource::Open(layer);
+    const int fi = field.empty() ? -1 : fieldIndexExact(src.ogr(), field, layer.name);
+    std::unique_ptr<OGRCoordinateTransformation> ct;
+    if (target && src.srs() && !src.srs()->IsSame(target)) {
+        OGRSpatialReference from(*src.srs()), to(*target);
+        from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        to.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        ct.reset(OGRCreateCoordinateTransformation(&from, &to));
+        if (!ct)
+            RaiseGdal("Cannot transform the layer '" + layer.name + "' to the land-cover raster's coordinates");
+    }
+    std::vector<FeatureRecord> out;
+    src.ogr()->ResetReading();
+    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature())) {
+        if (selectedOnly && !layer.selection.count(f->GetFID()))
+            continue;
+        FeatureRecord r;
+        r.fid = f->GetFID();
+        r.value = fieldValue(*f, fi);
+        r.geometry.reset(f->StealGeometry());
+        if (r.geometry && ct && r.geometry->transform(ct.get()) != OGRERR_NONE)
+            RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+bool ValueLess(const Value& a, const Value& b)
+{
+    if (a.index() != b.index()) {
+        const bool an = std::holds_alternative<long long>(a) || std::holds_alternative<double>(a);
+        const bool bn = std::holds_alternative<long long>(b) || std::holds_alternative<double>(b);
+        if (an && bn)
+            return ValueNumber(a) < ValueNumber(b);
+        return a.index() < b.index();
+    }
+    if (std::holds_alternative<long long>(a))
+        return std::get<long long>(a) < std::get<long long>(b);
+    if (std::holds_alternative<double>(a))
+        return std::get<double>(a) < std::get<double>(b);
+    if (std::holds_alternative<std::string>(a))
+        return std::get<std::string>(a) < std::get<std::string>(b);
+    return false;
+}
+
+namespace {
+
+std::size_t longestText(const std::vector<FeatureRecord>& recs)
+{
+    std::size_t n = 0;
+    for (const auto& r : recs)
+        if (std::holds_alternative<std::string>(r.value))
+            n = std::max(n, std::get<std::string>(r.value).size());
+    return n;
+}
+
+OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr>& parts)
+{
+    if (parts.size() == 1)
+        return std::move(parts.front());
+    std::vector<GEOSGeometry*> gs;
+    gs.reserve(parts.size());
+    for (auto& p : parts) {
+        if (!p)
+            continue;
+        if (GEOSGeometry* g = p->exportToGEOS(geos.get()))
+            gs.push_back(g);
+    }
+    GeomPtr coll(GEOSGeom_createCollection_r(geos.get(), GEOS_GEOMETRYCOLLECTION, gs.data(),
+                                             static_cast<unsigned>(gs.size())),
+                 GeomDeleter{geos.get()});
+    if (!coll) {
+        for (auto* g : gs)
+            GEOSGeom_destroy_r(geos.get(), g);
+        support::raise(support::err::kHostFailure, "Dissolve failed to collect the polygons");
+    }
+    GeomPtr u(GEOSUnaryUnion_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
+    if (!u) {
+        GeomPtr valid(GEOSMakeValid_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
+        if (valid)
+            u.reset(GEOSUnaryUnion_r(geos.get(), valid.get()));
+    }
+    if (!u)
+        support::raise(support::err::kHostFailure, "Dissolve failed to merge the polygons of one value");
+    OGRGeometryUniquePtr out(OGRGeometryFactory::createFromGEOS(geos.get(), u.get()));
+    if (!out)
+        support::raise(support::err::kHostFailure, "Dissolve produced no geometry");
+    // A union may leave slivers of lower dimension; a polygon shapefile keeps the polygons.
+    if (wkbFlatten(out->getGeometryType()) == wkbGeometryCollection) {
+        auto mp = std::make_unique<OGRMultiPolygon>();
+        for (const auto* g : *out->toGeometryCollection()) {
+            if (wkbFlatten(g->getGeometryType()) == wkbPolygon)
+                mp->addGeometry(g);
+            else if (wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
+                for (const auto* p : *g->toMultiPolygon())
+                    mp->addGeometry(p);
+        }
+        out.reset(mp.release());
+    }
+    return out;
+}
+
+}  // namespace
+
+void CopyFeatures(const Layer& source, const std::string& field, const fs::path& outShp, const std::string& newName,
+                  int minWidth)
+{
+    auto src = FeatureSource::Open(source);
+    const int fi = fieldIndexExact(src.ogr(), field, source.name);
+    FieldDef def = DescribeField(*src.ogr()->GetLayerDefn()->GetFieldDefn(fi));
+    auto recs = ReadFeatures(source, field, false);
+    def.name = newName;
+    if (def.type == kString)
+        def.length = std::max<int>(minWidth, static_cast<int>(longestText(recs)));
+    auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
+    auto ins = out.inserter();
+    for (auto& r : recs) {
+        ins.buffer().setShape(r.geometry.get());
+        ins.buffer().set(2, r.value);
+        ins.insert();
+    }
+    ins.finish();
+    out.finish();
+}
+
+void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const fs::path& outShp)
+{
+    auto src = FeatureSource::Open(source);
+    const int fi = fieldIndexExact(src.ogr(), field, source.name);
+    FieldDef def = DescribeField(*src.ogr()->GetLayerDefn()->GetFieldDefn(fi));
+    auto recs = ReadFeatures(source, field, selectedOnly);
+    if (def.type == kString)
+        def.length = std::max<int>(def.length, static_cast<int>(longestText(recs)));
+
+    std::map<Value, std::vector<OGRGeometryUniquePtr>, bool (*)(const Value&, const Value&)> groups(ValueLess);
+    for (auto& r : recs)
+        groups[r.value].push_back(std::move(r.geometry));
+
+    auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
+    GeosContext geos;
+    auto ins = out.inserter();
+    for (auto& [value, parts] : groups) {
+        OGRGeometryUniquePtr g = unionOf(geos, parts);
+        ins.buffer().setShape(g.get());
+        ins.buffer().set(2, value);
+        ins.insert();
+    }
+    ins.finish();
+    out.finish();
+}
+
+}  // namespace halvo::host

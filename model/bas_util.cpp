@@ -1,0 +1,77 @@
+#include "model/bas_util.h"
+
+#include "host/vector_ops.h"
+#include "support/error_reporting.h"
+
+namespace halvo::model {
+
+namespace fs = std::filesystem;
+using support::Guarded;
+
+namespace {
+constexpr const char* kModule = "basUtil";
+// Text values of a copied analysis field are never shorter than this.
+constexpr int kCopyFieldWidth = 30;
+}  // namespace
+
+host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length,
+                            int precision, int scale)
+{
+    return Guarded("CreateFields", kModule, false, host::FieldDef{}, [&] {
+        return host::FieldDef{name, aliasName, type, length, precision, scale, true};
+    });
+}
+
+std::string SetFieldName(const std::string& name, const host::Table& table)
+{
+    return Guarded("SetFieldName", kModule, true, std::string{}, [&] {
+        if (name.size() <= 10)
+            return name;
+        const std::string prefix = name.substr(0, 10);
+        int k = 0;
+        for (int i = 0; i < table.fieldCount(); ++i) {
+            const std::string& f = table.field(i).name;
+            if (f.compare(0, 10, prefix) != 0)
+                continue;
+            if (f == name)
+                return name.substr(0, 8) + "_" + std::to_string(k);
+            ++k;
+        }
+        return std::string{};
+    });
+}
+
+host::LayerPtr CreateShapefile(const fs::path& extensionFolder, const std::string& fieldName,
+                               const host::Layer& source)
+{
+    return Guarded("CreateShapefile", kModule, true, host::LayerPtr{}, [&] {
+        const fs::path out = extensionFolder / "temp" / "tempAnalysis.shp";
+        // Longer text values keep their full width: a cut value would merge zones.
+        host::CopyFeatures(source, fieldName, out, "analyfld", kCopyFieldWidth);
+        auto layer = std::make_shared<host::Layer>();
+        layer->name = "tempAnalysis";
+        layer->kind = host::LayerKind::Feature;
+        layer->source = out;
+        return layer;
+    });
+}
+
+void CleanTempFolder(const fs::path& tempFolder)
+{
+    std::error_code ec;
+    if (!fs::is_directory(tempFolder, ec))
+        return;
+    for (const auto& name : host::ListDatasets(tempFolder))
+        host::DeleteDataset(tempFolder, name);
+    std::vector<fs::path> rest;
+    for (const auto& e : fs::directory_iterator(tempFolder, ec))
+        rest.push_back(e.path());
+    for (const auto& p : rest) {
+        std::error_code rec;
+        fs::remove_all(p, rec);
+        if (rec)
+            support::raise(support::err::kFileAccess, "Cannot delete '" + p.string() + "': " + rec.message());
+    }
+}
+
+}  // namespace halvo::model

@@ -1,0 +1,28 @@
+#pragma once
+// Shapefile and field helpers shared by the run's stages.
+
+#include "host/map.h"
+#include "host/table.h"
+
+#include <filesystem>
+#include <string>
+
+namespace halvo::model {
+
+// A new field with exactly these properties; errors pass on to the caller.
+host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length,
+                            int precision, int scale);
+
+// The name under which a field called `name` is found in `table` when names
+// are cut to 10 characters; empty when no field bears that name.
+std::string SetFieldName(const std::string& name, const host::Table& table);
+
+// Copies the layer's features, with `fieldName` renamed "analyfld", into the
+// shapefile "tempAnalysis" of the temporary workspace; answers a layer on it.
+host::LayerPtr CreateShapefile(const std::filesystem::path& extensionFolder, const std::string& fieldName,
+                               const host::Layer& source);
+
+// Empties the temporary workspace: datasets, subfolders, then remaining files.
+void CleanTempFolder(const std::filesystem::path& tempFolder);
+
+}  // namespace halvo::model

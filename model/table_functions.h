@@ -1,0 +1,24 @@
+#pragma once
+// Area tables of the temporary workspace.
+
+#include "host/table.h"
+#include "model/tabulation.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace halvo::model {
+
+class clsISTableFunctions {
+public:
+    // The empty area table: "OID", the zone field, then "area-"/"ISarea-" per class column.
+    std::optional<host::Table> createDBF(const std::string& strName, const std::string& pFieldName,
+                                         int pFieldCount, const TabulationTable& tTable,
+                                         const std::filesystem::path& pWKSP);
+};
+
+// Width of the area table's zone field: 18, or the longest zone value.
+int ZoneFieldWidth(const TabulationTable& t);
+
+}  // namespace halvo::model
