@@ -1,0 +1,220 @@
+#include "coefficients/coeff_files.h"
+
+#include "coefficients/model_store.h"
+#include "coefficients/number_text.h"
+#include "support/error_reporting.h"
+#include "support/text_file.h"
+#include "support/ui.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace halvo::coefficients {
+
+namespace {
+
+constexpr std::string_view kModule = "basISModelPropsUtil";
+constexpr std::string_view kImportTitle = "Coefficient Import Unsuccessful";
+constexpr std::string_view kExpecting =
+    "Expecting an ascii comma-separated file containing rows with the following columns "
+    "'Value,ClassName,High,Medium,Low'. All fields must be numeric except 'ClassName'.";
+
+struct LineFault {
+    std::string_view leadIn;
+    std::string_view tail;
+};
+constexpr LineFault kFieldCount{"Incorrect number of fields detected in your import file ", ". "};
+constexpr LineFault kFormat{"Invalid or incorrectly formated data in import file ", ". "};
+constexpr LineFault kClassId{"Invalid class ID in the Value column within import file ",
+                             ". Class ID must be a positive integer. "};
+constexpr LineFault kCoefficient{"Invalid coefficient in import file ",
+                                 ". Coefficients must be between 0-100 (inclusive). "};
+
+void ShowFault(const LineFault& f, const std::string& fileName)
+{
+    std::string text(f.leadIn);
+    text.append(fileName).append(f.tail).append(kExpecting);
+    support::MsgBox(text, support::Buttons::OK, support::Icon::Critical, kImportTitle);
+}
+
+std::string SaveFailedText(const std::filesystem::path& ext)
+{
+    return "Failed To Save XML - verify the permissions to write to file '" + ext.string() + "/etc/isprops.xml'.";
+}
+
+std::vector<std::string_view> SplitCommas(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    if (line.empty())
+        return fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos)
+            return fields;
+        start = comma + 1;
+    }
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string Upper(std::string_view s)
+{
+    std::string u(s);
+    std::transform(u.begin(), u.end(), u.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return u;
+}
+
+// The class of one data line, or the fault that stops the import. Fields are
+// tested one after another, each completely before the next.
+std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, const LineFault*& fault)
+{
+    const auto id = ParseNumber(f[0]);
+    if (!id) {
+        fault = &kFormat;
+        return std::nullopt;
+    }
+    const auto whole = RoundToInt32(*id);
+    // An ID too large for 32 bits is refused like any other bad class ID.
+    if (*id < 0 || *id != std::floor(*id) || !whole) {
+        fault = &kClassId;
+        return std::nullopt;
+    }
+    clsLCClass c;
+    c.ID = *whole;
+    c.LCName = std::string(f[1]);
+    float* targets[] = {&c.LCHigh, &c.LCMed, &c.LCLow};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto v = ParseNumber(f[2 + i]);
+        if (!v) {
+            fault = &kFormat;
+            return std::nullopt;
+        }
+        if (*v < 0 || *v > 100) {
+            fault = &kCoefficient;
+            return std::nullopt;
+        }
+        *targets[i] = *ParseSingle(f[2 + i]);
+    }
+    return c;
+}
+
+}  // namespace
+
+bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
+{
+    for (const std::string& raw : support::ReadLines(fileName)) {
+        const std::string text = support::ToUtf8(raw);
+        const auto fields = SplitCommas(TrimBlanks(text));
+        if (fields.size() != 5) {
+            ShowFault(kFieldCount, fileName);
+            return false;
+        }
+        if (Upper(fields[0]) == "VALUE")
+            continue;
+        const LineFault* fault = nullptr;
+        auto c = ParseLine(fields, fault);
+        if (!c) {
+            ShowFault(*fault, fileName);
+            return false;
+        }
+        classes.Add(std::move(*c));
+    }
+    return true;
+}
+
+std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName)
+{
+    return support::Guarded("ReadCoeffsFile", kModule, true, std::optional<clsISLCDef>{},
+                            [&]() -> std::optional<clsISLCDef> {
+                                clsISLCDef set;
+                                set.LCType = std::move(setName);
+                                if (!ReadCoeffLines(fileName, set.LCClasses))
+                                    return std::nullopt;
+                                return set;
+                            });
+}
+
+std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+                                 const std::filesystem::path& extensionFolder, const TextPrompt& askName)
+{
+    return support::Guarded("ImportCoeffsFromFile", kModule, true, std::string{}, [&]() -> std::string {
+        std::string name;
+        for (;;) {
+            name = askName("Enter new Coefficient Set name", "Import", "");
+            if (name.empty())
+                return {};
+            if (!FindSet(model, name))
+                break;
+            support::MsgBox("Coefficient Set name must be unique. Please reenter.", support::Buttons::OK,
+                            support::Icon::Exclamation);
+        }
+        clsISLCDef& set = model.ISLCDefs.Add();
+        set.LCType = name;
+        if (!ReadCoeffLines(fileName, set.LCClasses)) {
+            model.ISLCDefs.Remove(model.ISLCDefs.Count());
+            return {};
+        }
+        if (!PutISModelProperties(model, extensionFolder))
+            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical,
+                            kImportTitle);
+        return name;
+    });
+}
+
+bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName)
+{
+    return support::Guarded("ExportCoeffsToFile", kModule, true, false, [&] {
+        support::TextWriter out(fileName);
+        out.line(kCoeffHeader);
+        if (const clsISLCDef* set = FindSet(model, setName)) {
+            for (const clsLCClass& c : set->LCClasses)
+                out.line(std::to_string(c.ID) + "," + c.LCName + "," + FormatSingle(c.LCHigh) + "," +
+                         FormatSingle(c.LCMed) + "," + FormatSingle(c.LCLow));
+        }
+        out.finish();
+        return true;
+    });
+}
+
+std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+                                             const std::filesystem::path& extensionFolder)
+{
+    std::vector<std::string> added;
+    support::GuardedVoid("MergeCoeffsFromFile", kModule, true, [&] {
+        clsISModelProperties other;
+        if (!GetISModelProperties(other, fileName)) {
+            support::MsgBox("Failed To Load XML - Invalid file format.", support::Buttons::OKCancel,
+                            support::Icon::Exclamation);
+            return;
+        }
+        bool duplicate = false;
+        for (const clsISLCDef& loaded : other.ISLCDefs) {
+            std::string name = loaded.LCType;
+            if (FindSet(model, name)) {
+                name += "2";
+                duplicate = true;
+            }
+            clsISLCDef& set = model.ISLCDefs.Add(loaded);
+            set.LCType = name;
+            added.push_back(name);
+        }
+        if (!PutISModelProperties(model, extensionFolder))
+            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical);
+        if (duplicate)
+            support::MsgBox("Coefficient sets were found with the duplicate names. A '2' was appended to the names "
+                            "of all duplicates.",
+                            support::Buttons::OK, support::Icon::Information);
+    });
+    return added;
+}
+
+}  // namespace halvo::coefficients

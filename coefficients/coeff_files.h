@@ -1,0 +1,51 @@
+#pragma once
+// Moving coefficient sets between the store and files the user picks:
+// comma-separated text (import, export) and other stores (merge).
+// Comma-separated files: "Value,ClassName,High,Medium,Low", one class a line,
+// no quoting, so a class name cannot hold a comma.
+
+#include "coefficients/is_model_properties.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvo::coefficients {
+
+inline constexpr std::string_view kCoeffHeader = "Value,ClassName,High,Medium,Low";
+
+// Asks the user for a line of text; returns "" on Cancel.
+using TextPrompt =
+    std::function<std::string(std::string_view message, std::string_view title, std::string_view defaultText)>;
+
+// Appends the classes of a comma-separated file to `classes`. At the first bad
+// line it shows that line's message ("Coefficient Import Unsuccessful") and
+// returns false; `fileName` appears in the message as given. A file that
+// cannot be read throws support::Error.
+bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
+
+// A set named `setName` read from a comma-separated file, for runs that take
+// their coefficients from such a file; nothing after a bad line (message shown)
+// or an unreadable file (reported).
+std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName);
+
+// Asks for a new, unique set name, reads the file into a new set and saves the
+// store. Returns the name to add to the editor's set list: empty when nothing
+// was added (Cancel, a bad line, or an error, which is reported). A failed save
+// keeps the new set in the model and still returns its name.
+std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+                                 const std::filesystem::path& extensionFolder, const TextPrompt& askName);
+
+// Writes the header and the classes of the first set named `setName` (the
+// header alone when there is none). Errors are reported and give false.
+bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName);
+
+// Appends every set of the store file `fileName` to the model, a taken name
+// getting "2" appended, and saves the store. Returns the names added, in order.
+std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+                                             const std::filesystem::path& extensionFolder);
+
+}  // namespace halvo::coefficients

@@ -1,0 +1,200 @@
+#include "coefficients/is_model_properties.h"
+
+#include "coefficients/number_text.h"
+#include "support/error_reporting.h"
+
+#include <sstream>
+
+namespace halvo::coefficients {
+
+namespace {
+// The old runtime's conversion errors, so reports read as users know them.
+constexpr long kSubscriptOutOfRange = 9;
+constexpr long kOverflow = 6;
+constexpr long kTypeMismatch = 13;
+
+std::string Str(std::string_view s) { return std::string(s); }
+
+// NodeName() views string literals, so data() is a terminated C string.
+
+void AppendText(pugi::xml_node parent, std::string_view name, const std::string& text)
+{
+    pugi::xml_node e = parent.append_child(Str(name).c_str());
+    // An empty value stays out so the element keeps its short "<X/>" form.
+    if (!text.empty())
+        e.text().set(text.c_str());
+}
+
+void CollectText(pugi::xml_node n, std::string& out)
+{
+    for (pugi::xml_node c : n.children()) {
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+            out += c.value();
+        else if (c.type() == pugi::node_element)
+            CollectText(c, out);
+    }
+}
+
+float Coefficient(pugi::xml_node node, const char* name, const std::string& idText)
+{
+    const std::string text = GetNodeText(node, name);
+    if (auto v = ParseSingle(text))
+        return *v;
+    support::raise(kTypeMismatch,
+                   "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+}
+}  // namespace
+
+namespace detail {
+void SubscriptOutOfRange() { support::raise(kSubscriptOutOfRange, "Subscript out of range"); }
+
+std::string SerializeRaw(const pugi::xml_document& doc)
+{
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
+}
+
+bool ParseXml(pugi::xml_document& doc, std::string_view text)
+{
+    return static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8));
+}
+}  // namespace detail
+
+std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+{
+    if (!node)
+        return {};
+    try {
+        const pugi::xpath_node hit = node.select_node(Str(ChildName).c_str());
+        std::string text;
+        if (hit.attribute())
+            text = hit.attribute().value();
+        else if (hit.node())
+            CollectText(hit.node(), text);
+        return Str(TrimSpace(text));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+pugi::xml_node clsLCClass::CreateNode(pugi::xml_node Parent) const
+{
+    pugi::xml_node e = Parent.append_child(NodeName().data());
+    e.append_attribute("ID").set_value(std::to_string(ID).c_str());
+    AppendText(e, "LCName", LCName);
+    AppendText(e, "LCHigh", FormatSingle(LCHigh));
+    AppendText(e, "LCMed", FormatSingle(LCMed));
+    AppendText(e, "LCLow", FormatSingle(LCLow));
+    return e;
+}
+
+void clsLCClass::LoadNode(pugi::xml_node node)
+{
+    if (!node)
+        return;
+    const std::string idText = GetNodeText(node, "@ID");
+    const auto number = ParseNumber(idText);
+    if (!number)
+        support::raise(kTypeMismatch, "Type mismatch: LCClass ID=\"" + idText + "\"");
+    const auto id = RoundToInt32(*number);
+    if (!id)
+        support::raise(kOverflow, "Overflow: LCClass ID=\"" + idText + "\"");
+    const float high = Coefficient(node, "LCHigh", idText);
+    const float med = Coefficient(node, "LCMed", idText);
+    const float low = Coefficient(node, "LCLow", idText);
+    ID = *id;
+    LCName = GetNodeText(node, "LCName");
+    LCHigh = high;
+    LCMed = med;
+    LCLow = low;
+}
+
+pugi::xml_node clsLCClasses::CreateNode(pugi::xml_node Parent) const
+{
+    pugi::xml_node e = Parent.append_child(NodeName().data());
+    for (const clsLCClass& c : *this)
+        c.CreateNode(e);
+    return e;
+}
+
+void clsLCClasses::LoadNode(pugi::xml_node node)
+{
+    if (!node)
+        return;
+    Clear();
+    for (pugi::xml_node c : node.children(clsLCClass::NodeName().data())) {
+        clsLCClass item;
+        item.LoadNode(c);
+        Add(std::move(item));
+    }
+}
+
+pugi::xml_node clsISLCDef::CreateNode(pugi::xml_node Parent) const
+{
+    pugi::xml_node e = Parent.append_child(NodeName().data());
+    AppendText(e, "LCType", LCType);
+    LCClasses.CreateNode(e);
+    return e;
+}
+
+void clsISLCDef::LoadNode(pugi::xml_node node)
+{
+    if (!node)
+        return;
+    LCType = GetNodeText(node, "LCType");
+    LCClasses.Clear();
+    LCClasses.LoadNode(node.child(clsLCClasses::NodeName().data()));
+}
+
+pugi::xml_node clsISLCDefs::CreateNode(pugi::xml_node Parent) const
+{
+    pugi::xml_node e = Parent.append_child(NodeName().data());
+    for (const clsISLCDef& d : *this)
+        d.CreateNode(e);
+    return e;
+}
+
+void clsISLCDefs::LoadNode(pugi::xml_node node)
+{
+    if (!node)
+        return;
+    // Sets read before a faulty class stay; the caller counts the load as failed.
+    Clear();
+    for (pugi::xml_node c : node.children(clsISLCDef::NodeName().data())) {
+        clsISLCDef& set = Add();
+        set.LoadNode(c);
+    }
+}
+
+pugi::xml_node clsISModelProperties::CreateNode(pugi::xml_node Parent) const
+{
+    pugi::xml_node e = Parent.append_child(NodeName().data());
+    ISLCDefs.CreateNode(e);
+    return e;
+}
+
+void clsISModelProperties::LoadNode(pugi::xml_node node)
+{
+    if (!node)
+        return;
+    ISLCDefs.LoadNode(node.child(clsISLCDefs::NodeName().data()));
+}
+
+clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name)
+{
+    for (clsISLCDef& d : model.ISLCDefs)
+        if (d.LCType == name)
+            return &d;
+    return nullptr;
+}
+
+const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name)
+{
+    for (const clsISLCDef& d : model.ISLCDefs)
+        if (d.LCType == name)
+            return &d;
+    return nullptr;
+}
+
+}  // namespace halvo::coefficients

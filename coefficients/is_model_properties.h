@@ -1,0 +1,188 @@
+#pragma once
+// The coefficient sets as one object tree, read from and written to the store
+// whole: clsISModelProperties -> clsISLCDefs -> clsISLCDef -> clsLCClasses -> clsLCClass.
+// Each class builds and reads its own XML element.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace halvo::coefficients {
+
+// A list addressed by 1-based position, without keys. Items sit behind
+// pointers so a reference to one survives adding and removing others.
+template <class T>
+class ItemList {
+public:
+    ItemList() = default;
+    ItemList(const ItemList& other) { copyFrom(other); }
+    ItemList& operator=(const ItemList& other)
+    {
+        if (this != &other) {
+            items_.clear();
+            copyFrom(other);
+        }
+        return *this;
+    }
+    ItemList(ItemList&&) noexcept = default;
+    ItemList& operator=(ItemList&&) noexcept = default;
+    ~ItemList() = default;
+
+    T& Add(T item = T{})
+    {
+        items_.push_back(std::make_unique<T>(std::move(item)));
+        return *items_.back();
+    }
+    // Throws support::Error "Subscript out of range" outside 1..Count.
+    T& Item(std::int32_t Index) { return *items_[slot(Index)]; }
+    const T& Item(std::int32_t Index) const { return *items_[slot(Index)]; }
+    std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+    void Remove(std::int32_t Index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(slot(Index))); }
+    void Clear() { items_.clear(); }
+
+    template <class Ptr, class Ref>
+    class Iter {
+    public:
+        explicit Iter(Ptr p) : p_(p) {}
+        Ref operator*() const { return **p_; }
+        auto operator->() const { return &**p_; }
+        Iter& operator++()
+        {
+            ++p_;
+            return *this;
+        }
+        bool operator==(const Iter& o) const { return p_ == o.p_; }
+        bool operator!=(const Iter& o) const { return p_ != o.p_; }
+
+    private:
+        Ptr p_;
+    };
+    using iterator = Iter<typename std::vector<std::unique_ptr<T>>::iterator, T&>;
+    using const_iterator = Iter<typename std::vector<std::unique_ptr<T>>::const_iterator, const T&>;
+    // NewEnum: the items in list order.
+    iterator begin() { return iterator(items_.begin()); }
+    iterator end() { return iterator(items_.end()); }
+    const_iterator begin() const { return const_iterator(items_.begin()); }
+    const_iterator end() const { return const_iterator(items_.end()); }
+
+private:
+    std::size_t slot(std::int32_t Index) const;
+    void copyFrom(const ItemList& other)
+    {
+        items_.reserve(other.items_.size());
+        for (const auto& p : other.items_)
+            items_.push_back(std::make_unique<T>(*p));
+    }
+    std::vector<std::unique_ptr<T>> items_;
+};
+
+namespace detail {
+[[noreturn]] void SubscriptOutOfRange();
+std::string SerializeRaw(const pugi::xml_document& doc);
+// Parses `text`; false leaves `doc` unusable and the caller changes nothing.
+bool ParseXml(pugi::xml_document& doc, std::string_view text);
+}  // namespace detail
+
+template <class T>
+std::size_t ItemList<T>::slot(std::int32_t Index) const
+{
+    if (Index < 1 || Index > Count())
+        detail::SubscriptOutOfRange();
+    return static_cast<std::size_t>(Index - 1);
+}
+
+// The shared `XML` property: the element as its own document, without
+// declaration or whitespace between elements, and back.
+template <class Derived>
+class XmlPersistent {
+public:
+    std::string XML() const
+    {
+        pugi::xml_document doc;
+        static_cast<const Derived&>(*this).CreateNode(doc);
+        return detail::SerializeRaw(doc);
+    }
+    // Text that does not parse changes nothing.
+    void XML(std::string_view strNewValue)
+    {
+        pugi::xml_document doc;
+        if (detail::ParseXml(doc, strNewValue))
+            static_cast<Derived&>(*this).LoadNode(doc.document_element());
+    }
+};
+
+// The text of the first node `ChildName` (an XPath relative to `node`)
+// selects, without surrounding white space; empty when it selects nothing or
+// the expression is bad.
+std::string GetNodeText(pugi::xml_node node, std::string_view ChildName);
+
+// CreateNode appends the element to `Parent` (a pugi::xml_document makes it
+// the document element) and returns it. LoadNode does nothing for an empty node.
+
+class clsLCClass : public XmlPersistent<clsLCClass> {
+public:
+    std::int32_t ID = 0;
+    std::string LCName;
+    float LCHigh = 0;
+    float LCMed = 0;
+    float LCLow = 0;
+
+    static constexpr std::string_view NodeName() { return "LCClass"; }
+    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    // Throws support::Error when ID or a coefficient is missing or not a number.
+    void LoadNode(pugi::xml_node node);
+    static std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+    {
+        return coefficients::GetNodeText(node, ChildName);
+    }
+};
+
+class clsLCClasses : public ItemList<clsLCClass>, public XmlPersistent<clsLCClasses> {
+public:
+    static constexpr std::string_view NodeName() { return "LCClasses"; }
+    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    void LoadNode(pugi::xml_node node);
+};
+
+class clsISLCDef : public XmlPersistent<clsISLCDef> {
+public:
+    std::string LCType;
+    clsLCClasses LCClasses;
+
+    static constexpr std::string_view NodeName() { return "ISLCDef"; }
+    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    void LoadNode(pugi::xml_node node);
+    static std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+    {
+        return coefficients::GetNodeText(node, ChildName);
+    }
+};
+
+class clsISLCDefs : public ItemList<clsISLCDef>, public XmlPersistent<clsISLCDefs> {
+public:
+    static constexpr std::string_view NodeName() { return "ISLCDefs"; }
+    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    void LoadNode(pugi::xml_node node);
+};
+
+class clsISModelProperties : public XmlPersistent<clsISModelProperties> {
+public:
+    clsISLCDefs ISLCDefs;
+
+    static constexpr std::string_view NodeName() { return "ISModelProperties"; }
+    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    // Keeps the sets when the element has no ISLCDefs child; the root's own
+    // name is not looked at.
+    void LoadNode(pugi::xml_node node);
+};
+
+// The first set whose name equals `name` exactly (case-sensitive), or null.
+clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name);
+const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name);
+
+}  // namespace halvo::coefficients

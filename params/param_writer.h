@@ -1,0 +1,27 @@
+#pragma once
+// Writes model_params.txt from the values a run is started with.
+
+#include "coefficients/is_model_properties.h"
+#include "params/run_parameters.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvo::params {
+
+// Writes workingDirectory/fileName, CR LF: the plain keys, the density lines
+// only for code 3, a DS line for each applied scenario row (under its own row
+// number) and a CLASS line for each class. False when the folder is missing
+// (told in a message box) or writing fails (reported).
+bool WriteParamsToFile(const RunParameters& params, const std::string& workingDirectory,
+                       const std::string& fileName);
+
+// The classes of one set, in set order.
+std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set);
+
+// The classes of every set named `setName` in the store, in store order; none
+// when no set has that name.
+std::vector<ClassLine> ClassLinesOf(const coefficients::clsISModelProperties& store, std::string_view setName);
+
+}  // namespace halvo::params

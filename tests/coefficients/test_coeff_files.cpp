@@ -1,0 +1,153 @@
+#include "coefficients/coeff_files.h"
+#include "coefficients/model_store.h"
+
+#include "support/scripted_ui.h"
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+
+using namespace halvo::coefficients;
+using halvo::support::Icon;
+using halvo::test::ReadFile;
+using halvo::test::ScriptedUi;
+using halvo::test::TempExtension;
+
+namespace {
+struct CoeffFiles : ::testing::Test {
+    TempExtension ext;
+    ScriptedUi ui;
+    clsISModelProperties model;
+    std::deque<std::string> names;  // answers to the name prompt; "" (Cancel) when used up
+
+    CoeffFiles() { GetISModelProperties(model, ext / "etc/isprops.xml"); }
+
+    std::string file(const std::string& text)
+    {
+        const std::string p = (ext / "in.csv").string();
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    }
+    std::string import(const std::string& path)
+    {
+        return ImportCoeffsFromFile(model, path, ext.path(), [&](std::string_view, std::string_view, std::string_view) {
+            std::string n = names.empty() ? "" : names.front();
+            if (!names.empty())
+                names.pop_front();
+            return n;
+        });
+    }
+};
+}  // namespace
+
+TEST_F(CoeffFiles, ImportReadsClassesUnderAUniqueNameAndSaves)
+{
+    EXPECT_EQ(import(file("1,A,1,1,1")), "");  // Cancel
+    EXPECT_TRUE(ui.messages.empty());
+
+    names = {"NLCD", "Mine"};
+    EXPECT_EQ(import(file("value,ClassName,High,Medium,Low\r\n12.0, Forest ,0,100, 2.5 \r\nVALUE,a,b,c,d\r\n0,x,1,1,1\r\n")),
+              "Mine");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Coefficient Set name must be unique. Please reenter.");
+    const clsLCClasses& cls = FindSet(model, "Mine")->LCClasses;
+    ASSERT_EQ(cls.Count(), 2);
+    EXPECT_EQ(std::tie(cls.Item(1).ID, cls.Item(1).LCName, cls.Item(1).LCMed, cls.Item(1).LCLow),
+              std::make_tuple(12, " Forest ", 100.0f, 2.5f));
+    EXPECT_EQ(cls.Item(2).ID, 0);
+
+    clsISModelProperties stored;
+    ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml"));
+    ASSERT_NE(FindSet(stored, "Mine"), nullptr);
+}
+
+TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineWithItsMessage)
+{
+    const std::string before = ReadFile(ext / "etc/isprops.xml");
+    const std::string format = "Invalid or incorrectly formated data in import file ";
+    const std::string classId = "Invalid class ID in the Value column within import file ";
+    const std::string coeff = "Invalid coefficient in import file ";
+    const std::string count = "Incorrect number of fields detected in your import file ";
+    const std::pair<const char*, std::string> cases[] = {
+        {"a,Water,200,0,0", format},  // the ID is tested first
+        {"12,Forest,x,0,0", format},          {"12,Forest,1,x,200", format},
+        {"12,Forest,200,x,0", coeff},         {"12.5,Forest,1,1,1", classId},
+        {"-1,Forest,1,1,1", classId},         {"3000000000,Forest,1,1,1", classId},
+        {"1,Forest,1,1,100.01", coeff},       {"1,Forest, Dense,1,1,1", count},
+        {"1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count},
+    };
+    for (const auto& [text, leadIn] : cases) {
+        ui.messages.clear();
+        names = {"New"};
+        const std::string path = file(text);
+        EXPECT_EQ(import(path), "") << text;
+        ASSERT_EQ(ui.messages.size(), 1u) << text;
+        EXPECT_EQ(ui.messages[0].text.rfind(leadIn + path, 0), 0u) << text << " -> " << ui.messages[0].text;
+    }
+    EXPECT_EQ(ui.messages[0].text, count + (ext / "in.csv").string() +
+                                       ". Expecting an ascii comma-separated file containing rows with the following "
+                                       "columns 'Value,ClassName,High,Medium,Low'. All fields must be numeric "
+                                       "except 'ClassName'.");
+    EXPECT_EQ(ui.messages[0].title, "Coefficient Import Unsuccessful");
+    EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
+    EXPECT_EQ(model.ISLCDefs.Count(), 1);
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+}
+
+TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
+{
+    clsISLCDef& set = model.ISLCDefs.Add();
+    set.XML("<ISLCDef><LCType>S</LCType><LCClasses><LCClass ID='2'><LCName>Developed</LCName><LCHigh>90</LCHigh>"
+            "<LCMed>85</LCMed><LCLow>80</LCLow></LCClass><LCClass ID='5'><LCName>Pasture/Hay</LCName>"
+            "<LCHigh>1.5</LCHigh><LCMed>1</LCMed><LCLow>0.5</LCLow></LCClass></LCClasses></ISLCDef>");
+    const std::string out = (ext / "out.csv").string();
+    ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
+    EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n2,Developed,90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
+
+    names = {"S again"};
+    ASSERT_EQ(import(out), "S again");
+    clsISLCDef copy = *FindSet(model, "S again");
+    copy.LCType = "S";
+    EXPECT_EQ(copy.XML(), set.XML());
+
+    ASSERT_TRUE(ExportCoeffsToFile(model, out, "nobody"));
+    EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n");
+    EXPECT_FALSE(ExportCoeffsToFile(model, (ext / "no/such/dir.csv").string(), "S"));
+    EXPECT_EQ(ui.reports.size(), 1u);
+}
+
+TEST_F(CoeffFiles, MergeRenamesTakenNamesOnce)
+{
+    clsISModelProperties other;
+    for (const char* n : {"NLCD", "A", "A", "NLCD2"})
+        other.ISLCDefs.Add().LCType = n;
+    other.ISLCDefs.Item(2).LCClasses.Add().LCName = "kept";
+    TempExtension src;
+    ASSERT_TRUE(PutISModelProperties(other, src.path()));
+
+    EXPECT_EQ(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()),
+              (std::vector<std::string>{"NLCD2", "A", "A2", "NLCD22"}));
+    EXPECT_EQ(FindSet(model, "A")->LCClasses.Item(1).LCName, "kept");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].icon, Icon::Information);
+    clsISModelProperties stored;
+    ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml"));
+    EXPECT_EQ(stored.ISLCDefs.Count(), 5);
+
+    EXPECT_TRUE(MergeCoeffsFromFile(model, file("not xml"), ext.path()).empty());
+    EXPECT_EQ(ui.messages.back().text, "Failed To Load XML - Invalid file format.");
+    EXPECT_EQ(model.ISLCDefs.Count(), 5);
+}
+
+TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)
+{
+    const auto set = ReadCoeffsFile(file("11,Water,0,0,0\r\n21,Open,19,10,5"), "cli");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->LCType, "cli");
+    EXPECT_EQ(set->LCClasses.Count(), 2);
+    EXPECT_FALSE(ReadCoeffsFile((ext / "missing.csv").string(), "cli"));
+    EXPECT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(model.ISLCDefs.Count(), 1);
+}

@@ -1,0 +1,196 @@
+#include "coefficients/model_store.h"
+#include "coefficients/number_text.h"
+#include "support/error_reporting.h"
+
+#include "support/scripted_ui.h"
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <tuple>
+
+using namespace halvo::coefficients;
+using halvo::test::ReadFile;
+using halvo::test::ScriptedUi;
+using halvo::test::TempExtension;
+namespace fs = std::filesystem;
+
+namespace {
+clsLCClass Class(std::int32_t id, std::string name, float h, float m, float l)
+{
+    clsLCClass c;
+    std::tie(c.ID, c.LCName, c.LCHigh, c.LCMed, c.LCLow) = std::make_tuple(id, std::move(name), h, m, l);
+    return c;
+}
+
+std::string Store(const TempExtension& ext) { return ReadFile(ext / "etc/isprops.xml"); }
+}  // namespace
+
+TEST(NumberText, ShortPlainDecimalsAndHalfEvenIds)
+{
+    EXPECT_EQ(FormatSingle(70.0f), "70");
+    EXPECT_EQ(FormatSingle(12.5f), "12.5");
+    EXPECT_EQ(FormatSingle(0.25f), "0.25");
+    EXPECT_EQ(FormatSingle(-0.0f), "0");
+    EXPECT_EQ(FormatSingle(1.0f / 3.0f), "0.3333333");  // needs 9 digits to round-trip; cut to 7
+    EXPECT_EQ(FormatSingle(0.00001f), "0.00001");
+    EXPECT_EQ(FormatSingle(12345678.0f), "12345680");
+    EXPECT_EQ(RoundToInt32(11.5), 12);
+    EXPECT_EQ(RoundToInt32(12.5), 12);
+    EXPECT_FALSE(RoundToInt32(3e9));
+    EXPECT_EQ(ParseNumber(" +12.5 "), 12.5);
+    for (const char* bad : {"", "inf", "nan", "1,5", "12abc", "0x10"})
+        EXPECT_FALSE(ParseNumber(bad)) << bad;
+}
+
+TEST(ItemList, PositionsAreOneBased)
+{
+    clsLCClasses list;
+    for (const char* n : {"a", "b", "c"})
+        list.Add(Class(1, n, 0, 0, 0));
+    list.Remove(2);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Item(2).LCName, "c");
+    EXPECT_THROW(list.Item(0), halvo::support::Error);
+    EXPECT_THROW(list.Remove(3), halvo::support::Error);
+}
+
+TEST(Store, SavesTheExactIndentedLayout)
+{
+    TempExtension ext;
+    clsISModelProperties model;
+    auto& set = model.ISLCDefs.Add();
+    set.LCType = "Default";
+    set.LCClasses.Add(Class(2, "Developed, High Intensity", 90, 85, 80));
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    EXPECT_EQ(Store(ext),
+              "  <ISModelProperties>\r\n    <ISLCDefs>\r\n      <ISLCDef>\r\n        <LCType>\r\n          Default\r\n"
+              "        </LCType>\r\n        <LCClasses>\r\n          <LCClass ID=\"2\">\r\n            <LCName>\r\n"
+              "              Developed, High Intensity\r\n            </LCName>\r\n            <LCHigh>\r\n"
+              "              90\r\n            </LCHigh>\r\n            <LCMed>\r\n              85\r\n"
+              "            </LCMed>\r\n            <LCLow>\r\n              80\r\n            </LCLow>\r\n"
+              "          </LCClass>\r\n        </LCClasses>\r\n      </ISLCDef>\r\n    </ISLCDefs>\r\n"
+              "  </ISModelProperties>\r\n");
+    EXPECT_FALSE(fs::exists(StoreScratchPath(ext.path())));
+
+    // Empty elements take the short form and still count as opening tags.
+    model.ISLCDefs.Item(1).LCType.clear();
+    model.ISLCDefs.Item(1).LCClasses.Clear();
+    EXPECT_EQ(StoreLines(model.XML()),
+              (std::vector<std::string>{"  <ISModelProperties>", "    <ISLCDefs>", "      <ISLCDef>",
+                                        "        <LCType/>", "          <LCClasses/>", "          </ISLCDef>",
+                                        "        </ISLCDefs>", "      </ISModelProperties>"}));
+    model.ISLCDefs.Clear();
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    EXPECT_EQ(Store(ext), "  <ISModelProperties>\r\n    <ISLCDefs/>\r\n    </ISModelProperties>\r\n");
+    model.ISLCDefs.Add();
+    ASSERT_TRUE(GetISModelProperties(model, ext / "etc/isprops.xml"));
+    EXPECT_EQ(model.ISLCDefs.Count(), 0);
+}
+
+TEST(Store, RoundTripKeepsValuesOrderAndDuplicates)
+{
+    TempExtension ext;
+    clsISModelProperties model;
+    for (const char* name : {"Städte", "Rural", "Städte"}) {
+        auto& set = model.ISLCDefs.Add();
+        set.LCType = name;
+        set.LCClasses.Add(Class(42, "Forest  inner", 12.5f, 0.25f, 1.0f / 3.0f));
+        set.LCClasses.Add(Class(-7, "<&\"'>", 100, 55.5f, 0));
+    }
+    model.ISLCDefs.Item(2).LCClasses.Clear();
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    const std::string first = Store(ext);
+
+    clsISModelProperties back;
+    ASSERT_TRUE(GetISModelProperties(back, ext / "etc/isprops.xml"));
+    ASSERT_EQ(back.ISLCDefs.Count(), 3);
+    EXPECT_EQ(back.ISLCDefs.Item(2).LCType, "Rural");
+    EXPECT_EQ(back.ISLCDefs.Item(2).LCClasses.Count(), 0);
+    EXPECT_EQ(FindSet(back, "Städte"), &back.ISLCDefs.Item(1));
+    EXPECT_EQ(FindSet(back, "städte"), nullptr);
+    const clsLCClasses& cls = back.ISLCDefs.Item(3).LCClasses;
+    ASSERT_EQ(cls.Count(), 2);
+    const clsLCClass &a = cls.Item(1), &b = cls.Item(2);
+    EXPECT_EQ(std::tie(a.ID, a.LCName, a.LCHigh, a.LCMed, a.LCLow),
+              std::make_tuple(42, "Forest  inner", 12.5f, 0.25f, 0.3333333f));
+    EXPECT_EQ(std::tie(b.ID, b.LCName, b.LCMed), std::make_tuple(-7, "<&\"'>", 55.5f));
+
+    ASSERT_TRUE(PutISModelProperties(back, ext.path()));
+    EXPECT_EQ(Store(ext), first);
+}
+
+TEST(Store, LoadsTolerantShapes)
+{
+    clsISModelProperties model;
+    model.XML("<Other><ISLCDefs><ISLCDef><LCType> A </LCType></ISLCDef>"
+              "<ISLCDef><LCType>B</LCType><LCClasses><Extra/>"
+              "<LCClass ID=' 11.5 '><LCHigh>1</LCHigh><LCMed>2</LCMed><LCLow>3</LCLow></LCClass>"
+              "<LCClass ID='12.5'><LCName>x</LCName><LCHigh>1e1</LCHigh><LCMed>0</LCMed><LCLow>0</LCLow></LCClass>"
+              "</LCClasses></ISLCDef></ISLCDefs></Other>");
+    ASSERT_EQ(model.ISLCDefs.Count(), 2);
+    EXPECT_EQ(model.ISLCDefs.Item(1).LCType, "A");
+    EXPECT_EQ(model.ISLCDefs.Item(1).LCClasses.Count(), 0);
+    const clsLCClasses& cls = model.ISLCDefs.Item(2).LCClasses;
+    ASSERT_EQ(cls.Count(), 2);
+    EXPECT_EQ(std::tie(cls.Item(1).ID, cls.Item(1).LCName), std::make_tuple(12, ""));
+    EXPECT_EQ(std::tie(cls.Item(2).ID, cls.Item(2).LCHigh), std::make_tuple(12, 10.0f));
+
+    // Without ISLCDefs, and with text that does not parse, the sets stay.
+    model.XML("<ISModelProperties/>");
+    model.XML("<ISModelProperties><ISLCDefs/>");
+    EXPECT_EQ(model.ISLCDefs.Count(), 2);
+}
+
+TEST(Store, BadFilesFailTheLoadAndOnlyFaultyClassesAreReported)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    clsISModelProperties model;
+    EXPECT_FALSE(GetISModelProperties(model, ext / "etc/none.xml"));
+    std::ofstream(ext / "etc/bad.xml") << "<ISModelProperties><ISLCDefs>";
+    EXPECT_FALSE(GetISModelProperties(model, ext / "etc/bad.xml"));
+    EXPECT_TRUE(ui.reports.empty());
+
+    for (const char* cls : {"<LCClass><LCHigh>1</LCHigh><LCMed>1</LCMed><LCLow>1</LCLow></LCClass>",
+                            "<LCClass ID='1'><LCHigh>1</LCHigh><LCMed>1,5</LCMed><LCLow>1</LCLow></LCClass>"}) {
+        std::ofstream(ext / "etc/bad.xml") << "<I><ISLCDefs><ISLCDef><LCClasses>" << cls
+                                           << "</LCClasses></ISLCDef></ISLCDefs></I>";
+        EXPECT_FALSE(GetISModelProperties(model, ext / "etc/bad.xml")) << cls;
+    }
+    ASSERT_EQ(ui.reports.size(), 2u);
+    EXPECT_NE(ui.reports[1].find("\tGetISModelProperties basUtil \r\n"), std::string::npos);
+}
+
+TEST(Store, FailedSaveLeavesTheOldStoreWhole)
+{
+    TempExtension ext;
+    const std::string before = Store(ext);
+    ASSERT_FALSE(before.empty());
+    fs::create_directories(StoreScratchPath(ext.path()) / "blocker");
+    ScriptedUi ui;
+    EXPECT_FALSE(PutISModelProperties(clsISModelProperties{}, ext.path()));
+    EXPECT_EQ(Store(ext), before);
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].find("PutISModelProperties basUtil"), std::string::npos);
+}
+
+TEST(Store, ShippedStoreIsInTheWritersLayout)
+{
+    TempExtension ext;
+    const std::string shipped = Store(ext);
+    clsISModelProperties model;
+    ASSERT_TRUE(GetISModelProperties(model, ext / "etc/isprops.xml"));
+    ASSERT_EQ(model.ISLCDefs.Count(), 1);
+    ASSERT_NE(FindSet(model, "NLCD"), nullptr);
+    std::vector<std::int32_t> ids;
+    for (const clsLCClass& c : FindSet(model, "NLCD")->LCClasses) {
+        ids.push_back(c.ID);
+        EXPECT_TRUE(c.LCHigh >= c.LCMed && c.LCMed >= c.LCLow && c.LCLow >= 0 && c.LCHigh <= 100) << c.ID;
+    }
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{11, 12, 21, 22, 23, 24, 31, 41, 42, 43, 51, 52, 71, 72, 73, 74, 81,
+                                              82, 90, 95}));
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    EXPECT_EQ(Store(ext), shipped);
+}
