@@ -1,0 +1,18 @@
+#include "reports/run_reports.h"
+
+#include "support/error_reporting.h"
+
+namespace halvo::reports {
+
+bool WriteRunReports(const std::filesystem::path& outputFolder, const std::string& outputLayerName,
+                     const ReportInputs& inputs)
+{
+    // Reported under the run driver's name: to the user this is one of its stages.
+    return support::Guarded("isWriteMetadata", "clsISExecuteModel", true, false, [&] {
+        WriteParameterReport(outputFolder / (outputLayerName + ".prm"), inputs);
+        WriteMetadataReport(outputFolder / (outputLayerName + ".met"), inputs);
+        return true;
+    });
+}
+
+}  // namespace halvo::reports

@@ -1,0 +1,171 @@
+#include "reports/run_reports.h"
+#include "support/scripted_ui.h"
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+namespace halvo::reports {
+namespace {
+
+namespace fs = std::filesystem;
+using support::OrderedDict;
+using test::ReadFile;
+using test::TempDir;
+
+fs::path Golden(const std::string& name) { return test::SourceDir() / "tests/reports/golden" / name; }
+
+// Byte comparison; HALVO_UPDATE_GOLDEN=1 rewrites the golden file instead.
+void ExpectGolden(const fs::path& written, const std::string& name)
+{
+    const std::string actual = ReadFile(written);
+    if (std::getenv("HALVO_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(Golden(name), std::ios::binary) << actual;
+        return;
+    }
+    EXPECT_EQ(actual, ReadFile(Golden(name))) << "differs from golden " << name;
+}
+
+std::vector<std::string> Lines(const fs::path& p)
+{
+    const std::string all = ReadFile(p);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, next; (next = all.find("\r\n", at)) != std::string::npos; at = next + 2)
+        lines.push_back(all.substr(at, next - at));
+    return lines;
+}
+
+void SetClock(std::tm& t, int year, int month, int day, int hour, int minute)
+{
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = 5;
+}
+
+struct SampleRun {
+    OrderedDict<TextList> classes, scenarios;
+    ReportInputs in;
+
+    SampleRun()
+    {
+        classes.add("11", {"Open Water", "0", "0", "0"});
+        classes.add("21", {"Developed, Open Space", "75", "50", "25"});
+        classes.add("24", {"Developed High Intensity", "95.5", "90", "85.25"});
+        in.outputThemeName = "mill_creek_is";
+        in.landCoverTheme = "landcover.tif";
+        in.landCoverUnits = "Meters";
+        in.analysisTheme = "watersheds";
+        in.analysisField = "NAME";
+        in.populationDensity = "0";
+        in.landClasses = &classes;
+        in.devScenarios = &scenarios;
+        in.minX = 1234567.5;
+        in.maxX = 1252567.5;
+        in.minY = 1500000;
+        in.maxY = 1515000.125;
+        in.mapUnits = 9;
+        in.outputFieldAliases = {"FID", "Shape", "NAME", "TotalArea", "ISArea", "pctIS", "Complete"};
+        in.analysisValues = {"Mill Creek", "Stony Run"};
+        SetClock(in.when, 2026, 12, 5, 13, 37);
+    }
+
+    // Per-polygon density, change scenarios, a map in decimal degrees and two
+    // fields beyond the standard seven.
+    void perPolygon()
+    {
+        in.populationDensity = "3";
+        in.densityTheme = "blockgroups";
+        in.densityField = "POP_DENS";
+        in.densityHigh = "1000";
+        in.densityLow = "250.5";
+        scenarios.add("2", {"new_subdivision", "Developed High Intensity", "24"});
+        scenarios.add("3", {"riparian buffer", "Open Water", "11"});
+        in.analysisField = "analyfld";
+        in.mapUnits = 11;
+        in.minX = -78.9;
+        in.maxX = -78.51234567890123;
+        in.minY = 35.8;
+        in.maxY = 36.1;
+        in.outputFieldAliases.push_back("Notes");
+        in.outputFieldAliases.push_back("Owner");
+        in.analysisValues = {"1", "2", "3"};
+        SetClock(in.when, 2027, 1, 9, 0, 4);
+    }
+};
+
+TEST(RunReports, SingleDensityPlanarMatchesGolden)
+{
+    test::ScriptedUi ui;
+    TempDir dir("reports");
+    // A longer report of the same name must not leave a tail behind.
+    SampleRun earlier;
+    earlier.perPolygon();
+    WriteRunReports(dir.path(), "mill_creek_is", earlier.in);
+    SampleRun run;
+    WriteRunReports(dir.path(), "mill_creek_is", run.in);
+    EXPECT_TRUE(ui.reports.empty());
+    ExpectGolden(dir / "mill_creek_is.prm", "single_density.prm");
+    ExpectGolden(dir / "mill_creek_is.met", "single_density.met");
+}
+
+TEST(RunReports, PerPolygonGeographicWithScenariosMatchesGolden)
+{
+    test::ScriptedUi ui;
+    TempDir dir("reports");
+    SampleRun run;
+    run.perPolygon();
+    WriteRunReports(dir.path(), "per_polygon", run.in);
+    EXPECT_TRUE(ui.reports.empty());
+    ExpectGolden(dir / "per_polygon.prm", "per_polygon.prm");
+    ExpectGolden(dir / "per_polygon.met", "per_polygon.met");
+}
+
+TEST(RunReports, EmptyOrMissingTablesLeaveOnlyHeadings)
+{
+    TempDir dir("reports");
+    SampleRun run;
+    run.classes.clear();
+    for (const bool missing : {false, true}) {
+        if (missing)
+            run.in.landClasses = run.in.devScenarios = nullptr;
+        WriteParameterReport(dir / "a.prm", run.in);
+        WriteMetadataReport(dir / "a.met", run.in);
+        const auto prm = Lines(dir / "a.prm");
+        ASSERT_FALSE(prm.empty());
+        EXPECT_EQ(prm.back(), "  Coefficients:(Value,ClassName,High,Medium,Low)");
+        const auto met = Lines(dir / "a.met");
+        const auto header = std::find(met.begin(), met.end(), "           Values,ClassName,High,Medium.Low");
+        ASSERT_NE(header, met.end());
+        EXPECT_EQ(*(header + 1), "    ");
+    }
+}
+
+TEST(RunReports, FailureIsReportedOnceAndKeepsWhatWasWritten)
+{
+    test::ScriptedUi ui;
+    TempDir dir("reports");
+    SampleRun run;
+    WriteRunReports(dir / "no such folder", "out", run.in);
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].find("\tisWriteMetadata clsISExecuteModel \r\n"), std::string::npos);
+
+    // A class entry short of its coefficients stops the parameter report at
+    // that line, and the metadata report is then not attempted.
+    run.classes.add("90", {"Woody Wetlands", "0"});
+    WriteRunReports(dir.path(), "out", run.in);
+    ASSERT_EQ(ui.reports.size(), 2u);
+    EXPECT_NE(ui.reports[1].find("Subscript out of range"), std::string::npos);
+    const auto prm = Lines(dir / "out.prm");
+    ASSERT_FALSE(prm.empty());
+    EXPECT_EQ(prm.back(), "      24,Developed High Intensity,95.5,90,85.25");
+    EXPECT_FALSE(fs::exists(dir / "out.met"));
+}
+
+}  // namespace
+}  // namespace halvo::reports
