@@ -184,7 +184,7 @@ void clsISExecuteModel::AddNewFields(host::Table& output)
 
 void clsISExecuteModel::isWriteMetadata(const fs::path& outputFolder, const std::string& outputLayerName)
 {
-    const bool ok = support::Guarded("isWriteMetadata", kModule, true, false, [&] {
+    bool ok = support::Guarded("isWriteMetadata", kModule, true, false, [&] {
         reports::ReportInputs in;
         const std::time_t now = std::time(nullptr);
         localtime_r(&now, &in.when);
@@ -216,8 +216,7 @@ void clsISExecuteModel::isWriteMetadata(const fs::path& outputFolder, const std:
             in.analysisValues.push_back(host::ValueText(r.get(2)));
             return true;
         });
-        reports::WriteRunReports(outputFolder, outputLayerName, in);
-        return true;
+        return reports::WriteRunReports(outputFolder, outputLayerName, in);
     });
     stageFailed_ |= !ok;
 }
