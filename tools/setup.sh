@@ -9,6 +9,7 @@ packages=(
   libgdal-dev gdal-bin libgeos-dev libpugixml-dev libcli11-dev
   libgtest-dev libgmock-dev
   python3 python3-gdal python3-numpy
+  qtbase5-dev qttools5-dev libqgis-dev qgis xvfb xauth imagemagick xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
