@@ -30,7 +30,10 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
         "A layer is given as PATH (named after the file) or NAME=PATH.\n\n"
         "Example:\n"
         "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
-        "            --coefficients NLCD --density medium --output out/watersheds_is.shp");
+        "            --coefficients NLCD --density medium --output out/watersheds_is.shp\n"
+        "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
+        "            --density-layer blockgroups.shp --density-field DENSITY --high 500 --low 100 \\\n"
+        "            --scenario newdev.shp=23 --output out/with_scenario.shp");
     sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)")->required();
     sub.add_option("--units", o.units,
                    "Linear units of the land-cover raster: Meters (areas in hectares) or Feet (acres);\n"
@@ -48,6 +51,19 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     sub.add_option("--density", o.density,
                    "Population density level applied everywhere: high, medium or low (default: medium)")
         ->check(CLI::IsMember({"high", "medium", "low"}));
+    auto* dl = sub.add_option("--density-layer", o.densityLayer,
+                              "Population density polygons: choose High/Medium/Low per polygon piece\n"
+                              "(needs --density-field, --high and --low)");
+    auto* df = sub.add_option("--density-field", o.densityField, "Numeric density field of --density-layer");
+    auto* hi = sub.add_option("--high", o.high, "Density at or above which the High coefficient applies");
+    auto* lo = sub.add_option("--low", o.low, "Density at or below which the Low coefficient applies");
+    dl->needs(df, hi, lo);
+    df->needs(dl);
+    hi->needs(dl);
+    lo->needs(dl);
+    sub.add_option("--scenario", o.scenarios,
+                   "Development scenario PATH=CLASS: land inside PATH's polygons counts as CLASS (a class ID\n"
+                   "or name of the coefficient set); repeat for several, applied in the order given");
     sub.add_option("--output", o.output,
                    "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
                    "extension folder's output folder)");
@@ -163,6 +179,56 @@ int RunCommand(const RunOptions& o)
             p.classes = params::ClassLinesOf(*set);
         }
 
+        // Per-polygon density and scenarios: more layers in the map.
+        std::vector<host::LayerPtr> extra;
+        auto layerFor = [&](const LayerSpec& spec, const char* what) {
+            requireReadable(spec.path, what);
+            for (const auto& l : extra)
+                if (fs::equivalent(l->source, spec.path))
+                    return l;
+            if (fs::equivalent(analysis->source, spec.path))
+                return analysis;
+            auto l = std::make_shared<host::Layer>();
+            l->name = spec.name;
+            for (int k = 2; l->name == an.name || l->name == lc.name ||
+                            std::any_of(extra.begin(), extra.end(), [&](auto& e) { return e->name == l->name; });
+                 ++k)
+                l->name = spec.name + "_" + std::to_string(k);
+            l->kind = host::LayerKind::Feature;
+            l->source = spec.path;
+            if (host::ShapeType(*l) != 4)
+                fail(std::string("The ") + what + " '" + spec.path.string() + "' does not hold polygons");
+            extra.push_back(l);
+            return l;
+        };
+        if (!o.densityLayer.empty()) {
+            auto d = layerFor(parseLayer(o.densityLayer), "population density layer");
+            if (!host::FindLayerField(*d, o.densityField))
+                fail("The population density layer '" + d->source.string() + "' has no field '" + o.densityField +
+                     "'");
+            p.densityLayer = d->name;
+            p.densityField = o.densityField;
+            p.densityHigh = o.high;
+            p.densityLow = o.low;
+        }
+        int row = 1;
+        for (const auto& text : o.scenarios) {
+            const auto eq = text.rfind('=');
+            if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
+                fail("--scenario " + text + ": write it as PATH=CLASS");
+            const std::string cls = text.substr(eq + 1);
+            auto l = layerFor(parseLayer(text.substr(0, eq)), "development scenario layer");
+            const params::ClassLine* found = nullptr;
+            for (const auto& c : p.classes)
+                if (std::to_string(c.id) == cls || c.name == cls) {
+                    found = &c;
+                    break;
+                }
+            if (!found)
+                fail("--scenario " + text + ": the coefficient set has no class '" + cls + "'");
+            p.scenarios.push_back({row++, true, l->name, found->name, std::to_string(found->id)});
+        }
+
         // Output: ".shp" added as the dialog does; the layer is named after the file.
         std::string out = o.output.empty() ? (ext / "output" / "halvo.shp").string() : o.output;
         std::string tail = out.size() >= 3 ? out.substr(out.size() - 3) : out;
@@ -195,6 +261,7 @@ int RunCommand(const RunOptions& o)
         landCover->kind = host::LayerKind::Raster;
         landCover->source = lc.path;
         map.layers = {analysis, landCover};
+        map.layers.insert(map.layers.end(), extra.begin(), extra.end());
         OGRSpatialReference srs;
         if (!raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE)
             map.units = host::MapUnitsOf(&srs);
@@ -203,7 +270,7 @@ int RunCommand(const RunOptions& o)
         p.landCoverUnits = units;
         p.analysisLayer = an.name;
         p.analysisField = o.field;
-        p.populationDensity = densityCode(o.density);
+        p.populationDensity = o.densityLayer.empty() ? densityCode(o.density) : 3;
         p.outputTheme = (folder / shpName).string();
         p.outputThemeName = layerName;
         params::WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt");

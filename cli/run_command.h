@@ -18,6 +18,10 @@ struct RunOptions {
     std::string coefficients;     // a set of the store
     std::string coefficientsCsv;  // or a comma-separated file
     std::string density = "medium";
+    std::string densityLayer;     // per-polygon density: PATH or NAME=PATH
+    std::string densityField;
+    std::string high, low;        // thresholds, passed on as typed
+    std::vector<std::string> scenarios;  // PATH=CLASS, in row order
     std::string output;
     std::string layerName;
     bool yes = false;

@@ -27,6 +27,7 @@ struct Layer {
     std::string sourceLayer;              // layer inside the dataset; empty for the first
     std::set<long long> selection;        // selected feature IDs
     std::map<std::string, std::string> fieldAliases;  // display aliases by field name
+    std::string srsName;                  // spatial reference name carried over from the data a copy was made of
     std::vector<std::shared_ptr<Layer>> members;      // group layers only
 };
 

@@ -66,6 +66,14 @@ std::string SpatialReferenceName(const OGRSpatialReference* srs)
     return n ? n : "Unknown";
 }
 
+std::string SpatialReferenceName(const Layer& layer)
+{
+    if (!layer.srsName.empty())
+        return layer.srsName;
+    auto src = FeatureSource::Open(layer);
+    return SpatialReferenceName(src.srs());
+}
+
 int MapUnitsOf(const OGRSpatialReference* srs)
 {
     if (!srs)
@@ -290,6 +298,159 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
     }
     ins.finish();
     out.finish();
+}
+
+namespace {
+
+// A shapefile field name for `name` that no earlier field took.
+std::string uniqueName(const std::string& name, const std::vector<std::string>& taken)
+{
+    auto isTaken = [&](const std::string& n) { return std::find(taken.begin(), taken.end(), n) != taken.end(); };
+    std::string cut = name.substr(0, 10);
+    if (!isTaken(cut))
+        return cut;
+    for (int k = 1;; ++k) {
+        std::string suffix = std::to_string(k);
+        suffix.insert(suffix.begin(), '_');
+        std::string candidate(name, 0, std::min(name.size(), 10 - suffix.size()));
+        candidate.append(suffix);
+        if (!isTaken(candidate))
+            return candidate;
+    }
+}
+
+std::vector<OGRGeometryUniquePtr> polygonsOf(OGRGeometryUniquePtr g)
+{
+    std::vector<OGRGeometryUniquePtr> out;
+    if (!g || g->IsEmpty())
+        return out;
+    const auto t = wkbFlatten(g->getGeometryType());
+    if (t == wkbPolygon || t == wkbMultiPolygon) {
+        out.push_back(std::move(g));
+    } else if (t == wkbGeometryCollection) {
+        for (const auto* part : *g->toGeometryCollection())
+            for (auto& p : polygonsOf(OGRGeometryUniquePtr(part->clone())))
+                out.push_back(std::move(p));
+    }
+    return out;
+}
+
+struct TreeDeleter {
+    GEOSContextHandle_t ctx;
+    void operator()(GEOSSTRtree* t) const { GEOSSTRtree_destroy_r(ctx, t); }
+};
+struct PreparedDeleter {
+    GEOSContextHandle_t ctx;
+    void operator()(const GEOSPreparedGeometry* p) const { GEOSPreparedGeom_destroy_r(ctx, p); }
+};
+
+}  // namespace
+
+std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp)
+{
+    auto in = FeatureSource::Open(input);
+    auto ov = FeatureSource::Open(overlay);
+    OGRFeatureDefn* inDefn = in.ogr()->GetLayerDefn();
+    OGRFeatureDefn* ovDefn = ov.ogr()->GetLayerDefn();
+
+    std::vector<FieldDef> fields;
+    std::vector<std::string> taken;
+    std::map<std::string, std::string> sourceOf;
+    auto addFields = [&](OGRFeatureDefn* defn) {
+        for (int i = 0; i < defn->GetFieldCount(); ++i) {
+            FieldDef f = DescribeField(*defn->GetFieldDefn(i));
+            const std::string source = f.name;
+            f.name = uniqueName(source, taken);
+            f.alias = f.name;
+            taken.push_back(f.name);
+            sourceOf[f.name] = source;
+            fields.push_back(f);
+        }
+    };
+    addFields(ovDefn);
+    addFields(inDefn);
+
+    // Overlay features, in the input's coordinates, indexed for the pairing.
+    GeosContext geos;
+    GEOSContextHandle_t ctx = geos.get();
+    struct OverlayFeature {
+        OGRFeatureUniquePtr feature;
+        GeomPtr geom;
+        std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared;
+    };
+    std::vector<OverlayFeature> overlays;
+    {
+        auto recs = ReadFeatures(overlay, {}, !overlay.selection.empty(), in.srs());
+        std::map<long long, OGRGeometryUniquePtr> geomOf;
+        for (auto& r : recs)
+            geomOf[r.fid] = std::move(r.geometry);
+        ov.ogr()->ResetReading();
+        for (OGRFeatureUniquePtr f(ov.ogr()->GetNextFeature()); f; f.reset(ov.ogr()->GetNextFeature())) {
+            auto it = geomOf.find(f->GetFID());
+            if (it == geomOf.end() || !it->second)
+                continue;
+            GeomPtr g(it->second->exportToGEOS(ctx), GeomDeleter{ctx});
+            if (!g)
+                continue;
+            OverlayFeature o{std::move(f), std::move(g), {nullptr, PreparedDeleter{ctx}}};
+            overlays.push_back(std::move(o));
+        }
+    }
+    std::unique_ptr<GEOSSTRtree, TreeDeleter> tree(GEOSSTRtree_create_r(ctx, 10), TreeDeleter{ctx});
+    for (std::size_t i = 0; i < overlays.size(); ++i)
+        GEOSSTRtree_insert_r(ctx, tree.get(), overlays[i].geom.get(), reinterpret_cast<void*>(i));
+
+    auto out = Table::CreateShapefile(outShp, wkbPolygon, in.srs(), fields);
+    auto ins = out.inserter();
+    const int ovCount = ovDefn->GetFieldCount();
+    in.ogr()->ResetReading();
+    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature())) {
+        const OGRGeometry* ig = f->GetGeometryRef();
+        if (!ig || ig->IsEmpty())
+            continue;
+        GeomPtr g(ig->exportToGEOS(ctx), GeomDeleter{ctx});
+        if (!g)
+            continue;
+        std::vector<std::size_t> hits;
+        GEOSSTRtree_query_r(
+            ctx, tree.get(), g.get(),
+            [](void* item, void* user) {
+                static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
+            },
+            &hits);
+        std::sort(hits.begin(), hits.end());
+        if (hits.empty())
+            continue;
+        std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(GEOSPrepare_r(ctx, g.get()),
+                                                                              PreparedDeleter{ctx});
+        for (std::size_t h : hits) {
+            auto& o = overlays[h];
+            if (!GEOSPreparedIntersects_r(ctx, prepared.get(), o.geom.get()))
+                continue;
+            GeomPtr piece(GEOSIntersection_r(ctx, g.get(), o.geom.get()), GeomDeleter{ctx});
+            if (!piece) {
+                GeomPtr a(GEOSMakeValid_r(ctx, g.get()), GeomDeleter{ctx});
+                GeomPtr b(GEOSMakeValid_r(ctx, o.geom.get()), GeomDeleter{ctx});
+                if (a && b)
+                    piece.reset(GEOSIntersection_r(ctx, a.get(), b.get()));
+            }
+            if (!piece)
+                support::raise(support::err::kHostFailure, "Intersection of '" + input.name + "' and '" +
+                                                               overlay.name + "' failed");
+            for (auto& poly : polygonsOf(OGRGeometryUniquePtr(OGRGeometryFactory::createFromGEOS(ctx, piece.get())))) {
+                auto& buf = ins.buffer();
+                buf.setShape(poly.get());
+                for (int i = 0; i < ovCount; ++i)
+                    buf.set(2 + i, fieldValue(*o.feature, i));
+                for (int i = 0; i < inDefn->GetFieldCount(); ++i)
+                    buf.set(2 + ovCount + i, fieldValue(*f, i));
+                ins.insert();
+            }
+        }
+    }
+    ins.finish();
+    out.finish();
+    return sourceOf;
 }
 
 }  // namespace halvo::host

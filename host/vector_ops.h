@@ -10,6 +10,7 @@
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ bool MustCopyFirst(const Layer& layer);
 int ShapeType(const Layer& layer);
 
 std::string SpatialReferenceName(const OGRSpatialReference* srs);
+// The layer's spatial reference name; a copy keeps the name of its source's.
+std::string SpatialReferenceName(const Layer& layer);
 // 3 feet, 9 metres, 11 decimal degrees (metres when unknown).
 int MapUnitsOf(const OGRSpatialReference* srs);
 
@@ -73,5 +76,12 @@ void CopyFeatures(const Layer& source, const std::string& field, const std::file
 // union of that value's polygons; the output's only field is `field`.
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly,
               const std::filesystem::path& outShp);
+
+// Polygonal pieces of input ∩ overlay (only the overlay's selected features
+// when it has a selection). The overlay's fields come first under their own
+// names, the input's follow; a name already taken (or longer than a shapefile
+// allows) is cut and numbered "_1", "_2". Answers output field name → source field name.
+std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay,
+                                             const std::filesystem::path& outShp);
 
 }  // namespace halvo::host

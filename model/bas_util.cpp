@@ -3,6 +3,8 @@
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
+#include <ogr_geometry.h>
+
 namespace halvo::model {
 
 namespace fs = std::filesystem;
@@ -52,8 +54,52 @@ host::LayerPtr CreateShapefile(const fs::path& extensionFolder, const std::strin
         layer->name = "tempAnalysis";
         layer->kind = host::LayerKind::Feature;
         layer->source = out;
+        layer->srsName = host::SpatialReferenceName(source);
         return layer;
     });
+}
+
+host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
+                               const fs::path& extensionFolder)
+{
+    try {
+        const fs::path out = extensionFolder / "temp" / (outputName + ".shp");
+        auto layer = std::make_shared<host::Layer>();
+        layer->name = outputName;
+        layer->kind = host::LayerKind::Feature;
+        layer->source = out;
+        layer->srsName = host::SpatialReferenceName(input);
+        for (const auto& [name, source] : host::Intersect(input, overlay, out))
+            layer->fieldAliases[name] = source;
+
+        auto table = host::Table::Open(out, true);
+        if (const int area = table.findField("Area") >= 0 ? table.findField("Area") : table.findField("AREA");
+            area >= 0 && table.field(area).type == host::kDouble) {
+            table.update({}, [&](host::Table::Row& r) {
+                if (const OGRGeometry* g = r.shape(); g && OGR_GT_IsSurface(wkbFlatten(g->getGeometryType())))
+                    r.set(area, g->toSurface()->get_Area());
+                else if (g && wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
+                    r.set(area, g->toMultiPolygon()->get_Area());
+                return true;
+            });
+        }
+        table.finish();
+        return layer;
+    } catch (...) {
+        return nullptr;  // the callers tell the user
+    }
+}
+
+std::string QuoteText(const std::string& value)
+{
+    std::string q = "'";
+    for (char c : value) {
+        q.push_back(c);
+        if (c == '\'')
+            q.push_back('\'');
+    }
+    q.push_back('\'');
+    return q;
 }
 
 void CleanTempFolder(const fs::path& tempFolder)

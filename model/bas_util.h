@@ -22,6 +22,15 @@ std::string SetFieldName(const std::string& name, const host::Table& table);
 host::LayerPtr CreateShapefile(const std::filesystem::path& extensionFolder, const std::string& fieldName,
                                const host::Layer& source);
 
+// The polygonal intersection of `input` with `overlay` as the shapefile
+// `outputName` in the temporary workspace; nothing when it fails. The new
+// layer's field aliases name each field's source field.
+host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
+                               const std::filesystem::path& extensionFolder);
+
+// Where clause text literal: quoted, with quotes doubled.
+std::string QuoteText(const std::string& value);
+
 // Empties the temporary workspace: datasets, subfolders, then remaining files.
 void CleanTempFolder(const std::filesystem::path& tempFolder);
 

@@ -2,6 +2,9 @@
 
 #include "host/vector_ops.h"
 #include "model/bas_util.h"
+#include "model/ds_adjustment.h"
+#include "model/population_density.h"
+#include "model/table_functions.h"
 #include "params/read_params.h"
 #include "reports/run_reports.h"
 #include "support/error_reporting.h"
@@ -81,6 +84,31 @@ void clsISExecuteModel::ExecuteModel(host::Application& pApp, const fs::path& pW
         clsISGetLCArea lcArea;
         lcArea.Application(app_);
 
+        // 5. Per-polygon density: the zones are split by the density layer.
+        if (popDensityOption_ == "3") {
+            popDensityTheme_ = reader.PopDensityTheme();
+            auto densityLayer = requireLayer(popDensityTheme_, *map_, "population density layer");
+            popDensityField_ = reader.PopDensityFldName();
+            popDensityHigh_ = reader.PopDensityHigh();
+            popDensityLow_ = reader.PopDensityLow();
+            support::Progress("Classifying population density");
+            clsPopulationDensity density;
+            if (!density.DensityCalculation(*densityLayer, popDensityField_, popDensityHigh_, popDensityLow_,
+                                            *analysisLayer_, analysisField_, *map_, extensionFolder_)) {
+                support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
+                                "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
+                                "Population Density Layer are in the same projection.",
+                                support::Buttons::OK, support::Icon::Information,
+                                "Population Density Calculation Error");
+                isCleanUp(extensionFolder_);
+                release();
+                return;
+            }
+            analysisLayer_ = density.NewAnalysisTheme();
+            preDensityAnalysisField_ = analysisField_;
+            analysisField_ = density.NewAnalysisFieldName();
+        }
+
         // 6. Area tabulation.
         auto areaTable = lcArea.isGetLCArea(extensionFolder_, *analysisLayer_, *landCoverLayer_, "Value",
                                             analysisField_, popDensityOption_, landCoverUnits_, landClasses_,
@@ -91,7 +119,36 @@ void clsISExecuteModel::ExecuteModel(host::Application& pApp, const fs::path& pW
             return;
         }
 
+        // 7. Development scenarios, one after another.
         devScenarios_ = reader.DevScenarios();
+        int n = 2;
+        for (const auto& [row, scenario] : devScenarios_) {
+            auto scenarioLayer = requireLayer(scenario.at(0), *map_, "development scenario layer");
+            support::Progress("Applying the development scenario " + scenario.at(0));
+            clsISDSAdjustment adjustment;
+            const std::string k = std::to_string(n);
+            if (!adjustment.isDSAdjustment(*areaTable, *scenarioLayer, *analysisLayer_, analysisField_, scenario.at(2),
+                                           "dsZone" + k, "dsarea" + k, "dsInt" + k, *map_, extensionFolder_,
+                                           *landCoverLayer_, landClasses_, popDensityOption_, landCoverUnits_)) {
+                isCleanUp(extensionFolder_);
+                release();
+                return;
+            }
+            ++n;
+        }
+
+        // 8. Density-coded zones folded back into the analysis values.
+        if (popDensityOption_ == "3") {
+            clsISTableFunctions tf;
+            auto summed = tf.SumTable(*areaTable, "areaTab", analysisField_, preDensityAnalysisField_, extensionFolder_);
+            if (!summed) {
+                isCleanUp(extensionFolder_);
+                release();
+                return;
+            }
+            areaTable = std::move(summed);
+            analysisField_ = preDensityAnalysisField_;
+        }
 
         // 9 to 14. Output, result fields, legend, completeness, reports.
         support::Progress("Dissolving the analysis layer");

@@ -159,7 +159,7 @@ std::optional<host::Table> clsISGetLCArea::isGetLCArea(const fs::path& pWorkspac
             return std::nullopt;
         const fs::path path = table->path();
         table->finish();
-        return host::Table::Open(path);
+        return host::Table::Open(path, true);
     });
 }
 

@@ -30,6 +30,13 @@ public:
                                            const std::string& LCUnits, const ClassTable& dictCL,
                                            const std::string& tmpZone, const std::string& areaTemp);
 
+    // Sets the density code and class table the lookup uses, without a tabulation.
+    void RememberLookup(const std::string& popDS, const ClassTable& dictCL)
+    {
+        popDS_ = popDS;
+        dictCL_ = &dictCL;
+    }
+
     // The coefficient (a percentage) for a class and zone, or -9999 when there is none.
     double CoefficientLookup(const std::string& classId, const std::string& zoneName) const;
 

@@ -5,6 +5,7 @@
 #include "support/ui.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace halvo::model {
 
@@ -53,6 +54,76 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& str
             fields.push_back(CreateFields(name, name, host::kDouble, 18, 18, 6));
         }
         return host::Table::CreateDbf(temp / (strName + ".dbf"), fields);
+    });
+}
+
+bool bCheck(const std::string& name, const std::vector<std::string>& list)
+{
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Table& pTable,
+                                                                const std::string& TableName,
+                                                                const std::string& OldFldName, const fs::path& pWKSP)
+{
+    return support::Guarded("CopyTableFormat", kModule, true, std::optional<host::Table>{},
+                            [&]() -> std::optional<host::Table> {
+        std::vector<host::FieldDef> fields;
+        for (int i = 0; i < pTable.fieldCount(); ++i) {
+            host::FieldDef f = pTable.field(i);
+            if (i == 1) {
+                f.name = OldFldName;
+                f.alias = OldFldName;
+            }
+            fields.push_back(f);
+        }
+        return host::Table::CreateDbf(pWKSP / "temp" / (TableName + ".dbf"), fields);
+    });
+}
+
+std::optional<host::Table> clsISTableFunctions::SumTable(host::Table& pTable, const std::string& TableName,
+                                                         const std::string& FieldName, const std::string& OldFldName,
+                                                         const fs::path& pWKSP)
+{
+    return support::Guarded("SumTable", kModule, true, std::optional<host::Table>{},
+                            [&]() -> std::optional<host::Table> {
+        if (pTable.findField(FieldName) < 0 && pTable.field(1).name != FieldName)
+            support::raise(5, "The area table has no field '" + FieldName + "'");
+
+        // Sums per base value (the zone without its "#" and digit), in order of
+        // first appearance; a base is matched exactly, never as a pattern.
+        std::vector<std::string> bases;
+        std::unordered_map<std::string, std::size_t> indexOf;
+        std::vector<std::vector<double>> sums;
+        const int n = pTable.fieldCount();
+        pTable.search({}, [&](const host::Table::Row& r) {
+            const std::string zone = host::ValueText(r.get(1));
+            const std::string base = zone.size() >= 2 ? zone.substr(0, zone.size() - 2) : std::string{};
+            auto [it, added] = indexOf.emplace(base, bases.size());
+            if (added) {
+                bases.push_back(base);
+                sums.emplace_back(static_cast<std::size_t>(n), 0.0);
+            }
+            auto& s = sums[it->second];
+            for (int j = 2; j < n; ++j)
+                s[static_cast<std::size_t>(j)] += host::ValueNumber(r.get(j));
+            return true;
+        });
+
+        auto out = CopyTableFormat(pTable, TableName, OldFldName, pWKSP);
+        if (!out)
+            return std::nullopt;
+        auto ins = out->inserter();
+        for (std::size_t b = 0; b < bases.size(); ++b) {
+            ins.buffer().set(1, bases[b]);
+            for (int j = 2; j < n; ++j)
+                ins.buffer().set(j, sums[b][static_cast<std::size_t>(j)]);
+            ins.insert();
+        }
+        ins.finish();
+        const fs::path path = out->path();
+        out->finish();
+        return host::Table::Open(path, true);
     });
 }
 

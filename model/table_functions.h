@@ -16,7 +16,20 @@ public:
     std::optional<host::Table> createDBF(const std::string& strName, const std::string& pFieldName,
                                          int pFieldCount, const TabulationTable& tTable,
                                          const std::filesystem::path& pWKSP);
+
+    // Folds density-coded zones ("value#digit") back into one row per value,
+    // summing every class field; the zone field is named OldFldName.
+    std::optional<host::Table> SumTable(host::Table& pTable, const std::string& TableName,
+                                        const std::string& FieldName, const std::string& OldFldName,
+                                        const std::filesystem::path& pWKSP);
+
+private:
+    std::optional<host::Table> CopyTableFormat(const host::Table& pTable, const std::string& TableName,
+                                               const std::string& OldFldName, const std::filesystem::path& pWKSP);
 };
+
+// True when `list` holds `name` exactly.
+bool bCheck(const std::string& name, const std::vector<std::string>& list);
 
 // Width of the area table's zone field: 18, or the longest zone value.
 int ZoneFieldWidth(const TabulationTable& t);

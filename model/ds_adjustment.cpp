@@ -1,0 +1,171 @@
+#include "model/ds_adjustment.h"
+
+#include "host/vector_ops.h"
+#include "model/bas_util.h"
+#include "support/error_reporting.h"
+#include "support/ui.h"
+
+#include <cfenv>
+#include <cmath>
+#include <unordered_map>
+
+namespace halvo::model {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kModule = "clsISDSAdjustment";
+
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+std::string fullName(const host::Layer& l)
+{
+    return (l.source.parent_path() / (l.sourceLayer.empty() ? l.source.stem().string() : l.sourceLayer)).string();
+}
+
+struct ScenarioRow {
+    std::string zone;
+    std::vector<std::pair<std::string, double>> values;  // area*/ISarea* fields, by name
+};
+}  // namespace
+
+double Round3(double v)
+{
+    // Halves go to the even neighbour, as the stored figures always did.
+    const int mode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(v * 1000) / 1000;
+    std::fesetround(mode);
+    return r;
+}
+
+bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& DSTheme,
+                                       const host::Layer& AnalysisTheme, const std::string& analysisFldName,
+                                       const std::string& dcID, const std::string& tZoneName,
+                                       const std::string& aTemp, const std::string& dsInt, host::Map& /*pMap*/,
+                                       const fs::path& pWKSP, const host::Layer& lcTheme,
+                                       const ClassTable& dictClasses, const std::string& popDS,
+                                       const std::string& LCUnits)
+{
+    enum class Outcome { Go, Stop, Failed };
+    const Outcome outcome = support::Guarded("isDSAdjustment", kModule, true, Outcome::Failed, [&] {
+        // The scenario's own zones: its pieces inside the analysis polygons.
+        host::LayerPtr zoneLayer;
+        if (fullName(DSTheme) != fullName(AnalysisTheme)) {
+            if (host::SpatialReferenceName(DSTheme) != host::SpatialReferenceName(AnalysisTheme)) {
+                const auto a = support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name +
+                                                   ") are not in the same projection.\rWould you like to continue "
+                                                   "with the analysis without this scenario?",
+                                               support::Buttons::OKCancel, support::Icon::None, "Projection");
+                return a == support::Answer::OK ? Outcome::Go : Outcome::Stop;
+            }
+            zoneLayer = IntersectLayers(DSTheme, AnalysisTheme, dsInt, pWKSP);
+        } else {
+            zoneLayer = std::make_shared<host::Layer>(AnalysisTheme);
+        }
+        if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
+            support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name + ") do not overlap.",
+                            support::Buttons::OK, support::Icon::Information, "No Overlay");
+            return Outcome::Go;
+        }
+
+        clsISGetLCArea lcArea;
+        auto s = lcArea.isGetLCArea(pWKSP, *zoneLayer, lcTheme, "Value", analysisFldName, popDS, LCUnits,
+                                    dictClasses, tZoneName, aTemp);
+        if (!s)
+            support::raise(91, "The land cover inside the scenario '" + DSTheme.name + "' could not be tabulated");
+        std::vector<ScenarioRow> rows;
+        s->search({}, [&](const host::Table::Row& r) {
+            ScenarioRow row{host::ValueText(r.get(1)), {}};
+            for (int j = 2; j < s->fieldCount(); ++j)
+                if (const auto& n = s->field(j).name; startsWith(n, "area") || startsWith(n, "ISarea"))
+                    row.values.emplace_back(n, host::ValueNumber(r.get(j)));
+            rows.push_back(std::move(row));
+            return true;
+        });
+
+        // Main rows by zone: the first row holding each value, compared exactly
+        // (a quote or wildcard in a zone value means nothing special here).
+        std::unordered_map<std::string, long long> mainRow;
+        pTable.search({}, [&](const host::Table::Row& r) {
+            mainRow.emplace(host::ValueText(r.get(1)), r.oid());
+            return true;
+        });
+        std::unordered_map<long long, const ScenarioRow*> scenarioOf;
+        std::unordered_map<std::string, double> totals;
+        for (const auto& row : rows) {
+            auto it = mainRow.find(row.zone);
+            if (it != mainRow.end())
+                scenarioOf.emplace(it->second, &row);
+        }
+
+        // Take the scenario's land out of each zone's classes.
+        pTable.update({}, [&](host::Table::Row& m) {
+            auto it = scenarioOf.find(m.oid());
+            if (it == scenarioOf.end())
+                return true;
+            double t = 0;
+            for (const auto& [name, value] : it->second->values) {
+                const int f = pTable.findField(name);
+                if (f < 0)
+                    continue;
+                m.set(f, Round3(host::ValueNumber(m.get(f))) - Round3(value));
+                if (startsWith(name, "area"))
+                    t += value;
+            }
+            totals[it->second->zone] = t;
+            return true;
+        });
+        for (const auto& row : rows)
+            totals.emplace(row.zone, 0.0);
+
+        // The target class's pair of fields.
+        const std::string areaName = "area-" + dcID, isName = "ISarea-" + dcID;
+        if (pTable.findField(areaName) < 0) {
+            pTable.addField(CreateFields(areaName, areaName, host::kDouble, 18, 18, 6));
+            pTable.addField(CreateFields(isName, isName, host::kDouble, 18, 18, 6));
+        }
+        const int areaField = pTable.findField(areaName), isField = pTable.findField(isName);
+        if (areaField < 0 || isField < 0)
+            support::raise(5, "The area table has no field '" + (areaField < 0 ? areaName : isName) + "'");
+        for (const auto& row : rows)
+            if (!mainRow.count(row.zone))
+                support::raise(91, "The zone '" + row.zone + "' of the scenario '" + DSTheme.name +
+                                       "' has no row in the area table");
+
+        // Add the scenario's land to the target class and recompute its impervious area.
+        lcArea.RememberLookup(popDS, dictClasses);
+        bool missing = false;
+        pTable.update({}, [&](host::Table::Row& m) {
+            auto it = scenarioOf.find(m.oid());
+            if (it == scenarioOf.end())
+                return true;
+            const double a = host::ValueNumber(m.get(areaField));
+            const double total = totals[it->second->zone];
+            m.set(areaField, a + total);
+            const std::string classId = areaName.substr(5);
+            const double coefficient = lcArea.CoefficientLookup(classId, host::ValueText(m.get(1)));
+            if (coefficient == -9999) {
+                missing = true;
+                return false;
+            }
+            m.set(isField, ((a + total) * coefficient) / 100);
+            return true;
+        });
+        if (missing) {
+            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
+                                dcID + "!",
+                            support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+            return Outcome::Stop;
+        }
+        return Outcome::Go;
+    });
+    if (outcome == Outcome::Failed) {
+        support::MsgBox("Error occurred while adjusting area calculations for selected 'Development Scenarios'.",
+                        support::Buttons::OK, support::Icon::Critical, "Error: Development Scenarios Adjustment");
+        return false;
+    }
+    return outcome == Outcome::Go;
+}
+
+}  // namespace halvo::model

@@ -1,0 +1,101 @@
+#include "model/population_density.h"
+
+#include "host/table.h"
+#include "host/vector_ops.h"
+#include "model/bas_util.h"
+#include "support/error_reporting.h"
+
+#include <charconv>
+
+namespace halvo::model {
+
+namespace {
+
+double toNumber(const std::string& text, const std::string& what)
+{
+    double v = 0;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    while (b < e && *b == ' ')
+        ++b;
+    while (e > b && e[-1] == ' ')
+        --e;
+    const auto r = std::from_chars(b, e, v);
+    if (b == e || r.ec != std::errc() || r.ptr != e)
+        support::raise(13, "Type mismatch: " + what + " '" + text + "' is not a number");
+    return v;
+}
+
+}  // namespace
+
+char DensityDigit(double density, double high, double low)
+{
+    if (high <= density)
+        return '1';
+    return low >= density ? '3' : '2';
+}
+
+bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme, const std::string& popDSFldName,
+                                              const std::string& popDHigh, const std::string& popDLow,
+                                              const host::Layer& Analysis_Theme,
+                                              const std::string& Analysis_FieldName, host::Map& /*pMap*/,
+                                              const std::filesystem::path& pWKSP)
+{
+    return support::Guarded("DensityCalculation", "clsPopulationDensity", true, false, [&] {
+        if (host::SpatialReferenceName(PopDensityTheme) != host::SpatialReferenceName(Analysis_Theme))
+            return false;
+        newTheme_ = IntersectLayers(PopDensityTheme, Analysis_Theme, "popIntersect", pWKSP);
+        if (!newTheme_)
+            support::raise(91, "The population density layer '" + PopDensityTheme.name +
+                                   "' could not be intersected with the analysis layer '" + Analysis_Theme.name + "'");
+        auto table = host::Table::Open(newTheme_->source, true);
+
+        // The density field: its "_1" copy first (the analysis layer had a field of
+        // that name), then its own name; a name the shapefile had to cut is found
+        // by its source, among the density layer's fields that follow the analysis layer's.
+        auto findBySource = [&](const std::string& source) {
+            for (int i = table.fieldCount() - 1; i >= 2; --i) {
+                const auto it = newTheme_->fieldAliases.find(table.field(i).name);
+                if (it != newTheme_->fieldAliases.end() && it->second == source)
+                    return i;
+            }
+            return -1;
+        };
+        int density = table.findField(popDSFldName + "_1");
+        if (density < 0)
+            density = table.findField(popDSFldName);
+        if (density < 0)
+            density = findBySource(popDSFldName);
+        if (density < 0)
+            support::raise(5, "The field '" + popDSFldName + "' is not in the intersection of '" +
+                                  PopDensityTheme.name + "' and '" + Analysis_Theme.name + "'");
+
+        const int analysis = table.findField(Analysis_FieldName);
+        if (analysis < 0)
+            support::raise(5, "The field '" + Analysis_FieldName + "' is not in the intersection");
+        const host::FieldDef& a = table.field(analysis);
+        newFieldName_ = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
+        const int length = (a.type == host::kString ? a.length : std::max(a.length, a.precision)) + 8;
+        table.addField(CreateFields(newFieldName_, newFieldName_, host::kString, length, a.precision, a.scale));
+        const int analysisAgain = table.findField(Analysis_FieldName);
+        const int newField = table.findField(newFieldName_);
+
+        table.update({}, [&](host::Table::Row& r) {
+            const host::Value v = r.get(density);
+            if (host::IsNull(v))
+                support::raise(94, "Invalid use of Null: a feature of '" + PopDensityTheme.name +
+                                       "' has no value in '" + popDSFldName + "'");
+            const double d = std::holds_alternative<std::string>(v)
+                                 ? toNumber(std::get<std::string>(v), "the density value")
+                                 : host::ValueNumber(v);
+            const double high = toNumber(popDHigh, "the High threshold");
+            const char digit = high <= d ? '1' : DensityDigit(d, high, toNumber(popDLow, "the Low threshold"));
+            r.set(newField, host::ValueText(r.get(analysisAgain)) + "#" + digit);
+            return true;
+        });
+        table.finish();
+        return true;
+    });
+}
+
+}  // namespace halvo::model
