@@ -94,3 +94,41 @@ TEST(RealData, ThirdForkCatchmentsMatchGdalRasterize)
         EXPECT_EQ(g.pct, Stored(is / total * 100, 2)) << ids[z];
     }
 }
+
+TEST(RealData, DensityAndNeighbourhoodScenarioAddUp)
+{
+    const fs::path dir = SharedData() / "durham-thirdfork";
+    const fs::path derived = dir / "derived";
+    if (!fs::exists(derived / "durham_blockgroups_pop_5070.gpkg"))
+        GTEST_SKIP() << "shared data not present";
+    RunCase rc;
+    const std::string base = "run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
+                             (derived / "thirdfork_catchments_5070.gpkg").string() +
+                             " --field FEATUREID --coefficients NLCD --yes ";
+    auto run = [&](const std::string& name, const std::string& more) {
+        const auto r = rc.halvo(base + more + " --output " + (rc.data() / (name + ".shp")).string());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return rc.read(rc.data() / (name + ".shp"), "analyfld");
+    };
+    const std::string density = "--density-layer " + (derived / "durham_blockgroups_pop_5070.gpkg").string() +
+                                " --density-field popdens_sqmi_2010 --high 5000 --low 1000";
+    const auto plain = run("plain", "--density medium");
+    const auto dens = run("dens", density);
+    const auto scen = run("scen", density + " --scenario " + (derived / "durham_selectgroups_5070.gpkg").string() +
+                                      "=24");
+    ASSERT_EQ(plain.size(), 28u);
+    ASSERT_FALSE(dens.empty());
+    double plainSum = 0, densSum = 0;
+    for (const auto& [id, d] : dens) {
+        // Pieces outside the block groups drop out; nothing is counted twice.
+        EXPECT_LE(d.total, plain.at(id).total + 1e-6) << id;
+        densSum += d.total;
+        plainSum += plain.at(id).total;
+        // Developed, High Intensity has the highest coefficients at every level.
+        const auto& s = scen.at(id);
+        EXPECT_DOUBLE_EQ(s.total, d.total) << id;
+        EXPECT_GE(s.impervious + 1e-6, d.impervious) << id;
+    }
+    EXPECT_GT(densSum, 0.95 * plainSum);
+    EXPECT_TRUE(rc.tempIsEmpty());
+}

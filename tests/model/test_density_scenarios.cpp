@@ -1,0 +1,165 @@
+// Per-polygon density and development scenarios, against figures worked out by hand.
+
+#include "model/ds_adjustment.h"
+#include "model/population_density.h"
+#include "run_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvo;
+using namespace halvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
+const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n"
+                            "21,Developed,80,55.5,30\r\n"
+                            "41,Forest,2,1,0.5\r\n";
+
+// A 10 × 10 raster: forest in the left `forestCols` columns, developed elsewhere.
+std::vector<int> split(int forestCols)
+{
+    std::vector<int> v(100);
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 10; ++c)
+            v[static_cast<std::size_t>(r * 10 + c)] = c < forestCols ? 41 : 21;
+    return v;
+}
+
+struct Scene {
+    RunCase rc;
+    fs::path lc, coef;
+    explicit Scene(int forestCols = 0)
+    {
+        lc = rc.raster("landcover", 10, 10, X0, Y0, S, S, split(forestCols));
+        coef = rc.csv("coef.csv", kCoefficients);
+    }
+    RunOutput run(const fs::path& zones, const std::string& field, const std::string& more, bool yes = true)
+    {
+        return rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
+                        " --coefficients-csv " + coef.string() + " --output " + (rc.data() / "out.shp").string() +
+                        " " + more + (yes ? " --yes" : ""));
+    }
+    std::map<std::string, ZoneResult> result(const std::string& field) { return rc.read(rc.data() / "out.shp", field); }
+};
+}  // namespace
+
+TEST(DensityRules, ThresholdsAreInclusiveHighFirst)
+{
+    EXPECT_EQ(model::DensityDigit(500, 500, 100), '1');
+    EXPECT_EQ(model::DensityDigit(499.9, 500, 100), '2');
+    EXPECT_EQ(model::DensityDigit(100, 500, 100), '3');
+    EXPECT_EQ(model::DensityDigit(0, 500, 100), '3');
+    EXPECT_EQ(model::DensityDigit(300, 200, 400), '1');  // Low not below High: High still wins
+    EXPECT_EQ(model::Round3(1.23456) - model::Round3(0.0004), 1.235);
+    EXPECT_EQ(model::Round3(0.0125), 0.012);  // halves to even
+}
+
+TEST(Density, ZoneCrossingADensityBoundaryTakesEachSidesCoefficient)
+{
+    Scene s;  // all developed
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "A"}});
+    const auto dens = s.rc.polygons("dens", "DENS", false,
+                                    {{CellBox(X0, Y0, S, 0, 0, 5, 10), "", 600}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "", 50}});
+    const auto r = s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto a = s.result("NAME").at("A");
+    EXPECT_EQ(a.total, 100.0);
+    EXPECT_EQ(a.impervious, 50 * 0.8 + 50 * 0.3);
+    EXPECT_EQ(a.pct, 55.0);
+    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("    High >= 500\r\n    Medium between 500 and 100\r\n    Low <= 100"),
+              std::string::npos);
+    EXPECT_TRUE(s.rc.tempIsEmpty());
+}
+
+TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
+{
+    Scene s;
+    // "A_" would match "AB" as a pattern, "A%" would match everything starting with A.
+    const std::vector<std::pair<std::string, int>> names = {{"A'b", 1}, {"A_", 2}, {"AB", 3}, {"A%", 4}};
+    std::vector<Feature> f;
+    for (const auto& [n, k] : names)
+        f.push_back({CellBox(X0, Y0, S, 0, k, k, k + 1), n});  // k cells each, one row apiece
+    const auto zones = s.rc.polygons("zones", "NAME", true, f);
+    const auto dens = s.rc.polygons("dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "", 600}});
+    const auto r = s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto got = s.result("NAME");
+    ASSERT_EQ(got.size(), 4u);
+    for (const auto& [n, k] : names) {
+        EXPECT_EQ(got.at(n).total, k) << n;
+        EXPECT_EQ(got.at(n).pct, 80.0) << n;
+    }
+}
+
+TEST(Scenario, ForestInsideTheScenarioBecomesDeveloped)
+{
+    Scene s(10);  // all forest
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});  // 10 ha
+    const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});     // 4 ha of it
+    const auto r = s.run(zones, "NAME", "--density medium --scenario " + dev.string() + "=Developed");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto z = s.result("NAME").at("Z");
+    EXPECT_EQ(z.total, 10.0);
+    EXPECT_EQ(z.impervious, Stored(6 * 0.01 + 4 * 0.555, 6));
+    EXPECT_EQ(z.pct, 22.8);
+    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find(" Change Scenarios\r\n  Changed land cover classes within dev layer to Developed"),
+              std::string::npos);
+}
+
+TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
+{
+    Scene s(10);
+    const auto zones = s.rc.polygons("zones", "NAME", true,
+                                     {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}, {CellBox(X0, Y0, S, 0, 1, 10, 2), "Y"}});
+    const auto one = s.rc.polygons("one", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
+    const auto two = s.rc.polygons("two", "ID", false, {{CellBox(X0, Y0, S, 8, 0, 10, 1), "", 1}});
+    auto r = s.run(zones, "NAME", "--density high --scenario " + one.string() + "=21 --scenario " + two.string() + "=21");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto got = s.result("NAME");
+    EXPECT_EQ(got.at("Z").impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
+    EXPECT_EQ(got.at("Y").impervious, Stored(8 * 0.02 + 2 * 0.8, 6));
+
+    r = s.run(zones, "NAME", "--density low --scenario " + zones.string() + "=21");
+    ASSERT_EQ(r.status, 0) << r.err;
+    got = s.result("NAME");
+    EXPECT_EQ(got.at("Z").pct, 30.0);
+    EXPECT_EQ(got.at("Y").pct, 30.0);
+}
+
+TEST(Scenario, SkippedOrStoppedAsTheUserSays)
+{
+    Scene s(10);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
+    const auto away = s.rc.polygons("away", "ID", false, {{CellBox(X0, Y0, S, 0, 5, 2, 6), "", 1}});
+    auto r = s.run(zones, "NAME", "--density high --scenario " + away.string() + "=21");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("No Overlay\nThe Analysis Layer and the Development Scenario (away) do not overlap."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(s.result("NAME").at("Z").pct, 2.0);
+
+    // The same polygons in another projection: OK skips the scenario, Cancel ends the run.
+    const auto other = s.rc.polygons("other", "ID", false,
+                                     {{"POLYGON((-96 23,-95 23,-95 24,-96 24,-96 23))", "", 1}}, 4326);
+    r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Projection\nThe Analysis Layer and the Development Scenario (other) are not in the same "
+                         "projection.\nWould you like to continue with the analysis without this scenario?"),
+              std::string::npos);
+    fs::remove(s.rc.data() / "out.shp");
+    r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21", false);
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
+    EXPECT_TRUE(s.rc.tempIsEmpty());
+}
+
+TEST(Scenario, TargetClassMissingFromTheSet)
+{
+    Scene s(10);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
+    const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});
+    const auto r = s.run(zones, "NAME", "--scenario " + dev.string() + "=99");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("the coefficient set has no class '99'"), std::string::npos) << r.err;
+}
