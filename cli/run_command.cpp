@@ -292,6 +292,7 @@ int RunCommand(const RunOptions& o)
                       << "\n";
             return 1;
         }
+        folder = fs::absolute(folder);
         std::cout << "Output:            " << (folder / shpName).string() << "\n"
                   << "Style:             " << (folder / (outPath.stem().string() + ".qml")).string() << "\n"
                   << "Parameter report:  " << (folder / (layerName + ".prm")).string() << "\n"
