@@ -266,6 +266,11 @@ int RunCommand(const RunOptions& o)
         if (!raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE)
             map.units = host::MapUnitsOf(&srs);
 
+        // One run at a time per extension folder: they share temp/.
+        support::TempLock lock(ext, [] {
+            support::Progress("Waiting for another run of this installation to finish");
+        });
+
         p.landCoverLayer = lc.name;
         p.landCoverUnits = units;
         p.analysisLayer = an.name;

@@ -37,3 +37,43 @@ void EnsureWorkingFolders(const fs::path& extensionFolder)
 }
 
 }  // namespace halvo::support
+
+#include "support/error_reporting.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace halvo::support {
+
+TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>& waiting)
+{
+    const fs::path temp = extensionFolder / "temp";
+    std::error_code ec;
+    fs::create_directories(temp, ec);
+    // The lock sits on the folder itself, so emptying temp/ cannot remove it.
+    fd_ = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+        raise(err::kPathNotFound, "Cannot open the working folder '" + temp.string() + "': " + std::strerror(errno));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (waiting)
+            waiting();
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    for (const auto& e : fs::directory_iterator(temp, ec)) {
+        std::error_code rec;
+        fs::remove_all(e.path(), rec);
+    }
+}
+
+TempLock::~TempLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+}  // namespace halvo::support

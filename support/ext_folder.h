@@ -3,6 +3,7 @@
 // temp/, output/ and help/. HALVO_HOME overrides it.
 
 #include <filesystem>
+#include <functional>
 
 namespace halvo::support {
 
@@ -13,5 +14,24 @@ void EnsureWorkingFolders(const std::filesystem::path& extensionFolder);
 
 inline std::filesystem::path StorePath(const std::filesystem::path& ext) { return ext / "etc" / "isprops.xml"; }
 inline std::filesystem::path TempFolder(const std::filesystem::path& ext) { return ext / "temp"; }
+
+}  // namespace halvo::support
+
+namespace halvo::support {
+
+// Holds the extension folder's temp/ for one run: a second run against the
+// same folder waits until the first has finished instead of emptying temp/
+// under it. Leftovers of a run that was killed are removed on entry.
+class TempLock {
+public:
+    // `waiting` is called once if another run holds the folder.
+    explicit TempLock(const std::filesystem::path& extensionFolder, const std::function<void()>& waiting = {});
+    ~TempLock();
+    TempLock(const TempLock&) = delete;
+    TempLock& operator=(const TempLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace halvo::support

@@ -221,3 +221,22 @@ TEST(RunLegend, ThreeClassesWithTheirBreaksAndColours)
     EXPECT_NE(qml.find("value=\"255,255,190,255\""), std::string::npos);
     EXPECT_NE(qml.find("value=\"255,0,0,255\""), std::string::npos);
 }
+
+TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
+{
+    RunCase rc;
+    const auto values = landCover();
+    const auto lc = rc.raster("landcover", 10, 10, X0, Y0, S, S, values);
+    const auto shp = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
+    const auto coef = rc.csv("coef.csv", kCoefficients);
+    const std::string common = "HALVO_HOME='" + rc.path().string() + "' '" + HALVO_EXT_DIR + "/halvo' run --landcover " +
+                               lc.string() + " --analysis " + shp.string() + " --field NAME --coefficients-csv " +
+                               coef.string() + " --output ";
+    const std::string cmd = "(" + common + (rc.data() / "a.shp").string() + " >/dev/null 2>&1 & " + common +
+                            (rc.data() / "b.shp").string() + " >/dev/null 2>&1 & wait)";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const Expected e = expect(values, 10, {{0, 0, 10, 10}}, 1, S * S, 0.0001);
+    EXPECT_EQ(rc.read(rc.data() / "a.shp", "NAME").at("All").total, e.total);
+    EXPECT_EQ(rc.read(rc.data() / "b.shp", "NAME").at("All").impervious, e.impervious);
+    EXPECT_TRUE(rc.tempIsEmpty());
+}

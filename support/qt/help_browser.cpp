@@ -1,0 +1,77 @@
+#include "support/qt/help_browser.h"
+
+#include "support/error_reporting.h"
+#include "support/ui.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace halvo::support {
+
+namespace {
+QPointer<frmHelpBrowser2> sharedHelp;
+}
+
+frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder)
+    : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder))
+{
+    setObjectName(QStringLiteral("frmHelpBrowser2"));
+    setWindowTitle(QStringLiteral("Halvo Help"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    brwHelpPage_ = new QTextBrowser(this);
+    brwHelpPage_->setObjectName(QStringLiteral("brwHelpPage"));
+    brwHelpPage_->setOpenExternalLinks(true);
+    brwHelpPage_->move(Twips(120), Twips(120));
+    cmdClose_ = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    resize(760, 620);
+}
+
+void frmHelpBrowser2::Form_Load()
+{
+    GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
+        const std::filesystem::path page = ext_ / "help" / "is_index.html";
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(page, ec))
+            brwHelpPage_->setSource(QUrl::fromLocalFile(QString::fromStdString(page.string())));
+        else
+            MsgBox("The Halvo help file (" + page.string() + ") does not exist.", Buttons::OK, Icon::Exclamation);
+    });
+}
+
+void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    // The browser follows the window: 300 twips narrower, 720 twips lower.
+    const QSize outer = frameGeometry().size();
+    brwHelpPage_->setGeometry(Twips(120), Twips(120), std::max(0, outer.width() - Twips(300)),
+                              std::max(0, outer.height() - Twips(720)));
+    const QRect b = brwHelpPage_->geometry();
+    cmdClose_->setGeometry(b.right() - 80, b.bottom() + 6, 80, std::max(22, Twips(375)));
+}
+
+frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent)
+{
+    if (!sharedHelp) {
+        sharedHelp = new frmHelpBrowser2(parent, extensionFolder);
+        sharedHelp->Form_Load();
+    }
+    sharedHelp->show();
+    sharedHelp->raise();
+    sharedHelp->activateWindow();
+    return sharedHelp.data();
+}
+
+void CloseSharedWindows()
+{
+    delete sharedHelp.data();
+    CloseAboutBox();
+}
+
+}  // namespace halvo::support

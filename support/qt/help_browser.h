@@ -1,0 +1,57 @@
+#pragma once
+// The help window on help/is_index.html below the extension folder, and the
+// About box. Each is one shared instance, shown modeless and rebuilt after it
+// was closed.
+
+#include <QDialog>
+
+#include <filesystem>
+
+class QTextBrowser;
+class QPushButton;
+
+namespace halvo::support {
+
+class frmHelpBrowser2 : public QDialog {
+    Q_OBJECT
+public:
+    frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder);
+    // Opens the index page, or says that it is missing (the window opens anyway).
+    void Form_Load();
+    QTextBrowser* browser() const { return brwHelpPage_; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    std::filesystem::path ext_;
+    QTextBrowser* brwHelpPage_;
+    QPushButton* cmdClose_;
+};
+
+// Pixels for the old layout's twips (15 to a pixel).
+constexpr int Twips(int twips) { return (twips + 7) / 15; }
+
+// The shared help window: created and loaded on first use, raised afterwards.
+frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent = nullptr);
+// Closes the shared windows (the plugin does so before it is unloaded).
+void CloseSharedWindows();
+
+class frmISAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmISAbout(QWidget* parent = nullptr);
+};
+
+frmISAbout* ShowAbout(QWidget* parent = nullptr);
+void CloseAboutBox();
+
+// "Version 2.1.15" for 2, 1, 15.
+QString VersionText(int major, int minor, int revision);
+// The version of this build.
+QString VersionText();
+
+// The icon shipped inside the library.
+QString IconPath();
+
+}  // namespace halvo::support

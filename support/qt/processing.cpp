@@ -1,0 +1,76 @@
+#include "support/qt/processing.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace halvo::support {
+
+namespace {
+frmISProcessing* shown = nullptr;
+}
+
+frmISProcessing::frmISProcessing(QWidget* owner)
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frmISProcessing"));
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Raised);
+    setLineWidth(2);
+    label1_ = new QLabel(QString::fromLatin1(kCaption), this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setAlignment(Qt::AlignCenter);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("prgStage"));
+    bar_->setRange(0, 0);
+    bar_->setTextVisible(true);
+    bar_->setFormat(QString());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->addWidget(label1_);
+    layout->addWidget(bar_);
+    setFixedWidth(380);
+}
+
+frmISProcessing::~frmISProcessing()
+{
+    if (shown == this)
+        shown = nullptr;
+}
+
+frmISProcessing* frmISProcessing::current() { return shown; }
+
+void frmISProcessing::setStage(const QString& stage, double fraction)
+{
+    if (fraction < 0) {
+        bar_->setRange(0, 0);
+        bar_->setFormat(stage);
+    } else {
+        bar_->setRange(0, 1000);
+        bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
+        bar_->setFormat(stage + QStringLiteral(" %p%"));
+    }
+    bar_->setToolTip(stage);
+}
+
+void frmISProcessing::showEvent(QShowEvent* e)
+{
+    shown = this;
+    if (auto* owner = parentWidget()) {
+        adjustSize();
+        const QRect r = owner->frameGeometry();
+        move(r.center() - QPoint(width() / 2, height() / 2));
+    }
+    QFrame::showEvent(e);
+}
+
+void frmISProcessing::hideEvent(QHideEvent* e)
+{
+    if (shown == this)
+        shown = nullptr;
+    QFrame::hideEvent(e);
+}
+
+}  // namespace halvo::support

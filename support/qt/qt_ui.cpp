@@ -1,0 +1,131 @@
+#include "support/qt/qt_ui.h"
+
+#include "support/qt/processing.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace halvo::support {
+
+QString DisplayText(std::string_view text)
+{
+    QString s = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+CallStackWindow::CallStackWindow(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmCallStack"));
+    setWindowTitle(QStringLiteral("Halvo Error Report"));
+    text_ = new QPlainTextEdit(this);
+    text_->setObjectName(QStringLiteral("txtReport"));
+    text_->setReadOnly(true);
+    text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    auto* copy = new QPushButton(QStringLiteral("Copy"), this);
+    copy->setObjectName(QStringLiteral("cmdCopy"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("cmdClose"));
+    close->setDefault(true);
+    connect(copy, &QPushButton::clicked, this, &CallStackWindow::copyToClipboard);
+    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(copy);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_);
+    layout->addLayout(buttons);
+    resize(640, 320);
+}
+
+void CallStackWindow::setReport(std::string_view report)
+{
+    report_ = QString::fromUtf8(report.data(), static_cast<int>(report.size()));
+    text_->setPlainText(DisplayText(report));
+}
+
+void CallStackWindow::copyToClipboard()
+{
+    if (auto* cb = QApplication::clipboard())
+        cb->setText(text_->toPlainText());
+}
+
+QtUi::QtUi() = default;
+
+QtUi::~QtUi() { delete window_.data(); }
+
+Answer QtUi::message(std::string_view text, std::string_view title, Icon icon, Buttons buttons)
+{
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+    case Icon::Critical: qicon = QMessageBox::Critical; break;
+    case Icon::Question: qicon = QMessageBox::Question; break;
+    case Icon::Exclamation: qicon = QMessageBox::Warning; break;
+    case Icon::Information: qicon = QMessageBox::Information; break;
+    case Icon::None: break;
+    }
+    QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
+    switch (buttons) {
+    case Buttons::OK: qbuttons = QMessageBox::Ok; break;
+    case Buttons::OKCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case Buttons::YesNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNoCancel: qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    }
+    // A busy pointer left by a run would otherwise sit over the question.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QMessageBox box(qicon, DisplayText(title), DisplayText(text), qbuttons, QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("halvoMessage"));
+    const int r = box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    switch (r) {
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default:
+        // Closing the box counts as its cautious answer.
+        if (buttons == Buttons::YesNo)
+            return r == QMessageBox::Ok ? Answer::OK : Answer::No;
+        if (buttons == Buttons::OKCancel || buttons == Buttons::YesNoCancel)
+            return r == QMessageBox::Ok ? Answer::OK : Answer::Cancel;
+        return Answer::OK;
+    }
+}
+
+void QtUi::showCallStack(std::string_view report)
+{
+    if (!window_)
+        window_ = new CallStackWindow(QApplication::activeWindow());
+    window_->setReport(report);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void QtUi::progress(std::string_view stage, double fraction)
+{
+    if (auto* notice = frmISProcessing::current())
+        notice->setStage(DisplayText(stage), fraction);
+    // Keep the windows painted, but let no click start anything mid-run.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - lastPump_ >= 50) {
+        lastPump_ = now;
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+}  // namespace halvo::support

@@ -1,0 +1,57 @@
+#pragma once
+// The desktop answer to support::Ui: message boxes with the toolkit's icons and
+// buttons, the call-stack window for error reports, and stage progress shown
+// in the please-wait notice while a run blocks the user-interface thread.
+
+#include "support/ui.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <memory>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace halvo::support {
+
+// Shows an error report as selectable text, with a button that copies it whole.
+class CallStackWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit CallStackWindow(QWidget* parent = nullptr);
+    // The report as the reporter built it (CR LF line ends).
+    void setReport(std::string_view report);
+    QString report() const { return report_; }
+
+public slots:
+    void copyToClipboard();
+
+private:
+    QString report_;
+    QPlainTextEdit* text_;
+};
+
+class QtUi final : public Ui {
+public:
+    QtUi();
+    ~QtUi() override;
+    QtUi(const QtUi&) = delete;
+    QtUi& operator=(const QtUi&) = delete;
+
+    Answer message(std::string_view text, std::string_view title, Icon icon, Buttons buttons) override;
+    void showCallStack(std::string_view report) override;
+    void progress(std::string_view stage, double fraction) override;
+
+    // The window of the last report; null before the first.
+    CallStackWindow* callStackWindow() const { return window_.data(); }
+
+private:
+    QPointer<CallStackWindow> window_;
+    qint64 lastPump_ = 0;
+};
+
+// Engine texts break lines with CR (and sometimes CR LF); Qt wants LF.
+QString DisplayText(std::string_view text);
+
+}  // namespace halvo::support
