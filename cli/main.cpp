@@ -1,5 +1,6 @@
 // halvo: the engine without the desktop, for scripts, batches and servers.
 
+#include "cli/coefficients_command.h"
 #include "cli/run_command.h"
 
 #include <CLI/CLI.hpp>
@@ -14,8 +15,14 @@ int main(int argc, char** argv)
     auto* runCmd = app.add_subcommand("run", "Run an impervious surface analysis");
     halvo::cli::AddRunOptions(*runCmd, run);
 
+    halvo::cli::CoefficientsOptions coefficients;
+    auto* coefficientsCmd = app.add_subcommand("coefficients", "List, show, import, export and merge coefficient sets");
+    halvo::cli::AddCoefficientsOptions(*coefficientsCmd, coefficients);
+
     CLI11_PARSE(app, argc, argv);
     if (*runCmd)
         return halvo::cli::RunCommand(run);
+    if (*coefficientsCmd)
+        return halvo::cli::CoefficientsCommand(*coefficientsCmd, coefficients);
     return 2;
 }

@@ -68,6 +68,7 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
                    "extension folder's output folder)");
     sub.add_option("--layer-name", o.layerName, "Name of the output layer and its reports (default: the file's name)");
+    sub.add_flag("--timings", o.timings, "Show how long each stage took");
     sub.add_flag("--yes,-y", o.yes, "Answer OK/Yes to every question (without it, questions asked with no\n"
                                     "terminal get the cautious answer)");
 }
@@ -107,6 +108,7 @@ int densityCode(const std::string& d) { return d == "high" ? 0 : d == "low" ? 2 
 int RunCommand(const RunOptions& o)
 {
     TerminalUi ui(o.yes);
+    ui.setTimings(o.timings);
     support::UiScope scope(ui);
     try {
         const fs::path ext = support::ExtensionFolder();

@@ -25,6 +25,7 @@ struct RunOptions {
     std::string output;
     std::string layerName;
     bool yes = false;
+    bool timings = false;
 };
 
 // Declares the options on `sub`; returns the values they fill.

@@ -46,10 +46,7 @@ const char* iconWord(Icon i)
 
 Answer TerminalUi::message(std::string_view text, std::string_view title, Icon icon, Buttons buttons)
 {
-    if (!lastStage_.empty()) {
-        std::fputc('\n', err_);
-        lastStage_.clear();
-    }
+    endLine();
     std::fprintf(err_, "halvo: %s: %.*s\n%s\n", iconWord(icon), static_cast<int>(title.size()), title.data(),
                  TerminalText(text).c_str());
     if (buttons == Buttons::OK)
@@ -77,10 +74,7 @@ Answer TerminalUi::message(std::string_view text, std::string_view title, Icon i
 void TerminalUi::showCallStack(std::string_view report)
 {
     ++reports_;
-    if (!lastStage_.empty()) {
-        std::fputc('\n', err_);
-        lastStage_.clear();
-    }
+    endLine();
     std::fprintf(err_, "%s", TerminalText(report).c_str());
     std::fflush(err_);
 }
@@ -91,8 +85,8 @@ void TerminalUi::progress(std::string_view stage, double fraction)
     if (stage == lastStage_ && percent / 10 == lastPercent_ / 10)
         return;
     if (stage != lastStage_) {
-        if (!lastStage_.empty())
-            std::fputc('\n', err_);
+        endLine();
+        stageStart_ = std::chrono::steady_clock::now();
         std::fprintf(err_, "halvo: %.*s", static_cast<int>(stage.size()), stage.data());
         lastStage_ = stage;
         lastPercent_ = -1;
@@ -108,9 +102,13 @@ void TerminalUi::progress(std::string_view stage, double fraction)
 namespace halvo::cli {
 void TerminalUi::endLine()
 {
-    if (!lastStage_.empty()) {
-        std::fputc('\n', err_);
-        lastStage_.clear();
+    if (lastStage_.empty())
+        return;
+    if (timings_) {
+        const std::chrono::duration<double> d = std::chrono::steady_clock::now() - stageStart_;
+        std::fprintf(err_, " (%.2f s)", d.count());
     }
+    std::fputc('\n', err_);
+    lastStage_.clear();
 }
 }  // namespace halvo::cli

@@ -5,6 +5,7 @@
 
 #include "support/ui.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -13,6 +14,8 @@ namespace halvo::cli {
 class TerminalUi final : public support::Ui {
 public:
     explicit TerminalUi(bool assumeYes, std::FILE* err = stderr, std::FILE* in = stdin);
+    // Shows how long each stage took.
+    void setTimings(bool on) { timings_ = on; }
 
     support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
                             support::Buttons buttons) override;
@@ -31,6 +34,8 @@ private:
     std::string lastStage_;
     int lastPercent_ = -1;
     int reports_ = 0;
+    bool timings_ = false;
+    std::chrono::steady_clock::time_point stageStart_;
 };
 
 // Old message texts break lines with a bare CR; a terminal wants LF.

@@ -1,0 +1,153 @@
+#include "cli/coefficients_command.h"
+
+#include "cli/terminal_ui.h"
+#include "coefficients/coeff_files.h"
+#include "coefficients/model_store.h"
+#include "coefficients/number_text.h"
+#include "support/ext_folder.h"
+#include "support/ui.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace halvo::cli {
+
+namespace fs = std::filesystem;
+using namespace coefficients;
+
+void AddCoefficientsOptions(CLI::App& sub, CoefficientsOptions& o)
+{
+    sub.description("Manage the coefficient sets of the store etc/isprops.xml in the extension folder\n"
+                    "(HALVO_HOME, or the folder of the halvo program).\n"
+                    "Comma-separated files hold one class a line: Value,ClassName,High,Medium,Low.");
+    sub.require_subcommand(1);
+    sub.add_subcommand("list", "Print the names of the coefficient sets, one a line");
+    sub.add_subcommand("show", "Print a coefficient set as comma-separated lines")
+        ->add_option("NAME", o.name, "Coefficient set")
+        ->required();
+    auto* import = sub.add_subcommand("import", "Read a comma-separated file into a new coefficient set");
+    import->add_option("FILE", o.file, "Comma-separated coefficient file")->required();
+    import->add_option("--name", o.name, "Name of the new set; must not be taken")->required();
+    auto* exp = sub.add_subcommand("export", "Write a coefficient set to a comma-separated file");
+    exp->add_option("NAME", o.name, "Coefficient set")->required();
+    exp->add_option("FILE", o.file, "File to write; an existing one is replaced")->required();
+    sub.add_subcommand("merge", "Add every set of another store file; a taken name gets \"2\" appended")
+        ->add_option("FILE", o.file, "Store file (isprops.xml layout)")
+        ->required();
+}
+
+namespace {
+
+// Passes everything to the terminal and remembers whether anything went wrong:
+// the procedures tell their failures only through what they show.
+class FailureWatch final : public support::Ui {
+public:
+    explicit FailureWatch(support::Ui& terminal) : terminal_(terminal) {}
+    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
+                            support::Buttons buttons) override
+    {
+        if (icon == support::Icon::Critical || icon == support::Icon::Exclamation)
+            failed = true;
+        return terminal_.message(text, title, icon, buttons);
+    }
+    void showCallStack(std::string_view report) override
+    {
+        failed = true;
+        terminal_.showCallStack(report);
+    }
+    bool failed = false;
+
+private:
+    support::Ui& terminal_;
+};
+
+void Fail(const std::string& text) { support::MsgBox(text, support::Buttons::OK, support::Icon::Critical); }
+
+bool LoadStore(clsISModelProperties& model, const fs::path& ext)
+{
+    if (GetISModelProperties(model, support::StorePath(ext)))
+        return true;
+    Fail("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +
+         "/etc/isprops.xml'.");
+    return false;
+}
+
+bool Readable(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (in && !fs::is_directory(file))
+        return true;
+    Fail("The file '" + file + "' cannot be read.");
+    return false;
+}
+
+const clsISLCDef* NamedSet(const clsISModelProperties& model, const std::string& name)
+{
+    const clsISLCDef* set = FindSet(model, name);
+    if (!set)
+        Fail("Coefficient Set '" + name + "' is not defined.");
+    return set;
+}
+
+int Run(const CLI::App& sub, const CoefficientsOptions& o)
+{
+    const fs::path ext = support::ExtensionFolder();
+    clsISModelProperties model;
+    if (!LoadStore(model, ext))
+        return 1;
+
+    if (sub.got_subcommand("list")) {
+        for (const clsISLCDef& set : model.ISLCDefs)
+            std::cout << set.LCType << "\n";
+        return 0;
+    }
+    if (sub.got_subcommand("show")) {
+        const clsISLCDef* set = NamedSet(model, o.name);
+        if (!set)
+            return 1;
+        std::cout << kCoeffHeader << "\n";
+        for (const clsLCClass& c : set->LCClasses)
+            std::cout << c.ID << "," << c.LCName << "," << FormatSingle(c.LCHigh) << "," << FormatSingle(c.LCMed)
+                      << "," << FormatSingle(c.LCLow) << "\n";
+        return 0;
+    }
+    if (sub.got_subcommand("import")) {
+        if (!Readable(o.file))
+            return 1;
+        // The prompt is asked again after a taken name; the second answer is Cancel.
+        bool asked = false;
+        const TextPrompt byOption = [&](std::string_view, std::string_view, std::string_view) {
+            const bool first = !asked;
+            asked = true;
+            return first ? o.name : std::string();
+        };
+        return ImportCoeffsFromFile(model, o.file, ext, byOption).empty() ? 1 : 0;
+    }
+    if (sub.got_subcommand("export")) {
+        if (!NamedSet(model, o.name))
+            return 1;
+        return ExportCoeffsToFile(model, o.file, o.name) ? 0 : 1;
+    }
+    if (sub.got_subcommand("merge")) {
+        if (!Readable(o.file))
+            return 1;
+        for (const std::string& name : MergeCoeffsFromFile(model, o.file, ext))
+            std::cout << name << "\n";
+        return 0;
+    }
+    return 2;
+}
+
+}  // namespace
+
+int CoefficientsCommand(const CLI::App& sub, const CoefficientsOptions& o)
+{
+    TerminalUi terminal(false);
+    FailureWatch watch(terminal);
+    support::UiScope scope(watch);
+    const int status = Run(sub, o);
+    return status == 0 && watch.failed ? 1 : status;
+}
+
+}  // namespace halvo::cli
