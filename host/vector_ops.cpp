@@ -8,6 +8,8 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cstring>
 #include <map>
 
@@ -225,7 +227,23 @@ OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr
             GEOSGeom_destroy_r(geos.get(), g);
         support::raise(support::err::kHostFailure, "Dissolve failed to collect the polygons");
     }
-    GeomPtr u(GEOSUnaryUnion_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
+    // Zones usually tile the land, and merging a tiling only drops its shared
+    // edges: far cheaper than a general union. The result must keep the parts'
+    // total area and be valid, or the general union decides.
+    GeomPtr u(GEOSCoverageUnion_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
+    if (u) {
+        double partsArea = 0, unionArea = 0;
+        for (auto* g : gs) {
+            double a = 0;
+            GEOSArea_r(geos.get(), g, &a);
+            partsArea += a;
+        }
+        GEOSArea_r(geos.get(), u.get(), &unionArea);
+        if (std::abs(unionArea - partsArea) > 1e-9 * std::max(1.0, partsArea) || GEOSisValid_r(geos.get(), u.get()) != 1)
+            u.reset();
+    }
+    if (!u)
+        u.reset(GEOSUnaryUnion_r(geos.get(), coll.get()));
     if (!u) {
         GeomPtr valid(GEOSMakeValid_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
         if (valid)
@@ -287,13 +305,40 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
     for (auto& r : recs)
         groups[r.value].push_back(std::move(r.geometry));
 
+    // Groups are merged side by side, each worker with its own GEOS context;
+    // the output keeps the value order.
+    std::vector<std::pair<const Value*, std::vector<OGRGeometryUniquePtr>*>> work;
+    for (auto& [value, parts] : groups)
+        work.emplace_back(&value, &parts);
+    std::vector<OGRGeometryUniquePtr> merged(work.size());
+    std::vector<std::exception_ptr> failures(work.size());
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        GeosContext geos;
+        for (std::size_t i = next++; i < work.size(); i = next++) {
+            try {
+                merged[i] = unionOf(geos, *work[i].second);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    {
+        const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        std::vector<std::jthread> pool;
+        for (unsigned t = 1; t < n && t < work.size(); ++t)
+            pool.emplace_back(worker);
+        worker();
+    }
+    for (auto& f : failures)
+        if (f)
+            std::rethrow_exception(f);
+
     auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
-    GeosContext geos;
     auto ins = out.inserter();
-    for (auto& [value, parts] : groups) {
-        OGRGeometryUniquePtr g = unionOf(geos, parts);
-        ins.buffer().setShape(g.get());
-        ins.buffer().set(2, value);
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        ins.buffer().setShape(merged[i].get());
+        ins.buffer().set(2, *work[i].first);
         ins.insert();
     }
     ins.finish();
