@@ -1,0 +1,606 @@
+#include "host/raster.h"
+
+#include "host/gdal_env.h"
+#include "host/raster_scan.h"
+#include "host/raster_tally.h"
+#include "support/error_reporting.h"
+
+#include <cpl_error.h>
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <type_traits>
+
+namespace halvo::host {
+
+namespace fs = std::filesystem;
+namespace err = support::err;
+using support::raise;
+
+double RasterInfo::cellArea() const
+{
+    return std::fabs(geoTransform[1] * geoTransform[5] - geoTransform[2] * geoTransform[4]);
+}
+
+void RasterInfo::extent(double& minx, double& miny, double& maxx, double& maxy) const
+{
+    const double* gt = geoTransform;
+    minx = miny = std::numeric_limits<double>::infinity();
+    maxx = maxy = -std::numeric_limits<double>::infinity();
+    for (const double px : {0.0, static_cast<double>(width)}) {
+        for (const double py : {0.0, static_cast<double>(height)}) {
+            const double x = gt[0] + px * gt[1] + py * gt[2], y = gt[3] + px * gt[4] + py * gt[5];
+            minx = std::min(minx, x);
+            maxx = std::max(maxx, x);
+            miny = std::min(miny, y);
+            maxy = std::max(maxy, y);
+        }
+    }
+}
+
+ZoneShape::ZoneShape() = default;
+ZoneShape::ZoneShape(int z, std::unique_ptr<OGRGeometry> g) : zone(z), geometry(std::move(g)) {}
+ZoneShape::ZoneShape(ZoneShape&&) noexcept = default;
+ZoneShape& ZoneShape::operator=(ZoneShape&&) noexcept = default;
+ZoneShape::~ZoneShape() = default;
+
+namespace {
+
+// GDAL's message for the call that just failed (reset before each call).
+std::string LastGdalMessage()
+{
+    const char* m = CPLGetLastErrorMsg();
+    return m && *m ? std::string(m) : std::string("no further detail from GDAL");
+}
+
+GDALDatasetUniquePtr OpenRaster(const fs::path& path)
+{
+    EnsureGdal();
+    CPLErrorReset();
+    GDALDatasetUniquePtr ds(GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    if (!ds) {
+        std::error_code ec;
+        if (!path.string().starts_with("/vsi") && !fs::exists(path, ec))
+            raise(err::kFileNotFound, "Raster " + path.string() + " does not exist");
+        raise(err::kFileAccess, "Cannot read " + path.string() + " as a raster: " + LastGdalMessage());
+    }
+    if (ds->GetRasterCount() < 1)
+        raise(err::kFileAccess, "Raster " + path.string() + " has no bands");
+    return ds;
+}
+
+std::string LinearUnitOf(const OGRSpatialReference& srs)
+{
+    if (!srs.IsProjected() && !srs.IsLocal())
+        return {};
+    const double metres = srs.GetLinearUnits(nullptr);
+    if (std::fabs(metres - 1.0) < 1e-9)
+        return "Meters";
+    // International, US survey and the older national feet all round to 0.3048 m.
+    if (std::fabs(metres - 0.3048) < 1e-5)
+        return "Feet";
+    return {};
+}
+
+bool SignedBytes(GDALRasterBand& band)
+{
+    const char* p = band.GetMetadataItem("PIXELTYPE", "IMAGE_STRUCTURE");
+    return band.GetRasterDataType() == GDT_Byte && p && EQUAL(p, "SIGNEDBYTE");
+}
+
+// ---------------------------------------------------------------------------
+// Grid set-up shared by the two passes
+
+scan::PixelTransform PixelTransformOf(const RasterInfo& r)
+{
+    const double* gt = r.geoTransform;
+    if (gt[2] != 0 || gt[4] != 0)
+        raise(err::kInvalidCall, "Raster " + r.path.string() +
+                                     " is rotated or sheared; zones can only be laid over a north-up grid");
+    double inv[6];
+    if (gt[1] == 0 || gt[5] == 0 || !GDALInvGeoTransform(const_cast<double*>(gt), inv))
+        raise(err::kInvalidCall, "Raster " + r.path.string() + " has a zero cell size");
+    return {inv[0], inv[1], inv[3], inv[5]};
+}
+
+// The zone shapes placed on the raster's grid.
+struct Placed {
+    scan::PixelTransform transform;
+    std::vector<scan::PixelShape> shapes;
+};
+
+Placed Place(const RasterInfo& r, const std::vector<ZoneShape>& shapes, int zoneCount)
+{
+    if (zoneCount < 0)
+        raise(err::kInvalidCall, "Negative zone count for " + r.path.string());
+    Placed out{PixelTransformOf(r), {}};
+    out.shapes.reserve(shapes.size());
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const ZoneShape& s = shapes[i];
+        if (s.zone < 0 || s.zone >= zoneCount)
+            raise(err::kInvalidCall, "Shape " + std::to_string(i) + " laid over " + r.path.string() + " has zone " +
+                                         std::to_string(s.zone) + ", outside 0.." + std::to_string(zoneCount - 1));
+        out.shapes.push_back(scan::ToPixelShape(s.geometry.get(), s.zone, out.transform));
+    }
+    return out;
+}
+
+// A rectangle of cells: columns [col0, col1), rows [row0, row1).
+struct Window {
+    int col0 = std::numeric_limits<int>::max(), col1 = std::numeric_limits<int>::min();
+    int row0 = std::numeric_limits<int>::max(), row1 = std::numeric_limits<int>::min();
+
+    void add(int c0, int c1, int r0, int r1)
+    {
+        col0 = std::min(col0, c0);
+        col1 = std::max(col1, c1);
+        row0 = std::min(row0, r0);
+        row1 = std::max(row1, r1);
+    }
+    Window intersect(const Window& o) const
+    {
+        Window w;
+        w.col0 = std::max(col0, o.col0);
+        w.col1 = std::min(col1, o.col1);
+        w.row0 = std::max(row0, o.row0);
+        w.row1 = std::min(row1, o.row1);
+        return w;
+    }
+    Window clipped(int width, int height) const { return intersect(Window{0, width, 0, height}); }
+    bool empty() const { return col0 >= col1 || row0 >= row1; }
+    std::size_t width() const { return static_cast<std::size_t>(col1 - col0); }
+};
+
+// Cells whose centre the shape's bounding box can hold.
+Window CentreWindow(const scan::PixelShape& s)
+{
+    Window w;
+    if (s.geometry)
+        w.add(scan::ClampToInt(std::ceil(s.minx - 0.5)), scan::ClampToInt(std::ceil(s.maxx - 0.5)),
+              scan::ClampToInt(std::ceil(s.miny - 0.5)), scan::ClampToInt(std::ceil(s.maxy - 0.5)));
+    return w;
+}
+
+// Cells whose closed squares the shape's bounding box can meet.
+Window TouchWindow(const scan::PixelShape& s)
+{
+    using scan::ClampToInt, scan::kTouchSlack;
+    Window w;
+    if (s.geometry)
+        w.add(ClampToInt(std::ceil(s.minx - kTouchSlack)) - 1, ClampToInt(std::floor(s.maxx + kTouchSlack)) + 1,
+              ClampToInt(std::ceil(s.miny - kTouchSlack)) - 1, ClampToInt(std::floor(s.maxy + kTouchSlack)) + 1);
+    return w;
+}
+
+struct StripLayout {
+    int rows = 256;
+    bool dropCache = true;  // strips hold whole blocks, so none is needed twice
+};
+
+// Strips follow the block rows so that each block is decoded once. Blocks of
+// a few rows are gathered into strips of about 256 rows; very tall blocks
+// (whole-image strips) are read piecemeal and left to GDAL's cache.
+StripLayout StripLayoutOf(GDALRasterBand& band)
+{
+    int bw = 0, bh = 0;
+    band.GetBlockSize(&bw, &bh);
+    bh = std::max(bh, 1);
+    if (bh > 1024)
+        return {256, false};
+    return {bh * std::max(1, 256 / bh), true};
+}
+
+int WorkerCount(int threads, int strips)
+{
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::min(threads, strips);
+}
+
+// Runs work(worker, strip) over all strips, each worker on its own thread.
+// The calling thread is worker 0 and the only one that reports progress; the
+// first failure stops the others and is rethrown here.
+template <class Work>
+void RunStrips(int workers, int strips, const ProgressFn& progress, Work&& work)
+{
+    std::atomic<int> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    auto loop = [&](int w) {
+        try {
+            for (int k; !stop.load(std::memory_order_relaxed) && (k = next++) < strips;) {
+                work(w, k);
+                const int d = ++done;
+                if (w == 0 && progress)
+                    progress(static_cast<double>(d) / strips);
+            }
+        } catch (...) {
+            std::lock_guard lock(failureLock);
+            if (!failure)
+                failure = std::current_exception();
+            stop = true;
+        }
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (int w = 1; w < workers; ++w)
+            pool.emplace_back(loop, w);
+        loop(0);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    if (progress)
+        progress(1.0);
+}
+
+template <class T>
+constexpr GDALDataType GdalTypeOf()
+{
+    if constexpr (std::is_same_v<T, std::uint8_t>) return GDT_Byte;
+    else if constexpr (std::is_same_v<T, std::uint16_t>) return GDT_UInt16;
+    else if constexpr (std::is_same_v<T, std::int16_t>) return GDT_Int16;
+    else if constexpr (std::is_same_v<T, std::uint32_t>) return GDT_UInt32;
+    else if constexpr (std::is_same_v<T, std::int32_t>) return GDT_Int32;
+    else if constexpr (std::is_same_v<T, std::int64_t>) return GDT_Int64;
+    else if constexpr (std::is_same_v<T, std::uint64_t>) return GDT_UInt64;
+#if GDAL_VERSION_NUM >= GDAL_COMPUTE_VERSION(3, 7, 0)
+    else if constexpr (std::is_same_v<T, std::int8_t>) return GDT_Int8;
+#endif
+}
+
+// Calls fn(std::type_identity<T>{}) with the cell type T of an integer band.
+template <class Fn>
+decltype(auto) WithCellType(GDALDataType type, const RasterInfo& r, Fn&& fn)
+{
+    switch (type) {
+    case GDT_Byte: return fn(std::type_identity<std::uint8_t>{});
+    case GDT_UInt16: return fn(std::type_identity<std::uint16_t>{});
+    case GDT_Int16: return fn(std::type_identity<std::int16_t>{});
+    case GDT_UInt32: return fn(std::type_identity<std::uint32_t>{});
+    case GDT_Int32: return fn(std::type_identity<std::int32_t>{});
+    case GDT_Int64: return fn(std::type_identity<std::int64_t>{});
+    case GDT_UInt64: return fn(std::type_identity<std::uint64_t>{});
+#if GDAL_VERSION_NUM >= GDAL_COMPUTE_VERSION(3, 7, 0)
+    case GDT_Int8: return fn(std::type_identity<std::int8_t>{});
+#endif
+    default:
+        raise(err::kInvalidCall, "Raster " + r.path.string() + " holds " + GDALGetDataTypeName(type) +
+                                     " cells; land-cover classes must be integers");
+    }
+}
+
+// One worker's view of the raster: its own dataset handle and strip buffer.
+template <class T>
+struct StripSource {
+    GDALDatasetUniquePtr ds;
+    GDALRasterBand* band = nullptr;
+    std::vector<T> values;
+
+    explicit StripSource(GDALDatasetUniquePtr d) : ds(std::move(d)), band(ds->GetRasterBand(1)) {}
+
+    const T* read(const fs::path& path, const Window& w, bool dropCache)
+    {
+        const int cols = w.col1 - w.col0, rows = w.row1 - w.row0;
+        values.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
+        CPLErrorReset();
+        if (band->RasterIO(GF_Read, w.col0, w.row0, cols, rows, values.data(), cols, rows, GdalTypeOf<T>(), 0, 0,
+                           nullptr) != CE_None)
+            raise(err::kFileAccess, "Cannot read rows " + std::to_string(w.row0) + " to " +
+                                        std::to_string(w.row1 - 1) + " of " + path.string() + ": " +
+                                        LastGdalMessage());
+        if (dropCache)
+            band->FlushCache(false);
+        return values.data();
+    }
+};
+
+// The band's NODATA value as a raw cell value, if it is one.
+template <class T>
+std::optional<T> RawNodata(const std::optional<double>& nodata, bool signedBytes)
+{
+    if (!nodata || !std::isfinite(*nodata) || *nodata != std::floor(*nodata))
+        return std::nullopt;
+    const double v = *nodata;
+    if constexpr (std::is_same_v<T, std::uint8_t>) {
+        if (signedBytes)
+            return v >= -128 && v <= 127 ? std::optional<T>(static_cast<T>(static_cast<std::int8_t>(v)))
+                                         : std::nullopt;
+    }
+    // The upper bound is exclusive and exact also for 64-bit types.
+    const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
+    const double hiExclusive = 2.0 * static_cast<double>(std::numeric_limits<T>::max() / 2 + 1);
+    if (v < lo || v >= hiExclusive)
+        return std::nullopt;
+    return static_cast<T>(v);
+}
+
+template <class T>
+bool AnyEqual(const T* p, std::size_t n, T value)
+{
+    if constexpr (sizeof(T) == 1)
+        return n && std::memchr(p, static_cast<unsigned char>(value), n) != nullptr;
+    else
+        return std::find(p, p + n, value) != p + n;
+}
+
+// ---------------------------------------------------------------------------
+// Tabulation
+
+template <class T>
+using TallyFor = std::conditional_t<std::is_same_v<T, std::uint8_t>, ByteTally, WideTally<T>>;
+
+template <class T>
+AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads,
+                        const ProgressFn& progress, GDALDatasetUniquePtr first)
+{
+    const auto& shapes = placed.shapes;
+    GDALRasterBand& band0 = *first->GetRasterBand(1);
+    const StripLayout layout = StripLayoutOf(band0);
+    const bool signedBytes = SignedBytes(band0);
+
+    Window all;
+    for (const auto& s : shapes) {
+        const Window w = CentreWindow(s);
+        all.add(w.col0, w.col1, w.row0, w.row1);
+    }
+    const Window window = all.clipped(raster.width, raster.height);
+    const scan::StripEdgeTable table = window.empty() ? scan::StripEdgeTable()
+                                                      : scan::StripEdgeTable(shapes, placed.transform, window.row0,
+                                                                             window.row1, layout.rows,
+                                                                             scan::StripEdgeTable::Rows::Centre);
+
+    struct Worker {
+        StripSource<T> source;
+        TallyFor<T> tally;
+        scan::ZoneRuns runs;
+        scan::SpanScratch scratch;
+    };
+    const int workerCount = WorkerCount(threads, table.size());
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int w = 0; w < workerCount; ++w)
+        workers.push_back(std::unique_ptr<Worker>(
+            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), TallyFor<T>(zoneCount),
+                       {}, {}}));
+
+    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
+        const auto& strip = table[k];
+        if (strip.groups.empty())
+            return;
+        Worker& wk = *workers[static_cast<std::size_t>(w)];
+        // Only the columns the strip's shapes can reach are read.
+        Window cols;
+        for (const auto& g : strip.groups) {
+            const Window sw = CentreWindow(shapes[static_cast<std::size_t>(g.shape)]);
+            cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+        }
+        const Window read = cols.intersect(window);
+        if (read.empty())
+            return;
+        wk.runs.reset(strip.rowBegin, strip.rowEnd);
+        for (const auto& g : strip.groups) {
+            const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
+            scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
+                                    [&](int row, int c0, int c1) {
+                                        c0 = std::max(c0, read.col0);
+                                        c1 = std::min(c1, read.col1);
+                                        if (c0 < c1)
+                                            wk.runs.add(row, c0, c1, zone);
+                                    });
+        }
+        const T* values = wk.source.read(raster.path, read, layout.dropCache);
+        const std::size_t width = read.width();
+        wk.runs.forEach([&](int row, int c0, int c1, int zone) {
+            wk.tally.countRun(zone,
+                              values + static_cast<std::size_t>(row - read.row0) * width +
+                                  static_cast<std::size_t>(c0 - read.col0),
+                              static_cast<std::size_t>(c1 - c0));
+        });
+    });
+
+    // Merge: every tally reports (class value, zone, cells); NODATA only adds to zoneCells.
+    AreaTabulation out;
+    out.zoneCount = zoneCount;
+    out.cellArea = raster.cellArea();
+    out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
+    std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
+    auto isNodata = [&](std::int64_t v) { return raster.nodata && static_cast<double>(v) == *raster.nodata; };
+    for (const auto& wk : workers)
+        wk->tally.forEach(signedBytes, [&](std::int64_t value, int zone, std::uint64_t n) {
+            out.zoneCells[static_cast<std::size_t>(zone)] += n;
+            if (isNodata(value))
+                return;
+            auto& column = byClass[value];
+            column.resize(static_cast<std::size_t>(zoneCount));
+            column[static_cast<std::size_t>(zone)] += n;
+        });
+    const std::size_t classCount = byClass.size();
+    out.counts.assign(static_cast<std::size_t>(zoneCount) * classCount, 0);
+    for (const auto& [value, column] : byClass) {
+        const std::size_t ci = out.classes.size();
+        out.classes.push_back(value);
+        for (std::size_t z = 0; z < column.size(); ++z)
+            out.counts[z * classCount + ci] = column[z];
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// NODATA contact
+
+template <class T>
+void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads, const ProgressFn& progress,
+                        GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged)
+{
+    const auto& shapes = placed.shapes;
+    GDALRasterBand& band0 = *first->GetRasterBand(1);
+    const StripLayout layout = StripLayoutOf(band0);
+    const std::optional<T> nodata = RawNodata<T>(raster.nodata, SignedBytes(band0));
+    if (!nodata) {
+        if (progress)
+            progress(1.0);
+        return;
+    }
+
+    Window all;
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        if (!settled[i]) {
+            const Window w = TouchWindow(shapes[i]);
+            all.add(w.col0, w.col1, w.row0, w.row1);
+        }
+    const Window window = all.clipped(raster.width, raster.height);
+    const scan::StripEdgeTable table =
+        window.empty() ? scan::StripEdgeTable()
+                       : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
+                                              scan::StripEdgeTable::Rows::Touch, settled);
+
+    struct Worker {
+        StripSource<T> source;
+        scan::SpanScratch scratch;
+    };
+    const int workerCount = WorkerCount(threads, table.size());
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int w = 0; w < workerCount; ++w)
+        workers.push_back(std::unique_ptr<Worker>(
+            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), {}}));
+    auto isFlagged = [&](int shape) {
+        return flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(shape)].zone)].load(
+            std::memory_order_relaxed);
+    };
+
+    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
+        const auto& strip = table[k];
+        Window cols;
+        for (const auto& g : strip.groups)
+            if (!isFlagged(g.shape)) {
+                const Window sw = TouchWindow(shapes[static_cast<std::size_t>(g.shape)]);
+                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+            }
+        const Window read = cols.clipped(raster.width, raster.height);
+        if (read.empty())
+            return;
+        Worker& wk = *workers[static_cast<std::size_t>(w)];
+        const T* values = wk.source.read(raster.path, read, layout.dropCache);
+        const std::size_t width = read.width();
+        if (!AnyEqual(values, width * static_cast<std::size_t>(read.row1 - read.row0), *nodata))
+            return;
+        // Is any cell of row `row`, columns [c0, c1), NODATA?
+        auto hits = [&](int row, int c0, int c1) {
+            c0 = std::max(c0, read.col0);
+            c1 = std::min(c1, read.col1);
+            return c0 < c1 && AnyEqual(values + static_cast<std::size_t>(row - read.row0) * width +
+                                           static_cast<std::size_t>(c0 - read.col0),
+                                       static_cast<std::size_t>(c1 - c0), *nodata);
+        };
+        for (const auto& g : strip.groups) {
+            if (isFlagged(g.shape))
+                continue;
+            const auto edges = table.edges(strip, g);
+            bool hit = false;
+            for (const auto& e : edges) {
+                scan::ForEachTouchedRun(e, read.row0, read.row1,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                if (hit)
+                    break;
+            }
+            if (!hit)
+                scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
+            if (hit)
+                flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
+        }
+    });
+}
+
+}  // namespace
+
+RasterInfo DescribeRaster(const fs::path& path)
+{
+    const GDALDatasetUniquePtr ds = OpenRaster(path);
+    RasterInfo info;
+    info.path = path;
+    info.width = ds->GetRasterXSize();
+    info.height = ds->GetRasterYSize();
+    info.bands = ds->GetRasterCount();
+    ds->GetGeoTransform(info.geoTransform);  // GDAL's pixel-space default when none is set
+    if (const OGRSpatialReference* srs = ds->GetSpatialRef()) {
+        char* wkt = nullptr;
+        if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt)
+            info.wkt = wkt;
+        CPLFree(wkt);
+        if (const char* name = srs->GetName())
+            info.srsName = name;
+        info.linearUnit = LinearUnitOf(*srs);
+    }
+    GDALRasterBand& band = *ds->GetRasterBand(1);
+    const GDALDataType type = band.GetRasterDataType();
+    info.integer = GDALDataTypeIsInteger(type) && !GDALDataTypeIsComplex(type);
+    int has = 0;
+    double nodata = 0;
+    if (type == GDT_Int64)
+        nodata = static_cast<double>(band.GetNoDataValueAsInt64(&has));
+    else if (type == GDT_UInt64)
+        nodata = static_cast<double>(band.GetNoDataValueAsUInt64(&has));
+    else
+        nodata = band.GetNoDataValue(&has);
+    if (has)
+        info.nodata = nodata;
+    return info;
+}
+
+AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                            int threads, const ProgressFn& progress)
+{
+    const Placed placed = Place(raster, shapes, zoneCount);
+    GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+    const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
+    return WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
+        return Tabulate<T>(raster, placed, zoneCount, threads, progress, std::move(ds));
+    });
+}
+
+std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                                int threads, const ProgressFn& progress)
+{
+    const Placed placed = Place(raster, shapes, zoneCount);
+    std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
+    // A shape reaching past the extent needs no cells read; those are settled first.
+    std::vector<char> settled(placed.shapes.size(), 0);
+    constexpr double slack = scan::kTouchSlack;
+    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+        const auto& s = placed.shapes[i];
+        if (!s.geometry)
+            settled[i] = 1;
+        else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
+                 s.maxy > raster.height + slack) {
+            flagged[static_cast<std::size_t>(s.zone)] = true;
+            settled[i] = 1;
+        }
+    }
+    if (raster.nodata) {
+        GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+        const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
+        WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
+            FlagNodataContacts<T>(raster, placed, settled, threads, progress, std::move(ds), flagged);
+        });
+    } else if (progress) {
+        progress(1.0);
+    }
+    std::vector<bool> out(flagged.size());
+    for (std::size_t z = 0; z < flagged.size(); ++z)
+        out[z] = flagged[z].load();
+    return out;
+}
+
+}  // namespace halvo::host

@@ -1,0 +1,117 @@
+#pragma once
+// Per-worker cell tallies by zone and cell value. Each worker fills its own
+// over the strips it takes; forEach hands the totals to the merge, so tallies
+// of disjoint strips simply add up.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+#include <unordered_map>
+#include <vector>
+
+namespace halvo::host {
+
+// Byte cells: a dense 256-bin histogram per zone, indexed by the raw byte.
+class ByteTally {
+public:
+    explicit ByteTally(int zoneCount) : bins_(static_cast<std::size_t>(zoneCount) * kBins, 0) {}
+
+    // Cells values[0 .. n) all lie in zone.
+    void countRun(int zone, const std::uint8_t* values, std::size_t n)
+    {
+        // Land cover comes in patches, so neighbouring cells often hit the
+        // same bin; spreading them over kCopies sub-histograms breaks up that
+        // chain of dependent increments.
+        std::uint64_t* h = bins_.data() + static_cast<std::size_t>(zone) * kBins;
+        std::size_t i = 0;
+        for (; i + kCopies <= n; i += kCopies)
+            for (std::size_t k = 0; k < kCopies; ++k)
+                ++h[k * 256 + values[i + k]];
+        for (; i < n; ++i)
+            ++h[values[i]];
+    }
+
+    // fn(class value, zone, cells) for every non-empty bin.
+    template <class Fn>
+    void forEach(bool signedBytes, Fn&& fn) const
+    {
+        const std::size_t zones = bins_.size() / kBins;
+        for (std::size_t z = 0; z < zones; ++z)
+            for (std::size_t v = 0; v < 256; ++v) {
+                std::uint64_t n = 0;
+                for (std::size_t k = 0; k < kCopies; ++k)
+                    n += bins_[z * kBins + k * 256 + v];
+                if (n)
+                    fn(signedBytes ? static_cast<std::int64_t>(static_cast<std::int8_t>(v))
+                                   : static_cast<std::int64_t>(v),
+                       static_cast<int>(z), n);
+            }
+    }
+
+private:
+    static constexpr std::size_t kCopies = 4;
+    static constexpr std::size_t kBins = 256 * kCopies;  // per zone
+    std::vector<std::uint64_t> bins_;
+};
+
+// Wider integer cells: values get dense local indexes on first sight (a table
+// for 16-bit types, a hash map beyond), and counts are kept class-major so a
+// new class only appends a column.
+template <class T>
+class WideTally {
+public:
+    explicit WideTally(int zoneCount) : zoneCount_(static_cast<std::size_t>(zoneCount))
+    {
+        if constexpr (kDense)
+            dense_.assign(std::size_t{1} << (8 * sizeof(T)), -1);
+    }
+
+    void countRun(int zone, const T* values, std::size_t n)
+    {
+        for (std::size_t i = 0; i < n;) {
+            const T v = values[i];
+            std::size_t end = i + 1;
+            while (end < n && values[end] == v)
+                ++end;
+            const auto c = static_cast<std::size_t>(indexOf(v));  // may grow counts_
+            counts_[c * zoneCount_ + static_cast<std::size_t>(zone)] += end - i;
+            i = end;
+        }
+    }
+
+    template <class Fn>
+    void forEach(bool /*signedBytes*/, Fn&& fn) const
+    {
+        for (std::size_t c = 0; c < values_.size(); ++c)
+            for (std::size_t z = 0; z < zoneCount_; ++z)
+                if (const std::uint64_t n = counts_[c * zoneCount_ + z])
+                    fn(values_[c], static_cast<int>(z), n);
+    }
+
+private:
+    static constexpr bool kDense = sizeof(T) <= 2;
+
+    std::int32_t indexOf(T v)
+    {
+        std::int32_t* slot = nullptr;
+        if constexpr (kDense)
+            slot = &dense_[static_cast<std::size_t>(static_cast<std::make_unsigned_t<T>>(v))];
+        else
+            slot = &sparse_.try_emplace(static_cast<std::int64_t>(v), -1).first->second;
+        if (*slot < 0) {
+            *slot = static_cast<std::int32_t>(values_.size());
+            values_.push_back(static_cast<std::int64_t>(v));
+            counts_.resize(counts_.size() + zoneCount_, 0);
+        }
+        return *slot;
+    }
+
+    std::size_t zoneCount_;
+    std::vector<std::int64_t> values_;
+    std::vector<std::uint64_t> counts_;
+    std::vector<std::int32_t> dense_;
+    std::unordered_map<std::int64_t, std::int32_t> sparse_;
+};
+
+}  // namespace halvo::host

@@ -1,0 +1,395 @@
+#include "host/raster.h"
+
+#include "support/error_reporting.h"
+#include "support/test_paths.h"
+
+#include <gdal_alg.h>
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <numeric>
+#include <optional>
+#include <random>
+
+using namespace halvo::host;
+using halvo::test::SharedData;
+using halvo::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Grid {
+    int width, height;
+    double gt[6];
+};
+
+// A 16×16-tiled GeoTIFF, so rasters over 256 rows span two strips.
+fs::path WriteRaster(const fs::path& path, const Grid& g, GDALDataType type, std::vector<double> cells,
+                     std::optional<double> nodata = std::nullopt, int epsg = 5070)
+{
+    GDALAllRegister();
+    const char* options[] = {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", nullptr};
+    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        path.c_str(), g.width, g.height, 1, type, const_cast<char**>(options)));
+    ds->SetGeoTransform(const_cast<double*>(g.gt));
+    OGRSpatialReference srs;
+    srs.importFromEPSG(epsg);
+    ds->SetSpatialRef(&srs);
+    auto* band = ds->GetRasterBand(1);
+    if (nodata)
+        band->SetNoDataValue(*nodata);
+    EXPECT_EQ(band->RasterIO(GF_Write, 0, 0, g.width, g.height, cells.data(), g.width, g.height, GDT_Float64, 0, 0,
+                             nullptr),
+              CE_None);
+    return path;
+}
+
+std::unique_ptr<OGRGeometry> Geom(const std::string& wkt)
+{
+    OGRGeometry* g = nullptr;
+    OGRGeometryFactory::createFromWkt(wkt.c_str(), nullptr, &g);
+    return std::unique_ptr<OGRGeometry>(g);
+}
+
+std::vector<ZoneShape> Shapes(std::initializer_list<std::pair<int, std::string>> list)
+{
+    std::vector<ZoneShape> out;
+    for (const auto& [zone, wkt] : list)
+        out.emplace_back(zone, Geom(wkt));
+    return out;
+}
+
+// A star-shaped ring around (cx, cy): simple by construction.
+std::string Ring(std::mt19937& rng, double cx, double cy, double r0, double r1)
+{
+    std::uniform_real_distribution<double> radius(r0, r1);
+    const int n = 7 + static_cast<int>(rng() % 20);
+    std::string s = "(", first;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n, r = radius(rng);
+        const std::string p = std::to_string(cx + r * std::cos(a)) + " " + std::to_string(cy + r * std::sin(a));
+        if (i == 0)
+            first = p;
+        s += p + ",";
+    }
+    return s + first + ")";
+}
+
+// The counts a zone raster burnt shape by shape would give, from cell centres.
+AreaTabulation BruteForce(const RasterInfo& info, const std::vector<double>& cells,
+                          const std::vector<ZoneShape>& shapes, int zoneCount)
+{
+    std::vector<int> zoneOf(cells.size(), -1);
+    for (const auto& s : shapes) {
+        OGREnvelope e;
+        s.geometry->getEnvelope(&e);
+        for (int r = 0; r < info.height; ++r)
+            for (int c = 0; c < info.width; ++c) {
+                const OGRPoint p(info.geoTransform[0] + (c + 0.5) * info.geoTransform[1],
+                                 info.geoTransform[3] + (r + 0.5) * info.geoTransform[5]);
+                if (p.getX() >= e.MinX && p.getX() <= e.MaxX && p.getY() >= e.MinY && p.getY() <= e.MaxY &&
+                    s.geometry->Contains(&p))
+                    zoneOf[static_cast<std::size_t>(r * info.width + c)] = s.zone;
+            }
+    }
+    std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
+    AreaTabulation t;
+    t.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (zoneOf[i] < 0)
+            continue;
+        ++t.zoneCells[static_cast<std::size_t>(zoneOf[i])];
+        if (info.nodata && cells[i] == *info.nodata)
+            continue;
+        auto& col = byClass[static_cast<std::int64_t>(cells[i])];
+        col.resize(static_cast<std::size_t>(zoneCount));
+        ++col[static_cast<std::size_t>(zoneOf[i])];
+    }
+    for (const auto& [v, col] : byClass)
+        t.classes.push_back(v);
+    for (int z = 0; z < zoneCount; ++z)
+        for (const auto& [v, col] : byClass)
+            t.counts.push_back(col[static_cast<std::size_t>(z)]);
+    return t;
+}
+
+void ExpectSame(const AreaTabulation& a, const AreaTabulation& b)
+{
+    EXPECT_EQ(a.classes, b.classes);
+    EXPECT_EQ(a.counts, b.counts);
+    EXPECT_EQ(a.zoneCells, b.zoneCells);
+}
+
+}  // namespace
+
+TEST(DescribeRaster, ReadsGridUnitsAndNodata)
+{
+    const RasterInfo nlcd = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
+    EXPECT_EQ(nlcd.width, 368);
+    EXPECT_EQ(nlcd.height, 405);
+    EXPECT_EQ(nlcd.linearUnit, "Meters");
+    EXPECT_EQ(nlcd.nodata, 255.0);
+    EXPECT_TRUE(nlcd.integer);
+    EXPECT_DOUBLE_EQ(nlcd.cellArea(), 900.0);
+
+    TempDir dir;
+    const Grid g{4, 4, {0, 10, 0, 40, 0, -10}};
+    const RasterInfo feet = DescribeRaster(WriteRaster(dir / "ft.tif", g, GDT_Int16, std::vector<double>(16), {}, 2264));
+    EXPECT_EQ(feet.linearUnit, "Feet");
+    EXPECT_EQ(feet.srsName, "NAD83 / North Carolina (ftUS)");
+    EXPECT_FALSE(feet.nodata);
+    const RasterInfo geo = DescribeRaster(WriteRaster(dir / "geo.tif", g, GDT_Float32, std::vector<double>(16), {}, 4326));
+    EXPECT_EQ(geo.linearUnit, "");
+    EXPECT_FALSE(geo.integer);
+
+    try {
+        DescribeRaster(dir / "missing.tif");
+        FAIL();
+    } catch (const halvo::support::Error& e) {
+        EXPECT_NE(e.description().find("missing.tif"), std::string::npos);
+    }
+}
+
+// Random star polygons with holes, overlapping, on a two-strip raster with
+// NODATA cells: the counts equal a cell-by-cell point-in-polygon check, with
+// any number of threads.
+TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
+{
+    TempDir dir;
+    const Grid g{70, 300, {1000, 30, 0, 20000, 0, -30}};
+    std::mt19937 rng(7);
+    std::vector<double> cells(70 * 300);
+    for (auto& v : cells)
+        v = static_cast<double>(rng() % 6 * 10 + 1);  // 1, 11, .., 51; 51 is NODATA
+    const RasterInfo info = DescribeRaster(WriteRaster(dir / "lc.tif", g, GDT_Byte, cells, 51));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<ZoneShape> shapes;
+        for (int i = 0; i < 6; ++i) {
+            const double cx = 1000 + 30.0 * static_cast<int>(rng() % 70), cy = 20000 - 30.0 * static_cast<int>(rng() % 300);
+            const std::string wkt = "POLYGON(" + Ring(rng, cx, cy, 400, 1300) + "," + Ring(rng, cx, cy, 60, 350) + ")";
+            shapes.emplace_back(i % 4, Geom(wkt));
+        }
+        const AreaTabulation one = TabulateArea(info, shapes, 4, 1);
+        ExpectSame(one, BruteForce(info, cells, shapes, 4));
+        ExpectSame(TabulateArea(info, shapes, 4, 2), one);
+        ExpectSame(TabulateArea(info, shapes, 4, 3), one);
+    }
+}
+
+// Cell value = column or row index, so the classes show which cells a square
+// took: edges exactly through centres take the cells right of / below them.
+TEST(TabulateArea, EdgeThroughCentresTakesCellsOnOneSide)
+{
+    TempDir dir;
+    const Grid g{12, 12, {0, 1, 0, 12, 0, -1}};
+    std::vector<double> byCol(144), byRow(144);
+    for (int i = 0; i < 144; ++i) {
+        byCol[static_cast<std::size_t>(i)] = i % 12;
+        byRow[static_cast<std::size_t>(i)] = i / 12;
+    }
+    const RasterInfo cols = DescribeRaster(WriteRaster(dir / "c.tif", g, GDT_Byte, byCol));
+    const RasterInfo rows = DescribeRaster(WriteRaster(dir / "r.tif", g, GDT_Byte, byRow));
+    auto square = [](double x0, double y0) {
+        return Shapes({{0, "POLYGON((" + std::to_string(x0) + " " + std::to_string(y0) + "," + std::to_string(x0 + 5) +
+                               " " + std::to_string(y0) + "," + std::to_string(x0 + 5) + " " + std::to_string(y0 + 5) +
+                               "," + std::to_string(x0) + " " + std::to_string(y0 + 5) + "," + std::to_string(x0) +
+                               " " + std::to_string(y0) + "))"}});
+    };
+    const std::vector<std::int64_t> c2to6{2, 3, 4, 5, 6}, c3to7{3, 4, 5, 6, 7};
+    for (const double d : {0.0, -1e-6, 1e-6}) {
+        const AreaTabulation c = TabulateArea(cols, square(2.5 + d, 2.5), 1);
+        EXPECT_EQ(c.zoneCells[0], 25u);
+        EXPECT_EQ(c.classes, d > 0 ? c3to7 : c2to6) << d;
+        // world y 4.5 .. 9.5 is pixel y 7.5 .. 2.5 (rows count downwards)
+        const AreaTabulation r = TabulateArea(rows, square(2.5, 4.5 + d), 1);
+        EXPECT_EQ(r.zoneCells[0], 25u);
+        EXPECT_EQ(r.classes, d < 0 ? c3to7 : c2to6) << d;
+    }
+}
+
+TEST(TabulateArea, LastShapeWinsAndNodataCountsOnlyAsZoneCells)
+{
+    TempDir dir;
+    const Grid g{10, 10, {0, 1, 0, 10, 0, -1}};
+    std::vector<double> cells(100, 21);
+    cells[0] = 99;             // row 0, col 0: outside every zone
+    cells[5 * 10 + 5] = 255;   // NODATA inside zone 1
+    cells[8 * 10 + 1] = 7;     // inside zone 0 only
+    const RasterInfo info = DescribeRaster(WriteRaster(dir / "lc.tif", g, GDT_Byte, cells, 255));
+    const auto shapes = Shapes({{0, "POLYGON((1 1,9 1,9 9,1 9,1 1))"},                            // 64 cells
+                                {1, "POLYGON((4 3,7 3,7 6,4 6,4 3))"},                            // 9, over zone 0
+                                {0, "MULTIPOLYGON(((6 3,7 3,7 4,6 4,6 3)),((20 20,21 20,21 21,20 20)))"},
+                                {2, "LINESTRING(0 0,5 5)"}});
+    const AreaTabulation t = TabulateArea(info, shapes, 3);
+    EXPECT_EQ(t.classes, (std::vector<std::int64_t>{7, 21}));
+    EXPECT_EQ(t.zoneCells, (std::vector<std::uint64_t>{64 - 9 + 1, 8, 0}));
+    EXPECT_EQ(t.counts, (std::vector<std::uint64_t>{1, 55, 0, 7, 0, 0}));
+    EXPECT_DOUBLE_EQ(t.cellArea, 1.0);
+}
+
+TEST(TabulateArea, WideIntegerClassesKeepTheirValues)
+{
+    TempDir dir;
+    const Grid g{4, 2, {0, 1, 0, 2, 0, -1}};
+    const auto whole = Shapes({{0, "POLYGON((0 0,4 0,4 2,0 2,0 0))"}});
+    const struct {
+        GDALDataType type;
+        std::vector<double> cells;
+        double nodata;
+        std::vector<std::int64_t> classes;
+        std::vector<std::uint64_t> counts;
+    } cases[] = {
+        {GDT_Int16, {-5, -5, 300, -32768, 300, 300, 7, -5}, -32768, {-5, 7, 300}, {3, 1, 3}},
+        {GDT_UInt16, {65535, 40000, 40000, 0, 1, 1, 1, 0}, 0, {1, 40000, 65535}, {3, 2, 1}},
+        {GDT_Int32, {-2e9, 2e9, 5, 5, 5, -1, -1, -1}, -1, {-2000000000, 5, 2000000000}, {1, 3, 1}},
+    };
+    for (const auto& c : cases) {
+        const RasterInfo info = DescribeRaster(WriteRaster(dir / "w.tif", g, c.type, c.cells, c.nodata));
+        const AreaTabulation t = TabulateArea(info, whole, 1, 2);
+        EXPECT_EQ(t.classes, c.classes) << GDALGetDataTypeName(c.type);
+        EXPECT_EQ(t.counts, c.counts) << GDALGetDataTypeName(c.type);
+        EXPECT_EQ(t.zoneCells[0], 8u);
+    }
+}
+
+// The catchments burnt in order with GDAL's own rasteriser give the same counts.
+TEST(TabulateArea, MatchesGdalRasterizeOnRealCatchments)
+{
+    const RasterInfo info = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
+    GDALDatasetUniquePtr vec(GDALDataset::Open(
+        (SharedData() / "durham-thirdfork/derived/thirdfork_catchments_5070.gpkg").c_str(), GDAL_OF_VECTOR));
+    ASSERT_TRUE(vec);
+    std::vector<ZoneShape> shapes;
+    for (auto& f : vec->GetLayer(0)) {
+        ASSERT_GE(f->GetFieldAsInteger64("FEATUREID"), 0);
+        shapes.emplace_back(static_cast<int>(shapes.size()), std::unique_ptr<OGRGeometry>(f->StealGeometry()));
+    }
+    const int zones = static_cast<int>(shapes.size());
+
+    GDALDatasetUniquePtr mem(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", info.width, info.height, 1,
+                                                                                      GDT_Int32, nullptr));
+    mem->SetGeoTransform(const_cast<double*>(info.geoTransform));
+    std::vector<OGRGeometryH> geoms;
+    std::vector<double> burn;
+    for (const auto& s : shapes) {
+        geoms.push_back(OGRGeometry::ToHandle(s.geometry.get()));
+        burn.push_back(s.zone + 1);
+    }
+    const int bandList[] = {1};
+    ASSERT_EQ(GDALRasterizeGeometries(mem.get(), 1, bandList, zones, geoms.data(), nullptr, nullptr, burn.data(),
+                                      nullptr, nullptr, nullptr),
+              CE_None);
+    const std::size_t n = static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height);
+    std::vector<std::int32_t> zoneOf(n);
+    std::vector<double> cells(n);
+    ASSERT_EQ(mem->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, info.width, info.height, zoneOf.data(), info.width,
+                                              info.height, GDT_Int32, 0, 0, nullptr),
+              CE_None);
+    GDALDatasetUniquePtr lc(GDALDataset::Open(info.path.c_str(), GDAL_OF_RASTER));
+    ASSERT_EQ(lc->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, info.width, info.height, cells.data(), info.width,
+                                             info.height, GDT_Float64, 0, 0, nullptr),
+              CE_None);
+
+    const AreaTabulation t = TabulateArea(info, shapes, zones, 2);
+    std::vector<std::uint64_t> zoneCells(static_cast<std::size_t>(zones));
+    std::map<std::pair<int, std::int64_t>, std::uint64_t> expected;
+    for (std::size_t i = 0; i < n; ++i)
+        if (zoneOf[i] > 0) {
+            ++zoneCells[static_cast<std::size_t>(zoneOf[i] - 1)];
+            if (cells[i] != 255)
+                ++expected[{zoneOf[i] - 1, static_cast<std::int64_t>(cells[i])}];
+        }
+    EXPECT_EQ(t.zoneCells, zoneCells);
+    std::map<std::pair<int, std::int64_t>, std::uint64_t> got;
+    for (int z = 0; z < zones; ++z)
+        for (std::size_t c = 0; c < t.classes.size(); ++c)
+            if (t.count(z, c))
+                got[{z, t.classes[c]}] = t.count(z, c);
+    EXPECT_EQ(got, expected);
+    EXPECT_GT(std::accumulate(zoneCells.begin(), zoneCells.end(), std::uint64_t{0}), 10000u);
+}
+
+// NODATA cells x 4..5, y 5..6 and x 8..9, y 7..8 on a 10×10 grid of unit cells.
+TEST(TouchesNodata, ClosedCellContactAndExtent)
+{
+    TempDir dir;
+    const Grid g{10, 10, {0, 1, 0, 10, 0, -1}};
+    std::vector<double> cells(100, 11);
+    cells[4 * 10 + 4] = 0;
+    cells[2 * 10 + 8] = 0;
+    const auto shapes = Shapes({
+        {0, "POLYGON((1 5,4 5,4 6,1 6,1 5))"},                 // shares the cell's left edge
+        {1, "POLYGON((2 6,4 6,4 8,2 8,2 6))"},                 // meets its top-left corner only
+        {2, "POLYGON((1 5,3 5,3 6,1 6,1 5))"},                 // one cell away
+        {3, "POLYGON((-1 1,2 1,2 2,-1 2,-1 1))"},              // crosses the raster's edge
+        {4, "POLYGON((0 0,2 0,2 2,0 2,0 0))"},                 // lies on the raster's edge
+        {5, "POLYGON((6 2,9 2,9 3,6 3,6 2))"},
+        {5, "POLYGON((5.5 3,8 3,8 4.9,5.5 4.9,5.5 3))"},       // 0.1 below the cell
+        {6, "POLYGON((3.2 7,4.3 5.8,3.2 5.8,3.2 7))"},         // slanted edge entering the cell
+        {7, "POLYGON((1 7,3 7,3.99 6.01,1 7))"},               // slanted edge stopping just short
+        {8, "POLYGON((3 3,6 3,6 5,3 5,3 3))"},                 // top edge runs along the cell's bottom
+        {9, "POLYGON((7 6,10 6,10 9,7 9,7 6))"},               // holds NODATA cell x 8..9, y 7..8 inside
+    });
+    const RasterInfo info = DescribeRaster(WriteRaster(dir / "nd.tif", g, GDT_Byte, cells, 0));
+    const std::vector<bool> expected{true, true, false, true, false, false, true, false, true, true};
+    EXPECT_EQ(TouchesNodata(info, shapes, 10, 1), expected);
+    EXPECT_EQ(TouchesNodata(info, shapes, 10, 2), expected);
+
+    const RasterInfo plain = DescribeRaster(WriteRaster(dir / "plain.tif", g, GDT_Byte, cells));
+    EXPECT_EQ(TouchesNodata(plain, shapes, 10),
+              (std::vector<bool>{false, false, false, true, false, false, false, false, false, false}));
+}
+
+// Random polygons over real land cover that is mostly NODATA: the answer
+// equals an exact intersection test against the NODATA cells polygonised.
+TEST(TouchesNodata, AgreesWithExactIntersectionOnRealNodata)
+{
+    const RasterInfo info = DescribeRaster(SharedData() / "dukes-nlcd2019/nlcd_dukes.tif");
+    const int w = info.width, h = info.height;
+    std::vector<std::uint8_t> cells(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    GDALDatasetUniquePtr lc(GDALDataset::Open(info.path.c_str(), GDAL_OF_RASTER));
+    ASSERT_EQ(lc->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, w, h, cells.data(), w, h, GDT_Byte, 0, 0, nullptr),
+              CE_None);
+    for (auto& v : cells)
+        v = v == *info.nodata;
+    GDALDatasetUniquePtr mask(
+        GetGDALDriverManager()->GetDriverByName("MEM")->Create("", w, h, 1, GDT_Byte, nullptr));
+    mask->SetGeoTransform(const_cast<double*>(info.geoTransform));
+    GDALRasterBand* band = mask->GetRasterBand(1);
+    ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, w, h, cells.data(), w, h, GDT_Byte, 0, 0, nullptr), CE_None);
+    GDALDatasetUniquePtr vec(
+        GetGDALDriverManager()->GetDriverByName("Memory")->Create("", 0, 0, 0, GDT_Unknown, nullptr));
+    OGRLayer* nodata = vec->CreateLayer("nodata", nullptr, wkbPolygon, nullptr);
+    OGRFieldDefn field("v", OFTInteger);
+    nodata->CreateField(&field);
+    ASSERT_EQ(GDALPolygonize(band, band, nodata, 0, nullptr, nullptr, nullptr), CE_None);
+
+    double minx, miny, maxx, maxy;
+    info.extent(minx, miny, maxx, maxy);
+    std::mt19937 rng(11);
+    std::vector<ZoneShape> shapes;
+    std::vector<bool> expected;
+    for (int i = 0; i < 80; ++i) {
+        const double cx = minx + (maxx - minx) * (static_cast<double>(rng() % 1000) / 900 - 0.05);
+        const double cy = miny + (maxy - miny) * (static_cast<double>(rng() % 1000) / 900 - 0.05);
+        auto g = Geom("POLYGON(" + Ring(rng, cx, cy, 150, 1800) + ")");
+        OGREnvelope e;
+        g->getEnvelope(&e);
+        bool hit = e.MinX < minx || e.MinY < miny || e.MaxX > maxx || e.MaxY > maxy;
+        nodata->SetSpatialFilter(g.get());
+        for (auto& f : *nodata)
+            hit = hit || g->Intersects(f->GetGeometryRef());
+        expected.push_back(hit);
+        shapes.emplace_back(i, std::move(g));
+    }
+    EXPECT_EQ(TouchesNodata(info, shapes, 80, 2), expected);
+    EXPECT_GT(std::count(expected.begin(), expected.end(), false), 10);
+}
