@@ -102,7 +102,9 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
             fault = &kCoefficient;
             return std::nullopt;
         }
-        *targets[i] = *ParseSingle(f[2 + i]);
+        // A value too small for single precision reads as 0 rather than failing.
+        const auto single = ParseSingle(f[2 + i]);
+        *targets[i] = single ? *single : static_cast<float>(*v);
     }
     return c;
 }
@@ -111,8 +113,13 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
 
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
 {
+    bool first = true;
     for (const std::string& raw : support::ReadLines(fileName)) {
-        const std::string text = support::ToUtf8(raw);
+        std::string text = support::ToUtf8(raw);
+        // Spreadsheets often save with a byte-order mark, which would hide the header.
+        if (first && text.rfind("\xEF\xBB\xBF", 0) == 0)
+            text.erase(0, 3);
+        first = false;
         const auto fields = SplitCommas(TrimBlanks(text));
         if (fields.size() != 5) {
             ShowFault(kFieldCount, fileName);

@@ -76,6 +76,8 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineWithItsMessage)
         {"12,Forest,200,x,0", coeff},         {"12.5,Forest,1,1,1", classId},
         {"-1,Forest,1,1,1", classId},         {"3000000000,Forest,1,1,1", classId},
         {"1,Forest,1,1,100.01", coeff},       {"1,Forest, Dense,1,1,1", count},
+        {"\"11\",\"Water\",0,0,0", format},  // quotes are ordinary characters
+        {"11,\"Forest, Deciduous\",1,1,1", count},
         {"1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count},
     };
     for (const auto& [text, leadIn] : cases) {
@@ -94,6 +96,25 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineWithItsMessage)
     EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
     EXPECT_EQ(model.ISLCDefs.Count(), 1);
     EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+}
+
+TEST_F(CoeffFiles, ImportTakesSpreadsheetShapedFiles)
+{
+    // A byte-order mark before the header, LF line ends, a value below single precision.
+    names = {"Sheet"};
+    ASSERT_EQ(import(file("\xEF\xBB\xBFValue,ClassName,High,Medium,Low\n11,Water,0,0,1e-50\n21,Open,19,10,5\n")),
+              "Sheet");
+    EXPECT_TRUE(ui.messages.empty());
+    const clsLCClasses& cls = FindSet(model, "Sheet")->LCClasses;
+    ASSERT_EQ(cls.Count(), 2);
+    EXPECT_EQ(cls.Item(1).LCLow, 0.0f);
+
+    std::ofstream(ext / "etc/bom.xml", std::ios::binary)
+        << "\xEF\xBB\xBF<ISModelProperties><ISLCDefs><ISLCDef><LCType>B</LCType></ISLCDef></ISLCDefs>"
+           "</ISModelProperties>";
+    clsISModelProperties stored;
+    ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/bom.xml"));
+    EXPECT_EQ(stored.ISLCDefs.Item(1).LCType, "B");
 }
 
 TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)

@@ -1,0 +1,50 @@
+#pragma once
+// The new-set dialog: a unique name, and optionally an existing set whose
+// classes start the new one. It puts the name into the editor's set list and
+// fills the editor's grid; the set reaches the store with the editor's next save.
+
+#include "coefficients/is_model_properties.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace halvo::coefficients {
+
+class frmAddLCType : public QDialog {
+    Q_OBJECT
+public:
+    // `editorList` and `editorGrid` are the editor's set list and grid, which
+    // must outlive this dialog.
+    frmAddLCType(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent);
+
+    // The model the sets to model after come from; set before showing.
+    void ISModelProperties(const clsISModelProperties& model) { m_model = &model; }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void Form_Load();
+    void ChkModelAfter_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    QComboBox& m_editorList;
+    QTableWidget& m_editorGrid;
+    const clsISModelProperties* m_model = nullptr;
+
+    QLineEdit* txtLCType;
+    QCheckBox* ChkModelAfter;
+    QLabel* lblModelAfter;
+    QComboBox* cboLCType;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+};
+
+}  // namespace halvo::coefficients

@@ -1,0 +1,221 @@
+#include "coefficients/qt/lc_grid.h"
+
+#include "coefficients/number_text.h"
+#include "support/ui.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include <optional>
+#include <vector>
+
+namespace halvo::coefficients {
+
+namespace {
+
+constexpr const char* kHeaders[kLCGridCols] = {"", "Value", "Name", "High", "Medium", "Low"};
+
+// A cell that holds no item would show Qt's default header numbers or refuse
+// a background colour, so every cell gets one.
+QTableWidgetItem* EnsureItem(QTableWidget& grid, int row, int col)
+{
+    if (row == 0) {
+        if (col == 0)
+            return nullptr;
+        if (!grid.horizontalHeaderItem(col - 1))
+            grid.setHorizontalHeaderItem(col - 1, new QTableWidgetItem);
+        return grid.horizontalHeaderItem(col - 1);
+    }
+    if (col == 0) {
+        if (!grid.verticalHeaderItem(row - 1))
+            grid.setVerticalHeaderItem(row - 1, new QTableWidgetItem);
+        return grid.verticalHeaderItem(row - 1);
+    }
+    if (!grid.item(row - 1, col - 1))
+        grid.setItem(row - 1, col - 1, new QTableWidgetItem);
+    return grid.item(row - 1, col - 1);
+}
+
+const QTableWidgetItem* FindItem(const QTableWidget& grid, int row, int col)
+{
+    if (row < 0 || col < 0 || col >= kLCGridCols || row >= GridRows(grid))
+        return nullptr;
+    if (row == 0)
+        return col == 0 ? nullptr : grid.horizontalHeaderItem(col - 1);
+    if (col == 0)
+        return grid.verticalHeaderItem(row - 1);
+    return grid.item(row - 1, col - 1);
+}
+
+QString Num(std::int64_t n) { return QString::number(n); }
+QString Num(float v) { return QStr(FormatSingle(v)); }
+
+void CantSave(int row, int col, const QString& text, std::string_view why)
+{
+    const std::string msg = "Row " + std::to_string(row) + ", column '" + kHeaders[col] + "': '" + StdStr(text) +
+                            "' cannot be saved. " + std::string(why);
+    support::MsgBox(msg, support::Buttons::OK, support::Icon::Exclamation);
+}
+
+}  // namespace
+
+QString TextMatrix(const QTableWidget& grid, int row, int col)
+{
+    const QTableWidgetItem* item = FindItem(grid, row, col);
+    return item ? item->text() : QString();
+}
+
+void SetTextMatrix(QTableWidget& grid, int row, int col, const QString& text)
+{
+    if (row < 0 || col < 0 || col >= kLCGridCols || row >= GridRows(grid))
+        return;
+    if (QTableWidgetItem* item = EnsureItem(grid, row, col))
+        item->setText(text);
+}
+
+int GridRows(const QTableWidget& grid) { return grid.rowCount() + 1; }
+
+void SetGridRows(QTableWidget& grid, int rows)
+{
+    if (grid.columnCount() != kLCGridCols - 1)
+        grid.setColumnCount(kLCGridCols - 1);
+    const int before = GridRows(grid);
+    grid.setRowCount(std::max(rows, 1) - 1);
+    for (int r = before; r < GridRows(grid); ++r)
+        for (int c = 0; c < kLCGridCols; ++c)
+            EnsureItem(grid, r, c);
+}
+
+int GridColWidth(const QTableWidget& grid, int col)
+{
+    return col == 0 ? grid.verticalHeader()->width() : grid.columnWidth(col - 1);
+}
+
+void SetLCGridHeaders(QTableWidget& grid)
+{
+    if (grid.columnCount() != kLCGridCols - 1)
+        grid.setColumnCount(kLCGridCols - 1);
+    grid.verticalHeader()->setFixedWidth(kLCGridWidths[0]);
+    for (int c = 1; c < kLCGridCols; ++c) {
+        grid.setColumnWidth(c - 1, kLCGridWidths[c]);
+        QTableWidgetItem* head = EnsureItem(grid, 0, c);
+        head->setText(QString::fromLatin1(kHeaders[c]));
+        head->setTextAlignment(Qt::AlignCenter);
+    }
+}
+
+void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelProperties& model)
+{
+    SetGridRows(grid, 1);
+    SetLCGridHeaders(grid);
+    if (const clsISLCDef* set = FindSet(model, setName)) {
+        SetGridRows(grid, set->LCClasses.Count() + 1);
+        int j = 1;
+        for (const clsLCClass& c : set->LCClasses) {
+            const QString texts[kLCGridCols] = {Num(std::int64_t{j}), Num(std::int64_t{c.ID}), QStr(c.LCName),
+                                                Num(c.LCHigh),        Num(c.LCMed),           Num(c.LCLow)};
+            for (int col = 0; col < kLCGridCols; ++col)
+                SetTextMatrix(grid, j, col, texts[col]);
+            ++j;
+        }
+    }
+    if (GridRows(grid) == 1)
+        SetGridRows(grid, 2);
+}
+
+void RemoveEmptyGridRows(QTableWidget& grid)
+{
+    int r = 1;
+    while (r < GridRows(grid)) {
+        bool empty = true;
+        for (int c = 0; c < kLCGridCols && empty; ++c)
+            empty = TextMatrix(grid, r, c).isEmpty();
+        if (!empty) {
+            ++r;
+            continue;
+        }
+        for (int below = r + 1; below < GridRows(grid); ++below)
+            for (int c = 0; c < kLCGridCols; ++c)
+                SetTextMatrix(grid, below - 1, c, TextMatrix(grid, below, c));
+        SetGridRows(grid, GridRows(grid) - 1);
+    }
+}
+
+bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model)
+{
+    RemoveEmptyGridRows(grid);
+
+    // Everything is converted before the model is touched.
+    std::vector<clsLCClass> rows;
+    for (int r = 1; r < GridRows(grid); ++r) {
+        clsLCClass c;
+        for (int col : {kColValue, kColHigh, kColMed, kColLow}) {
+            if (TrimSpace(StdStr(TextMatrix(grid, r, col))).empty())
+                SetTextMatrix(grid, r, col, QStringLiteral("0"));
+        }
+        const QString idText = TextMatrix(grid, r, kColValue);
+        const auto number = ParseNumber(StdStr(idText));
+        const auto id = number ? RoundToInt32(*number) : std::nullopt;
+        if (!id) {
+            CantSave(r, kColValue, idText, "Class Value must be an integer.");
+            return false;
+        }
+        c.ID = *id;
+        c.LCName = StdStr(TextMatrix(grid, r, kColName));
+        float* targets[] = {&c.LCHigh, &c.LCMed, &c.LCLow};
+        for (int col = kColHigh; col <= kColLow; ++col) {
+            const QString text = TextMatrix(grid, r, col);
+            const auto v = ParseNumber(StdStr(text));
+            if (!v) {
+                CantSave(r, col, text, "Coefficients must be numeric.");
+                return false;
+            }
+            if (*v < 0 || *v > 100) {
+                CantSave(r, col, text, "Coefficients must be between 0-100.");
+                return false;
+            }
+            const auto single = ParseSingle(StdStr(text));
+            *targets[col - kColHigh] = single ? *single : static_cast<float>(*v);
+        }
+        rows.push_back(std::move(c));
+    }
+
+    clsISLCDef* set = FindSet(model, setName);
+    if (!set) {
+        set = &model.ISLCDefs.Add();
+        set->LCType = std::string(setName);
+    }
+    clsLCClasses& classes = set->LCClasses;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto r = static_cast<std::int32_t>(i + 1);
+        if (classes.Count() < r)
+            classes.Add();
+        classes.Item(r) = rows[i];
+    }
+    while (classes.Count() > static_cast<std::int32_t>(rows.size()))
+        classes.Remove(classes.Count());
+    return true;
+}
+
+bool inComboBox(const QComboBox& list, const QString& text)
+{
+    if (text.isEmpty())
+        return true;
+    for (int i = 0; i < list.count(); ++i)
+        if (list.itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void LoadLCTypeCombobox(QComboBox& list, const clsISModelProperties& model)
+{
+    const QSignalBlocker quiet(list);
+    list.clear();
+    for (const clsISLCDef& set : model.ISLCDefs)
+        list.addItem(QStr(set.LCType));
+    list.setCurrentIndex(-1);
+}
+
+}  // namespace halvo::coefficients

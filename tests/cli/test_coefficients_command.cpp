@@ -1,0 +1,93 @@
+#include "coefficients/model_store.h"
+
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+
+using halvo::test::ReadFile;
+using halvo::test::TempExtension;
+namespace fs = std::filesystem;
+
+namespace {
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// `halvo coefficients ARGS` on a throwaway extension folder.
+struct CoefficientsCli : ::testing::Test {
+    TempExtension ext;
+
+    Result run(const std::string& args)
+    {
+        const fs::path out = ext / "stdout.txt";
+        const fs::path err = ext / "stderr.txt";
+        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' '" + HALVO_BIN + "' coefficients " + args +
+                                " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    }
+    std::string file(const std::string& name, const std::string& text)
+    {
+        std::ofstream(ext / name, std::ios::binary) << text;
+        return (ext / name).string();
+    }
+};
+}  // namespace
+
+TEST_F(CoefficientsCli, ListShowImportExportMergeRoundTrip)
+{
+    EXPECT_EQ(run("list").out, "NLCD\n");
+    const Result shown = run("show NLCD");
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out.rfind("Value,ClassName,High,Medium,Low\n11,Open Water,0,0,0\n", 0), 0u);
+
+    // The shipped names hold commas, so the round trip starts from a file of ours.
+    ASSERT_EQ(run("import '" + file("a.csv", "value,ClassName,High,Medium,Low\n5,Pasture/Hay,1.5,1,0.5\n") +
+                  "' --name A")
+                  .status,
+              0);
+    ASSERT_EQ(run("export A '" + (ext / "a2.csv").string() + "'").status, 0);
+    EXPECT_EQ(ReadFile(ext / "a2.csv"), "Value,ClassName,High,Medium,Low\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
+    ASSERT_EQ(run("import '" + (ext / "a2.csv").string() + "' --name Copy").status, 0);
+    EXPECT_EQ(run("show Copy").out, run("show A").out);
+
+    const Result merged = run("merge '" + (ext / "etc/isprops.xml").string() + "'");
+    EXPECT_EQ(merged.status, 0);
+    EXPECT_EQ(merged.out, "NLCD2\nA2\nCopy2\n");
+    EXPECT_NE(merged.err.find("A '2' was appended"), std::string::npos);
+    EXPECT_EQ(run("list").out, "NLCD\nA\nCopy\nNLCD2\nA2\nCopy2\n");
+}
+
+TEST_F(CoefficientsCli, FailuresSayWhyAndExitNonZero)
+{
+    const std::string store = ReadFile(ext / "etc/isprops.xml");
+    const std::string bad = file("bad.csv", "11,Water,0,0,0\r\na,Water,200,0,0\r\n");
+    const Result badLine = run("import '" + bad + "' --name Bad");
+    EXPECT_NE(badLine.status, 0);
+    EXPECT_NE(badLine.err.find("Invalid or incorrectly formated data in import file " + bad), std::string::npos);
+
+    const Result taken = run("import '" + file("ok.csv", "1,A,1,1,1") + "' --name NLCD");
+    EXPECT_NE(taken.status, 0);
+    EXPECT_NE(taken.err.find("Coefficient Set name must be unique. Please reenter."), std::string::npos);
+
+    EXPECT_NE(run("show Nope").status, 0);
+    EXPECT_NE(run("export Nope '" + (ext / "x.csv").string() + "'").status, 0);
+    EXPECT_FALSE(fs::exists(ext / "x.csv"));
+    const Result notXml = run("merge '" + bad + "'");
+    EXPECT_NE(notXml.status, 0);
+    EXPECT_NE(notXml.err.find("Failed To Load XML - Invalid file format."), std::string::npos);
+    EXPECT_NE(run("import '" + (ext / "missing.csv").string() + "' --name M").status, 0);
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), store);
+
+    file("etc/isprops.xml", "not xml");
+    const Result broken = run("list");
+    EXPECT_NE(broken.status, 0);
+    EXPECT_NE(broken.err.find("Failed To Load XML - verify the file 'isprops.xml'"), std::string::npos);
+}

@@ -1,0 +1,322 @@
+#include "editor_fixture.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <sys/stat.h>
+
+using namespace halvo::test;
+using namespace halvo::coefficients;
+using halvo::support::Answer;
+using halvo::support::Buttons;
+using halvo::support::Icon;
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kValueMsg = "Invalid value entered - Class Value must be an integer.";
+const std::string kRangeMsg = "Invalid value entered - Coefficients must be between 0-100.";
+
+// The row menu, opened by a right click on a row as the user does.
+void rowCommand(EditorTest& t, int row, const char* action)
+{
+    QTest::mouseClick(t.grid->viewport(), Qt::RightButton, {}, t.grid->visualItemRect(t.grid->item(row - 1, 0)).center());
+    auto* menu = t.dlg->findChild<QMenu*>("MnuFGridRows");
+    ASSERT_TRUE(menu->isVisible());
+    menu->findChild<QAction*>(action)->trigger();
+    menu->hide();
+}
+
+clsISModelProperties Stored(const fs::path& store)
+{
+    clsISModelProperties m;
+    EXPECT_TRUE(GetISModelProperties(m, store));
+    return m;
+}
+}  // namespace
+
+TEST_F(EditorTest, OpensOnTheFirstSetInTheGridLayout)
+{
+    open();
+    EXPECT_EQ(list->currentText(), "Default");
+    EXPECT_FALSE(button("cmdApply")->isEnabled());
+    EXPECT_EQ(row(0), "|Value|Name|High|Medium|Low");
+    EXPECT_EQ(row(3), "3|24|High|100|90|80.5");
+    const int widths[] = {27, 52, 173, 64, 64, 64};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(GridColWidth(*grid, c), widths[c]);
+    EXPECT_EQ(current(), std::make_pair(1, 1));
+    EXPECT_EQ(grid->item(0, 0)->background().color(), frmISModelProps::CurrentCellColor());
+}
+
+TEST_F(EditorTest, CellKeysMoveAndCheckWhatIsTyped)
+{
+    open();
+    type("12");
+    EXPECT_EQ(cell(1, 1), "12");  // the cell follows the open box
+    key(Qt::Key_Return);
+    EXPECT_EQ(current(), std::make_pair(1, 2));
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(grid->item(0, 0)->background().color(), dlg->palette().color(QPalette::Base));
+    EXPECT_TRUE(button("cmdApply")->isEnabled());
+
+    pick(1, 5);
+    key(Qt::Key_Return);
+    EXPECT_EQ(current(), std::make_pair(2, 5));  // Low moves down
+
+    pick(2, 1);
+    type(".");  // on the grid
+    key(Qt::Key_F2);
+    type("1.");  // in the open box
+    EXPECT_EQ(cell(2, 1), "211");
+    pick(2, 3);
+    type("101x");
+    EXPECT_EQ(cell(2, 3), "10");
+    EXPECT_EQ(texts(), (std::vector<std::string>{kValueMsg, kValueMsg, kRangeMsg,
+                                                 "Invalid value entered - Coefficients must be numeric."}));
+    EXPECT_EQ(ui.messages[0].icon, Icon::Exclamation);
+    key(Qt::Key_Escape);  // back to the text the cell was entered with
+    EXPECT_EQ(cell(2, 3), "19");
+
+    // Cleared, a coefficient becomes 0 when left; a name stays empty.
+    pick(2, 4);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Return);
+    EXPECT_EQ(cell(2, 4), "0");
+    pick(2, 2);  // a double click starts as a click
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(1, 1)).center());
+    EXPECT_TRUE(box->isVisible());
+    box->selectAll();
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Return);
+    EXPECT_EQ(row(2), "2|211||19|0|5");
+
+    // A class value must fit in 32 bits.
+    ui.messages.clear();
+    pick(1, 1);
+    type("99999999999");
+    EXPECT_EQ(cell(1, 1), "999999999");
+    EXPECT_EQ(texts(), (std::vector<std::string>{kValueMsg, kValueMsg}));
+}
+
+TEST_F(EditorTest, ArrowsLeaveTheBoxOnlyAtTheCaretsEnds)
+{
+    open();
+    pick(2, 2);
+    key(Qt::Key_F2);
+    key(Qt::Key_Left);  // inside the box
+    key(Qt::Key_Right);
+    EXPECT_EQ(current(), std::make_pair(2, 2));
+    key(Qt::Key_Right);
+    EXPECT_EQ(current(), std::make_pair(2, 3));
+    pick(2, 1);
+    key(Qt::Key_F2);
+    key(Qt::Key_Home);
+    key(Qt::Key_Left);
+    EXPECT_EQ(current(), std::make_pair(1, 5));
+    key(Qt::Key_F2);
+    key(Qt::Key_Right);
+    EXPECT_EQ(current(), std::make_pair(2, 1));
+    key(Qt::Key_F2);
+    key(Qt::Key_Down);
+    key(Qt::Key_F2);
+    key(Qt::Key_Down);
+    EXPECT_EQ(current(), std::make_pair(3, 1));
+}
+
+TEST_F(EditorTest, RowCommandsAddInsertAndDelete)
+{
+    open();
+    rowCommand(*this, 2, "MnuFGridInsRow");
+    ASSERT_EQ(dataRows(), 4);
+    EXPECT_EQ(row(2), "2|0||0|0|0");
+    EXPECT_EQ(row(4), "4|24|High|100|90|80.5");
+
+    rowCommand(*this, 2, "MnuFGridDelRow");  // no data: no question
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(row(3), "3|24|High|100|90|80.5");
+
+    ui.answers = {Answer::No};
+    rowCommand(*this, 3, "MnuFGridDelRow");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "There is data in Row 3 ! Delete anyway?");
+    EXPECT_EQ(ui.messages[0].title, "Delete Row!");
+    EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(dataRows(), 3);
+    rowCommand(*this, 3, "MnuFGridDelRow");  // Yes
+    EXPECT_EQ(dataRows(), 2);
+    EXPECT_EQ(current().first, 2);
+
+    ui.messages.clear();
+    rowCommand(*this, 1, "MnuFGridAddRow");
+    EXPECT_EQ(row(3), "3|0||0|0|0");
+    EXPECT_EQ(current().first, 3);
+    rowCommand(*this, 3, "MnuFGridDelRow");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(dataRows(), 2);
+}
+
+TEST_F(EditorTest, SwitchingSetsSettlesUnsavedChangesFirst)
+{
+    open();
+    pick(1, 2);
+    type("Lake");
+    ui.answers = {Answer::No};
+    list->setCurrentIndex(1);
+    EXPECT_EQ(texts(), std::vector<std::string>{
+                           "Changes to the current coefficient set must be saved before displaying another "
+                           "coefficient set. \r\n Click 'Yes' to save changes to Default and proceed, or 'No' to "
+                           "return."});
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(cell(1, 2), "Lake");
+
+    list->setCurrentIndex(1);  // Yes: saved under the set still shown
+    EXPECT_EQ(cell(1, 2), "Only");
+    EXPECT_FALSE(dlg->unsaved());
+    EXPECT_EQ(FindSet(Stored(store()), "Default")->LCClasses.Item(1).LCName, "Lake");
+}
+
+TEST_F(EditorTest, FailedSavesLeaveTheStoreWholeAndTheEditsInPlace)
+{
+    open();
+    const std::string before = ReadFile(store());
+    pick(1, 2);
+    type("Lake");
+    // A read-only etc; root ignores modes, so a folder also blocks the scratch file.
+    ::chmod((ext / "etc").c_str(), 0555);
+    fs::create_directories(StoreScratchPath(ext.path()) / "blocker");
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Failed To Save XML - verify the permissions to write to file '" +
+                                           ext.path().string() + "/etc/isprops.xml'.");
+    EXPECT_EQ(ui.messages.back().icon, Icon::Critical);
+    ui.answers = {Answer::Yes};
+    list->setCurrentIndex(1);  // the selection goes back
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(cell(1, 2), "Lake");
+    EXPECT_TRUE(dlg->unsaved());
+    EXPECT_EQ(ReadFile(store()), before);
+
+    ::chmod((ext / "etc").c_str(), 0755);
+    fs::remove_all(StoreScratchPath(ext.path()));
+    click("cmdApply");
+    EXPECT_FALSE(dlg->unsaved());
+    EXPECT_NE(ReadFile(store()).find("Lake"), std::string::npos);
+}
+
+TEST_F(EditorTest, ApplyDropsEmptyRowsAndRefusesCellsThatDoNotConvert)
+{
+    open("<ISModelProperties><ISLCDefs><ISLCDef><LCType>Empty</LCType></ISLCDef></ISLCDefs></ISModelProperties>");
+    EXPECT_EQ(row(1), "|||||");
+    key(Qt::Key_F2);  // opening the box counts as a change
+    click("cmdApply");
+    EXPECT_EQ(dataRows(), 0);
+    EXPECT_EQ(Stored(store()).ISLCDefs.Item(1).LCClasses.Count(), 0);
+
+    // Backspace is not checked, so a coefficient can go past 100.
+    const std::string before = ReadFile(store());
+    rowCommand(*this, 1, "MnuFGridAddRow");
+    pick(1, 3);
+    key(Qt::Key_Backspace);
+    type("10.5");
+    key(Qt::Key_Left);
+    key(Qt::Key_Backspace);
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 1, column 'High': '105' cannot be saved. Coefficients must be "
+                                       "between 0-100.");
+    EXPECT_EQ(ReadFile(store()), before);
+    EXPECT_TRUE(dlg->unsaved());
+}
+
+TEST_F(EditorTest, QuitAsksAboutUnsavedChangesAndReopeningRereads)
+{
+    open();
+    type("7");
+    ui.answers = {Answer::Cancel, Answer::No};
+    click("cmdQuit");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(ui.messages.back().buttons, Buttons::YesNoCancel);
+    click("cmdQuit");
+    EXPECT_FALSE(dlg->isVisible());
+
+    dlg->show();
+    EXPECT_EQ(cell(1, 1), "11");
+    grid->setFocus();
+    type("7");
+    click("cmdQuit");  // Yes
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(Stored(store()).ISLCDefs.Item(1).LCClasses.Item(1).ID, 7);
+}
+
+TEST_F(EditorTest, TransferCommandsSaveFirstThenUseTheirFiles)
+{
+    open();
+    std::vector<FileRequest> asked;
+    QString chosen;
+    dlg->setFileChooser([&](const FileRequest& r) {
+        asked.push_back(r);
+        return chosen;
+    });
+    dlg->setTextPrompt([](auto, auto, auto) { return std::string("Copy"); });
+    bool helped = false;
+    dlg->setHelpHandler([&] { helped = true; });
+
+    type("13");
+    ui.answers = {Answer::No};
+    click("CmdExport");
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(ui.messages.back().text,
+              "Changes to the current coefficient set must be saved before export a new coefficient set. \r\n"
+              " Click 'Yes' to save changes and proceed, or 'No' to return.");
+
+    // Yes saves first, so the file holds what the grid shows.
+    chosen = QString::fromStdString(" " + (ext / "out.csv").string() + " ");
+    click("CmdExport");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].title, "Export Impervious Surface Coefficients into Filename");
+    EXPECT_EQ(ReadFile(ext / "out.csv"),
+              "Value,ClassName,High,Medium,Low\r\n13,Water,0,0,0\r\n21,Open,19,10,5\r\n24,High,100,90,80.5\r\n");
+
+    // Imported: listed, not shown.
+    click("CmdImport");
+    EXPECT_EQ(asked.back().title, "Impervious Surface Coefficient File to Import");
+    EXPECT_EQ(list->itemText(2), "Copy");
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(FindSet(Stored(store()), "Copy")->LCClasses.Item(1).ID, 13);
+
+    fs::copy_file(store(), ext / "copy.xml");
+    chosen = QString::fromStdString((ext / "copy.xml").string());
+    click("CmdMerge");
+    EXPECT_EQ(asked.back().title, "Halvo Coefficient File to Merge");
+    ASSERT_EQ(list->count(), 6);
+    EXPECT_EQ(list->itemText(3), "Default2");
+    EXPECT_EQ(ui.messages.back().icon, Icon::Information);
+
+    chosen.clear();  // Cancel
+    click("CmdImport");
+    EXPECT_EQ(list->count(), 6);
+    click("cmdHelp");
+    EXPECT_TRUE(helped);
+}
+
+TEST_F(EditorTest, AStoreThatDoesNotLoadIsNeverSavedOver)
+{
+    for (const char* bad : {"", "not xml",
+                            "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCHigh>x</LCHigh>"
+                            "</LCClass></LCClasses></ISLCDef></ISLCDefs></I>"}) {
+        open(bad);
+        EXPECT_EQ(ui.messages.back().text, "Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
+                                               ext.path().string() + "/etc/isprops.xml'.");
+        EXPECT_EQ(ui.messages.back().title, "Halvo");
+        EXPECT_EQ(list->count() + dataRows(), 0);
+        for (const char* b : {"cmdNew", "CmdImport", "CmdExport", "CmdMerge", "cmdApply"})
+            EXPECT_FALSE(button(b)->isEnabled()) << b;
+        click("cmdQuit");
+        EXPECT_EQ(ReadFile(store()), bad);
+    }
+    EXPECT_EQ(ui.reports.size(), 1u);  // the non-numeric coefficient
+
+    open("<ISModelProperties><ISLCDefs/></ISModelProperties>");  // no sets: nothing to edit yet
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(grid->isEnabled());
+    EXPECT_TRUE(button("cmdNew")->isEnabled());
+}
