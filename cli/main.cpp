@@ -1,6 +1,7 @@
 // halvo: the engine without the desktop, for scripts, batches and servers.
 
 #include "cli/coefficients_command.h"
+#include "cli/report_command.h"
 #include "cli/run_command.h"
 
 #include <CLI/CLI.hpp>
@@ -19,10 +20,16 @@ int main(int argc, char** argv)
     auto* coefficientsCmd = app.add_subcommand("coefficients", "List, show, import, export and merge coefficient sets");
     halvo::cli::AddCoefficientsOptions(*coefficientsCmd, coefficients);
 
+    halvo::cli::ReportOptions report;
+    auto* reportCmd = app.add_subcommand("report", "Print the parameter report or metadata record of a run's output");
+    halvo::cli::AddReportOptions(*reportCmd, report);
+
     CLI11_PARSE(app, argc, argv);
     if (*runCmd)
         return halvo::cli::RunCommand(run);
     if (*coefficientsCmd)
         return halvo::cli::CoefficientsCommand(*coefficientsCmd, coefficients);
+    if (*reportCmd)
+        return halvo::cli::ReportCommand(report);
     return 2;
 }

@@ -240,3 +240,23 @@ TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
     EXPECT_EQ(rc.read(rc.data() / "b.shp", "NAME").at("All").impervious, e.impervious);
     EXPECT_TRUE(rc.tempIsEmpty());
 }
+
+TEST(RunReportCommand, PrintsTheReportOfAnOutputOrSaysItHasNone)
+{
+    RunCase rc;
+    const auto lc = rc.raster("lc", 1, 1, X0, Y0, S, S, {21});
+    const auto z = rc.polygons("z", "ZID", false, {{CellBox(X0, Y0, S, 0, 0, 1, 1), "", 1}});
+    const auto coef = rc.csv("coef.csv", kCoefficients);
+    const auto out = rc.data() / "r.shp";
+    ASSERT_EQ(rc.halvo("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
+                       out.string() + " --layer-name Results --coefficients-csv " + coef.string())
+                  .status,
+              0);
+    // Reports are named after the layer; a layer named after its file finds them.
+    auto r = rc.halvo("report prm " + out.string());
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("has no parameter report"), std::string::npos);
+    r = rc.halvo("report met " + (rc.data() / "Results.shp").string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Identification_Information:\r\n", 0), 0u);
+}
