@@ -445,52 +445,88 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     for (std::size_t i = 0; i < overlays.size(); ++i)
         GEOSSTRtree_insert_r(ctx, tree.get(), overlays[i].geom.get(), reinterpret_cast<void*>(i));
 
+    std::vector<OGRFeatureUniquePtr> inputs;
+    in.ogr()->ResetReading();
+    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature()))
+        inputs.push_back(std::move(f));
+
+    // The tree is built on its first query; build it here, before the workers share it.
+    if (!overlays.empty())
+        GEOSSTRtree_query_r(ctx, tree.get(), overlays.front().geom.get(), [](void*, void*) {}, nullptr);
+
+    // Pieces per input feature, worked out side by side, each worker with its own context.
+    using Piece = std::pair<std::size_t, OGRGeometryUniquePtr>;
+    std::vector<std::vector<Piece>> pieces(inputs.size());
+    std::vector<std::exception_ptr> failures(inputs.size());
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        GeosContext local;
+        GEOSContextHandle_t c = local.get();
+        for (std::size_t k = next++; k < inputs.size(); k = next++) {
+            try {
+                const OGRGeometry* ig = inputs[k]->GetGeometryRef();
+                if (!ig || ig->IsEmpty())
+                    continue;
+                GeomPtr g(ig->exportToGEOS(c), GeomDeleter{c});
+                if (!g)
+                    continue;
+                std::vector<std::size_t> hits;
+                GEOSSTRtree_query_r(
+                    c, tree.get(), g.get(),
+                    [](void* item, void* user) {
+                        static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
+                    },
+                    &hits);
+                if (hits.empty())
+                    continue;
+                std::sort(hits.begin(), hits.end());
+                std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(GEOSPrepare_r(c, g.get()),
+                                                                                      PreparedDeleter{c});
+                for (std::size_t h : hits) {
+                    const GEOSGeometry* og = overlays[h].geom.get();
+                    if (!GEOSPreparedIntersects_r(c, prepared.get(), og))
+                        continue;
+                    GeomPtr piece(GEOSIntersection_r(c, g.get(), og), GeomDeleter{c});
+                    if (!piece) {
+                        GeomPtr a(GEOSMakeValid_r(c, g.get()), GeomDeleter{c});
+                        GeomPtr b(GEOSMakeValid_r(c, og), GeomDeleter{c});
+                        if (a && b)
+                            piece.reset(GEOSIntersection_r(c, a.get(), b.get()));
+                    }
+                    if (!piece)
+                        support::raise(support::err::kHostFailure,
+                                       "Intersection of '" + input.name + "' and '" + overlay.name + "' failed");
+                    for (auto& poly : polygonsOf(OGRGeometryUniquePtr(OGRGeometryFactory::createFromGEOS(c, piece.get()))))
+                        pieces[k].emplace_back(h, std::move(poly));
+                }
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
+        }
+    };
+    {
+        const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        std::vector<std::jthread> pool;
+        for (unsigned t = 1; t < n && t < inputs.size(); ++t)
+            pool.emplace_back(worker);
+        worker();
+    }
+    for (auto& f : failures)
+        if (f)
+            std::rethrow_exception(f);
+
     auto out = Table::CreateShapefile(outShp, wkbPolygon, in.srs(), fields);
     auto ins = out.inserter();
     const int ovCount = ovDefn->GetFieldCount();
-    in.ogr()->ResetReading();
-    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature())) {
-        const OGRGeometry* ig = f->GetGeometryRef();
-        if (!ig || ig->IsEmpty())
-            continue;
-        GeomPtr g(ig->exportToGEOS(ctx), GeomDeleter{ctx});
-        if (!g)
-            continue;
-        std::vector<std::size_t> hits;
-        GEOSSTRtree_query_r(
-            ctx, tree.get(), g.get(),
-            [](void* item, void* user) {
-                static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
-            },
-            &hits);
-        std::sort(hits.begin(), hits.end());
-        if (hits.empty())
-            continue;
-        std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(GEOSPrepare_r(ctx, g.get()),
-                                                                              PreparedDeleter{ctx});
-        for (std::size_t h : hits) {
-            auto& o = overlays[h];
-            if (!GEOSPreparedIntersects_r(ctx, prepared.get(), o.geom.get()))
-                continue;
-            GeomPtr piece(GEOSIntersection_r(ctx, g.get(), o.geom.get()), GeomDeleter{ctx});
-            if (!piece) {
-                GeomPtr a(GEOSMakeValid_r(ctx, g.get()), GeomDeleter{ctx});
-                GeomPtr b(GEOSMakeValid_r(ctx, o.geom.get()), GeomDeleter{ctx});
-                if (a && b)
-                    piece.reset(GEOSIntersection_r(ctx, a.get(), b.get()));
-            }
-            if (!piece)
-                support::raise(support::err::kHostFailure, "Intersection of '" + input.name + "' and '" +
-                                                               overlay.name + "' failed");
-            for (auto& poly : polygonsOf(OGRGeometryUniquePtr(OGRGeometryFactory::createFromGEOS(ctx, piece.get())))) {
-                auto& buf = ins.buffer();
-                buf.setShape(poly.get());
-                for (int i = 0; i < ovCount; ++i)
-                    buf.set(2 + i, fieldValue(*o.feature, i));
-                for (int i = 0; i < inDefn->GetFieldCount(); ++i)
-                    buf.set(2 + ovCount + i, fieldValue(*f, i));
-                ins.insert();
-            }
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        for (auto& [h, poly] : pieces[k]) {
+            auto& buf = ins.buffer();
+            buf.setShape(poly.get());
+            for (int i = 0; i < ovCount; ++i)
+                buf.set(2 + i, fieldValue(*overlays[h].feature, i));
+            for (int i = 0; i < inDefn->GetFieldCount(); ++i)
+                buf.set(2 + ovCount + i, fieldValue(*inputs[k], i));
+            ins.insert();
         }
     }
     ins.finish();
