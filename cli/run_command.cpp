@@ -4,6 +4,7 @@
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
 #include "host/raster.h"
+#include "host/threads.h"
 #include "host/vector_ops.h"
 #include "model/execute_model.h"
 #include "params/param_writer.h"
@@ -69,6 +70,8 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "extension folder's output folder)");
     sub.add_option("--layer-name", o.layerName, "Name of the output layer and its reports (default: the file's name)");
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
+    sub.add_option("--threads", o.threads, "Worker threads for tabulation, dissolve and overlay (default: all cores)")
+        ->check(CLI::NonNegativeNumber);
     sub.add_flag("--yes,-y", o.yes, "Answer OK/Yes to every question (without it, questions asked with no\n"
                                     "terminal get the cautious answer)");
 }
@@ -109,6 +112,7 @@ int RunCommand(const RunOptions& o)
 {
     TerminalUi ui(o.yes);
     ui.setTimings(o.timings);
+    host::SetDefaultThreads(o.threads);
     support::UiScope scope(ui);
     try {
         const fs::path ext = support::ExtensionFolder();

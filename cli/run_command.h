@@ -26,6 +26,7 @@ struct RunOptions {
     std::string layerName;
     bool yes = false;
     bool timings = false;
+    int threads = 0;              // 0: all cores
 };
 
 // Declares the options on `sub`; returns the values they fill.

@@ -3,6 +3,7 @@
 #include "host/gdal_env.h"
 #include "host/raster_scan.h"
 #include "host/raster_tally.h"
+#include "host/threads.h"
 #include "support/error_reporting.h"
 
 #include <cpl_error.h>
@@ -204,7 +205,7 @@ StripLayout StripLayoutOf(GDALRasterBand& band)
 int WorkerCount(int threads, int strips)
 {
     if (threads <= 0)
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        threads = DefaultThreads();
     return std::min(threads, strips);
 }
 

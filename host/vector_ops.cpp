@@ -2,6 +2,7 @@
 
 #include "host/gdal_env.h"
 #include "host/geos_handles.h"
+#include "host/threads.h"
 #include "support/error_reporting.h"
 
 #include <ogr_geometry.h>
@@ -324,7 +325,7 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
         }
     };
     {
-        const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        const auto n = static_cast<unsigned>(DefaultThreads());
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < n && t < work.size(); ++t)
             pool.emplace_back(worker);
@@ -505,7 +506,7 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
         }
     };
     {
-        const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        const auto n = static_cast<unsigned>(DefaultThreads());
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < n && t < inputs.size(); ++t)
             pool.emplace_back(worker);
