@@ -44,7 +44,10 @@ bool frmISTParams::event(QEvent* e)
 {
     if (e->type() == QEvent::WindowActivate && !activating_) {
         // Deferred: the viewer may close itself, which must not happen inside the activation.
-        QTimer::singleShot(0, this, [this] { Form_Activate(); });
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                Form_Activate();
+        });
     }
     return QDialog::event(e);
 }

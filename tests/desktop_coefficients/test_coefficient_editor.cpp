@@ -269,7 +269,7 @@ TEST_F(EditorTest, TransferCommandsSaveFirstThenUseTheirFiles)
               " Click 'Yes' to save changes and proceed, or 'No' to return.");
 
     // Yes saves first, so the file holds what the grid shows.
-    chosen = QString::fromStdString(" " + (ext / "out.csv").string() + " ");
+    chosen = QStringLiteral(" ") + QString::fromStdString((ext / "out.csv").string()) + QStringLiteral(" ");
     click("CmdExport");
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].title, "Export Impervious Surface Coefficients into Filename");

@@ -1,0 +1,151 @@
+#pragma once
+// The analysis parameters dialog: picks the layers, units, coefficients,
+// density choice, scenario rows and output of a run, keeps its lists in step
+// with the map, checks the entries, writes model_params.txt and runs.
+
+#include "coefficients/is_model_properties.h"
+#include "params/qt/map_source.h"
+#include "params/run_parameters.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace halvo::params {
+
+class frmISPDensity;
+
+class frmISParams : public QDialog {
+    Q_OBJECT
+public:
+    frmISParams(QWidget* parent, std::filesystem::path extensionFolder, MapSource* map);
+    ~frmISParams() override;
+
+    // The host the lists and the run work against (the Application property).
+    void setApplication(MapSource* map) { map_ = map; }
+
+    // Loads the store and fills the lists; false when the dialog must close
+    // (the store message has then been shown where that applies).
+    bool Form_Load();
+
+    // The run's values as the controls hold them, and back.
+    RunParameters toParameters();
+    void fromParameters(const RunParameters& p);
+
+    bool ValidateForm(int lastDS);
+    void RefreshForm();
+
+    // Scenario rows.
+    void AddDS(int index);
+    void RemoveDS(int index, int lastIndex);
+    static int GetDSItemsFrameHeight(int lastIndex);  // twips
+    void SetDSVScroll(int innerHeight);               // twips
+    void LoadDSToClassCombo(QComboBox& list);
+    int lastDSIndex() const { return lastDS_; }
+    int innerFrameHeight() const { return innerHeight_; }
+
+    // The density dialog, loaded on first use.
+    frmISPDensity& density();
+    void unloadDensity();
+
+    // The output values of the last validation of the output box.
+    const std::string& shapefileName() const { return shpName_; }
+    const std::string& outputFolder() const { return outFolder_; }
+    const std::string& layerName() const { return layerName_; }
+
+    // Seams for what waits on the user.
+    std::function<QString()> saveFileDialog;
+    std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
+    std::function<int(QDialog&)> showModal;
+    std::function<void()> helpHandler;
+
+    struct DSRow {
+        QCheckBox* chkDSApply;
+        QLabel* lblDSNum;
+        QLabel* lblDSLabel1;
+        QComboBox* cboDSTheme;
+        QLabel* lblDSLabel2;
+        QComboBox* cboDSToClass;
+    };
+    const DSRow& row(int i) const { return rows_.at(static_cast<std::size_t>(i)); }
+    QRadioButton* optPopDensity(int i) const { return opt_[i]; }
+
+public slots:
+    void cboAnalysisTheme_Click();
+    void cmdOutputBrowse_Click();
+    void txtOutputTheme_Validate();
+    void txtThemeName_LostFocus();
+    void optPopDensity_MouseUp(int index);
+    void cmdISRun_Click();
+    void cmdISQuit_Click();
+    void cmdISHelp_Click();
+    void cmdDSAdd_Click();
+    void cmdDSDelete_Click();
+    void VScroll1_Change(int value);
+    void ItemAdded();
+    void ItemDeleted();
+    void ItemReordered();
+    void OpenDocument();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildScenarioFrame(QWidget* parent);
+    DSRow makeRow(int index);
+    void placeRow(const DSRow& r, int index);
+    void refillAfterMapChange(bool added);
+    void run();
+
+    std::filesystem::path ext_;
+    QPointer<MapSource> map_;
+    coefficients::clsISModelProperties store_;
+    QPointer<frmISPDensity> density_;
+
+    std::string shpName_;
+    std::string outFolder_;
+    std::string layerName_;
+    int savedAnalysisPos_ = 0, savedLCPos_ = 0, savedUnitPos_ = 0;
+    long savedLayerCount_ = 0;
+    int lastAnalysisPos_ = 0;
+    int lastDS_ = -1;
+    int innerHeight_ = 100;
+
+    QComboBox* cboLCTheme_;
+    QComboBox* cboLCUnits_;
+    QComboBox* cboAnalysisTheme_;
+    QComboBox* cboAnalysisUnit_;
+    QComboBox* cboLCType_;
+    QRadioButton* opt_[4];
+    QLineEdit* txtOutputTheme_;
+    QPushButton* cmdOutputBrowse_;
+    QLineEdit* txtThemeName_;
+    QPushButton* cmdISRun_;
+    QPushButton* cmdISQuit_;
+    QPushButton* cmdISHelp_;
+
+    QGroupBox* fraDSMain_;
+    QWidget* fraDSContainer_;
+    QWidget* fraDSItems_;
+    QScrollBar* VScroll1_;
+    QLabel* lblDSApply_;
+    QPushButton* cmdDSAdd_;
+    QPushButton* cmdDSDelete_;
+    std::vector<DSRow> rows_;
+};
+
+}  // namespace halvo::params

@@ -1,0 +1,33 @@
+// The symbols QGIS looks up when it loads a C++ plugin library.
+
+#include "plugin/extension.h"
+#include "support/qt/help_browser.h"
+
+#include <qgis.h>
+#include <qgisplugin.h>
+
+namespace {
+const QString sName = halvo::plugin::clsISExt::ProductName();
+const QString sDescription = halvo::plugin::clsISExt::Description();
+const QString sCategory = QStringLiteral("Plugins");
+const QString sVersion = halvo::support::VersionText().mid(8);
+const QString sIcon = halvo::support::IconPath();
+const QString sExperimental = QStringLiteral("false");
+const QString sCreateDate = QStringLiteral("2024-01-01");
+const QString sUpdateDate = QStringLiteral("2024-01-01");
+}  // namespace
+
+QGISEXTERN QgisPlugin* classFactory(QgisInterface* qgisInterfacePointer)
+{
+    return new halvo::plugin::clsISExt(qgisInterfacePointer);
+}
+QGISEXTERN const QString* name() { return &sName; }
+QGISEXTERN const QString* description() { return &sDescription; }
+QGISEXTERN const QString* category() { return &sCategory; }
+QGISEXTERN int type() { return QgisPlugin::UI; }
+QGISEXTERN const QString* version() { return &sVersion; }
+QGISEXTERN const QString* icon() { return &sIcon; }
+QGISEXTERN const QString* experimental() { return &sExperimental; }
+QGISEXTERN const QString* create_date() { return &sCreateDate; }
+QGISEXTERN const QString* update_date() { return &sUpdateDate; }
+QGISEXTERN void unload(QgisPlugin* pluginPointer) { delete pluginPointer; }

@@ -1,0 +1,300 @@
+#include "plugin/extension.h"
+
+#include "params/qt/params_dialog.h"
+#include "plugin/qgis_map.h"
+#include "support/error_reporting.h"
+#include "support/ext_folder.h"
+#include "support/qt/help_browser.h"
+#include "support/ui.h"
+
+#ifdef HALVO_HAVE_COEFFICIENTS_QT
+#include "coefficients/qt/frm_is_model_props.h"
+#endif
+
+#include <qgisinterface.h>
+#include <qgsmapcanvas.h>
+#include <qgsproject.h>
+
+#include <QAction>
+#include <QIcon>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <iostream>
+
+namespace halvo::plugin {
+
+namespace {
+constexpr const char* kCommands = "clsCommands";
+
+struct ItemInfo {
+    int subType;
+    bool group;
+};
+constexpr ItemInfo kMenuItems[6] = {{1, false}, {2, false}, {3, false}, {4, false}, {5, true}, {6, false}};
+}  // namespace
+
+// --- clsCommands ------------------------------------------------------------
+
+clsCommands::clsCommands(int subType, QObject* parent) : QObject(parent), subType_(subType)
+{
+    action_ = new QAction(Caption(), this);
+    action_->setObjectName(QStringLiteral("HALVO_EXT.clsCommands.%1").arg(subType));
+    action_->setToolTip(Tooltip());
+    action_->setStatusTip(Message());
+    action_->setEnabled(false);
+    connect(action_, &QAction::triggered, this, &clsCommands::OnClick);
+}
+
+void clsCommands::OnCreate(clsISExt* extension)
+{
+    ext_ = extension;
+    if (!ext_)
+        support::MsgBox("m_pEXT is nothing");
+    action_->setEnabled(Enabled());
+}
+
+QString clsCommands::Name() const
+{
+    switch (subType_) {
+    case 1: return QStringLiteral("Run Impervious Surface Analysis...");
+    case 2: return QStringLiteral("View Halvo Parameters for a Layer...");
+    case 3: return QStringLiteral("View Halvo Metadata for a Layer...");
+    case 4: return QStringLiteral("Change Coefficients...");
+    case 5: return QStringLiteral("Help...");
+    case 6: return QStringLiteral("About Halvo...");
+    default: return QString();
+    }
+}
+
+bool clsCommands::Enabled() const { return ext_ && ext_->State() == kEnabled; }
+
+void clsCommands::OnClick()
+{
+    support::GuardedVoid("ICommand_OnClick", kCommands, true, [&] {
+        if (!ext_)
+            return;
+        QWidget* owner = ext_->application() ? ext_->application()->mainWindow : nullptr;
+        switch (subType_) {
+        case 1: ext_->openParams(); break;
+        case 2: ext_->openReports("prm"); break;
+        case 3: ext_->openReports("met"); break;
+        case 4: ext_->openCoefficients(); break;
+        case 5: support::ShowHelpBrowser(ext_->extensionFolder(), owner); break;
+        case 6: support::ShowAbout(owner); break;
+        default: break;
+        }
+    });
+}
+
+// --- clsMenuDef ---------------------------------------------------------------
+
+bool clsMenuDef::GetItemInfo(int position, int& subType, bool& group)
+{
+    if (position < 0 || position >= ItemCount())
+        return false;
+    subType = kMenuItems[position].subType;
+    group = kMenuItems[position].group;
+    return true;
+}
+
+// --- clsISExt -------------------------------------------------------------------
+
+clsISExt::clsISExt(QgisInterface* iface)
+    : QgisPlugin(ProductName(), Description(), QStringLiteral("Plugins"), support::VersionText(), QgisPlugin::UI),
+      iface_(iface),
+      ext_(support::ExtensionFolder())
+{
+}
+
+clsISExt::~clsISExt()
+{
+    removeGui();
+    Shutdown();
+}
+
+void clsISExt::initGui()
+{
+    uiScope_ = std::make_unique<support::UiScope>(ui_);
+    if (iface_) {
+        fromIface_.mainWindow = qobject_cast<QMainWindow*>(iface_->mainWindow());
+        fromIface_.project = QgsProject::instance();
+        fromIface_.helpMenu = iface_->helpMenu();
+        QgisInterface* iface = iface_;
+        fromIface_.refresh = [iface] {
+            if (iface->mapCanvas())
+                iface->mapCanvas()->refresh();
+        };
+        Startup(&fromIface_);
+    } else {
+        Startup(nullptr);
+    }
+    setState(kEnabled);
+    buildGui();
+    // QGIS keeps its message log to itself; a script watching the start sees this line.
+    std::cerr << "Halvo: plugin loaded from " << ext_.string() << std::endl;
+}
+
+void clsISExt::unload()
+{
+    removeGui();
+    setState(kDisabled);
+    Shutdown();
+}
+
+void clsISExt::Startup(HostApplication* initializationData)
+{
+    m_pApp = initializationData;
+    if (!m_pApp)
+        support::MsgBox("m_pApp is crapola");
+    if (m_pApp && m_pApp->project) {
+        map_ = std::make_unique<QgsProjectMap>(m_pApp->project, support::TempFolder(ext_));
+        map_->repaint = m_pApp->refresh;
+    }
+}
+
+void clsISExt::Shutdown()
+{
+    delete params_.data();
+    delete coefficients_.data();
+    support::CloseSharedWindows();
+    map_.reset();
+    m_pApp = nullptr;
+}
+
+int clsISExt::State()
+{
+    if (m_extState == kEnabled)
+        support::EnsureWorkingFolders(ext_);
+    return m_extState;
+}
+
+void clsISExt::buildGui()
+{
+    if (menu_)
+        return;
+    QMainWindow* window = m_pApp ? m_pApp->mainWindow : nullptr;
+    for (int i = 0; i < clsCommands::GetCount(); ++i) {
+        commands_[static_cast<std::size_t>(i)] = new clsCommands(i + 1, this);
+        commands_[static_cast<std::size_t>(i)]->OnCreate(this);
+    }
+
+    // Alt+I opens it: no QGIS menu uses that letter.
+    menu_ = new QMenu(QStringLiteral("&") + clsMenuDef::Caption(), window);
+    menu_->setObjectName(clsMenuDef::Name());
+    for (int pos = 0; pos < clsMenuDef::ItemCount(); ++pos) {
+        int subType = 0;
+        bool group = false;
+        if (!clsMenuDef::GetItemInfo(pos, subType, group))
+            continue;
+        if (group)
+            menu_->addSeparator();
+        menu_->addAction(commands_[static_cast<std::size_t>(subType - 1)]->action());
+    }
+    // The host polls the commands' Enabled before showing them.
+    connect(menu_, &QMenu::aboutToShow, this, &clsISExt::refreshEnabled);
+
+    if (window) {
+        QMenuBar* bar = window->menuBar();
+        if (m_pApp->helpMenu)
+            bar->insertMenu(m_pApp->helpMenu->menuAction(), menu_);
+        else
+            bar->addMenu(menu_);
+
+        toolbar_ = new QToolBar(clsToolbar::Caption(), window);
+        toolbar_->setObjectName(QStringLiteral("HalvoTools"));
+        toolbar_->setToolTip(clsToolbar::Name());
+        auto* button = new QToolButton(toolbar_);
+        button->setObjectName(QStringLiteral("HALVO_EXT.clsMenuDef"));
+        button->setText(clsMenuDef::Caption());
+        button->setToolTip(clsMenuDef::Caption());
+        button->setIcon(QIcon(support::IconPath()));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setMenu(menu_);
+        button->setPopupMode(QToolButton::InstantPopup);
+        toolbar_->addWidget(button);
+        window->addToolBar(toolbar_);
+    }
+    refreshEnabled();
+}
+
+void clsISExt::removeGui()
+{
+    delete toolbar_.data();
+    delete menu_.data();
+    for (clsCommands*& c : commands_) {
+        delete c;
+        c = nullptr;
+    }
+}
+
+void clsISExt::refreshEnabled()
+{
+    for (clsCommands* c : commands_)
+        if (c)
+            c->action()->setEnabled(c->Enabled());
+}
+
+params::frmISParams* clsISExt::openParams()
+{
+    if (!map_)
+        support::raise(91, "There is no QGIS project to work on");
+    if (!params_) {
+        auto* dialog = new params::frmISParams(m_pApp ? m_pApp->mainWindow : nullptr, ext_, map_.get());
+        dialog->helpHandler = [this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); };
+        map_->sync();
+        if (!dialog->Form_Load()) {
+            delete dialog;
+            return nullptr;
+        }
+        params_ = dialog;
+    }
+    params_->show();
+    params_->raise();
+    params_->activateWindow();
+    return params_.data();
+}
+
+void clsISExt::openCoefficients()
+{
+#ifdef HALVO_HAVE_COEFFICIENTS_QT
+    if (!coefficients_) {
+        auto* editor = new coefficients::frmISModelProps(m_pApp ? m_pApp->mainWindow : nullptr, ext_);
+        editor->setWindowFlag(Qt::Window);
+        editor->setHelpHandler([this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); });
+        coefficients_ = editor;
+    }
+    coefficients_->show();
+    coefficients_->raise();
+    coefficients_->activateWindow();
+#else
+    support::MsgBox("The coefficient editor is not part of this build of Halvo.", support::Buttons::OK,
+                    support::Icon::Information, "Change Coefficients");
+#endif
+}
+
+reports::frmISTParams* clsISExt::openReports(const char* fileType)
+{
+    if (!reports_) {
+        reports_ = new reports::frmISTParams(m_pApp ? m_pApp->mainWindow : nullptr);
+        reports_->setWindowFlag(Qt::Window);
+        reports_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    reports_->FileType(fileType);
+    reports_->Application([this]() -> const host::Map* {
+        if (!map_)
+            return nullptr;
+        map_->sync();
+        return &map_->focusMap();
+    });
+    reports_->show();
+    reports_->raise();
+    reports_->activateWindow();
+    reports_->Form_Activate();
+    return reports_;
+}
+
+}  // namespace halvo::plugin

@@ -1,0 +1,153 @@
+#pragma once
+// The plugin object QGIS loads: the extension's start, stop and state, the
+// six commands, the "Impervious Surface Tools" menu and the "Halvo Tools"
+// toolbar. It only wires; the dialogs and the engine do the work.
+
+#include "reports/qt/frm_is_t_params.h"
+#include "support/qt/qt_ui.h"
+
+#include <qgisplugin.h>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QMenu>
+#include <QToolBar>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QgisInterface;
+class QgsProject;
+
+namespace halvo::params {
+class frmISParams;
+}
+
+namespace halvo::plugin {
+
+class QgsProjectMap;
+class clsISExt;
+
+// What the extension is handed at start: QGIS's main window and project.
+struct HostApplication {
+    QMainWindow* mainWindow = nullptr;
+    QgsProject* project = nullptr;
+    QMenu* helpMenu = nullptr;                  // our menu goes in front of it
+    std::function<void()> refresh;              // repaints the map
+};
+
+enum ExtensionState : int { kStateUnset = 0, kEnabled = 1, kDisabled = 2, kUnavailable = 4 };
+
+// One command per subtype 1..6; each is an action in the menu.
+class clsCommands : public QObject {
+    Q_OBJECT
+public:
+    clsCommands(int subType, QObject* parent = nullptr);
+    static constexpr int GetCount() { return 6; }
+    void SetSubType(int subType) { subType_ = subType; }
+    // Finds the extension; without one the command stays disabled.
+    void OnCreate(clsISExt* extension);
+
+    QString Name() const;
+    QString Caption() const { return Name(); }
+    QString Tooltip() const { return Name(); }
+    QString Message() const { return Name(); }
+    bool Enabled() const;
+    bool Checked() const { return false; }
+    int subType() const { return subType_; }
+
+    QAction* action() const { return action_; }
+    void OnClick();
+
+private:
+    int subType_;
+    QPointer<clsISExt> ext_;
+    QAction* action_;
+};
+
+// The menu of the six commands: four working ones, a separator, help and about.
+class clsMenuDef {
+public:
+    static constexpr int ItemCount() { return 6; }
+    static QString Name() { return QStringLiteral("Halvo"); }
+    static QString Caption() { return QStringLiteral("Impervious Surface Tools"); }
+    // Subtype and whether the item begins a new group; false outside 0..5.
+    static bool GetItemInfo(int position, int& subType, bool& group);
+};
+
+class clsToolbar {
+public:
+    static constexpr int ItemCount() { return 1; }
+    static QString Name() { return QStringLiteral("Halvo Tools"); }
+    static QString Caption() { return QStringLiteral("Halvo Tools"); }
+};
+
+class clsISExt : public QObject, public QgisPlugin {
+    Q_OBJECT
+public:
+    explicit clsISExt(QgisInterface* iface);
+    ~clsISExt() override;
+
+    // QGIS entry points.
+    void initGui() override;
+    void unload() override;
+
+    // The extension's own interface.
+    QString ExtName() const { return QStringLiteral("Halvo"); }
+    static QString ProductName() { return QStringLiteral("Halvo Tools"); }
+    static QString Description()
+    {
+        return QStringLiteral("Extension for estimating area of imperviousness based on land cover.");
+    }
+    void Startup(HostApplication* initializationData);
+    void Shutdown();
+    void setState(int state) { m_extState = state; }
+    // Reading the state of an enabled extension makes sure temp/ and output/ exist.
+    int State();
+
+    // Builds the commands, menu and toolbar in the host's main window.
+    void buildGui();
+    void removeGui();
+
+    const std::filesystem::path& extensionFolder() const { return ext_; }
+    HostApplication* application() const { return m_pApp; }
+    QgsProjectMap* projectMap() const { return map_.get(); }
+    QMenu* menu() const { return menu_; }
+    QToolBar* toolbar() const { return toolbar_; }
+    const std::array<clsCommands*, 6>& commands() const { return commands_; }
+
+    // The shared dialogs.
+    params::frmISParams* openParams();
+    void openCoefficients();
+    // The report viewer for "prm" or "met"; one shared instance.
+    reports::frmISTParams* openReports(const char* fileType);
+
+    HostApplication* m_pApp = nullptr;
+    int m_extState = kStateUnset;
+
+private:
+    void refreshEnabled();
+
+    QgisInterface* iface_;
+    HostApplication fromIface_;
+    std::filesystem::path ext_;
+    support::QtUi ui_;
+    std::unique_ptr<support::UiScope> uiScope_;
+    std::unique_ptr<QgsProjectMap> map_;
+    std::array<clsCommands*, 6> commands_{};
+    QPointer<QMenu> menu_;
+    QPointer<QToolBar> toolbar_;
+    QPointer<params::frmISParams> params_;
+    QPointer<QWidget> coefficients_;
+    QPointer<reports::frmISTParams> reports_;
+};
+
+}  // namespace halvo::plugin

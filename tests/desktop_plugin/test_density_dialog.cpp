@@ -1,0 +1,129 @@
+// The population density dialog: its lists, the mirrored thresholds, the
+// order of its checks, and how the analysis dialog loads and drops it.
+
+#include "dialog_fixture.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+namespace halvo::test {
+namespace {
+
+class DensityDialog : public DesktopTest {
+protected:
+    void densityMap()
+    {
+        standardMap();
+        AddVector(Vector(data.path(), "density.shp", {{"LABEL", 's'}, {"POP", 'd'}, {"HH", 'i'}},
+                         {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {std::string("all"), 120.0, 40LL}}}),
+                  "density");
+        Settle();
+    }
+};
+
+TEST_F(DensityDialog, ListsNumericPolygonLayersAndTheirNumericFields)
+{
+    densityMap();
+    params::frmISPDensity d(nullptr, map.get());
+    d.Form_Load();
+    EXPECT_EQ(Items(d.cboPDenTheme()), (QStringList{"density", "zones"}));
+    EXPECT_EQ(d.cboPDenTheme()->currentIndex(), 0);
+    EXPECT_EQ(Items(d.cboPDenFld()), (QStringList{"POP", "HH"}));
+    EXPECT_EQ(d.cboPDenFld()->currentIndex(), -1);
+    d.cboPDenTheme()->setCurrentIndex(1);
+    EXPECT_EQ(Items(d.cboPDenFld()), (QStringList{"HUC", "SHARE"}));
+    EXPECT_TRUE(ui.reports.empty());
+}
+
+TEST_F(DensityDialog, ThresholdsAreMirroredAndChecked)
+{
+    densityMap();
+    params::frmISPDensity d(nullptr, map.get());
+    d.Form_Load();
+    auto validate = [&] {
+        ui.messages.clear();
+        const bool ok = d.ValidatePDenForm();
+        return ok ? std::string("ok") : ui.messages.at(0).text;
+    };
+    EXPECT_EQ(validate(), "No Populaiton Density field selected, please select from dropdown list.");
+    d.cboPDenFld()->setCurrentIndex(0);
+
+    QTest::keyClicks(d.txtHigh(), "50");
+    QTest::keyClicks(d.txtLow(), "10");
+    EXPECT_EQ(d.txtMed(0)->text(), "50");
+    EXPECT_EQ(d.txtMed(1)->text(), "10");
+    EXPECT_FALSE(d.txtMed(0)->isEnabled());
+    EXPECT_EQ(validate(), "ok");
+
+    d.txtHigh()->setText("10");
+    d.txtLow()->setText("50");
+    EXPECT_EQ(validate(), "Population density \"Low\" value must be less than the \"High\" value.");
+    d.txtLow()->setText("10");
+    EXPECT_EQ(validate(), "ok") << "equal thresholds pass";
+
+    d.txtHigh()->setText("");
+    d.txtLow()->setText("abc");
+    EXPECT_EQ(validate(), "Numeric value must be entered in field.");
+    d.txtHigh()->setText("20");
+    EXPECT_EQ(validate(), "Numeric value must be entered in field.");
+    EXPECT_EQ(ui.messages.at(0).icon, support::Icon::Exclamation);
+}
+
+TEST_F(DensityDialog, EmptyLayerListIsReportedAndOkSaysSo)
+{
+    standardMap();
+    // zones has numeric fields; take it away so nothing qualifies.
+    QgsProject::instance()->removeMapLayer(QgsProject::instance()->mapLayersByName("zones").at(0));
+    Settle();
+    params::frmISPDensity d(nullptr, map.get());
+    d.Form_Load();
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].find("Form_Load ISPDensity"), std::string::npos);
+    EXPECT_TRUE(Items(d.cboPDenFld()).isEmpty());
+    d.cmdOK_Click();
+    EXPECT_EQ(ui.messages.back().text, "No Population Density theme selected, please select from dropdown list.");
+}
+
+TEST_F(DensityDialog, IncompleteEntriesStopTheRunAndOpenTheDialog)
+{
+    densityMap();
+    open();
+    combo("cboAnalysisUnit")->setCurrentIndex(0);
+    dialog->optPopDensity(3)->setChecked(true);
+    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_EQ(ui.messages.back().text, "No Populaiton Density field selected, please select from dropdown list.");
+    EXPECT_EQ(modalShown, 1);
+}
+
+TEST_F(DensityDialog, OkKeepsTheEntriesCancelRebuildsThem)
+{
+    densityMap();
+    open();
+    int shows = 0;
+    dialog->showModal = [&](QDialog& shown) {
+        auto& d = static_cast<params::frmISPDensity&>(shown);
+        if (++shows == 1) {
+            d.cboPDenFld()->setCurrentIndex(0);
+            d.txtHigh()->setText("50");
+            d.txtLow()->setText("10");
+            d.cmdOK_Click();
+        }
+        return shows == 1 ? d.result() : QDialog::Rejected;
+    };
+    dialog->optPopDensity_MouseUp(3);
+    EXPECT_EQ(dialog->density().high(), "50") << "OK only hides it";
+    dialog->optPopDensity_MouseUp(3);  // cancelled this time
+    EXPECT_EQ(dialog->density().high(), "") << "Cancel unloads it";
+    EXPECT_EQ(dialog->density().cboPDenTheme()->currentIndex(), 0);
+
+    // A real mouse release on "Calculate" opens it; the other options do not.
+    QTest::mouseClick(dialog->optPopDensity(1), Qt::LeftButton);
+    QTest::mouseClick(dialog->optPopDensity(3), Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(shows, 3);
+    EXPECT_TRUE(dialog->optPopDensity(3)->isChecked());
+}
+
+}  // namespace
+}  // namespace halvo::test

@@ -1,0 +1,456 @@
+// The analysis dialog over a real QGIS project: its lists and the map's
+// events, the order of its checks, the output box, the scenario rows, the
+// controls <-> parameters pair and whole runs.
+
+#include "dialog_fixture.h"
+#include "support/qt/help_browser.h"
+
+#include <qgsgraduatedsymbolrenderer.h>
+#include <qgslayertree.h>
+#include <qgsvectorlayer.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <unistd.h>
+
+#include <fstream>
+
+namespace halvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ParamsDialog : public DesktopTest {
+protected:
+    void fillValid()
+    {
+        combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
+        combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
+        dialog->optPopDensity(1)->setChecked(true);
+    }
+    void output(const QString& text)
+    {
+        child<QLineEdit>("txtOutputTheme")->setText(text);
+        dialog->txtOutputTheme_Validate();
+    }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& m : ui.messages)
+            out.push_back(m.text);
+        return out;
+    }
+};
+
+TEST_F(ParamsDialog, ListsFollowLayersAddedRemovedAndReordered)
+{
+    open();
+    EXPECT_TRUE(Items(combo("cboLCTheme")).isEmpty());
+    EXPECT_TRUE(Items(combo("cboAnalysisTheme")).isEmpty());
+    EXPECT_FALSE(child<QPushButton>("cmdISRun")->isEnabled());
+
+    AddRaster(LandCover(data.path()), "landcover");
+    auto* zones = AddVector(Zones(data.path()), "zones");
+    AddVector(Vector(data.path(), "doubles.shp", {{"SHARE", 'd'}}, {{"POLYGON((0 0,1 0,1 1,0 0))", {0.5}}}),
+              "doubles");
+    AddVector(Vector(data.path(), "lines.shp", {{"NAME", 's'}}, {{"LINESTRING(0 0,1 1)", {std::string("a")}}}),
+              "lines");
+    AddVector(data.path() / "gone.shp", "gone");  // its file is missing
+    Settle();
+
+    EXPECT_EQ(Items(combo("cboLCTheme")), QStringList{"landcover"});
+    // Legend order, newest on top; a polygon layer with only doubles qualifies.
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"doubles", "zones"}));
+    EXPECT_EQ(combo("cboAnalysisTheme")->currentIndex(), 0);
+    EXPECT_TRUE(Items(combo("cboAnalysisUnit")).isEmpty()) << "doubles are not listed as fields";
+    EXPECT_TRUE(child<QPushButton>("cmdISRun")->isEnabled());
+
+    combo("cboAnalysisTheme")->setCurrentIndex(1);
+    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
+    EXPECT_EQ(combo("cboAnalysisUnit")->currentIndex(), -1);
+
+    // Dragging zones to the top of the legend.
+    QgsLayerTree* root = QgsProject::instance()->layerTreeRoot();
+    QgsLayerTreeLayer* node = root->findLayer(zones);
+    root->insertChildNode(0, node->clone());
+    root->removeChildNode(node);
+    Settle();
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"zones", "doubles"}));
+    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
+
+    QgsProject::instance()->removeMapLayer(zones);
+    Settle();
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), QStringList{"doubles"});
+    EXPECT_TRUE(ui.reports.empty());
+}
+
+TEST_F(ParamsDialog, LoadsSetsUnitsAndPicksFirstLayers)
+{
+    standardMap();
+    open();
+    EXPECT_EQ(combo("cboLCType")->currentText(), "NLCD");
+    EXPECT_EQ(Items(combo("cboLCUnits")), (QStringList{"Meters", "Feet"}));
+    EXPECT_EQ(combo("cboLCUnits")->currentText(), "Meters") << "EPSG:5070 is in metres";
+    EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(dialog->optPopDensity(i)->isChecked());
+    EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
+}
+
+TEST_F(ParamsDialog, StoreThatDoesNotParseClosesTheDialogWithTheMessage)
+{
+    standardMap();
+    std::ofstream(ext / "etc/isprops.xml") << "<ISModelProperties><ISLCDefs>";
+    params::frmISParams d(nullptr, ext.path(), map.get());
+    EXPECT_FALSE(d.Form_Load());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Failed To Load XML - verify the file 'isprops.xml' is located in the " +
+                                       ext.path().string() + "/etc folder.");
+    EXPECT_EQ(ui.messages[0].icon, support::Icon::Critical);
+    EXPECT_EQ(ui.messages[0].buttons, support::Buttons::OKCancel);
+}
+
+TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
+{
+    standardMap();
+    QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem());
+    Settle();
+    open();
+    // Units and field are both missing: only the units are mentioned.
+    EXPECT_FALSE(dialog->ValidateForm(-1));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Land Cover units not defined, please select from dropdown list.");
+    EXPECT_EQ(ui.messages[0].icon, support::Icon::Exclamation);
+
+    combo("cboLCUnits")->setCurrentIndex(0);
+    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_EQ(ui.messages.back().text, "Analysis unit not defined, please select from dropdown list.");
+    combo("cboAnalysisUnit")->setCurrentIndex(0);
+    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_EQ(ui.messages.back().text, "Population Density option not defined, please select option.");
+    dialog->optPopDensity(2)->setChecked(true);
+    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_EQ(ui.messages.back().text, "Output Theme not defined, please enter a name.");
+
+    output(QString::fromStdString((data / "out").string()));
+    child<QPushButton>("cmdDSAdd")->click();
+    EXPECT_FALSE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_EQ(ui.messages.back().text, "No class selected, please select from dropdown list.");
+    // An unticked row is not looked at.
+    dialog->row(0).chkDSApply->setChecked(false);
+    const auto before = ui.messages.size();
+    EXPECT_TRUE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_EQ(ui.messages.size(), before);
+}
+
+TEST_F(ParamsDialog, RunAsksForTheOutputBeforeAnythingElse)
+{
+    standardMap();
+    open();
+    child<QPushButton>("cmdISRun")->click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Please specify an output name.");
+    EXPECT_EQ(ui.messages[0].title, "Shapefile Name");
+    EXPECT_EQ(ui.messages[0].icon, support::Icon::Information);
+
+    child<QLineEdit>("txtOutputTheme")->setText("typed but never left");
+    child<QPushButton>("cmdISRun")->click();
+    EXPECT_EQ(ui.messages.back().text, "Please enter a shapefile name.");
+    EXPECT_EQ(ui.messages.back().title, "Shapefile Name?");
+}
+
+TEST_F(ParamsDialog, OutputBoxAddsShpAndFallsBackToTheTemporaryFolder)
+{
+    standardMap();
+    open();
+    auto* box = child<QLineEdit>("txtOutputTheme");
+    auto* name = child<QLineEdit>("txtThemeName");
+
+    output(QString::fromStdString((data / "roads").string()));
+    EXPECT_EQ(box->text().toStdString(), (data / "roads.shp").string());
+    EXPECT_EQ(dialog->shapefileName(), "roads.shp");
+    EXPECT_EQ(dialog->outputFolder(), data.path().string() + "/");
+    EXPECT_EQ(name->text(), "roads");
+    EXPECT_EQ(dialog->layerName(), "roads");
+    EXPECT_TRUE(ui.messages.empty());
+
+    output(QString::fromStdString((data / "roads.").string()));
+    EXPECT_EQ(box->text().toStdString(), (data / "roads.shp").string());
+    output(QString::fromStdString((data / "ROADS.SHP").string()));
+    EXPECT_EQ(box->text().toStdString(), (data / "ROADS.SHP").string());
+
+    // No folder: the temporary folder from the environment, and a message.
+    TempDir temp("halvo-env-temp");
+    ::setenv("Temp", temp.path().c_str(), 1);
+    output("roads");
+    ::unsetenv("Temp");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Output Location");
+    EXPECT_EQ(ui.messages[0].icon, support::Icon::Information);
+    EXPECT_EQ(ui.messages[0].text, "Either no path was specified or the path does not exist. \rThe output layer "
+                                   "will be created in " + temp.path().string() + ".");
+    EXPECT_EQ(box->text().toStdString(), temp.path().string() + "/roads.shp");
+    EXPECT_EQ(dialog->outputFolder(), temp.path().string());
+
+    // A folder that does not exist: the extension's output folder when no temporary folder is set.
+    for (const char* v : {"TEMP", "Tmp", "TMP"})
+        ::unsetenv(v);
+    output("/no/such/folder/roads");
+    EXPECT_EQ(ui.messages.back().title, "Output Location");
+    EXPECT_EQ(box->text().toStdString(), (ext.path() / "output").string() + "/roads.shp");
+}
+
+TEST_F(ParamsDialog, CancelledBrowseLeavesHalvo)
+{
+    standardMap();
+    open();
+    browseAnswer.clear();
+    child<QPushButton>("cmdOutputBrowse")->click();
+    EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text(), "halvo");
+    EXPECT_EQ(child<QLineEdit>("txtThemeName")->text(), "halvo");
+
+    browseAnswer = QString::fromStdString((data / "picked.shp").string()) + "  ";
+    child<QPushButton>("cmdOutputBrowse")->click();
+    EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text().toStdString(), (data / "picked.shp").string());
+    EXPECT_EQ(child<QLineEdit>("txtThemeName")->text(), "picked");
+}
+
+TEST_F(ParamsDialog, ScenarioRowsAddScrollAndDelete)
+{
+    standardMap();
+    open();
+    auto* add = child<QPushButton>("cmdDSAdd");
+    add->click();
+    EXPECT_EQ(dialog->lastDSIndex(), 0);
+    EXPECT_EQ(dialog->innerFrameHeight(), 450);
+    EXPECT_FALSE(child<QLabel>("lblDSApply")->isHidden());
+    EXPECT_TRUE(dialog->row(0).chkDSApply->isChecked());
+    EXPECT_EQ(dialog->row(0).cboDSTheme->currentText(), "zones");
+    EXPECT_EQ(dialog->row(0).cboDSToClass->currentIndex(), -1);
+    EXPECT_EQ(dialog->row(0).cboDSToClass->itemData(0).toInt(), 11) << "class IDs ride along";
+    EXPECT_TRUE(child<QScrollBar>("VScroll1")->isHidden());
+    EXPECT_TRUE(child<QPushButton>("cmdDSDelete")->isEnabled());
+
+    for (int i = 0; i < 5; ++i)
+        add->click();
+    EXPECT_TRUE(child<QScrollBar>("VScroll1")->isHidden()) << "six rows fit";
+    add->click();
+    auto* bar = child<QScrollBar>("VScroll1");
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->maximum(), 350);
+    EXPECT_EQ(bar->pageStep(), 700);
+    EXPECT_EQ(bar->singleStep(), 350);
+    bar->setValue(350);
+    EXPECT_EQ(child<QWidget>("fraDSItems")->y(), -support::Twips(350));
+    EXPECT_EQ(dialog->row(6).lblDSNum->text(), "7.");
+    EXPECT_EQ(dialog->row(6).lblDSNum->y() - dialog->row(5).lblDSNum->y(), support::Twips(350 * 6 + 100) -
+                                                                               support::Twips(350 * 5 + 100));
+
+    for (const char* bad : {"0", "8"}) {
+        inputAnswer = QString::fromLatin1(bad);
+        child<QPushButton>("cmdDSDelete")->click();
+        EXPECT_EQ(ui.messages.back().text, "Invalid scenario number");
+        EXPECT_EQ(ui.messages.back().title, "Delete Scenario");
+    }
+    inputAnswer = QStringLiteral("x");
+    child<QPushButton>("cmdDSDelete")->click();
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].find("cmdDSDelete_Click ISParams"), std::string::npos);
+    EXPECT_EQ(dialog->lastDSIndex(), 6);
+}
+
+TEST_F(ParamsDialog, DeletingRowTwoOfThreeMovesRowThreeUp)
+{
+    standardMap();
+    open();
+    for (int i = 0; i < 3; ++i)
+        child<QPushButton>("cmdDSAdd")->click();
+    dialog->row(2).chkDSApply->setChecked(false);
+    dialog->row(2).cboDSToClass->setCurrentIndex(4);
+    dialog->row(1).cboDSToClass->setCurrentIndex(1);
+
+    inputAnswer = QStringLiteral("2");
+    child<QPushButton>("cmdDSDelete")->click();
+    EXPECT_EQ(dialog->lastDSIndex(), 1);
+    EXPECT_FALSE(dialog->row(1).chkDSApply->isChecked());
+    EXPECT_EQ(dialog->row(1).cboDSToClass->currentIndex(), 4);
+    EXPECT_EQ(dialog->row(0).lblDSNum->text(), "1.");
+    EXPECT_EQ(dialog->row(1).lblDSNum->text(), "2.");
+    EXPECT_EQ(dialog->findChildren<QCheckBox*>("chkDSApply").size(), 2);
+
+    // Down to none: the heading goes, "Delete..." is disabled; "Add" shows row 0 afresh.
+    for (int i = 0; i < 2; ++i) {
+        inputAnswer = QStringLiteral("1");
+        child<QPushButton>("cmdDSDelete")->click();
+    }
+    EXPECT_EQ(dialog->lastDSIndex(), -1);
+    EXPECT_TRUE(child<QLabel>("lblDSApply")->isHidden());
+    EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
+    child<QPushButton>("cmdDSAdd")->click();
+    EXPECT_EQ(dialog->row(0).cboDSToClass->currentIndex(), -1);
+    EXPECT_TRUE(dialog->row(0).chkDSApply->isChecked());
+}
+
+TEST_F(ParamsDialog, AddWithoutCoefficientSetChangesNothing)
+{
+    standardMap();
+    open();
+    combo("cboLCType")->setCurrentIndex(-1);
+    child<QPushButton>("cmdDSAdd")->click();
+    EXPECT_EQ(dialog->lastDSIndex(), -1);
+    EXPECT_EQ(ui.messages.back().text, "No Land Cover Type defined, please select from the dropdown list before "
+                                        "adding Development Scenarios");
+}
+
+TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
+{
+    standardMap();
+    AddVector(Vector(data.path(), "density.shp", {{"POP", 'd'}},
+                     {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {120.0}}}),
+              "density");
+    Settle();
+    open();
+    fillValid();
+    dialog->optPopDensity(3)->setChecked(true);
+    auto& d = dialog->density();
+    d.cboPDenFld()->setCurrentIndex(0);
+    d.txtHigh()->setText("50");
+    d.txtLow()->setText("10");
+    output(QString::fromStdString((data / "result").string()));
+    for (int i = 0; i < 2; ++i)
+        child<QPushButton>("cmdDSAdd")->click();
+    dialog->row(0).cboDSToClass->setCurrentIndex(2);
+    dialog->row(1).chkDSApply->setChecked(false);
+    const params::RunParameters p = dialog->toParameters();
+
+    EXPECT_EQ(p.analysisLayer, "zones");
+    EXPECT_EQ(p.analysisField, "NAME");
+    EXPECT_EQ(p.landCoverLayer, "landcover");
+    EXPECT_EQ(p.populationDensity, 3);
+    EXPECT_EQ(p.densityLayer, "density");
+    EXPECT_EQ(p.densityField, "POP");
+    ASSERT_EQ(p.scenarios.size(), 2u);
+    EXPECT_EQ(p.scenarios[0].classId, "21");
+    EXPECT_FALSE(p.scenarios[1].apply);
+    EXPECT_FALSE(p.classes.empty());
+
+    delete dialog.data();
+    open();
+    dialog->fromParameters(p);
+    const params::RunParameters q = dialog->toParameters();
+    EXPECT_EQ(q.landCoverLayer, p.landCoverLayer);
+    EXPECT_EQ(q.landCoverUnits, p.landCoverUnits);
+    EXPECT_EQ(q.analysisLayer, p.analysisLayer);
+    EXPECT_EQ(q.analysisField, p.analysisField);
+    EXPECT_EQ(q.populationDensity, p.populationDensity);
+    EXPECT_EQ(q.densityLayer, p.densityLayer);
+    EXPECT_EQ(q.densityField, p.densityField);
+    EXPECT_EQ(q.densityHigh, p.densityHigh);
+    EXPECT_EQ(q.densityLow, p.densityLow);
+    EXPECT_EQ(q.outputTheme, p.outputTheme);
+    EXPECT_EQ(q.outputThemeName, p.outputThemeName);
+    ASSERT_EQ(q.scenarios.size(), p.scenarios.size());
+    for (std::size_t i = 0; i < p.scenarios.size(); ++i) {
+        EXPECT_EQ(q.scenarios[i].row, p.scenarios[i].row);
+        EXPECT_EQ(q.scenarios[i].apply, p.scenarios[i].apply);
+        EXPECT_EQ(q.scenarios[i].layer, p.scenarios[i].layer);
+        EXPECT_EQ(q.scenarios[i].className, p.scenarios[i].className);
+        EXPECT_EQ(q.scenarios[i].classId, p.scenarios[i].classId);
+    }
+    EXPECT_EQ(q.classes.size(), p.classes.size());
+}
+
+TEST_F(ParamsDialog, RunAddsTheOutputLayerDrawnInThreeClasses)
+{
+    standardMap();
+    open();
+    fillValid();
+    fs::create_directories(data / "out");
+    output(QString::fromStdString((data / "out" / "result").string()));
+    child<QPushButton>("cmdISRun")->click();
+
+    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
+    const auto layers = QgsProject::instance()->mapLayersByName("result");
+    ASSERT_EQ(layers.size(), 1);
+    auto* out = qobject_cast<QgsVectorLayer*>(layers[0]);
+    ASSERT_TRUE(out && out->isValid());
+    EXPECT_EQ(out->featureCount(), 2);
+    EXPECT_EQ(QgsProject::instance()->layerTreeRoot()->children().at(0)->name(), "result") << "on top of the legend";
+    auto* renderer = dynamic_cast<QgsGraduatedSymbolRenderer*>(out->renderer());
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_EQ(renderer->classAttribute(), "pctIS");
+    ASSERT_EQ(renderer->ranges().size(), 3);
+    EXPECT_DOUBLE_EQ(renderer->ranges()[0].upperValue(), 9.99);
+    EXPECT_EQ(renderer->ranges()[2].label(), "> 25%");
+    // The bottom row is NODATA, so both zones are flagged and left selected.
+    EXPECT_EQ(out->selectedFeatureCount(), 2);
+    EXPECT_TRUE(fs::exists(data / "out" / "result.qml"));
+    EXPECT_TRUE(fs::exists(data / "out" / "result.prm"));
+    EXPECT_FALSE(fs::exists(ext / "temp" / "model_params.txt"));
+
+    // The new layer joined the lists; the analysis layer is still the one chosen.
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"result", "zones"}));
+    EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_TRUE(child<QLineEdit>("txtOutputTheme")->text().isEmpty());
+
+    // Running again over the same file replaces the layer instead of stacking a second.
+    output(QString::fromStdString((data / "out" / "result").string()));
+    combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
+    child<QPushButton>("cmdISRun")->click();
+    const auto again = QgsProject::instance()->mapLayersByName("result");
+    EXPECT_EQ(again.size(), 1);
+}
+
+TEST_F(ParamsDialog, MemoryLayerIsWrittenOutWithItsSelection)
+{
+    standardMap();
+    auto* zones = qobject_cast<QgsVectorLayer*>(QgsProject::instance()->mapLayersByName("zones").at(0));
+    QgsVectorLayer* memory = zones->materialize(QgsFeatureRequest());
+    memory->setName("scratch");
+    QgsProject::instance()->addMapLayer(memory);
+    QgsFeatureIds east;
+    QgsFeature f;
+    for (QgsFeatureIterator it = memory->getFeatures(); it.nextFeature(f);)
+        if (f.attribute("NAME").toString() == "East")
+            east.insert(f.id());
+    memory->selectByIds(east);
+    Settle();
+    open();
+    combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("scratch"));
+    combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
+    dialog->optPopDensity(0)->setChecked(true);
+    output(QString::fromStdString((data / "fromMemory").string()));
+    child<QPushButton>("cmdISRun")->click();
+    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
+    const auto layers = QgsProject::instance()->mapLayersByName("fromMemory");
+    ASSERT_EQ(layers.size(), 1);
+    auto* out = qobject_cast<QgsVectorLayer*>(layers[0]);
+    ASSERT_EQ(out->featureCount(), 1);
+    out->getFeatures().nextFeature(f);
+    EXPECT_EQ(f.attribute(0).toString(), "East");
+}
+
+TEST_F(ParamsDialog, UnwritableOutputFolderIsRefusedBeforeTheRun)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes everywhere";
+    standardMap();
+    open();
+    fillValid();
+    fs::create_directories(data / "locked");
+    fs::permissions(data / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    output(QString::fromStdString((data / "locked" / "result").string()));
+    child<QPushButton>("cmdISRun")->click();
+    fs::permissions(data / "locked", fs::perms::owner_all);
+    EXPECT_EQ(ui.messages.back().title, "Output Location");
+    EXPECT_TRUE(QgsProject::instance()->mapLayersByName("result").isEmpty());
+}
+
+}  // namespace
+}  // namespace halvo::test

@@ -1,0 +1,212 @@
+// The plugin as QGIS sees it: the library's entry points, the menu and the
+// toolbar, the commands' enabled rule and the shared dialogs.
+
+#include "fixture.h"
+#include "params/qt/params_dialog.h"
+#include "plugin/extension.h"
+#include "support/scripted_ui.h"
+
+#include <qgisplugin.h>
+#include <qgslayertree.h>
+#include <qgsproject.h>
+#include <qgsvectorlayer.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace halvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PluginLibrary, ExportsWhatQgisLooksFor)
+{
+    void* lib = ::dlopen(HALVO_PLUGIN_FILE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << ::dlerror();
+    for (const char* symbol : {"classFactory", "name", "description", "category", "type", "version", "icon",
+                               "experimental", "create_date", "update_date", "unload"})
+        EXPECT_NE(::dlsym(lib, symbol), nullptr) << symbol;
+    EXPECT_EQ(::dlsym(lib, "_ZN5halvo7support2uiEv"), nullptr) << "the engine inside stays private";
+    auto name = reinterpret_cast<const QString* (*)()>(::dlsym(lib, "name"));
+    auto type = reinterpret_cast<int (*)()>(::dlsym(lib, "type"));
+    auto description = reinterpret_cast<const QString* (*)()>(::dlsym(lib, "description"));
+    EXPECT_EQ(*name(), "Halvo Tools");
+    EXPECT_EQ(type(), QgisPlugin::UI);
+    EXPECT_EQ(*description(), "Extension for estimating area of imperviousness based on land cover.");
+    ::dlclose(lib);
+}
+
+class Plugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearProject();
+        ::setenv("HALVO_HOME", ext.path().c_str(), 1);
+        fs::remove_all(ext / "temp");
+        fs::remove_all(ext / "output");
+        help = window.menuBar()->addMenu("Help");
+        app.mainWindow = &window;
+        app.project = QgsProject::instance();
+        app.helpMenu = help;
+    }
+    void TearDown() override
+    {
+        ::unsetenv("HALVO_HOME");
+        ClearProject();
+    }
+
+    TempExtension ext;
+    ScriptedUi ui;
+    QMainWindow window;
+    QMenu* help = nullptr;
+    plugin::HostApplication app;
+};
+
+TEST_F(Plugin, MenuHoldsSixCommandsInTwoGroupsBeforeHelp)
+{
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+
+    QMenu* menu = plugin.menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title().remove(QLatin1Char('&')), "Impervious Surface Tools");
+    QStringList entries;
+    int separators = 0;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            ++separators;
+            entries << "-";
+        } else {
+            entries << a->text();
+            EXPECT_EQ(a->toolTip(), a->text());
+        }
+    }
+    EXPECT_EQ(separators, 1);
+    EXPECT_EQ(entries, (QStringList{"Run Impervious Surface Analysis...", "View Halvo Parameters for a Layer...",
+                                    "View Halvo Metadata for a Layer...", "Change Coefficients...", "-", "Help...",
+                                    "About Halvo..."}));
+    const auto bar = window.menuBar()->actions();
+    EXPECT_EQ(bar.indexOf(menu->menuAction()) + 1, bar.indexOf(help->menuAction()));
+
+    QToolBar* toolbar = plugin.toolbar();
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(toolbar->windowTitle(), "Halvo Tools");
+    const auto buttons = toolbar->findChildren<QToolButton*>("HALVO_EXT.clsMenuDef");
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->menu(), menu);
+
+    plugin.removeGui();
+    EXPECT_FALSE(window.menuBar()->actions().contains(menu->menuAction()));
+}
+
+TEST_F(Plugin, CommandsAreEnabledOnlyWhileTheExtensionIs)
+{
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.buildGui();
+    for (auto* c : plugin.commands())
+        EXPECT_FALSE(c->Enabled()) << "state never set";
+    EXPECT_FALSE(fs::exists(ext / "temp"));
+    plugin.setState(plugin::kDisabled);
+    EXPECT_FALSE(plugin.commands()[0]->Enabled());
+    EXPECT_FALSE(fs::exists(ext / "output"));
+
+    plugin.setState(plugin::kEnabled);
+    for (auto* c : plugin.commands())
+        EXPECT_TRUE(c->Enabled());
+    EXPECT_TRUE(fs::is_directory(ext / "temp"));
+    EXPECT_TRUE(fs::is_directory(ext / "output"));
+
+    plugin::clsCommands stray(7);
+    EXPECT_EQ(stray.Name(), "");
+    stray.OnCreate(nullptr);
+    EXPECT_EQ(ui.messages.back().text, "m_pEXT is nothing");
+    EXPECT_FALSE(stray.Enabled());
+}
+
+TEST_F(Plugin, StartupWithoutApplicationSaysSo)
+{
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(nullptr);
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().text, "m_pApp is crapola");
+}
+
+TEST_F(Plugin, RunCommandReusesOneDialog)
+{
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    Settle();
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    plugin.commands()[0]->action()->trigger();
+    auto* first = plugin.openParams();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    plugin.commands()[0]->action()->trigger();
+    EXPECT_EQ(plugin.openParams(), first);
+    EXPECT_EQ(window.findChildren<params::frmISParams*>().size(), 1);
+    EXPECT_TRUE(ui.reports.empty());
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
+{
+    const fs::path a = Zones(ext.path(), "first"), b = Zones(ext.path(), "second"), c = Zones(ext.path(), "inner");
+    for (const char* n : {"First", "Second", "Inner"})
+        std::ofstream(ext / (std::string(n) + ".prm"), std::ios::binary) << n << " report\r\n";
+    AddVector(a, "First");
+    AddVector(b, "Second");
+    auto* inner = AddVector(c, "Inner");
+    auto* root = QgsProject::instance()->layerTreeRoot();
+    auto* group = root->addGroup("Group");
+    group->addLayer(inner);
+    root->removeLayer(inner);
+    Settle();
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+
+    auto* viewer = plugin.openReports("prm");
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(viewer->layers()->count(), 2);
+    // New layers go on top of the legend: the last added is listed first.
+    EXPECT_EQ(viewer->layers()->itemText(0), "Second");
+    EXPECT_EQ(viewer->layers()->itemText(1), "First");
+    EXPECT_EQ(viewer->windowTitle(), "Halvo Parameters for Second.shp");
+    EXPECT_EQ(viewer->text()->toPlainText(), "Second report\n");
+
+    // A renamed layer no longer finds its report; with none left the viewer says so and closes.
+    for (auto* l : QgsProject::instance()->mapLayers())
+        l->setName(l->name() + " (copy)");
+    Settle();
+    plugin.openReports("prm");
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().title, "No Parameter Files");
+    EXPECT_TRUE(ui.reports.empty());
+}
+
+}  // namespace
+}  // namespace halvo::test

@@ -1,0 +1,139 @@
+// The Qt face of the support subsystem: message boxes as the engine asks for
+// them, the call-stack window, the help window and the About box.
+
+#include "fixture.h"
+#include "support/error_reporting.h"
+#include "support/qt/help_browser.h"
+#include "support/qt/qt_ui.h"
+#include "support/scripted_ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace halvo::test {
+namespace {
+
+struct BoxSeen {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+};
+
+TEST(QtUi, MessageBoxesCarryTheEnginesIconButtonsAndTitle)
+{
+    support::QtUi ui;
+    std::shared_ptr<BoxSeen> seen = std::make_shared<BoxSeen>();
+    auto answer = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [seen, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->icon = box->icon();
+            seen->buttons = box->standardButtons();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::Cancel);
+    EXPECT_EQ(ui.message("Line one\rline two", "Title", support::Icon::Critical, support::Buttons::OKCancel),
+              support::Answer::Cancel);
+    EXPECT_EQ(seen->text, "Line one\nline two");
+    EXPECT_EQ(seen->title, "Title");
+    EXPECT_EQ(seen->icon, QMessageBox::Critical);
+    EXPECT_EQ(seen->buttons, QMessageBox::Ok | QMessageBox::Cancel);
+
+    answer(QMessageBox::No);
+    EXPECT_EQ(ui.message("Sure?", "Halvo", support::Icon::Question, support::Buttons::YesNoCancel),
+              support::Answer::No);
+    EXPECT_EQ(seen->icon, QMessageBox::Question);
+
+    answer(QMessageBox::Ok);
+    EXPECT_EQ(ui.message("Careful", "Halvo", support::Icon::Exclamation, support::Buttons::OK), support::Answer::OK);
+    EXPECT_EQ(seen->icon, QMessageBox::Warning);
+}
+
+TEST(QtUi, ReportsShowInOneSelectableCopyableWindow)
+{
+    support::QtUi ui;
+    support::UiScope scope(ui);
+    try {
+        support::raise(5, "Invalid procedure call");
+    } catch (...) {
+        support::ReportCurrent(true, "cmdISRun_Click", "ISParams");
+    }
+    support::CallStackWindow* window = ui.callStackWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    auto* text = window->findChild<QPlainTextEdit*>("txtReport");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isReadOnly());
+    EXPECT_TRUE(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_TRUE(text->toPlainText().startsWith("Record Call Stack Sequence - Bottom line is error line.\n\n"
+                                               "\tcmdISRun_Click ISParams \n"));
+    EXPECT_TRUE(text->toPlainText().contains("Invalid procedure call"));
+
+    window->findChild<QPushButton*>("cmdCopy")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+
+    ui.showCallStack("second report");
+    EXPECT_EQ(ui.callStackWindow(), window) << "one window, reused";
+    EXPECT_EQ(text->toPlainText(), "second report");
+}
+
+TEST(HelpWindow, MissingPageIsNamedAndTheWindowStillOpens)
+{
+    ScriptedUi ui;
+    TempDir ext("halvo-help");
+    support::frmHelpBrowser2 help(nullptr, ext.path());
+    help.Form_Load();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "The Halvo help file (" + (ext.path() / "help/is_index.html").string() + ") does not exist.");
+    EXPECT_EQ(ui.messages[0].icon, support::Icon::Exclamation);
+    EXPECT_TRUE(help.browser()->toPlainText().isEmpty());
+}
+
+TEST(HelpWindow, ShowsTheIndexAndFollowsTheWindowSize)
+{
+    ScriptedUi ui;
+    TempDir ext("halvo-help");
+    std::filesystem::create_directories(ext / "help");
+    std::ofstream(ext / "help/is_index.html") << "<html><body><h1>Halvo Help</h1></body></html>";
+    support::frmHelpBrowser2 help(nullptr, ext.path());
+    help.Form_Load();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(help.browser()->toPlainText().contains("Halvo Help"));
+    help.show();
+    help.resize(700, 500);
+    QApplication::processEvents();
+    const QSize outer = help.frameGeometry().size();
+    EXPECT_EQ(help.browser()->width(), outer.width() - support::Twips(300));
+    EXPECT_EQ(help.browser()->height(), outer.height() - support::Twips(720));
+    EXPECT_EQ(help.browser()->pos(), QPoint(support::Twips(120), support::Twips(120)));
+}
+
+TEST(AboutBox, NamesVersionAndDescription)
+{
+    EXPECT_EQ(support::VersionText(2, 1, 15), "Version 2.1.15");
+    support::frmISAbout about;
+    EXPECT_EQ(about.windowTitle(), "About Halvo");
+    EXPECT_EQ(about.findChild<QLabel*>("lblTitle")->text(), "Halvo");
+    EXPECT_TRUE(about.findChild<QLabel*>("lblVersion")->text().startsWith("Version "));
+    EXPECT_TRUE(about.findChild<QLabel*>("lblDescription")->text().startsWith("The Halvo uses a land cover grid"));
+    EXPECT_TRUE(about.findChild<QLabel*>("lblDisclaimer")->text().contains("\n\r\n"));
+    EXPECT_TRUE(about.findChild<QPushButton*>("cmdOK")->isDefault());
+}
+
+}  // namespace
+}  // namespace halvo::test
