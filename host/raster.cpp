@@ -202,6 +202,30 @@ StripLayout StripLayoutOf(GDALRasterBand& band)
     return {bh * std::max(1, 256 / bh), true};
 }
 
+// Strips are read in windows of at most this many columns (whole blocks), so
+// a worker's buffer does not grow with the raster's width.
+std::atomic<int> chunkColumns{8192};
+
+// [col0, col1) cut at multiples of the chunk width, rounded to whole blocks.
+template <class Fn>
+void ForEachChunk(const Window& read, int blockCols, Fn&& fn)
+{
+    const int bw = std::max(blockCols, 1);
+    const int step = std::max(bw, chunkColumns.load() / bw * bw);
+    for (int c = read.col0; c < read.col1;) {
+        const int next = std::min(read.col1, (c / step + 1) * step);
+        fn(Window{c, next, read.row0, read.row1});
+        c = next;
+    }
+}
+
+int BlockColumns(GDALRasterBand& band)
+{
+    int bw = 0, bh = 0;
+    band.GetBlockSize(&bw, &bh);
+    return bw;
+}
+
 int WorkerCount(int threads, int strips)
 {
     if (threads <= 0)
@@ -349,6 +373,7 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     const auto& shapes = placed.shapes;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
+    const int blockCols = BlockColumns(band0);
     const bool signedBytes = SignedBytes(band0);
 
     Window all;
@@ -400,13 +425,18 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
                                             wk.runs.add(row, c0, c1, zone);
                                     });
         }
-        const T* values = wk.source.read(raster.path, read, layout.dropCache);
-        const std::size_t width = read.width();
-        wk.runs.forEach([&](int row, int c0, int c1, int zone) {
-            wk.tally.countRun(zone,
-                              values + static_cast<std::size_t>(row - read.row0) * width +
-                                  static_cast<std::size_t>(c0 - read.col0),
-                              static_cast<std::size_t>(c1 - c0));
+        ForEachChunk(read, blockCols, [&](const Window& chunk) {
+            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
+            const std::size_t width = chunk.width();
+            wk.runs.forEach([&](int row, int c0, int c1, int zone) {
+                c0 = std::max(c0, chunk.col0);
+                c1 = std::min(c1, chunk.col1);
+                if (c0 < c1)
+                    wk.tally.countRun(zone,
+                                      values + static_cast<std::size_t>(row - chunk.row0) * width +
+                                          static_cast<std::size_t>(c0 - chunk.col0),
+                                      static_cast<std::size_t>(c1 - c0));
+            });
         });
     });
 
@@ -447,6 +477,7 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
     const auto& shapes = placed.shapes;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
+    const int blockCols = BlockColumns(band0);
     const std::optional<T> nodata = RawNodata<T>(raster.nodata, SignedBytes(band0));
     if (!nodata) {
         if (progress)
@@ -492,39 +523,43 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
         if (read.empty())
             return;
         Worker& wk = *workers[static_cast<std::size_t>(w)];
-        const T* values = wk.source.read(raster.path, read, layout.dropCache);
-        const std::size_t width = read.width();
-        if (!AnyEqual(values, width * static_cast<std::size_t>(read.row1 - read.row0), *nodata))
-            return;
-        // Is any cell of row `row`, columns [c0, c1), NODATA?
-        auto hits = [&](int row, int c0, int c1) {
-            c0 = std::max(c0, read.col0);
-            c1 = std::min(c1, read.col1);
-            return c0 < c1 && AnyEqual(values + static_cast<std::size_t>(row - read.row0) * width +
-                                           static_cast<std::size_t>(c0 - read.col0),
-                                       static_cast<std::size_t>(c1 - c0), *nodata);
-        };
-        for (const auto& g : strip.groups) {
-            if (isFlagged(g.shape))
-                continue;
-            const auto edges = table.edges(strip, g);
-            bool hit = false;
-            for (const auto& e : edges) {
-                scan::ForEachTouchedRun(e, read.row0, read.row1,
-                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+        ForEachChunk(read, blockCols, [&](const Window& chunk) {
+            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
+            const std::size_t width = chunk.width();
+            if (!AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
+                return;
+            // Is any cell of row `row`, columns [c0, c1), NODATA?
+            auto hits = [&](int row, int c0, int c1) {
+                c0 = std::max(c0, chunk.col0);
+                c1 = std::min(c1, chunk.col1);
+                return c0 < c1 && AnyEqual(values + static_cast<std::size_t>(row - chunk.row0) * width +
+                                               static_cast<std::size_t>(c0 - chunk.col0),
+                                           static_cast<std::size_t>(c1 - c0), *nodata);
+            };
+            for (const auto& g : strip.groups) {
+                if (isFlagged(g.shape))
+                    continue;
+                const auto edges = table.edges(strip, g);
+                bool hit = false;
+                for (const auto& e : edges) {
+                    scan::ForEachTouchedRun(e, read.row0, read.row1,
+                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                    if (hit)
+                        break;
+                }
+                if (!hit)
+                    scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
+                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
                 if (hit)
-                    break;
+                    flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
             }
-            if (!hit)
-                scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
-                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
-            if (hit)
-                flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
-        }
+        });
     });
 }
 
 }  // namespace
+
+void SetReadChunkColumns(int columns) { chunkColumns = std::max(columns, 1); }
 
 RasterInfo DescribeRaster(const fs::path& path)
 {

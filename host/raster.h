@@ -76,4 +76,8 @@ AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShap
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
                                 int threads = 0, const ProgressFn& progress = {});
 
+// Columns read at a time within a strip (rounded to whole blocks), so memory
+// does not grow with the raster's width; a tuning knob, also for tests.
+void SetReadChunkColumns(int columns);
+
 }  // namespace halvo::host

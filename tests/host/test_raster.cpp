@@ -181,6 +181,13 @@ TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
         ExpectSame(one, BruteForce(info, cells, shapes, 4));
         ExpectSame(TabulateArea(info, shapes, 4, 2), one);
         ExpectSame(TabulateArea(info, shapes, 4, 3), one);
+
+        // Strips read a block's width at a time give the same tallies and contacts.
+        const auto touched = TouchesNodata(info, shapes, 4, 1);
+        SetReadChunkColumns(16);
+        ExpectSame(TabulateArea(info, shapes, 4, 2), one);
+        EXPECT_EQ(TouchesNodata(info, shapes, 4, 2), touched);
+        SetReadChunkColumns(8192);
     }
 }
 
