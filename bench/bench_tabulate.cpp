@@ -6,6 +6,7 @@
 // --csv writes ZONE,class,cells,area_m2 with NODATA as its own class, the same
 // layout as the numpy baseline's --out, so the two can be compared with cmp.
 
+#include "bench_util.h"
 #include "host/raster.h"
 
 #include <gdal_priv.h>
@@ -23,27 +24,10 @@
 
 using namespace halvo::host;
 namespace fs = std::filesystem;
+using halvo::bench::BestSeconds;
+using halvo::bench::PeakRssMb;
 
 namespace {
-
-double PeakRssMb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
-template <class F>
-double BestSeconds(int repeat, F&& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < repeat; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
 
 // One zone per feature, numbered in ZONE order.
 std::vector<ZoneShape> LoadZones(const fs::path& shp, std::vector<std::string>& names)

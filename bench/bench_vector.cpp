@@ -5,6 +5,7 @@
 //   bench_vector [--data DIR] [--repeat N]
 
 #include "host/map.h"
+#include "bench_util.h"
 #include "host/raster.h"
 #include "host/vector_ops.h"
 
@@ -21,27 +22,10 @@
 
 using namespace halvo::host;
 namespace fs = std::filesystem;
+using halvo::bench::BestSeconds;
+using halvo::bench::PeakRssMb;
 
 namespace {
-
-double PeakRssMb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
-template <class F>
-double BestSeconds(int repeat, F&& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < repeat; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
 
 Layer layerOf(const fs::path& p)
 {

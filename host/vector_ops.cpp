@@ -312,28 +312,9 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
     for (auto& [value, parts] : groups)
         work.emplace_back(&value, &parts);
     std::vector<OGRGeometryUniquePtr> merged(work.size());
-    std::vector<std::exception_ptr> failures(work.size());
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        GeosContext geos;
-        for (std::size_t i = next++; i < work.size(); i = next++) {
-            try {
-                merged[i] = unionOf(geos, *work[i].second);
-            } catch (...) {
-                failures[i] = std::current_exception();
-            }
-        }
-    };
-    {
-        const auto n = static_cast<unsigned>(DefaultThreads());
-        std::vector<std::jthread> pool;
-        for (unsigned t = 1; t < n && t < work.size(); ++t)
-            pool.emplace_back(worker);
-        worker();
-    }
-    for (auto& f : failures)
-        if (f)
-            std::rethrow_exception(f);
+    ParallelFor(
+        work.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& geos, std::size_t i) { merged[i] = unionOf(*geos, *work[i].second); });
 
     auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
     auto ins = out.inserter();
@@ -458,63 +439,46 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     // Pieces per input feature, worked out side by side, each worker with its own context.
     using Piece = std::pair<std::size_t, OGRGeometryUniquePtr>;
     std::vector<std::vector<Piece>> pieces(inputs.size());
-    std::vector<std::exception_ptr> failures(inputs.size());
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        GeosContext local;
-        GEOSContextHandle_t c = local.get();
-        for (std::size_t k = next++; k < inputs.size(); k = next++) {
-            try {
-                const OGRGeometry* ig = inputs[k]->GetGeometryRef();
-                if (!ig || ig->IsEmpty())
+    ParallelFor(
+        inputs.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& local, std::size_t k) {
+            GEOSContextHandle_t c = local->get();
+            const OGRGeometry* ig = inputs[k]->GetGeometryRef();
+            if (!ig || ig->IsEmpty())
+                return;
+            GeomPtr g(ig->exportToGEOS(c), GeomDeleter{c});
+            if (!g)
+                return;
+            std::vector<std::size_t> hits;
+            GEOSSTRtree_query_r(
+                c, tree.get(), g.get(),
+                [](void* item, void* user) {
+                    static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
+                },
+                &hits);
+            if (hits.empty())
+                return;
+            std::sort(hits.begin(), hits.end());
+            std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(GEOSPrepare_r(c, g.get()),
+                                                                                  PreparedDeleter{c});
+            for (std::size_t h : hits) {
+                const GEOSGeometry* og = overlays[h].geom.get();
+                if (!GEOSPreparedIntersects_r(c, prepared.get(), og))
                     continue;
-                GeomPtr g(ig->exportToGEOS(c), GeomDeleter{c});
-                if (!g)
-                    continue;
-                std::vector<std::size_t> hits;
-                GEOSSTRtree_query_r(
-                    c, tree.get(), g.get(),
-                    [](void* item, void* user) {
-                        static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
-                    },
-                    &hits);
-                if (hits.empty())
-                    continue;
-                std::sort(hits.begin(), hits.end());
-                std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(GEOSPrepare_r(c, g.get()),
-                                                                                      PreparedDeleter{c});
-                for (std::size_t h : hits) {
-                    const GEOSGeometry* og = overlays[h].geom.get();
-                    if (!GEOSPreparedIntersects_r(c, prepared.get(), og))
-                        continue;
-                    GeomPtr piece(GEOSIntersection_r(c, g.get(), og), GeomDeleter{c});
-                    if (!piece) {
-                        GeomPtr a(GEOSMakeValid_r(c, g.get()), GeomDeleter{c});
-                        GeomPtr b(GEOSMakeValid_r(c, og), GeomDeleter{c});
-                        if (a && b)
-                            piece.reset(GEOSIntersection_r(c, a.get(), b.get()));
-                    }
-                    if (!piece)
-                        support::raise(support::err::kHostFailure,
-                                       "Intersection of '" + input.name + "' and '" + overlay.name + "' failed");
-                    for (auto& poly : polygonsOf(OGRGeometryUniquePtr(OGRGeometryFactory::createFromGEOS(c, piece.get()))))
-                        pieces[k].emplace_back(h, std::move(poly));
+                GeomPtr piece(GEOSIntersection_r(c, g.get(), og), GeomDeleter{c});
+                if (!piece) {
+                    GeomPtr a(GEOSMakeValid_r(c, g.get()), GeomDeleter{c});
+                    GeomPtr b(GEOSMakeValid_r(c, og), GeomDeleter{c});
+                    if (a && b)
+                        piece.reset(GEOSIntersection_r(c, a.get(), b.get()));
                 }
-            } catch (...) {
-                failures[k] = std::current_exception();
+                if (!piece)
+                    support::raise(support::err::kHostFailure,
+                                   "Intersection of '" + input.name + "' and '" + overlay.name + "' failed");
+                for (auto& poly : polygonsOf(OGRGeometryUniquePtr(OGRGeometryFactory::createFromGEOS(c, piece.get()))))
+                    pieces[k].emplace_back(h, std::move(poly));
             }
-        }
-    };
-    {
-        const auto n = static_cast<unsigned>(DefaultThreads());
-        std::vector<std::jthread> pool;
-        for (unsigned t = 1; t < n && t < inputs.size(); ++t)
-            pool.emplace_back(worker);
-        worker();
-    }
-    for (auto& f : failures)
-        if (f)
-            std::rethrow_exception(f);
+        });
 
     auto out = Table::CreateShapefile(outShp, wkbPolygon, in.srs(), fields);
     auto ins = out.inserter();
