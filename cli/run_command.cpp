@@ -10,11 +10,13 @@
 #include "params/param_writer.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/text_file.h"
 
 #include <ogr_spatialref.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 
 namespace halvo::cli {
@@ -83,14 +85,17 @@ struct LayerSpec {
     fs::path path;
 };
 
+// Layer names reach the run through the parameter file, whose reader takes
+// text that is not UTF-8 as Latin-1; names are made UTF-8 here so that the
+// names read back are the names in the map.
 LayerSpec parseLayer(const std::string& text)
 {
     const auto eq = text.find('=');
     if (eq != std::string::npos && eq > 0 && text.substr(0, eq).find('/') == std::string::npos &&
         !fs::exists(text))
-        return {text.substr(0, eq), fs::path(text.substr(eq + 1))};
+        return {support::ToUtf8(text.substr(0, eq)), fs::path(text.substr(eq + 1))};
     fs::path p(text);
-    return {p.stem().string(), p};
+    return {support::ToUtf8(p.stem().string()), p};
 }
 
 [[noreturn]] void fail(const std::string& message) { support::raise(support::err::kInvalidCall, message); }
@@ -102,6 +107,23 @@ void requireReadable(const fs::path& p, const char* what)
         fail(std::string("The ") + what + " '" + p.string() + "' does not exist");
     if (::access(p.c_str(), R_OK) != 0)
         fail(std::string("The ") + what + " '" + p.string() + "' cannot be read");
+}
+
+// A failed run leaves nothing that looks like a result: the output dataset
+// goes, and so do reports this run wrote for it. Reports older than the run
+// belong to earlier outputs and stay.
+void RemovePartialOutput(const fs::path& folder, const std::string& shpName, const std::string& layerName,
+                         fs::file_time_type started)
+{
+    host::DeleteDataset(folder, fs::path(shpName).stem().string());
+    // File times come from a coarser clock than now(): allow for it.
+    const auto since = started - std::chrono::seconds(2);
+    for (const char* ext : {".prm", ".met"}) {
+        const fs::path report = folder / (layerName + ext);
+        std::error_code ec;
+        if (fs::exists(report, ec) && fs::last_write_time(report, ec) >= since && !ec)
+            fs::remove(report, ec);
+    }
 }
 
 int densityCode(const std::string& d) { return d == "high" ? 0 : d == "low" ? 2 : 1; }
@@ -284,7 +306,10 @@ int RunCommand(const RunOptions& o)
         p.populationDensity = o.densityLayer.empty() ? densityCode(o.density) : 3;
         p.outputTheme = (folder / shpName).string();
         p.outputThemeName = layerName;
-        params::WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt");
+        if (!params::WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt")) {
+            ui.endLine();
+            return 1;  // the writer has told why
+        }
 
         for (const auto& name : host::ListDatasets(folder))
             if (name + ".shp" == shpName)
@@ -293,13 +318,18 @@ int RunCommand(const RunOptions& o)
         host::Application app;
         app.focusMap = &map;
         model::clsISExecuteModel run;
+        const auto started = fs::file_time_type::clock::now();
         run.ExecuteModel(app, ext, "model_params.txt", folder, shpName, layerName);
         ui.endLine();
         if (!run.Succeeded() || !fs::exists(folder / shpName)) {
-            std::cerr << "halvo: the run did not complete"
-                      << (fs::exists(folder / shpName) ? "; the output " + (folder / shpName).string() +
-                                                             " is incomplete"
-                                                       : "; no output was written")
+            const bool began = fs::exists(folder / shpName);
+            RemovePartialOutput(folder, shpName, layerName, started);
+            std::cerr << "halvo: the run did not complete; "
+                      << (!began                           ? "no output was written"
+                          : fs::exists(folder / shpName) ? "the incomplete output " + (folder / shpName).string() +
+                                                                " could not be removed"
+                                                          : "the incomplete output " + (folder / shpName).string() +
+                                                                " was removed")
                       << "\n";
             return 1;
         }

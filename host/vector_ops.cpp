@@ -165,6 +165,9 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
     }
     std::vector<FeatureRecord> out;
     src.ogr()->ResetReading();
+    // A damaged file (a cut .shp) ends the reading early or drops shapes with
+    // only an error raised: taken silently, zones would go missing from the result.
+    CPLErrorReset();
     for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature())) {
         if (selectedOnly && !layer.selection.count(f->GetFID()))
             continue;
@@ -176,6 +179,8 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
             RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
         out.push_back(std::move(r));
     }
+    if (CPLGetLastErrorType() >= CE_Failure)
+        RaiseGdal("Cannot read the features of the layer '" + layer.name + "' (" + layer.source.string() + ")");
     return out;
 }
 

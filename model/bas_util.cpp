@@ -92,14 +92,23 @@ host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& over
 
 std::string QuoteText(const std::string& value)
 {
+    // OGR's lexer reads a backslash before a quote as an escaped quote, so a
+    // quote after a backslash is written that way, and trailing backslashes,
+    // which would swallow the closing quote, are built outside the literal.
+    const std::size_t end = value.find_last_not_of('\\') + 1;
     std::string q = "'";
-    for (char c : value) {
-        q.push_back(c);
+    for (std::size_t i = 0; i < end; ++i) {
+        const char c = value[i];
         if (c == '\'')
-            q.push_back('\'');
+            q += i > 0 && value[i - 1] == '\\' ? "\\'" : "''";
+        else
+            q.push_back(c);
     }
     q.push_back('\'');
-    return q;
+    if (end == value.size())
+        return q;
+    const std::size_t slashes = value.size() - end;
+    return "CONCAT(" + q + ", SUBSTR('" + std::string(slashes, '\\') + " ', 1, " + std::to_string(slashes) + "))";
 }
 
 void CleanTempFolder(const fs::path& tempFolder)

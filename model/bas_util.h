@@ -28,7 +28,10 @@ host::LayerPtr CreateShapefile(const std::filesystem::path& extensionFolder, con
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
                                const std::filesystem::path& extensionFolder);
 
-// Where clause text literal: quoted, with quotes doubled.
+// A text value as OGR SQL reads it back whole: quoted, with quotes doubled.
+// A value ending in backslashes comes as a CONCAT expression. OGR compares
+// text with = regardless of case, so a clause on it cannot tell "Mill" from
+// "MILL"; the run matches zone values itself for that reason.
 std::string QuoteText(const std::string& value);
 
 // Empties the temporary workspace: datasets, subfolders, then remaining files.

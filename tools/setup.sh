@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-gdal python3-numpy
   qtbase5-dev qttools5-dev libqgis-dev qgis xvfb xauth imagemagick xdotool
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,194 @@
+// The parameter file reader on any bytes, and the writer/reader pair on any
+// values: what the writer puts in, the reader gives back.
+
+#include "fuzz_support.h"
+
+#include "params/param_writer.h"
+#include "params/read_params.h"
+#include "support/text_file.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+
+using namespace halvo;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFile = "model_params.txt";
+
+const fs::path& Extension()
+{
+    static const fs::path ext = [] {
+        const fs::path p = fuzz::Scratch() / "ext";
+        fs::create_directories(p / "temp");
+        return p;
+    }();
+    return ext;
+}
+
+// The reader's tables written back as lines in the file's own layout.
+std::string Relayout(const params::clsReadParams& r, const std::vector<std::string>& keys)
+{
+    std::string text;
+    for (const auto& k : keys)
+        text += k + "#" + r.Value(k) + "\r\n";
+    auto table = [&](const char* key, const params::TextTable& t) {
+        for (const auto& [id, list] : t) {
+            text += std::string(key) + "#" + id;
+            for (const auto& v : list)
+                text += "#" + v;
+            text += "\r\n";
+        }
+    };
+    table("CLASS", r.LandClasses());
+    table("DS", r.DevScenarios());
+    return text;
+}
+
+bool SameTables(const params::TextTable& a, const params::TextTable& b)
+{
+    if (a.count() != b.count())
+        return false;
+    auto j = b.begin();
+    for (auto i = a.begin(); i != a.end(); ++i, ++j)
+        if (i->first != j->first || i->second != j->second)
+            return false;
+    return true;
+}
+
+// Raw bytes as the file. A file the reader took without complaint, laid out
+// again from what it read, reads back the same.
+void RawFile(std::string_view bytes)
+{
+    fuzz::WriteBytes(Extension() / "temp" / kFile, bytes);
+    fuzz::Ui().reset();
+    params::clsReadParams first;
+    first.ReadParameters(Extension().string(), kFile);
+    fuzz::Check(fuzz::Ui().reports <= 1, "the reader stops at its first bad line");
+    if (fuzz::Ui().reports != 0)
+        return;
+
+    std::vector<std::string> keys;
+    for (const std::string& line : support::ReadLines(Extension() / "temp" / kFile)) {
+        const std::string utf8 = support::ToUtf8(line);
+        const std::string key = utf8.substr(0, utf8.find('#'));
+        if (key != "CLASS" && key != "DS")
+            keys.push_back(key);
+    }
+    fuzz::WriteBytes(Extension() / "temp" / kFile, Relayout(first, keys));
+    params::clsReadParams second;
+    second.ReadParameters(Extension().string(), kFile);
+    fuzz::Check(fuzz::Ui().reports == 0, "a relaid file reads without complaint");
+    for (const auto& k : keys)
+        fuzz::Check(first.Value(k) == second.Value(k), "a plain value survives a relayout");
+    fuzz::Check(SameTables(first.LandClasses(), second.LandClasses()), "classes survive a relayout");
+    fuzz::Check(SameTables(first.DevScenarios(), second.DevScenarios()), "scenarios survive a relayout");
+}
+
+// What the reader gives back for a plain key's value: older 8-bit files are
+// converted on reading, and the value ends at its first separator.
+std::string AsRead(const std::string& v)
+{
+    const std::string utf8 = support::ToUtf8(v);
+    return utf8.substr(0, utf8.find('#'));
+}
+
+bool OneLine(const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; }
+
+void WrittenThenRead(FuzzedDataProvider& in)
+{
+    params::RunParameters p;
+    p.landCoverLayer = in.ConsumeRandomLengthString(40);
+    p.landCoverUnits = in.ConsumeBool() ? "Meters" : "Feet";
+    p.analysisLayer = in.ConsumeRandomLengthString(40);
+    p.analysisField = in.ConsumeRandomLengthString(20);
+    p.populationDensity = in.ConsumeIntegralInRange(0, 4);
+    p.densityLayer = in.ConsumeRandomLengthString(40);
+    p.densityField = in.ConsumeRandomLengthString(20);
+    p.densityHigh = in.ConsumeRandomLengthString(10);
+    p.densityLow = in.ConsumeRandomLengthString(10);
+    p.outputTheme = in.ConsumeRandomLengthString(60);
+    p.outputThemeName = in.ConsumeRandomLengthString(40);
+    const int scenarios = in.ConsumeIntegralInRange(0, 3);
+    for (int i = 0; i < scenarios; ++i)
+        p.scenarios.push_back({i + 1, in.ConsumeBool(), in.ConsumeRandomLengthString(20),
+                               in.ConsumeRandomLengthString(20), std::to_string(in.ConsumeIntegral<std::uint8_t>())});
+    const int classes = in.ConsumeIntegralInRange(0, 4);
+    for (int i = 0; i < classes; ++i)
+        p.classes.push_back({in.ConsumeIntegral<std::int32_t>(), in.ConsumeRandomLengthString(20),
+                             in.ConsumeFloatingPoint<float>(), in.ConsumeFloatingPoint<float>(),
+                             in.ConsumeFloatingPoint<float>()});
+
+    fuzz::Ui().reset();
+    fuzz::Check(params::WriteParamsToFile(p, (Extension() / "temp").string(), kFile), "the writer writes");
+    params::clsReadParams r;
+    r.ReadParameters(Extension().string(), kFile);
+
+    // Nothing is escaped: a value with a line break starts a line of its own
+    // and may clash with a later key. Only one-line values are promised back.
+    const std::string* texts[] = {&p.landCoverLayer, &p.analysisLayer, &p.analysisField, &p.densityLayer,
+                                  &p.densityField,   &p.densityHigh,   &p.densityLow,    &p.outputTheme,
+                                  &p.outputThemeName};
+    bool oneLine = true;
+    for (const std::string* t : texts)
+        oneLine = oneLine && OneLine(*t);
+    for (const auto& s : p.scenarios)
+        oneLine = oneLine && OneLine(s.layer) && OneLine(s.className);
+    for (const auto& c : p.classes)
+        oneLine = oneLine && OneLine(c.name);
+    // Class IDs are the table's keys: a repeated one stops the reading there.
+    bool distinct = true;
+    for (std::size_t i = 0; i < p.classes.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            distinct = distinct && p.classes[i].id != p.classes[j].id;
+    if (!oneLine || !distinct)
+        return;
+
+    fuzz::Check(fuzz::Ui().reports == 0, "a file of one-line values reads without complaint");
+    fuzz::Check(r.lcTheme() == AsRead(p.landCoverLayer), "the land-cover layer comes back");
+    fuzz::Check(r.LCUnits() == p.landCoverUnits, "the units come back");
+    fuzz::Check(r.AnalysisTheme() == AsRead(p.analysisLayer), "the analysis layer comes back");
+    fuzz::Check(r.AnalysisFieldName() == AsRead(p.analysisField), "the analysis field comes back");
+    fuzz::Check(r.OutThemeName() == AsRead(p.outputThemeName), "the output layer name comes back");
+    fuzz::Check(r.PopulationDensity() == std::to_string(p.populationDensity), "the density code comes back");
+    if (p.populationDensity == 3) {
+        fuzz::Check(r.PopDensityTheme() == AsRead(p.densityLayer), "the density layer comes back");
+        fuzz::Check(r.PopDensityFldName() == AsRead(p.densityField), "the density field comes back");
+        fuzz::Check(r.PopDensityHigh() == AsRead(p.densityHigh), "the high threshold comes back");
+        fuzz::Check(r.PopDensityLow() == AsRead(p.densityLow), "the low threshold comes back");
+    } else {
+        fuzz::Check(r.PopDensityTheme().empty() && r.PopDensityHigh().empty() && r.PopDensityLow().empty(),
+                    "no density lines without code 3");
+    }
+
+    std::size_t applied = 0;
+    for (const auto& s : p.scenarios)
+        applied += s.apply ? 1 : 0;
+    fuzz::Check(r.DevScenarios().count() == applied, "one scenario for each applied row");
+    fuzz::Check(r.LandClasses().count() == p.classes.size(), "every class line is read");
+    std::size_t i = 0;
+    for (const auto& [id, list] : r.LandClasses()) {
+        const auto& c = p.classes[i++];
+        fuzz::Check(id == std::to_string(c.id), "class IDs keep their order");
+        if (c.name.find('#') == std::string::npos)
+            fuzz::Check(list.size() == 4 && list[0] == support::ToUtf8(c.name), "a class reads as its name and values");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    // The first byte picks the mode, so one corpus feeds both.
+    if (data[0] == 'W') {
+        FuzzedDataProvider in(data + 1, size - 1);
+        WrittenThenRead(in);
+    } else {
+        RawFile(fuzz::AsText(data, size));
+    }
+    return 0;
+}
