@@ -108,6 +108,16 @@ void PopulationLines(TextWriter& out, const ReportInputs& in)
     out.line("         Low <= " + in.densityLow);
 }
 
+// The maker's postal address, one element a line at the given indent.
+void AddressLines(TextWriter& out, const std::string& indent)
+{
+    out.line(Cat({indent, "Address: ", maker::kAddress}));
+    out.line(Cat({indent, "City: ", maker::kCity}));
+    out.line(Cat({indent, "State_or_Province: ", maker::kState}));
+    out.line(Cat({indent, "Postal_Code: ", maker::kPostalCode}));
+    out.line(Cat({indent, "Country: ", maker::kCountry}));
+}
+
 void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& date)
 {
     const auto& scenarios = detail::TableOrEmpty(in.devScenarios);
@@ -159,11 +169,7 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
     out.line(Cat({"            Contact_Organiztion: ", maker::kName}));
     out.line("          Contact_Address:");
     out.line("            Address_Type: mailing and physical address");
-    out.line(Cat({"            Address: ", maker::kAddress}));
-    out.line(Cat({"            City: ", maker::kCity}));
-    out.line(Cat({"            State_or_Province: ", maker::kState}));
-    out.line(Cat({"            Postal_Code: ", maker::kPostalCode}));
-    out.line(Cat({"            Country: ", maker::kCountry}));
+    AddressLines(out, "            ");
     out.line(Cat({"          Contact_Voice_Telephone: ", maker::kVoice}));
     out.line();
 }
@@ -282,11 +288,7 @@ void MetadataReference(TextWriter& out, const std::string& date)
     out.line(Cat({"      Contact_Organization: ", maker::kName}));
     out.line("    Contact_Address:");
     out.line("      Address_Type: mailing and physical address");
-    out.line(Cat({"      Address: ", maker::kAddress}));
-    out.line(Cat({"      City: ", maker::kCity}));
-    out.line(Cat({"      State_or_Province: ", maker::kState}));
-    out.line(Cat({"      Postal_Code: ", maker::kPostalCode}));
-    out.line(Cat({"      Country: ", maker::kCountry}));
+    AddressLines(out, "      ");
     out.line(Cat({"    Contace_Voice_Telephone: ", maker::kVoice}));
     out.line(Cat({"    Contact_Facsimile_Telephone: ", maker::kFax}));
     out.line(Cat({"    Contact_Electronic_Mail_Address: ", maker::kEmail}));
