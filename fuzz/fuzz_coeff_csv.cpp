@@ -17,16 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path& Extension()
-{
-    static const fs::path ext = [] {
-        const fs::path p = fuzz::Scratch() / "ext";
-        fs::create_directories(p / "etc");
-        return p;
-    }();
-    return ext;
-}
-
 bool Close(float a, float b) { return a == b || std::fabs(a - b) <= 1e-6f * std::max(std::fabs(a), std::fabs(b)); }
 
 bool InRange(float v) { return std::isfinite(v) && v >= 0 && v <= 100; }
@@ -57,11 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Import into a fresh store: saved, it loads back with the same classes.
-    const fs::path store = support::StorePath(Extension());
+    const fs::path store = support::StorePath(fuzz::Extension());
     fuzz::WriteBytes(store, "<ISModelProperties><ISLCDefs/></ISModelProperties>");
     clsISModelProperties model;
     fuzz::Check(GetISModelProperties(model, store), "the empty store loads");
-    const std::string name = ImportCoeffsFromFile(model, csv.string(), Extension(),
+    const std::string name = ImportCoeffsFromFile(model, csv.string(), fuzz::Extension(),
                                                   [](std::string_view, std::string_view, std::string_view) {
                                                       return std::string("Fuzzed");
                                                   });

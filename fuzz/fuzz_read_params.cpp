@@ -18,16 +18,6 @@ namespace {
 
 constexpr const char* kFile = "model_params.txt";
 
-const fs::path& Extension()
-{
-    static const fs::path ext = [] {
-        const fs::path p = fuzz::Scratch() / "ext";
-        fs::create_directories(p / "temp");
-        return p;
-    }();
-    return ext;
-}
-
 // The reader's tables written back as lines in the file's own layout.
 std::string Relayout(const params::clsReadParams& r, const std::vector<std::string>& keys)
 {
@@ -62,24 +52,24 @@ bool SameTables(const params::TextTable& a, const params::TextTable& b)
 // again from what it read, reads back the same.
 void RawFile(std::string_view bytes)
 {
-    fuzz::WriteBytes(Extension() / "temp" / kFile, bytes);
+    fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, bytes);
     fuzz::Ui().reset();
     params::clsReadParams first;
-    first.ReadParameters(Extension().string(), kFile);
+    first.ReadParameters(fuzz::Extension().string(), kFile);
     fuzz::Check(fuzz::Ui().reports <= 1, "the reader stops at its first bad line");
     if (fuzz::Ui().reports != 0)
         return;
 
     std::vector<std::string> keys;
-    for (const std::string& line : support::ReadLines(Extension() / "temp" / kFile)) {
+    for (const std::string& line : support::ReadLines(fuzz::Extension() / "temp" / kFile)) {
         const std::string utf8 = support::ToUtf8(line);
         const std::string key = utf8.substr(0, utf8.find('#'));
         if (key != "CLASS" && key != "DS")
             keys.push_back(key);
     }
-    fuzz::WriteBytes(Extension() / "temp" / kFile, Relayout(first, keys));
+    fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, Relayout(first, keys));
     params::clsReadParams second;
-    second.ReadParameters(Extension().string(), kFile);
+    second.ReadParameters(fuzz::Extension().string(), kFile);
     fuzz::Check(fuzz::Ui().reports == 0, "a relaid file reads without complaint");
     for (const auto& k : keys)
         fuzz::Check(first.Value(k) == second.Value(k), "a plain value survives a relayout");
@@ -122,9 +112,9 @@ void WrittenThenRead(FuzzedDataProvider& in)
                              in.ConsumeFloatingPoint<float>()});
 
     fuzz::Ui().reset();
-    fuzz::Check(params::WriteParamsToFile(p, (Extension() / "temp").string(), kFile), "the writer writes");
+    fuzz::Check(params::WriteParamsToFile(p, (fuzz::Extension() / "temp").string(), kFile), "the writer writes");
     params::clsReadParams r;
-    r.ReadParameters(Extension().string(), kFile);
+    r.ReadParameters(fuzz::Extension().string(), kFile);
 
     // Nothing is escaped: a value with a line break starts a line of its own
     // and may clash with a later key. Only one-line values are promised back.

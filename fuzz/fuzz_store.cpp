@@ -16,16 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path& Extension()
-{
-    static const fs::path ext = [] {
-        const fs::path p = fuzz::Scratch() / "ext";
-        fs::create_directories(p / "etc");
-        return p;
-    }();
-    return ext;
-}
-
 // Saved values are cut to 7 significant digits, so a value may move by that much once.
 bool Close(float a, float b)
 {
@@ -78,25 +68,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     load(clsISLCDef{});
     load(clsISLCDefs{});
 
-    const fs::path store = support::StorePath(Extension());
+    const fs::path store = support::StorePath(fuzz::Extension());
     fuzz::WriteBytes(store, text);
     clsISModelProperties first;
     if (!GetISModelProperties(first, store))
         return 0;
     fuzz::Check(fuzz::Ui().reports == 0, "a store that loads reports nothing");
 
-    fuzz::Check(PutISModelProperties(first, Extension()), "a loaded store saves");
+    fuzz::Check(PutISModelProperties(first, fuzz::Extension()), "a loaded store saves");
     clsISModelProperties second;
     fuzz::Check(GetISModelProperties(second, store), "a saved store loads");
     SameSets(first, second, false);
 
     // Cut values settle after one save: from then on saving is byte for byte stable.
-    fuzz::Check(PutISModelProperties(second, Extension()), "a reloaded store saves");
+    fuzz::Check(PutISModelProperties(second, fuzz::Extension()), "a reloaded store saves");
     const std::string savedAgain = fuzz::ReadBytes(store);
     clsISModelProperties third;
     fuzz::Check(GetISModelProperties(third, store), "a store saved twice loads");
     SameSets(second, third, true);
-    fuzz::Check(PutISModelProperties(third, Extension()), "a store loaded twice saves");
+    fuzz::Check(PutISModelProperties(third, fuzz::Extension()), "a store loaded twice saves");
     fuzz::Check(fuzz::ReadBytes(store) == savedAgain, "saving a reloaded store writes the same bytes");
     return 0;
 }

@@ -40,6 +40,17 @@ const fs::path& Scratch()
     return holder.path;
 }
 
+const fs::path& Extension()
+{
+    static const fs::path ext = [] {
+        const fs::path p = Scratch() / "ext";
+        fs::create_directories(p / "etc");
+        fs::create_directories(p / "temp");
+        return p;
+    }();
+    return ext;
+}
+
 void WriteBytes(const fs::path& path, std::string_view bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -17,6 +17,9 @@ namespace halvo::fuzz {
 // targets do not wear the disk), removed when the process ends normally.
 const std::filesystem::path& Scratch();
 
+// An extension folder inside the scratch folder, with etc/ and temp/.
+const std::filesystem::path& Extension();
+
 // Writes the bytes whole, replacing the file.
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& path);
