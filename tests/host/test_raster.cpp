@@ -132,6 +132,7 @@ void ExpectSame(const AreaTabulation& a, const AreaTabulation& b)
 
 TEST(DescribeRaster, ReadsGridUnitsAndNodata)
 {
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     const RasterInfo nlcd = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
     EXPECT_EQ(nlcd.width, 368);
     EXPECT_EQ(nlcd.height, 405);
@@ -270,6 +271,7 @@ TEST(TabulateArea, WideIntegerClassesKeepTheirValues)
 // The catchments burnt in order with GDAL's own rasteriser give the same counts.
 TEST(TabulateArea, MatchesGdalRasterizeOnRealCatchments)
 {
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     const RasterInfo info = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
     GDALDatasetUniquePtr vec(GDALDataset::Open(
         (SharedData() / "durham-thirdfork/derived/thirdfork_catchments_5070.gpkg").c_str(), GDAL_OF_VECTOR));
@@ -359,6 +361,7 @@ TEST(TouchesNodata, ClosedCellContactAndExtent)
 // equals an exact intersection test against the NODATA cells polygonised.
 TEST(TouchesNodata, AgreesWithExactIntersectionOnRealNodata)
 {
+    HALVO_REQUIRE_SHARED_DATA("dukes-nlcd2019/nlcd_dukes.tif");
     const RasterInfo info = DescribeRaster(SharedData() / "dukes-nlcd2019/nlcd_dukes.tif");
     const int w = info.width, h = info.height;
     std::vector<std::uint8_t> cells(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));

@@ -32,3 +32,12 @@ public:
 std::string ReadFile(const std::filesystem::path& p);
 
 }  // namespace halvo::test
+
+// Skips the test (GoogleTest) when the shared real data is not beside the checkout.
+#define HALVO_REQUIRE_SHARED_DATA(relative)                                                        \
+    if (!std::filesystem::exists(::halvo::test::SharedData() / (relative)))                       \
+    GTEST_SKIP() << "shared data not present: " << (::halvo::test::SharedData() / (relative)).string()
+
+namespace halvo::test {
+
+}  // namespace halvo::test
