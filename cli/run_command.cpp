@@ -3,20 +3,21 @@
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
-#include "host/raster.h"
 #include "host/threads.h"
 #include "host/vector_ops.h"
-#include "model/execute_model.h"
+#include "model/run.h"
+#include "coefficients/number_text.h"
 #include "params/param_writer.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/text_file.h"
 
-#include <ogr_spatialref.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cmath>
+
 #include <algorithm>
-#include <chrono>
 #include <iostream>
 
 namespace halvo::cli {
@@ -83,266 +84,218 @@ namespace {
 struct LayerSpec {
     std::string name;
     fs::path path;
+    std::string sourceLayer;
 };
 
-// Layer names reach the run through the parameter file, whose reader takes
-// text that is not UTF-8 as Latin-1; names are made UTF-8 here so that the
-// names read back are the names in the map.
-LayerSpec parseLayer(const std::string& text)
+// PATH, NAME=PATH, and either with QGIS's "|layername=LAYER" for one layer of
+// a multi-layer source. Names are carried in UTF-8.
+LayerSpec parseLayer(const std::string& given)
 {
+    std::string text = given, sourceLayer;
+    if (const auto bar = text.find("|layername="); bar != std::string::npos && !fs::exists(text)) {
+        sourceLayer = text.substr(bar + 11);
+        text.resize(bar);
+    }
     const auto eq = text.find('=');
     if (eq != std::string::npos && eq > 0 && text.substr(0, eq).find('/') == std::string::npos &&
         !fs::exists(text))
-        return {support::ToUtf8(text.substr(0, eq)), fs::path(text.substr(eq + 1))};
+        return {support::ToUtf8(text.substr(0, eq)), fs::path(text.substr(eq + 1)), sourceLayer};
     fs::path p(text);
-    return {support::ToUtf8(p.stem().string()), p};
+    return {support::ToUtf8(sourceLayer.empty() ? p.stem().string() : sourceLayer), p, sourceLayer};
 }
 
 [[noreturn]] void fail(const std::string& message) { support::raise(support::err::kInvalidCall, message); }
 
-void requireReadable(const fs::path& p, const char* what)
+double threshold(const std::string& text, const char* option)
 {
-    std::error_code ec;
-    if (!fs::exists(p, ec))
-        fail(std::string("The ") + what + " '" + p.string() + "' does not exist");
-    if (::access(p.c_str(), R_OK) != 0)
-        fail(std::string("The ") + what + " '" + p.string() + "' cannot be read");
+    const auto v = coefficients::ParseNumber(text);
+    if (!v || !std::isfinite(*v))
+        fail(std::string(option) + " " + text + ": give a plain number such as 500 or 12.5");
+    return *v;
 }
 
-// A failed run leaves nothing that looks like a result: the output dataset
-// goes, and so do reports this run wrote for it. Reports older than the run
-// belong to earlier outputs and stay.
-void RemovePartialOutput(const fs::path& folder, const std::string& shpName, const std::string& layerName,
-                         fs::file_time_type started)
+params::DensityLevel densityLevel(const std::string& d)
 {
-    host::DeleteDataset(folder, fs::path(shpName).stem().string());
-    // File times come from a coarser clock than now(): allow for it.
-    const auto since = started - std::chrono::seconds(2);
-    for (const char* ext : {".prm", ".met"}) {
-        const fs::path report = folder / (layerName + ext);
-        std::error_code ec;
-        if (fs::exists(report, ec) && fs::last_write_time(report, ec) >= since && !ec)
-            fs::remove(report, ec);
+    return d == "high" ? params::DensityLevel::High
+           : d == "low" ? params::DensityLevel::Low
+                        : params::DensityLevel::Medium;
+}
+
+std::vector<params::ClassLine> chosenClasses(const RunOptions& o, const fs::path& ext, std::string& setName)
+{
+    if (!o.coefficientsCsv.empty()) {
+        if (::access(o.coefficientsCsv.c_str(), R_OK) != 0)
+            fail("The coefficient file '" + o.coefficientsCsv + "' cannot be read");
+        setName = fs::path(o.coefficientsCsv).stem().string();
+        auto set = coefficients::ReadCoeffsFile(o.coefficientsCsv, setName);
+        if (!set)
+            throw support::Stopped("the coefficient file was refused");
+        return params::ClassLinesOf(*set);
     }
+    coefficients::clsISModelProperties store;
+    const fs::path storePath = support::StorePath(ext);
+    if (!coefficients::GetISModelProperties(store, storePath))
+        fail("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +
+             "/etc/isprops.xml'.");
+    if (store.ISLCDefs.Count() == 0)
+        fail("The coefficient store '" + storePath.string() + "' holds no coefficient set");
+    setName = o.coefficients.empty() ? store.ISLCDefs.Item(1).LCType : o.coefficients;
+    const auto* set = coefficients::FindSet(store, setName);
+    if (!set) {
+        std::string names;
+        for (const auto& s : store.ISLCDefs)
+            names += (names.empty() ? "" : ", ") + s.LCType;
+        fail("There is no coefficient set '" + setName + "' in '" + storePath.string() + "' (sets: " + names + ")");
+    }
+    return params::ClassLinesOf(*set);
 }
 
-int densityCode(const std::string& d) { return d == "high" ? 0 : d == "low" ? 2 : 1; }
+// The request the options describe; layers are read by the engine.
+params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
+{
+    params::RunRequest r;
+    r.extensionFolder = ext;
+    std::vector<host::LayerPtr> layers;
+    auto layerFor = [&](const LayerSpec& spec, host::LayerKind kind) {
+        for (const auto& l : layers)
+            if (l->sourceLayer == spec.sourceLayer && fs::exists(l->source) && fs::exists(spec.path) &&
+                fs::equivalent(l->source, spec.path))
+                return l;
+        auto l = std::make_shared<host::Layer>();
+        l->name = spec.name;
+        for (int k = 2; std::any_of(layers.begin(), layers.end(), [&](auto& e) { return e->name == l->name; }); ++k)
+            l->name = spec.name + "_" + std::to_string(k);
+        l->kind = kind;
+        l->source = spec.path;
+        l->sourceLayer = spec.sourceLayer;
+        layers.push_back(l);
+        return l;
+    };
+
+    const LayerSpec an = parseLayer(o.analysis), lc = parseLayer(o.landcover);
+    if (an.name == lc.name)
+        fail("The land-cover and analysis layers are both named '" + an.name + "': name them with NAME=PATH");
+    r.analysis = layerFor(an, host::LayerKind::Feature);
+    r.landCover = layerFor(lc, host::LayerKind::Raster);
+    r.field = o.field;
+    if (!o.units.empty())
+        r.units = params::UnitsFromName(o.units);
+    if (!o.select.empty()) {
+        if (!fs::exists(r.analysis->source))
+            fail("The analysis layer '" + r.analysis->source.string() + "' does not exist");
+        host::SelectByWhere(*r.analysis, o.select, false);
+        if (r.analysis->selection.empty())
+            fail("--select " + o.select + " selects no feature of '" + an.path.string() + "'");
+    }
+    r.classes = chosenClasses(o, ext, r.setName);
+
+    if (!o.densityLayer.empty()) {
+        params::DensityLayer d;
+        d.layer = layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature);
+        d.field = o.densityField;
+        d.highText = o.high;
+        d.lowText = o.low;
+        d.high = threshold(o.high, "--high");
+        d.low = threshold(o.low, "--low");
+        r.density = d;
+    } else {
+        r.density = densityLevel(o.density);
+    }
+    int row = 1;
+    for (const auto& text : o.scenarios) {
+        const auto eq = text.rfind('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
+            fail("--scenario " + text + ": write it as PATH=CLASS");
+        const std::string cls = text.substr(eq + 1);
+        const params::ClassLine* found = nullptr;
+        for (const auto& c : r.classes)
+            if (std::to_string(c.id) == cls || c.name == cls) {
+                found = &c;
+                break;
+            }
+        if (!found)
+            fail("--scenario " + text + ": the coefficient set has no class '" + cls + "'");
+        r.scenarios.push_back(
+            {row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), found->id, found->name});
+    }
+    r.output = o.output.empty() ? ext / "output" / "halvo.shp" : fs::path(o.output);
+    r.layerName = o.layerName;
+    return r;
+}
+
+// SIGINT and SIGTERM ask the run to stop; it does so at its next check.
+volatile std::sig_atomic_t stopSignal = 0;
+extern "C" void onStopSignal(int sig) { stopSignal = sig; }
+
+class SignalScope {
+public:
+    SignalScope()
+    {
+        struct sigaction sa {};
+        sa.sa_handler = onStopSignal;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &oldInt_);
+        ::sigaction(SIGTERM, &sa, &oldTerm_);
+    }
+    ~SignalScope()
+    {
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    SignalScope(const SignalScope&) = delete;
+    SignalScope& operator=(const SignalScope&) = delete;
+
+private:
+    struct sigaction oldInt_ {}, oldTerm_ {};
+};
+
+class RunTerminalUi final : public TerminalUi {
+public:
+    using TerminalUi::TerminalUi;
+    bool canceled() const override { return stopSignal != 0; }
+};
 
 }  // namespace
 
 int RunCommand(const RunOptions& o)
 {
-    TerminalUi ui(o.yes);
+    RunTerminalUi ui(o.yes);
     ui.setTimings(o.timings);
     host::SetDefaultThreads(o.threads);
-    support::UiScope scope(ui);
+    SignalScope signals;
+    stopSignal = 0;
     try {
         const fs::path ext = support::ExtensionFolder();
-        support::EnsureWorkingFolders(ext);
-
-        // Land cover: a single-band integer raster.
-        const LayerSpec lc = parseLayer(o.landcover);
-        requireReadable(lc.path, "land-cover raster");
-        const host::RasterInfo raster = host::DescribeRaster(lc.path);
-        if (raster.bands != 1 || !raster.integer)
-            fail("The land-cover raster '" + lc.path.string() +
-                 "' must hold one band of integer class values (it has " + std::to_string(raster.bands) +
-                 " band(s)" + (raster.integer ? "" : " of non-integer values") + ")");
-        std::string units = o.units;
-        if (units.empty()) {
-            units = raster.linearUnit;
-            if (units.empty())
-                fail("The land-cover raster '" + lc.path.string() +
-                     "' has no linear unit in its coordinate system: give --units Meters or --units Feet");
-        } else if (!raster.linearUnit.empty() && raster.linearUnit != units) {
-            support::MsgBox("--units " + units + " differs from the unit of the raster's coordinate system (" +
-                                raster.linearUnit + "); areas follow --units.",
-                            support::Buttons::OK, support::Icon::Exclamation, "Land Cover Units");
-        }
-
-        // Analysis layer: polygons with the zone field.
-        const LayerSpec an = parseLayer(o.analysis);
-        requireReadable(an.path, "analysis layer");
-        auto analysis = std::make_shared<host::Layer>();
-        analysis->name = an.name;
-        analysis->kind = host::LayerKind::Feature;
-        analysis->source = an.path;
-        if (host::ShapeType(*analysis) != 4)
-            fail("The analysis layer '" + an.path.string() + "' does not hold polygons");
-        if (!host::FindLayerField(*analysis, o.field))
-            fail("The analysis layer '" + an.path.string() + "' has no field '" + o.field + "'");
-        if (!o.select.empty()) {
-            host::SelectByWhere(*analysis, o.select, false);
-            if (analysis->selection.empty())
-                fail("--select " + o.select + " selects no feature of '" + an.path.string() + "'");
-        }
-        if (an.name == lc.name)
-            fail("The land-cover and analysis layers are both named '" + an.name + "': name them with NAME=PATH");
-
-        // Coefficients.
-        params::RunParameters p;
-        if (!o.coefficientsCsv.empty()) {
-            requireReadable(o.coefficientsCsv, "coefficient file");
-            auto set = coefficients::ReadCoeffsFile(o.coefficientsCsv, fs::path(o.coefficientsCsv).stem().string());
-            if (!set)
-                return 1;
-            p.classes = params::ClassLinesOf(*set);
-        } else {
-            coefficients::clsISModelProperties store;
-            const fs::path storePath = support::StorePath(ext);
-            if (!coefficients::GetISModelProperties(store, storePath))
-                fail("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +
-                     "/etc/isprops.xml'.");
-            if (store.ISLCDefs.Count() == 0)
-                fail("The coefficient store '" + storePath.string() + "' holds no coefficient set");
-            const std::string name = o.coefficients.empty() ? store.ISLCDefs.Item(1).LCType : o.coefficients;
-            const auto* set = coefficients::FindSet(store, name);
-            if (!set) {
-                std::string names;
-                for (const auto& s : store.ISLCDefs)
-                    names += (names.empty() ? "" : ", ") + s.LCType;
-                fail("There is no coefficient set '" + name + "' in '" + storePath.string() + "' (sets: " + names +
-                     ")");
-            }
-            p.classes = params::ClassLinesOf(*set);
-        }
-
-        // Per-polygon density and scenarios: more layers in the map.
-        std::vector<host::LayerPtr> extra;
-        auto layerFor = [&](const LayerSpec& spec, const char* what) {
-            requireReadable(spec.path, what);
-            for (const auto& l : extra)
-                if (fs::equivalent(l->source, spec.path))
-                    return l;
-            if (fs::equivalent(analysis->source, spec.path))
-                return analysis;
-            auto l = std::make_shared<host::Layer>();
-            l->name = spec.name;
-            for (int k = 2; l->name == an.name || l->name == lc.name ||
-                            std::any_of(extra.begin(), extra.end(), [&](auto& e) { return e->name == l->name; });
-                 ++k)
-                l->name = spec.name + "_" + std::to_string(k);
-            l->kind = host::LayerKind::Feature;
-            l->source = spec.path;
-            if (host::ShapeType(*l) != 4)
-                fail(std::string("The ") + what + " '" + spec.path.string() + "' does not hold polygons");
-            extra.push_back(l);
-            return l;
-        };
-        if (!o.densityLayer.empty()) {
-            auto d = layerFor(parseLayer(o.densityLayer), "population density layer");
-            if (!host::FindLayerField(*d, o.densityField))
-                fail("The population density layer '" + d->source.string() + "' has no field '" + o.densityField +
-                     "'");
-            p.densityLayer = d->name;
-            p.densityField = o.densityField;
-            p.densityHigh = o.high;
-            p.densityLow = o.low;
-        }
-        int row = 1;
-        for (const auto& text : o.scenarios) {
-            const auto eq = text.rfind('=');
-            if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
-                fail("--scenario " + text + ": write it as PATH=CLASS");
-            const std::string cls = text.substr(eq + 1);
-            auto l = layerFor(parseLayer(text.substr(0, eq)), "development scenario layer");
-            const params::ClassLine* found = nullptr;
-            for (const auto& c : p.classes)
-                if (std::to_string(c.id) == cls || c.name == cls) {
-                    found = &c;
-                    break;
-                }
-            if (!found)
-                fail("--scenario " + text + ": the coefficient set has no class '" + cls + "'");
-            p.scenarios.push_back({row++, true, l->name, found->name, std::to_string(found->id)});
-        }
-
-        // Output: ".shp" added as the dialog does; the layer is named after the file.
-        std::string out = o.output.empty() ? (ext / "output" / "halvo.shp").string() : o.output;
-        std::string tail = out.size() >= 3 ? out.substr(out.size() - 3) : out;
-        std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (tail != "shp")
-            out += out.back() == '.' ? "shp" : ".shp";
-        fs::path outPath(out);
-        fs::path folder = outPath.parent_path().empty() ? fs::current_path() : outPath.parent_path();
-        const std::string shpName = outPath.filename().string();
-        if (!fs::is_directory(folder)) {
-            const fs::path fallback = ext / "output";
-            support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
-                            "created in " + fallback.string() + ".",
-                            support::Buttons::OK, support::Icon::Information, "Output Location");
-            folder = fallback;
-        }
-        if (::access(folder.c_str(), W_OK) != 0)
-            fail("The output folder '" + folder.string() + "' cannot be written");
-        std::string layerName = o.layerName;
-        if (layerName.empty()) {
-            layerName = shpName;
-            if (layerName.size() >= 4 && layerName.compare(layerName.size() - 4, 4, ".shp") == 0)
-                layerName.resize(layerName.size() - 4);
-        }
-
-        // The map: the analysis layer over the land cover, in the raster's units.
-        host::Map map;
-        auto landCover = std::make_shared<host::Layer>();
-        landCover->name = lc.name;
-        landCover->kind = host::LayerKind::Raster;
-        landCover->source = lc.path;
-        map.layers = {analysis, landCover};
-        map.layers.insert(map.layers.end(), extra.begin(), extra.end());
-        OGRSpatialReference srs;
-        if (!raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE)
-            map.units = host::MapUnitsOf(&srs);
-
-        // One run at a time per extension folder: they share temp/.
-        support::TempLock lock(ext, [] {
-            support::Progress("Waiting for another run of this installation to finish");
-        });
-
-        p.landCoverLayer = lc.name;
-        p.landCoverUnits = units;
-        p.analysisLayer = an.name;
-        p.analysisField = o.field;
-        p.populationDensity = o.densityLayer.empty() ? densityCode(o.density) : 3;
-        p.outputTheme = (folder / shpName).string();
-        p.outputThemeName = layerName;
-        if (!params::WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt")) {
-            ui.endLine();
-            return 1;  // the writer has told why
-        }
-
-        for (const auto& name : host::ListDatasets(folder))
-            if (name + ".shp" == shpName)
-                host::DeleteDataset(folder, name);
-
-        host::Application app;
-        app.focusMap = &map;
-        model::clsISExecuteModel run;
-        const auto started = fs::file_time_type::clock::now();
-        run.ExecuteModel(app, ext, "model_params.txt", folder, shpName, layerName);
+        support::UiScope scope(ui);
+        const model::RunResult result = model::Run(buildRequest(o, ext), ui);
         ui.endLine();
-        if (!run.Succeeded() || !fs::exists(folder / shpName)) {
-            const bool began = fs::exists(folder / shpName);
-            RemovePartialOutput(folder, shpName, layerName, started);
-            std::cerr << "halvo: the run did not complete; "
-                      << (!began                           ? "no output was written"
-                          : fs::exists(folder / shpName) ? "the incomplete output " + (folder / shpName).string() +
-                                                                " could not be removed"
-                                                          : "the incomplete output " + (folder / shpName).string() +
-                                                                " was removed")
-                      << "\n";
-            return 1;
-        }
-        folder = fs::absolute(folder);
-        std::cout << "Output:            " << (folder / shpName).string() << "\n"
-                  << "Style:             " << (folder / (outPath.stem().string() + ".qml")).string() << "\n"
-                  << "Parameter report:  " << (folder / (layerName + ".prm")).string() << "\n"
-                  << "Metadata report:   " << (folder / (layerName + ".met")).string() << "\n";
+        std::cout << "Output:            " << result.shapefile.string() << "\n"
+                  << "Style:             " << result.style.string() << "\n"
+                  << "Parameter report:  " << result.parameterReport.string() << "\n"
+                  << "Metadata report:   " << result.metadataReport.string() << "\n";
+        for (const auto& s : result.skipped)
+            std::cerr << "halvo: skipped " << s << "\n";
         return 0;
-    } catch (const std::exception& e) {
+    } catch (const support::Canceled&) {
+        ui.endLine();
+        std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+                  << "; no output was written and any earlier output is unchanged\n";
+        return stopSignal == SIGTERM ? 143 : 130;
+    } catch (const support::Stopped&) {
+        ui.endLine();
+        std::cerr << "halvo: the run did not complete; no output was written\n";
+        return 1;
+    } catch (...) {
         ui.endLine();
         const auto c = support::describe(std::current_exception());
-        std::cerr << "halvo: error: " << c.description << "\n";
+        if (c.formatted) {
+            // An error with its chain of procedures: the report.
+            support::UiScope scope(ui);
+            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+            std::cerr << "halvo: the run did not complete; no output was written\n";
+        } else {
+            std::cerr << "halvo: error: " << c.description << "\n";
+        }
         return 1;
     }
 }

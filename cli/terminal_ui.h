@@ -11,7 +11,7 @@
 
 namespace halvo::cli {
 
-class TerminalUi final : public support::Ui {
+class TerminalUi : public support::Ui {
 public:
     explicit TerminalUi(bool assumeYes, std::FILE* err = stderr, std::FILE* in = stdin);
     // Shows how long each stage took.

@@ -1,4 +1,5 @@
 #include "host/raster.h"
+#include "host/vector_ops.h"
 
 #include "host/gdal_env.h"
 #include "host/raster_scan.h"
@@ -578,6 +579,8 @@ RasterInfo DescribeRaster(const fs::path& path)
         if (const char* name = srs->GetName())
             info.srsName = name;
         info.linearUnit = LinearUnitOf(*srs);
+        info.geographic = srs->IsGeographic() != 0;
+        info.mapUnits = MapUnitsOf(srs);
     }
     GDALRasterBand& band = *ds->GetRasterBand(1);
     const GDALDataType type = band.GetRasterDataType();

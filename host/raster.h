@@ -23,6 +23,8 @@ struct RasterInfo {
     std::string wkt;            // spatial reference as WKT, empty when none
     std::string srsName;        // its name (e.g. "NAD83 / Conus Albers"), empty when none
     std::string linearUnit;     // "Meters", "Feet" or empty when the CRS has no linear unit
+    bool geographic = false;    // the CRS is in degrees: cell areas mean nothing
+    int mapUnits = 9;           // 3 feet, 9 metres, 11 decimal degrees (metres when unknown)
     std::optional<double> nodata;
     bool integer = false;       // the band holds integer values
     int bands = 0;

@@ -38,6 +38,19 @@ std::string FeatureSource::driverName() const
     return ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : "";
 }
 
+std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
+{
+    EnsureGdal();
+    GDALDatasetUniquePtr ds(
+        GDALDataset::Open(dataset.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!ds)
+        RaiseGdal("Cannot open '" + dataset.string() + "'");
+    std::vector<std::string> names;
+    for (int i = 0; i < ds->GetLayerCount(); ++i)
+        names.emplace_back(ds->GetLayer(i)->GetName());
+    return names;
+}
+
 bool MustCopyFirst(const Layer& layer)
 {
     return FeatureSource::Open(layer).driverName() != "ESRI Shapefile";

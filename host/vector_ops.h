@@ -30,6 +30,9 @@ private:
     OGRLayer* layer_ = nullptr;
 };
 
+// The names of the vector layers a dataset holds, in its order.
+std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset);
+
 // True when the layer's data is not a plain shapefile, so the run copies it first.
 bool MustCopyFirst(const Layer& layer);
 

@@ -3,7 +3,7 @@
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
-#include <ogr_geometry.h>
+#include "host/zonal.h"
 
 namespace halvo::model {
 
@@ -26,7 +26,7 @@ host::FieldDef CreateFields(const std::string& name, const std::string& aliasNam
 
 std::string SetFieldName(const std::string& name, const host::Table& table)
 {
-    return Guarded("SetFieldName", kModule, true, std::string{}, [&] {
+    return Guarded("SetFieldName", kModule, false, std::string{}, [&] {
         if (name.size() <= 10)
             return name;
         const std::string prefix = name.substr(0, 10);
@@ -43,11 +43,10 @@ std::string SetFieldName(const std::string& name, const host::Table& table)
     });
 }
 
-host::LayerPtr CreateShapefile(const fs::path& extensionFolder, const std::string& fieldName,
-                               const host::Layer& source)
+host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& fieldName, const host::Layer& source)
 {
-    return Guarded("CreateShapefile", kModule, true, host::LayerPtr{}, [&] {
-        const fs::path out = extensionFolder / "temp" / "tempAnalysis.shp";
+    return Guarded("CreateShapefile", kModule, false, host::LayerPtr{}, [&] {
+        const fs::path out = scratch / "tempAnalysis.shp";
         // Longer text values keep their full width: a cut value would merge zones.
         host::CopyFeatures(source, fieldName, out, "analyfld", kCopyFieldWidth);
         auto layer = std::make_shared<host::Layer>();
@@ -60,34 +59,18 @@ host::LayerPtr CreateShapefile(const fs::path& extensionFolder, const std::strin
 }
 
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const fs::path& extensionFolder)
+                               const fs::path& scratch)
 {
-    try {
-        const fs::path out = extensionFolder / "temp" / (outputName + ".shp");
-        auto layer = std::make_shared<host::Layer>();
-        layer->name = outputName;
-        layer->kind = host::LayerKind::Feature;
-        layer->source = out;
-        layer->srsName = host::SpatialReferenceName(input);
-        for (const auto& [name, source] : host::Intersect(input, overlay, out))
-            layer->fieldAliases[name] = source;
-
-        auto table = host::Table::Open(out, true);
-        if (const int area = table.findField("Area") >= 0 ? table.findField("Area") : table.findField("AREA");
-            area >= 0 && table.field(area).type == host::kDouble) {
-            table.update({}, [&](host::Table::Row& r) {
-                if (const OGRGeometry* g = r.shape(); g && OGR_GT_IsSurface(wkbFlatten(g->getGeometryType())))
-                    r.set(area, g->toSurface()->get_Area());
-                else if (g && wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
-                    r.set(area, g->toMultiPolygon()->get_Area());
-                return true;
-            });
-        }
-        table.finish();
-        return layer;
-    } catch (...) {
-        return nullptr;  // the callers tell the user
-    }
+    const fs::path out = scratch / (outputName + ".shp");
+    auto layer = std::make_shared<host::Layer>();
+    layer->name = outputName;
+    layer->kind = host::LayerKind::Feature;
+    layer->source = out;
+    layer->srsName = host::SpatialReferenceName(input);
+    for (const auto& [name, source] : host::Intersect(input, overlay, out))
+        layer->fieldAliases[name] = source;
+    host::RefreshAreaField(out);
+    return layer;
 }
 
 std::string QuoteText(const std::string& value)

@@ -18,15 +18,15 @@ host::FieldDef CreateFields(const std::string& name, const std::string& aliasNam
 std::string SetFieldName(const std::string& name, const host::Table& table);
 
 // Copies the layer's features, with `fieldName` renamed "analyfld", into the
-// shapefile "tempAnalysis" of the temporary workspace; answers a layer on it.
-host::LayerPtr CreateShapefile(const std::filesystem::path& extensionFolder, const std::string& fieldName,
+// shapefile "tempAnalysis" of the run's scratch folder; answers a layer on it.
+host::LayerPtr CreateShapefile(const std::filesystem::path& scratch, const std::string& fieldName,
                                const host::Layer& source);
 
 // The polygonal intersection of `input` with `overlay` as the shapefile
-// `outputName` in the temporary workspace; nothing when it fails. The new
-// layer's field aliases name each field's source field.
+// `outputName` in the run's scratch folder. The new layer's field aliases
+// name each field's source field.
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const std::filesystem::path& extensionFolder);
+                               const std::filesystem::path& scratch);
 
 // A text value as OGR SQL reads it back whole: quoted, with quotes doubled.
 // A value ending in backslashes comes as a CONCAT expression. OGR compares

@@ -39,16 +39,15 @@ double Round3(double v)
     return r;
 }
 
-bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& DSTheme,
-                                       const host::Layer& AnalysisTheme, const std::string& analysisFldName,
-                                       const std::string& dcID, const std::string& tZoneName,
-                                       const std::string& aTemp, const std::string& dsInt, host::Map& /*pMap*/,
-                                       const fs::path& pWKSP, const host::Layer& lcTheme,
-                                       const ClassTable& dictClasses, const std::string& popDS,
-                                       const std::string& LCUnits)
+clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& DSTheme,
+                                                             const host::Layer& AnalysisTheme,
+                                                             const std::string& analysisFldName, long classId,
+                                                             const std::string& tableSuffix, const fs::path& pWKSP,
+                                                             const host::Layer& lcTheme, const AreaRules& rules)
 {
-    enum class Outcome { Go, Stop, Failed };
-    const Outcome outcome = support::Guarded("isDSAdjustment", kModule, true, Outcome::Failed, [&] {
+    const std::string dcID = std::to_string(classId);
+    const std::string aTemp = "dsarea" + tableSuffix, dsInt = "dsInt" + tableSuffix;
+    try {
         // The scenario's own zones: its pieces inside the analysis polygons.
         host::LayerPtr zoneLayer;
         if (fullName(DSTheme) != fullName(AnalysisTheme)) {
@@ -57,7 +56,9 @@ bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& D
                                                    ") are not in the same projection.\rWould you like to continue "
                                                    "with the analysis without this scenario?",
                                                support::Buttons::OKCancel, support::Icon::None, "Projection");
-                return a == support::Answer::OK ? Outcome::Go : Outcome::Stop;
+                if (a != support::Answer::OK)
+                    throw support::Stopped("the scenario's projection differs");
+                return Outcome::Skipped;
             }
             zoneLayer = IntersectLayers(DSTheme, AnalysisTheme, dsInt, pWKSP);
         } else {
@@ -66,19 +67,16 @@ bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& D
         if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
             support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name + ") do not overlap.",
                             support::Buttons::OK, support::Icon::Information, "No Overlay");
-            return Outcome::Go;
+            return Outcome::Skipped;
         }
 
         clsISGetLCArea lcArea;
-        auto s = lcArea.isGetLCArea(pWKSP, *zoneLayer, lcTheme, "Value", analysisFldName, popDS, LCUnits,
-                                    dictClasses, tZoneName, aTemp);
-        if (!s)
-            support::raise(91, "The land cover inside the scenario '" + DSTheme.name + "' could not be tabulated");
+        auto s = lcArea.isGetLCArea(pWKSP, *zoneLayer, lcTheme, analysisFldName, rules, aTemp);
         std::vector<ScenarioRow> rows;
-        s->search({}, [&](const host::Table::Row& r) {
+        s.search({}, [&](const host::Table::Row& r) {
             ScenarioRow row{host::ValueText(r.get(1)), {}};
-            for (int j = 2; j < s->fieldCount(); ++j)
-                if (const auto& n = s->field(j).name; startsWith(n, "area") || startsWith(n, "ISarea"))
+            for (int j = 2; j < s.fieldCount(); ++j)
+                if (const auto& n = s.field(j).name; startsWith(n, "area") || startsWith(n, "ISarea"))
                     row.values.emplace_back(n, host::ValueNumber(r.get(j)));
             rows.push_back(std::move(row));
             return true;
@@ -134,7 +132,6 @@ bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& D
                                        "' has no row in the area table");
 
         // Add the scenario's land to the target class and recompute its impervious area.
-        lcArea.RememberLookup(popDS, dictClasses);
         bool missing = false;
         pTable.update({}, [&](host::Table::Row& m) {
             auto it = scenarioOf.find(m.oid());
@@ -143,8 +140,8 @@ bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& D
             const double a = host::ValueNumber(m.get(areaField));
             const double total = totals[it->second->zone];
             m.set(areaField, a + total);
-            const std::string classId = areaName.substr(5);
-            const double coefficient = lcArea.CoefficientLookup(classId, host::ValueText(m.get(1)));
+            const double coefficient =
+                clsISGetLCArea::CoefficientLookup(rules, areaName.substr(5), host::ValueText(m.get(1)));
             if (coefficient == -9999) {
                 missing = true;
                 return false;
@@ -156,16 +153,19 @@ bool clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& D
             support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
                                 dcID + "!",
                             support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-            return Outcome::Stop;
+            throw support::Stopped("the scenario's class has no coefficient");
         }
-        return Outcome::Go;
-    });
-    if (outcome == Outcome::Failed) {
+        return Outcome::Applied;
+    } catch (const support::Stopped&) {
+        throw;
+    } catch (const support::Canceled&) {
+        throw;
+    } catch (...) {
         support::MsgBox("Error occurred while adjusting area calculations for selected 'Development Scenarios'.",
                         support::Buttons::OK, support::Icon::Critical, "Error: Development Scenarios Adjustment");
-        return false;
+        support::ReportCurrent(false, "isDSAdjustment", kModule);
+        throw;
     }
-    return outcome == Outcome::Go;
 }
 
 }  // namespace halvo::model

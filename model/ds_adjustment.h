@@ -14,13 +14,13 @@ namespace halvo::model {
 
 class clsISDSAdjustment {
 public:
-    // Adjusts pTable in place. True to go on (the table adjusted, or the
-    // scenario skipped); false when the run is to stop.
-    bool isDSAdjustment(host::Table& pTable, const host::Layer& DSTheme, const host::Layer& AnalysisTheme,
-                        const std::string& analysisFldName, const std::string& dcID, const std::string& tZoneName,
-                        const std::string& aTemp, const std::string& dsInt, host::Map& pMap,
-                        const std::filesystem::path& pWKSP, const host::Layer& lcTheme, const ClassTable& dictClasses,
-                        const std::string& popDS, const std::string& LCUnits);
+    enum class Outcome { Applied, Skipped };
+    // Adjusts the area table in place, or skips the scenario (told to the
+    // user). Throws Stopped when the run is to stop.
+    Outcome isDSAdjustment(host::Table& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
+                           const std::string& analysisField, long classId, const std::string& tableSuffix,
+                           const std::filesystem::path& scratch, const host::Layer& landCover,
+                           const AreaRules& rules);
 };
 
 // Rounds to 3 decimals, halves to even.

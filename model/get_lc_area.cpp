@@ -1,16 +1,14 @@
 #include "model/get_lc_area.h"
 
+#include "coefficients/number_text.h"
 #include "host/vector_ops.h"
+#include "host/zonal.h"
 #include "model/bas_util.h"
 #include "model/table_functions.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
-#include <ogr_spatialref.h>
-
 #include <algorithm>
-#include <charconv>
-#include <map>
 
 namespace halvo::model {
 
@@ -20,82 +18,68 @@ namespace {
 constexpr const char* kModule = "clsISGetLCArea";
 constexpr double kMissing = -9999;
 
-bool parseDouble(const std::string& s, double& out)
+// The set's percentages as the run has always applied them: the value's
+// shortest decimal text read as a double, not the float widened.
+double asApplied(float percent)
 {
-    const char* b = s.data();
-    const char* e = s.data() + s.size();
-    while (b < e && *b == ' ')
-        ++b;
-    if (b < e && *b == '+')
-        ++b;
-    auto r = std::from_chars(b, e, out);
-    return r.ec == std::errc() && r.ptr == e;
+    return coefficients::ParseNumber(coefficients::FormatSingle(percent)).value_or(percent);
 }
 }  // namespace
 
-double UnitFactor(const std::string& lcUnits)
+double UnitFactor(Units units)
 {
-    if (lcUnits == "Feet")
+    if (units == Units::Feet)
         return 2.2956e-05;  // truncated 1/43560, kept as the stored results use it
-    if (lcUnits == "Meters")
-        return 0.0001;
-    return 0;
+    return 0.0001;
 }
 
-double clsISGetLCArea::CoefficientLookup(const std::string& classId, const std::string& zoneName) const
+CoefficientTable::CoefficientTable(const std::vector<params::ClassLine>& classes)
 {
-    try {
-        int position = 0;  // 1: High, 2: Medium, 3: Low in the class's list after its name
-        if (popDS_ < "3") {
-            position = std::stoi(popDS_) + 1;
-        } else {
-            if (zoneName.empty())
-                return kMissing;
-            position = zoneName.back() - '0';
-        }
-        const auto* entry = dictCL_ ? dictCL_->find(classId) : nullptr;
-        if (!entry || position < 1 || position >= static_cast<int>(entry->size()))
-            return kMissing;
-        double v = 0;
-        if (!parseDouble((*entry)[static_cast<std::size_t>(position)], v))
-            return kMissing;
-        return v;
-    } catch (...) {
-        return kMissing;
+    for (const auto& c : classes)
+        byId_.emplace(c.id, std::array<double, 3>{asApplied(c.high), asApplied(c.medium), asApplied(c.low)});
+}
+
+std::optional<double> CoefficientTable::percent(long classId, DensityLevel level) const
+{
+    const auto it = byId_.find(classId);
+    if (it == byId_.end())
+        return std::nullopt;
+    return it->second[static_cast<std::size_t>(level)];
+}
+
+std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone)
+{
+    if (fixedLevel)
+        return fixedLevel;
+    if (zone.size() < 2 || zone[zone.size() - 2] != '#')
+        return std::nullopt;
+    switch (zone.back()) {
+    case '1': return DensityLevel::High;
+    case '2': return DensityLevel::Medium;
+    case '3': return DensityLevel::Low;
+    default: return std::nullopt;
     }
+}
+
+double clsISGetLCArea::CoefficientLookup(const AreaRules& rules, const std::string& classId,
+                                         const std::string& zoneName)
+{
+    const auto level = LevelOf(rules.fixedLevel, zoneName);
+    const auto id = coefficients::ParseNumber(classId);
+    if (!level || !id || !rules.coefficients)
+        return kMissing;
+    return rules.coefficients->percent(static_cast<long>(*id), *level).value_or(kMissing);
 }
 
 TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::Layer& landCover,
                                          const std::string& zoneField)
 {
     const host::RasterInfo raster = host::DescribeRaster(landCover.source);
-    OGRSpatialReference rasterSrs;
-    const bool hasSrs = !raster.wkt.empty() && rasterSrs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
-    auto features = host::ReadFeatures(zones, zoneField, !zones.selection.empty(), hasSrs ? &rasterSrs : nullptr);
-
-    // Zones in ascending order of their value; features without a value burn nothing.
-    std::vector<host::Value> values;
-    for (const auto& f : features)
-        if (!host::IsNull(f.value))
-            values.push_back(f.value);
-    std::sort(values.begin(), values.end(), host::ValueLess);
-    values.erase(std::unique(values.begin(), values.end(),
-                             [](const host::Value& a, const host::Value& b) {
-                                 return !host::ValueLess(a, b) && !host::ValueLess(b, a);
-                             }),
-                 values.end());
-    std::vector<host::ZoneShape> shapes;
-    shapes.reserve(features.size());
-    for (auto& f : features) {
-        if (host::IsNull(f.value) || !f.geometry)
-            continue;
-        auto it = std::lower_bound(values.begin(), values.end(), f.value, host::ValueLess);
-        shapes.emplace_back(static_cast<int>(it - values.begin()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
-    }
-
     support::Progress("Tabulating land cover", 0);
-    const auto counts = host::TabulateArea(raster, shapes, static_cast<int>(values.size()), 0,
-                                           [](double f) { support::Progress("Tabulating land cover", f); });
+    const auto tab = host::TabulateLayer(zones, zoneField, raster,
+                                         [](double f) { support::Progress("Tabulating land cover", f); });
+    support::CheckCanceled();
+    const auto& counts = tab.counts;
 
     TabulationTable t;
     t.fieldNames = {"Rowid", zoneField};
@@ -107,7 +91,7 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
             continue;
         TabulationTable::Row r;
         r.id = id++;
-        r.zone = host::ValueText(values[static_cast<std::size_t>(z)]);
+        r.zone = host::ValueText(tab.zones[static_cast<std::size_t>(z)]);
         for (std::size_t k = 0; k < counts.classes.size(); ++k)
             r.areas.push_back(static_cast<double>(counts.count(z, k)) * counts.cellArea);
         t.rows.push_back(std::move(r));
@@ -115,72 +99,58 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
     return t;
 }
 
-std::optional<host::Table> clsISGetLCArea::isGetLCArea(const fs::path& pWorkspace, const host::Layer& AnalysisTheme,
-                                                       const host::Layer& lcTheme, const std::string& /*ValueField*/,
-                                                       const std::string& ZoneField, const std::string& popDS,
-                                                       const std::string& LCUnits, const ClassTable& dictCL,
-                                                       const std::string& /*tmpZone*/, const std::string& areaTemp)
+host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Layer& zones,
+                                        const host::Layer& landCover, const std::string& zoneField,
+                                        const AreaRules& rules, const std::string& areaTableName)
 {
-    popDS_ = popDS;
-    dictCL_ = &dictCL;
-    struct ClearFlag {
-        bool& f;
-        ~ClearFlag() { f = false; }
-    } clear{noIntersection_};
-
-    return support::Guarded("isGetLCArea", kModule, true, std::optional<host::Table>{},
+    return support::Guarded("isGetLCArea", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
-        std::string zoneName = ZoneField;
+        std::string zoneName = zoneField;
         if (zoneName.size() > 10) {
-            auto t = host::Table::Open(AnalysisTheme.source);
-            zoneName = SetFieldName(ZoneField, t);
+            auto t = host::Table::Open(zones.source);
+            zoneName = SetFieldName(zoneField, t);
         }
-        const auto field = host::FindLayerField(AnalysisTheme, ZoneField);
-        if (!field) {
+        if (!host::FindLayerField(zones, zoneField)) {
             support::MsgBox("pField is Nothing");
             support::raise(support::err::kObjectRequired,
-                           "The layer '" + AnalysisTheme.name + "' has no field '" + ZoneField + "'");
+                           "The layer '" + zones.name + "' has no field '" + zoneField + "'");
         }
 
-        tab_ = tabulate(AnalysisTheme, lcTheme, ZoneField);
-        if (tab_.rows.empty()) {
-            noIntersection_ = true;
-            support::MsgBox("None of the selected features within " + AnalysisTheme.name + "\r" +
-                                " intersect with the Land Cover layer " + lcTheme.name,
+        const TabulationTable tab = tabulate(zones, landCover, zoneField);
+        if (tab.rows.empty()) {
+            support::MsgBox("None of the selected features within " + zones.name + "\r" +
+                                " intersect with the Land Cover layer " + landCover.name,
                             support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
-            return std::nullopt;
+            throw support::Stopped("no zone meets the land cover");
         }
-        const int c = tab_.fieldCount();
+        const int c = tab.fieldCount();
         clsISTableFunctions tf;
-        auto table = tf.createDBF(areaTemp, zoneName, 2 * c - 2, tab_, pWorkspace);
-        if (!table)
-            return std::nullopt;
-        if (!CalculateAreas(*table, tab_, LCUnits))
-            return std::nullopt;
+        auto table = tf.createDBF(areaTableName, zoneName, 2 * c - 2, tab, scratch);
+        CalculateAreas(*table, tab, rules);
         const fs::path path = table->path();
         table->finish();
         return host::Table::Open(path, true);
-    });
+    }).value();
 }
 
-bool clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& tab, const std::string& LCUnits)
+void clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules)
 {
-    return support::Guarded("CalculateAreas", kModule, true, false, [&] {
+    support::GuardedVoid("CalculateAreas", kModule, false, [&] {
         auto ins = output.inserter();
-        const double factor = UnitFactor(LCUnits);
+        const double factor = UnitFactor(rules.units);
         const int c = tab.fieldCount();
         for (const auto& row : tab.rows) {
             const std::string& zone = row.zone;
             std::vector<double> L, I;
             for (int i = 2; i < c; ++i) {
                 const std::string classId = tab.fieldNames[static_cast<std::size_t>(i)].substr(6);
-                const double coefficient = CoefficientLookup(classId, zone);
+                const double coefficient = CoefficientLookup(rules, classId, zone);
                 if (coefficient == kMissing) {
                     ins.finish();
                     support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
                                         classId + "!",
                                     support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-                    return false;
+                    throw support::Stopped("a class has no coefficient");
                 }
                 const double value = row.areas[static_cast<std::size_t>(i - 2)];
                 L.push_back(value * factor);
@@ -204,7 +174,6 @@ bool clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& 
             ins.insert();
         }
         ins.finish();
-        return true;
     });
 }
 

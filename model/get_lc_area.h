@@ -2,56 +2,63 @@
 // Land area and impervious area per zone and land-cover class.
 
 #include "host/map.h"
-#include "host/raster.h"
 #include "host/table.h"
 #include "model/tabulation.h"
-#include "support/ordered_dict.h"
+#include "params/run_request.h"
 
 #include <filesystem>
+#include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace halvo::model {
 
-using ClassTable = support::OrderedDict<std::vector<std::string>>;  // ID -> name, high, medium, low
+using params::DensityLevel;
+using params::Units;
 
-// Square map units to acres ("Feet") or hectares ("Meters"); 0 otherwise.
-double UnitFactor(const std::string& lcUnits);
+// Square map units to acres (Feet) or hectares (Meters).
+double UnitFactor(Units units);
+
+// The chosen set's coefficients by class ID, as percentages.
+class CoefficientTable {
+public:
+    explicit CoefficientTable(const std::vector<params::ClassLine>& classes);
+    // Nothing when the set has no such class.
+    std::optional<double> percent(long classId, DensityLevel level) const;
+
+private:
+    std::map<long, std::array<double, 3>> byId_;
+};
+
+// The level that applies in a zone: the run's one level, or, for per-polygon
+// density, the digit that ends a density-coded zone value ("value#1" High,
+// "#2" Medium, "#3" Low). Nothing for a zone value without a code.
+std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone);
+
+// What the area tables are computed with.
+struct AreaRules {
+    const CoefficientTable* coefficients = nullptr;
+    std::optional<DensityLevel> fixedLevel;  // nothing: per-polygon density codes
+    Units units = Units::Meters;
+};
 
 class clsISGetLCArea {
 public:
-    void Application(host::Application* app) { app_ = app; }
-
-    // The area table areaTemp in the temporary workspace, or nothing after a failure.
-    std::optional<host::Table> isGetLCArea(const std::filesystem::path& pWorkspace, const host::Layer& AnalysisTheme,
-                                           const host::Layer& lcTheme, const std::string& ValueField,
-                                           const std::string& ZoneField, const std::string& popDS,
-                                           const std::string& LCUnits, const ClassTable& dictCL,
-                                           const std::string& tmpZone, const std::string& areaTemp);
-
-    // Sets the density code and class table the lookup uses, without a tabulation.
-    void RememberLookup(const std::string& popDS, const ClassTable& dictCL)
-    {
-        popDS_ = popDS;
-        dictCL_ = &dictCL;
-    }
+    // The area table `areaTableName` in the scratch folder. Throws Stopped
+    // after telling the user when no zone meets the raster or a class has
+    // no coefficient.
+    host::Table isGetLCArea(const std::filesystem::path& scratch, const host::Layer& zones,
+                            const host::Layer& landCover, const std::string& zoneField, const AreaRules& rules,
+                            const std::string& areaTableName);
 
     // The coefficient (a percentage) for a class and zone, or -9999 when there is none.
-    double CoefficientLookup(const std::string& classId, const std::string& zoneName) const;
-
-    // The tabulation of the last call, kept for the callers that adjust it.
-    const TabulationTable& tabulation() const { return tab_; }
+    static double CoefficientLookup(const AreaRules& rules, const std::string& classId, const std::string& zoneName);
 
 private:
     TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField);
-    bool CalculateAreas(host::Table& output, const TabulationTable& tab, const std::string& LCUnits);
-
-    host::Application* app_ = nullptr;
-    std::string popDS_;
-    const ClassTable* dictCL_ = nullptr;
-    TabulationTable tab_;
-    bool noIntersection_ = false;
+    void CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules);
 };
 
 }  // namespace halvo::model

@@ -1,6 +1,5 @@
 #include "model/legend.h"
 
-#include "model/execute_model.h"
 #include "support/error_reporting.h"
 
 #include <pugixml.hpp>
@@ -101,18 +100,13 @@ void WriteLegendStyle(const fs::path& qmlPath, const std::map<std::string, std::
         support::raise(support::err::kFileAccess, "Cannot write the style file '" + qmlPath.string() + "'");
 }
 
-void clsISExecuteModel::isUpdateLegend(const host::LayerPtr& outputLayer, const fs::path& outputFolder)
+void isUpdateLegend(const host::Layer& outputLayer)
 {
-    (void)outputFolder;
-    const bool ok = support::Guarded("isUpdateLegend", "clsISExecuteModel", true, false, [&] {
-        fs::path qml = outputLayer->source;
+    support::GuardedVoid("isUpdateLegend", "clsISExecuteModel", false, [&] {
+        fs::path qml = outputLayer.source;
         qml.replace_extension(".qml");
-        WriteLegendStyle(qml, outputLayer->fieldAliases);
-        if (app_ && app_->refresh)
-            app_->refresh();
-        return true;
+        WriteLegendStyle(qml, outputLayer.fieldAliases);
     });
-    stageFailed_ |= !ok;
 }
 
 }  // namespace halvo::model

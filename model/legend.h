@@ -2,6 +2,8 @@
 // The output's three-class legend on "pctIS", kept as a QGIS style file beside
 // the shapefile so the layer opens drawn the same way wherever it is loaded.
 
+#include "host/map.h"
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -19,5 +21,8 @@ const LegendClass (&LegendClasses())[3];
 
 // Writes the style to `qmlPath`, with display aliases for the fields.
 void WriteLegendStyle(const std::filesystem::path& qmlPath, const std::map<std::string, std::string>& aliases);
+
+// The output layer's style file, "<shapefile>.qml".
+void isUpdateLegend(const host::Layer& outputLayer);
 
 }  // namespace halvo::model

@@ -1,11 +1,11 @@
 #include "model/population_density.h"
 
+#include "coefficients/number_text.h"
 #include "host/table.h"
 #include "host/vector_ops.h"
 #include "model/bas_util.h"
 #include "support/error_reporting.h"
 
-#include <charconv>
 
 namespace halvo::model {
 
@@ -13,17 +13,10 @@ namespace {
 
 double toNumber(const std::string& text, const std::string& what)
 {
-    double v = 0;
-    const char* b = text.data();
-    const char* e = b + text.size();
-    while (b < e && *b == ' ')
-        ++b;
-    while (e > b && e[-1] == ' ')
-        --e;
-    const auto r = std::from_chars(b, e, v);
-    if (b == e || r.ec != std::errc() || r.ptr != e)
+    const auto v = coefficients::ParseNumber(text);
+    if (!v)
         support::raise(13, "Type mismatch: " + what + " '" + text + "' is not a number");
-    return v;
+    return *v;
 }
 
 }  // namespace
@@ -36,18 +29,14 @@ char DensityDigit(double density, double high, double low)
 }
 
 bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme, const std::string& popDSFldName,
-                                              const std::string& popDHigh, const std::string& popDLow,
-                                              const host::Layer& Analysis_Theme,
-                                              const std::string& Analysis_FieldName, host::Map& /*pMap*/,
+                                              double high, double low, const host::Layer& Analysis_Theme,
+                                              const std::string& Analysis_FieldName,
                                               const std::filesystem::path& pWKSP)
 {
-    return support::Guarded("DensityCalculation", "clsPopulationDensity", true, false, [&] {
+    return support::Guarded("DensityCalculation", "clsPopulationDensity", false, false, [&] {
         if (host::SpatialReferenceName(PopDensityTheme) != host::SpatialReferenceName(Analysis_Theme))
             return false;
         newTheme_ = IntersectLayers(PopDensityTheme, Analysis_Theme, "popIntersect", pWKSP);
-        if (!newTheme_)
-            support::raise(91, "The population density layer '" + PopDensityTheme.name +
-                                   "' could not be intersected with the analysis layer '" + Analysis_Theme.name + "'");
         auto table = host::Table::Open(newTheme_->source, true);
 
         // The density field: its "_1" copy first (the analysis layer had a field of
@@ -88,8 +77,7 @@ bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme
             const double d = std::holds_alternative<std::string>(v)
                                  ? toNumber(std::get<std::string>(v), "the density value")
                                  : host::ValueNumber(v);
-            const double high = toNumber(popDHigh, "the High threshold");
-            const char digit = high <= d ? '1' : DensityDigit(d, high, toNumber(popDLow, "the Low threshold"));
+            const char digit = DensityDigit(d, high, low);
             r.set(newField, host::ValueText(r.get(analysisAgain)) + "#" + digit);
             return true;
         });

@@ -12,12 +12,11 @@ namespace halvo::model {
 
 class clsPopulationDensity {
 public:
-    // True on success; false (after a report, or silently for layers in
-    // differently named spatial references) otherwise.
-    bool DensityCalculation(const host::Layer& PopDensityTheme, const std::string& popDSFldName,
-                            const std::string& popDHigh, const std::string& popDLow, const host::Layer& Analysis_Theme,
-                            const std::string& Analysis_FieldName, host::Map& pMap,
-                            const std::filesystem::path& pWKSP);
+    // True on success; false for layers in differently named spatial
+    // references. Other failures throw with their cause.
+    bool DensityCalculation(const host::Layer& densityLayer, const std::string& densityField, double high, double low,
+                            const host::Layer& analysisLayer, const std::string& analysisField,
+                            const std::filesystem::path& scratch);
 
     host::LayerPtr NewAnalysisTheme() const { return newTheme_; }
     std::string NewAnalysisFieldName() const { return newFieldName_; }

@@ -1,12 +1,9 @@
-// The result stages of a run: percent impervious and the completeness flags.
+#include "model/result_fields.h"
 
-#include "host/raster.h"
-#include "host/vector_ops.h"
-#include "model/execute_model.h"
+#include "host/zonal.h"
+#include "model/bas_util.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
-
-#include <ogr_spatialref.h>
 
 #include <unordered_map>
 
@@ -32,10 +29,24 @@ std::string zoneClause(const std::string& field, const std::string& value, bool 
 }
 }  // namespace
 
-void clsISExecuteModel::isCalPctIS(const host::LayerPtr& outputLayer, host::Table& areaTable)
+void AddNewFields(host::Table& output, params::Units units)
 {
-    const bool ok = support::Guarded("isCalPctIS", kModule, true, false, [&] {
-        auto output = host::Table::Open(outputLayer->source, true);
+    support::GuardedVoid("AddNewFields", kModule, false, [&] {
+        const bool feet = units == params::Units::Feet;
+        output.addField(CreateFields(feet ? "TotAcres" : "TotHects", feet ? "TotalAcres" : "TotalHectares",
+                                     host::kDouble, 0, 18, 6));
+        output.addField(CreateFields(feet ? "TotISAcr" : "TotISHec", feet ? "TotalISAcres" : "TotalISHectares",
+                                     host::kDouble, 0, 18, 6));
+        output.addField(CreateFields("pctIS", "pctIS", host::kDouble, 0, 10, 2));
+        output.addField(CreateFields("Complete", "Complete", host::kString, 1, 0, 0));
+    });
+}
+
+std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table& areaTable,
+                                    const std::string& analysisField)
+{
+    return support::Guarded("isCalPctIS", kModule, false, std::vector<ZoneFigures>{}, [&] {
+        auto output = host::Table::Open(outputLayer.source, true);
         const bool text = output.field(2).type == host::kString;
 
         // One walk of the output instead of a query per zone: the first row
@@ -56,7 +67,7 @@ void clsISExecuteModel::isCalPctIS(const host::LayerPtr& outputLayer, host::Tabl
             if (it == rowOf.end())
                 it = rowOf.find(zone);
             if (it == rowOf.end())
-                support::raise(91, "No output feature matches [" + zoneClause(analysisField_, zone, text) + "]");
+                support::raise(91, "No output feature matches [" + zoneClause(analysisField, zone, text) + "]");
             double total = 0, impervious = 0;
             for (int j = 0; j < areaTable.fieldCount(); ++j) {
                 const std::string& name = areaTable.field(j).name;
@@ -69,7 +80,10 @@ void clsISExecuteModel::isCalPctIS(const host::LayerPtr& outputLayer, host::Tabl
             return true;
         });
 
+        std::vector<ZoneFigures> figures;
         output.update({}, [&](host::Table::Row& r) {
+            ZoneFigures z;
+            z.zone = host::ValueText(r.get(2));
             auto it = results.find(r.oid());
             if (it != results.end()) {
                 const auto [total, impervious] = it->second;
@@ -78,40 +92,35 @@ void clsISExecuteModel::isCalPctIS(const host::LayerPtr& outputLayer, host::Tabl
                 r.set(kPctIS, total == 0 ? 0.0 : impervious / total * 100);
                 r.set(kComplete, std::string("Y"));
             }
+            // The figures as the file stores them.
+            z.total = host::ValueNumber(r.get(kTotalArea));
+            z.impervious = host::ValueNumber(r.get(kTotalIS));
+            z.percent = host::ValueNumber(r.get(kPctIS));
+            figures.push_back(std::move(z));
             return true;
         });
         output.finish();
-        return true;
+        return figures;
     });
-    stageFailed_ |= !ok;
 }
 
-void clsISExecuteModel::isSetCompleteArea(const host::LayerPtr& outputLayer)
+void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones)
 {
-    const bool ok = support::Guarded("isSetCompleteArea", kModule, true, false, [&] {
-        const host::RasterInfo raster = host::DescribeRaster(landCoverLayer_->source);
-        OGRSpatialReference srs;
-        const bool hasSrs = !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
-        auto features = host::ReadFeatures(*outputLayer, {}, false, hasSrs ? &srs : nullptr);
-        std::vector<host::ZoneShape> shapes;
-        std::vector<long long> fids;
-        for (auto& f : features) {
-            if (!f.geometry)
-                continue;
-            shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
-            fids.push_back(f.fid);
-        }
-        const auto touched = host::TouchesNodata(raster, shapes, static_cast<int>(fids.size()));
-        for (std::size_t i = 0; i < fids.size(); ++i)
-            if (touched[i])
-                outputLayer->selection.insert(fids[i]);
-        if (outputLayer->selection.empty())
-            return true;
+    support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {
+        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover))
+            outputLayer.selection.insert(fid);
+        if (outputLayer.selection.empty())
+            return;
 
-        auto output = host::Table::Open(outputLayer->source, true);
+        auto output = host::Table::Open(outputLayer.source, true);
+        std::size_t i = 0;
         output.update({}, [&](host::Table::Row& r) {
-            if (outputLayer->selection.count(r.oid()))
+            if (outputLayer.selection.count(r.oid())) {
                 r.set(kComplete, std::string("N"));
+                if (i < zones.size())
+                    zones[i].complete = false;
+            }
+            ++i;
             return true;
         });
         output.finish();
@@ -122,9 +131,7 @@ void clsISExecuteModel::isSetCompleteArea(const host::LayerPtr& outputLayer)
                         "by a 'N' in the 'Complete' field of the newly created \r"
                         "Impervious Surface theme.",
                         support::Buttons::OK, support::Icon::Information, "NODATA Cells!");
-        return true;
     });
-    stageFailed_ |= !ok;
 }
 
 }  // namespace halvo::model

@@ -30,7 +30,7 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& str
                                                           int pFieldCount, const TabulationTable& tTable,
                                                           const fs::path& pWKSP)
 {
-    return support::Guarded("createDBF", kModule, true, std::optional<host::Table>{}, [&]() -> std::optional<host::Table> {
+    return support::Guarded("createDBF", kModule, false, std::optional<host::Table>{}, [&]() -> std::optional<host::Table> {
         std::vector<std::string> areaNames, isNames;
         for (int i = 2; i < tTable.fieldCount(); ++i) {
             const std::string& n = tTable.fieldNames[static_cast<std::size_t>(i)];
@@ -39,10 +39,10 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& str
             areaNames.push_back("area-" + id);
             isNames.push_back("ISarea-" + id);
         }
-        const fs::path temp = pWKSP / "temp";
+        const fs::path& temp = pWKSP;
         if (!fs::is_directory(temp)) {
             support::MsgBox("Folder does not exist: \r" + temp.string());
-            return std::nullopt;
+            throw support::Stopped("the scratch folder is missing");
         }
         std::vector<host::FieldDef> fields;
         fields.push_back(CreateFields("OID", "OID", host::kOID, 4, 0, 0));
@@ -66,7 +66,7 @@ std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Tabl
                                                                 const std::string& TableName,
                                                                 const std::string& OldFldName, const fs::path& pWKSP)
 {
-    return support::Guarded("CopyTableFormat", kModule, true, std::optional<host::Table>{},
+    return support::Guarded("CopyTableFormat", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
         std::vector<host::FieldDef> fields;
         for (int i = 0; i < pTable.fieldCount(); ++i) {
@@ -77,7 +77,7 @@ std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Tabl
             }
             fields.push_back(f);
         }
-        return host::Table::CreateDbf(pWKSP / "temp" / (TableName + ".dbf"), fields);
+        return host::Table::CreateDbf(pWKSP / (TableName + ".dbf"), fields);
     });
 }
 
@@ -85,7 +85,7 @@ std::optional<host::Table> clsISTableFunctions::SumTable(host::Table& pTable, co
                                                          const std::string& FieldName, const std::string& OldFldName,
                                                          const fs::path& pWKSP)
 {
-    return support::Guarded("SumTable", kModule, true, std::optional<host::Table>{},
+    return support::Guarded("SumTable", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
         if (pTable.findField(FieldName) < 0 && pTable.field(1).name != FieldName)
             support::raise(5, "The area table has no field '" + FieldName + "'");

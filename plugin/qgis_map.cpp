@@ -1,6 +1,6 @@
 #include "plugin/qgis_map.h"
 
-#include "model/execute_model.h"
+#include "model/run.h"
 #include "model/legend.h"
 #include "host/vector_ops.h"
 
@@ -379,7 +379,7 @@ QgsVectorLayer* QgsProjectMap::addOutput(const host::LayerPtr& out)
     return vl;
 }
 
-void QgsProjectMap::finishRun(const model::clsISExecuteModel& run)
+void QgsProjectMap::finishRun(const model::RunResult* result)
 {
     running_ = false;
     QStringList gone;
@@ -389,8 +389,8 @@ void QgsProjectMap::finishRun(const model::clsISExecuteModel& run)
     removedByRun_.clear();
     if (!gone.isEmpty())
         project_->removeMapLayers(gone);
-    if (const host::LayerPtr out = run.OutputLayer(); out && !idOf_.contains(out.get()))
-        addOutput(out);
+    if (result && result->outputLayer && !idOf_.contains(result->outputLayer.get()))
+        addOutput(result->outputLayer);
     sync();
     if (repaint)
         repaint();

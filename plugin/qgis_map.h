@@ -32,7 +32,7 @@ public:
     int shapeType(const host::Layer& layer) const override;
     std::vector<host::FieldDef> fields(const host::Layer& layer) const override;
     void prepareRun(const std::filesystem::path& outputShapefile) override;
-    void finishRun(const model::clsISExecuteModel& run) override;
+    void finishRun(const model::RunResult* result) override;
 
     // Rebuilds the map from the project now and raises the events the change
     // amounts to. Signals from the project call it on the next turn of the loop.

@@ -28,6 +28,18 @@ private:
     bool formatted_;
 };
 
+// A run stopped after telling the user why in a message: nothing more to report.
+class Stopped : public std::runtime_error {
+public:
+    explicit Stopped(const std::string& why) : std::runtime_error(why) {}
+};
+
+// The user asked the run to stop.
+class Canceled : public std::runtime_error {
+public:
+    Canceled() : std::runtime_error("The run was canceled") {}
+};
+
 // Well-known numbers, after the old runtime's error codes.
 namespace err {
 constexpr long kInvalidCall = 5;
@@ -69,6 +81,10 @@ R Guarded(std::string_view procedure, std::string_view module, bool display, R f
 {
     try {
         return body();
+    } catch (const Stopped&) {
+        throw;
+    } catch (const Canceled&) {
+        throw;
     } catch (...) {
         ReportCurrent(display, procedure, module);
         return fallback;
@@ -80,6 +96,10 @@ void GuardedVoid(std::string_view procedure, std::string_view module, bool displ
 {
     try {
         body();
+    } catch (const Stopped&) {
+        throw;
+    } catch (const Canceled&) {
+        throw;
     } catch (...) {
         ReportCurrent(display, procedure, module);
     }

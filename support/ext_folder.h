@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace halvo::support {
 
@@ -20,8 +21,9 @@ inline std::filesystem::path TempFolder(const std::filesystem::path& ext) { retu
 namespace halvo::support {
 
 // Holds the extension folder's temp/ for one run: a second run against the
-// same folder waits until the first has finished instead of emptying temp/
-// under it. Leftovers of a run that was killed are removed on entry.
+// same folder waits until the first has finished. Leftovers of a run that was
+// killed (its scratch folders) are removed on entry; nothing else in temp/ is
+// touched. A temp/ that is a symbolic link is refused.
 class TempLock {
 public:
     // `waiting` is called once if another run holds the folder.
@@ -33,5 +35,26 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace halvo::support
+
+namespace halvo::support {
+
+// A run's own scratch folder below temp/, made with a fresh unique name
+// ("run-XXXXXX"); removed with everything in it when the run ends.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::filesystem::path& tempFolder);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// True for the name of a scratch folder.
+bool IsScratchName(const std::string& name);
 
 }  // namespace halvo::support

@@ -1,5 +1,7 @@
 #include "support/ui.h"
 
+#include "support/error_reporting.h"
+
 namespace halvo::support {
 
 namespace {
@@ -25,6 +27,12 @@ UiScope::~UiScope() { current = previous_; }
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::string_view title)
 {
     return ui().message(text, title.empty() ? kDefaultCaption : title, icon, buttons);
+}
+
+void CheckCanceled()
+{
+    if (ui().canceled())
+        throw Canceled();
 }
 
 }  // namespace halvo::support

@@ -22,6 +22,9 @@ public:
     virtual void showCallStack(std::string_view report) = 0;
     // A long stage has started (fraction < 0: unknown) or advanced.
     virtual void progress(std::string_view stage, double fraction) { (void)stage, (void)fraction; }
+    // True once the user has asked to stop; the run checks it between stages
+    // and inside its long loops.
+    virtual bool canceled() const { return false; }
 };
 
 // The current interface; a silent one until a face installs its own.
@@ -43,5 +46,7 @@ private:
 Answer MsgBox(std::string_view text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
               std::string_view title = {});
 inline void Progress(std::string_view stage, double fraction = -1) { ui().progress(stage, fraction); }
+// Throws Canceled when the user has asked to stop.
+void CheckCanceled();
 
 }  // namespace halvo::support

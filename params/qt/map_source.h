@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace halvo::model {
-class clsISExecuteModel;
+struct RunResult;
 }
 
 namespace halvo::params {
@@ -36,8 +36,8 @@ public:
     // Just before a run: layers the engine cannot read directly are made
     // readable, and whatever holds `outputShapefile` open lets go of it.
     virtual void prepareRun(const std::filesystem::path& outputShapefile) { (void)outputShapefile; }
-    // Just after a run: its output shown in the host.
-    virtual void finishRun(const model::clsISExecuteModel& run) { (void)run; }
+    // Just after a run: its output shown in the host; null after a failed run.
+    virtual void finishRun(const model::RunResult* result) { (void)result; }
 
 signals:
     void itemAdded();

@@ -2,7 +2,7 @@
 
 #include "coefficients/model_store.h"
 #include "host/table.h"
-#include "model/execute_model.h"
+#include "model/run.h"
 #include "params/param_writer.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/model_util.h"
@@ -554,16 +554,30 @@ void frmISParams::run()
         return;
     }
     BusyScope busy(this);
-    WriteParamsToFile(toParameters(), (ext_ / "temp").string(), "model_params.txt");
-
+    // Read the form before the map changes under it.
+    const RunParameters parameters = toParameters();
     map_->prepareRun(folder / shpName_);
-    for (const std::string& name : host::ListDatasets(folder))
-        if (name + ".shp" == shpName_)
-            host::DeleteDataset(folder, name);
-
-    model::clsISExecuteModel model;
-    model.ExecuteModel(map_->application(), ext_, "model_params.txt", folder, shpName_, layerName_);
-    map_->finishRun(model);
+    std::optional<model::RunResult> result;
+    try {
+        RunRequest request = RequestOf(parameters, map_->focusMap());
+        request.setName = SelectedText(*cboLCType_);
+        request.extensionFolder = ext_;
+        request.output = folder / shpName_;
+        request.layerName = layerName_;
+        result = model::Run(request, support::ui());
+    } catch (const support::Stopped&) {
+        // The run has told the user why.
+    } catch (const support::Canceled&) {
+        support::MsgBox("The run was canceled; no output was written.", support::Buttons::OK,
+                        support::Icon::Information);
+    } catch (...) {
+        if (support::describe(std::current_exception()).formatted)
+            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+        else
+            support::MsgBox(support::describe(std::current_exception()).description, support::Buttons::OK,
+                            support::Icon::Exclamation);
+    }
+    map_->finishRun(result ? &*result : nullptr);
 }
 
 void frmISParams::cmdISQuit_Click()
@@ -761,7 +775,8 @@ RunParameters frmISParams::toParameters()
             s.classId = std::to_string(r.cboDSToClass->currentData().toInt());
         p.scenarios.push_back(s);
     }
-    p.classes = ClassLinesOf(store_, SelectedText(*cboLCType_));
+    if (const auto* set = coefficients::FindSet(store_, SelectedText(*cboLCType_)))
+        p.classes = ClassLinesOf(*set);
     return p;
 }
 

@@ -187,7 +187,9 @@ TEST_P(Faults, DiskFullDuringTheOutputWriteLeavesNoOutput)
     fs::create_directories(folder);
     inject().fullAfter(folder, 64 * 1024);
     const auto r = s.rc.halvo(s.args(zones, folder / "out.shp"));
-    ExpectRefused(s.rc, r, folder / "out.shp", (folder / "out.shp").string());
+    ExpectRefused(s.rc, r, folder / "out.shp", "out.shp");
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(folder)) << "the staged files were left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Injections, Faults, ::testing::Values(Injection::Mount, Injection::Shim),

@@ -1,0 +1,94 @@
+#include "host/zonal.h"
+
+#include "host/vector_ops.h"
+
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+
+namespace halvo::host {
+
+namespace {
+
+bool sameValue(const Value& a, const Value& b) { return !ValueLess(a, b) && !ValueLess(b, a); }
+
+std::vector<FeatureRecord> readInRasterSrs(const Layer& layer, const std::string& field, bool selectedOnly,
+                                           const RasterInfo& raster)
+{
+    OGRSpatialReference srs;
+    const bool hasSrs = !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
+    return ReadFeatures(layer, field, selectedOnly, hasSrs ? &srs : nullptr);
+}
+
+}  // namespace
+
+LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
+                              const ProgressFn& progress)
+{
+    auto features = readInRasterSrs(zones, field, !zones.selection.empty(), raster);
+    LayerTabulation t;
+    for (const auto& f : features)
+        if (!IsNull(f.value))
+            t.zones.push_back(f.value);
+    std::sort(t.zones.begin(), t.zones.end(), ValueLess);
+    t.zones.erase(std::unique(t.zones.begin(), t.zones.end(), sameValue), t.zones.end());
+    std::vector<ZoneShape> shapes;
+    shapes.reserve(features.size());
+    for (auto& f : features) {
+        if (IsNull(f.value) || !f.geometry)
+            continue;
+        auto it = std::lower_bound(t.zones.begin(), t.zones.end(), f.value, ValueLess);
+        shapes.emplace_back(static_cast<int>(it - t.zones.begin()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
+    }
+    t.counts = TabulateArea(raster, shapes, static_cast<int>(t.zones.size()), 0, progress);
+    return t;
+}
+
+std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster)
+{
+    auto features = readInRasterSrs(layer, {}, false, raster);
+    std::vector<ZoneShape> shapes;
+    std::vector<long long> fids;
+    for (auto& f : features) {
+        if (!f.geometry)
+            continue;
+        shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
+        fids.push_back(f.fid);
+    }
+    const auto touched = TouchesNodata(raster, shapes, static_cast<int>(fids.size()));
+    std::vector<long long> out;
+    for (std::size_t i = 0; i < fids.size(); ++i)
+        if (touched[i])
+            out.push_back(fids[i]);
+    return out;
+}
+
+void SelectSameValues(const Layer& chosen, const std::string& field, Layer& copy, const std::string& copyField)
+{
+    std::vector<Value> values;
+    for (const auto& f : ReadFeatures(chosen, field, true))
+        values.push_back(f.value);
+    std::sort(values.begin(), values.end(), ValueLess);
+    for (const auto& f : ReadFeatures(copy, copyField, false))
+        if (std::binary_search(values.begin(), values.end(), f.value, ValueLess))
+            copy.selection.insert(f.fid);
+}
+
+void RefreshAreaField(const std::filesystem::path& shapefile)
+{
+    auto table = Table::Open(shapefile, true);
+    const int area = table.findField("Area") >= 0 ? table.findField("Area") : table.findField("AREA");
+    if (area >= 0 && table.field(area).type == kDouble) {
+        table.update({}, [&](Table::Row& r) {
+            if (const OGRGeometry* g = r.shape(); g && OGR_GT_IsSurface(wkbFlatten(g->getGeometryType())))
+                r.set(area, g->toSurface()->get_Area());
+            else if (g && wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
+                r.set(area, g->toMultiPolygon()->get_Area());
+            return true;
+        });
+    }
+    table.finish();
+}
+
+}  // namespace halvo::host

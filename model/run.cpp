@@ -1,0 +1,364 @@
+#include "model/run.h"
+
+#include "coefficients/number_text.h"
+#include "host/vector_ops.h"
+#include "host/zonal.h"
+#include "model/bas_util.h"
+#include "model/ds_adjustment.h"
+#include "model/get_lc_area.h"
+#include "model/legend.h"
+#include "model/output_files.h"
+#include "model/population_density.h"
+#include "model/table_functions.h"
+#include "params/param_writer.h"
+#include "reports/run_reports.h"
+#include "support/error_reporting.h"
+#include "support/ext_folder.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <ctime>
+
+namespace halvo::model {
+
+namespace fs = std::filesystem;
+using params::DensityLayer;
+using params::DensityLevel;
+using params::RunRequest;
+using params::Units;
+
+namespace {
+
+constexpr const char* kModule = "clsISExecuteModel";
+
+[[noreturn]] void refuse(const std::string& why) { support::raise(support::err::kInvalidCall, why); }
+
+void requireReadable(const host::Layer& layer, const char* what)
+{
+    std::error_code ec;
+    if (!fs::exists(layer.source, ec))
+        refuse(std::string("The ") + what + " '" + layer.source.string() + "' does not exist");
+    if (::access(layer.source.c_str(), R_OK) != 0)
+        refuse(std::string("The ") + what + " '" + layer.source.string() + "' cannot be read");
+}
+
+void requirePolygons(const host::Layer& layer, const char* what)
+{
+    requireReadable(layer, what);
+    if (layer.sourceLayer.empty()) {
+        const auto names = host::VectorLayerNames(layer.source);
+        if (names.size() > 1) {
+            std::string list;
+            for (const auto& n : names)
+                list += (list.empty() ? "" : ", ") + n;
+            refuse(std::string("The ") + what + " '" + layer.source.string() + "' holds " +
+                   std::to_string(names.size()) + " layers (" + list + "): name one as '" + layer.source.string() +
+                   "|layername=" + names.front() + "'");
+        }
+    }
+    if (host::ShapeType(layer) != 4)
+        refuse(std::string("The ") + what + " '" + layer.source.string() + "' does not hold polygons");
+}
+
+// Every file a layer reads from.
+std::vector<fs::path> inputFiles(const RunRequest& r)
+{
+    std::vector<fs::path> files{r.landCover->source, r.analysis->source};
+    if (const auto* d = std::get_if<DensityLayer>(&r.density))
+        files.push_back(d->layer->source);
+    for (const auto& s : r.scenarios)
+        files.push_back(s.layer->source);
+    return files;
+}
+
+// The class table as the reports print it: ID -> name, High, Medium, Low.
+support::OrderedDict<std::vector<std::string>> classTexts(const std::vector<params::ClassLine>& classes)
+{
+    support::OrderedDict<std::vector<std::string>> t;
+    for (const auto& c : classes) {
+        const std::string id = std::to_string(c.id);
+        if (!t.exists(id))
+            t.add(id, {c.name, coefficients::FormatSingle(c.high), coefficients::FormatSingle(c.medium),
+                       coefficients::FormatSingle(c.low)});
+    }
+    return t;
+}
+
+host::LayerPtr DissolveAnalysisLayer(const host::Layer& analysis, const std::string& field,
+                                     const std::string& chosenField, const fs::path& shapefile,
+                                     const std::string& layerName, Units units)
+{
+    return support::Guarded("DissolveAnalysisLayer", kModule, false, host::LayerPtr{}, [&]() -> host::LayerPtr {
+        if (!host::FindLayerField(analysis, field)) {
+            support::MsgBox("Error reading analysis field name");
+            throw support::Stopped("the analysis field is missing");
+        }
+        host::Dissolve(analysis, field, !analysis.selection.empty(), shapefile);
+
+        auto layer = std::make_shared<host::Layer>();
+        layer->name = layerName;
+        layer->kind = host::LayerKind::Feature;
+        layer->source = shapefile;
+        layer->fieldAliases[field] = chosenField;
+
+        auto table = host::Table::Open(shapefile, true);
+        if (table.fieldCount() <= 3)
+            AddNewFields(table, units);
+        for (int i = 3; i < table.fieldCount(); ++i)
+            layer->fieldAliases[table.field(i).name] = table.field(i).alias;
+        table.finish();
+        return layer;
+    });
+}
+
+struct ReportData {
+    const RunRequest* request = nullptr;
+    Units units = Units::Meters;
+    std::string analysisField;
+    const host::Layer* analysis = nullptr;
+    int mapUnits = host::kUnitsMeters;
+};
+
+void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::path& folder)
+{
+    const RunRequest& r = *d.request;
+    reports::ReportInputs in;
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &in.when);
+    in.outputThemeName = r.layerName;
+    in.landCoverTheme = r.landCover->name;
+    in.landCoverUnits = params::UnitsName(d.units);
+    in.analysisTheme = r.analysis->name;
+    in.analysisField = d.analysisField;
+    support::OrderedDict<std::vector<std::string>> scenarios;
+    if (const auto* level = std::get_if<DensityLevel>(&r.density)) {
+        in.populationDensity = std::to_string(static_cast<int>(*level));
+    } else {
+        const auto& density = std::get<DensityLayer>(r.density);
+        in.populationDensity = "3";
+        in.densityTheme = density.layer->name;
+        in.densityField = density.field;
+        in.densityHigh = density.highText;
+        in.densityLow = density.lowText;
+    }
+    for (const auto& s : r.scenarios)
+        if (!scenarios.exists(std::to_string(s.row)))
+            scenarios.add(std::to_string(s.row), {s.layer->name, s.className, std::to_string(s.classId)});
+    const auto classes = classTexts(r.classes);
+    in.landClasses = &classes;
+    in.devScenarios = &scenarios;
+    const host::Extent e = host::LayerExtent(*d.analysis);
+    in.minX = e.minX;
+    in.maxX = e.maxX;
+    in.minY = e.minY;
+    in.maxY = e.maxY;
+    in.mapUnits = d.mapUnits;
+    auto table = host::Table::Open(output.source);
+    for (int i = 0; i < table.fieldCount(); ++i) {
+        const auto& f = table.field(i);
+        auto alias = output.fieldAliases.find(f.name);
+        in.outputFieldAliases.push_back(alias != output.fieldAliases.end() ? alias->second : f.alias);
+    }
+    table.search({}, [&](const host::Table::Row& row) {
+        in.analysisValues.push_back(host::ValueText(row.get(2)));
+        return true;
+    });
+    if (!reports::WriteRunReports(folder, r.layerName, in))
+        throw support::Stopped("the reports could not be written");
+}
+
+}  // namespace
+
+RunRequest CheckRequest(const RunRequest& request)
+{
+    RunRequest r = request;
+    if (!r.landCover || !r.analysis)
+        refuse("The run needs a land-cover layer and an analysis layer");
+
+    // Land cover: one band of integer classes, in a projected system.
+    requireReadable(*r.landCover, "land-cover raster");
+    const host::RasterInfo raster = host::DescribeRaster(r.landCover->source);
+    if (raster.bands != 1 || !raster.integer)
+        refuse("The land-cover raster '" + r.landCover->source.string() +
+               "' must hold one band of integer class values (it has " + std::to_string(raster.bands) +
+               " band(s)" + (raster.integer ? "" : " of non-integer values") + ")");
+    if (raster.geographic)
+        refuse("The land-cover raster '" + r.landCover->source.string() +
+               "' is in geographic coordinates (degrees), where cell areas are not areas: project it to a "
+               "projected coordinate system in metres or feet first");
+    const auto rasterUnits = params::UnitsFromName(raster.linearUnit);
+    if (!r.units) {
+        if (!rasterUnits)
+            refuse("The land-cover raster '" + r.landCover->source.string() +
+                   "' has no linear unit in its coordinate system: choose Meters or Feet");
+        r.units = rasterUnits;
+    }
+
+    // Analysis layer: polygons with the zone field.
+    requirePolygons(*r.analysis, "analysis layer");
+    if (!host::FindLayerField(*r.analysis, r.field))
+        refuse("The analysis layer '" + r.analysis->source.string() + "' has no field '" + r.field + "'");
+    if (r.classes.empty())
+        refuse("The coefficient set '" + r.setName + "' holds no class");
+
+    if (auto* d = std::get_if<DensityLayer>(&r.density)) {
+        if (!d->layer)
+            refuse("Per-polygon density needs a population density layer");
+        requirePolygons(*d->layer, "population density layer");
+        if (!host::FindLayerField(*d->layer, d->field))
+            refuse("The population density layer '" + d->layer->source.string() + "' has no field '" + d->field +
+                   "'");
+        if (!std::isfinite(d->high) || !std::isfinite(d->low))
+            refuse("The density thresholds must be numbers");
+        if (d->high < d->low)
+            refuse("The High density threshold (" + d->highText + ") is below the Low one (" + d->lowText +
+                   "): Medium could never apply");
+    }
+    for (const auto& s : r.scenarios) {
+        if (!s.layer)
+            refuse("A development scenario has no layer");
+        requirePolygons(*s.layer, "development scenario layer");
+    }
+
+    // Output: a shapefile name, a layer name the reports can carry, a
+    // writable folder, and no input overwritten.
+    r.output = NormalOutputPath(r.output);
+    if (r.layerName.empty())
+        r.layerName = r.output.stem().string();
+    CheckLayerName(r.layerName);
+    return r;
+}
+
+RunResult Run(const RunRequest& request, Feedback& feedback)
+{
+    support::UiScope scope(feedback);
+    RunRequest r = CheckRequest(request);
+
+    fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
+    if (!fs::is_directory(folder)) {
+        const fs::path fallback = r.extensionFolder / "output";
+        support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
+                        "created in " + fallback.string() + ".",
+                        support::Buttons::OK, support::Icon::Information, "Output Location");
+        folder = fallback;
+    }
+    if (::access(folder.c_str(), W_OK) != 0)
+        refuse("The output folder '" + folder.string() + "' cannot be written: choose another location");
+    folder = fs::absolute(folder);
+    r.output = folder / r.output.filename();
+    CheckOutputIsNotAnInput(OutputSet(r.output, r.layerName), inputFiles(r));
+
+    const host::RasterInfo raster = host::DescribeRaster(r.landCover->source);
+    if (raster.linearUnit != params::UnitsName(*r.units) && !raster.linearUnit.empty())
+        support::MsgBox(std::string("The land cover units chosen (") + params::UnitsName(*r.units) +
+                            ") differ from the unit of the raster's coordinate system (" + raster.linearUnit +
+                            "); areas follow the units chosen.",
+                        support::Buttons::OK, support::Icon::Exclamation, "Land Cover Units");
+
+    // One run at a time per installation: runs share temp/.
+    support::EnsureWorkingFolders(r.extensionFolder);
+    support::TempLock lock(r.extensionFolder, [] {
+        support::Progress("Waiting for another run of this installation to finish");
+    });
+    support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
+    RemoveStaleStaging(folder);
+    OutputStaging staging(r.output, r.layerName);
+
+    // The run's record, as the parameter file keeps it.
+    support::Progress("Reading the parameters");
+    if (!params::WriteParamsToFile(params::ParametersOf(r, *r.units), scratch.path().string(),
+                                   "model_params.txt"))
+        throw support::Stopped("the parameter file could not be written");
+    support::CheckCanceled();
+
+    // A layer whose data is not a plain shapefile is copied first.
+    host::LayerPtr analysis = r.analysis;
+    std::string field = r.field;
+    if (host::MustCopyFirst(*analysis)) {
+        support::Progress("Copying the analysis layer");
+        auto copy = CreateShapefile(scratch.path(), field, *analysis);
+        copy->name = analysis->name;
+        if (!analysis->selection.empty())
+            host::SelectSameValues(*analysis, field, *copy, "analyfld");
+        analysis = copy;
+        field = "analyfld";
+    }
+    const std::string zoneField = field;
+
+    const CoefficientTable coefficients(r.classes);
+    AreaRules rules{&coefficients, std::nullopt, *r.units};
+    if (const auto* level = std::get_if<DensityLevel>(&r.density))
+        rules.fixedLevel = *level;
+
+    // Per-polygon density: the zones are split by the density layer.
+    host::LayerPtr zones = analysis;
+    std::string zonesField = field;
+    if (const auto* d = std::get_if<DensityLayer>(&r.density)) {
+        support::Progress("Classifying population density");
+        clsPopulationDensity density;
+        if (!density.DensityCalculation(*d->layer, d->field, d->high, d->low, *analysis, field, scratch.path())) {
+            support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
+                            "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
+                            "Population Density Layer are in the same projection.",
+                            support::Buttons::OK, support::Icon::Information,
+                            "Population Density Calculation Error");
+            throw support::Stopped("the density layer could not be used");
+        }
+        zones = density.NewAnalysisTheme();
+        zonesField = density.NewAnalysisFieldName();
+    }
+    support::CheckCanceled();
+
+    // Area tabulation.
+    clsISGetLCArea lcArea;
+    host::Table areaTable = lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp");
+    support::CheckCanceled();
+
+    // Development scenarios, one after another.
+    RunResult result;
+    int n = 2;
+    for (const auto& s : r.scenarios) {
+        support::Progress("Applying the development scenario " + s.layer->name);
+        clsISDSAdjustment adjustment;
+        if (adjustment.isDSAdjustment(areaTable, *s.layer, *zones, zonesField, s.classId, std::to_string(n),
+                                      scratch.path(), *r.landCover, rules) ==
+            clsISDSAdjustment::Outcome::Skipped)
+            result.skipped.push_back("the development scenario " + s.layer->name);
+        ++n;
+        support::CheckCanceled();
+    }
+
+    // Density-coded zones folded back into the analysis values.
+    if (std::holds_alternative<DensityLayer>(r.density)) {
+        clsISTableFunctions tf;
+        areaTable = std::move(*tf.SumTable(areaTable, "areaTab", zonesField, zoneField, scratch.path()));
+    }
+
+    // The output, its result fields, style, completeness and reports. With
+    // per-polygon density the zones are dissolved from their pieces.
+    support::Progress("Dissolving the analysis layer");
+    const fs::path staged = staging.folder() / r.output.filename();
+    host::LayerPtr output = DissolveAnalysisLayer(*zones, zoneField, r.field, staged, r.layerName, *r.units);
+    support::CheckCanceled();
+    support::Progress("Computing percent impervious");
+    result.zones = isCalPctIS(*output, areaTable, zoneField);
+    isUpdateLegend(*output);
+    support::Progress("Flagging zones with NODATA cells");
+    isSetCompleteArea(*output, raster, result.zones);
+    support::Progress("Writing the reports");
+    isWriteMetadata({&r, *r.units, zoneField, zones.get(), raster.mapUnits}, *output, staging.folder());
+    support::CheckCanceled();
+
+    staging.commit();
+    output->source = r.output;
+    result.outputLayer = output;
+    result.units = *r.units;
+    result.shapefile = r.output;
+    result.style = fs::path(r.output).replace_extension(".qml");
+    result.parameterReport = folder / (r.layerName + ".prm");
+    result.metadataReport = folder / (r.layerName + ".met");
+    return result;
+}
+
+}  // namespace halvo::model

@@ -1,0 +1,71 @@
+#pragma once
+// A run as the engine takes it: typed layers, field, coefficients, density
+// choice, scenarios and output. Both faces build one; the parameter file is
+// its record, written from it and read back into it.
+
+#include "host/map.h"
+#include "params/run_parameters.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace halvo::params {
+
+enum class Units { Meters, Feet };
+enum class DensityLevel { High = 0, Medium = 1, Low = 2 };
+
+// Per-polygon density: each piece of a zone inside a density polygon takes
+// High at or above `high`, Low at or below `low`, Medium between.
+struct DensityLayer {
+    host::LayerPtr layer;
+    std::string field;
+    double high = 0;
+    double low = 0;
+    // The thresholds as the user typed them; the reports quote them.
+    std::string highText, lowText;
+};
+
+using DensityChoice = std::variant<DensityLevel, DensityLayer>;
+
+struct Scenario {
+    int row = 0;  // the dialog's row number; the reports and the file keep it
+    host::LayerPtr layer;
+    long classId = 0;
+    std::string className;
+};
+
+struct RunRequest {
+    host::LayerPtr landCover;
+    // The raster's linear unit when not given.
+    std::optional<Units> units;
+    // Its selection is the set of features to use; empty: all.
+    host::LayerPtr analysis;
+    std::string field;
+    std::string setName;
+    std::vector<ClassLine> classes;
+    DensityChoice density = DensityLevel::Medium;
+    std::vector<Scenario> scenarios;
+    // The output shapefile and the name of its layer and reports.
+    std::filesystem::path output;
+    std::string layerName;
+    std::filesystem::path extensionFolder;
+};
+
+inline const char* UnitsName(Units u) { return u == Units::Feet ? "Feet" : "Meters"; }
+std::optional<Units> UnitsFromName(std::string_view name);
+
+// The parameter file's record of a request (layers by name).
+RunParameters ParametersOf(const RunRequest& request, Units units);
+
+// A request from a parameter file's record, its layers found by name in `map`;
+// throws naming the first layer or value it cannot use.
+RunRequest RequestOf(const RunParameters& parameters, const host::Map& map);
+
+// The record as a parameter file holds it, read back by the file's reader.
+class clsReadParams;
+RunParameters ParametersOf(const clsReadParams& reader);
+
+}  // namespace halvo::params
