@@ -29,9 +29,14 @@ if [ "${1:-}" != --installed ]; then
   work=$(mktemp -d /tmp/halvo-package.XXXXXX)
   chmod 755 "$work"
   trap 'rm -rf "$work"' EXIT
-  if unshare -m true 2>/dev/null; then
+  # Can this machine lay a throwaway overlay in a namespace of its own?
+  mkdir -p "$work/probe/"{lower,upper,work,mnt}
+  if unshare -m --propagation private mount -t overlay overlay \
+       -o "lowerdir=$work/probe/lower,upperdir=$work/probe/upper,workdir=$work/probe/work" "$work/probe/mnt" 2>/dev/null; then
     unshare -m --propagation private "$0" --installed "$deb" "$work" overlay
   else
+    ! dpkg-query -W halvo >/dev/null 2>&1 || fail "halvo is installed on this machine already; remove it first"
+    echo "check-package: no private mount namespace here: installing into the machine, removed afterwards" >&2
     trap 'dpkg --purge halvo >&2 || true; rm -rf "$work"' EXIT
     dpkg -i "$deb" >&2
     "$0" --installed "$deb" "$work" machine
@@ -69,9 +74,11 @@ done
 [ -d "$folder/temp" ] && [ -d "$folder/output" ] || fail "$folder lacks temp/ or output/"
 echo "check-package: the installed halvo ran as an unprivileged user in $folder" >&2
 
-# The build tree keeps its own folder while the package is installed.
+# The build tree keeps its own folder, and its folder tests pass, while the package is installed.
 shown=$("$build/ext/halvo" --version)
 [ "${shown##*: }" = "$build/ext" ] || fail "the build tree's halvo chose ${shown##*: }"
+ctest --test-dir "$build" -R '^(Version|ExtensionFolderRules|HelpWindow|AboutBox)\.' --output-on-failure >&2 ||
+  fail "the build tree's folder tests fail with the package installed"
 
 # QGIS, fresh profile, nothing edited: the plugin comes from QGIS's own plugin folder.
 qhome=$work/qgis-home
