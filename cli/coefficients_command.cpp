@@ -19,7 +19,7 @@ using namespace coefficients;
 void AddCoefficientsOptions(CLI::App& sub, CoefficientsOptions& o)
 {
     sub.description("Manage the coefficient sets of the store etc/isprops.xml in the extension folder\n"
-                    "(HALVO_HOME, or the folder of the halvo program).\n"
+                    "(halvo --version names it).\n"
                     "Comma-separated files hold one class a line: Value,ClassName,High,Medium,Low.");
     sub.require_subcommand(1);
     sub.add_subcommand("list", "Print the names of the coefficient sets, one a line");

@@ -3,6 +3,7 @@
 #include "cli/coefficients_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "support/ext_folder.h"
 
 #include <CLI/CLI.hpp>
 
@@ -10,7 +11,10 @@ int main(int argc, char** argv)
 {
     CLI::App app{"Halvo: impervious surface per zone from land cover and coefficients"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "halvo 0.1.0");
+    // Which folder a run would use matters as much as the version: installed, it is per user.
+    app.set_version_flag("--version", [] {
+        return std::string("halvo ") + HALVO_VERSION + "\nextension folder: " + halvo::support::ExtensionFolder().string();
+    });
 
     halvo::cli::RunOptions run;
     auto* runCmd = app.add_subcommand("run", "Run an impervious surface analysis");

@@ -1,8 +1,14 @@
 #include "support/ext_folder.h"
 
 #include <dlfcn.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
+
+#ifndef HALVO_SHARE_DIR
+#define HALVO_SHARE_DIR "/usr/share/halvo"
+#endif
 
 namespace halvo::support {
 
@@ -10,12 +16,15 @@ namespace fs = std::filesystem;
 
 namespace {
 void anchor() {}
-}  // namespace
 
-fs::path ExtensionFolder()
+std::string Env(const char* name)
 {
-    if (const char* home = std::getenv("HALVO_HOME"); home && *home)
-        return fs::path(home);
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+fs::path ProgramFolder()
+{
     // The object that holds this code: the halvo program, or the plugin library.
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname) {
@@ -27,6 +36,69 @@ fs::path ExtensionFolder()
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::current_path() : self.parent_path();
+}
+
+// Copies the store in without ever replacing one that is there: two first runs may race.
+void SeedStore(const fs::path& from, const fs::path& ext)
+{
+    std::error_code ec;
+    const fs::path store = StorePath(ext);
+    if (fs::exists(store, ec) || !fs::is_regular_file(from, ec))
+        return;
+    const fs::path scratch = store.string() + ".seed-" + std::to_string(::getpid());
+    if (fs::copy_file(from, scratch, fs::copy_options::overwrite_existing, ec))
+        (void)::link(scratch.c_str(), store.c_str());
+    fs::remove(scratch, ec);
+}
+}  // namespace
+
+fs::path SharedDataFolder() { return fs::path(HALVO_SHARE_DIR); }
+
+FolderPlaces CurrentPlaces()
+{
+    FolderPlaces places;
+    places.halvoHome = Env("HALVO_HOME");
+    places.programFolder = ProgramFolder();
+    places.xdgDataHome = Env("XDG_DATA_HOME");
+    places.home = Env("HOME");
+    if (places.home.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+            places.home = pw->pw_dir;
+    }
+    places.sharedData = SharedDataFolder();
+    return places;
+}
+
+fs::path ResolveExtensionFolder(const FolderPlaces& places)
+{
+    if (!places.halvoHome.empty())
+        return fs::path(places.halvoHome);
+    std::error_code ec;
+    const fs::path& program = places.programFolder;
+    if (!program.empty() && fs::is_directory(program / "etc", ec) && ::access(program.c_str(), W_OK) == 0)
+        return program;
+
+    // Relative XDG paths are to be ignored, as the base directory rules say.
+    const fs::path dataHome = !places.xdgDataHome.empty() && fs::path(places.xdgDataHome).is_absolute()
+                                  ? fs::path(places.xdgDataHome)
+                                  : fs::path(places.home) / ".local" / "share";
+    const fs::path ext = dataHome / "halvo";
+    fs::create_directories(ext / "etc", ec);
+    EnsureWorkingFolders(ext);
+    // A read-only tree carries its own store; an installed program has the shared one.
+    SeedStore(fs::is_regular_file(StorePath(program), ec) ? StorePath(program) : StorePath(places.sharedData), ext);
+    return ext;
+}
+
+fs::path ExtensionFolder() { return ResolveExtensionFolder(CurrentPlaces()); }
+
+fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData)
+{
+    std::error_code ec;
+    const fs::path own = extensionFolder / "help";
+    if (fs::is_directory(own, ec) || !fs::is_directory(sharedData / "help", ec))
+        return own;
+    return sharedData / "help";
 }
 
 void EnsureWorkingFolders(const fs::path& extensionFolder)
@@ -42,7 +114,6 @@ void EnsureWorkingFolders(const fs::path& extensionFolder)
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,8 @@
 #pragma once
-// The extension folder: where the program or library lives, holding etc/,
-// temp/, output/ and help/. HALVO_HOME overrides it.
+// The extension folder, holding etc/, temp/ and output/: HALVO_HOME when set;
+// else the folder of the program or library when it is writable and holds
+// etc/ (a build tree); else a per-user folder, made on first use with its
+// store copied from the installed one.
 
 #include <filesystem>
 #include <functional>
@@ -9,6 +11,25 @@
 namespace halvo::support {
 
 std::filesystem::path ExtensionFolder();
+
+// Where the installed read-only files live (etc/isprops.xml, help/): share/halvo below the install prefix.
+std::filesystem::path SharedDataFolder();
+
+// What the extension folder is chosen from; ExtensionFolder() fills it from the environment.
+struct FolderPlaces {
+    std::string halvoHome;                  // HALVO_HOME
+    std::filesystem::path programFolder;    // the folder of the program or plugin library
+    std::string xdgDataHome;                // XDG_DATA_HOME
+    std::string home;                       // HOME
+    std::filesystem::path sharedData;       // seeds a new per-user folder
+};
+FolderPlaces CurrentPlaces();
+// Chooses the folder; a per-user folder is made and seeded here.
+std::filesystem::path ResolveExtensionFolder(const FolderPlaces& places);
+
+// The help pages: help/ of the extension folder, else the installed ones.
+std::filesystem::path HelpFolder(const std::filesystem::path& extensionFolder,
+                                 const std::filesystem::path& sharedData = SharedDataFolder());
 
 // Makes temp/ and output/ below the folder if they are missing.
 void EnsureWorkingFolders(const std::filesystem::path& extensionFolder);

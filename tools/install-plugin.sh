@@ -92,3 +92,7 @@ with open(ini, "w", encoding="utf-8") as f:
     f.write("\n".join(lines) + "\n")
 PY
 echo "Halvo installed in $dest and enabled in $ini" >&2
+# QGIS loads its own plugin folder first; a plugin of the same name there wins.
+if [ -e /usr/lib/qgis/plugins/halvo_ext.so ]; then
+  echo "install-plugin: the halvo package is installed; QGIS loads its plugin, not this one, until it is removed" >&2
+fi

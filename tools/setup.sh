@@ -11,6 +11,7 @@ packages=(
   python3 python3-gdal python3-numpy
   qtbase5-dev qttools5-dev libqgis-dev qgis xvfb xauth imagemagick xdotool
   clang-14 libclang-rt-14-dev
+  help2man lintian
 )
 missing=()
 for p in "${packages[@]}"; do

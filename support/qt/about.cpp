@@ -37,7 +37,7 @@ QString VersionText(int major, int minor, int revision)
 
 QString VersionText() { return VersionText(HALVO_VERSION_MAJOR, HALVO_VERSION_MINOR, HALVO_VERSION_PATCH); }
 
-frmISAbout::frmISAbout(QWidget* parent) : QDialog(parent, Qt::Window)
+frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFolder) : QDialog(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmISAbout"));
     setWindowTitle(QStringLiteral("About Halvo"));
@@ -62,6 +62,11 @@ frmISAbout::frmISAbout(QWidget* parent) : QDialog(parent, Qt::Window)
                                      this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
+    // Installed, the coefficient sets and outputs live in a per-user folder; say which.
+    auto* lblFolder = new QLabel(QStringLiteral("Extension folder: ") + QString::fromStdString(extensionFolder.string()), this);
+    lblFolder->setObjectName(QStringLiteral("lblFolder"));
+    lblFolder->setWordWrap(true);
+    lblFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -75,7 +80,8 @@ frmISAbout::frmISAbout(QWidget* parent) : QDialog(parent, Qt::Window)
     grid->addWidget(lblVersion, 1, 1);
     grid->addWidget(lblDescription, 2, 1);
     grid->addWidget(lblDisclaimer, 3, 1);
-    grid->addWidget(cmdOK, 4, 1, Qt::AlignRight);
+    grid->addWidget(lblFolder, 4, 1);
+    grid->addWidget(cmdOK, 5, 1, Qt::AlignRight);
     setFixedWidth(440);
 }
 

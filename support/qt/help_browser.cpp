@@ -17,8 +17,9 @@ namespace {
 QPointer<frmHelpBrowser2> sharedHelp;
 }
 
-frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder)
-    : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder))
+frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder,
+                                 std::filesystem::path sharedData)
+    : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder)), shared_(std::move(sharedData))
 {
     setObjectName(QStringLiteral("frmHelpBrowser2"));
     setWindowTitle(QStringLiteral("Halvo Help"));
@@ -36,7 +37,7 @@ frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensio
 void frmHelpBrowser2::Form_Load()
 {
     GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
-        const std::filesystem::path page = ext_ / "help" / "is_index.html";
+        const std::filesystem::path page = HelpFolder(ext_, shared_) / "is_index.html";
         std::error_code ec;
         if (std::filesystem::is_regular_file(page, ec))
             brwHelpPage_->setSource(QUrl::fromLocalFile(QString::fromStdString(page.string())));

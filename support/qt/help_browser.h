@@ -3,6 +3,8 @@
 // About box. Each is one shared instance, shown modeless and rebuilt after it
 // was closed.
 
+#include "support/ext_folder.h"
+
 #include <QDialog>
 
 #include <filesystem>
@@ -15,7 +17,9 @@ namespace halvo::support {
 class frmHelpBrowser2 : public QDialog {
     Q_OBJECT
 public:
-    frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder);
+    // The pages are the extension folder's help/, else those installed in sharedData.
+    frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder,
+                    std::filesystem::path sharedData = SharedDataFolder());
     // Opens the index page, or says that it is missing (the window opens anyway).
     void Form_Load();
     QTextBrowser* browser() const { return brwHelpPage_; }
@@ -25,6 +29,7 @@ protected:
 
 private:
     std::filesystem::path ext_;
+    std::filesystem::path shared_;
     QTextBrowser* brwHelpPage_;
     QPushButton* cmdClose_;
 };
@@ -40,7 +45,7 @@ void CloseSharedWindows();
 class frmISAbout : public QDialog {
     Q_OBJECT
 public:
-    explicit frmISAbout(QWidget* parent = nullptr);
+    explicit frmISAbout(QWidget* parent = nullptr, const std::filesystem::path& extensionFolder = ExtensionFolder());
 };
 
 frmISAbout* ShowAbout(QWidget* parent = nullptr);

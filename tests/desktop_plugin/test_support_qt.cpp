@@ -94,14 +94,26 @@ TEST(QtUi, ReportsShowInOneSelectableCopyableWindow)
 TEST(HelpWindow, MissingPageIsNamedAndTheWindowStillOpens)
 {
     ScriptedUi ui;
-    TempDir ext("halvo-help");
-    support::frmHelpBrowser2 help(nullptr, ext.path());
+    TempDir ext("halvo-help"), shared("halvo-share");
+    support::frmHelpBrowser2 help(nullptr, ext.path(), shared.path());
     help.Form_Load();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
               "The Halvo help file (" + (ext.path() / "help/is_index.html").string() + ") does not exist.");
     EXPECT_EQ(ui.messages[0].icon, support::Icon::Exclamation);
     EXPECT_TRUE(help.browser()->toPlainText().isEmpty());
+}
+
+TEST(HelpWindow, InstalledPagesServeAFolderWithoutItsOwn)
+{
+    ScriptedUi ui;
+    TempDir ext("halvo-help"), shared("halvo-share");
+    std::filesystem::create_directories(shared / "help");
+    std::ofstream(shared / "help/is_index.html") << "<html><body><h1>Installed Help</h1></body></html>";
+    support::frmHelpBrowser2 help(nullptr, ext.path(), shared.path());
+    help.Form_Load();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(help.browser()->toPlainText().contains("Installed Help"));
 }
 
 TEST(HelpWindow, ShowsTheIndexAndFollowsTheWindowSize)
@@ -126,8 +138,9 @@ TEST(HelpWindow, ShowsTheIndexAndFollowsTheWindowSize)
 TEST(AboutBox, NamesVersionAndDescription)
 {
     EXPECT_EQ(support::VersionText(2, 1, 15), "Version 2.1.15");
-    support::frmISAbout about;
+    support::frmISAbout about(nullptr, "/home/someone/.local/share/halvo");
     EXPECT_EQ(about.windowTitle(), "About Halvo");
+    EXPECT_EQ(about.findChild<QLabel*>("lblFolder")->text(), "Extension folder: /home/someone/.local/share/halvo");
     EXPECT_EQ(about.findChild<QLabel*>("lblTitle")->text(), "Halvo");
     EXPECT_TRUE(about.findChild<QLabel*>("lblVersion")->text().startsWith("Version "));
     EXPECT_TRUE(about.findChild<QLabel*>("lblDescription")->text().startsWith("The Halvo uses a land cover grid"));
