@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kStagingPrefix = ".halvo-staging-";
+constexpr const char* kPrevious = ".previous";
 constexpr const char* kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".qml"};
 
 [[noreturn]] void refuse(const std::string& why) { support::raise(support::err::kInvalidCall, why); }
@@ -140,26 +141,42 @@ OutputStaging::~OutputStaging()
 
 void OutputStaging::commit()
 {
+    // The earlier set is moved aside first and put back if anything fails,
+    // so the folder holds either the old set or the new one, whole.
     const auto finals = OutputSet(shapefile_, layerName_);
-    std::vector<fs::path> staged;
-    for (const fs::path& f : finals)
-        staged.push_back(folder_ / f.filename());
-    // Earlier files of the set that the new output does not replace go first,
-    // so no stale index or style outlives its shapefile.
-    for (std::size_t i = 0; i < finals.size(); ++i) {
+    const fs::path previous = folder_ / kPrevious;
+    fs::create_directory(previous);
+    std::vector<std::size_t> movedAside, placed;
+    auto rollBack = [&] {
         std::error_code ec;
-        if (!fs::exists(fs::symlink_status(staged[i], ec)))
-            fs::remove(finals[i], ec);
-    }
-    for (std::size_t i = 0; i < finals.size(); ++i) {
+        for (std::size_t i : placed)
+            fs::rename(finals[i], folder_ / finals[i].filename(), ec);
+        for (std::size_t i : movedAside)
+            fs::rename(previous / finals[i].filename(), finals[i], ec);
+    };
+    auto move = [&](const fs::path& from, const fs::path& to) {
         std::error_code ec;
-        if (!fs::exists(fs::symlink_status(staged[i], ec)))
-            continue;
         // rename() replaces a link planted at the final name, never its target.
-        fs::rename(staged[i], finals[i], ec);
-        if (ec)
+        fs::rename(from, to, ec);
+        if (ec) {
+            rollBack();
             support::raise(support::err::kFileAccess,
-                           "Cannot put '" + finals[i].string() + "' in place: " + ec.message());
+                           "Cannot put '" + to.string() + "' in place: " + ec.message() +
+                               "; the earlier output is unchanged");
+        }
+    };
+    std::error_code ec;
+    for (std::size_t i = 0; i < finals.size(); ++i)
+        if (fs::exists(fs::symlink_status(finals[i], ec))) {
+            move(finals[i], previous / finals[i].filename());
+            movedAside.push_back(i);
+        }
+    for (std::size_t i = 0; i < finals.size(); ++i) {
+        const fs::path staged = folder_ / finals[i].filename();
+        if (fs::exists(fs::symlink_status(staged, ec))) {
+            move(staged, finals[i]);
+            placed.push_back(i);
+        }
     }
     committed_ = true;
 }
@@ -175,8 +192,17 @@ void RemoveStaleStaging(const fs::path& folder)
         std::error_code rec;
         if (owner > 0 && (::kill(owner, 0) == 0 || errno == EPERM))
             continue;  // its run is still going
-        if (e.is_directory(rec) && !e.is_symlink(rec))
-            fs::remove_all(e.path(), rec);
+        if (!e.is_directory(rec) || e.is_symlink(rec))
+            continue;
+        // A run killed while putting its output in place: the earlier files
+        // it had moved aside go back where nothing has replaced them.
+        for (const auto& old : fs::directory_iterator(e.path() / kPrevious, rec)) {
+            const fs::path home = folder / old.path().filename();
+            std::error_code hec;
+            if (!fs::exists(fs::symlink_status(home, hec)))
+                fs::rename(old.path(), home, hec);
+        }
+        fs::remove_all(e.path(), rec);
     }
 }
 

@@ -111,6 +111,7 @@ void EnsureWorkingFolders(const fs::path& extensionFolder)
 }  // namespace halvo::support
 
 #include "support/error_reporting.h"
+#include "support/ui.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -128,12 +129,18 @@ TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>&
     // The lock sits on the folder itself, so emptying temp/ cannot remove it.
     fd_ = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0)
-        raise(err::kPathNotFound, "Cannot open the working folder '" + temp.string() + "': " +
-                                      (errno == ELOOP ? "it is a symbolic link" : std::strerror(errno)));
+        raise(err::kPathNotFound,
+              "Cannot open the working folder '" + temp.string() + "': " +
+                  (fs::is_symlink(temp, ec) ? "it is a symbolic link; make it a plain folder" : std::strerror(errno)));
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (waiting)
             waiting();
+        // A signal breaks the wait; the user may have asked to stop.
         while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            if (ui().canceled()) {
+                ::close(fd_);
+                throw Canceled();
+            }
         }
     }
     // Holding the lock, any scratch folder here belongs to a run that died.

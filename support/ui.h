@@ -45,8 +45,13 @@ private:
 // Shorthands for the common message shapes.
 Answer MsgBox(std::string_view text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
               std::string_view title = {});
-inline void Progress(std::string_view stage, double fraction = -1) { ui().progress(stage, fraction); }
 // Throws Canceled when the user has asked to stop.
 void CheckCanceled();
+// Reports progress, then stops the run if the user asked it to.
+inline void Progress(std::string_view stage, double fraction = -1)
+{
+    ui().progress(stage, fraction);
+    CheckCanceled();
+}
 
 }  // namespace halvo::support

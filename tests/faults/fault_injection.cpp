@@ -81,6 +81,12 @@ void FaultInjector::fullAfter(const fs::path& dir, std::size_t bytes)
     setVariable("HALVO_FAULT_FULL_BYTES", std::to_string(bytes));
 }
 
+void FaultInjector::failRenameTo(const std::string& suffix)
+{
+    setVariable("LD_PRELOAD", HALVO_FAULT_SHIM);
+    setVariable("HALVO_FAULT_RENAME_TO", suffix);
+}
+
 void FaultInjector::setVariable(const char* name, const std::string& value)
 {
     const char* old = std::getenv(name);

@@ -31,6 +31,8 @@ public:
     void readOnly(const std::filesystem::path& dir);
     // Files written below `dir` (an empty folder) take about `bytes` in all.
     void fullAfter(const std::filesystem::path& dir, std::size_t bytes);
+    // A rename onto a name ending in `suffix` fails (shim only).
+    void failRenameTo(const std::string& suffix);
 
 private:
     // Sets an environment variable for the programs the test starts; the old value comes back after.

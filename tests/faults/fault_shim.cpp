@@ -276,6 +276,11 @@ int mkdir(const char* path, mode_t mode)
 
 int rename(const char* from, const char* to)
 {
+    // A rename onto a name ending so fails, as on a flaky network share.
+    static const std::string failing = variable("HALVO_FAULT_RENAME_TO");
+    const std::size_t n = std::strlen(to);
+    if (!failing.empty() && n >= failing.size() && failing.compare(0, std::string::npos, to + n - failing.size()) == 0)
+        return refuse(EIO);
     if (below(readOnlyDir(), AT_FDCWD, from) || below(readOnlyDir(), AT_FDCWD, to))
         return refuse(EROFS);
     return next<int (*)(const char*, const char*)>("rename")(from, to);

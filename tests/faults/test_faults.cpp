@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <numbers>
 
 extern char** environ;
@@ -62,6 +63,12 @@ std::vector<std::string> Leftovers(const fs::path& folder, const std::string& st
             found.push_back(name);
     }
     return found;
+}
+
+std::string Bytes(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // What every refused run must show.
@@ -192,6 +199,30 @@ TEST_P(Faults, DiskFullDuringTheOutputWriteLeavesNoOutput)
     EXPECT_TRUE(fs::is_empty(folder)) << "the staged files were left behind";
 }
 
+TEST(FailedRename, EarlierOutputIsPutBackWhole)
+{
+    Small s;
+    const fs::path out = s.rc.data() / "out.shp";
+    ASSERT_EQ(s.rc.halvo(s.args(s.zones, out)).status, 0);
+    std::map<std::string, std::string> before;
+    for (const auto& e : fs::directory_iterator(s.rc.data()))
+        if (e.path().stem() == "out")
+            before[e.path().filename().string()] = Bytes(e.path());
+    ASSERT_EQ(before.size(), 8u) << "shp, shx, dbf, prj, cpg, qml, prm, met";
+
+    FaultInjector inject(Injection::Shim);
+    inject.failRenameTo("/out.met");
+    const auto r = s.rc.halvo(s.args(s.zones, out));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Cannot put"), std::string::npos) << r.err;
+    std::map<std::string, std::string> after;
+    for (const auto& e : fs::directory_iterator(s.rc.data()))
+        if (e.path().stem() == "out")
+            after[e.path().filename().string()] = Bytes(e.path());
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(s.rc.tempIsEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Injections, Faults, ::testing::Values(Injection::Mount, Injection::Shim),
                          [](const auto& p) { return Name(p.param); });
 
@@ -206,24 +237,41 @@ TEST(TempFolder, MissingIsMadeAgainAndLeftEmpty)
     EXPECT_TRUE(s.rc.tempIsEmpty());
 }
 
-// A run killed part-way leaves its datasets in temp/; the next run removes
-// them before it starts, completes and leaves temp/ empty.
+// A run stopped part-way leaves the earlier output byte for byte. SIGINT and
+// SIGTERM end it cleanly (130, 143, its scratch removed); after SIGKILL the
+// next run removes what it left and completes.
 class Interrupted : public ::testing::TestWithParam<int> {};
 
-TEST_P(Interrupted, NextRunStartsCleanAndEmptiesTemp)
+namespace {
+
+bool HasScratch(const fs::path& temp)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(temp, ec))
+        if (fs::exists(e.path() / "tempAnalysis.shp"))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_P(Interrupted, EarlierOutputStaysAndTheNextRunStartsClean)
 {
     Small s;
+    const fs::path out = s.rc.data() / "out.shp";
+    ASSERT_EQ(s.rc.halvo(s.args(s.zones, out)).status, 0);
+    const std::string before = Bytes(out), beforeDbf = Bytes(fs::path(out).replace_extension(".dbf"));
+
     // Big enough that the run is still tabulating when it is stopped; a
-    // GeoPackage is copied into temp/ first, which is the cue to stop it.
-    const int n = 1500;
+    // GeoPackage is copied into the run's scratch folder first, the cue to stop it.
+    const int n = 3000;
     const auto lc = s.rc.raster("big", n, n, X0, Y0, 10, 10, std::vector<int>(static_cast<std::size_t>(n) * n, 21));
     const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, 10, 0, 0, n, n), "All"}}, 5070, "GPKG");
-    const fs::path out = s.rc.data() / "out.shp";
     const std::string home = "HALVO_HOME=" + s.rc.path().string();
     const std::string bin = std::string(HALVO_EXT_DIR) + "/halvo";
     std::vector<std::string> args = {bin,  "run",     "--landcover", lc.string(), "--analysis", zones.string(),
                                      "--field", "NAME", "--coefficients-csv", s.coef.string(), "--output",
-                                     out.string()};
+                                     out.string(), "--threads", "1"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -244,32 +292,40 @@ TEST_P(Interrupted, NextRunStartsCleanAndEmptiesTemp)
     ASSERT_EQ(posix_spawn(&pid, bin.c_str(), &quiet, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&quiet);
 
-    bool finished = false;
     int status = 0;
-    while (!fs::exists(s.rc.path() / "temp" / "tempAnalysis.shp")) {
+    bool finished = false;
+    while (!HasScratch(s.rc.path() / "temp")) {
         if (waitpid(pid, &status, WNOHANG) == pid) {
             finished = true;
             break;
         }
-        usleep(1000);
+        usleep(200);
     }
-    if (!finished) {
-        kill(pid, GetParam());
-        waitpid(pid, &status, 0);
+    ASSERT_FALSE(finished) << "the run ended before it could be stopped";
+    kill(pid, GetParam());
+    waitpid(pid, &status, 0);
+    if (GetParam() == SIGKILL) {
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_FALSE(s.rc.tempIsEmpty()) << "the killed run should have left its scratch behind";
+    } else {
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), GetParam() == SIGINT ? 130 : 143);
+        EXPECT_TRUE(s.rc.tempIsEmpty());
     }
-    if (finished || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
-        GTEST_SKIP() << "the run finished before it could be stopped";
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_FALSE(s.rc.tempIsEmpty()) << "the stopped run should have left its datasets behind";
+    EXPECT_EQ(Bytes(out), before) << "the earlier output changed";
+    EXPECT_EQ(Bytes(fs::path(out).replace_extension(".dbf")), beforeDbf);
 
     const auto r = s.rc.halvo(s.args(s.zones, out));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(s.rc.read(out, "NAME").size(), 2u);
     EXPECT_TRUE(s.rc.tempIsEmpty());
+    for (const auto& e : fs::directory_iterator(out.parent_path()))
+        EXPECT_EQ(e.path().filename().string().rfind(".halvo-staging-", 0), std::string::npos) << e.path();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, ::testing::Values(SIGINT, SIGKILL),
-                         [](const auto& p) { return p.param == SIGINT ? "SIGINT" : "SIGKILL"; });
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, ::testing::Values(SIGINT, SIGTERM, SIGKILL), [](const auto& p) {
+    return p.param == SIGINT ? "SIGINT" : p.param == SIGTERM ? "SIGTERM" : "SIGKILL";
+});
 
 // Broken inputs: each is refused with a message naming the file, or, where
 // the data can still be read whole, the run completes.

@@ -1,0 +1,178 @@
+// Nothing of the user's is lost: an output never replaces an input, only its
+// own files are replaced, and only by a run that finished.
+
+#include "run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <tuple>
+
+using namespace halvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
+
+std::string Bytes(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file())
+            files[e.path().filename().string()] = Bytes(e.path());
+    return files;
+}
+
+struct Case {
+    RunCase rc;
+    fs::path lc, zones, coef, scenario;
+    Case()
+    {
+        std::vector<int> v(100);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            v[i] = i % 3 == 0 ? 41 : 21;
+        lc = rc.raster("lc", 10, 10, X0, Y0, S, S, v);
+        zones = rc.polygons("zones", "NAME", true,
+                            {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"}});
+        scenario = rc.polygons("newdev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
+        coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
+    }
+    std::string args(const fs::path& out, const std::string& more = {}) const
+    {
+        return "run --landcover " + lc.string() + " --analysis " + zones.string() +
+               " --field NAME --coefficients-csv " + coef.string() + " --output '" + out.string() + "' " + more;
+    }
+};
+
+}  // namespace
+
+TEST(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputStays)
+{
+    Case c;
+    const auto before = Snapshot(c.rc.data());
+    const std::pair<std::string, fs::path> cases[] = {
+        {"", c.zones},                                                  // the analysis layer itself
+        {"", fs::path(c.zones).replace_extension(".SHP")},             // the same, in other case
+        {"--scenario " + c.scenario.string() + "=21", c.scenario},     // a scenario layer
+        {"--density-layer " + c.scenario.string() + " --density-field ID --high 5 --low 1", c.scenario},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [more, out] = cases[i];
+        const auto r = c.rc.halvo(c.args(out, more));
+        EXPECT_NE(r.status, 0) << out;
+        EXPECT_NE(r.err.find("would replace the input"), std::string::npos) << r.err;
+        EXPECT_EQ(Snapshot(c.rc.data()), before) << "an input changed for " << out;
+        EXPECT_TRUE(c.rc.tempIsEmpty());
+    }
+
+    // An output named like the raster is another dataset: the raster stays,
+    // and so do files of other kinds that share the output's name.
+    std::ofstream(c.rc.data() / "lc.aux.xml") << "<PAMDataset/>";
+    const auto r = c.rc.halvo(c.args(c.rc.data() / "lc.shp"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Bytes(c.lc), before.at("lc.tif"));
+    EXPECT_TRUE(fs::exists(c.rc.data() / "lc.aux.xml"));
+}
+
+TEST(OutputSafety, AFailedRunLeavesTheEarlierOutputAsItWas)
+{
+    Case c;
+    const fs::path out = c.rc.data() / "out" / "result.shp";
+    fs::create_directories(out.parent_path());
+    ASSERT_EQ(c.rc.halvo(c.args(out)).status, 0);
+    std::ofstream(out.parent_path() / "result.tif") << "not ours";
+    const auto before = Snapshot(out.parent_path());
+
+    // Class 41 has no coefficient here: the run stops at the tabulation.
+    const auto partial = c.rc.csv("partial.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n");
+    const auto r = c.rc.halvo("run --landcover " + c.lc.string() + " --analysis " + c.zones.string() +
+                              " --field NAME --coefficients-csv " + partial.string() + " --output " + out.string());
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(Snapshot(out.parent_path()), before);
+    EXPECT_EQ(fs::directory_iterator(out.parent_path()) == fs::directory_iterator(), false);
+    for (const auto& e : fs::directory_iterator(out.parent_path()))
+        EXPECT_TRUE(e.is_regular_file()) << "left behind: " << e.path();
+
+    // A run that succeeds replaces the set, and only the set.
+    ASSERT_EQ(c.rc.halvo(c.args(out, "--density high")).status, 0);
+    EXPECT_EQ(Bytes(out.parent_path() / "result.tif"), "not ours");
+    EXPECT_NE(Bytes(fs::path(out).replace_extension(".dbf")), before.at("result.dbf"));
+}
+
+TEST(OutputSafety, OutputNamesAreCheckedBeforeTheRun)
+{
+    Case c;
+    const fs::path folder = c.rc.data() / "out";
+    fs::create_directories(folder / "existing");
+    const std::string ok = (folder / "ok.shp").string();
+    const std::tuple<std::string, std::string, std::string> refused[] = {
+        {folder.string() + "/", "", "names no file"},
+        {(folder / "existing").string(), "", "is a folder"},
+        {(folder / "a\\b.shp").string(), "", "backslash"},
+        {(folder / "a#b.shp").string(), "", "'#'"},
+        {ok, "--layer-name ../x", "holds a path"},
+        {ok, "--layer-name 'a#b'", "'#'"},
+        {ok, "--layer-name \"$(printf 'a\\nb')\"", "control character"},
+    };
+    for (const auto& [out, more, why] : refused) {
+        const auto r = c.rc.halvo(c.args(out, more));
+        EXPECT_NE(r.status, 0) << out;
+        EXPECT_NE(r.err.find(why), std::string::npos) << out << "\n" << r.err;
+    }
+    EXPECT_EQ(Snapshot(folder).size(), 0u);
+    EXPECT_FALSE(fs::exists(c.rc.path() / "x.prm"));
+
+    // The extension in any case is written ".shp", and found again.
+    const auto r = c.rc.halvo(c.args(folder / "Result.SHP"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(folder / "Result.shp"));
+    EXPECT_EQ(c.rc.read(folder / "Result.shp", "NAME").size(), 2u);
+}
+
+TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
+{
+    Case c;
+    const fs::path folder = c.rc.data() / "out";
+    fs::create_directories(folder);
+    const fs::path target = c.rc.data() / "precious.txt";
+    std::ofstream(target) << "keep me";
+    for (const char* name : {"result.prm", "result.met", "result.qml"})
+        fs::create_symlink(target, folder / name);
+    ASSERT_EQ(c.rc.halvo(c.args(folder / "result.shp")).status, 0);
+    EXPECT_EQ(Bytes(target), "keep me");
+    for (const char* name : {"result.prm", "result.met", "result.qml"})
+        EXPECT_FALSE(fs::is_symlink(folder / name)) << name;
+}
+
+TEST(OutputSafety, TheRunTouchesOnlyItsOwnScratchInTemp)
+{
+    Case c;
+    // A user's files in the temp folder of the installation survive a run.
+    std::ofstream(c.rc.path() / "temp" / "notes.txt") << "mine";
+    fs::create_directories(c.rc.path() / "temp" / "project");
+    std::ofstream(c.rc.path() / "temp" / "project" / "a.shp") << "mine too";
+    ASSERT_EQ(c.rc.halvo(c.args(c.rc.data() / "out.shp")).status, 0);
+    EXPECT_EQ(Bytes(c.rc.path() / "temp" / "notes.txt"), "mine");
+    EXPECT_EQ(Bytes(c.rc.path() / "temp" / "project" / "a.shp"), "mine too");
+
+    // A temp folder that is a link is refused, and its target left alone.
+    const fs::path elsewhere = c.rc.data() / "elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "keep.txt") << "keep";
+    fs::remove_all(c.rc.path() / "temp");
+    fs::create_directory_symlink(elsewhere, c.rc.path() / "temp");
+    const auto r = c.rc.halvo(c.args(c.rc.data() / "out2.shp"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("symbolic link"), std::string::npos) << r.err;
+    EXPECT_EQ(Bytes(elsewhere / "keep.txt"), "keep");
+    EXPECT_FALSE(fs::exists(c.rc.data() / "out2.shp"));
+}
