@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 TEST(RealData, ThirdForkCatchmentsMatchGdalRasterize)
 {
     const fs::path dir = SharedData() / "durham-thirdfork";
-    if (!fs::exists(dir / "NLCD.tif"))
-        GTEST_SKIP() << "shared data not present";
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     RunCase rc;
     const char* coef = "Value,ClassName,High,Medium,Low\r\n11,W,0,0,0\r\n21,D1,19,10,5\r\n22,D2,49,35,20\r\n"
                        "23,D3,79,65,50\r\n24,D4,100,90,80\r\n31,B,5,3,1\r\n41,F1,1,0.5,0\r\n42,F2,1,0.5,0\r\n"
@@ -99,8 +98,7 @@ TEST(RealData, DensityAndNeighbourhoodScenarioAddUp)
 {
     const fs::path dir = SharedData() / "durham-thirdfork";
     const fs::path derived = dir / "derived";
-    if (!fs::exists(derived / "durham_blockgroups_pop_5070.gpkg"))
-        GTEST_SKIP() << "shared data not present";
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/derived/durham_blockgroups_pop_5070.gpkg");
     RunCase rc;
     const std::string base = "run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
                              (derived / "thirdfork_catchments_5070.gpkg").string() +

@@ -33,10 +33,12 @@ std::string ReadFile(const std::filesystem::path& p);
 
 }  // namespace halvo::test
 
-// Skips the test (GoogleTest) when the shared real data is not beside the checkout.
+// Fails the test (GoogleTest) when the shared real data is not beside the
+// checkout: a missing data set must not pass as a skipped test.
 #define HALVO_REQUIRE_SHARED_DATA(relative)                                                        \
-    if (!std::filesystem::exists(::halvo::test::SharedData() / (relative)))                       \
-    GTEST_SKIP() << "shared data not present: " << (::halvo::test::SharedData() / (relative)).string()
+    ASSERT_TRUE(std::filesystem::exists(::halvo::test::SharedData() / (relative)))                \
+        << "shared data missing: " << (::halvo::test::SharedData() / (relative)).string()           \
+        << " (the shared/ folder belongs beside the checkout)"
 
 namespace halvo::test {
 
