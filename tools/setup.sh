@@ -27,6 +27,7 @@ fi
 
 build=${HALVO_BUILD_DIR:-build}
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
+  # shellcheck disable=SC2086  # extra arguments are words
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release ${HALVO_CMAKE_ARGS:-} >&2
 fi
 cmake --build "$build" -j"$(nproc)" >&2

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Checks the architecture's rules that a compiler does not: only host/ talks to
+# GDAL, OGR and GEOS; the engine builds without Qt; no face reaches past the
+# engine's one entry point into its stages.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fail=0
+say() { echo "check-layout: $*" >&2; fail=1; }
+
+engine='^(support|host|coefficients|params|model|reports|cli)/'
+sources=$(git ls-files '*.cpp' '*.h')
+
+# GDAL, OGR, CPL and GEOS headers: host/ only (tests, benchmarks and fuzz
+# targets make their data with GDAL).
+hits=$(grep -l -E '#include *[<"](gdal|ogr|cpl_|geos)' $sources | grep -v -E '^(host|tests|bench|fuzz)/' || true)
+[ -z "$hits" ] || say "GDAL/OGR/GEOS headers outside host/: $hits"
+
+# Qt and QGIS stay out of the engine's folders (their Qt code lives in */qt/).
+hits=$(printf '%s\n' $sources | grep -E "$engine" | grep -v '/qt/' | xargs grep -l -E '#include *<(Q[A-Za-z]+|qgs[a-z]+\.h)>' || true)
+[ -z "$hits" ] || say "Qt or QGIS headers in the engine: $hits"
+
+# The faces start a run through model/run.h only.
+hits=$(printf '%s\n' $sources | grep -E '^(cli|plugin|params/qt)/' |
+  xargs grep -l -E '#include "model/(get_lc_area|ds_adjustment|population_density|table_functions|bas_util|result_fields)\.h"' || true)
+[ -z "$hits" ] || say "a face includes a model stage instead of model/run.h: $hits"
+
+exit $fail
