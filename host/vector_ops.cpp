@@ -296,7 +296,7 @@ void CopyFeatures(const Layer& source, const std::string& field, const fs::path&
     auto src = FeatureSource::Open(source);
     const int fi = fieldIndexExact(src.ogr(), field, source.name);
     FieldDef def = DescribeField(*src.ogr()->GetLayerDefn()->GetFieldDefn(fi));
-    auto recs = ReadFeatures(source, field, false);
+    auto recs = ReadFeatures(source, field, !source.selection.empty());
     def.name = newName;
     if (def.type == kString)
         def.length = std::max<int>(minWidth, static_cast<int>(longestText(recs)));

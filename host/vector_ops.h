@@ -70,7 +70,8 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
 // Orders analysis values: numbers by value, text by its bytes.
 bool ValueLess(const Value& a, const Value& b);
 
-// Copies every feature's shape and its value of `field` into a new shapefile
+// Copies each feature's shape (the selected ones when the layer has a
+// selection) and its value of `field` into a new shapefile
 // whose only field is `newName` of the source field's type, at least `minWidth` wide.
 void CopyFeatures(const Layer& source, const std::string& field, const std::filesystem::path& outShp,
                   const std::string& newName, int minWidth);

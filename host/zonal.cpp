@@ -1,11 +1,15 @@
 #include "host/zonal.h"
 
 #include "host/vector_ops.h"
+#include "support/error_reporting.h"
 
+#include <ogr_geometry.h>
+#include <ogr_api.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <map>
 
 namespace halvo::host {
 
@@ -64,15 +68,63 @@ std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterIn
     return out;
 }
 
-void SelectSameValues(const Layer& chosen, const std::string& field, Layer& copy, const std::string& copyField)
+long FeatureCount(const Layer& layer)
 {
-    std::vector<Value> values;
-    for (const auto& f : ReadFeatures(chosen, field, true))
-        values.push_back(f.value);
-    std::sort(values.begin(), values.end(), ValueLess);
-    for (const auto& f : ReadFeatures(copy, copyField, false))
-        if (std::binary_search(values.begin(), values.end(), f.value, ValueLess))
-            copy.selection.insert(f.fid);
+    auto src = FeatureSource::Open(layer);
+    return static_cast<long>(src.ogr()->GetFeatureCount(TRUE));
+}
+
+ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly)
+{
+    ValueAreas out;
+    std::map<Value, double, bool (*)(const Value&, const Value&)> sums(ValueLess);
+    for (const auto& f : ReadFeatures(layer, field, selectedOnly)) {
+        ++out.features;
+        const double area = f.geometry ? OGR_G_Area(OGRGeometry::ToHandle(f.geometry.get())) : 0.0;
+        if (IsNull(f.value)) {
+            ++out.nullFeatures;
+            out.nullArea += area;
+        } else {
+            sums[f.value] += area;
+        }
+    }
+    out.byValue.assign(sums.begin(), sums.end());
+    return out;
+}
+
+long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier, const std::filesystem::path& outShp)
+{
+    OGRGeometryUniquePtr taken;
+    for (const Layer* e : earlier)
+        for (auto& f : ReadFeatures(*e, {}, !e->selection.empty())) {
+            if (!f.geometry)
+                continue;
+            taken.reset(taken ? taken->Union(f.geometry.get()) : f.geometry.release());
+            if (!taken)
+                support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + e->name + "'");
+        }
+    auto src = FeatureSource::Open(layer);
+    auto table = Table::CreateShapefile(outShp, wkbMultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
+    auto ins = table.inserter();
+    long kept = 0;
+    for (auto& f : ReadFeatures(layer, {}, !layer.selection.empty())) {
+        if (!f.geometry)
+            continue;
+        OGRGeometryUniquePtr rest(taken ? f.geometry->Difference(taken.get()) : f.geometry.release());
+        if (!rest)
+            support::raise(support::err::kHostFailure,
+                           "Cannot take earlier scenarios' land out of a polygon of '" + layer.name + "'");
+        if (rest->IsEmpty() || OGR_G_Area(OGRGeometry::ToHandle(rest.get())) <= 0)
+            continue;
+        OGRGeometryUniquePtr poly(OGRGeometryFactory::forceToMultiPolygon(rest.release()));
+        ins.buffer().setShape(poly.get());
+        ins.buffer().set(2, static_cast<long long>(f.fid));
+        ins.insert();
+        ++kept;
+    }
+    ins.finish();
+    table.finish();
+    return kept;
 }
 
 void RefreshAreaField(const std::filesystem::path& shapefile)

@@ -26,9 +26,24 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
 // The IDs of the layer's features that touch a NODATA cell or leave the raster.
 std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster);
 
-// Selects in `copy` every feature whose `copyField` value is one of the values
-// of `field` among `chosen`'s selected features.
-void SelectSameValues(const Layer& chosen, const std::string& field, Layer& copy, const std::string& copyField);
+// How many features the layer holds.
+long FeatureCount(const Layer& layer);
+
+// Polygon area (square map units) per value of `field` (only the selection
+// when asked), in ascending value order; features without a value apart.
+struct ValueAreas {
+    std::vector<std::pair<Value, double>> byValue;
+    long features = 0;
+    long nullFeatures = 0;
+    double nullArea = 0;
+};
+ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly);
+
+// Writes the polygons of `layer` less every polygon of the `earlier` layers
+// as a shapefile with one integer field "ID"; answers how many features have
+// land left.
+long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier,
+                      const std::filesystem::path& outShp);
 
 // Sets a double "Area"/"AREA" field of a shapefile to each polygon's area.
 void RefreshAreaField(const std::filesystem::path& shapefile);

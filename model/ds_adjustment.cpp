@@ -5,6 +5,7 @@
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <unordered_map>
@@ -58,6 +59,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
                                                support::Buttons::OKCancel, support::Icon::None, "Projection");
                 if (a != support::Answer::OK)
                     throw support::Stopped("the scenario's projection differs");
+                skipReason_ = "not in the analysis layer's projection";
                 return Outcome::Skipped;
             }
             zoneLayer = IntersectLayers(DSTheme, AnalysisTheme, dsInt, pWKSP);
@@ -67,6 +69,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
         if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
             support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name + ") do not overlap.",
                             support::Buttons::OK, support::Icon::Information, "No Overlay");
+            skipReason_ = "no overlap with the analysis layer";
             return Outcome::Skipped;
         }
 
@@ -107,7 +110,9 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
                 const int f = pTable.findField(name);
                 if (f < 0)
                     continue;
-                m.set(f, Round3(host::ValueNumber(m.get(f))) - Round3(value));
+                // Scenarios never overlap (earlier rows take the land first),
+                // so this only guards against rounding.
+                m.set(f, std::max(0.0, Round3(host::ValueNumber(m.get(f))) - Round3(value)));
                 if (startsWith(name, "area"))
                     t += value;
             }

@@ -21,6 +21,11 @@ public:
                            const std::string& analysisField, long classId, const std::string& tableSuffix,
                            const std::filesystem::path& scratch, const host::Layer& landCover,
                            const AreaRules& rules);
+    // Why the last scenario was skipped.
+    const std::string& skipReason() const { return skipReason_; }
+
+private:
+    std::string skipReason_;
 };
 
 // Rounds to 3 decimals, halves to even.

@@ -104,6 +104,26 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
     });
 }
 
+void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues,
+                    std::vector<ZoneFigures>& zones)
+{
+    support::GuardedVoid("FlagIncomplete", kModule, false, [&] {
+        auto output = host::Table::Open(outputLayer.source, true);
+        std::size_t i = 0;
+        output.update({}, [&](host::Table::Row& r) {
+            if (zoneValues.count(host::ValueText(r.get(2)))) {
+                r.set(kComplete, std::string("N"));
+                outputLayer.selection.insert(r.oid());
+                if (i < zones.size())
+                    zones[i].complete = false;
+            }
+            ++i;
+            return true;
+        });
+        output.finish();
+    });
+}
+
 void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones)
 {
     support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {

@@ -18,6 +18,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <set>
 #include <ctime>
 
 namespace halvo::model {
@@ -118,7 +120,40 @@ struct ReportData {
     std::string analysisField;
     const host::Layer* analysis = nullptr;
     int mapUnits = host::kUnitsMeters;
+    std::vector<std::string> usage;
+    std::vector<std::pair<std::string, std::string>> skippedScenarios;
 };
+
+std::string areaText(double area, Units units)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %s", area * UnitFactor(units), units == Units::Feet ? "acres" : "ha");
+    return text;
+}
+
+// Zones of the output that the density pieces do not cover whole: their
+// figures leave out land. Answers each such zone's value and the area left
+// out, in square map units.
+std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host::Layer& output,
+                                                                     const std::string& field,
+                                                                     const host::Layer& pieces)
+{
+    const auto whole = host::AreasByValue(output, field, false);
+    const auto covered = host::AreasByValue(pieces, field, false);
+    std::vector<std::pair<std::string, double>> short_;
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < whole.byValue.size(); ++i) {
+        const auto& [value, area] = whole.byValue[i];
+        while (k < covered.byValue.size() && host::ValueLess(covered.byValue[k].first, value))
+            ++k;
+        const bool found = k < covered.byValue.size() && !host::ValueLess(value, covered.byValue[k].first);
+        const double missing = area - (found ? covered.byValue[k].second : 0.0);
+        // Pieces are cut from the zone: a difference beyond rounding is land left out.
+        if (missing > area * 1e-9)
+            short_.emplace_back(host::ValueText(value), missing);
+    }
+    return short_;
+}
 
 void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::path& folder)
 {
@@ -154,6 +189,8 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     in.minY = e.minY;
     in.maxY = e.maxY;
     in.mapUnits = d.mapUnits;
+    in.usage = d.usage;
+    in.skippedScenarios = d.skippedScenarios;
     auto table = host::Table::Open(output.source);
     for (int i = 0; i < table.fieldCount(); ++i) {
         const auto& f = table.field(i);
@@ -277,14 +314,28 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     std::string field = r.field;
     if (host::MustCopyFirst(*analysis)) {
         support::Progress("Copying the analysis layer");
+        // Only the selected features are copied: a selection means the same
+        // features whatever the format.
         auto copy = CreateShapefile(scratch.path(), field, *analysis);
         copy->name = analysis->name;
-        if (!analysis->selection.empty())
-            host::SelectSameValues(*analysis, field, *copy, "analyfld");
         analysis = copy;
         field = "analyfld";
     }
     const std::string zoneField = field;
+
+    // What the run uses of the analysis layer, and what it cannot place in a zone.
+    ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}};
+    const auto used = host::AreasByValue(*analysis, zoneField, !analysis->selection.empty());
+    report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
+                           std::to_string(host::FeatureCount(*r.analysis)));
+    if (used.nullFeatures > 0) {
+        report.usage.push_back("Left Out: " + std::to_string(used.nullFeatures) + " feature(s) without a value in " +
+                               r.field + " (" + areaText(used.nullArea, *r.units) + ")");
+        support::MsgBox(std::to_string(used.nullFeatures) + " feature(s) of " + r.analysis->name +
+                            " have no value in the field " + r.field + " and belong to no zone: their " +
+                            areaText(used.nullArea, *r.units) + " are left out.",
+                        support::Buttons::OK, support::Icon::Information, "Features Left Out");
+    }
 
     const CoefficientTable coefficients(r.classes);
     AreaRules rules{&coefficients, std::nullopt, *r.units};
@@ -316,17 +367,30 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     support::CheckCanceled();
 
     // Development scenarios, one after another.
+    // Land inside several scenarios is recast once, by the first row that covers it.
     RunResult result;
     int n = 2;
+    std::vector<const host::Layer*> earlier;
     for (const auto& s : r.scenarios) {
         support::Progress("Applying the development scenario " + s.layer->name);
+        host::LayerPtr land = s.layer;
+        if (!earlier.empty()) {
+            land = std::make_shared<host::Layer>(*s.layer);
+            land->source = scratch.path() / ("dsOwn" + std::to_string(n) + ".shp");
+            land->sourceLayer.clear();
+            land->selection.clear();
+            land->srsName = host::SpatialReferenceName(*s.layer);
+            host::SubtractPolygons(*s.layer, earlier, land->source);
+        }
         clsISDSAdjustment adjustment;
-        if (adjustment.isDSAdjustment(areaTable, *s.layer, *zones, zonesField, s.classId, std::to_string(n),
-                                      scratch.path(), *r.landCover, rules) ==
-            clsISDSAdjustment::Outcome::Skipped)
-            result.skipped.push_back("the development scenario " + s.layer->name);
+        if (adjustment.isDSAdjustment(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n),
+                                      scratch.path(), *r.landCover, rules) == clsISDSAdjustment::Outcome::Skipped) {
+            result.skipped.push_back("the development scenario " + s.layer->name + ": " + adjustment.skipReason());
+            report.skippedScenarios.emplace_back(s.layer->name, adjustment.skipReason());
+        } else {
+            earlier.push_back(s.layer.get());
+        }
         ++n;
-        support::CheckCanceled();
     }
 
     // Density-coded zones folded back into the analysis values.
@@ -335,19 +399,40 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
         areaTable = std::move(*tf.SumTable(areaTable, "areaTab", zonesField, zoneField, scratch.path()));
     }
 
-    // The output, its result fields, style, completeness and reports. With
-    // per-polygon density the zones are dissolved from their pieces.
+    // The output, its result fields, style, completeness and reports. Each
+    // zone keeps its own shape, whatever pieces density cut it into.
     support::Progress("Dissolving the analysis layer");
     const fs::path staged = staging.folder() / r.output.filename();
-    host::LayerPtr output = DissolveAnalysisLayer(*zones, zoneField, r.field, staged, r.layerName, *r.units);
-    support::CheckCanceled();
+    host::LayerPtr output = DissolveAnalysisLayer(*analysis, zoneField, r.field, staged, r.layerName, *r.units);
     support::Progress("Computing percent impervious");
     result.zones = isCalPctIS(*output, areaTable, zoneField);
     isUpdateLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
     isSetCompleteArea(*output, raster, result.zones);
+    if (zones != analysis) {
+        // Land outside the density layer has no level: those zones are incomplete.
+        const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
+        if (!short_.empty()) {
+            double missing = 0;
+            std::set<std::string> values;
+            for (const auto& [value, area] : short_) {
+                values.insert(value);
+                missing += area;
+            }
+            FlagIncomplete(*output, values, result.zones);
+            report.usage.push_back("Left Out: " + std::to_string(short_.size()) +
+                                   " zone(s) partly or wholly outside the population density layer (" +
+                                   areaText(missing, *r.units) + ")");
+            support::MsgBox(std::to_string(short_.size()) + " zone(s) lie partly or wholly outside the population "
+                            "density layer " + std::get<DensityLayer>(r.density).layer->name + ": their " +
+                                areaText(missing, *r.units) + " there have no density level and are left out. "
+                                "These zones have 'N' in the 'Complete' field.",
+                            support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
+        }
+    }
     support::Progress("Writing the reports");
-    isWriteMetadata({&r, *r.units, zoneField, zones.get(), raster.mapUnits}, *output, staging.folder());
+    report.analysis = analysis.get();
+    isWriteMetadata(report, *output, staging.folder());
     support::CheckCanceled();
 
     staging.commit();

@@ -124,7 +124,13 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
 
     out.line("Data_Quality_Information:");
     out.line("  Logical_Consistency_Report: none");
-    out.line("  Completeness_Report: none");
+    if (in.usage.empty()) {
+        out.line("  Completeness_Report: none");
+    } else {
+        out.line("  Completeness_Report:");
+        for (const std::string& line : in.usage)
+            out.line("    " + line);
+    }
     out.line("  Positional_Accuracy:");
     out.line("    Horizontal_Positional_Accuracy:");
     out.line("      Horizontal_Positional_Accuracy_Report: Based on the vector data set (" + in.analysisTheme +
@@ -158,6 +164,12 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
                      detail::Item(change, 1) + ".");
         out.line("         These scenarios impacted the impervious surface area calculations by performing a "
                  "virtual reclassification of the land cover grid as defined by each change scenario.");
+        out.line("  ");
+    }
+    if (!in.skippedScenarios.empty()) {
+        out.line("    The following change scenarios were not applied.");
+        for (const auto& [layer, why] : in.skippedScenarios)
+            out.line("      -" + layer + " theme: " + why + ".");
         out.line("  ");
     }
     out.line(Cat({"         More details on Halvo processing are available at ", maker::kWebPage, "."}));

@@ -21,6 +21,8 @@ void WriteParameterReport(const std::filesystem::path& path, const ReportInputs&
     out.line();
     out.line("  Analysis Layer: " + in.analysisTheme);
     out.line("  Analysis Field: " + in.analysisField);
+    for (const std::string& line : in.usage)
+        out.line("  " + line);
     out.line();
     out.line("  Coefficient Option");
     if (in.populationDensity == "0") {
@@ -41,11 +43,13 @@ void WriteParameterReport(const std::filesystem::path& path, const ReportInputs&
     out.line("  Coefficients:(Value,ClassName,High,Medium,Low)");
     for (const auto& entry : classes)
         out.line("      " + detail::ClassLine(entry));
-    if (!scenarios.empty()) {
+    if (!scenarios.empty() || !in.skippedScenarios.empty()) {
         out.line();
         out.line(" Change Scenarios");
         for (const auto& [row, change] : scenarios)
             out.line("  Changed land cover classes within " + Item(change, 0) + " layer to " + Item(change, 1));
+        for (const auto& [layer, why] : in.skippedScenarios)
+            out.line("  Skipped the scenario of the " + layer + " layer: " + why);
     }
     out.finish();
 }

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace halvo::reports {
@@ -28,6 +29,12 @@ struct ReportInputs {
 
     std::vector<std::string> outputFieldAliases;  // by position, 0 = object ID, 1 = shape
     std::vector<std::string> analysisValues;      // each output row's value at position 2, as text
+
+    // What the run used and left out, in words: "Features Used: 2 of 3",
+    // "Left Out: …". Printed where given; an older run's layout is unchanged.
+    std::vector<std::string> usage;
+    // Scenarios that were not applied: layer name and why.
+    std::vector<std::pair<std::string, std::string>> skippedScenarios;
 
     std::tm when{};  // local time, read once at the start of the reports
 };

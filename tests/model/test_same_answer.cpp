@@ -1,0 +1,169 @@
+// The same answer whatever the format: a selection means the same features,
+// zones outside the density layer are flagged and counted, and each zone
+// keeps its own shape.
+
+#include "run_fixture.h"
+
+#include <gdal_priv.h>
+#include <gdal_utils.h>
+#include <ogrsf_frmts.h>
+
+#include <gtest/gtest.h>
+
+using namespace halvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kDurham = SharedData() / "durham-thirdfork";
+
+std::string NlcdCoefficients()
+{
+    return "Value,ClassName,High,Medium,Low\r\n11,W,0,0,0\r\n21,D1,19,10,5\r\n22,D2,49,35,20\r\n"
+           "23,D3,79,65,50\r\n24,D4,100,90,80\r\n31,B,5,3,1\r\n41,F1,1,0.5,0\r\n42,F2,1,0.5,0\r\n"
+           "43,F3,1,0.5,0\r\n52,S,1,0.5,0\r\n71,G,1,0.5,0\r\n81,P,2,1.5,1\r\n82,C,2,1.5,1\r\n"
+           "90,WW,0,0,0\r\n95,EW,0,0,0\r\n";
+}
+
+// A shapefile copy of a GeoPackage layer.
+fs::path ToShapefile(const fs::path& gpkg, const fs::path& shp)
+{
+    GDALDatasetUniquePtr src(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR));
+    const char* args[] = {"-f", "ESRI Shapefile", nullptr};
+    GDALVectorTranslateOptions* o = GDALVectorTranslateOptionsNew(const_cast<char**>(args), nullptr);
+    GDALDatasetH h = src.get();
+    GDALDatasetUniquePtr out(GDALDataset::FromHandle(GDALVectorTranslate(shp.c_str(), nullptr, 1, &h, o, nullptr)));
+    GDALVectorTranslateOptionsFree(o);
+    return shp;
+}
+
+struct Parts {
+    int parts = 0;
+    bool valid = false;
+    double area = 0;
+};
+
+std::map<std::string, Parts> Shapes(const fs::path& shp, const std::string& field)
+{
+    std::map<std::string, Parts> out;
+    GDALDatasetUniquePtr ds(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR));
+    for (auto& f : *ds->GetLayer(0)) {
+        const OGRGeometry* g = f->GetGeometryRef();
+        Parts p;
+        p.parts = wkbFlatten(g->getGeometryType()) == wkbMultiPolygon ? g->toMultiPolygon()->getNumGeometries() : 1;
+        p.valid = g->IsValid();
+        p.area = OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g)));
+        out[f->GetFieldAsString(field.c_str())] = p;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(SameAnswer, ASelectionMeansTheSameFeaturesInEveryFormat)
+{
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/derived/durham_blockgroups_pop_5070.gpkg");
+    RunCase rc;
+    const auto csv = rc.csv("coef.csv", NlcdCoefficients());
+    const fs::path gpkg = kDurham / "derived" / "durham_blockgroups_pop_5070.gpkg";
+    const fs::path shp = ToShapefile(gpkg, rc.data() / "blockgroups.shp");
+    std::map<std::string, ZoneResult> results[2];
+    int i = 0;
+    for (const fs::path& source : {shp, gpkg}) {
+        const fs::path out = rc.data() / ("out" + std::to_string(i) + ".shp");
+        const auto r = rc.halvo("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
+                                source.string() + " --field tract_id --select \"bg_id = '370630006001'\"" +
+                                " --coefficients-csv " + csv.string() + " --output " + out.string());
+        ASSERT_EQ(r.status, 0) << r.err;
+        // A GeoPackage's zone field is copied as "analyfld".
+        results[i] = rc.read(out, i == 0 ? "tract_id" : "analyfld");
+        EXPECT_NE(ReadFile(rc.data() / ("out" + std::to_string(i) + ".prm")).find("Features Used: 1 of 153"),
+                  std::string::npos);
+        ++i;
+    }
+    ASSERT_EQ(results[0].size(), 1u);
+    ASSERT_EQ(results[1].size(), 1u);
+    const auto& a = results[0].at("37063000600");
+    const auto& b = results[1].at("37063000600");
+    EXPECT_EQ(a.total, b.total) << "the GeoPackage run took in the tract's other block groups";
+    EXPECT_EQ(a.impervious, b.impervious);
+}
+
+TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
+{
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/derived/thirdfork_catchments_5070.gpkg");
+    RunCase rc;
+    const auto csv = rc.csv("coef.csv", NlcdCoefficients());
+    const fs::path zones = kDurham / "derived" / "thirdfork_catchments_5070.gpkg";
+    // One density polygon over the western half of the catchments.
+    GDALDatasetUniquePtr z(GDALDataset::Open(zones.c_str(), GDAL_OF_VECTOR));
+    OGREnvelope env;
+    ASSERT_EQ(z->GetLayer(0)->GetExtent(&env), OGRERR_NONE);
+    const double mid = (env.MinX + env.MaxX) / 2;
+    const auto half = rc.polygons("west", "DENS", false,
+                                  {{"POLYGON((" + std::to_string(env.MinX - 100) + " " + std::to_string(env.MinY - 100) +
+                                        "," + std::to_string(mid) + " " + std::to_string(env.MinY - 100) + "," +
+                                        std::to_string(mid) + " " + std::to_string(env.MaxY + 100) + "," +
+                                        std::to_string(env.MinX - 100) + " " + std::to_string(env.MaxY + 100) + "," +
+                                        std::to_string(env.MinX - 100) + " " + std::to_string(env.MinY - 100) + "))",
+                                    "", 2000}});
+    const std::string base = "run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " + zones.string() +
+                             " --field FEATUREID --coefficients-csv " + csv.string();
+    const auto plain = rc.data() / "plain.shp", split = rc.data() / "split.shp";
+    ASSERT_EQ(rc.halvo(base + " --density medium --output " + plain.string()).status, 0);
+    const auto r = rc.halvo(base + " --density-layer " + half.string() +
+                            " --density-field DENS --high 5000 --low 100 --output " + split.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto all = rc.read(plain, "analyfld"), cut = rc.read(split, "analyfld");
+    ASSERT_EQ(cut.size(), all.size()) << "zones outside the density layer vanished";
+    int flagged = 0;
+    for (const auto& [zone, full] : all) {
+        const auto& c = cut.at(zone);
+        if (c.total < full.total - 1e-6) {
+            EXPECT_EQ(c.complete, "N") << zone << " lost area but is flagged complete";
+            ++flagged;
+        } else {
+            EXPECT_NEAR(c.total, full.total, 1e-6) << zone;
+        }
+    }
+    EXPECT_GT(flagged, 0);
+    EXPECT_LT(flagged, static_cast<int>(all.size()));
+    const std::string prm = ReadFile(rc.data() / "split.prm");
+    EXPECT_NE(prm.find("zone(s) partly or wholly outside the population density layer"), std::string::npos) << prm;
+
+    // Each zone keeps its own shape: the same parts, valid, the same area.
+    const auto plainShapes = Shapes(plain, "analyfld"), splitShapes = Shapes(split, "analyfld");
+    for (const auto& [zone, p] : plainShapes) {
+        const auto& s = splitShapes.at(zone);
+        EXPECT_EQ(s.parts, p.parts) << zone;
+        EXPECT_TRUE(s.valid) << zone;
+        EXPECT_NEAR(s.area, p.area, p.area * 1e-9) << zone;
+    }
+}
+
+TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
+{
+    HALVO_REQUIRE_SHARED_DATA("sao-miguel-corine/derived/gpw2020_cells_utm26n.gpkg");
+    const fs::path dir = SharedData() / "sao-miguel-corine" / "derived";
+    RunCase rc;
+    std::string coef = "Value,ClassName,High,Medium,Low\r\n";
+    for (int i = 1; i <= 48; ++i)
+        coef += std::to_string(i) + ",C" + std::to_string(i) + "," + std::to_string(i % 10 * 10) + "," +
+                std::to_string(i % 10 * 5) + "," + std::to_string(i % 10) + "\r\n";
+    const auto csv = rc.csv("corine.csv", coef);
+    const std::string base = "run --landcover " + (dir / "clc2018_saomiguel_utm26n_20m.tif").string() +
+                             " --analysis " + (dir / "concelhos_utm26n.gpkg").string() + " --field name" +
+                             " --coefficients-csv " + csv.string();
+    const auto fixed = rc.data() / "fixed.shp", density = rc.data() / "density.shp";
+    ASSERT_EQ(rc.halvo(base + " --output " + fixed.string()).status, 0);
+    const auto r = rc.halvo(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
+                            " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto a = Shapes(fixed, "analyfld"), b = Shapes(density, "analyfld");
+    ASSERT_EQ(a.size(), 6u);
+    for (const auto& [zone, p] : a) {
+        EXPECT_EQ(b.at(zone).parts, p.parts) << zone;
+        EXPECT_TRUE(b.at(zone).valid) << zone;
+        EXPECT_NEAR(b.at(zone).area, p.area, p.area * 1e-9) << zone;
+    }
+}
