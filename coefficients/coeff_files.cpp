@@ -38,11 +38,6 @@ void ShowFault(const LineFault& f, const std::string& fileName)
     support::MsgBox(text, support::Buttons::OK, support::Icon::Critical, kImportTitle);
 }
 
-std::string SaveFailedText(const std::filesystem::path& ext)
-{
-    return "Failed To Save XML - verify the permissions to write to file '" + ext.string() + "/etc/isprops.xml'.";
-}
-
 std::vector<std::string_view> SplitCommas(std::string_view line)
 {
     std::vector<std::string_view> fields;
@@ -154,26 +149,46 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName)
 {
     return support::Guarded("ImportCoeffsFromFile", kModule, true, std::string{}, [&]() -> std::string {
-        std::string name;
+        // The file is read into a set of its own: whatever stops the import
+        // leaves the model as it was.
+        clsLCClasses classes;
+        bool read = false;
         for (;;) {
-            name = askName("Enter new Coefficient Set name", "Import", "");
+            const std::string name = askName("Enter new Coefficient Set name", "Import", "");
             if (name.empty())
                 return {};
-            if (!FindSet(model, name))
-                break;
+            bool taken = FindSet(model, name) != nullptr;
+            if (!taken) {
+                if (!read && !ReadCoeffLines(fileName, classes))
+                    return {};
+                read = true;
+                // Another writer may have taken the name since the model was read.
+                const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
+                    if (FindSet(store, name)) {
+                        taken = true;
+                        return false;
+                    }
+                    clsISLCDef& set = store.ISLCDefs.Add();
+                    set.LCType = name;
+                    set.LCClasses = classes;
+                    return true;
+                });
+                if (saved == StoreUpdate::Saved)
+                    return name;
+                if (saved == StoreUpdate::Unreadable) {
+                    support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK,
+                                    support::Icon::Critical, kImportTitle);
+                    return {};
+                }
+                if (saved == StoreUpdate::SaveFailed) {
+                    support::MsgBox(StoreSaveFailedText(extensionFolder), support::Buttons::OKCancel,
+                                    support::Icon::Critical, kImportTitle);
+                    return {};
+                }
+            }
             support::MsgBox("Coefficient Set name must be unique. Please reenter.", support::Buttons::OK,
                             support::Icon::Exclamation);
         }
-        clsISLCDef& set = model.ISLCDefs.Add();
-        set.LCType = name;
-        if (!ReadCoeffLines(fileName, set.LCClasses)) {
-            model.ISLCDefs.Remove(model.ISLCDefs.Count());
-            return {};
-        }
-        if (!PutISModelProperties(model, extensionFolder))
-            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical,
-                            kImportTitle);
-        return name;
     });
 }
 
@@ -204,18 +219,26 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
             return;
         }
         bool duplicate = false;
-        for (const clsISLCDef& loaded : other.ISLCDefs) {
-            std::string name = loaded.LCType;
-            if (FindSet(model, name)) {
-                name += "2";
-                duplicate = true;
+        const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
+            for (const clsISLCDef& loaded : other.ISLCDefs) {
+                std::string name = loaded.LCType;
+                if (FindSet(store, name)) {
+                    name += "2";
+                    duplicate = true;
+                }
+                clsISLCDef& set = store.ISLCDefs.Add(loaded);
+                set.LCType = name;
+                added.push_back(name);
             }
-            clsISLCDef& set = model.ISLCDefs.Add(loaded);
-            set.LCType = name;
-            added.push_back(name);
+            return true;
+        });
+        if (saved != StoreUpdate::Saved) {
+            added.clear();
+            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
+                                                             : StoreSaveFailedText(extensionFolder),
+                            support::Buttons::OKCancel, support::Icon::Critical);
+            return;
         }
-        if (!PutISModelProperties(model, extensionFolder))
-            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical);
         if (duplicate)
             support::MsgBox("Coefficient sets were found with the duplicate names. A '2' was appended to the names "
                             "of all duplicates.",

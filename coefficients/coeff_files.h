@@ -32,10 +32,11 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
 // or an unreadable file (reported).
 std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName);
 
-// Asks for a new, unique set name, reads the file into a new set and saves the
-// store. Returns the name to add to the editor's set list: empty when nothing
-// was added (Cancel, a bad line, or an error, which is reported). A failed save
-// keeps the new set in the model and still returns its name.
+// Asks for a new, unique set name, reads the file into a new set and adds it
+// to the store (UpdateStore: the model then holds the store as saved). Returns
+// the new name: empty when nothing was added (Cancel, a bad line, a store that
+// cannot be read or saved, or an error, which is reported); the model and the
+// store are then as they were.
 std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName);
 
@@ -43,8 +44,9 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
 // header alone when there is none). Errors are reported and give false.
 bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName);
 
-// Appends every set of the store file `fileName` to the model, a taken name
-// getting "2" appended, and saves the store. Returns the names added, in order.
+// Appends every set of the store file `fileName` to the store, a taken name
+// getting "2" appended (UpdateStore: the model then holds the store as
+// saved). Returns the names added, in order; none when nothing was stored.
 std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                              const std::filesystem::path& extensionFolder);
 

@@ -4,6 +4,12 @@
 #include "support/ext_folder.h"
 #include "support/text_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -85,6 +91,62 @@ bool PutISModelProperties(const clsISModelProperties& model, const fs::path& ext
         }
         return true;
     });
+}
+
+StoreLock::StoreLock(const fs::path& extensionFolder)
+{
+    const fs::path etc = extensionFolder / "etc";
+    std::error_code ec;
+    fs::create_directories(etc, ec);
+    fd_ = ::open(etc.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+        support::raise(support::err::kPathNotFound,
+                       "Cannot open the folder '" + etc.string() + "': " + std::strerror(errno));
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno == EINTR)
+            continue;
+        const int e = errno;
+        ::close(fd_);
+        fd_ = -1;
+        support::raise(support::err::kFileAccess, "Cannot lock the folder '" + etc.string() + "': " + std::strerror(e));
+    }
+}
+
+StoreLock::~StoreLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+StoreUpdate UpdateStore(clsISModelProperties& model, const fs::path& extensionFolder,
+                        const std::function<bool(clsISModelProperties&)>& change)
+{
+    return support::Guarded("UpdateStore", "basUtil", true, StoreUpdate::SaveFailed, [&] {
+        const StoreLock lock(extensionFolder);
+        const fs::path store = support::StorePath(extensionFolder);
+        clsISModelProperties current;
+        std::error_code ec;
+        if (fs::exists(store, ec) && !GetISModelProperties(current, store))
+            return StoreUpdate::Unreadable;
+        if (!change(current))
+            return StoreUpdate::Unchanged;
+        if (!PutISModelProperties(current, extensionFolder))
+            return StoreUpdate::SaveFailed;
+        model = std::move(current);
+        return StoreUpdate::Saved;
+    });
+}
+
+std::string StoreLoadFailedText(const fs::path& extensionFolder)
+{
+    return "Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
+           support::StorePath(extensionFolder).string() + "'.";
+}
+
+std::string StoreSaveFailedText(const fs::path& extensionFolder)
+{
+    return "Failed To Save XML - verify the permissions to write to file '" +
+           support::StorePath(extensionFolder).string() + "'.";
 }
 
 }  // namespace halvo::coefficients

@@ -145,6 +145,15 @@ void RemoveEmptyGridRows(QTableWidget& grid)
 
 bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model)
 {
+    const auto rows = GridClasses(grid);
+    if (!rows)
+        return false;
+    SetClasses(model, setName, *rows);
+    return true;
+}
+
+std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
+{
     RemoveEmptyGridRows(grid);
 
     // Everything is converted before the model is touched.
@@ -160,7 +169,7 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
         const auto id = number ? RoundToInt32(*number) : std::nullopt;
         if (!id) {
             CantSave(r, kColValue, idText, "Class Value must be an integer.");
-            return false;
+            return std::nullopt;
         }
         c.ID = *id;
         c.LCName = StdStr(TextMatrix(grid, r, kColName));
@@ -170,18 +179,22 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
             const auto v = ParseNumber(StdStr(text));
             if (!v) {
                 CantSave(r, col, text, "Coefficients must be numeric.");
-                return false;
+                return std::nullopt;
             }
             if (*v < 0 || *v > 100) {
                 CantSave(r, col, text, "Coefficients must be between 0-100.");
-                return false;
+                return std::nullopt;
             }
             const auto single = ParseSingle(StdStr(text));
             *targets[col - kColHigh] = single ? *single : static_cast<float>(*v);
         }
         rows.push_back(std::move(c));
     }
+    return rows;
+}
 
+void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows)
+{
     clsISLCDef* set = FindSet(model, setName);
     if (!set) {
         set = &model.ISLCDefs.Add();
@@ -196,7 +209,6 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
     }
     while (classes.Count() > static_cast<std::int32_t>(rows.size()))
         classes.Remove(classes.Count());
-    return true;
 }
 
 bool inComboBox(const QComboBox& list, const QString& text)

@@ -91,3 +91,41 @@ TEST_F(CoefficientsCli, FailuresSayWhyAndExitNonZero)
     EXPECT_NE(broken.status, 0);
     EXPECT_NE(broken.err.find("Failed To Load XML - verify the file 'isprops.xml'"), std::string::npos);
 }
+
+TEST_F(CoefficientsCli, ConcurrentImportsKeepEverySetAndAFailedOneStoresNothing)
+{
+    // Each import reads, changes and saves the whole store: without the lock,
+    // the last to save drops what the others added meanwhile.
+    const std::string good = file("good.csv", "1,A,1,1,1\n2,B,2,2,2\n");
+    const std::string bad = file("bad.csv", "1,A,1,1,1\n2,B,200,2,2\n");
+    const fs::path bin = HALVO_BIN;
+    std::string script;
+    for (int i = 0; i < 8; ++i) {
+        const std::string csv = i % 4 == 3 ? bad : good;
+        // Two processes race for the name Same: exactly one may have it.
+        const std::string name = i < 2 ? "Same" : "S" + std::to_string(i);
+        script += "(HALVO_HOME='" + ext.path().string() + "' '" + bin.string() + "' coefficients import '" + csv +
+                  "' --name " + name + " >/dev/null 2>&1; echo " + name + " $? >>'" + (ext / "status.txt").string() +
+                  "') & ";
+    }
+    script += "wait";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+
+    const std::string statuses = ReadFile(ext / "status.txt");
+    int sameStored = 0;
+    for (int i = 2; i < 8; ++i) {
+        const std::string name = "S" + std::to_string(i);
+        const bool ok = i % 4 != 3;
+        EXPECT_NE(statuses.find(name + (ok ? " 0" : " 1")), std::string::npos) << statuses;
+    }
+    for (std::size_t p = statuses.find("Same 0"); p != std::string::npos; p = statuses.find("Same 0", p + 1))
+        ++sameStored;
+    EXPECT_EQ(sameStored, 1) << statuses;
+    const std::string listed = run("list").out;
+    for (const char* name : {"S2", "S4", "S5", "S6"})
+        EXPECT_NE(listed.find(std::string(name) + "\n"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("S3\n"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("S7\n"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("Same\n"), listed.rfind("Same\n")) << listed;
+    EXPECT_NE(listed.find("Same\n"), std::string::npos) << listed;
+}

@@ -123,6 +123,9 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     set.XML("<ISLCDef><LCType>S</LCType><LCClasses><LCClass ID='2'><LCName>Developed</LCName><LCHigh>90</LCHigh>"
             "<LCMed>85</LCMed><LCLow>80</LCLow></LCClass><LCClass ID='5'><LCName>Pasture/Hay</LCName>"
             "<LCHigh>1.5</LCHigh><LCMed>1</LCMed><LCLow>0.5</LCLow></LCClass></LCClasses></ISLCDef>");
+    const std::string setXml = set.XML();
+    // An import works on the store as saved, so the set is saved first.
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
     const std::string out = (ext / "out.csv").string();
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n2,Developed,90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
@@ -131,7 +134,7 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     ASSERT_EQ(import(out), "S again");
     clsISLCDef copy = *FindSet(model, "S again");
     copy.LCType = "S";
-    EXPECT_EQ(copy.XML(), set.XML());
+    EXPECT_EQ(copy.XML(), setXml);
 
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "nobody"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n");

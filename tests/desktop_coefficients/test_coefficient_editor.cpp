@@ -5,6 +5,11 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+
 using namespace halvo::test;
 using namespace halvo::coefficients;
 using halvo::support::Answer;
@@ -319,4 +324,42 @@ TEST_F(EditorTest, AStoreThatDoesNotLoadIsNeverSavedOver)
     EXPECT_EQ(list->count(), 0);
     EXPECT_FALSE(grid->isEnabled());
     EXPECT_TRUE(button("cmdNew")->isEnabled());
+}
+
+TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
+{
+    open();
+    // Meanwhile another writer (the command line, a second editor) adds a set.
+    clsISModelProperties other;
+    ASSERT_EQ(UpdateStore(other, ext.path(),
+                          [](clsISModelProperties& s) {
+                              s.ISLCDefs.Add().LCType = "FromElsewhere";
+                              return true;
+                          }),
+              StoreUpdate::Saved);
+    pick(1, 2);
+    type("Lake");
+    click("cmdApply");
+    const clsISModelProperties stored = Stored(store());
+    ASSERT_NE(FindSet(stored, "FromElsewhere"), nullptr);
+    EXPECT_EQ(FindSet(stored, "Default")->LCClasses.Item(1).LCName, "Lake");
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(2), "FromElsewhere");
+    EXPECT_EQ(list->currentText(), "Default");
+
+    // While another process holds the store, Apply waits for it.
+    std::optional<StoreLock> held;
+    held.emplace(ext.path());
+    std::atomic<bool> released{false};
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        released = true;
+        held.reset();
+    });
+    pick(2, 2);
+    type("Field");
+    click("cmdApply");
+    EXPECT_TRUE(released);
+    releaser.join();
+    EXPECT_EQ(FindSet(Stored(store()), "Default")->LCClasses.Item(2).LCName, "Field");
 }
