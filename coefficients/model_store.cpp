@@ -6,10 +6,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -17,6 +21,93 @@
 namespace halvo::coefficients {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The scratch file of one save: created under a fresh name that nobody can
+// have planted a link at, removed again unless it became the store.
+class ScratchFile {
+public:
+    // Without `mode` the file gets what a new file gets under the umask.
+    ScratchFile(const fs::path& folder, std::optional<mode_t> mode)
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            char name[40];
+            std::snprintf(name, sizeof name, "isprops.xml.%08x%08x.tmp", random(), random());
+            path_ = folder / name;
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode ? 0600 : 0666);
+            if (fd_ < 0 && errno != EEXIST)
+                break;
+        }
+        if (fd_ < 0)
+            support::raise(support::err::kFileAccess,
+                           "Cannot create a file in '" + folder.string() + "': " + std::strerror(errno));
+        // The new store gets the old one's mode, whatever the umask.
+        if (mode && ::fchmod(fd_, *mode) != 0)
+            fail("Cannot set the mode of");
+    }
+    ~ScratchFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!kept_)
+            ::unlink(path_.c_str());
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // Only root can give a file away; anyone else's store stays theirs by its mode.
+    void owner(uid_t uid, gid_t gid)
+    {
+        if (::fchown(fd_, uid, gid) != 0 && errno != EPERM)
+            fail("Cannot set the owner of");
+    }
+
+    void write(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                fail("Failed writing");
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    // Flushed to the disk, then renamed over `target`: the store is the old
+    // file or the new one, whole, even after a crash.
+    void replace(const fs::path& target)
+    {
+        if (::fsync(fd_) != 0)
+            fail("Failed writing");
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            fail("Failed writing");
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            fail("Cannot rename");
+        kept_ = true;
+        const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
+
+private:
+    [[noreturn]] void fail(const char* what)
+    {
+        support::raise(support::err::kFileAccess, std::string(what) + " the file '" + path_.string() + "': " +
+                                                      std::strerror(errno));
+    }
+
+    fs::path path_;
+    int fd_ = -1;
+    bool kept_ = false;
+};
+
+}  // namespace
 
 bool GetISModelProperties(clsISModelProperties& model, const fs::path& path)
 {
@@ -68,27 +159,26 @@ std::vector<std::string> StoreLines(std::string_view xml)
     return lines;
 }
 
-fs::path StoreScratchPath(const fs::path& extensionFolder)
-{
-    return extensionFolder / "etc" / "isprops.xml.tmp";
-}
-
 bool PutISModelProperties(const clsISModelProperties& model, const fs::path& extensionFolder)
 {
     return support::Guarded("PutISModelProperties", "basUtil", true, false, [&] {
-        const fs::path scratch = StoreScratchPath(extensionFolder);
-        try {
-            support::TextWriter out(scratch);
-            for (const std::string& line : StoreLines(model.XML()))
-                out.line(line);
-            out.finish();
-            fs::rename(scratch, support::StorePath(extensionFolder));
-        } catch (...) {
-            std::error_code ec;
-            if (!fs::is_directory(scratch, ec))
-                fs::remove(scratch, ec);
-            throw;
-        }
+        const fs::path store = support::StorePath(extensionFolder);
+        fs::create_directories(store.parent_path());
+        // The new file replaces whatever stands at the store's name; a link
+        // there is replaced, never written through.
+        struct stat old {};
+        const bool existing = ::lstat(store.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        // A store made read-only stays so, also for root, whom modes do not stop.
+        if (existing && ((old.st_mode & 0222) == 0 || ::access(store.c_str(), W_OK) != 0))
+            support::raise(support::err::kFileAccess, "The file '" + store.string() + "' is read-only");
+        std::string text;
+        for (const std::string& line : StoreLines(model.XML()))
+            text.append(line).append("\r\n");
+        ScratchFile scratch(store.parent_path(), existing ? std::optional<mode_t>(old.st_mode & 07777) : std::nullopt);
+        if (existing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+            scratch.owner(old.st_uid, old.st_gid);
+        scratch.write(text);
+        scratch.replace(store);
         return true;
     });
 }

@@ -18,13 +18,14 @@ namespace halvo::coefficients {
 bool GetISModelProperties(clsISModelProperties& model, const std::filesystem::path& path);
 
 // Writes the model to <extensionFolder>/etc/isprops.xml, one tag or value per
-// indented line, CR LF, UTF-8 without declaration. The text goes to a scratch
-// file beside the store first and is renamed over it, so a failed save leaves
-// the old store whole. Failures are reported and give false.
+// indented line, CR LF, UTF-8 without declaration; etc/ and the store are made
+// when missing. The text goes to a scratch file of a fresh name in etc/
+// (created exclusively, never through an existing name), with the store's
+// mode and owner, flushed to the disk and renamed over the store: a failed
+// save leaves the old store whole, and the store is never a link. A read-only
+// store is refused. Failures are reported and give false. Callers that change
+// the store go through UpdateStore.
 bool PutISModelProperties(const clsISModelProperties& model, const std::filesystem::path& extensionFolder);
-
-// Where PutISModelProperties writes before renaming.
-std::filesystem::path StoreScratchPath(const std::filesystem::path& extensionFolder);
 
 // Holds the store of an extension folder for one read-modify-write, across
 // processes: a second writer waits here until the first has saved. The lock

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using halvo::test::ReadFile;
 using halvo::test::TempExtension;
@@ -24,11 +25,12 @@ struct Result {
 struct CoefficientsCli : ::testing::Test {
     TempExtension ext;
 
-    Result run(const std::string& args)
+    // `as` goes before the program: another user, for instance.
+    Result run(const std::string& args, const std::string& as = "")
     {
         const fs::path out = ext / "stdout.txt";
         const fs::path err = ext / "stderr.txt";
-        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' '" + HALVO_BIN + "' coefficients " + args +
+        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' " + as + "'" + HALVO_BIN + "' coefficients " + args +
                                 " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
         const int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
@@ -128,4 +130,33 @@ TEST_F(CoefficientsCli, ConcurrentImportsKeepEverySetAndAFailedOneStoresNothing)
     EXPECT_EQ(listed.find("S7\n"), std::string::npos) << listed;
     EXPECT_EQ(listed.find("Same\n"), listed.rfind("Same\n")) << listed;
     EXPECT_NE(listed.find("Same\n"), std::string::npos) << listed;
+}
+
+TEST_F(CoefficientsCli, ReadOnlyStoreIsRefusedAlsoForItsOwner)
+{
+    const fs::path store = ext / "etc/isprops.xml";
+    const std::string csv = file("a.csv", "1,A,1,1,1\n");
+    // Whoever runs the tests here (root ignores modes), then an ordinary user
+    // who owns the folder: renaming over the store would need no write access
+    // to it, so only the save's own check refuses.
+    std::string as;
+    for (int pass = 0; pass < 2; ++pass) {
+        fs::permissions(store, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const std::string before = ReadFile(store);
+        const Result r = run("import '" + csv + "' --name A", as);
+        EXPECT_EQ(r.status, 1) << as;
+        EXPECT_NE(r.err.find("Failed To Save XML - verify the permissions to write to file '" + store.string() + "'"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadFile(store), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(store.parent_path()), fs::directory_iterator()), 1);
+
+        fs::permissions(store, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(run("import '" + csv + "' --name A" + std::to_string(pass), as).status, 0) << as;
+        if (::geteuid() != 0)
+            break;
+        const std::string chown = "chown -R 65534:65534 '" + ext.path().string() + "'";
+        ASSERT_EQ(std::system(chown.c_str()), 0);
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
 }

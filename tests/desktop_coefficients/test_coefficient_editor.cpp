@@ -187,9 +187,7 @@ TEST_F(EditorTest, FailedSavesLeaveTheStoreWholeAndTheEditsInPlace)
     const std::string before = ReadFile(store());
     pick(1, 2);
     type("Lake");
-    // A read-only etc; root ignores modes, so a folder also blocks the scratch file.
-    ::chmod((ext / "etc").c_str(), 0555);
-    fs::create_directories(StoreScratchPath(ext.path()) / "blocker");
+    ::chmod(store().c_str(), 0444);
     click("cmdApply");
     EXPECT_EQ(ui.messages.back().text, "Failed To Save XML - verify the permissions to write to file '" +
                                            ext.path().string() + "/etc/isprops.xml'.");
@@ -201,8 +199,7 @@ TEST_F(EditorTest, FailedSavesLeaveTheStoreWholeAndTheEditsInPlace)
     EXPECT_TRUE(dlg->unsaved());
     EXPECT_EQ(ReadFile(store()), before);
 
-    ::chmod((ext / "etc").c_str(), 0755);
-    fs::remove_all(StoreScratchPath(ext.path()));
+    ::chmod(store().c_str(), 0644);
     click("cmdApply");
     EXPECT_FALSE(dlg->unsaved());
     EXPECT_NE(ReadFile(store()).find("Lake"), std::string::npos);
