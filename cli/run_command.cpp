@@ -204,6 +204,8 @@ int RunCommand(const RunOptions& o)
                 fail("There is no coefficient set '" + name + "' in '" + storePath.string() + "' (sets: " + names +
                      ")");
             }
+            if (const std::string fault = coefficients::SetFault(*set); !fault.empty())
+                fail(fault);
             p.classes = params::ClassLinesOf(*set);
         }
 

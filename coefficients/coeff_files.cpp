@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <unordered_set>
 
 namespace halvo::coefficients {
 
@@ -30,11 +31,13 @@ constexpr LineFault kClassId{"Invalid class ID in the Value column within import
                              ". Class ID must be a positive integer. "};
 constexpr LineFault kCoefficient{"Invalid coefficient in import file ",
                                  ". Coefficients must be between 0-100 (inclusive). "};
+constexpr LineFault kDuplicateId{"Duplicate class ID in the Value column within import file ", ". "};
 
-void ShowFault(const LineFault& f, const std::string& fileName)
+// `detail` says what the line held, where the fault alone would not tell.
+void ShowFault(const LineFault& f, const std::string& fileName, std::string_view detail = {})
 {
     std::string text(f.leadIn);
-    text.append(fileName).append(f.tail).append(kExpecting);
+    text.append(fileName).append(f.tail).append(detail).append(kExpecting);
     support::MsgBox(text, support::Buttons::OK, support::Icon::Critical, kImportTitle);
 }
 
@@ -108,6 +111,9 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
 
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
 {
+    std::unordered_set<std::int32_t> ids;
+    for (const clsLCClass& c : classes)
+        ids.insert(c.ID);
     bool first = true;
     for (const std::string& raw : support::ReadLines(fileName)) {
         std::string text = support::ToUtf8(raw);
@@ -126,6 +132,11 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
         auto c = ParseLine(fields, fault);
         if (!c) {
             ShowFault(*fault, fileName);
+            return false;
+        }
+        if (!ids.insert(c->ID).second) {
+            ShowFault(kDuplicateId, fileName,
+                      "Class ID " + std::to_string(c->ID) + " stands on more than one line; each may stand once. ");
             return false;
         }
         classes.Add(std::move(*c));
@@ -218,11 +229,18 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
                             support::Icon::Exclamation);
             return;
         }
+        for (const clsISLCDef& loaded : other.ISLCDefs) {
+            if (const std::string fault = SetFault(loaded); !fault.empty()) {
+                support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
+                return;
+            }
+        }
         bool duplicate = false;
         const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
             for (const clsISLCDef& loaded : other.ISLCDefs) {
+                // Until the name is free, so no two sets share a name.
                 std::string name = loaded.LCType;
-                if (FindSet(store, name)) {
+                while (FindSet(store, name)) {
                     name += "2";
                     duplicate = true;
                 }

@@ -22,7 +22,7 @@ using TextPrompt =
     std::function<std::string(std::string_view message, std::string_view title, std::string_view defaultText)>;
 
 // Appends the classes of a comma-separated file to `classes`. At the first bad
-// line it shows that line's message ("Coefficient Import Unsuccessful") and
+// line (a class ID already read counts as one) it shows that line's message ("Coefficient Import Unsuccessful") and
 // returns false; `fileName` appears in the message as given. A file that
 // cannot be read throws support::Error.
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
@@ -45,7 +45,8 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
 bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName);
 
 // Appends every set of the store file `fileName` to the store, a taken name
-// getting "2" appended (UpdateStore: the model then holds the store as
+// getting "2" appended until it is free (nothing when a set of the file holds
+// a class ID twice) (UpdateStore: the model then holds the store as
 // saved). Returns the names added, in order; none when nothing was stored.
 std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                              const std::filesystem::path& extensionFolder);

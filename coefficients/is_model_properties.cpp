@@ -4,6 +4,7 @@
 #include "support/error_reporting.h"
 
 #include <sstream>
+#include <unordered_set>
 
 namespace halvo::coefficients {
 
@@ -195,6 +196,23 @@ const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view na
         if (d.LCType == name)
             return &d;
     return nullptr;
+}
+
+std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes)
+{
+    std::unordered_set<std::int32_t> seen;
+    for (const clsLCClass& c : classes)
+        if (!seen.insert(c.ID).second)
+            return c.ID;
+    return std::nullopt;
+}
+
+std::string SetFault(const clsISLCDef& set)
+{
+    if (const auto id = DuplicateClassId(set.LCClasses))
+        return "The coefficient set '" + set.LCType + "' holds the class ID " + std::to_string(*id) +
+               " more than once; each class ID may stand once in a set.";
+    return {};
 }
 
 }  // namespace halvo::coefficients

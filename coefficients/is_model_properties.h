@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -182,7 +183,17 @@ public:
 };
 
 // The first set whose name equals `name` exactly (case-sensitive), or null.
+// A store may hold two sets of one name (older merges made them); the first
+// is the one every lookup takes, so a run never mixes them.
 clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name);
 const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name);
+
+// The first class ID that stands more than once in the list, if any: a run
+// looks classes up by ID, so such a set cannot be run.
+std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes);
+
+// Why the set cannot be run or stored, naming the set and the class ID; empty
+// when it can. Import, merge, the editor and the run refuse such a set.
+std::string SetFault(const clsISLCDef& set);
 
 }  // namespace halvo::coefficients

@@ -52,10 +52,10 @@ const QTableWidgetItem* FindItem(const QTableWidget& grid, int row, int col)
 QString Num(std::int64_t n) { return QString::number(n); }
 QString Num(float v) { return QStr(FormatSingle(v)); }
 
-void CantSave(int row, int col, const QString& text, std::string_view why)
+void CantSave(int row, int col, const QString& text, const std::string& why)
 {
     const std::string msg = "Row " + std::to_string(row) + ", column '" + kHeaders[col] + "': '" + StdStr(text) +
-                            "' cannot be saved. " + std::string(why);
+                            "' cannot be saved. " + why;
     support::MsgBox(msg, support::Buttons::OK, support::Icon::Exclamation);
 }
 
@@ -188,6 +188,13 @@ std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
             const auto single = ParseSingle(StdStr(text));
             *targets[col - kColHigh] = single ? *single : static_cast<float>(*v);
         }
+        // The run looks classes up by ID, so each may stand once.
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            if (rows[k].ID == c.ID) {
+                CantSave(r, kColValue, idText,
+                         "Class Value " + std::to_string(c.ID) + " is already in row " + std::to_string(k + 1) + ".");
+                return std::nullopt;
+            }
         rows.push_back(std::move(c));
     }
     return rows;

@@ -471,6 +471,10 @@ bool frmISParams::ValidateForm(int lastDS)
             fail(cboLCType_, "Land Cover Type not defined, please select from dropdown list.");
         else if (cboAnalysisUnit_->currentIndex() < 0)
             fail(cboAnalysisUnit_, "Analysis unit not defined, please select from dropdown list.");
+        const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*cboLCType_));
+        const std::string setFault = message.empty() && set ? coefficients::SetFault(*set) : std::string();
+        if (!setFault.empty())
+            fail(cboLCType_, setFault.c_str());
         if (message.empty()) {
             int first = -1;
             for (int i = 0; i < 4 && first < 0; ++i)

@@ -142,7 +142,7 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     EXPECT_EQ(ui.reports.size(), 1u);
 }
 
-TEST_F(CoeffFiles, MergeRenamesTakenNamesOnce)
+TEST_F(CoeffFiles, MergeRenamesTakenNamesUntilFree)
 {
     clsISModelProperties other;
     for (const char* n : {"NLCD", "A", "A", "NLCD2"})
@@ -163,6 +163,41 @@ TEST_F(CoeffFiles, MergeRenamesTakenNamesOnce)
     EXPECT_TRUE(MergeCoeffsFromFile(model, file("not xml"), ext.path()).empty());
     EXPECT_EQ(ui.messages.back().text, "Failed To Load XML - Invalid file format.");
     EXPECT_EQ(model.ISLCDefs.Count(), 5);
+
+    // The store now holds A and A2: a third A becomes A22, never a second A2.
+    clsISModelProperties justA;
+    justA.ISLCDefs.Add().LCType = "A";
+    ASSERT_TRUE(PutISModelProperties(justA, src.path()));
+    EXPECT_EQ(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()),
+              std::vector<std::string>{"A22"});
+}
+
+TEST_F(CoeffFiles, ASetWithAClassIdTwiceIsNeverStored)
+{
+    const std::string before = ReadFile(ext / "etc/isprops.xml");
+    names = {"Twice"};
+    const std::string csv = file("11,Water,0,0,0\r\n21,Open,19,10,5\r\n11,Lake,0,0,0\r\n");
+    EXPECT_EQ(import(csv), "");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("Duplicate class ID in the Value column within import file " + csv +
+                                            ". Class ID 11 stands on more than one line",
+                                        0),
+              0u)
+        << ui.messages[0].text;
+    EXPECT_FALSE(ReadCoeffsFile(csv, "cli"));
+
+    clsISModelProperties other;
+    auto& set = other.ISLCDefs.Add();
+    set.LCType = "Twice";
+    set.LCClasses.Add().ID = 5;
+    set.LCClasses.Add().ID = 5;
+    TempExtension src;
+    ASSERT_TRUE(PutISModelProperties(other, src.path()));
+    EXPECT_TRUE(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()).empty());
+    EXPECT_EQ(ui.messages.back().text, "The coefficient set 'Twice' holds the class ID 5 more than once; each class "
+                                       "ID may stand once in a set. Nothing was merged.");
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+    EXPECT_EQ(model.ISLCDefs.Count(), 1);
 }
 
 TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)

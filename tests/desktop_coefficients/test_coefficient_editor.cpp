@@ -360,3 +360,17 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
     releaser.join();
     EXPECT_EQ(FindSet(Stored(store()), "Default")->LCClasses.Item(2).LCName, "Field");
 }
+
+TEST_F(EditorTest, ApplyRefusesAClassValueTwice)
+{
+    open();
+    const std::string before = ReadFile(store());
+    pick(3, 1);
+    type("11");
+    key(Qt::Key_Return);
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in "
+                                       "row 1.");
+    EXPECT_EQ(ReadFile(store()), before);
+    EXPECT_TRUE(dlg->unsaved());
+}
