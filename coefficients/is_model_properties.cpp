@@ -46,6 +46,32 @@ float Coefficient(pugi::xml_node node, const char* name, const std::string& idTe
 }
 }  // namespace
 
+namespace {
+// Walks the tree without recursion.
+bool WithinDepth(const pugi::xml_node root, int maxDepth)
+{
+    pugi::xml_node n = root.first_child();
+    int depth = 1;
+    while (n) {
+        if (depth > maxDepth)
+            return false;
+        if (n.first_child()) {
+            n = n.first_child();
+            ++depth;
+            continue;
+        }
+        while (!n.next_sibling()) {
+            n = n.parent();
+            --depth;
+            if (n == root)
+                return true;
+        }
+        n = n.next_sibling();
+    }
+    return true;
+}
+}  // namespace
+
 namespace detail {
 void SubscriptOutOfRange() { support::raise(kSubscriptOutOfRange, "Subscript out of range"); }
 
@@ -58,7 +84,12 @@ std::string SerializeRaw(const pugi::xml_document& doc)
 
 bool ParseXml(pugi::xml_document& doc, std::string_view text)
 {
-    return static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8));
+    if (text.size() > kMaxStoreBytes)
+        return false;
+    // The parser itself does not recurse; what reads the tree afterwards does.
+    if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8))
+        return false;
+    return WithinDepth(doc, kMaxStoreDepth);
 }
 }  // namespace detail
 

@@ -82,10 +82,17 @@ private:
     std::vector<std::unique_ptr<T>> items_;
 };
 
+// What the store reader takes: a store nests six elements deep and holds a
+// few sets of up to 65536 classes. Deeper or bigger text is not a store, and
+// refusing it up front keeps a hostile file from exhausting stack or memory.
+inline constexpr std::size_t kMaxStoreBytes = std::size_t{64} << 20;
+inline constexpr int kMaxStoreDepth = 32;
+
 namespace detail {
 [[noreturn]] void SubscriptOutOfRange();
 std::string SerializeRaw(const pugi::xml_document& doc);
-// Parses `text`; false leaves `doc` unusable and the caller changes nothing.
+// Parses `text`; false (also for text over kMaxStoreBytes or nested deeper
+// than kMaxStoreDepth) leaves `doc` unusable and the caller changes nothing.
 bool ParseXml(pugi::xml_document& doc, std::string_view text);
 }  // namespace detail
 

@@ -111,6 +111,11 @@ private:
 
 bool GetISModelProperties(clsISModelProperties& model, const fs::path& path)
 {
+    // Only a regular file of a store's size: a FIFO or a device would block
+    // or never end.
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > kMaxStoreBytes || ec)
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

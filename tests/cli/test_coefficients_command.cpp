@@ -160,3 +160,31 @@ TEST_F(CoefficientsCli, ReadOnlyStoreIsRefusedAlsoForItsOwner)
         as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
 }
+
+TEST_F(CoefficientsCli, DeepOrHugeStoresAreNotStores)
+{
+    // Deep enough to overflow the stack of anything that walks it recursively.
+    std::string deep = "<ISModelProperties><ISLCDefs><ISLCDef><LCType>";
+    for (int i = 0; i < 50000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 50000; ++i)
+        deep += "</a>";
+    deep += "</LCType></ISLCDef></ISLCDefs></ISModelProperties>";
+    const std::string deepFile = file("deep.xml", deep);
+    const Result merged = run("merge '" + deepFile + "'");
+    EXPECT_EQ(merged.status, 1);
+    EXPECT_NE(merged.err.find("Failed To Load XML - Invalid file format."), std::string::npos) << merged.err;
+
+    const std::string notAStore = "Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
+                                  (ext / "etc/isprops.xml").string() + "'.";
+    fs::copy_file(deepFile, ext / "etc/isprops.xml", fs::copy_options::overwrite_existing);
+    const Result listed = run("list");
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_NE(listed.err.find(notAStore), std::string::npos) << listed.err;
+
+    // Over the size limit: refused before it is read.
+    fs::resize_file(ext / "etc/isprops.xml", (std::uintmax_t{64} << 20) + 1);
+    const Result huge = run("list");
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_NE(huge.err.find(notAStore), std::string::npos) << huge.err;
+}

@@ -174,6 +174,26 @@ TEST(Store, BadFilesFailTheLoadAndOnlyFaultyClassesAreReported)
     EXPECT_NE(ui.reports[1].find("\tGetISModelProperties basUtil \r\n"), std::string::npos);
 }
 
+TEST(Store, NestingIsBoundedAtItsLimit)
+{
+    // A set name holding markup whose text lies as deep as the limit allows still loads.
+    auto nested = [](int depth) {
+        std::string open, close;
+        for (int i = 5; i < depth; ++i) {
+            open += "<b>";
+            close = "</b>" + close;
+        }
+        return "<I><ISLCDefs><ISLCDef><LCType>" + open + "x" + close + "</LCType></ISLCDef></ISLCDefs></I>";
+    };
+    clsISModelProperties model;
+    model.XML(nested(kMaxStoreDepth));
+    ASSERT_EQ(model.ISLCDefs.Count(), 1);
+    EXPECT_EQ(model.ISLCDefs.Item(1).LCType, "x");
+    model.ISLCDefs.Clear();
+    model.XML(nested(kMaxStoreDepth + 1));
+    EXPECT_EQ(model.ISLCDefs.Count(), 0);
+}
+
 TEST(Store, FailedSaveLeavesTheOldStoreWhole)
 {
     TempExtension ext;
