@@ -75,8 +75,9 @@ bool LoadStore(clsISModelProperties& model, const fs::path& ext)
 
 bool Readable(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (in && !fs::is_directory(file))
+    // A regular file only: opening a FIFO would wait for a writer.
+    std::error_code ec;
+    if (fs::is_regular_file(file, ec) && std::ifstream(file, std::ios::binary))
         return true;
     Fail("The file '" + file + "' cannot be read.");
     return false;

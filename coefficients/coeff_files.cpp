@@ -32,6 +32,9 @@ constexpr LineFault kClassId{"Invalid class ID in the Value column within import
 constexpr LineFault kCoefficient{"Invalid coefficient in import file ",
                                  ". Coefficients must be between 0-100 (inclusive). "};
 constexpr LineFault kDuplicateId{"Duplicate class ID in the Value column within import file ", ". "};
+constexpr LineFault kClassName{"Invalid class name in the ClassName column within import file ", ". "};
+constexpr LineFault kNoClass{"No class in import file ", ". "};
+constexpr LineFault kTooLarge{"Import file ", " is too large: at most 1 MiB (1048576 bytes) and 65536 classes. "};
 
 // `detail` says what the line held, where the fault alone would not tell.
 void ShowFault(const LineFault& f, const std::string& fileName, std::string_view detail = {})
@@ -109,12 +112,37 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
 
 }  // namespace
 
+std::string ClassNameFault(std::string_view name)
+{
+    std::size_t chars = 0;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || c == ',')
+            return "A class name may hold no comma, line break or other control character.";
+        // Characters, not bytes: continuation bytes of UTF-8 do not count.
+        if ((c & 0xC0) != 0x80)
+            ++chars;
+    }
+    if (chars > kMaxClassNameChars)
+        return "A class name may hold at most " + std::to_string(kMaxClassNameChars) + " characters.";
+    return {};
+}
+
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
 {
+    std::error_code ec;
+    // Only a regular file: a FIFO or a device would block or never end.
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        support::raise(support::err::kFileNotFound, "Cannot read the file '" + fileName + "': not a regular file");
+    if (std::filesystem::file_size(fileName, ec) > kMaxCoeffFileBytes && !ec) {
+        ShowFault(kTooLarge, fileName);
+        return false;
+    }
     std::unordered_set<std::int32_t> ids;
     for (const clsLCClass& c : classes)
         ids.insert(c.ID);
     bool first = true;
+    std::size_t rows = 0;
     for (const std::string& raw : support::ReadLines(fileName)) {
         std::string text = support::ToUtf8(raw);
         // Spreadsheets often save with a byte-order mark, which would hide the header.
@@ -139,7 +167,19 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
                       "Class ID " + std::to_string(c->ID) + " stands on more than one line; each may stand once. ");
             return false;
         }
+        if (const std::string why = ClassNameFault(c->LCName); !why.empty()) {
+            ShowFault(kClassName, fileName, why + " ");
+            return false;
+        }
+        if (++rows > kMaxCoeffRows) {
+            ShowFault(kTooLarge, fileName);
+            return false;
+        }
         classes.Add(std::move(*c));
+    }
+    if (rows == 0) {
+        ShowFault(kNoClass, fileName);
+        return false;
     }
     return true;
 }

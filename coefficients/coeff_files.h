@@ -6,6 +6,8 @@
 
 #include "coefficients/is_model_properties.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -17,12 +19,25 @@ namespace halvo::coefficients {
 
 inline constexpr std::string_view kCoeffHeader = "Value,ClassName,High,Medium,Low";
 
+// Limits no land-cover legend comes near, so that a wrong file is refused
+// before it makes the store and every later command slow.
+inline constexpr std::uintmax_t kMaxCoeffFileBytes = std::uintmax_t{1} << 20;
+inline constexpr std::size_t kMaxCoeffRows = 65536;
+inline constexpr std::size_t kMaxClassNameChars = 100;
+
+// Why a class name cannot be kept (the comma-separated files cannot hold a
+// comma, a line break or another control character; at most
+// kMaxClassNameChars characters); empty when it can.
+std::string ClassNameFault(std::string_view name);
+
 // Asks the user for a line of text; returns "" on Cancel.
 using TextPrompt =
     std::function<std::string(std::string_view message, std::string_view title, std::string_view defaultText)>;
 
 // Appends the classes of a comma-separated file to `classes`. At the first bad
-// line (a class ID already read counts as one) it shows that line's message ("Coefficient Import Unsuccessful") and
+// line (a class ID already read, a name ClassNameFault refuses, a row past
+// kMaxCoeffRows) it shows that line's message; a file over kMaxCoeffFileBytes
+// or without a class gets one too ("Coefficient Import Unsuccessful") and
 // returns false; `fileName` appears in the message as given. A file that
 // cannot be read throws support::Error.
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);

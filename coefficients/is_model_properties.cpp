@@ -39,10 +39,15 @@ void CollectText(pugi::xml_node n, std::string& out)
 float Coefficient(pugi::xml_node node, const char* name, const std::string& idText)
 {
     const std::string text = GetNodeText(node, name);
-    if (auto v = ParseSingle(text))
-        return *v;
-    support::raise(kTypeMismatch,
-                   "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+    const auto v = ParseSingle(text);
+    if (!v)
+        support::raise(kTypeMismatch,
+                       "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+    // A percentage: what lies outside would give areas below zero or above the zone's.
+    if (!(*v >= 0 && *v <= 100))
+        support::raise(kOverflow, "Out of range: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" +
+                                      text + "'; coefficients lie from 0 to 100");
+    return *v;
 }
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "coefficients/qt/lc_grid.h"
 
+#include "coefficients/coeff_files.h"
 #include "coefficients/number_text.h"
 #include "support/ui.h"
 
@@ -173,6 +174,10 @@ std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
         }
         c.ID = *id;
         c.LCName = StdStr(TextMatrix(grid, r, kColName));
+        if (const std::string why = ClassNameFault(c.LCName); !why.empty()) {
+            CantSave(r, kColName, TextMatrix(grid, r, kColName), why);
+            return std::nullopt;
+        }
         float* targets[] = {&c.LCHigh, &c.LCMed, &c.LCLow};
         for (int col = kColHigh; col <= kColLow; ++col) {
             const QString text = TextMatrix(grid, r, col);

@@ -210,3 +210,49 @@ TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)
     EXPECT_EQ(ui.reports.size(), 1u);
     EXPECT_EQ(model.ISLCDefs.Count(), 1);
 }
+
+TEST_F(CoeffFiles, ImportRefusesWhatTheFormatsCannotHoldOrNoLegendNeeds)
+{
+    const std::string before = ReadFile(ext / "etc/isprops.xml");
+    auto refused = [&](const std::string& text, const std::string& says) {
+        ui.messages.clear();
+        names = {"New"};
+        EXPECT_EQ(import(file(text)), "") << says;
+        ASSERT_EQ(ui.messages.size(), 1u) << says;
+        EXPECT_NE(ui.messages[0].text.find(says), std::string::npos) << ui.messages[0].text;
+        EXPECT_EQ(ui.messages[0].title, "Coefficient Import Unsuccessful");
+    };
+    refused("", "No class in import file");
+    refused("Value,ClassName,High,Medium,Low\r\n", "No class in import file");
+    refused("1,Tab\there,1,1,1", "A class name may hold no comma, line break or other control character.");
+    refused("1," + std::string(101, 'n') + ",1,1,1", "A class name may hold at most 100 characters.");
+    std::string rows;
+    for (int id = 0; id <= 65536; ++id)
+        rows += std::to_string(id) + ",a,0,0,0\n";
+    ASSERT_LT(rows.size(), std::size_t{1} << 20);
+    refused(rows, "is too large: at most 1 MiB (1048576 bytes) and 65536 classes.");
+    refused(std::string((1 << 20) + 1, '\n'), "is too large");
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+
+    // At the limits: 100 characters, however many bytes they take.
+    std::string name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xc3\xa9";
+    names = {"Accents"};
+    EXPECT_EQ(import(file("1," + name + ",1,1,1")), "Accents");
+}
+
+TEST(StoreLimits, CoefficientsOutsideZeroToHundredAreNotLoaded)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    for (const char* v : {"100.5", "-1", "1e9"}) {
+        std::ofstream(ext / "etc/isprops.xml")
+            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCHigh>1</LCHigh><LCMed>" << v
+            << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
+        clsISModelProperties model;
+        EXPECT_FALSE(GetISModelProperties(model, ext / "etc/isprops.xml")) << v;
+        ASSERT_FALSE(ui.reports.empty());
+        EXPECT_NE(ui.reports.back().find("coefficients lie from 0 to 100"), std::string::npos) << ui.reports.back();
+    }
+}

@@ -374,3 +374,16 @@ TEST_F(EditorTest, ApplyRefusesAClassValueTwice)
     EXPECT_EQ(ReadFile(store()), before);
     EXPECT_TRUE(dlg->unsaved());
 }
+
+TEST_F(EditorTest, ApplyRefusesNamesTheFilesCannotHold)
+{
+    open();
+    const std::string before = ReadFile(store());
+    pick(1, 2);
+    type("Lake, deep");
+    key(Qt::Key_Return);
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold "
+                                       "no comma, line break or other control character.");
+    EXPECT_EQ(ReadFile(store()), before);
+}
