@@ -115,9 +115,11 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
 std::string ClassNameFault(std::string_view name)
 {
     std::size_t chars = 0;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || c == ',')
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        // U+0080 to U+009F, in UTF-8 C2 80 to C2 9F, are control characters too.
+        const bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c == ',' || c1)
             return "A class name may hold no comma, line break or other control character.";
         // Characters, not bytes: continuation bytes of UTF-8 do not count.
         if ((c & 0xC0) != 0x80)
@@ -143,8 +145,8 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
         ids.insert(c.ID);
     bool first = true;
     std::size_t rows = 0;
-    for (const std::string& raw : support::ReadLines(fileName)) {
-        std::string text = support::ToUtf8(raw);
+    // Decoded whole: a file is in one encoding, which one line alone may not show.
+    for (std::string& text : support::SplitLines(support::ToUtf8(support::ReadBytes(fileName)))) {
         // Spreadsheets often save with a byte-order mark, which would hide the header.
         if (first && text.rfind("\xEF\xBB\xBF", 0) == 0)
             text.erase(0, 3);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,6 +108,27 @@ private:
     bool kept_ = false;
 };
 
+// Stores saved by older tools are in the Windows code page, with or without
+// a declaration saying so: a declared Western code page is taken at its word,
+// anything else is UTF-8 when it is valid and Windows-1252 when not.
+std::string DecodeStore(std::string_view bytes)
+{
+    if (bytes.rfind("<?xml", 0) == 0) {
+        const std::string_view decl = bytes.substr(0, bytes.find("?>"));
+        const auto at = decl.find("encoding");
+        const auto open = at == std::string_view::npos ? at : decl.find_first_of("\"'", at);
+        if (open != std::string_view::npos) {
+            std::string name(decl.substr(open + 1, decl.find(decl[open], open + 1) - open - 1));
+            for (char& c : name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (const char* western : {"windows-1252", "cp1252", "iso-8859-1", "iso8859-1", "latin1", "latin-1"})
+                if (name == western)
+                    return support::FromWindows1252(bytes);
+        }
+    }
+    return support::ToUtf8(bytes);
+}
+
 }  // namespace
 
 bool GetISModelProperties(clsISModelProperties& model, const fs::path& path)
@@ -123,8 +145,7 @@ bool GetISModelProperties(clsISModelProperties& model, const fs::path& path)
     bytes << in.rdbuf();
     if (in.bad())
         return false;
-    // Stores saved by older tools may be in an 8-bit code page.
-    const std::string text = support::ToUtf8(bytes.str());
+    const std::string text = DecodeStore(bytes.str());
     pugi::xml_document doc;
     if (!detail::ParseXml(doc, text))
         return false;

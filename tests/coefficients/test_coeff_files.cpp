@@ -256,3 +256,23 @@ TEST(StoreLimits, CoefficientsOutsideZeroToHundredAreNotLoaded)
         EXPECT_NE(ui.reports.back().find("coefficients lie from 0 to 100"), std::string::npos) << ui.reports.back();
     }
 }
+
+TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)
+{
+    // An en dash and curly quotes, as a spreadsheet on Windows saves them.
+    names = {"Windows"};
+    ASSERT_EQ(import(file("22,Developed \x96 Low \x93sparse\x94,49,35,20\r\n23,Caf\xe9,1,1,1\r\n")), "Windows");
+    const clsLCClasses& cls = FindSet(model, "Windows")->LCClasses;
+    EXPECT_EQ(cls.Item(1).LCName, "Developed \xe2\x80\x93 Low \xe2\x80\x9csparse\xe2\x80\x9d");
+    EXPECT_EQ(cls.Item(2).LCName, "Caf\xc3\xa9");
+
+    // A store's declaration is honoured, even where the bytes would pass as UTF-8.
+    for (const char* declared : {"windows-1252", "ISO-8859-1"}) {
+        std::ofstream(ext / "etc/isprops.xml", std::ios::binary)
+            << "<?xml version=\"1.0\" encoding=\"" << declared
+            << "\"?><I><ISLCDefs><ISLCDef><LCType>\xc3\xa9 \x96</LCType></ISLCDef></ISLCDefs></I>";
+        clsISModelProperties stored;
+        ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml")) << declared;
+        EXPECT_EQ(stored.ISLCDefs.Item(1).LCType, "\xc3\x83\xc2\xa9 \xe2\x80\x93") << declared;
+    }
+}
