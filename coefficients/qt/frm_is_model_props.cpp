@@ -33,6 +33,8 @@
 
 namespace halvo::coefficients {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr const char* kForm = "frmISModelProps";
@@ -237,6 +239,16 @@ void frmISModelProps::Form_Load()
     SetGridRows(*grdLCDef, 1);
     SetLCGridHeaders(*grdLCDef);
 
+    std::error_code ec;
+    if (!fs::exists(support::StorePath(m_ext), ec)) {
+        // Nothing to lose: the first save makes the store.
+        m_storeLoaded = true;
+        refreshCommands();
+        support::MsgBox("There is no coefficient store '" + support::StorePath(m_ext).string() +
+                            "' yet: New, Import and Merge make it.",
+                        support::Buttons::OK, support::Icon::Information, "Halvo");
+        return;
+    }
     const bool loaded = GetISModelProperties(m_model, support::StorePath(m_ext));
     m_storeLoaded = loaded;
     if (!loaded) {

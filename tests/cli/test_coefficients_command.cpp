@@ -188,3 +188,17 @@ TEST_F(CoefficientsCli, DeepOrHugeStoresAreNotStores)
     EXPECT_EQ(huge.status, 1);
     EXPECT_NE(huge.err.find(notAStore), std::string::npos) << huge.err;
 }
+
+TEST_F(CoefficientsCli, WithoutAStoreImportAndMergeMakeTheFirst)
+{
+    const std::string shipped = ReadFile(ext / "etc/isprops.xml");
+    fs::remove_all(ext / "etc");
+    EXPECT_EQ(run("list").status, 1);
+    ASSERT_EQ(run("import '" + file("a.csv", "1,A,1,1,1\n") + "' --name A").status, 0);
+    EXPECT_EQ(run("list").out, "A\n");
+    std::ofstream(ext / "other.xml", std::ios::binary) << shipped;
+    fs::remove(ext / "etc/isprops.xml");
+    const Result merged = run("merge '" + (ext / "other.xml").string() + "'");
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(run("list").out, "NLCD\n");
+}

@@ -387,3 +387,20 @@ TEST_F(EditorTest, ApplyRefusesNamesTheFilesCannotHold)
                                        "no comma, line break or other control character.");
     EXPECT_EQ(ReadFile(store()), before);
 }
+
+TEST_F(EditorTest, WithoutAStoreTheFirstSaveMakesIt)
+{
+    open();
+    click("cmdQuit");
+    fs::remove(store());
+    dlg->show();
+    EXPECT_EQ(ui.messages.back().icon, Icon::Information);
+    for (const char* b : {"cmdNew", "CmdImport", "CmdMerge"})
+        EXPECT_TRUE(button(b)->isEnabled()) << b;
+    std::ofstream(ext / "in.csv") << "11,Water,0,0,0\r\n";
+    dlg->setFileChooser([&](const FileRequest&) { return QString::fromStdString((ext / "in.csv").string()); });
+    dlg->setTextPrompt([](auto, auto, auto) { return std::string("First"); });
+    click("CmdImport");
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(FindSet(Stored(store()), "First")->LCClasses.Item(1).LCName, "Water");
+}
