@@ -404,3 +404,20 @@ TEST_F(EditorTest, WithoutAStoreTheFirstSaveMakesIt)
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(FindSet(Stored(store()), "First")->LCClasses.Item(1).LCName, "Water");
 }
+
+TEST_F(EditorTest, AnImportThatCannotReadItsFileLeavesNothingBehind)
+{
+    open();
+    fs::create_directories(ext / "folder.csv");
+    dlg->setFileChooser([&](const FileRequest&) { return QString::fromStdString((ext / "folder.csv").string()); });
+    dlg->setTextPrompt([](auto, auto, auto) { return std::string("Ghost"); });
+    click("CmdImport");
+    EXPECT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(dlg->model().ISLCDefs.Count(), 2);
+    EXPECT_EQ(list->count(), 2);
+    // Nor does the next save bring it in.
+    pick(1, 2);
+    type("Lake");
+    click("cmdApply");
+    EXPECT_EQ(FindSet(Stored(store()), "Ghost"), nullptr);
+}
