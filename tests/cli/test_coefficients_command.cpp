@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,4 +202,21 @@ TEST_F(CoefficientsCli, WithoutAStoreImportAndMergeMakeTheFirst)
     const Result merged = run("merge '" + (ext / "other.xml").string() + "'");
     EXPECT_EQ(merged.status, 0) << merged.err;
     EXPECT_EQ(run("list").out, "NLCD\n");
+}
+
+TEST_F(CoefficientsCli, ReportAndImportReadRegularFilesOnly)
+{
+    // Nobody ever writes to these FIFOs: opening one to read would wait for ever.
+    const fs::path fifo = ext / "out.prm";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string cmd = "timeout 20 '" + std::string(HALVO_BIN) + "' report prm '" + (ext / "out.shp").string() +
+                            "' >/dev/null 2>'" + (ext / "err.txt").string() + "'";
+    const int raw = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_NE(ReadFile(ext / "err.txt").find("is not a regular file"), std::string::npos) << ReadFile(ext / "err.txt");
+
+    const Result imported = run("import '" + fifo.string() + "' --name F", "timeout 20 ");
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_NE(imported.err.find("cannot be read"), std::string::npos) << imported.err;
 }
