@@ -298,8 +298,12 @@ bool frmISParams::Form_Load()
         cboAnalysisUnit_->setCurrentIndex(-1);
 
         LoadLCTypeCombobox(*cboLCType_, store_);
-        if (cboLCType_->count() == 0)
-            support::raise(380, "Invalid property value");
+        if (cboLCType_->count() == 0) {
+            support::MsgBox("The coefficient store " + support::StorePath(ext_).string() +
+                                " holds no coefficient set. Make one in Change Coefficients (New or Import) first.",
+                            support::Buttons::OK, support::Icon::Exclamation);
+            return false;
+        }
         cboLCType_->setCurrentIndex(0);
 
         cboLCUnits_->clear();
