@@ -68,15 +68,15 @@ bool LoadStore(clsISModelProperties& model, const fs::path& ext)
 {
     if (GetISModelProperties(model, support::StorePath(ext)))
         return true;
-    Fail("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +
-         "/etc/isprops.xml'.");
+    Fail(StoreLoadFailedText(ext));
     return false;
 }
 
 bool Readable(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (in && !fs::is_directory(file))
+    // A regular file only: opening a FIFO would wait for a writer.
+    std::error_code ec;
+    if (fs::is_regular_file(file, ec) && std::ifstream(file, std::ios::binary))
         return true;
     Fail("The file '" + file + "' cannot be read.");
     return false;
@@ -94,7 +94,10 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
 {
     const fs::path ext = support::ExtensionFolder();
     clsISModelProperties model;
-    if (!LoadStore(model, ext))
+    // Import and merge make the first store; the rest need one.
+    std::error_code ec;
+    const bool makesStore = sub.got_subcommand("import") || sub.got_subcommand("merge");
+    if (!(makesStore && !fs::exists(support::StorePath(ext), ec)) && !LoadStore(model, ext))
         return 1;
 
     if (sub.got_subcommand("list")) {

@@ -88,7 +88,8 @@ struct LayerSpec {
 };
 
 // PATH, NAME=PATH, and either with QGIS's "|layername=LAYER" for one layer of
-// a multi-layer source. Names are carried in UTF-8.
+// a multi-layer source. Names are carried in UTF-8 (other bytes read as
+// Windows-1252).
 LayerSpec parseLayer(const std::string& given)
 {
     std::string text = given, sourceLayer;
@@ -147,6 +148,8 @@ std::vector<params::ClassLine> chosenClasses(const RunOptions& o, const fs::path
             names += (names.empty() ? "" : ", ") + s.LCType;
         fail("There is no coefficient set '" + setName + "' in '" + storePath.string() + "' (sets: " + names + ")");
     }
+    if (const std::string fault = coefficients::SetFault(*set); !fault.empty())
+        fail(fault);
     return params::ClassLinesOf(*set);
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <unordered_set>
 
 namespace halvo::coefficients {
 
@@ -30,17 +31,17 @@ constexpr LineFault kClassId{"Invalid class ID in the Value column within import
                              ". Class ID must be a positive integer. "};
 constexpr LineFault kCoefficient{"Invalid coefficient in import file ",
                                  ". Coefficients must be between 0-100 (inclusive). "};
+constexpr LineFault kDuplicateId{"Duplicate class ID in the Value column within import file ", ". "};
+constexpr LineFault kClassName{"Invalid class name in the ClassName column within import file ", ". "};
+constexpr LineFault kNoClass{"No class in import file ", ". "};
+constexpr LineFault kTooLarge{"Import file ", " is too large: at most 1 MiB (1048576 bytes) and 65536 classes. "};
 
-void ShowFault(const LineFault& f, const std::string& fileName)
+// `detail` says what the line held, where the fault alone would not tell.
+void ShowFault(const LineFault& f, const std::string& fileName, std::string_view detail = {})
 {
     std::string text(f.leadIn);
-    text.append(fileName).append(f.tail).append(kExpecting);
+    text.append(fileName).append(f.tail).append(detail).append(kExpecting);
     support::MsgBox(text, support::Buttons::OK, support::Icon::Critical, kImportTitle);
-}
-
-std::string SaveFailedText(const std::filesystem::path& ext)
-{
-    return "Failed To Save XML - verify the permissions to write to file '" + ext.string() + "/etc/isprops.xml'.";
 }
 
 std::vector<std::string_view> SplitCommas(std::string_view line)
@@ -111,11 +112,41 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, cons
 
 }  // namespace
 
+std::string ClassNameFault(std::string_view name)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        // U+0080 to U+009F, in UTF-8 C2 80 to C2 9F, are control characters too.
+        const bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c == ',' || c1)
+            return "A class name may hold no comma, line break or other control character.";
+        // Characters, not bytes: continuation bytes of UTF-8 do not count.
+        if ((c & 0xC0) != 0x80)
+            ++chars;
+    }
+    if (chars > kMaxClassNameChars)
+        return "A class name may hold at most " + std::to_string(kMaxClassNameChars) + " characters.";
+    return {};
+}
+
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
 {
+    std::error_code ec;
+    // Only a regular file: a FIFO or a device would block or never end.
+    if (!std::filesystem::is_regular_file(fileName, ec))
+        support::raise(support::err::kFileNotFound, "Cannot read the file '" + fileName + "': not a regular file");
+    if (std::filesystem::file_size(fileName, ec) > kMaxCoeffFileBytes && !ec) {
+        ShowFault(kTooLarge, fileName);
+        return false;
+    }
+    std::unordered_set<std::int32_t> ids;
+    for (const clsLCClass& c : classes)
+        ids.insert(c.ID);
     bool first = true;
-    for (const std::string& raw : support::ReadLines(fileName)) {
-        std::string text = support::ToUtf8(raw);
+    std::size_t rows = 0;
+    // Decoded whole: a file is in one encoding, which one line alone may not show.
+    for (std::string& text : support::SplitLines(support::ToUtf8(support::ReadBytes(fileName)))) {
         // Spreadsheets often save with a byte-order mark, which would hide the header.
         if (first && text.rfind("\xEF\xBB\xBF", 0) == 0)
             text.erase(0, 3);
@@ -133,7 +164,24 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
             ShowFault(*fault, fileName);
             return false;
         }
+        if (!ids.insert(c->ID).second) {
+            ShowFault(kDuplicateId, fileName,
+                      "Class ID " + std::to_string(c->ID) + " stands on more than one line; each may stand once. ");
+            return false;
+        }
+        if (const std::string why = ClassNameFault(c->LCName); !why.empty()) {
+            ShowFault(kClassName, fileName, why + " ");
+            return false;
+        }
+        if (++rows > kMaxCoeffRows) {
+            ShowFault(kTooLarge, fileName);
+            return false;
+        }
         classes.Add(std::move(*c));
+    }
+    if (rows == 0) {
+        ShowFault(kNoClass, fileName);
+        return false;
     }
     return true;
 }
@@ -154,26 +202,46 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName)
 {
     return support::Guarded("ImportCoeffsFromFile", kModule, true, std::string{}, [&]() -> std::string {
-        std::string name;
+        // The file is read into a set of its own: whatever stops the import
+        // leaves the model as it was.
+        clsLCClasses classes;
+        bool read = false;
         for (;;) {
-            name = askName("Enter new Coefficient Set name", "Import", "");
+            const std::string name = askName("Enter new Coefficient Set name", "Import", "");
             if (name.empty())
                 return {};
-            if (!FindSet(model, name))
-                break;
+            bool taken = FindSet(model, name) != nullptr;
+            if (!taken) {
+                if (!read && !ReadCoeffLines(fileName, classes))
+                    return {};
+                read = true;
+                // Another writer may have taken the name since the model was read.
+                const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
+                    if (FindSet(store, name)) {
+                        taken = true;
+                        return false;
+                    }
+                    clsISLCDef& set = store.ISLCDefs.Add();
+                    set.LCType = name;
+                    set.LCClasses = classes;
+                    return true;
+                });
+                if (saved == StoreUpdate::Saved)
+                    return name;
+                if (saved == StoreUpdate::Unreadable) {
+                    support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK,
+                                    support::Icon::Critical, kImportTitle);
+                    return {};
+                }
+                if (saved == StoreUpdate::SaveFailed) {
+                    support::MsgBox(StoreSaveFailedText(extensionFolder), support::Buttons::OKCancel,
+                                    support::Icon::Critical, kImportTitle);
+                    return {};
+                }
+            }
             support::MsgBox("Coefficient Set name must be unique. Please reenter.", support::Buttons::OK,
                             support::Icon::Exclamation);
         }
-        clsISLCDef& set = model.ISLCDefs.Add();
-        set.LCType = name;
-        if (!ReadCoeffLines(fileName, set.LCClasses)) {
-            model.ISLCDefs.Remove(model.ISLCDefs.Count());
-            return {};
-        }
-        if (!PutISModelProperties(model, extensionFolder))
-            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical,
-                            kImportTitle);
-        return name;
     });
 }
 
@@ -203,19 +271,34 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
                             support::Icon::Exclamation);
             return;
         }
-        bool duplicate = false;
         for (const clsISLCDef& loaded : other.ISLCDefs) {
-            std::string name = loaded.LCType;
-            if (FindSet(model, name)) {
-                name += "2";
-                duplicate = true;
+            if (const std::string fault = SetFault(loaded); !fault.empty()) {
+                support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
+                return;
             }
-            clsISLCDef& set = model.ISLCDefs.Add(loaded);
-            set.LCType = name;
-            added.push_back(name);
         }
-        if (!PutISModelProperties(model, extensionFolder))
-            support::MsgBox(SaveFailedText(extensionFolder), support::Buttons::OKCancel, support::Icon::Critical);
+        bool duplicate = false;
+        const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
+            for (const clsISLCDef& loaded : other.ISLCDefs) {
+                // Until the name is free, so no two sets share a name.
+                std::string name = loaded.LCType;
+                while (FindSet(store, name)) {
+                    name += "2";
+                    duplicate = true;
+                }
+                clsISLCDef& set = store.ISLCDefs.Add(loaded);
+                set.LCType = name;
+                added.push_back(name);
+            }
+            return true;
+        });
+        if (saved != StoreUpdate::Saved) {
+            added.clear();
+            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
+                                                             : StoreSaveFailedText(extensionFolder),
+                            support::Buttons::OKCancel, support::Icon::Critical);
+            return;
+        }
         if (duplicate)
             support::MsgBox("Coefficient sets were found with the duplicate names. A '2' was appended to the names "
                             "of all duplicates.",

@@ -6,6 +6,8 @@
 
 #include "coefficients/is_model_properties.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -17,12 +19,25 @@ namespace halvo::coefficients {
 
 inline constexpr std::string_view kCoeffHeader = "Value,ClassName,High,Medium,Low";
 
+// Limits no land-cover legend comes near, so that a wrong file is refused
+// before it makes the store and every later command slow.
+inline constexpr std::uintmax_t kMaxCoeffFileBytes = std::uintmax_t{1} << 20;
+inline constexpr std::size_t kMaxCoeffRows = 65536;
+inline constexpr std::size_t kMaxClassNameChars = 100;
+
+// Why a class name cannot be kept (the comma-separated files cannot hold a
+// comma, a line break or another control character; at most
+// kMaxClassNameChars characters); empty when it can.
+std::string ClassNameFault(std::string_view name);
+
 // Asks the user for a line of text; returns "" on Cancel.
 using TextPrompt =
     std::function<std::string(std::string_view message, std::string_view title, std::string_view defaultText)>;
 
 // Appends the classes of a comma-separated file to `classes`. At the first bad
-// line it shows that line's message ("Coefficient Import Unsuccessful") and
+// line (a class ID already read, a name ClassNameFault refuses, a row past
+// kMaxCoeffRows) it shows that line's message; a file over kMaxCoeffFileBytes
+// or without a class gets one too ("Coefficient Import Unsuccessful") and
 // returns false; `fileName` appears in the message as given. A file that
 // cannot be read throws support::Error.
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
@@ -32,10 +47,11 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
 // or an unreadable file (reported).
 std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName);
 
-// Asks for a new, unique set name, reads the file into a new set and saves the
-// store. Returns the name to add to the editor's set list: empty when nothing
-// was added (Cancel, a bad line, or an error, which is reported). A failed save
-// keeps the new set in the model and still returns its name.
+// Asks for a new, unique set name, reads the file into a new set and adds it
+// to the store (UpdateStore: the model then holds the store as saved). Returns
+// the new name: empty when nothing was added (Cancel, a bad line, a store that
+// cannot be read or saved, or an error, which is reported); the model and the
+// store are then as they were.
 std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName);
 
@@ -43,8 +59,10 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
 // header alone when there is none). Errors are reported and give false.
 bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName);
 
-// Appends every set of the store file `fileName` to the model, a taken name
-// getting "2" appended, and saves the store. Returns the names added, in order.
+// Appends every set of the store file `fileName` to the store, a taken name
+// getting "2" appended until it is free (nothing when a set of the file holds
+// a class ID twice) (UpdateStore: the model then holds the store as
+// saved). Returns the names added, in order; none when nothing was stored.
 std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                              const std::filesystem::path& extensionFolder);
 

@@ -4,6 +4,7 @@
 #include "support/error_reporting.h"
 
 #include <sstream>
+#include <unordered_set>
 
 namespace halvo::coefficients {
 
@@ -38,10 +39,41 @@ void CollectText(pugi::xml_node n, std::string& out)
 float Coefficient(pugi::xml_node node, const char* name, const std::string& idText)
 {
     const std::string text = GetNodeText(node, name);
-    if (auto v = ParseSingle(text))
-        return *v;
-    support::raise(kTypeMismatch,
-                   "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+    const auto v = ParseSingle(text);
+    if (!v)
+        support::raise(kTypeMismatch,
+                       "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+    // A percentage: what lies outside would give areas below zero or above the zone's.
+    if (!(*v >= 0 && *v <= 100))
+        support::raise(kOverflow, "Out of range: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" +
+                                      text + "'; coefficients lie from 0 to 100");
+    return *v;
+}
+}  // namespace
+
+namespace {
+// Walks the tree without recursion.
+bool WithinDepth(const pugi::xml_node root, int maxDepth)
+{
+    pugi::xml_node n = root.first_child();
+    int depth = 1;
+    while (n) {
+        if (depth > maxDepth)
+            return false;
+        if (n.first_child()) {
+            n = n.first_child();
+            ++depth;
+            continue;
+        }
+        while (!n.next_sibling()) {
+            n = n.parent();
+            --depth;
+            if (n == root)
+                return true;
+        }
+        n = n.next_sibling();
+    }
+    return true;
 }
 }  // namespace
 
@@ -57,7 +89,12 @@ std::string SerializeRaw(const pugi::xml_document& doc)
 
 bool ParseXml(pugi::xml_document& doc, std::string_view text)
 {
-    return static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8));
+    if (text.size() > kMaxStoreBytes)
+        return false;
+    // The parser itself does not recurse; what reads the tree afterwards does.
+    if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8))
+        return false;
+    return WithinDepth(doc, kMaxStoreDepth);
 }
 }  // namespace detail
 
@@ -195,6 +232,23 @@ const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view na
         if (d.LCType == name)
             return &d;
     return nullptr;
+}
+
+std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes)
+{
+    std::unordered_set<std::int32_t> seen;
+    for (const clsLCClass& c : classes)
+        if (!seen.insert(c.ID).second)
+            return c.ID;
+    return std::nullopt;
+}
+
+std::string SetFault(const clsISLCDef& set)
+{
+    if (const auto id = DuplicateClassId(set.LCClasses))
+        return "The coefficient set '" + set.LCType + "' holds the class ID " + std::to_string(*id) +
+               " more than once; each class ID may stand once in a set.";
+    return {};
 }
 
 }  // namespace halvo::coefficients

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -81,10 +82,17 @@ private:
     std::vector<std::unique_ptr<T>> items_;
 };
 
+// What the store reader takes: a store nests six elements deep and holds a
+// few sets of up to 65536 classes. Deeper or bigger text is not a store, and
+// refusing it up front keeps a hostile file from exhausting stack or memory.
+inline constexpr std::size_t kMaxStoreBytes = std::size_t{64} << 20;
+inline constexpr int kMaxStoreDepth = 32;
+
 namespace detail {
 [[noreturn]] void SubscriptOutOfRange();
 std::string SerializeRaw(const pugi::xml_document& doc);
-// Parses `text`; false leaves `doc` unusable and the caller changes nothing.
+// Parses `text`; false (also for text over kMaxStoreBytes or nested deeper
+// than kMaxStoreDepth) leaves `doc` unusable and the caller changes nothing.
 bool ParseXml(pugi::xml_document& doc, std::string_view text);
 }  // namespace detail
 
@@ -182,7 +190,17 @@ public:
 };
 
 // The first set whose name equals `name` exactly (case-sensitive), or null.
+// A store may hold two sets of one name (older merges made them); the first
+// is the one every lookup takes, so a run never mixes them.
 clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name);
 const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name);
+
+// The first class ID that stands more than once in the list, if any: a run
+// looks classes up by ID, so such a set cannot be run.
+std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes);
+
+// Why the set cannot be run or stored, naming the set and the class ID; empty
+// when it can. Import, merge, the editor and the run refuse such a set.
+std::string SetFault(const clsISLCDef& set);
 
 }  // namespace halvo::coefficients

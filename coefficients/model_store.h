@@ -4,6 +4,7 @@
 #include "coefficients/is_model_properties.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,13 +18,49 @@ namespace halvo::coefficients {
 bool GetISModelProperties(clsISModelProperties& model, const std::filesystem::path& path);
 
 // Writes the model to <extensionFolder>/etc/isprops.xml, one tag or value per
-// indented line, CR LF, UTF-8 without declaration. The text goes to a scratch
-// file beside the store first and is renamed over it, so a failed save leaves
-// the old store whole. Failures are reported and give false.
+// indented line, CR LF, UTF-8 without declaration; etc/ and the store are made
+// when missing. The text goes to a scratch file of a fresh name in etc/
+// (created exclusively, never through an existing name), with the store's
+// mode and owner, flushed to the disk and renamed over the store: a failed
+// save leaves the old store whole, and the store is never a link. A read-only
+// store is refused. Failures are reported and give false. Callers that change
+// the store go through UpdateStore.
 bool PutISModelProperties(const clsISModelProperties& model, const std::filesystem::path& extensionFolder);
 
-// Where PutISModelProperties writes before renaming.
-std::filesystem::path StoreScratchPath(const std::filesystem::path& extensionFolder);
+// Holds the store of an extension folder for one read-modify-write, across
+// processes: a second writer waits here until the first has saved. The lock
+// sits on etc/ itself, as the run's sits on temp/, so no file of its own can
+// be planted or left behind and it holds where etc/ is read-only. One at a
+// time per process: it is not re-entrant.
+class StoreLock {
+public:
+    explicit StoreLock(const std::filesystem::path& extensionFolder);
+    ~StoreLock();
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+enum class StoreUpdate {
+    Saved,       // the change is in the store, and in the caller's model
+    Unchanged,   // the change declined; nothing was written
+    Unreadable,  // the store is there but does not load: never written over
+    SaveFailed,  // reported; the store is as it was
+};
+
+// Every change to the store goes through here: under the lock, reads the store
+// as it is now (a missing one as a store without sets), lets `change` alter
+// that and saves it. When saved, `model` becomes what was saved, so the caller
+// also sees what other writers added meanwhile. `change` runs under the lock:
+// it must not ask the user anything.
+StoreUpdate UpdateStore(clsISModelProperties& model, const std::filesystem::path& extensionFolder,
+                        const std::function<bool(clsISModelProperties&)>& change);
+
+// The messages for a store that does not load or cannot be saved.
+std::string StoreLoadFailedText(const std::filesystem::path& extensionFolder);
+std::string StoreSaveFailedText(const std::filesystem::path& extensionFolder);
 
 // The store's line layout of an element's raw XML text: each tag and each
 // text on a line of its own, nested two spaces per level.

@@ -68,6 +68,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     load(clsISLCDef{});
     load(clsISLCDefs{});
 
+    // The input once more as a set name nested up to the depth limit, so short
+    // inputs reach it too: loading may fail but never run out of stack, and a
+    // store that loads holds nothing deeper than the limit.
+    {
+        std::string wrapped = "<I><ISLCDefs><ISLCDef><LCType>";
+        for (int i = 5; i < kMaxStoreDepth; ++i)
+            wrapped += "<b>";
+        wrapped.append(text);
+        for (int i = 5; i < kMaxStoreDepth; ++i)
+            wrapped += "</b>";
+        wrapped += "</LCType></ISLCDef></ISLCDefs></I>";
+        load(clsISModelProperties{});
+        clsISModelProperties deep;
+        try {
+            deep.XML(wrapped);
+        } catch (const support::Error&) {
+        }
+    }
+
     const fs::path store = support::StorePath(fuzz::Extension());
     fuzz::WriteBytes(store, text);
     clsISModelProperties first;

@@ -238,6 +238,11 @@ RunRequest CheckRequest(const RunRequest& request)
         refuse("The analysis layer '" + r.analysis->source.string() + "' has no field '" + r.field + "'");
     if (r.classes.empty())
         refuse("The coefficient set '" + r.setName + "' holds no class");
+    std::set<long> ids;
+    for (const auto& c : r.classes)
+        if (!ids.insert(c.id).second)
+            refuse("The coefficient set '" + r.setName + "' gives the class " + std::to_string(c.id) +
+                   " twice: keep one row of it");
 
     if (auto* d = std::get_if<DensityLayer>(&r.density)) {
         if (!d->layer)

@@ -55,13 +55,8 @@ std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set)
 
 std::vector<ClassLine> ClassLinesOf(const coefficients::clsISModelProperties& store, std::string_view setName)
 {
-    std::vector<ClassLine> lines;
-    for (const coefficients::clsISLCDef& set : store.ISLCDefs)
-        if (set.LCType == setName) {
-            auto more = ClassLinesOf(set);
-            lines.insert(lines.end(), more.begin(), more.end());
-        }
-    return lines;
+    const coefficients::clsISLCDef* set = coefficients::FindSet(store, setName);
+    return set ? ClassLinesOf(*set) : std::vector<ClassLine>{};
 }
 
 }  // namespace halvo::params

@@ -26,6 +26,10 @@ std::vector<std::pair<std::string, fs::path>> GetReportLayers(const host::Map& m
 
 std::string ReadReport(const fs::path& path)
 {
+    // A FIFO or a device would block or never end.
+    std::error_code ec;
+    if (fs::exists(path, ec) && !fs::is_regular_file(path, ec))
+        support::raise(support::err::kFileAccess, "'" + path.string() + "' is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         support::raise(support::err::kFileNotFound, "File not found: '" + path.string() + "'");

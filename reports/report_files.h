@@ -15,8 +15,9 @@ namespace halvo::reports {
 std::vector<std::pair<std::string, std::filesystem::path>> GetReportLayers(const host::Map& map,
                                                                            const std::string& fileType);
 
-// A report's text; older reports in an 8-bit code page are read as Latin-1.
-// Throws support::Error naming the file when it cannot be read.
+// A report's text; older reports in an 8-bit code page are read as
+// Windows-1252. Throws support::Error naming the file when it cannot be read
+// or is not a regular file.
 std::string ReadReport(const std::filesystem::path& path);
 
 }  // namespace halvo::reports

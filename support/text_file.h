@@ -27,8 +27,20 @@ private:
 // Throws support::Error naming the file when it cannot be read.
 std::vector<std::string> ReadLines(const std::filesystem::path& path);
 
-// Old files may come in an 8-bit code page: valid UTF-8 is kept, anything
-// else is taken as Latin-1 and converted.
+// The bytes of a file whole, without decoding; throws support::Error naming
+// the file when it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);
+
+// Text split at CR LF, LF or CR line ends.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Old files come in the Windows code page of Western Europe and the Americas:
+// valid UTF-8 is kept, anything else is taken as Windows-1252 (en dashes and
+// curly quotes included) and converted.
 std::string ToUtf8(std::string_view bytes);
+
+// Windows-1252 to UTF-8; the five bytes it leaves undefined become the
+// control characters of the same number, as Windows reads them.
+std::string FromWindows1252(std::string_view bytes);
 
 }  // namespace halvo::support

@@ -33,6 +33,8 @@
 
 namespace halvo::coefficients {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr const char* kForm = "frmISModelProps";
@@ -46,11 +48,6 @@ QPushButton* Button(const char* name, const char* caption, QWidget* parent)
     // Enter belongs to the grid and its editor, never to a default button.
     b->setAutoDefault(false);
     return b;
-}
-
-std::string StorePathText(const std::filesystem::path& ext)
-{
-    return ext.string() + "/etc/isprops.xml";
 }
 
 // A typed character, not a control key or a shortcut.
@@ -242,15 +239,23 @@ void frmISModelProps::Form_Load()
     SetGridRows(*grdLCDef, 1);
     SetLCGridHeaders(*grdLCDef);
 
+    std::error_code ec;
+    if (!fs::exists(support::StorePath(m_ext), ec)) {
+        // Nothing to lose: the first save makes the store.
+        m_storeLoaded = true;
+        refreshCommands();
+        support::MsgBox("There is no coefficient store '" + support::StorePath(m_ext).string() +
+                            "' yet: New, Import and Merge make it.",
+                        support::Buttons::OK, support::Icon::Information, "Halvo");
+        return;
+    }
     const bool loaded = GetISModelProperties(m_model, support::StorePath(m_ext));
     m_storeLoaded = loaded;
     if (!loaded) {
         // The store on disk may still hold the user's sets: nothing here may overwrite it.
         m_model = clsISModelProperties{};
         refreshCommands();
-        support::MsgBox("Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
-                            StorePathText(m_ext) + "'.",
-                        support::Buttons::OK, support::Icon::None, "Halvo");
+        support::MsgBox(StoreLoadFailedText(m_ext), support::Buttons::OK, support::Icon::None, "Halvo");
         return;
     }
     LoadLCTypeCombobox(*cboLCType, m_model);
@@ -284,7 +289,7 @@ void frmISModelProps::setUnsaved(bool on)
 
 void frmISModelProps::cboLCType_Click()
 {
-    const int pos = cboLCType->currentIndex();
+    int pos = cboLCType->currentIndex();
     if (pos == m_shown || pos < 0)
         return;
     if (m_unsaved) {
@@ -298,6 +303,8 @@ void frmISModelProps::cboLCType_Click()
             return;
         }
         setUnsaved(false);
+        // The save lists the sets again; the chosen one keeps its name.
+        pos = cboLCType->currentIndex();
     }
     hideTextBox();
     LoadLCGrid(*grdLCDef, StdStr(cboLCType->itemText(pos)), m_model);
@@ -311,15 +318,34 @@ bool frmISModelProps::save()
     if (!m_storeLoaded || m_shown < 0)
         return false;
     hideTextBox();
-    if (!SaveModelPropUpdates(*grdLCDef, StdStr(shownName()), m_model))
+    // The grid is checked before the store is locked: its messages wait for the user.
+    const auto rows = GridClasses(*grdLCDef);
+    if (!rows)
         return false;
-    if (!PutISModelProperties(m_model, m_ext)) {
-        support::MsgBox("Failed To Save XML - verify the permissions to write to file '" + StorePathText(m_ext) +
-                            "'.",
+    const std::string name = StdStr(shownName());
+    const StoreUpdate saved = UpdateStore(m_model, m_ext, [&](clsISModelProperties& store) {
+        SetClasses(store, name, *rows);
+        return true;
+    });
+    if (saved != StoreUpdate::Saved) {
+        support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(m_ext) : StoreSaveFailedText(m_ext),
                         support::Buttons::OKCancel, support::Icon::Critical);
         return false;
     }
+    relistSets();
     return true;
+}
+
+void frmISModelProps::relistSets()
+{
+    // The model is the store as saved, with what other writers added meanwhile.
+    const QString shown = shownName();
+    const QString current = cboLCType->currentText();
+    const QSignalBlocker quiet(cboLCType);
+    LoadLCTypeCombobox(*cboLCType, m_model);
+    m_shown = cboLCType->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    cboLCType->setCurrentIndex(cboLCType->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    refreshCommands();
 }
 
 void frmISModelProps::cmdApply_click()
@@ -410,9 +436,8 @@ void frmISModelProps::cmdImport_Click()
             return ok ? StdStr(text) : std::string();
         };
     }
-    const std::string name = ImportCoeffsFromFile(m_model, StdStr(file), m_ext, prompt);
-    if (!name.empty())
-        cboLCType->addItem(QStr(name));
+    if (!ImportCoeffsFromFile(m_model, StdStr(file), m_ext, prompt).empty())
+        relistSets();
 }
 
 void frmISModelProps::cmdExport_Click()
@@ -435,8 +460,8 @@ void frmISModelProps::cmdMerge_Click()
         chooseFile({FileRequest::Kind::Open, QStringLiteral("Halvo Coefficient File to Merge"), kStoreFilter, {}});
     if (file.isEmpty())
         return;
-    for (const std::string& name : MergeCoeffsFromFile(m_model, StdStr(file), m_ext))
-        cboLCType->addItem(QStr(name));
+    if (!MergeCoeffsFromFile(m_model, StdStr(file), m_ext).empty())
+        relistSets();
 }
 
 void frmISModelProps::cmdHelp_Click()

@@ -96,6 +96,8 @@ private:
     void setUnsaved(bool on);
     // Grid into the shown set, then the store; messages on failure.
     bool save();
+    // The set list again from the model, the shown and selected sets kept by name.
+    void relistSets();
     // Settles unsaved changes before New and the Transfer commands.
     bool saveFirst(const char* firstLine);
     QString chooseFile(const FileRequest& request);

@@ -1,5 +1,6 @@
 #include "coefficients/qt/lc_grid.h"
 
+#include "coefficients/coeff_files.h"
 #include "coefficients/number_text.h"
 #include "support/ui.h"
 
@@ -52,10 +53,10 @@ const QTableWidgetItem* FindItem(const QTableWidget& grid, int row, int col)
 QString Num(std::int64_t n) { return QString::number(n); }
 QString Num(float v) { return QStr(FormatSingle(v)); }
 
-void CantSave(int row, int col, const QString& text, std::string_view why)
+void CantSave(int row, int col, const QString& text, const std::string& why)
 {
     const std::string msg = "Row " + std::to_string(row) + ", column '" + kHeaders[col] + "': '" + StdStr(text) +
-                            "' cannot be saved. " + std::string(why);
+                            "' cannot be saved. " + why;
     support::MsgBox(msg, support::Buttons::OK, support::Icon::Exclamation);
 }
 
@@ -145,6 +146,15 @@ void RemoveEmptyGridRows(QTableWidget& grid)
 
 bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model)
 {
+    const auto rows = GridClasses(grid);
+    if (!rows)
+        return false;
+    SetClasses(model, setName, *rows);
+    return true;
+}
+
+std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
+{
     RemoveEmptyGridRows(grid);
 
     // Everything is converted before the model is touched.
@@ -160,28 +170,43 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
         const auto id = number ? RoundToInt32(*number) : std::nullopt;
         if (!id) {
             CantSave(r, kColValue, idText, "Class Value must be an integer.");
-            return false;
+            return std::nullopt;
         }
         c.ID = *id;
         c.LCName = StdStr(TextMatrix(grid, r, kColName));
+        if (const std::string why = ClassNameFault(c.LCName); !why.empty()) {
+            CantSave(r, kColName, TextMatrix(grid, r, kColName), why);
+            return std::nullopt;
+        }
         float* targets[] = {&c.LCHigh, &c.LCMed, &c.LCLow};
         for (int col = kColHigh; col <= kColLow; ++col) {
             const QString text = TextMatrix(grid, r, col);
             const auto v = ParseNumber(StdStr(text));
             if (!v) {
                 CantSave(r, col, text, "Coefficients must be numeric.");
-                return false;
+                return std::nullopt;
             }
             if (*v < 0 || *v > 100) {
                 CantSave(r, col, text, "Coefficients must be between 0-100.");
-                return false;
+                return std::nullopt;
             }
             const auto single = ParseSingle(StdStr(text));
             *targets[col - kColHigh] = single ? *single : static_cast<float>(*v);
         }
+        // The run looks classes up by ID, so each may stand once.
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            if (rows[k].ID == c.ID) {
+                CantSave(r, kColValue, idText,
+                         "Class Value " + std::to_string(c.ID) + " is already in row " + std::to_string(k + 1) + ".");
+                return std::nullopt;
+            }
         rows.push_back(std::move(c));
     }
+    return rows;
+}
 
+void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows)
+{
     clsISLCDef* set = FindSet(model, setName);
     if (!set) {
         set = &model.ISLCDefs.Add();
@@ -196,7 +221,6 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
     }
     while (classes.Count() > static_cast<std::int32_t>(rows.size()))
         classes.Remove(classes.Count());
-    return true;
 }
 
 bool inComboBox(const QComboBox& list, const QString& text)

@@ -11,8 +11,10 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QComboBox;
 class QTableWidget;
@@ -53,6 +55,12 @@ void RemoveEmptyGridRows(QTableWidget& grid);
 // number) gets a message naming row and column, and false: the model is then
 // left untouched, so a half-copied set is never saved.
 bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model);
+
+// The two halves of SaveModelPropUpdates: the grid's classes, checked (a
+// message and nothing when a cell does not convert), and putting them into
+// the first set named `setName`, appended when missing.
+std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid);
+void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows);
 
 // True when `text` equals an entry of the list regardless of case, and for "".
 bool inComboBox(const QComboBox& list, const QString& text);

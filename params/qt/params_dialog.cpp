@@ -298,8 +298,12 @@ bool frmISParams::Form_Load()
         cboAnalysisUnit_->setCurrentIndex(-1);
 
         LoadLCTypeCombobox(*cboLCType_, store_);
-        if (cboLCType_->count() == 0)
-            support::raise(380, "Invalid property value");
+        if (cboLCType_->count() == 0) {
+            support::MsgBox("The coefficient store " + support::StorePath(ext_).string() +
+                                " holds no coefficient set. Make one in Change Coefficients (New or Import) first.",
+                            support::Buttons::OK, support::Icon::Exclamation);
+            return false;
+        }
         cboLCType_->setCurrentIndex(0);
 
         cboLCUnits_->clear();
@@ -471,6 +475,10 @@ bool frmISParams::ValidateForm(int lastDS)
             fail(cboLCType_, "Land Cover Type not defined, please select from dropdown list.");
         else if (cboAnalysisUnit_->currentIndex() < 0)
             fail(cboAnalysisUnit_, "Analysis unit not defined, please select from dropdown list.");
+        const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*cboLCType_));
+        const std::string setFault = message.empty() && set ? coefficients::SetFault(*set) : std::string();
+        if (!setFault.empty())
+            fail(cboLCType_, setFault.c_str());
         if (message.empty()) {
             int first = -1;
             for (int i = 0; i < 4 && first < 0; ++i)

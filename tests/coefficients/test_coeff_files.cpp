@@ -123,6 +123,9 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     set.XML("<ISLCDef><LCType>S</LCType><LCClasses><LCClass ID='2'><LCName>Developed</LCName><LCHigh>90</LCHigh>"
             "<LCMed>85</LCMed><LCLow>80</LCLow></LCClass><LCClass ID='5'><LCName>Pasture/Hay</LCName>"
             "<LCHigh>1.5</LCHigh><LCMed>1</LCMed><LCLow>0.5</LCLow></LCClass></LCClasses></ISLCDef>");
+    const std::string setXml = set.XML();
+    // An import works on the store as saved, so the set is saved first.
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
     const std::string out = (ext / "out.csv").string();
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n2,Developed,90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
@@ -131,7 +134,7 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     ASSERT_EQ(import(out), "S again");
     clsISLCDef copy = *FindSet(model, "S again");
     copy.LCType = "S";
-    EXPECT_EQ(copy.XML(), set.XML());
+    EXPECT_EQ(copy.XML(), setXml);
 
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "nobody"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n");
@@ -139,7 +142,7 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     EXPECT_EQ(ui.reports.size(), 1u);
 }
 
-TEST_F(CoeffFiles, MergeRenamesTakenNamesOnce)
+TEST_F(CoeffFiles, MergeRenamesTakenNamesUntilFree)
 {
     clsISModelProperties other;
     for (const char* n : {"NLCD", "A", "A", "NLCD2"})
@@ -160,6 +163,41 @@ TEST_F(CoeffFiles, MergeRenamesTakenNamesOnce)
     EXPECT_TRUE(MergeCoeffsFromFile(model, file("not xml"), ext.path()).empty());
     EXPECT_EQ(ui.messages.back().text, "Failed To Load XML - Invalid file format.");
     EXPECT_EQ(model.ISLCDefs.Count(), 5);
+
+    // The store now holds A and A2: a third A becomes A22, never a second A2.
+    clsISModelProperties justA;
+    justA.ISLCDefs.Add().LCType = "A";
+    ASSERT_TRUE(PutISModelProperties(justA, src.path()));
+    EXPECT_EQ(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()),
+              std::vector<std::string>{"A22"});
+}
+
+TEST_F(CoeffFiles, ASetWithAClassIdTwiceIsNeverStored)
+{
+    const std::string before = ReadFile(ext / "etc/isprops.xml");
+    names = {"Twice"};
+    const std::string csv = file("11,Water,0,0,0\r\n21,Open,19,10,5\r\n11,Lake,0,0,0\r\n");
+    EXPECT_EQ(import(csv), "");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("Duplicate class ID in the Value column within import file " + csv +
+                                            ". Class ID 11 stands on more than one line",
+                                        0),
+              0u)
+        << ui.messages[0].text;
+    EXPECT_FALSE(ReadCoeffsFile(csv, "cli"));
+
+    clsISModelProperties other;
+    auto& set = other.ISLCDefs.Add();
+    set.LCType = "Twice";
+    set.LCClasses.Add().ID = 5;
+    set.LCClasses.Add().ID = 5;
+    TempExtension src;
+    ASSERT_TRUE(PutISModelProperties(other, src.path()));
+    EXPECT_TRUE(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()).empty());
+    EXPECT_EQ(ui.messages.back().text, "The coefficient set 'Twice' holds the class ID 5 more than once; each class "
+                                       "ID may stand once in a set. Nothing was merged.");
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+    EXPECT_EQ(model.ISLCDefs.Count(), 1);
 }
 
 TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)
@@ -171,4 +209,70 @@ TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)
     EXPECT_FALSE(ReadCoeffsFile((ext / "missing.csv").string(), "cli"));
     EXPECT_EQ(ui.reports.size(), 1u);
     EXPECT_EQ(model.ISLCDefs.Count(), 1);
+}
+
+TEST_F(CoeffFiles, ImportRefusesWhatTheFormatsCannotHoldOrNoLegendNeeds)
+{
+    const std::string before = ReadFile(ext / "etc/isprops.xml");
+    auto refused = [&](const std::string& text, const std::string& says) {
+        ui.messages.clear();
+        names = {"New"};
+        EXPECT_EQ(import(file(text)), "") << says;
+        ASSERT_EQ(ui.messages.size(), 1u) << says;
+        EXPECT_NE(ui.messages[0].text.find(says), std::string::npos) << ui.messages[0].text;
+        EXPECT_EQ(ui.messages[0].title, "Coefficient Import Unsuccessful");
+    };
+    refused("", "No class in import file");
+    refused("Value,ClassName,High,Medium,Low\r\n", "No class in import file");
+    refused("1,Tab\there,1,1,1", "A class name may hold no comma, line break or other control character.");
+    refused("1," + std::string(101, 'n') + ",1,1,1", "A class name may hold at most 100 characters.");
+    std::string rows;
+    for (int id = 0; id <= 65536; ++id)
+        rows += std::to_string(id) + ",a,0,0,0\n";
+    ASSERT_LT(rows.size(), std::size_t{1} << 20);
+    refused(rows, "is too large: at most 1 MiB (1048576 bytes) and 65536 classes.");
+    refused(std::string((1 << 20) + 1, '\n'), "is too large");
+    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+
+    // At the limits: 100 characters, however many bytes they take.
+    std::string name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xc3\xa9";
+    names = {"Accents"};
+    EXPECT_EQ(import(file("1," + name + ",1,1,1")), "Accents");
+}
+
+TEST(StoreLimits, CoefficientsOutsideZeroToHundredAreNotLoaded)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    for (const char* v : {"100.5", "-1", "1e9"}) {
+        std::ofstream(ext / "etc/isprops.xml")
+            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCHigh>1</LCHigh><LCMed>" << v
+            << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
+        clsISModelProperties model;
+        EXPECT_FALSE(GetISModelProperties(model, ext / "etc/isprops.xml")) << v;
+        ASSERT_FALSE(ui.reports.empty());
+        EXPECT_NE(ui.reports.back().find("coefficients lie from 0 to 100"), std::string::npos) << ui.reports.back();
+    }
+}
+
+TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)
+{
+    // An en dash and curly quotes, as a spreadsheet on Windows saves them.
+    names = {"Windows"};
+    ASSERT_EQ(import(file("22,Developed \x96 Low \x93sparse\x94,49,35,20\r\n23,Caf\xe9,1,1,1\r\n")), "Windows");
+    const clsLCClasses& cls = FindSet(model, "Windows")->LCClasses;
+    EXPECT_EQ(cls.Item(1).LCName, "Developed \xe2\x80\x93 Low \xe2\x80\x9csparse\xe2\x80\x9d");
+    EXPECT_EQ(cls.Item(2).LCName, "Caf\xc3\xa9");
+
+    // A store's declaration is honoured, even where the bytes would pass as UTF-8.
+    for (const char* declared : {"windows-1252", "ISO-8859-1"}) {
+        std::ofstream(ext / "etc/isprops.xml", std::ios::binary)
+            << "<?xml version=\"1.0\" encoding=\"" << declared
+            << "\"?><I><ISLCDefs><ISLCDef><LCType>\xc3\xa9 \x96</LCType></ISLCDef></ISLCDefs></I>";
+        clsISModelProperties stored;
+        ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml")) << declared;
+        EXPECT_EQ(stored.ISLCDefs.Item(1).LCType, "\xc3\x83\xc2\xa9 \xe2\x80\x93") << declared;
+    }
 }

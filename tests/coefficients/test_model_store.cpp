@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <tuple>
 
@@ -25,6 +26,16 @@ clsLCClass Class(std::int32_t id, std::string name, float h, float m, float l)
 }
 
 std::string Store(const TempExtension& ext) { return ReadFile(ext / "etc/isprops.xml"); }
+
+// What etc/ holds: a save leaves no scratch file behind.
+std::vector<std::string> EtcFiles(const TempExtension& ext)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(ext / "etc"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 }  // namespace
 
 TEST(NumberText, ShortPlainDecimalsAndHalfEvenIds)
@@ -72,7 +83,7 @@ TEST(Store, SavesTheExactIndentedLayout)
               "            </LCMed>\r\n            <LCLow>\r\n              80\r\n            </LCLow>\r\n"
               "          </LCClass>\r\n        </LCClasses>\r\n      </ISLCDef>\r\n    </ISLCDefs>\r\n"
               "  </ISModelProperties>\r\n");
-    EXPECT_FALSE(fs::exists(StoreScratchPath(ext.path())));
+    EXPECT_EQ(EtcFiles(ext), std::vector<std::string>{"isprops.xml"});
 
     // Empty elements take the short form and still count as opening tags.
     model.ISLCDefs.Item(1).LCType.clear();
@@ -163,17 +174,69 @@ TEST(Store, BadFilesFailTheLoadAndOnlyFaultyClassesAreReported)
     EXPECT_NE(ui.reports[1].find("\tGetISModelProperties basUtil \r\n"), std::string::npos);
 }
 
+TEST(Store, NestingIsBoundedAtItsLimit)
+{
+    // A set name holding markup whose text lies as deep as the limit allows still loads.
+    auto nested = [](int depth) {
+        std::string open, close;
+        for (int i = 5; i < depth; ++i) {
+            open += "<b>";
+            close = "</b>" + close;
+        }
+        return "<I><ISLCDefs><ISLCDef><LCType>" + open + "x" + close + "</LCType></ISLCDef></ISLCDefs></I>";
+    };
+    clsISModelProperties model;
+    model.XML(nested(kMaxStoreDepth));
+    ASSERT_EQ(model.ISLCDefs.Count(), 1);
+    EXPECT_EQ(model.ISLCDefs.Item(1).LCType, "x");
+    model.ISLCDefs.Clear();
+    model.XML(nested(kMaxStoreDepth + 1));
+    EXPECT_EQ(model.ISLCDefs.Count(), 0);
+}
+
 TEST(Store, FailedSaveLeavesTheOldStoreWhole)
 {
     TempExtension ext;
+    const fs::path store = ext / "etc/isprops.xml";
     const std::string before = Store(ext);
     ASSERT_FALSE(before.empty());
-    fs::create_directories(StoreScratchPath(ext.path()) / "blocker");
+    // Read-only: refused even for root, whom the mode alone does not stop.
+    fs::permissions(store, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ScriptedUi ui;
     EXPECT_FALSE(PutISModelProperties(clsISModelProperties{}, ext.path()));
     EXPECT_EQ(Store(ext), before);
+    EXPECT_EQ(EtcFiles(ext), std::vector<std::string>{"isprops.xml"});
     ASSERT_EQ(ui.reports.size(), 1u);
     EXPECT_NE(ui.reports[0].find("PutISModelProperties basUtil"), std::string::npos);
+    EXPECT_NE(ui.reports[0].find("is read-only"), std::string::npos);
+
+    // Any other mode is kept by the save, whatever the umask.
+    fs::permissions(store, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(PutISModelProperties(clsISModelProperties{}, ext.path()));
+    EXPECT_EQ(fs::status(store).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(Store, SaveNeverWritesThroughALink)
+{
+    TempExtension ext;
+    const fs::path store = ext / "etc/isprops.xml";
+    const fs::path victim = ext / "victim.txt";
+    std::ofstream(victim) << "precious";
+    // At the name older saves used for their scratch file, and at the store itself.
+    fs::create_symlink(victim, ext / "etc/isprops.xml.tmp");
+    clsISModelProperties model;
+    ASSERT_TRUE(GetISModelProperties(model, store));
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(store)));
+
+    const std::string saved = Store(ext);
+    fs::remove(store);
+    fs::create_symlink(victim, store);
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(store)));
+    EXPECT_EQ(Store(ext), saved);
 }
 
 TEST(Store, ShippedStoreIsInTheWritersLayout)

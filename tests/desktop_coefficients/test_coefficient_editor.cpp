@@ -5,6 +5,11 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+
 using namespace halvo::test;
 using namespace halvo::coefficients;
 using halvo::support::Answer;
@@ -182,9 +187,7 @@ TEST_F(EditorTest, FailedSavesLeaveTheStoreWholeAndTheEditsInPlace)
     const std::string before = ReadFile(store());
     pick(1, 2);
     type("Lake");
-    // A read-only etc; root ignores modes, so a folder also blocks the scratch file.
-    ::chmod((ext / "etc").c_str(), 0555);
-    fs::create_directories(StoreScratchPath(ext.path()) / "blocker");
+    ::chmod(store().c_str(), 0444);
     click("cmdApply");
     EXPECT_EQ(ui.messages.back().text, "Failed To Save XML - verify the permissions to write to file '" +
                                            ext.path().string() + "/etc/isprops.xml'.");
@@ -196,8 +199,7 @@ TEST_F(EditorTest, FailedSavesLeaveTheStoreWholeAndTheEditsInPlace)
     EXPECT_TRUE(dlg->unsaved());
     EXPECT_EQ(ReadFile(store()), before);
 
-    ::chmod((ext / "etc").c_str(), 0755);
-    fs::remove_all(StoreScratchPath(ext.path()));
+    ::chmod(store().c_str(), 0644);
     click("cmdApply");
     EXPECT_FALSE(dlg->unsaved());
     EXPECT_NE(ReadFile(store()).find("Lake"), std::string::npos);
@@ -319,4 +321,103 @@ TEST_F(EditorTest, AStoreThatDoesNotLoadIsNeverSavedOver)
     EXPECT_EQ(list->count(), 0);
     EXPECT_FALSE(grid->isEnabled());
     EXPECT_TRUE(button("cmdNew")->isEnabled());
+}
+
+TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
+{
+    open();
+    // Meanwhile another writer (the command line, a second editor) adds a set.
+    clsISModelProperties other;
+    ASSERT_EQ(UpdateStore(other, ext.path(),
+                          [](clsISModelProperties& s) {
+                              s.ISLCDefs.Add().LCType = "FromElsewhere";
+                              return true;
+                          }),
+              StoreUpdate::Saved);
+    pick(1, 2);
+    type("Lake");
+    click("cmdApply");
+    const clsISModelProperties stored = Stored(store());
+    ASSERT_NE(FindSet(stored, "FromElsewhere"), nullptr);
+    EXPECT_EQ(FindSet(stored, "Default")->LCClasses.Item(1).LCName, "Lake");
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(2), "FromElsewhere");
+    EXPECT_EQ(list->currentText(), "Default");
+
+    // While another process holds the store, Apply waits for it.
+    std::optional<StoreLock> held;
+    held.emplace(ext.path());
+    std::atomic<bool> released{false};
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        released = true;
+        held.reset();
+    });
+    pick(2, 2);
+    type("Field");
+    click("cmdApply");
+    EXPECT_TRUE(released);
+    releaser.join();
+    EXPECT_EQ(FindSet(Stored(store()), "Default")->LCClasses.Item(2).LCName, "Field");
+}
+
+TEST_F(EditorTest, ApplyRefusesAClassValueTwice)
+{
+    open();
+    const std::string before = ReadFile(store());
+    pick(3, 1);
+    type("11");
+    key(Qt::Key_Return);
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in "
+                                       "row 1.");
+    EXPECT_EQ(ReadFile(store()), before);
+    EXPECT_TRUE(dlg->unsaved());
+}
+
+TEST_F(EditorTest, ApplyRefusesNamesTheFilesCannotHold)
+{
+    open();
+    const std::string before = ReadFile(store());
+    pick(1, 2);
+    type("Lake, deep");
+    key(Qt::Key_Return);
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold "
+                                       "no comma, line break or other control character.");
+    EXPECT_EQ(ReadFile(store()), before);
+}
+
+TEST_F(EditorTest, WithoutAStoreTheFirstSaveMakesIt)
+{
+    open();
+    click("cmdQuit");
+    fs::remove(store());
+    dlg->show();
+    EXPECT_EQ(ui.messages.back().icon, Icon::Information);
+    for (const char* b : {"cmdNew", "CmdImport", "CmdMerge"})
+        EXPECT_TRUE(button(b)->isEnabled()) << b;
+    std::ofstream(ext / "in.csv") << "11,Water,0,0,0\r\n";
+    dlg->setFileChooser([&](const FileRequest&) { return QString::fromStdString((ext / "in.csv").string()); });
+    dlg->setTextPrompt([](auto, auto, auto) { return std::string("First"); });
+    click("CmdImport");
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(FindSet(Stored(store()), "First")->LCClasses.Item(1).LCName, "Water");
+}
+
+TEST_F(EditorTest, AnImportThatCannotReadItsFileLeavesNothingBehind)
+{
+    open();
+    fs::create_directories(ext / "folder.csv");
+    dlg->setFileChooser([&](const FileRequest&) { return QString::fromStdString((ext / "folder.csv").string()); });
+    dlg->setTextPrompt([](auto, auto, auto) { return std::string("Ghost"); });
+    click("CmdImport");
+    EXPECT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(dlg->model().ISLCDefs.Count(), 2);
+    EXPECT_EQ(list->count(), 2);
+    // Nor does the next save bring it in.
+    pick(1, 2);
+    type("Lake");
+    click("cmdApply");
+    EXPECT_EQ(FindSet(Stored(store()), "Ghost"), nullptr);
 }

@@ -116,6 +116,18 @@ TEST_F(ParamsDialog, StoreThatDoesNotParseClosesTheDialogWithTheMessage)
     EXPECT_EQ(ui.messages[0].buttons, support::Buttons::OKCancel);
 }
 
+TEST_F(ParamsDialog, StoreWithoutSetsSaysSoAndCloses)
+{
+    standardMap();
+    std::ofstream(ext / "etc/isprops.xml") << "<ISModelProperties><ISLCDefs/></ISModelProperties>";
+    params::frmISParams d(nullptr, ext.path(), map.get());
+    EXPECT_FALSE(d.Form_Load());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "The coefficient store " + (ext / "etc/isprops.xml").string() +
+                                       " holds no coefficient set. Make one in Change Coefficients (New or Import) "
+                                       "first.");
+}
+
 TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
 {
     standardMap();
