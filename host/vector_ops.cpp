@@ -69,6 +69,22 @@ int ShapeType(const Layer& layer)
     case wkbPoint:
     case wkbMultiPoint:
         return 1;
+    case wkbUnknown: {
+        // A layer declared as any geometry (GEOMETRY in a GeoPackage) is a
+        // polygon layer when every shape it holds is one.
+        bool any = false;
+        src.ogr()->ResetReading();
+        for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature())) {
+            const OGRGeometry* g = f->GetGeometryRef();
+            if (!g)
+                continue;
+            const auto t = wkbFlatten(g->getGeometryType());
+            if (t != wkbPolygon && t != wkbMultiPolygon)
+                return 0;
+            any = true;
+        }
+        return any ? 4 : 0;
+    }
     default:
         return 0;
     }
@@ -320,9 +336,11 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
     if (def.type == kString)
         def.length = std::max<int>(def.length, static_cast<int>(longestText(recs)));
 
+    // A feature without a value belongs to no zone; the run counts it as left out.
     std::map<Value, std::vector<OGRGeometryUniquePtr>, bool (*)(const Value&, const Value&)> groups(ValueLess);
     for (auto& r : recs)
-        groups[r.value].push_back(std::move(r.geometry));
+        if (!IsNull(r.value))
+            groups[r.value].push_back(std::move(r.geometry));
 
     // Groups are merged side by side, each worker with its own GEOS context;
     // the output keeps the value order.

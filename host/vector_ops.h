@@ -77,7 +77,8 @@ void CopyFeatures(const Layer& source, const std::string& field, const std::file
                   const std::string& newName, int minWidth);
 
 // One feature per distinct value of `field`, in ascending value order, each the
-// union of that value's polygons; the output's only field is `field`.
+// union of that value's polygons; features without a value are left out. The
+// output's only field is `field`.
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly,
               const std::filesystem::path& outShp);
 

@@ -1,0 +1,113 @@
+// Input the run cannot honour is refused by name before anything is written,
+// or used whole; never a quiet wrong figure.
+
+#include "run_fixture.h"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <gtest/gtest.h>
+
+using namespace halvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
+
+struct Small {
+    RunCase rc;
+    fs::path lc, coef;
+    Small()
+    {
+        lc = rc.raster("lc", 10, 10, X0, Y0, S, S, std::vector<int>(100, 21));
+        coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n");
+    }
+    RunOutput run(const std::string& analysis, const std::string& more = {}) const
+    {
+        return const_cast<RunCase&>(rc).halvo("run --landcover " + lc.string() + " --analysis '" + analysis +
+                                              "' --field NAME --coefficients-csv " + coef.string() + " --output " +
+                                              (rc.data() / "out.shp").string() + " " + more);
+    }
+};
+
+// A GeoPackage of two layers, "zones" (two zones) and "more" (one), or of one
+// layer declared as any geometry.
+fs::path Package(const fs::path& p, bool twoLayers, OGRwkbGeometryType declared = wkbPolygon)
+{
+    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GPKG")->Create(p.c_str(), 0, 0, 0, GDT_Unknown,
+                                                                                     nullptr));
+    OGRSpatialReference srs;
+    srs.importFromEPSG(5070);
+    auto add = [&](const char* name, std::vector<std::pair<std::string, const char*>> rows) {
+        OGRLayer* l = ds->CreateLayer(name, &srs, declared, nullptr);
+        OGRFieldDefn f("NAME", OFTString);
+        l->CreateField(&f);
+        for (const auto& [wkt, value] : rows) {
+            OGRFeatureUniquePtr feat(OGRFeature::CreateFeature(l->GetLayerDefn()));
+            OGRGeometry* g = nullptr;
+            OGRGeometryFactory::createFromWkt(wkt.c_str(), &srs, &g);
+            feat->SetGeometryDirectly(g);
+            if (value)
+                feat->SetField(0, value);
+            if (l->CreateFeature(feat.get()) != OGRERR_NONE)
+                throw std::runtime_error("cannot write a test feature");
+        }
+    };
+    add("zones", {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"},
+                  {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"},
+                  {CellBox(X0, Y0, S, 0, 0, 2, 2), nullptr}});
+    if (twoLayers)
+        add("more", {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
+    return p;
+}
+
+}  // namespace
+
+TEST(RefusedInput, AMultiLayerSourceNeedsItsLayerNamed)
+{
+    Small s;
+    const auto gpkg = Package(s.rc.data() / "two.gpkg", true);
+    auto r = s.run(gpkg.string());
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("holds 2 layers (zones, more)"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
+
+    r = s.run(gpkg.string() + "|layername=more");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "analyfld").size(), 1u);
+    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("Analysis Layer: more"), std::string::npos);
+}
+
+TEST(RefusedInput, FeaturesWithoutAZoneAreCountedAndALayerOfAnyGeometryRuns)
+{
+    Small s;
+    const auto gpkg = Package(s.rc.data() / "any.gpkg", false, wkbUnknown);
+    const auto r = s.run(gpkg.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "analyfld").size(), 2u);
+    const std::string prm = ReadFile(s.rc.data() / "out.prm");
+    EXPECT_NE(prm.find("Features Used: 3 of 3"), std::string::npos) << prm;
+    EXPECT_NE(prm.find("Left Out: 1 feature(s) without a value in NAME (4.00 ha)"), std::string::npos) << prm;
+    EXPECT_NE(r.err.find("belong to no zone"), std::string::npos) << r.err;
+}
+
+TEST(RefusedInput, DegreesThresholdsAndClassesThatCannotServe)
+{
+    Small s;
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
+    const auto degrees = s.rc.raster("geo", 10, 10, -79, 36, 0.001, 0.001, std::vector<int>(100, 21), {}, 4326);
+    auto r = s.rc.halvo("run --landcover " + degrees.string() + " --analysis " + zones.string() +
+                        " --field NAME --units Meters --coefficients-csv " + s.coef.string() + " --output " +
+                        (s.rc.data() / "out.shp").string());
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("geographic coordinates"), std::string::npos) << r.err;
+
+    for (const char* thresholds : {"--high 100 --low 500", "--high 5,000 --low 100", "--high inf --low 1"}) {
+        r = s.run(zones.string(), std::string("--density-layer ") + zones.string() + " --density-field NAME " +
+                                      thresholds);
+        EXPECT_NE(r.status, 0) << thresholds;
+        EXPECT_EQ(r.err.find("overlap"), std::string::npos) << thresholds << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
+}
