@@ -1,5 +1,7 @@
 #include "params/qt/density_dialog.h"
 
+#include "coefficients/number_text.h"
+
 #include "params/qt/model_util.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -12,24 +14,34 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <optional>
+
 namespace halvo::params {
 
 namespace {
 constexpr const char* kForm = "ISPDensity";
 }
 
+// A threshold as typed, in the engine's number form: the user's decimal
+// comma becomes "."; group separators, "inf" and "nan" are not numbers.
+std::optional<std::string> PlainNumber(const QString& text)
+{
+    QString t = text.trimmed();
+    const QChar point = QLocale().decimalPoint();
+    if (point != QLatin1Char('.') && !t.contains(QLatin1Char('.')))
+        t.replace(point, QLatin1Char('.'));
+    const std::string plain = t.toStdString();
+    if (!coefficients::ParseNumber(plain))
+        return std::nullopt;
+    return plain;
+}
+
 bool IsNumeric(const QString& text, double* value)
 {
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return false;
-    bool ok = false;
-    double v = QLocale::c().toDouble(t, &ok);
-    if (!ok)
-        v = QLocale().toDouble(t, &ok);
-    if (ok && value)
-        *value = v;
-    return ok;
+    const auto plain = PlainNumber(text);
+    if (plain && value)
+        *value = *coefficients::ParseNumber(*plain);
+    return plain.has_value();
 }
 
 frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run)
@@ -146,7 +158,7 @@ void frmISPDensity::cmdCancel_Click() { reject(); }
 
 std::string frmISPDensity::densityLayer() const { return SelectedText(*cboPDenTheme_); }
 std::string frmISPDensity::densityField() const { return SelectedText(*cboPDenFld_); }
-std::string frmISPDensity::high() const { return Ss(txtHigh_->text()); }
-std::string frmISPDensity::low() const { return Ss(txtLow_->text()); }
+std::string frmISPDensity::high() const { return PlainNumber(txtHigh_->text()).value_or(Ss(txtHigh_->text())); }
+std::string frmISPDensity::low() const { return PlainNumber(txtLow_->text()).value_or(Ss(txtLow_->text())); }
 
 }  // namespace halvo::params

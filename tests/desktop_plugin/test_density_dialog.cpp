@@ -67,7 +67,20 @@ TEST_F(DensityDialog, ThresholdsAreMirroredAndChecked)
     EXPECT_EQ(validate(), "Numeric value must be entered in field.");
     d.txtHigh()->setText("20");
     EXPECT_EQ(validate(), "Numeric value must be entered in field.");
+    // What the run could not read is refused here, whatever the locale takes.
+    d.txtLow()->setText("10");
+    for (const char* bad : {"5,000", "inf", "nan", "1e", "0x10"}) {
+        d.txtHigh()->setText(bad);
+        EXPECT_EQ(validate(), "Numeric value must be entered in field.") << bad;
+    }
     EXPECT_EQ(ui.messages.at(0).icon, support::Icon::Exclamation);
+
+    // A French user's decimal comma reaches the run as a point.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    d.txtHigh()->setText("500,5");
+    EXPECT_EQ(validate(), "ok");
+    EXPECT_EQ(d.high(), "500.5");
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(DensityDialog, EmptyLayerListIsReportedAndOkSaysSo)
