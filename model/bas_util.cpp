@@ -73,43 +73,4 @@ host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& over
     return layer;
 }
 
-std::string QuoteText(const std::string& value)
-{
-    // OGR's lexer reads a backslash before a quote as an escaped quote, so a
-    // quote after a backslash is written that way, and trailing backslashes,
-    // which would swallow the closing quote, are built outside the literal.
-    const std::size_t end = value.find_last_not_of('\\') + 1;
-    std::string q = "'";
-    for (std::size_t i = 0; i < end; ++i) {
-        const char c = value[i];
-        if (c == '\'')
-            q += i > 0 && value[i - 1] == '\\' ? "\\'" : "''";
-        else
-            q.push_back(c);
-    }
-    q.push_back('\'');
-    if (end == value.size())
-        return q;
-    const std::size_t slashes = value.size() - end;
-    return "CONCAT(" + q + ", SUBSTR('" + std::string(slashes, '\\') + " ', 1, " + std::to_string(slashes) + "))";
-}
-
-void CleanTempFolder(const fs::path& tempFolder)
-{
-    std::error_code ec;
-    if (!fs::is_directory(tempFolder, ec))
-        return;
-    for (const auto& name : host::ListDatasets(tempFolder))
-        host::DeleteDataset(tempFolder, name);
-    std::vector<fs::path> rest;
-    for (const auto& e : fs::directory_iterator(tempFolder, ec))
-        rest.push_back(e.path());
-    for (const auto& p : rest) {
-        std::error_code rec;
-        fs::remove_all(p, rec);
-        if (rec)
-            support::raise(support::err::kFileAccess, "Cannot delete '" + p.string() + "': " + rec.message());
-    }
-}
-
 }  // namespace halvo::model

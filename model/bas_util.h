@@ -28,13 +28,4 @@ host::LayerPtr CreateShapefile(const std::filesystem::path& scratch, const std::
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
                                const std::filesystem::path& scratch);
 
-// A text value as OGR SQL reads it back whole: quoted, with quotes doubled.
-// A value ending in backslashes comes as a CONCAT expression. OGR compares
-// text with = regardless of case, so a clause on it cannot tell "Mill" from
-// "MILL"; the run matches zone values itself for that reason.
-std::string QuoteText(const std::string& value);
-
-// Empties the temporary workspace: datasets, subfolders, then remaining files.
-void CleanTempFolder(const std::filesystem::path& tempFolder);
-
 }  // namespace halvo::model

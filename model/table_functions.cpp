@@ -57,11 +57,6 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& str
     });
 }
 
-bool bCheck(const std::string& name, const std::vector<std::string>& list)
-{
-    return std::find(list.begin(), list.end(), name) != list.end();
-}
-
 std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Table& pTable,
                                                                 const std::string& TableName,
                                                                 const std::string& OldFldName, const fs::path& pWKSP)

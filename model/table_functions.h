@@ -28,9 +28,6 @@ private:
                                                const std::string& OldFldName, const std::filesystem::path& pWKSP);
 };
 
-// True when `list` holds `name` exactly.
-bool bCheck(const std::string& name, const std::vector<std::string>& list);
-
 // Width of the area table's zone field: 18, or the longest zone value.
 int ZoneFieldWidth(const TabulationTable& t);
 

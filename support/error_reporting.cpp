@@ -36,8 +36,6 @@ std::string Location(std::string_view procedure, std::string_view module, long l
     return s;
 }
 
-bool TraceInFlight() { return traceFormatted; }
-
 void ReportError(bool display, std::string_view location, long number, std::string_view source,
                  std::string_view description)
 {

@@ -105,7 +105,4 @@ void GuardedVoid(std::string_view procedure, std::string_view module, bool displ
     }
 }
 
-// True while a formatted trace is travelling up (per thread).
-bool TraceInFlight();
-
 }  // namespace halvo::support

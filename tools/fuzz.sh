@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_read_params fuzz_store fuzz_coeff_csv fuzz_quote_text fuzz_reports)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_read_params fuzz_store fuzz_coeff_csv fuzz_reports)
 build=${HALVO_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/build.ninja" ]; then
