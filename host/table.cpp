@@ -1,5 +1,6 @@
 #include "host/table.h"
 
+#include "host/feature_reader.h"
 #include "host/gdal_env.h"
 #include "support/error_reporting.h"
 
@@ -266,9 +267,7 @@ void Table::setFilter(std::string_view where)
 void Table::search(std::string_view where, const std::function<bool(const Row&)>& visit)
 {
     setFilter(where);
-    for (OGRFeatureUniquePtr f(layer_->GetNextFeature()); f; f.reset(layer_->GetNextFeature()))
-        if (!visit(Row(*this, f.get())))
-            break;
+    ForEachFeature(layer_, name(), path_, [&](const OGRFeatureUniquePtr& f) { return visit(Row(*this, f.get())); });
     layer_->SetAttributeFilter(nullptr);
 }
 
@@ -276,7 +275,8 @@ void Table::update(std::string_view where, const std::function<bool(Row&)>& visi
 {
     setFilter(where);
     std::vector<OGRFeatureUniquePtr> changed;
-    for (OGRFeatureUniquePtr f(layer_->GetNextFeature()); f; f.reset(layer_->GetNextFeature())) {
+    FeatureReader reader(layer_, name(), path_);
+    for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
         Row r(*this, f.get());
         const bool more = visit(r);
         changed.push_back(std::move(f));

@@ -1,5 +1,6 @@
 #include "host/vector_ops.h"
 
+#include "host/feature_reader.h"
 #include "host/gdal_env.h"
 #include "host/geos_handles.h"
 #include "host/threads.h"
@@ -115,9 +116,10 @@ void SelectByWhere(Layer& layer, const std::string& where, bool add)
         RaiseGdal("Invalid selection [" + where + "] on the layer '" + layer.name + "'");
     if (!add)
         layer.selection.clear();
-    src.ogr()->ResetReading();
-    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature()))
+    ForEachFeature(src.ogr(), layer.name, layer.source, [&](const OGRFeatureUniquePtr& f) {
         layer.selection.insert(f->GetFID());
+        return true;
+    });
 }
 
 namespace {
@@ -164,11 +166,8 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
             RaiseGdal("Cannot transform the layer '" + layer.name + "' to the land-cover raster's coordinates");
     }
     std::vector<FeatureRecord> out;
-    src.ogr()->ResetReading();
-    // A damaged file (a cut .shp) ends the reading early or drops shapes with
-    // only an error raised: taken silently, zones would go missing from the result.
-    CPLErrorReset();
-    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature())) {
+    FeatureReader reader(src.ogr(), layer.name, layer.source);
+    for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
         if (selectedOnly && !layer.selection.count(f->GetFID()))
             continue;
         FeatureRecord r;
@@ -179,8 +178,6 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
             RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
         out.push_back(std::move(r));
     }
-    if (CPLGetLastErrorType() >= CE_Failure)
-        RaiseGdal("Cannot read the features of the layer '" + layer.name + "' (" + layer.source.string() + ")");
     return out;
 }
 
@@ -416,8 +413,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
         std::map<long long, OGRGeometryUniquePtr> geomOf;
         for (auto& r : recs)
             geomOf[r.fid] = std::move(r.geometry);
-        ov.ogr()->ResetReading();
-        for (OGRFeatureUniquePtr f(ov.ogr()->GetNextFeature()); f; f.reset(ov.ogr()->GetNextFeature())) {
+        FeatureReader reader(ov.ogr(), overlay.name, overlay.source);
+        for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
             auto it = geomOf.find(f->GetFID());
             if (it == geomOf.end() || !it->second)
                 continue;
@@ -433,9 +430,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
         GEOSSTRtree_insert_r(ctx, tree.get(), overlays[i].geom.get(), reinterpret_cast<void*>(i));
 
     std::vector<OGRFeatureUniquePtr> inputs;
-    in.ogr()->ResetReading();
-    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature()))
+    ForEachFeature(in.ogr(), input.name, input.source, [&](OGRFeatureUniquePtr& f) {
         inputs.push_back(std::move(f));
+        return true;
+    });
 
     // The tree is built on its first query; build it here, before the workers share it.
     if (!overlays.empty())

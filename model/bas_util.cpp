@@ -1,5 +1,6 @@
 #include "model/bas_util.h"
 
+#include "host/feature_reader.h"
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
@@ -85,6 +86,11 @@ host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& over
         }
         table.finish();
         return layer;
+    } catch (const support::Error& e) {
+        // A damaged input is told as such, never as "no overlap".
+        if (e.number() == host::kFeatureReadError)
+            throw;
+        return nullptr;  // the callers tell the user
     } catch (...) {
         return nullptr;  // the callers tell the user
     }
