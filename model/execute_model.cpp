@@ -38,6 +38,7 @@ void clsISExecuteModel::ExecuteModel(host::Application& pApp, const fs::path& pW
         // 1. The document's focus map and the extension folder.
         app_ = &pApp;
         map_ = pApp.focusMap;
+        host::ResetGeometryRepairs();
         extensionFolder_ = pWorkPath;
         if (!map_)
             support::raise(91, "There is no focus map");
@@ -160,6 +161,8 @@ void clsISExecuteModel::ExecuteModel(host::Application& pApp, const fs::path& pW
             isUpdateLegend(outputLayer_, shpPath);
             support::Progress("Flagging zones with NODATA cells");
             isSetCompleteArea(outputLayer_);
+            if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
+                support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
             if (app_->refresh)
                 app_->refresh();
             support::Progress("Writing the reports");

@@ -126,3 +126,76 @@ TEST(FeatureReader, CutInputOfAnIntersectionIsAnError)
     fs::resize_file(input.source, fs::file_size(input.source) - 20);
     ExpectReadError([&] { Intersect(input, overlay, dir / "cut.shp"); }, "density", input.source);
 }
+
+namespace {
+OGRGeometryUniquePtr Wkt(const std::string& wkt)
+{
+    OGRGeometry* g = nullptr;
+    OGRGeometryFactory::createFromWkt(wkt.c_str(), nullptr, &g);
+    return OGRGeometryUniquePtr(g);
+}
+
+double AreaOf(const OGRGeometry& g)
+{
+    const auto t = wkbFlatten(g.getGeometryType());
+    return t == wkbPolygon ? g.toPolygon()->get_Area() : g.toMultiPolygon()->get_Area();
+}
+}  // namespace
+
+TEST(RepairPolygon, OverlappingPartsBecomeTheirUnion)
+{
+    const auto both = Wkt("MULTIPOLYGON(((0 0,0 15,15 15,15 0,0 0)),((22.5 15,22.5 0,7.5 0,7.5 15,22.5 15)))");
+    ASSERT_FALSE(both->IsValid());
+    const auto fixed = RepairPolygon(*both);
+    ASSERT_TRUE(fixed);
+    EXPECT_TRUE(fixed->IsValid());
+    EXPECT_DOUBLE_EQ(AreaOf(*fixed), 337.5);
+
+    // A bow tie keeps both of its triangles; a part inside another's hole fills that much of it.
+    const auto bowTie = RepairPolygon(*Wkt("POLYGON((0 5,10 10,10 5,0 10,0 5))"));
+    ASSERT_TRUE(bowTie);
+    EXPECT_DOUBLE_EQ(AreaOf(*bowTie), 25);
+    const auto island = RepairPolygon(
+        *Wkt("MULTIPOLYGON(((0 0,10 0,10 10,0 10,0 0),(2 2,4 2,4 4,2 4,2 2)),((3 3,5 3,5 5,3 5,3 3)))"));
+    ASSERT_TRUE(island);
+    EXPECT_DOUBLE_EQ(AreaOf(*island), 97);
+
+    // Valid polygons and other geometries are left alone.
+    EXPECT_FALSE(RepairPolygon(*Wkt("POLYGON((0 0,1 0,1 1,0 1,0 0))")));
+    EXPECT_FALSE(RepairPolygon(*Wkt("LINESTRING(0 0,1 1,0 1,1 0)")));
+    EXPECT_FALSE(RepairPolygon(*Wkt("POLYGON EMPTY")));
+}
+
+TEST(RepairPolygon, ReadingRepairsAndCountsEachFeatureOnce)
+{
+    TempDir dir;
+    const fs::path shp = FourSquares(dir / "zones.shp");
+    {
+        // Feature 1 becomes a bow tie.
+        GDALDatasetUniquePtr ds(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        OGRLayer* l = ds->GetLayer(0);
+        OGRFeatureUniquePtr f(l->GetFeature(1));
+        f->SetGeometryDirectly(Wkt("POLYGON((0 0,1 1,1 0,0 1,0 0))").release());
+        ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+    }
+    Layer layer;
+    layer.name = "zones";
+    layer.source = shp;
+    ResetGeometryRepairs();
+    EXPECT_EQ(GeometryRepairsText(), "");
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto recs = ReadFeatures(layer, "ID", false);
+        ASSERT_EQ(recs.size(), 4u);
+        for (const auto& r : recs)
+            EXPECT_TRUE(r.geometry->IsValid()) << r.fid;
+    }
+    const auto repairs = GeometryRepairs();
+    ASSERT_EQ(repairs.size(), 1u);
+    EXPECT_EQ(repairs[0].layer, "zones");
+    EXPECT_EQ(repairs[0].features, 1u);
+    EXPECT_EQ(GeometryRepairsText(),
+              "1 feature of the layer 'zones' had an invalid geometry and was repaired: overlapping parts count once, "
+              "as their union.");
+    ResetGeometryRepairs();
+    EXPECT_TRUE(GeometryRepairs().empty());
+}
