@@ -1,6 +1,7 @@
 #include "model/get_lc_area.h"
 
 #include "host/vector_ops.h"
+#include "model/area_fields.h"
 #include "model/bas_util.h"
 #include "model/table_functions.h"
 #include "support/error_reporting.h"
@@ -196,9 +197,9 @@ bool clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& 
                 if (j == 1)
                     continue;
                 const std::string& name = output.field(j).name;
-                if (name.rfind("ISarea", 0) == 0)
+                if (IsISAreaField(name))
                     buf.set(j, I.at(ii++));
-                else if (name.rfind("area", 0) == 0)
+                else if (IsAreaField(name))
                     buf.set(j, L.at(li++));
             }
             ins.insert();

@@ -2,6 +2,7 @@
 
 #include "host/raster.h"
 #include "host/vector_ops.h"
+#include "model/area_fields.h"
 #include "model/execute_model.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -58,11 +59,12 @@ void clsISExecuteModel::isCalPctIS(const host::LayerPtr& outputLayer, host::Tabl
             if (it == rowOf.end())
                 support::raise(91, "No output feature matches [" + zoneClause(analysisField_, zone, text) + "]");
             double total = 0, impervious = 0;
-            for (int j = 0; j < areaTable.fieldCount(); ++j) {
+            // From position 2: the zone field is never a class's (its name may look like one).
+            for (int j = 2; j < areaTable.fieldCount(); ++j) {
                 const std::string& name = areaTable.field(j).name;
-                if (name.compare(0, 4, "area") == 0)
+                if (IsAreaField(name))
                     total += host::ValueNumber(row.get(j));
-                else if (name.compare(0, 6, "ISarea") == 0)
+                else if (IsISAreaField(name))
                     impervious += host::ValueNumber(row.get(j));
             }
             results.emplace(it->second, Result{total, impervious});
