@@ -208,9 +208,15 @@ void Table::addField(const FieldDef& def)
     auto d = toOgr(def);
     if (layer_->CreateField(d.get(), FALSE) != OGRERR_NONE)
         RaiseGdal("Cannot add the field '" + def.name + "' to '" + path_.string() + "'");
-    const std::string alias = def.alias;
+    // Reloading the layout gives every field its stored name as alias (a
+    // shapefile keeps none): the aliases already given stay.
+    std::vector<std::string> aliases;
+    for (const auto& f : fields_)
+        aliases.push_back(f.alias);
     loadFields();
-    fields_.back().alias = alias.empty() ? fields_.back().name : alias;
+    for (std::size_t i = 0; i < aliases.size() && i + 1 < fields_.size(); ++i)
+        fields_[i].alias = aliases[i];
+    fields_.back().alias = def.alias.empty() ? fields_.back().name : def.alias;
 }
 
 int Table::ogrIndex(int pos) const

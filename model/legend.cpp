@@ -1,5 +1,6 @@
 #include "model/legend.h"
 
+#include "host/table.h"
 #include "model/execute_model.h"
 #include "support/error_reporting.h"
 
@@ -39,7 +40,7 @@ std::string number(double v)
 }
 }  // namespace
 
-void WriteLegendStyle(const fs::path& qmlPath, const std::map<std::string, std::string>& aliases)
+void WriteLegendStyle(const fs::path& qmlPath, const FieldAliases& aliases)
 {
     pugi::xml_document doc;
     doc.append_child(pugi::node_doctype).set_value("qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'");
@@ -107,7 +108,15 @@ void clsISExecuteModel::isUpdateLegend(const host::LayerPtr& outputLayer, const 
     const bool ok = support::Guarded("isUpdateLegend", "clsISExecuteModel", true, false, [&] {
         fs::path qml = outputLayer->source;
         qml.replace_extension(".qml");
-        WriteLegendStyle(qml, outputLayer->fieldAliases);
+        // QGIS numbers the attribute fields from 0, the object ID and shape left out.
+        FieldAliases aliases;
+        const auto table = host::Table::Open(outputLayer->source);
+        for (int i = 2; i < table.fieldCount(); ++i) {
+            const std::string& name = table.field(i).name;
+            const auto it = outputLayer->fieldAliases.find(name);
+            aliases.emplace_back(name, it != outputLayer->fieldAliases.end() ? it->second : name);
+        }
+        WriteLegendStyle(qml, aliases);
         if (app_ && app_->refresh)
             app_->refresh();
         return true;

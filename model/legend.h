@@ -3,8 +3,9 @@
 // the shapefile so the layer opens drawn the same way wherever it is loaded.
 
 #include <filesystem>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace halvo::model {
 
@@ -17,7 +18,10 @@ struct LegendClass {
 // The breaks, labels and colours of the legend, lowest class first.
 const LegendClass (&LegendClasses())[3];
 
+// (field name, display alias) of the output's attribute fields, in field order.
+using FieldAliases = std::vector<std::pair<std::string, std::string>>;
+
 // Writes the style to `qmlPath`, with display aliases for the fields.
-void WriteLegendStyle(const std::filesystem::path& qmlPath, const std::map<std::string, std::string>& aliases);
+void WriteLegendStyle(const std::filesystem::path& qmlPath, const FieldAliases& aliases);
 
 }  // namespace halvo::model

@@ -199,3 +199,17 @@ TEST(RepairPolygon, ReadingRepairsAndCountsEachFeatureOnce)
     ResetGeometryRepairs();
     EXPECT_TRUE(GeometryRepairs().empty());
 }
+
+TEST(TableFields, AddingAFieldKeepsTheAliasesOfTheEarlierOnes)
+{
+    TempDir dir;
+    auto t = Table::CreateShapefile(dir / "out.shp", wkbPolygon, nullptr, {{"NAME", "Zone name", kString, 20}});
+    t.addField({"TotHects", "TotalHectares", kDouble, 0, 18, 6});
+    t.addField({"TotISHec", "TotalISHectares", kDouble, 0, 18, 6});
+    t.addField({"pctIS", "", kDouble, 0, 10, 2});
+    ASSERT_EQ(t.fieldCount(), 6);
+    EXPECT_EQ(t.field(2).alias, "Zone name");
+    EXPECT_EQ(t.field(3).alias, "TotalHectares");
+    EXPECT_EQ(t.field(4).alias, "TotalISHectares");
+    EXPECT_EQ(t.field(5).alias, "pctIS");
+}
