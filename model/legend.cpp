@@ -40,7 +40,11 @@ std::string number(double v)
 }
 }  // namespace
 
-void WriteLegendStyle(const fs::path& qmlPath, const FieldAliases& aliases)
+namespace {
+constexpr const char* kLayerNameProperty = "halvo/layerName";
+}  // namespace
+
+void WriteLegendStyle(const fs::path& qmlPath, const FieldAliases& aliases, const std::string& layerName)
 {
     pugi::xml_document doc;
     doc.append_child(pugi::node_doctype).set_value("qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'");
@@ -98,8 +102,26 @@ void WriteLegendStyle(const fs::path& qmlPath, const FieldAliases& aliases)
         a.append_attribute("index") = std::to_string(index++).c_str();
         a.append_attribute("name") = name.c_str();
     }
+    if (!layerName.empty()) {
+        auto map = qgis.append_child("customproperties").append_child("Option");
+        map.append_attribute("type") = "Map";
+        option(map, kLayerNameProperty, layerName);
+    }
     if (!doc.save_file(qmlPath.c_str(), "  ", pugi::format_default | pugi::format_no_declaration, pugi::encoding_utf8))
         support::raise(support::err::kFileAccess, "Cannot write the style file '" + qmlPath.string() + "'");
+}
+
+std::string RecordedLayerName(const fs::path& shp)
+{
+    fs::path qml = shp;
+    qml.replace_extension(".qml");
+    pugi::xml_document doc;
+    if (!doc.load_file(qml.c_str()))
+        return {};
+    for (const auto& o : doc.child("qgis").child("customproperties").child("Option").children("Option"))
+        if (std::string(o.attribute("name").value()) == kLayerNameProperty)
+            return o.attribute("value").value();
+    return {};
 }
 
 void clsISExecuteModel::isUpdateLegend(const host::LayerPtr& outputLayer, const fs::path& outputFolder)
@@ -116,7 +138,7 @@ void clsISExecuteModel::isUpdateLegend(const host::LayerPtr& outputLayer, const 
             const auto it = outputLayer->fieldAliases.find(name);
             aliases.emplace_back(name, it != outputLayer->fieldAliases.end() ? it->second : name);
         }
-        WriteLegendStyle(qml, aliases);
+        WriteLegendStyle(qml, aliases, outputLayer->name);
         if (app_ && app_->refresh)
             app_->refresh();
         return true;

@@ -21,7 +21,14 @@ const LegendClass (&LegendClasses())[3];
 // (field name, display alias) of the output's attribute fields, in field order.
 using FieldAliases = std::vector<std::pair<std::string, std::string>>;
 
-// Writes the style to `qmlPath`, with display aliases for the fields.
-void WriteLegendStyle(const std::filesystem::path& qmlPath, const FieldAliases& aliases);
+// Writes the style to `qmlPath`, with display aliases for the fields, and
+// records `layerName` (the output layer's name, after which its reports are
+// named) as a custom property that QGIS does not apply.
+void WriteLegendStyle(const std::filesystem::path& qmlPath, const FieldAliases& aliases,
+                      const std::string& layerName = {});
+
+// The layer name a run recorded in the style file beside the output `shp`;
+// empty when there is no style file or it records none.
+std::string RecordedLayerName(const std::filesystem::path& shp);
 
 }  // namespace halvo::model
