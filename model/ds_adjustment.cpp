@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 constexpr const char* kModule = "clsISDSAdjustment";
 
-
 std::string fullName(const host::Layer& l)
 {
     return (l.source.parent_path() / (l.sourceLayer.empty() ? l.source.stem().string() : l.sourceLayer)).string();
