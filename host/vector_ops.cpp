@@ -184,8 +184,11 @@ GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
     GeomPtr out(GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(),
                                             static_cast<unsigned>(polygons.size())),
                 GeomDeleter{c});
-    if (!out)
+    if (!out) {
+        for (auto* p : polygons)  // not taken over by a collection that failed
+            GEOSGeom_destroy_r(c, p);
         support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+    }
     return out;
 }
 
