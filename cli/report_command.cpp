@@ -1,5 +1,6 @@
 #include "cli/report_command.h"
 
+#include "model/legend.h"
 #include "reports/report_files.h"
 #include "support/error_reporting.h"
 
@@ -12,7 +13,8 @@ namespace fs = std::filesystem;
 void AddReportOptions(CLI::App& sub, ReportOptions& o)
 {
     sub.description("Print the parameter report (prm) or metadata record (met) of a run's output.\n"
-                    "The report is the file named after the layer beside the shapefile.\n\n"
+                    "The report is the file named after the output's layer name (--layer-name of the run,\n"
+                    "as recorded in the style file beside the shapefile) in the shapefile's folder.\n\n"
                     "Example:\n  halvo report prm out/watersheds_is.shp");
     sub.add_option("kind", o.kind, "prm or met")->required()->check(CLI::IsMember({"prm", "met"}));
     sub.add_option("shapefile", o.shapefile, "The output shapefile of a run")->required();
@@ -20,9 +22,15 @@ void AddReportOptions(CLI::App& sub, ReportOptions& o)
 
 int ReportCommand(const ReportOptions& o)
 {
+    // Reports are named after the output's layer name, which the run records
+    // in the style file beside the shapefile; without that record the layer
+    // is taken to be named after the file.
     const fs::path shp(o.shapefile);
-    const fs::path report = shp.parent_path() / (shp.stem().string() + "." + o.kind);
+    const std::string recorded = model::RecordedLayerName(shp);
+    fs::path report = shp.parent_path() / ((recorded.empty() ? shp.stem().string() : recorded) + "." + o.kind);
     std::error_code ec;
+    if (!recorded.empty() && !fs::exists(report, ec))
+        report = shp.parent_path() / (shp.stem().string() + "." + o.kind);
     if (!fs::exists(report, ec)) {
         std::cerr << "halvo: error: " << shp.string() << " has no " << (o.kind == "prm" ? "parameter report" : "metadata record")
                   << " (" << report.string() << " does not exist)\n";

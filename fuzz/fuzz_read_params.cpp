@@ -1,8 +1,9 @@
 // The parameter file reader on any bytes, and the writer/reader pair on any
-// values: what the writer puts in, the reader gives back.
+// values: what the writer puts in, the reader gives back exactly.
 
 #include "fuzz_support.h"
 
+#include "params/param_escape.h"
 #include "params/param_writer.h"
 #include "params/read_params.h"
 #include "support/text_file.h"
@@ -10,6 +11,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
+#include <utility>
 
 using namespace halvo;
 namespace fs = std::filesystem;
@@ -18,22 +20,36 @@ namespace {
 
 constexpr const char* kFile = "model_params.txt";
 
-// The reader's tables written back as lines in the file's own layout.
+// The reader's tables written back as lines in the file's own layout,
+// escaped as the writer would when a value needs it.
 std::string Relayout(const params::clsReadParams& r, const std::vector<std::string>& keys)
 {
-    std::string text;
+    std::vector<std::vector<std::string>> lines;
     for (const auto& k : keys)
-        text += k + "#" + r.Value(k) + "\r\n";
+        lines.push_back({k, r.Value(k)});
     auto table = [&](const char* key, const params::TextTable& t) {
         for (const auto& [id, list] : t) {
-            text += std::string(key) + "#" + id;
-            for (const auto& v : list)
-                text += "#" + v;
-            text += "\r\n";
+            std::vector<std::string> line{key, id};
+            line.insert(line.end(), list.begin(), list.end());
+            lines.push_back(std::move(line));
         }
     };
     table("CLASS", r.LandClasses());
     table("DS", r.DevScenarios());
+    bool escape = false;
+    for (const auto& line : lines)
+        for (std::size_t i = 1; i < line.size(); ++i)
+            escape = escape || params::NeedsEscape(line[i]);
+    // A first line that would read as the escape line is written escaped.
+    if (!lines.empty() && lines[0].size() == 2 && lines[0][0] + "#" + lines[0][1] == params::kEscapeLine)
+        escape = true;
+    std::string text = escape ? std::string(params::kEscapeLine) + "\r\n" : std::string();
+    for (const auto& line : lines) {
+        text += line[0];
+        for (std::size_t i = 1; i < line.size(); ++i)
+            text += "#" + (escape ? params::EscapeValue(line[i]) : line[i]);
+        text += "\r\n";
+    }
     return text;
 }
 
@@ -61,8 +77,11 @@ void RawFile(std::string_view bytes)
         return;
 
     std::vector<std::string> keys;
+    bool firstLine = true;
     for (const std::string& line : support::ReadLines(fuzz::Extension() / "temp" / kFile)) {
         const std::string utf8 = support::ToUtf8(line);
+        if (std::exchange(firstLine, false) && utf8 == params::kEscapeLine)
+            continue;
         const std::string key = utf8.substr(0, utf8.find('#'));
         if (key != "CLASS" && key != "DS")
             keys.push_back(key);
@@ -76,16 +95,6 @@ void RawFile(std::string_view bytes)
     fuzz::Check(SameTables(first.LandClasses(), second.LandClasses()), "classes survive a relayout");
     fuzz::Check(SameTables(first.DevScenarios(), second.DevScenarios()), "scenarios survive a relayout");
 }
-
-// What the reader gives back for a plain key's value: older 8-bit files are
-// converted on reading, and the value ends at its first separator.
-std::string AsRead(const std::string& v)
-{
-    const std::string utf8 = support::ToUtf8(v);
-    return utf8.substr(0, utf8.find('#'));
-}
-
-bool OneLine(const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; }
 
 void WrittenThenRead(FuzzedDataProvider& in)
 {
@@ -116,38 +125,28 @@ void WrittenThenRead(FuzzedDataProvider& in)
     params::clsReadParams r;
     r.ReadParameters(fuzz::Extension().string(), kFile);
 
-    // Nothing is escaped: a value with a line break starts a line of its own
-    // and may clash with a later key. Only one-line values are promised back.
-    const std::string* texts[] = {&p.landCoverLayer, &p.analysisLayer, &p.analysisField, &p.densityLayer,
-                                  &p.densityField,   &p.densityHigh,   &p.densityLow,    &p.outputTheme,
-                                  &p.outputThemeName};
-    bool oneLine = true;
-    for (const std::string* t : texts)
-        oneLine = oneLine && OneLine(*t);
-    for (const auto& s : p.scenarios)
-        oneLine = oneLine && OneLine(s.layer) && OneLine(s.className);
-    for (const auto& c : p.classes)
-        oneLine = oneLine && OneLine(c.name);
     // Class IDs are the table's keys: a repeated one stops the reading there.
     bool distinct = true;
     for (std::size_t i = 0; i < p.classes.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             distinct = distinct && p.classes[i].id != p.classes[j].id;
-    if (!oneLine || !distinct)
+    if (!distinct)
         return;
 
-    fuzz::Check(fuzz::Ui().reports == 0, "a file of one-line values reads without complaint");
-    fuzz::Check(r.lcTheme() == AsRead(p.landCoverLayer), "the land-cover layer comes back");
+    // Whatever the values hold, they come back exactly as written.
+    fuzz::Check(fuzz::Ui().reports == 0, "a written file reads without complaint");
+    fuzz::Check(r.lcTheme() == p.landCoverLayer, "the land-cover layer comes back");
     fuzz::Check(r.LCUnits() == p.landCoverUnits, "the units come back");
-    fuzz::Check(r.AnalysisTheme() == AsRead(p.analysisLayer), "the analysis layer comes back");
-    fuzz::Check(r.AnalysisFieldName() == AsRead(p.analysisField), "the analysis field comes back");
-    fuzz::Check(r.OutThemeName() == AsRead(p.outputThemeName), "the output layer name comes back");
+    fuzz::Check(r.AnalysisTheme() == p.analysisLayer, "the analysis layer comes back");
+    fuzz::Check(r.AnalysisFieldName() == p.analysisField, "the analysis field comes back");
+    fuzz::Check(r.Value("OUTTHEME") == p.outputTheme, "the output shapefile comes back");
+    fuzz::Check(r.OutThemeName() == p.outputThemeName, "the output layer name comes back");
     fuzz::Check(r.PopulationDensity() == std::to_string(p.populationDensity), "the density code comes back");
     if (p.populationDensity == 3) {
-        fuzz::Check(r.PopDensityTheme() == AsRead(p.densityLayer), "the density layer comes back");
-        fuzz::Check(r.PopDensityFldName() == AsRead(p.densityField), "the density field comes back");
-        fuzz::Check(r.PopDensityHigh() == AsRead(p.densityHigh), "the high threshold comes back");
-        fuzz::Check(r.PopDensityLow() == AsRead(p.densityLow), "the low threshold comes back");
+        fuzz::Check(r.PopDensityTheme() == p.densityLayer, "the density layer comes back");
+        fuzz::Check(r.PopDensityFldName() == p.densityField, "the density field comes back");
+        fuzz::Check(r.PopDensityHigh() == p.densityHigh, "the high threshold comes back");
+        fuzz::Check(r.PopDensityLow() == p.densityLow, "the low threshold comes back");
     } else {
         fuzz::Check(r.PopDensityTheme().empty() && r.PopDensityHigh().empty() && r.PopDensityLow().empty(),
                     "no density lines without code 3");
@@ -157,13 +156,20 @@ void WrittenThenRead(FuzzedDataProvider& in)
     for (const auto& s : p.scenarios)
         applied += s.apply ? 1 : 0;
     fuzz::Check(r.DevScenarios().count() == applied, "one scenario for each applied row");
+    auto row = r.DevScenarios().begin();
+    for (const auto& s : p.scenarios)
+        if (s.apply) {
+            fuzz::Check(row->first == std::to_string(s.row) &&
+                            row->second == params::TextList{s.layer, s.className, s.classId},
+                        "a scenario comes back");
+            ++row;
+        }
     fuzz::Check(r.LandClasses().count() == p.classes.size(), "every class line is read");
     std::size_t i = 0;
     for (const auto& [id, list] : r.LandClasses()) {
         const auto& c = p.classes[i++];
         fuzz::Check(id == std::to_string(c.id), "class IDs keep their order");
-        if (c.name.find('#') == std::string::npos)
-            fuzz::Check(list.size() == 4 && list[0] == support::ToUtf8(c.name), "a class reads as its name and values");
+        fuzz::Check(list.size() == 4 && list[0] == c.name, "a class reads as its name and values");
     }
 }
 

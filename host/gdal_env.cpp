@@ -31,6 +31,8 @@ void EnsureGdal()
 
 std::string LastGdalError() { return lastError; }
 
+void ForgetGdalError() { lastError.clear(); }
+
 void RaiseGdal(const std::string& what)
 {
     std::string msg = what;

@@ -1,5 +1,6 @@
 #include "host/table.h"
 
+#include "host/feature_reader.h"
 #include "host/gdal_env.h"
 #include "support/error_reporting.h"
 
@@ -207,9 +208,15 @@ void Table::addField(const FieldDef& def)
     auto d = toOgr(def);
     if (layer_->CreateField(d.get(), FALSE) != OGRERR_NONE)
         RaiseGdal("Cannot add the field '" + def.name + "' to '" + path_.string() + "'");
-    const std::string alias = def.alias;
+    // Reloading the layout gives every field its stored name as alias (a
+    // shapefile keeps none): the aliases already given stay.
+    std::vector<std::string> aliases;
+    for (const auto& f : fields_)
+        aliases.push_back(f.alias);
     loadFields();
-    fields_.back().alias = alias.empty() ? fields_.back().name : alias;
+    for (std::size_t i = 0; i < aliases.size() && i + 1 < fields_.size(); ++i)
+        fields_[i].alias = aliases[i];
+    fields_.back().alias = def.alias.empty() ? fields_.back().name : def.alias;
 }
 
 int Table::ogrIndex(int pos) const
@@ -266,9 +273,7 @@ void Table::setFilter(std::string_view where)
 void Table::search(std::string_view where, const std::function<bool(const Row&)>& visit)
 {
     setFilter(where);
-    for (OGRFeatureUniquePtr f(layer_->GetNextFeature()); f; f.reset(layer_->GetNextFeature()))
-        if (!visit(Row(*this, f.get())))
-            break;
+    ForEachFeature(layer_, name(), path_, [&](const OGRFeatureUniquePtr& f) { return visit(Row(*this, f.get())); });
     layer_->SetAttributeFilter(nullptr);
 }
 
@@ -276,7 +281,8 @@ void Table::update(std::string_view where, const std::function<bool(Row&)>& visi
 {
     setFilter(where);
     std::vector<OGRFeatureUniquePtr> changed;
-    for (OGRFeatureUniquePtr f(layer_->GetNextFeature()); f; f.reset(layer_->GetNextFeature())) {
+    FeatureReader reader(layer_, name(), path_);
+    for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
         Row r(*this, f.get());
         const bool more = visit(r);
         changed.push_back(std::move(f));

@@ -1,5 +1,6 @@
 #include "host/vector_ops.h"
 
+#include "host/feature_reader.h"
 #include "host/gdal_env.h"
 #include "host/geos_handles.h"
 #include "host/threads.h"
@@ -13,6 +14,8 @@
 #include <thread>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <set>
 
 namespace halvo::host {
 
@@ -144,9 +147,10 @@ void SelectByWhere(Layer& layer, const std::string& where, bool add)
         RaiseGdal("Invalid selection [" + where + "] on the layer '" + layer.name + "'");
     if (!add)
         layer.selection.clear();
-    src.ogr()->ResetReading();
-    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature()))
+    ForEachFeature(src.ogr(), layer.name, layer.source, [&](const OGRFeatureUniquePtr& f) {
         layer.selection.insert(f->GetFID());
+        return true;
+    });
 }
 
 namespace {
@@ -178,6 +182,126 @@ int fieldIndexExact(OGRLayer* layer, const std::string& name, const std::string&
 
 }  // namespace
 
+namespace {
+
+// GEOS make-valid, "structure" method: shells unioned, holes taken out, so
+// parts that overlap count once; collapsed pieces (lines, points) dropped.
+GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(c);
+    GEOSMakeValidParams_setMethod_r(c, params, GEOS_MAKE_VALID_STRUCTURE);
+    GEOSMakeValidParams_setKeepCollapsed_r(c, params, 0);
+    GeomPtr valid(GEOSMakeValidWithParams_r(c, g, params), GeomDeleter{c});
+    GEOSMakeValidParams_destroy_r(c, params);
+    if (!valid)
+        support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+    const int type = GEOSGeomTypeId_r(c, valid.get());
+    if (type == GEOS_POLYGON || type == GEOS_MULTIPOLYGON)
+        return valid;
+    // A collection: its polygonal members, as one multipolygon.
+    std::vector<GEOSGeometry*> polygons;
+    auto take = [&](const GEOSGeometry* part) {
+        const int t = GEOSGeomTypeId_r(c, part);
+        if (t == GEOS_POLYGON)
+            polygons.push_back(GEOSGeom_clone_r(c, part));
+        else if (t == GEOS_MULTIPOLYGON)
+            for (int i = 0; i < GEOSGetNumGeometries_r(c, part); ++i)
+                polygons.push_back(GEOSGeom_clone_r(c, GEOSGetGeometryN_r(c, part, i)));
+    };
+    for (int i = 0; i < GEOSGetNumGeometries_r(c, valid.get()); ++i)
+        take(GEOSGetGeometryN_r(c, valid.get(), i));
+    GeomPtr out(GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(),
+                                            static_cast<unsigned>(polygons.size())),
+                GeomDeleter{c});
+    if (!out) {
+        for (auto* p : polygons)  // not taken over by a collection that failed
+            GEOSGeom_destroy_r(c, p);
+        support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+    }
+    return out;
+}
+
+bool isPolygonal(const OGRGeometry& g)
+{
+    const auto t = wkbFlatten(g.getGeometryType());
+    return t == wkbPolygon || t == wkbMultiPolygon;
+}
+
+// The repaired form of `g`, or nothing when it is valid or not polygonal.
+OGRGeometryUniquePtr repair(GEOSContextHandle_t c, const OGRGeometry& g)
+{
+    if (!isPolygonal(g) || g.IsEmpty())
+        return nullptr;
+    GeomPtr geos(g.exportToGEOS(c), GeomDeleter{c});
+    if (!geos || GEOSisValid_r(c, geos.get()) == 1)
+        return nullptr;
+    GeomPtr valid = makeValidPolygon(c, geos.get());
+    OGRGeometryUniquePtr out(OGRGeometryFactory::createFromGEOS(c, valid.get()));
+    if (!out)
+        support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+    out->assignSpatialReference(g.getSpatialReference());
+    return out;
+}
+
+struct RepairLog {
+    std::mutex mutex;
+    // by layer name and source: the IDs of the features repaired
+    std::map<std::pair<std::string, std::string>, std::set<long long>> repaired;
+};
+RepairLog& repairLog()
+{
+    static RepairLog log;
+    return log;
+}
+
+void noteRepairs(const Layer& layer, const std::vector<long long>& fids)
+{
+    if (fids.empty())
+        return;
+    auto& log = repairLog();
+    std::lock_guard lock(log.mutex);
+    auto& set = log.repaired[{layer.name, layer.source.string()}];
+    set.insert(fids.begin(), fids.end());
+}
+
+}  // namespace
+
+OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g)
+{
+    GeosContext geos;
+    return repair(geos.get(), g);
+}
+
+void ResetGeometryRepairs()
+{
+    auto& log = repairLog();
+    std::lock_guard lock(log.mutex);
+    log.repaired.clear();
+}
+
+std::vector<LayerRepairs> GeometryRepairs()
+{
+    auto& log = repairLog();
+    std::lock_guard lock(log.mutex);
+    std::vector<LayerRepairs> out;
+    for (const auto& [key, fids] : log.repaired)
+        out.push_back({key.first, key.second, fids.size()});
+    return out;
+}
+
+std::string GeometryRepairsText()
+{
+    std::string text;
+    for (const auto& r : GeometryRepairs()) {
+        if (!text.empty())
+            text += "\r";
+        text += std::to_string(r.features) + (r.features == 1 ? " feature" : " features") + " of the layer '" +
+                r.layer + "' had an invalid geometry and " + (r.features == 1 ? "was" : "were") +
+                " repaired: overlapping parts count once, as their union.";
+    }
+    return text;
+}
+
 std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
                                         const OGRSpatialReference* target)
 {
@@ -193,11 +317,8 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
             RaiseGdal("Cannot transform the layer '" + layer.name + "' to the land-cover raster's coordinates");
     }
     std::vector<FeatureRecord> out;
-    src.ogr()->ResetReading();
-    // A damaged file (a cut .shp) ends the reading early or drops shapes with
-    // only an error raised: taken silently, zones would go missing from the result.
-    CPLErrorReset();
-    for (OGRFeatureUniquePtr f(src.ogr()->GetNextFeature()); f; f.reset(src.ogr()->GetNextFeature())) {
+    FeatureReader reader(src.ogr(), layer.name, layer.source);
+    for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
         if (selectedOnly && !layer.selection.count(f->GetFID()))
             continue;
         FeatureRecord r;
@@ -208,8 +329,23 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
             RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
         out.push_back(std::move(r));
     }
-    if (CPLGetLastErrorType() >= CE_Failure)
-        RaiseGdal("Cannot read the features of the layer '" + layer.name + "' (" + layer.source.string() + ")");
+    // Checked side by side: validity costs about as much as the reading.
+    std::vector<char> repaired(out.size());
+    ParallelFor(
+        out.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& geos, std::size_t i) {
+            if (!out[i].geometry)
+                return;
+            if (auto fixed = repair(geos->get(), *out[i].geometry)) {
+                out[i].geometry = std::move(fixed);
+                repaired[i] = 1;
+            }
+        });
+    std::vector<long long> fids;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (repaired[i])
+            fids.push_back(out[i].fid);
+    noteRepairs(layer, fids);
     return out;
 }
 
@@ -447,8 +583,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
         std::map<long long, OGRGeometryUniquePtr> geomOf;
         for (auto& r : recs)
             geomOf[r.fid] = std::move(r.geometry);
-        ov.ogr()->ResetReading();
-        for (OGRFeatureUniquePtr f(ov.ogr()->GetNextFeature()); f; f.reset(ov.ogr()->GetNextFeature())) {
+        FeatureReader reader(ov.ogr(), overlay.name, overlay.source);
+        for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
             auto it = geomOf.find(f->GetFID());
             if (it == geomOf.end() || !it->second)
                 continue;
@@ -464,9 +600,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
         GEOSSTRtree_insert_r(ctx, tree.get(), overlays[i].geom.get(), reinterpret_cast<void*>(i));
 
     std::vector<OGRFeatureUniquePtr> inputs;
-    in.ogr()->ResetReading();
-    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature()))
+    ForEachFeature(in.ogr(), input.name, input.source, [&](OGRFeatureUniquePtr& f) {
         inputs.push_back(std::move(f));
+        return true;
+    });
 
     // The tree is built on its first query; build it here, before the workers share it.
     if (!overlays.empty())
@@ -475,6 +612,7 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     // Pieces per input feature, worked out side by side, each worker with its own context.
     using Piece = std::pair<std::size_t, OGRGeometryUniquePtr>;
     std::vector<std::vector<Piece>> pieces(inputs.size());
+    std::vector<char> inputRepaired(inputs.size());
     ParallelFor(
         inputs.size(), [] { return std::make_unique<GeosContext>(); },
         [&](auto& local, std::size_t k) {
@@ -485,6 +623,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
             GeomPtr g(ig->exportToGEOS(c), GeomDeleter{c});
             if (!g)
                 return;
+            if (isPolygonal(*ig) && GEOSisValid_r(c, g.get()) != 1) {
+                g = makeValidPolygon(c, g.get());
+                inputRepaired[k] = 1;
+            }
             std::vector<std::size_t> hits;
             GEOSSTRtree_query_r(
                 c, tree.get(), g.get(),
@@ -515,6 +657,12 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
                     pieces[k].emplace_back(h, std::move(poly));
             }
         });
+
+    std::vector<long long> repairedFids;
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        if (inputRepaired[k])
+            repairedFids.push_back(inputs[k]->GetFID());
+    noteRepairs(input, repairedFids);
 
     auto out = Table::CreateShapefile(outShp, wkbPolygon, in.srs(), fields);
     auto ins = out.inserter();

@@ -63,9 +63,29 @@ struct FeatureRecord {
 };
 
 // Features with their value of `field`; only the selected ones when asked.
-// Geometries are transformed to `target` when it is given and differs.
+// Geometries are transformed to `target` when it is given and differs. An
+// invalid polygon is repaired (RepairPolygon) and counted (GeometryRepairs).
 std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
                                         const OGRSpatialReference* target = nullptr);
+
+// Invalid polygons, common in digitised data (parts that overlap, rings that
+// cross themselves, holes that leave their shell), are filled as the union of
+// their parts less their holes: GEOS make-valid, "structure" method. Whoever
+// reads polygons for tabulation, dissolve, overlay or the NODATA test gets
+// them repaired. Answers nothing when `g` is not polygonal or already valid.
+OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);
+
+// The features whose geometry was repaired on reading since the last reset,
+// counted once per feature of each layer however often it was read.
+struct LayerRepairs {
+    std::string layer;              // the layer's name in the map
+    std::filesystem::path source;   // its data
+    std::size_t features = 0;
+};
+void ResetGeometryRepairs();
+std::vector<LayerRepairs> GeometryRepairs();
+// What the run tells the user about them, or "" when none was repaired.
+std::string GeometryRepairsText();
 
 // Orders analysis values: numbers by value, text by its bytes.
 bool ValueLess(const Value& a, const Value& b);

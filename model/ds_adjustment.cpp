@@ -1,6 +1,7 @@
 #include "model/ds_adjustment.h"
 
 #include "host/vector_ops.h"
+#include "model/area_fields.h"
 #include "model/bas_util.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -16,8 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* kModule = "clsISDSAdjustment";
-
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 std::string fullName(const host::Layer& l)
 {
@@ -79,7 +78,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
         s.search({}, [&](const host::Table::Row& r) {
             ScenarioRow row{host::ValueText(r.get(1)), {}};
             for (int j = 2; j < s.fieldCount(); ++j)
-                if (const auto& n = s.field(j).name; startsWith(n, "area") || startsWith(n, "ISarea"))
+                if (const auto& n = s.field(j).name; IsAreaField(n) || IsISAreaField(n))
                     row.values.emplace_back(n, host::ValueNumber(r.get(j)));
             rows.push_back(std::move(row));
             return true;
@@ -113,7 +112,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
                 // Scenarios never overlap (earlier rows take the land first),
                 // so this only guards against rounding.
                 m.set(f, std::max(0.0, Round3(host::ValueNumber(m.get(f))) - Round3(value)));
-                if (startsWith(name, "area"))
+                if (IsAreaField(name))
                     t += value;
             }
             totals[it->second->zone] = t;
@@ -123,7 +122,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
             totals.emplace(row.zone, 0.0);
 
         // The target class's pair of fields.
-        const std::string areaName = "area-" + dcID, isName = "ISarea-" + dcID;
+        const std::string areaName = AreaFieldName(dcID), isName = ISAreaFieldName(dcID);
         if (pTable.findField(areaName) < 0) {
             pTable.addField(CreateFields(areaName, areaName, host::kDouble, 18, 18, 6));
             pTable.addField(CreateFields(isName, isName, host::kDouble, 18, 18, 6));
@@ -146,7 +145,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
             const double total = totals[it->second->zone];
             m.set(areaField, a + total);
             const double coefficient =
-                clsISGetLCArea::CoefficientLookup(rules, areaName.substr(5), host::ValueText(m.get(1)));
+                clsISGetLCArea::CoefficientLookup(rules, dcID, host::ValueText(m.get(1)));
             if (coefficient == -9999) {
                 missing = true;
                 return false;

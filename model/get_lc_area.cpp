@@ -3,6 +3,7 @@
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"
+#include "model/area_fields.h"
 #include "model/bas_util.h"
 #include "model/table_functions.h"
 #include "support/error_reporting.h"
@@ -166,9 +167,9 @@ void clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& 
                 if (j == 1)
                     continue;
                 const std::string& name = output.field(j).name;
-                if (name.rfind("ISarea", 0) == 0)
+                if (IsISAreaField(name))
                     buf.set(j, I.at(ii++));
-                else if (name.rfind("area", 0) == 0)
+                else if (IsAreaField(name))
                     buf.set(j, L.at(li++));
             }
             ins.insert();

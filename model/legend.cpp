@@ -1,5 +1,6 @@
 #include "model/legend.h"
 
+#include "host/table.h"
 #include "support/error_reporting.h"
 
 #include <pugixml.hpp>
@@ -38,7 +39,11 @@ std::string number(double v)
 }
 }  // namespace
 
-void WriteLegendStyle(const fs::path& qmlPath, const std::map<std::string, std::string>& aliases)
+namespace {
+constexpr const char* kLayerNameProperty = "halvo/layerName";
+}  // namespace
+
+void WriteLegendStyle(const fs::path& qmlPath, const FieldAliases& aliases, const std::string& layerName)
 {
     pugi::xml_document doc;
     doc.append_child(pugi::node_doctype).set_value("qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'");
@@ -96,8 +101,26 @@ void WriteLegendStyle(const fs::path& qmlPath, const std::map<std::string, std::
         a.append_attribute("index") = std::to_string(index++).c_str();
         a.append_attribute("name") = name.c_str();
     }
+    if (!layerName.empty()) {
+        auto map = qgis.append_child("customproperties").append_child("Option");
+        map.append_attribute("type") = "Map";
+        option(map, kLayerNameProperty, layerName);
+    }
     if (!doc.save_file(qmlPath.c_str(), "  ", pugi::format_default | pugi::format_no_declaration, pugi::encoding_utf8))
         support::raise(support::err::kFileAccess, "Cannot write the style file '" + qmlPath.string() + "'");
+}
+
+std::string RecordedLayerName(const fs::path& shp)
+{
+    fs::path qml = shp;
+    qml.replace_extension(".qml");
+    pugi::xml_document doc;
+    if (!doc.load_file(qml.c_str()))
+        return {};
+    for (const auto& o : doc.child("qgis").child("customproperties").child("Option").children("Option"))
+        if (std::string(o.attribute("name").value()) == kLayerNameProperty)
+            return o.attribute("value").value();
+    return {};
 }
 
 void isUpdateLegend(const host::Layer& outputLayer)
@@ -105,7 +128,15 @@ void isUpdateLegend(const host::Layer& outputLayer)
     support::GuardedVoid("isUpdateLegend", "clsISExecuteModel", false, [&] {
         fs::path qml = outputLayer.source;
         qml.replace_extension(".qml");
-        WriteLegendStyle(qml, outputLayer.fieldAliases);
+        // QGIS numbers the attribute fields from 0, the object ID and shape left out.
+        FieldAliases aliases;
+        const auto table = host::Table::Open(outputLayer.source);
+        for (int i = 2; i < table.fieldCount(); ++i) {
+            const std::string& name = table.field(i).name;
+            const auto it = outputLayer.fieldAliases.find(name);
+            aliases.emplace_back(name, it != outputLayer.fieldAliases.end() ? it->second : name);
+        }
+        WriteLegendStyle(qml, aliases, outputLayer.name);
     });
 }
 

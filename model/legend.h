@@ -5,8 +5,9 @@
 #include "host/map.h"
 
 #include <filesystem>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace halvo::model {
 
@@ -19,8 +20,18 @@ struct LegendClass {
 // The breaks, labels and colours of the legend, lowest class first.
 const LegendClass (&LegendClasses())[3];
 
-// Writes the style to `qmlPath`, with display aliases for the fields.
-void WriteLegendStyle(const std::filesystem::path& qmlPath, const std::map<std::string, std::string>& aliases);
+// (field name, display alias) of the output's attribute fields, in field order.
+using FieldAliases = std::vector<std::pair<std::string, std::string>>;
+
+// Writes the style to `qmlPath`, with display aliases for the fields, and
+// records `layerName` (the output layer's name, after which its reports are
+// named) as a custom property that QGIS does not apply.
+void WriteLegendStyle(const std::filesystem::path& qmlPath, const FieldAliases& aliases,
+                      const std::string& layerName = {});
+
+// The layer name a run recorded in the style file beside the output `shp`;
+// empty when there is no style file or it records none.
+std::string RecordedLayerName(const std::filesystem::path& shp);
 
 // The output layer's style file, "<shapefile>.qml".
 void isUpdateLegend(const host::Layer& outputLayer);

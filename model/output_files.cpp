@@ -64,8 +64,6 @@ void CheckLayerName(const std::string& name)
         refuse("The output layer name is empty: give the layer a name");
     if (name == "." || name == ".." || name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
         refuse("The output layer name '" + name + "' holds a path: give a plain name, without '/', '\\' or '..'");
-    if (name.find('#') != std::string::npos)
-        refuse("The output layer name '" + name + "' holds '#', which the parameter file cannot carry: leave it out");
     for (unsigned char c : name)
         if (c < 0x20 || c == 0x7f)
             refuse("The output layer name holds a control character (a line break or tab, say): leave it out");
@@ -97,9 +95,6 @@ fs::path NormalOutputPath(const fs::path& output)
     for (unsigned char c : stem)
         if (c < 0x20 || c == 0x7f)
             refuse("The output name holds a control character (a line break or tab, say): leave it out");
-    if (stem.find('#') != std::string::npos)
-        refuse("The output name '" + p.filename().string() +
-               "' holds '#', which the parameter file cannot carry: leave it out");
     return p;
 }
 

@@ -1,6 +1,7 @@
 #include "model/result_fields.h"
 
 #include "host/zonal.h"
+#include "model/area_fields.h"
 #include "model/bas_util.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -69,11 +70,12 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
             if (it == rowOf.end())
                 support::raise(91, "No output feature matches [" + zoneClause(analysisField, zone, text) + "]");
             double total = 0, impervious = 0;
-            for (int j = 0; j < areaTable.fieldCount(); ++j) {
+            // From position 2: the zone field is never a class's (its name may look like one).
+            for (int j = 2; j < areaTable.fieldCount(); ++j) {
                 const std::string& name = areaTable.field(j).name;
-                if (name.compare(0, 4, "area") == 0)
+                if (IsAreaField(name))
                     total += host::ValueNumber(row.get(j));
-                else if (name.compare(0, 6, "ISarea") == 0)
+                else if (IsISAreaField(name))
                     impervious += host::ValueNumber(row.get(j));
             }
             results.emplace(it->second, Result{total, impervious});

@@ -275,6 +275,7 @@ RunRequest CheckRequest(const RunRequest& request)
 RunResult Run(const RunRequest& request, Feedback& feedback)
 {
     support::UiScope scope(feedback);
+    host::ResetGeometryRepairs();
     RunRequest r = CheckRequest(request);
 
     fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
@@ -435,6 +436,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
                             support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
         }
     }
+    if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
+        support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
     report.analysis = analysis.get();
     isWriteMetadata(report, *output, staging.folder());

@@ -1,5 +1,6 @@
 #include "model/table_functions.h"
 
+#include "model/area_fields.h"
 #include "model/bas_util.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -36,8 +37,8 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& str
             const std::string& n = tTable.fieldNames[static_cast<std::size_t>(i)];
             const auto us = n.find('_');
             const std::string id = us == std::string::npos ? std::string{} : n.substr(us + 1);
-            areaNames.push_back("area-" + id);
-            isNames.push_back("ISarea-" + id);
+            areaNames.push_back(AreaFieldName(id));
+            isNames.push_back(ISAreaFieldName(id));
         }
         const fs::path& temp = pWKSP;
         if (!fs::is_directory(temp)) {

@@ -12,7 +12,8 @@ namespace halvo::model {
 
 class clsISTableFunctions {
 public:
-    // The empty area table: "OID", the zone field, then "area-"/"ISarea-" per class column.
+    // The empty area table: "OID", the zone field, then the pair of fields
+    // of each class column (model/area_fields.h).
     std::optional<host::Table> createDBF(const std::string& strName, const std::string& pFieldName,
                                          int pFieldCount, const TabulationTable& tTable,
                                          const std::filesystem::path& pWKSP);

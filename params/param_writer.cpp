@@ -1,11 +1,13 @@
 #include "params/param_writer.h"
 
 #include "coefficients/number_text.h"
+#include "params/param_escape.h"
 #include "support/error_reporting.h"
 #include "support/text_file.h"
 #include "support/ui.h"
 
 #include <filesystem>
+#include <initializer_list>
 
 namespace halvo::params {
 
@@ -18,28 +20,45 @@ bool WriteParamsToFile(const RunParameters& p, const std::string& workingDirecto
             support::MsgBox("Working directory (" + workingDirectory + ") defined in ArcView project does not exist.");
             return false;
         }
-        support::TextWriter out(workingDirectory + "/" + fileName);
-        out.line("VIEW#" + p.view);
-        out.line("LCTHEME#" + p.landCoverLayer);
-        out.line("LCUNITS#" + p.landCoverUnits);
-        out.line("ANALYSISTHEME#" + p.analysisLayer);
-        out.line("ANALYSISUNIT#" + p.analysisField);
-        out.line("POPDENSITY#" + std::to_string(p.populationDensity));
+        // Each line as its key and values; joined by "#" once it is known
+        // whether the file must escape its values.
+        std::vector<std::vector<std::string>> lines;
+        auto line = [&](std::initializer_list<std::string> fields) { lines.emplace_back(fields); };
+        line({"VIEW", p.view});
+        line({"LCTHEME", p.landCoverLayer});
+        line({"LCUNITS", p.landCoverUnits});
+        line({"ANALYSISTHEME", p.analysisLayer});
+        line({"ANALYSISUNIT", p.analysisField});
+        line({"POPDENSITY", std::to_string(p.populationDensity)});
         if (p.populationDensity == 3) {
-            out.line("POPDENSITYTHEME#" + p.densityLayer);
-            out.line("POPDENSITYFLD#" + p.densityField);
-            out.line("POPDENSITYHIGH#" + p.densityHigh);
-            out.line("POPDENSITYMED#" + p.densityHigh + "#" + p.densityLow);
-            out.line("POPDENSITYLOW#" + p.densityLow);
+            line({"POPDENSITYTHEME", p.densityLayer});
+            line({"POPDENSITYFLD", p.densityField});
+            line({"POPDENSITYHIGH", p.densityHigh});
+            line({"POPDENSITYMED", p.densityHigh, p.densityLow});
+            line({"POPDENSITYLOW", p.densityLow});
         }
-        out.line("OUTTHEME#" + p.outputTheme);
-        out.line("OUTTHEMENAME#" + p.outputThemeName);
+        line({"OUTTHEME", p.outputTheme});
+        line({"OUTTHEMENAME", p.outputThemeName});
         for (const ScenarioRow& s : p.scenarios)
             if (s.apply)
-                out.line("DS#" + std::to_string(s.row) + "#" + s.layer + "#" + s.className + "#" + s.classId);
+                line({"DS", std::to_string(s.row), s.layer, s.className, s.classId});
         for (const ClassLine& c : p.classes)
-            out.line("CLASS#" + std::to_string(c.id) + "#" + c.name + "#" + FormatSingle(c.high) + "#" +
-                     FormatSingle(c.medium) + "#" + FormatSingle(c.low));
+            line({"CLASS", std::to_string(c.id), c.name, FormatSingle(c.high), FormatSingle(c.medium),
+                  FormatSingle(c.low)});
+
+        bool escape = false;
+        for (const auto& fields : lines)
+            for (std::size_t i = 1; i < fields.size() && !escape; ++i)
+                escape = NeedsEscape(fields[i]);
+        support::TextWriter out(workingDirectory + "/" + fileName);
+        if (escape)
+            out.line(kEscapeLine);
+        for (const auto& fields : lines) {
+            std::string text = fields[0];
+            for (std::size_t i = 1; i < fields.size(); ++i)
+                text += "#" + (escape ? EscapeValue(fields[i]) : fields[i]);
+            out.line(text);
+        }
         out.finish();
         return true;
     });

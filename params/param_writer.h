@@ -12,7 +12,10 @@ namespace halvo::params {
 
 // Writes workingDirectory/fileName, CR LF: the plain keys, the density lines
 // only for code 3, a DS line for each applied scenario row (under its own row
-// number) and a CLASS line for each class. False when the folder is missing
+// number) and a CLASS line for each class; when a value holds what the
+// format cannot ("#", a line break, non-UTF-8 text) the file starts with the
+// escape line and every value is escaped (params/param_escape.h), so the
+// reader gives back exactly what was written. False when the folder is missing
 // (told in a message box) or writing fails (reported).
 bool WriteParamsToFile(const RunParameters& params, const std::string& workingDirectory,
                        const std::string& fileName);

@@ -1,5 +1,6 @@
 #include "params/read_params.h"
 
+#include "params/param_escape.h"
 #include "support/error_reporting.h"
 #include "support/text_file.h"
 #include "support/ui.h"
@@ -68,8 +69,19 @@ void clsReadParams::ReadParameters(const std::string& PathName, const std::strin
                             support::Buttons::OK, support::Icon::Critical, "Missing: Model_Params File");
             return;
         }
+        bool escaped = false, first = true;
         for (const std::string& raw : support::ReadLines(file)) {
-            const auto fields = SplitHash(support::ToUtf8(raw));
+            const std::string text = support::ToUtf8(raw);
+            if (first && text == kEscapeLine) {
+                escaped = true;  // values of this file are escaped
+                first = false;
+                continue;
+            }
+            first = false;
+            auto fields = SplitHash(text);
+            if (escaped)
+                for (std::size_t i = 1; i < fields.size(); ++i)
+                    fields[i] = UnescapeValue(fields[i]);
             const std::string& key = Field(fields, 0);
             if (key == "CLASS")
                 AddNew(landClasses_, Field(fields, 1), ParamCol(fields));

@@ -36,8 +36,10 @@ public:
     std::string OutThemeName() const { return Value("OUTTHEMENAME"); }
 
     // Reads PathName/temp/FileName. A missing file is told in a message box
-    // and leaves everything empty; a bad line (duplicate key, no "#", empty)
-    // is reported and ends the reading, keeping the lines before it.
+    // and leaves everything empty; a bad line (duplicate key, no "#", empty,
+    // a broken escape) is reported and ends the reading, keeping the lines
+    // before it. A file that starts with the escape line has its values
+    // decoded (params/param_escape.h); any other file is read as it is.
     void ReadParameters(const std::string& PathName, const std::string& FileName);
     void FlushParameters();
 

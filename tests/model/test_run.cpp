@@ -241,7 +241,7 @@ TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
     EXPECT_TRUE(rc.tempIsEmpty());
 }
 
-TEST(RunReportCommand, PrintsTheReportOfAnOutputOrSaysItHasNone)
+TEST(RunReportCommand, FindsTheReportsByTheLayerNameOfTheRun)
 {
     RunCase rc;
     const auto lc = rc.raster("lc", 1, 1, X0, Y0, S, S, {21});
@@ -252,8 +252,28 @@ TEST(RunReportCommand, PrintsTheReportOfAnOutputOrSaysItHasNone)
                        out.string() + " --layer-name Results --coefficients-csv " + coef.string())
                   .status,
               0);
-    // Reports are named after the layer; a layer named after its file finds them.
+    // Reports are named after the layer name the run was given, and found by it.
+    EXPECT_TRUE(fs::exists(rc.data() / "Results.prm"));
     auto r = rc.halvo("report prm " + out.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  Output Layer Name: Results\r\n"), std::string::npos) << r.out;
+    r = rc.halvo("report met " + out.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Identification_Information:\r\n", 0), 0u);
+
+    // A second run into the same folder under another layer name finds its own.
+    const auto out2 = rc.data() / "r2.shp";
+    ASSERT_EQ(rc.halvo("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
+                       out2.string() + " --layer-name 'Second run' --coefficients-csv " + coef.string())
+                  .status,
+              0);
+    r = rc.halvo("report prm " + out2.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  Output Layer Name: Second run\r\n"), std::string::npos) << r.out;
+
+    // Without the record (no style file) a layer named after its file is looked for.
+    fs::remove(rc.data() / "r.qml");
+    r = rc.halvo("report prm " + out.string());
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("has no parameter report"), std::string::npos);
     r = rc.halvo("report met " + (rc.data() / "Results.shp").string());

@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace halvo::params;
 using halvo::test::ReadFile;
 using halvo::test::ScriptedUi;
 using halvo::test::TempExtension;
+using TextList = std::vector<std::string>;
 
 namespace {
 RunParameters Example()
@@ -89,4 +92,97 @@ TEST(ParamWriter, ClassesComeFromTheFirstSetOfTheChosenNameOnly)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].id, 1);
     EXPECT_TRUE(ClassLinesOf(store, "a").empty());
+}
+
+namespace {
+// Everything a parameter value can hold: the separator, line breaks, the
+// escape character and look-alike escapes, backslashes, control characters,
+// UTF-8 letters and Latin-1 bytes.
+RunParameters Awkward()
+{
+    RunParameters p = Example();
+    p.landCoverLayer = "land#cover %23 100%";
+    p.landCoverUnits = "Meters";
+    p.analysisLayer = "Parcels #3\r\nVIEW#";
+    p.analysisField = "ZONE#ID";
+    p.densityLayer = "tracts\n#2010";
+    p.densityField = "D\tENS\x01";
+    p.densityHigh = "5#00";
+    p.densityLow = "1%0";
+    p.outputTheme = "C:\\out\\run #1\\result.shp";
+    p.outputThemeName = "caf\xe9 #1";  // Latin-1, not UTF-8
+    p.scenarios = {{1, true, "new#dev", "Developed #2", "2"}, {3, true, "m\xc3\xa9tro\r", "Forest", "11"}};
+    p.classes = {{2, "Developed #2", 80, 55.5f, 30}, {11, "Forest%20\nWet", 2, 1, 0}};
+    return p;
+}
+}  // namespace
+
+TEST(ParamFile, WhateverIsWrittenComesBackExactly)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    const RunParameters p = Awkward();
+    ASSERT_TRUE(WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt"));
+    const std::string text = ReadFile(ext / "temp/model_params.txt");
+    EXPECT_EQ(text.rfind("ESCAPE#%\r\nVIEW#\r\nLCTHEME#land%23cover %2523 100%25\r\n", 0), 0u) << text;
+
+    clsReadParams r;
+    r.ReadParameters(ext.path().string(), "model_params.txt");
+    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
+    EXPECT_EQ(r.lcTheme(), p.landCoverLayer);
+    EXPECT_EQ(r.LCUnits(), "Meters");
+    EXPECT_EQ(r.AnalysisTheme(), p.analysisLayer);
+    EXPECT_EQ(r.AnalysisFieldName(), p.analysisField);
+    EXPECT_EQ(r.PopulationDensity(), "3");
+    EXPECT_EQ(r.PopDensityTheme(), p.densityLayer);
+    EXPECT_EQ(r.PopDensityFldName(), p.densityField);
+    EXPECT_EQ(r.PopDensityHigh(), p.densityHigh);
+    EXPECT_EQ(r.PopDensityLow(), p.densityLow);
+    EXPECT_EQ(r.Value("POPDENSITYMED"), p.densityHigh);
+    EXPECT_EQ(r.Value("OUTTHEME"), p.outputTheme);
+    EXPECT_EQ(r.OutThemeName(), p.outputThemeName);
+    EXPECT_EQ(r.Value("VIEW"), "");
+    ASSERT_EQ(r.DevScenarios().count(), 2u);
+    EXPECT_EQ(*r.DevScenarios().find("1"), (TextList{"new#dev", "Developed #2", "2"}));
+    EXPECT_EQ(*r.DevScenarios().find("3"), (TextList{"m\xc3\xa9tro\r", "Forest", "11"}));
+    ASSERT_EQ(r.LandClasses().count(), 2u);
+    EXPECT_EQ(*r.LandClasses().find("2"), (TextList{"Developed #2", "80", "55.5", "30"}));
+    EXPECT_EQ(*r.LandClasses().find("11"), (TextList{"Forest%20\nWet", "2", "1", "0"}));
+}
+
+TEST(ParamFile, PlainValuesAreWrittenAsBeforeAndOldFilesReadAsBefore)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    // "%" alone does not make a file escape its values.
+    RunParameters p = Example();
+    p.outputThemeName = "50% built";
+    ASSERT_TRUE(WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt"));
+    const std::string text = ReadFile(ext / "temp/model_params.txt");
+    EXPECT_EQ(text.rfind("VIEW#\r\n", 0), 0u);
+    EXPECT_NE(text.find("\r\nOUTTHEMENAME#50% built\r\n"), std::string::npos);
+
+    // A file of an earlier version: "%23" is text, "#" still separates.
+    std::ofstream(ext / "temp/old.txt", std::ios::binary)
+        << "VIEW#\r\nLCTHEME#lc%23\r\nOUTTHEMENAME#a%2\r\nCLASS#2#Dev#1#2#3\r\n";
+    clsReadParams r;
+    r.ReadParameters(ext.path().string(), "old.txt");
+    EXPECT_TRUE(ui.reports.empty());
+    EXPECT_EQ(r.lcTheme(), "lc%23");
+    EXPECT_EQ(r.OutThemeName(), "a%2");
+    EXPECT_EQ(*r.LandClasses().find("2"), (TextList{"Dev", "1", "2", "3"}));
+}
+
+TEST(ParamFile, ABrokenEscapeIsABadLine)
+{
+    TempExtension ext;
+    ScriptedUi ui;
+    std::ofstream(ext / "temp/model_params.txt", std::ios::binary)
+        << "ESCAPE#%\r\nLCTHEME#a%23b\r\nLCUNITS#Me%2\r\nANALYSISTHEME#x\r\n";
+    clsReadParams r;
+    r.ReadParameters(ext.path().string(), "model_params.txt");
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].find("Invalid escape"), std::string::npos) << ui.reports[0];
+    EXPECT_EQ(r.lcTheme(), "a#b");
+    EXPECT_EQ(r.AnalysisTheme(), "");
 }

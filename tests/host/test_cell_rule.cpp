@@ -1,0 +1,174 @@
+// The cell rule of docs/cell-rule.md on a grid offset by half a cell, so that
+// cell centres lie exactly on the zones' edges.
+
+#include "host/raster.h"
+
+#include "support/test_paths.h"
+
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+
+using namespace halvo::host;
+using halvo::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
+constexpr int N = 5;  // 5 × 5 cells; cell (col, row) holds class 1 + row * 5 + col
+
+RasterInfo NumberedRaster(const fs::path& path)
+{
+    GDALAllRegister();
+    GDALDatasetUniquePtr ds(
+        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), N, N, 1, GDT_Byte, nullptr));
+    double gt[6] = {X0, S, 0, Y0, 0, -S};
+    ds->SetGeoTransform(gt);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(5070);
+    ds->SetSpatialRef(&srs);
+    std::vector<std::uint8_t> v(N * N);
+    for (int i = 0; i < N * N; ++i)
+        v[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(1 + i);
+    EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, N, N, v.data(), N, N, GDT_Byte, 0, 0), CE_None);
+    ds.reset();
+    return DescribeRaster(path);
+}
+
+// A point in metres from the raster's north-west corner, x east, y south.
+std::string P(double x, double y)
+{
+    std::ostringstream o;
+    o.precision(17);
+    o << X0 + x << " " << Y0 - y;
+    return o.str();
+}
+
+std::unique_ptr<OGRGeometry> Geom(const std::string& wkt)
+{
+    OGRGeometry* g = nullptr;
+    OGRGeometryFactory::createFromWkt(wkt.c_str(), nullptr, &g);
+    return std::unique_ptr<OGRGeometry>(g);
+}
+
+// The axis-parallel box x0..x1 east, y0..y1 south of the corner.
+std::string Box(double x0, double y0, double x1, double y1)
+{
+    return "POLYGON((" + P(x0, y0) + "," + P(x1, y0) + "," + P(x1, y1) + "," + P(x0, y1) + "," + P(x0, y0) + "))";
+}
+
+// Cells of each zone as "col,row" strings.
+std::map<int, std::set<std::string>> CellsOf(const RasterInfo& info, std::vector<ZoneShape> shapes, int zones)
+{
+    const AreaTabulation t = TabulateArea(info, shapes, zones, 1);
+    std::map<int, std::set<std::string>> out;
+    for (int z = 0; z < zones; ++z)
+        for (std::size_t k = 0; k < t.classes.size(); ++k)
+            if (t.count(z, k) != 0) {
+                EXPECT_EQ(t.count(z, k), 1u);
+                const auto i = static_cast<int>(t.classes[k] - 1);
+                out[z].insert(std::to_string(i % N) + "," + std::to_string(i / N));
+            }
+    return out;
+}
+
+}  // namespace
+
+TEST(CellRule, CentresOnTheWestAndNorthEdgesAreInOnTheEastAndSouthEdgesOut)
+{
+    TempDir dir;
+    const RasterInfo info = NumberedRaster(dir / "lc.tif");
+    // The box's edges run through the centres of columns 0 and 2 and rows 0 and 2.
+    std::vector<ZoneShape> shapes;
+    shapes.emplace_back(0, Geom(Box(50, 50, 250, 250)));
+    const auto cells = CellsOf(info, std::move(shapes), 1);
+    EXPECT_EQ(cells.at(0), (std::set<std::string>{"0,0", "1,0", "0,1", "1,1"}));
+}
+
+TEST(CellRule, ZonesTilingAHalfCellGridShareNoCellAndMissNone)
+{
+    TempDir dir;
+    const RasterInfo info = NumberedRaster(dir / "lc.tif");
+    // Four 200 m squares tile 50..450 m both ways; the grid's centres lie on all their edges.
+    std::vector<ZoneShape> shapes;
+    for (int z = 0; z < 4; ++z) {
+        const double x = 50 + 200 * (z % 2), y = 50 + 200 * (z / 2);
+        shapes.emplace_back(z, Geom(Box(x, y, x + 200, y + 200)));
+    }
+    const auto cells = CellsOf(info, std::move(shapes), 4);
+    EXPECT_EQ(cells.at(0), (std::set<std::string>{"0,0", "1,0", "0,1", "1,1"}));
+    EXPECT_EQ(cells.at(1), (std::set<std::string>{"2,0", "3,0", "2,1", "3,1"}));
+    EXPECT_EQ(cells.at(2), (std::set<std::string>{"0,2", "1,2", "0,3", "1,3"}));
+    EXPECT_EQ(cells.at(3), (std::set<std::string>{"2,2", "3,2", "2,3", "3,3"}));
+    // Column 4 and row 4 have their centres on the tiling's east and south edges: in no zone.
+}
+
+TEST(CellRule, AHoleTakesTheCentresOnItsWestAndNorthEdges)
+{
+    TempDir dir;
+    const RasterInfo info = NumberedRaster(dir / "lc.tif");
+    // A 400 m square with a 200 m hole whose edges run through the centres of columns 1, 3 and rows 1, 3.
+    std::vector<ZoneShape> shapes;
+    shapes.emplace_back(0, Geom("POLYGON((" + P(50, 50) + "," + P(450, 50) + "," + P(450, 450) + "," + P(50, 450) +
+                                "," + P(50, 50) + "),(" + P(150, 150) + "," + P(150, 350) + "," + P(350, 350) + "," +
+                                P(350, 150) + "," + P(150, 150) + "))"));
+    const auto cells = CellsOf(info, std::move(shapes), 1);
+    std::set<std::string> expected;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (!(c >= 1 && c < 3 && r >= 1 && r < 3))
+                expected.insert(std::to_string(c) + "," + std::to_string(r));
+    EXPECT_EQ(cells.at(0), expected);
+}
+
+TEST(CellRule, ACentreOnASlantedEdgeGoesToTheZoneEastOfIt)
+{
+    TempDir dir;
+    const RasterInfo info = NumberedRaster(dir / "lc.tif");
+    // The diagonal from the corner (0, 0) to (500, 500) runs through the centres of the
+    // cells (0,0) .. (4,4). West of it zone 0, east of it zone 1; they share the diagonal.
+    std::vector<ZoneShape> shapes;
+    shapes.emplace_back(0, Geom("POLYGON((" + P(0, 0) + "," + P(500, 500) + "," + P(0, 500) + "," + P(0, 0) + "))"));
+    shapes.emplace_back(1, Geom("POLYGON((" + P(0, 0) + "," + P(500, 0) + "," + P(500, 500) + "," + P(0, 0) + "))"));
+    const auto cells = CellsOf(info, std::move(shapes), 2);
+    for (int i = 0; i < N; ++i) {
+        const std::string diagonal = std::to_string(i) + "," + std::to_string(i);
+        EXPECT_TRUE(cells.at(1).count(diagonal)) << diagonal;
+        EXPECT_FALSE(cells.at(0).count(diagonal)) << diagonal;
+    }
+    EXPECT_EQ(cells.at(0).size() + cells.at(1).size(), static_cast<std::size_t>(N * N));
+}
+
+TEST(CellRule, NodataContactCountsAnEdgeOnTheCellsBorder)
+{
+    TempDir dir;
+    GDALAllRegister();
+    const fs::path path = dir / "nd.tif";
+    {
+        // Cell (2, 0) is NODATA.
+        GDALDatasetUniquePtr ds(
+            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), N, N, 1, GDT_Byte, nullptr));
+        double gt[6] = {X0, S, 0, Y0, 0, -S};
+        ds->SetGeoTransform(gt);
+        ds->GetRasterBand(1)->SetNoDataValue(0);
+        std::vector<std::uint8_t> v(N * N, 21);
+        v[2] = 0;
+        ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, N, N, v.data(), N, N, GDT_Byte, 0, 0), CE_None);
+    }
+    const RasterInfo info = DescribeRaster(path);
+    std::vector<ZoneShape> shapes;
+    shapes.emplace_back(0, Geom(Box(0, 0, 200, 200)));    // its east edge is the NODATA cell's west border
+    shapes.emplace_back(1, Geom(Box(0, 100, 500, 300)));  // its north edge touches the NODATA cell's south border
+    shapes.emplace_back(2, Geom(Box(0, 200, 500, 500)));  // a cell's width away
+    const auto touched = TouchesNodata(info, shapes, 3, 1);
+    EXPECT_TRUE(touched[0]);
+    EXPECT_TRUE(touched[1]);
+    EXPECT_FALSE(touched[2]);
+}

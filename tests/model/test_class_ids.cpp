@@ -1,0 +1,134 @@
+// Class IDs of every size a coefficient set can hold run through tabulation,
+// scenarios, per-polygon density and percent impervious.
+
+#include "model/area_fields.h"
+#include "run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+
+using namespace halvo;
+using namespace halvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
+}  // namespace
+
+TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
+{
+    RunCase rc;
+    // 4 ha of class 1000, 6 ha of class 65535, one row of ten cells.
+    const auto lc = rc.raster("lc", 10, 1, X0, Y0, S, S, {1000, 1000, 1000, 1000, 65535, 65535, 65535, 65535, 65535, 65535},
+                              {}, 5070, "UInt16");
+    const auto zones = rc.polygons("zones", "NAME", true,
+                                   {{CellBox(X0, Y0, S, 0, 0, 5, 1), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 1), "East"}});
+    // The scenario covers cells 3 and 4 (one of each class).
+    const auto dev = rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 3, 0, 5, 1), "", 1}});
+    const auto dens = rc.polygons("dens", "DENS", false,
+                                  {{CellBox(X0, Y0, S, 0, 0, 2, 1), "", 900}, {CellBox(X0, Y0, S, 2, 0, 10, 1), "", 50}});
+    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n"
+                                         "1000,Paved,90,80,70\r\n65535,Meadow,10,5,2\r\n");
+    const auto out = rc.data() / "out.shp";
+    const std::string base = "run --landcover " + lc.string() + " --analysis " + zones.string() +
+                             " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string() +
+                             " --yes ";
+
+    auto r = rc.halvo(base + "--density medium");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto got = rc.read(out, "NAME");
+    EXPECT_EQ(got.at("West").total, 5);
+    EXPECT_EQ(got.at("West").impervious, Stored(4 * 0.8 + 1 * 0.05, 6));
+    EXPECT_EQ(got.at("East").total, 5);
+    EXPECT_EQ(got.at("East").impervious, Stored(5 * 0.05, 6));
+
+    r = rc.halvo(base + "--density medium --scenario " + dev.string() + "=65535");
+    ASSERT_EQ(r.status, 0) << r.err;
+    got = rc.read(out, "NAME");
+    EXPECT_EQ(got.at("West").total, 5);
+    EXPECT_EQ(got.at("West").impervious, Stored(3 * 0.8 + 2 * 0.05, 6));
+
+    // High in the first two cells, Low in the rest; the scenario makes cells 3 and 4 class 1000.
+    r = rc.halvo(base + "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100 --scenario " +
+                 dev.string() + "=1000");
+    ASSERT_EQ(r.status, 0) << r.err;
+    got = rc.read(out, "NAME");
+    EXPECT_EQ(got.at("West").total, 5);
+    EXPECT_EQ(got.at("West").impervious, Stored(2 * 0.9 + 3 * 0.7, 6));
+    EXPECT_EQ(got.at("East").impervious, Stored(5 * 0.02, 6));
+    EXPECT_TRUE(rc.tempIsEmpty());
+}
+
+TEST(ClassIds, TheLargestIdsImportCanTakeRun)
+{
+    RunCase rc;
+    const auto lc = rc.raster("lc", 3, 1, X0, Y0, S, S, {0, INT_MAX, 123456789}, {}, 5070, "Int32");
+    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 3, 1), "A"}});
+    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n"
+                                         "0,Zero,10,10,10\r\n2147483647,Largest,50,50,50\r\n"
+                                         "123456789,Nine digits,100,100,100\r\n");
+    const auto out = rc.data() / "out.shp";
+    const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() +
+                            " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto a = rc.read(out, "NAME").at("A");
+    EXPECT_EQ(a.total, 3);
+    EXPECT_EQ(a.impervious, Stored(0.1 + 0.5 + 1.0, 6));
+}
+
+TEST(ClassIds, FieldNamesFitDbaseAndStayApart)
+{
+    // Names of IDs below 1000 are those of the spec.
+    EXPECT_EQ(model::AreaFieldName("21"), "area-21");
+    EXPECT_EQ(model::ISAreaFieldName("999"), "ISarea-999");
+    EXPECT_EQ(model::ISAreaFieldName("-99"), "ISarea--99");
+    // Longer IDs are written in full as long as they fit.
+    EXPECT_EQ(model::AreaFieldName("1000"), "ar1000");
+    EXPECT_EQ(model::ISAreaFieldName("65535"), "IS65535");
+    EXPECT_EQ(model::ISAreaFieldName("99999999"), "IS99999999");
+
+    std::set<std::string> seen;
+    auto check = [&](long long id) {
+        const std::string t = std::to_string(id);
+        const std::string a = model::AreaFieldName(t), is = model::ISAreaFieldName(t);
+        EXPECT_LE(a.size(), 10u) << a;
+        EXPECT_LE(is.size(), 10u) << is;
+        EXPECT_TRUE(model::IsAreaField(a) && !model::IsISAreaField(a)) << a;
+        EXPECT_TRUE(model::IsISAreaField(is) && !model::IsAreaField(is)) << is;
+        // dBASE compares names without case.
+        auto upper = [](std::string s) {
+            for (auto& c : s)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return s;
+        };
+        EXPECT_TRUE(seen.insert(upper(a)).second) << a;
+        EXPECT_TRUE(seen.insert(upper(is)).second) << is;
+    };
+    for (long long id : {0LL, 1LL, 9LL, 10LL, 99LL, 100LL, 999LL, 1000LL, 9999LL, 65535LL, 65536LL, 99999999LL,
+                         100000000LL, 123456789LL, 2147483647LL, 4294967295LL, -1LL, -99LL, -100LL, -9999999LL,
+                         -10000000LL, -2147483648LL})
+        check(id);
+    for (long long id = -2000; id <= 70000; ++id)
+        if (!seen.count("AREA-" + std::to_string(id)) && !seen.count("AR" + std::to_string(id)))
+            check(id);
+}
+
+TEST(ClassIds, AZoneFieldNamedLikeAClassFieldIsNotSummed)
+{
+    RunCase rc;
+    const auto lc = rc.raster("lc", 2, 1, X0, Y0, S, S, {21, 21});
+    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,50,30\r\n");
+    for (const char* field : {"area_name", "IS2020"}) {
+        const auto zones = rc.polygons(std::string("zones_") + field, field, true,
+                                       {{CellBox(X0, Y0, S, 0, 0, 2, 1), "Mill"}});
+        const auto out = rc.data() / (std::string("out_") + field + ".shp");
+        const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " +
+                                field + " --coefficients-csv " + coef.string() + " --output " + out.string());
+        ASSERT_EQ(r.status, 0) << field << ": " << r.err;
+        const auto z = rc.read(out, field).at("Mill");
+        EXPECT_EQ(z.total, 2) << field;
+        EXPECT_EQ(z.impervious, 1) << field;
+    }
+}
