@@ -159,18 +159,18 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
     params::RunRequest r;
     r.extensionFolder = ext;
     std::vector<host::LayerPtr> layers;
-    auto layerFor = [&](const LayerSpec& spec, host::LayerKind kind) {
+    auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
         for (const auto& l : layers)
-            if (l->sourceLayer == spec.sourceLayer && fs::exists(l->source) && fs::exists(spec.path) &&
-                fs::equivalent(l->source, spec.path))
+            if (l->sourceLayer == given.sourceLayer && fs::exists(l->source) && fs::exists(given.path) &&
+                fs::equivalent(l->source, given.path))
                 return l;
         auto l = std::make_shared<host::Layer>();
-        l->name = spec.name;
+        l->name = given.name;
         for (int k = 2; std::any_of(layers.begin(), layers.end(), [&](auto& e) { return e->name == l->name; }); ++k)
-            l->name = spec.name + "_" + std::to_string(k);
+            l->name = given.name + "_" + std::to_string(k);
         l->kind = kind;
-        l->source = spec.path;
-        l->sourceLayer = spec.sourceLayer;
+        l->source = given.path;
+        l->sourceLayer = given.sourceLayer;
         layers.push_back(l);
         return l;
     };

@@ -59,7 +59,7 @@ std::string ISAreaFieldName(std::string_view classId)
 
 bool IsAreaField(std::string_view fieldName)
 {
-    // The spec's test is the prefix "area"; the long forms are told by theirs.
+    // The old names are told by the prefix "area"; the long forms by theirs.
     return startsWith(fieldName, "area") || longForm(fieldName, "ar");
 }
 

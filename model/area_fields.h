@@ -1,10 +1,10 @@
 #pragma once
-// The names of the area table's class fields (spec Parts 4.3 to 4.7), in one
+// The names of the area table's class fields, in one
 // place. A land-cover class has a pair of double fields: its land area and
 // its impervious area. dBASE allows 10 characters per field name, so:
 //
 //   class ID text    land area      impervious area
-//   up to 3 chars    "area-" + ID   "ISarea-" + ID    (-99 .. 999: the spec's names)
+//   up to 3 chars    "area-" + ID   "ISarea-" + ID    (-99 .. 999: the names runs always used)
 //   4 to 8 chars     "ar" + ID      "IS" + ID         (e.g. ar65535, IS65535)
 //   longer           "arX" + code   "ISX" + code      (code: ID + 2^31 in base 36)
 //

@@ -80,7 +80,7 @@ TEST(ClassIds, TheLargestIdsImportCanTakeRun)
 
 TEST(ClassIds, FieldNamesFitDbaseAndStayApart)
 {
-    // Names of IDs below 1000 are those of the spec.
+    // Names of IDs below 1000 are the ones runs always used.
     EXPECT_EQ(model::AreaFieldName("21"), "area-21");
     EXPECT_EQ(model::ISAreaFieldName("999"), "ISarea-999");
     EXPECT_EQ(model::ISAreaFieldName("-99"), "ISarea--99");
