@@ -7,6 +7,7 @@
 #include "host/map.h"
 #include "bench_util.h"
 #include "host/raster.h"
+#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
 
 #include <gdal_priv.h>

@@ -1,4 +1,5 @@
 #include "host/raster.h"
+#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
 
 #include "host/gdal_env.h"

@@ -4,6 +4,9 @@
 #include "host/gdal_env.h"
 #include "support/error_reporting.h"
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -159,7 +162,14 @@ Table Table::CreateDbf(const fs::path& path, const std::vector<FieldDef>& fields
     return t;
 }
 
-Table Table::CreateShapefile(const fs::path& path, OGRwkbGeometryType geomType, const OGRSpatialReference* srs,
+void DatasetCloser::operator()(GDALDataset* ds) const noexcept { GDALClose(GDALDataset::ToHandle(ds)); }
+void FeatureDeleter::operator()(OGRFeature* f) const noexcept { OGRFeature::DestroyFeature(f); }
+
+long long Table::Row::oid() const { return feature_->GetFID(); }
+OGRGeometry* Table::Row::shape() const { return feature_->GetGeometryRef(); }
+void Table::Row::setShape(const OGRGeometry* g) { feature_->SetGeometry(g); }
+
+Table Table::CreateShapefile(const fs::path& path, ShapeKind kind, const OGRSpatialReference* srs,
                              const std::vector<FieldDef>& fields)
 {
     Table t;
@@ -168,7 +178,8 @@ Table Table::CreateShapefile(const fs::path& path, OGRwkbGeometryType geomType, 
     if (!t.ds_)
         RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");
     const char* opts[] = {"ENCODING=UTF-8", nullptr};
-    t.layer_ = t.ds_->CreateLayer(t.path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs), geomType,
+    t.layer_ = t.ds_->CreateLayer(t.path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs),
+                                  kind == ShapeKind::MultiPolygon ? wkbMultiPolygon : wkbPolygon,
                                   const_cast<char**>(opts));
     if (!t.layer_)
         RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");

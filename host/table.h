@@ -3,17 +3,32 @@
 // standalone dBASE table, seen the old way: position 0 is the object ID,
 // position 1 the shape (feature classes only), then the attribute fields.
 
-#include <gdal_priv.h>
-#include <ogrsf_frmts.h>
-
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
+class GDALDataset;
+class OGRFeature;
+class OGRFieldDefn;
+class OGRGeometry;
+class OGRLayer;
+class OGRSpatialReference;
+
 namespace halvo::host {
+
+// Closes a dataset (flushing it) or frees a feature; defined where GDAL is.
+struct DatasetCloser {
+    void operator()(GDALDataset* ds) const noexcept;
+};
+struct FeatureDeleter {
+    void operator()(OGRFeature* f) const noexcept;
+};
+
+enum class ShapeKind { Polygon, MultiPolygon };
 
 // Field type codes as the run's table layouts name them.
 enum FieldType : int {
@@ -55,8 +70,8 @@ public:
     // Creates a dBASE table; position 0 of `fields` is the object ID and is implicit.
     static Table CreateDbf(const std::filesystem::path& path, const std::vector<FieldDef>& fields);
     // Creates a shapefile; `fields` are the attribute fields only.
-    static Table CreateShapefile(const std::filesystem::path& path, OGRwkbGeometryType geomType,
-                                 const OGRSpatialReference* srs, const std::vector<FieldDef>& fields);
+    static Table CreateShapefile(const std::filesystem::path& path, ShapeKind kind, const OGRSpatialReference* srs,
+                                 const std::vector<FieldDef>& fields);
 
     Table(Table&&) noexcept = default;
     Table& operator=(Table&&) noexcept = default;
@@ -76,11 +91,11 @@ public:
     class Row {
     public:
         explicit Row(const Table& t, OGRFeature* f) : table_(&t), feature_(f) {}
-        long long oid() const { return feature_->GetFID(); }
+        long long oid() const;
         Value get(int pos) const;
         void set(int pos, const Value& v);
-        OGRGeometry* shape() const { return feature_->GetGeometryRef(); }
-        void setShape(const OGRGeometry* g) { feature_->SetGeometry(g); }
+        OGRGeometry* shape() const;
+        void setShape(const OGRGeometry* g);
         OGRFeature* ogr() const { return feature_; }
 
     private:
@@ -104,7 +119,7 @@ public:
 
     private:
         Table* table_;
-        OGRFeatureUniquePtr feature_;
+        std::unique_ptr<OGRFeature, FeatureDeleter> feature_;
         Row row_;
     };
     Inserter inserter() { return Inserter(*this); }
@@ -119,7 +134,7 @@ private:
     void setFilter(std::string_view where);
 
     std::filesystem::path path_;
-    GDALDatasetUniquePtr ds_;
+    std::unique_ptr<GDALDataset, DatasetCloser> ds_;
     OGRLayer* layer_ = nullptr;
     bool featureClass_ = false;
     std::vector<FieldDef> fields_;

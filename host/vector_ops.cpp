@@ -1,3 +1,4 @@
+#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
 
 #include "host/feature_reader.h"
@@ -128,6 +129,16 @@ Extent LayerExtent(const Layer& layer)
     if (src.ogr()->GetExtent(&env, TRUE) != OGRERR_NONE)
         return {};
     return {env.MinX, env.MinY, env.MaxX, env.MaxY};
+}
+
+std::vector<FieldDef> LayerFields(const Layer& layer)
+{
+    auto src = FeatureSource::Open(layer);
+    OGRFeatureDefn* defn = src.ogr()->GetLayerDefn();
+    std::vector<FieldDef> out;
+    for (int i = 0; i < defn->GetFieldCount(); ++i)
+        out.push_back(DescribeField(*defn->GetFieldDefn(i)));
+    return out;
 }
 
 std::optional<FieldDef> FindLayerField(const Layer& layer, const std::string& name)
@@ -452,7 +463,7 @@ void CopyFeatures(const Layer& source, const std::string& field, const fs::path&
     def.name = newName;
     if (def.type == kString)
         def.length = std::max<int>(minWidth, static_cast<int>(longestText(recs)));
-    auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
+    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, src.srs(), {def});
     auto ins = out.inserter();
     for (auto& r : recs) {
         ins.buffer().setShape(r.geometry.get());
@@ -488,7 +499,7 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
         work.size(), [] { return std::make_unique<GeosContext>(); },
         [&](auto& geos, std::size_t i) { merged[i] = unionOf(*geos, *work[i].second); });
 
-    auto out = Table::CreateShapefile(outShp, wkbPolygon, src.srs(), {def});
+    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, src.srs(), {def});
     auto ins = out.inserter();
     for (std::size_t i = 0; i < work.size(); ++i) {
         ins.buffer().setShape(merged[i].get());
@@ -664,7 +675,7 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
             repairedFids.push_back(inputs[k]->GetFID());
     noteRepairs(input, repairedFids);
 
-    auto out = Table::CreateShapefile(outShp, wkbPolygon, in.srs(), fields);
+    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, in.srs(), fields);
     auto ins = out.inserter();
     const int ovCount = ovDefn->GetFieldCount();
     for (std::size_t k = 0; k < inputs.size(); ++k) {

@@ -6,9 +6,6 @@
 #include "host/map.h"
 #include "host/table.h"
 
-#include <gdal_priv.h>
-#include <ogrsf_frmts.h>
-
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -16,19 +13,6 @@
 #include <vector>
 
 namespace halvo::host {
-
-// A feature layer's data, open for reading; owns the dataset.
-class FeatureSource {
-public:
-    static FeatureSource Open(const Layer& layer, bool update = false);
-    OGRLayer* ogr() const { return layer_; }
-    const OGRSpatialReference* srs() const { return layer_->GetSpatialRef(); }
-    std::string driverName() const;
-
-private:
-    GDALDatasetUniquePtr ds_;
-    OGRLayer* layer_ = nullptr;
-};
 
 // The names of the vector layers a dataset holds, in its order.
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset);
@@ -39,41 +23,22 @@ bool MustCopyFirst(const Layer& layer);
 // 4 polygon, 3 polyline, 1 point, 0 anything else.
 int ShapeType(const Layer& layer);
 
-std::string SpatialReferenceName(const OGRSpatialReference* srs);
 // The layer's spatial reference name; a copy keeps the name of its source's.
 std::string SpatialReferenceName(const Layer& layer);
-// 3 feet, 9 metres, 11 decimal degrees (metres when unknown).
-int MapUnitsOf(const OGRSpatialReference* srs);
 
 struct Extent {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
 };
 Extent LayerExtent(const Layer& layer);
 
+// The attribute fields of the layer's data, in table order.
+std::vector<FieldDef> LayerFields(const Layer& layer);
+
 // A field of the layer's data, by exact name.
 std::optional<FieldDef> FindLayerField(const Layer& layer, const std::string& name);
 
 // Sets (or adds to) the selection from a where clause.
 void SelectByWhere(Layer& layer, const std::string& where, bool add);
-
-struct FeatureRecord {
-    long long fid = 0;
-    Value value;
-    OGRGeometryUniquePtr geometry;
-};
-
-// Features with their value of `field`; only the selected ones when asked.
-// Geometries are transformed to `target` when it is given and differs. An
-// invalid polygon is repaired (RepairPolygon) and counted (GeometryRepairs).
-std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
-                                        const OGRSpatialReference* target = nullptr);
-
-// Invalid polygons, common in digitised data (parts that overlap, rings that
-// cross themselves, holes that leave their shell), are filled as the union of
-// their parts less their holes: GEOS make-valid, "structure" method. Whoever
-// reads polygons for tabulation, dissolve, overlay or the NODATA test gets
-// them repaired. Answers nothing when `g` is not polygonal or already valid.
-OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);
 
 // The features whose geometry was repaired on reading since the last reset,
 // counted once per feature of each layer however often it was read.

@@ -1,5 +1,6 @@
 #include "host/zonal.h"
 
+#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
@@ -104,7 +105,7 @@ long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earli
                 support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + e->name + "'");
         }
     auto src = FeatureSource::Open(layer);
-    auto table = Table::CreateShapefile(outShp, wkbMultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
+    auto table = Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
     auto ins = table.inserter();
     long kept = 0;
     for (auto& f : ReadFeatures(layer, {}, !layer.selection.empty())) {

@@ -15,6 +15,12 @@ sources=$(git ls-files '*.cpp' '*.h')
 hits=$(grep -l -E '#include *[<"](gdal|ogr|cpl_|geos)' $sources | grep -v -E '^(host|tests|bench|fuzz)/' || true)
 [ -z "$hits" ] || say "GDAL/OGR/GEOS headers outside host/: $hits"
 
+# ...nor through a host header: those that include GDAL, OGR or GEOS are host's own.
+for h in $(git ls-files 'host/*.h' | xargs grep -l -E '#include *[<"](gdal|ogr|cpl_|geos)' || true); do
+  hits=$(grep -l "#include \"$h\"" $sources | grep -v -E '^(host|tests|bench|fuzz)/' || true)
+  [ -z "$hits" ] || say "$h (GDAL inside) included outside host/: $hits"
+done
+
 # Qt and QGIS stay out of the engine's folders (their Qt code lives in */qt/).
 hits=$(printf '%s\n' $sources | grep -E "$engine" | grep -v '/qt/' | xargs grep -l -E '#include *<(Q[A-Za-z]+|qgs[a-z]+\.h)>' || true)
 [ -z "$hits" ] || say "Qt or QGIS headers in the engine: $hits"

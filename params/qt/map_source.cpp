@@ -36,10 +36,7 @@ std::vector<host::FieldDef> FileMapSource::fields(const host::Layer& layer) cons
     if (layer.kind != host::LayerKind::Feature || !isValid(layer))
         return out;
     try {
-        auto src = host::FeatureSource::Open(layer);
-        OGRFeatureDefn* defn = src.ogr()->GetLayerDefn();
-        for (int i = 0; i < defn->GetFieldCount(); ++i)
-            out.push_back(host::DescribeField(*defn->GetFieldDefn(i)));
+        out = host::LayerFields(layer);
     } catch (...) {
         out.clear();
     }

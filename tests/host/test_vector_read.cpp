@@ -1,6 +1,7 @@
 // Reading features from damaged shapefiles: an error, never a shorter list.
 
 #include "host/feature_reader.h"
+#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
 
 #include "support/error_reporting.h"
@@ -203,7 +204,7 @@ TEST(RepairPolygon, ReadingRepairsAndCountsEachFeatureOnce)
 TEST(TableFields, AddingAFieldKeepsTheAliasesOfTheEarlierOnes)
 {
     TempDir dir;
-    auto t = Table::CreateShapefile(dir / "out.shp", wkbPolygon, nullptr, {{"NAME", "Zone name", kString, 20}});
+    auto t = Table::CreateShapefile(dir / "out.shp", ShapeKind::Polygon, nullptr, {{"NAME", "Zone name", kString, 20}});
     t.addField({"TotHects", "TotalHectares", kDouble, 0, 18, 6});
     t.addField({"TotISHec", "TotalISHectares", kDouble, 0, 18, 6});
     t.addField({"pctIS", "", kDouble, 0, 10, 2});

@@ -1,0 +1,53 @@
+#pragma once
+// Inside host/ only: the OGR side of the feature-layer services, for the
+// host's own stages. Everything outside host/ goes through vector_ops.h.
+
+#include "host/map.h"
+#include "host/table.h"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace halvo::host {
+
+// A feature layer's data, open for reading; owns the dataset.
+class FeatureSource {
+public:
+    static FeatureSource Open(const Layer& layer, bool update = false);
+    OGRLayer* ogr() const { return layer_; }
+    const OGRSpatialReference* srs() const { return layer_->GetSpatialRef(); }
+    std::string driverName() const;
+
+private:
+    GDALDatasetUniquePtr ds_;
+    OGRLayer* layer_ = nullptr;
+};
+
+std::string SpatialReferenceName(const OGRSpatialReference* srs);
+// 3 feet, 9 metres, 11 decimal degrees (metres when unknown).
+int MapUnitsOf(const OGRSpatialReference* srs);
+
+struct FeatureRecord {
+    long long fid = 0;
+    Value value;
+    OGRGeometryUniquePtr geometry;
+};
+
+// Features with their value of `field`; only the selected ones when asked.
+// Geometries are transformed to `target` when it is given and differs. An
+// invalid polygon is repaired (RepairPolygon) and counted (GeometryRepairs).
+std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
+                                        const OGRSpatialReference* target = nullptr);
+
+// Invalid polygons, common in digitised data (parts that overlap, rings that
+// cross themselves, holes that leave their shell), are filled as the union of
+// their parts less their holes: GEOS make-valid, "structure" method. Whoever
+// reads polygons for tabulation, dissolve, overlay or the NODATA test gets
+// them repaired. Answers nothing when `g` is not polygonal or already valid.
+OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);
+
+}  // namespace halvo::host
