@@ -80,6 +80,9 @@ void CopyFeatures(const Layer& source, const std::string& field, const std::file
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly,
               const std::filesystem::path& outShp);
 
+// The union of polygons, overlaps counted once; a single one comes back as given.
+OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts);
+
 // Polygonal pieces of input ∩ overlay (only the overlay's selected features
 // when it has a selection). The overlay's fields come first under their own
 // names, the input's follow; a name already taken (or longer than a shapefile

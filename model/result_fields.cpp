@@ -104,10 +104,11 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
     });
 }
 
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones)
+void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                       host::Coverage coverage)
 {
     support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {
-        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover))
+        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
             outputLayer.selection.insert(fid);
         if (outputLayer.selection.empty())
             return;

@@ -30,6 +30,7 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
 
 // Flags the zones that touch NODATA cells or leave the raster with "N",
 // selects them in the layer and tells the user. Marks them in `zones`.
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones);
+void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                       host::Coverage coverage = host::Coverage::Centre);
 
 }  // namespace halvo::model

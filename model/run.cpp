@@ -129,6 +129,7 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     in.outputThemeName = r.layerName;
     in.landCoverTheme = r.landCover->name;
     in.landCoverUnits = params::UnitsName(d.units);
+    in.exactCoverage = r.coverage == params::Coverage::Exact;
     in.analysisTheme = r.analysis->name;
     in.analysisField = d.analysisField;
     support::OrderedDict<std::vector<std::string>> scenarios;
@@ -287,7 +288,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     const std::string zoneField = field;
 
     const CoefficientTable coefficients(r.classes);
-    AreaRules rules{&coefficients, std::nullopt, *r.units};
+    AreaRules rules{&coefficients, std::nullopt, *r.units, r.coverage};
     if (const auto* level = std::get_if<DensityLevel>(&r.density))
         rules.fixedLevel = *level;
 
@@ -345,7 +346,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     result.zones = isCalPctIS(*output, areaTable, zoneField);
     isUpdateLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones);
+    isSetCompleteArea(*output, raster, result.zones, r.coverage);
     support::Progress("Writing the reports");
     isWriteMetadata({&r, *r.units, zoneField, zones.get(), raster.mapUnits}, *output, staging.folder());
     support::CheckCanceled();
