@@ -1,5 +1,6 @@
 #include "host/zonal.h"
 
+#include "host/threads.h"
 #include "host/vector_ops.h"
 
 #include <ogr_geometry.h>
@@ -27,10 +28,17 @@ std::vector<ZoneShape> mergedByZone(std::vector<ZoneShape> shapes, std::size_t z
     std::vector<std::vector<OGRGeometryUniquePtr>> parts(zoneCount);
     for (auto& s : shapes)
         parts[static_cast<std::size_t>(s.zone)].emplace_back(s.geometry.release());
+    std::vector<OGRGeometryUniquePtr> merged(zoneCount);
+    ParallelFor(
+        zoneCount, [] { return 0; },
+        [&](int, std::size_t z) {
+            if (!parts[z].empty())
+                merged[z] = UnionPolygons(std::move(parts[z]));
+        });
     std::vector<ZoneShape> out;
     for (std::size_t z = 0; z < zoneCount; ++z)
-        if (!parts[z].empty())
-            out.emplace_back(static_cast<int>(z), std::unique_ptr<OGRGeometry>(UnionPolygons(std::move(parts[z])).release()));
+        if (merged[z])
+            out.emplace_back(static_cast<int>(z), std::unique_ptr<OGRGeometry>(merged[z].release()));
     return out;
 }
 
