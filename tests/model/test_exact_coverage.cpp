@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 using namespace halvo;
 using namespace halvo::test;
 namespace fs = std::filesystem;
@@ -18,16 +16,7 @@ const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n"
                             "21,Developed,80,55.5,30\r\n"
                             "41,Forest,2,1,0.5\r\n";
 
-// A box in cell units from the raster's top-left corner (fractions allowed).
-std::string Box(double c0, double r0, double c1, double r1)
-{
-    std::ostringstream o;
-    o.precision(17);
-    const double xa = X0 + c0 * S, xb = X0 + c1 * S, ya = Y0 - r0 * S, yb = Y0 - r1 * S;
-    o << "POLYGON((" << xa << " " << ya << "," << xb << " " << ya << "," << xb << " " << yb << "," << xa << " " << yb
-      << "," << xa << " " << ya << "))";
-    return o.str();
-}
+std::string Box(double c0, double r0, double c1, double r1) { return CellBox(X0, Y0, S, c0, r0, c1, r1); }
 
 struct Scene {
     RunCase rc;
@@ -52,7 +41,7 @@ struct Scene {
 };
 }  // namespace
 
-TEST(ExactRun, SmallZonesOverlapsAndTheReportLine)
+TEST(ExactRun, SmallZonesOverlapsDensityPiecesAndScenarios)
 {
     Scene s;
     const auto zones = s.rc.polygons(
@@ -79,15 +68,9 @@ TEST(ExactRun, SmallZonesOverlapsAndTheReportLine)
     EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("\r\n  Cell Coverage: exact share of each cell inside the zone\r\n"),
               std::string::npos);
     EXPECT_NE(ReadFile(s.rc.data() / "out.met").find("(exact coverage)"), std::string::npos);
-}
 
-// The density pieces and the scenario are tabulated by the same rule, so
-// their shares of cut cells add up to the zone's.
-TEST(ExactRun, DensityPiecesAndScenarioAreExactToo)
-{
-    Scene s;
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(4.5, 2, 5.5, 3), "across"}});
-    // High density over the left quarter of the zone, Low over the rest.
+    // Density pieces and scenarios are tabulated by the same rule. High
+    // density over the left quarter of the zone, Low over the rest.
     const auto density = s.rc.polygons("density", "DENS", false,
                                        {{Box(0, 0, 4.75, 10), "", 900}, {Box(4.75, 0, 10, 10), "", 10}});
     auto got = s.run(zones, "--density-layer " + density.string() + " --density-field DENS --high 500 --low 100 "
