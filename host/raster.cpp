@@ -408,7 +408,7 @@ struct CoverCells {
                 continue;
             const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
             scan::ForEachCoveredCell(
-                table.edges(strip, g), read.row0, read.row1, scratch,
+                table.edges(strip, g), read.row0, read.row1, read.col0, read.col1, scratch,
                 [&](int row, int c0, int c1) {
                     c0 = std::max(c0, read.col0);
                     c1 = std::min(c1, read.col1);

@@ -205,10 +205,11 @@ struct CoverScratch {
     std::vector<Event> events;
 };
 
-// Exact cover of rows [r0, r1) by the polygon whose edges (all of its rings,
-// holes included) are `edges`: full(row, c0, c1) for each run of cells
-// [c0, c1) lying wholly inside, part(row, c, share) for each cell the
-// boundary passes through, with the share of its area inside (0 .. 1).
+// Exact cover of rows [r0, r1), columns [c0, c1), by the polygon whose edges
+// (all of its rings, holes included) are `edges`: full(row, from, to) for
+// each run of cells [from, to) lying wholly inside, part(row, c, share) for
+// each cell the boundary passes through, with the share of its area inside
+// (0 .. 1). Runs may reach past the columns asked for; cut cells do not.
 //
 // By Green's theorem the area of the polygon within column c of row r is the
 // sum over its edges of the integral of w * clamp(x - c, 0, 1) dy over the
@@ -219,7 +220,8 @@ struct CoverScratch {
 // edges pass through it is constant, so runs of whole cells are found without
 // visiting them and counted exactly.
 template <class Full, class Part>
-void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, CoverScratch& s, Full&& full, Part&& part)
+void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, int c0, int c1, CoverScratch& s, Full&& full,
+                        Part&& part)
 {
     if (r1 <= r0 || edges.empty())
         return;
@@ -244,24 +246,32 @@ void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, CoverScratc
             }
         }
     };
-    auto span = [](double x0, double x1) {
+    // The cells a piece passes through, cut to the columns asked for, and
+    // the column its full height leaves the sum: outside them, one just
+    // beyond does the same for every column inside.
+    struct Span {
+        int step, first, last;
+    };
+    auto span = [&](double x0, double x1) {
         const double lo = std::min(x0, x1), hi = std::max(x0, x1);
         const int k0 = ClampToInt(std::floor(lo));
-        return std::pair{k0, std::max(k0, ClampToInt(std::ceil(hi))) - 1};
+        const int k1 = std::max(k0, ClampToInt(std::ceil(hi))) - 1;
+        return Span{std::clamp(k0, c0 - 1, c1), std::max(k0, c0), std::min(k1, c1 - 1)};
     };
     s.rowStart.assign(rows + 2, 0);
     pieces([&](int r, double x0, double x1, double) {
-        const auto [k0, k1] = span(x0, x1);
-        s.rowStart[static_cast<std::size_t>(r - r0) + 2] += static_cast<std::uint32_t>(1 + std::max(0, k1 - k0 + 1));
+        const Span k = span(x0, x1);
+        s.rowStart[static_cast<std::size_t>(r - r0) + 2] +=
+            static_cast<std::uint32_t>(1 + std::max(0, k.last - k.first + 1));
     });
     for (std::size_t i = 2; i < rows + 2; ++i)
         s.rowStart[i] += s.rowStart[i - 1];
     s.events.resize(s.rowStart[rows + 1]);
     pieces([&](int r, double x0, double x1, double h) {
-        const auto [k0, k1] = span(x0, x1);
+        const Span k = span(x0, x1);
         std::uint32_t& at = s.rowStart[static_cast<std::size_t>(r - r0) + 1];
-        s.events[at++] = {k0, h, 0.0, false};
-        for (int c = k0; c <= k1; ++c)
+        s.events[at++] = {k.step, h, 0.0, false};
+        for (int c = k.first; c <= k.last; ++c)
             s.events[at++] = {c, 0.0, h * MeanClamp01(x0 - c, x1 - c), true};
     });
     for (std::size_t i = 0; i < rows; ++i) {
@@ -277,13 +287,13 @@ void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, CoverScratc
         // edge, which adds no height, runs through those cells.
         double sum = 0;
         int runFrom = 0;
-        auto run = [&](int c0, int c1) {
-            if (c0 >= c1 || sum < kWhole)
+        auto run = [&](int from, int to) {
+            if (from >= to || sum < kWhole)
                 return;
             if (sum > 1 - kWhole)
-                full(row, c0, c1);
+                full(row, from, to);
             else
-                for (int c = c0; c < c1; ++c)
+                for (int c = std::max(from, c0); c < std::min(to, c1); ++c)
                     part(row, c, sum);
         };
         for (auto* p = first; p != last;) {

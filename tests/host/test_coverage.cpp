@@ -105,6 +105,16 @@ TEST(ExactCoverage, HandKnownShares)
                      c[{x, y}] = (x == 1 || x == 2) && (y == 1 || y == 2) ? 0.75 : 1.0;
              return c;
          }()},
+        // a triangle thousands of kilometres across: the grid is inside it,
+        // and its far-away edges cost nothing
+        {"POLYGON ((-1e7 -1e7,1e7 -1e7,0 1e7,-1e7 -1e7))",
+         [] {
+             Cells c;
+             for (int x = 0; x < 4; ++x)
+                 for (int y = 0; y < 4; ++y)
+                     c[{x, y}] = 1.0;
+             return c;
+         }()},
         // two parts, one reaching past the grid: only the part inside counts
         {"MULTIPOLYGON (((0 3,0.5 3,0.5 4,0 4,0 3)),((3.5 3.5,5 3.5,5 5,3.5 5,3.5 3.5)))",
          {{{0, 3}, 0.5}, {{3, 3}, 0.25}}},
