@@ -279,12 +279,12 @@ void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, int c0, int
         auto* last = s.events.data() + s.rowStart[i + 1];
         std::sort(first, last, [](const CoverScratch::Event& a, const CoverScratch::Event& b) { return a.col < b.col; });
         const int row = r0 + static_cast<int>(i);
-        // Far left of every piece, where the sum of all full heights is the
-        // cover outside the polygon, 0. Moving right, each piece's height
-        // leaves the sum at its first column, so `sum` is the full heights
-        // of the pieces right of c: the cover of every cell up to the next
-        // event. That is whole (0 or 1, to round-off) unless a horizontal
-        // edge, which adds no height, runs through those cells.
+        // The sum of all full heights is the cover far left of every piece,
+        // outside the polygon: 0. Moving right, each piece's height leaves
+        // the sum at its first column, so `sum` is the full heights of the
+        // pieces right of c: the cover of every cell up to the next event.
+        // That is whole (0 or 1, to round-off) unless a horizontal edge,
+        // which adds no height, runs through those cells.
         double sum = 0;
         int runFrom = 0;
         auto run = [&](int from, int to) {
