@@ -25,9 +25,9 @@ measure() {
   awk '{ printf "%.2f %.0f\n", $1, $2 / 1024 }' "$log"
 }
 
-run_halvo() {
+run_halvo() {  # field [coverage]
   measure "$halvo" run --landcover "$data/landcover.tif" --analysis "$data/zones.shp" --field "$1" \
-    --coefficients NLCD --density medium --output "$out/result_$1.shp" --yes
+    --coefficients NLCD --density medium --coverage "${2:-centre}" --output "$out/result_$1.shp" --yes
 }
 
 # Scenario layers: two sets of 200 polygons of the overlay tessellation.
@@ -35,12 +35,19 @@ for s in "scen_a:LU_ID < 200" "scen_b:LU_ID >= 1000 AND LU_ID < 1200"; do
   [ -f "$data/${s%%:*}.shp" ] || ogr2ogr -where "${s#*:}" "$data/${s%%:*}.shp" "$data/overlay.shp"
 done
 
+run_dens() {  # coverage
+  measure "$halvo" run --landcover "$data/landcover.tif" --analysis "$data/zones.shp" --field ZONE \
+    --coefficients NLCD --density-layer "$data/overlay.shp" --density-field LU_ID --high 1500 --low 500 \
+    --scenario "$data/scen_a.shp=24" --scenario "$data/scen_b.shp=Developed - Low Intensity" \
+    --coverage "$1" --output "$out/result_dens.shp" --yes
+}
+
 grp=$(run_halvo GRP)
-dens=$(measure "$halvo" run --landcover "$data/landcover.tif" --analysis "$data/zones.shp" --field ZONE \
-  --coefficients NLCD --density-layer "$data/overlay.shp" --density-field LU_ID --high 1500 --low 500 \
-  --scenario "$data/scen_a.shp=24" --scenario "$data/scen_b.shp=Developed - Low Intensity" \
-  --output "$out/result_dens.shp" --yes)
+dens=$(run_dens centre)
 zone=$(run_halvo ZONE)
+grp_exact=$(run_halvo GRP exact)
+zone_exact=$(run_halvo ZONE exact)
+dens_exact=$(run_dens exact)
 anchor=$(measure /usr/bin/python3 ../shared/bench/bench_zonal.py fused --data "$data" --out "$out/fused.csv")
 ratio=$(awk -v a="${anchor% *}" -v g="${grp% *}" -v z="${zone% *}" 'BEGIN { m = g > z ? g : z; printf "%.1f", a / m }')
 
@@ -55,6 +62,9 @@ ratio=$(awk -v a="${anchor% *}" -v g="${grp% *}" -v z="${zone% *}" 'BEGIN { m = 
   echo "| halvo run by GRP (181 groups) | ${grp% *} | ${grp#* } |"
   echo "| halvo run by ZONE (2142 zones) | ${zone% *} | ${zone#* } |"
   echo "| halvo run by ZONE, density per piece from overlay.shp (2146 polygons), two scenarios of 200 polygons | ${dens% *} | ${dens#* } |"
+  echo "| the same three with \`--coverage exact\`: by GRP | ${grp_exact% *} | ${grp_exact#* } |"
+  echo "| by ZONE, exact | ${zone_exact% *} | ${zone_exact#* } |"
+  echo "| by ZONE, density per piece, two scenarios, exact | ${dens_exact% *} | ${dens_exact#* } |"
   echo "| anchor: bench_zonal.py fused (tabulation only) | ${anchor% *} | ${anchor#* } |"
   echo
   echo "The slower whole run is ${ratio}× faster than the anchor's tabulation alone."

@@ -68,6 +68,11 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     sub.add_option("--scenario", o.scenarios,
                    "Development scenario PATH=CLASS: land inside PATH's polygons counts as CLASS (a class ID\n"
                    "or name of the coefficient set); repeat for several, applied in the order given");
+    sub.add_option("--coverage", o.coverage,
+                   "How a land-cover cell counts for a zone: centre (wholly, in the zone holding its centre)\n"
+                   "or exact (by the share of its area inside the zone; for zones of a few cells);\n"
+                   "default: centre")
+        ->check(CLI::IsMember({"centre", "exact"}));
     sub.add_option("--output", o.output,
                    "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
                    "extension folder's output folder)");
@@ -221,6 +226,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
         r.scenarios.push_back(
             {row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), found->id, found->name});
     }
+    r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
     r.output = o.output.empty() ? ext / "output" / "halvo.shp" : fs::path(o.output);
     r.layerName = o.layerName;
     return r;

@@ -22,6 +22,7 @@ struct RunOptions {
     std::string densityField;
     std::string high, low;        // thresholds, passed on as typed
     std::vector<std::string> scenarios;  // PATH=CLASS, in row order
+    std::string coverage = "centre";     // centre | exact
     std::string output;
     std::string layerName;
     bool yes = false;

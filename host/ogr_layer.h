@@ -50,4 +50,7 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
 // them repaired. Answers nothing when `g` is not polygonal or already valid.
 OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);
 
+// The union of polygons, overlaps counted once; a single one comes back as given.
+OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts);
+
 }  // namespace halvo::host

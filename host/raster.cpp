@@ -186,6 +186,17 @@ Window TouchWindow(const scan::PixelShape& s)
     return w;
 }
 
+// Cells whose squares the shape's bounding box can overlap.
+Window CoverWindow(const scan::PixelShape& s)
+{
+    using scan::ClampToInt;
+    Window w;
+    if (s.geometry)
+        w.add(ClampToInt(std::floor(s.minx)), ClampToInt(std::ceil(s.maxx)), ClampToInt(std::floor(s.miny)),
+              ClampToInt(std::ceil(s.maxy)));
+    return w;
+}
+
 struct StripLayout {
     int rows = 256;
     bool dropCache = true;  // strips hold whole blocks, so none is needed twice
@@ -368,39 +379,89 @@ bool AnyEqual(const T* p, std::size_t n, T value)
 template <class T>
 using TallyFor = std::conditional_t<std::is_same_v<T, std::uint8_t>, ByteTally, WideTally<T>>;
 
+// A cell whose covered share is no more than this (round-off where an edge
+// runs along or through a cell's corner) is only touched, not covered.
+constexpr double kShareOfContact = 1e-9;
+
+// Exact cover of one strip, gathered per worker before the cells are read:
+// runs of whole cells and the cut cells with their shares, each by zone.
+struct CoverCells {
+    struct Run {
+        int row, c0, c1, zone;
+    };
+    struct Cut {
+        int row, col, zone;
+        double share;
+    };
+    std::vector<Run> runs;
+    std::vector<Cut> cuts;
+    scan::CoverScratch scratch;
+
+    // The strip's groups covered within `read`; shares of at most `minShare` are left out.
+    void gather(const scan::StripEdgeTable& table, const scan::StripEdgeTable::Strip& strip,
+                const std::vector<scan::PixelShape>& shapes, const Window& read, double minShare,
+                const std::function<bool(int shape)>& skip = {})
+    {
+        runs.clear();
+        cuts.clear();
+        for (const auto& g : strip.groups) {
+            if (skip && skip(g.shape))
+                continue;
+            const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
+            scan::ForEachCoveredCell(
+                table.edges(strip, g), read.row0, read.row1, read.col0, read.col1, scratch,
+                [&](int row, int c0, int c1) {
+                    c0 = std::max(c0, read.col0);
+                    c1 = std::min(c1, read.col1);
+                    if (c0 < c1)
+                        runs.push_back({row, c0, c1, zone});
+                },
+                [&](int row, int c, double share) {
+                    if (share > minShare && c >= read.col0 && c < read.col1)
+                        cuts.push_back({row, c, zone, share});
+                });
+        }
+    }
+};
+
 template <class T>
 AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads,
-                        const ProgressFn& progress, GDALDatasetUniquePtr first)
+                        const ProgressFn& progress, GDALDatasetUniquePtr first, Coverage coverage)
 {
     const auto& shapes = placed.shapes;
+    const bool exact = coverage == Coverage::Exact;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
     const int blockCols = BlockColumns(band0);
     const bool signedBytes = SignedBytes(band0);
+    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : CentreWindow(s); };
 
     Window all;
     for (const auto& s : shapes) {
-        const Window w = CentreWindow(s);
+        const Window w = windowOf(s);
         all.add(w.col0, w.col1, w.row0, w.row1);
     }
     const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table = window.empty() ? scan::StripEdgeTable()
-                                                      : scan::StripEdgeTable(shapes, placed.transform, window.row0,
-                                                                             window.row1, layout.rows,
-                                                                             scan::StripEdgeTable::Rows::Centre);
+    const scan::StripEdgeTable table =
+        window.empty() ? scan::StripEdgeTable()
+                       : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
+                                              exact ? scan::StripEdgeTable::Rows::Cover
+                                                    : scan::StripEdgeTable::Rows::Centre);
 
     struct Worker {
         StripSource<T> source;
         TallyFor<T> tally;
+        ShareTally<T> shares;
         scan::ZoneRuns runs;
         scan::SpanScratch scratch;
+        CoverCells cover;
     };
     const int workerCount = WorkerCount(threads, table.size());
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(std::unique_ptr<Worker>(
             new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), TallyFor<T>(zoneCount),
-                       {}, {}}));
+                       ShareTally<T>(exact ? zoneCount : 0), {}, {}, {}}));
 
     RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
         const auto& strip = table[k];
@@ -410,12 +471,36 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
         // Only the columns the strip's shapes can reach are read.
         Window cols;
         for (const auto& g : strip.groups) {
-            const Window sw = CentreWindow(shapes[static_cast<std::size_t>(g.shape)]);
+            const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
             cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
         }
         const Window read = cols.intersect(window);
         if (read.empty())
             return;
+        auto countRun = [&](const Window& chunk, const T* values, int row, int c0, int c1, int zone) {
+            c0 = std::max(c0, chunk.col0);
+            c1 = std::min(c1, chunk.col1);
+            if (c0 < c1)
+                wk.tally.countRun(zone,
+                                  values + static_cast<std::size_t>(row - chunk.row0) * chunk.width() +
+                                      static_cast<std::size_t>(c0 - chunk.col0),
+                                  static_cast<std::size_t>(c1 - c0));
+        };
+        if (exact) {
+            wk.cover.gather(table, strip, shapes, read, 0.0);
+            ForEachChunk(read, blockCols, [&](const Window& chunk) {
+                const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
+                for (const auto& r : wk.cover.runs)
+                    countRun(chunk, values, r.row, r.c0, r.c1, r.zone);
+                for (const auto& c : wk.cover.cuts)
+                    if (c.col >= chunk.col0 && c.col < chunk.col1)
+                        wk.shares.add(c.zone,
+                                      values[static_cast<std::size_t>(c.row - chunk.row0) * chunk.width() +
+                                             static_cast<std::size_t>(c.col - chunk.col0)],
+                                      c.share);
+            });
+            return;
+        }
         wk.runs.reset(strip.rowBegin, strip.rowEnd);
         for (const auto& g : strip.groups) {
             const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
@@ -429,27 +514,22 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
         }
         ForEachChunk(read, blockCols, [&](const Window& chunk) {
             const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            const std::size_t width = chunk.width();
-            wk.runs.forEach([&](int row, int c0, int c1, int zone) {
-                c0 = std::max(c0, chunk.col0);
-                c1 = std::min(c1, chunk.col1);
-                if (c0 < c1)
-                    wk.tally.countRun(zone,
-                                      values + static_cast<std::size_t>(row - chunk.row0) * width +
-                                          static_cast<std::size_t>(c0 - chunk.col0),
-                                      static_cast<std::size_t>(c1 - c0));
-            });
+            wk.runs.forEach([&](int row, int c0, int c1, int zone) { countRun(chunk, values, row, c0, c1, zone); });
         });
     });
 
-    // Merge: every tally reports (class value, zone, cells); NODATA only adds to zoneCells.
+    // Merge: every tally reports (class value, zone, cells or shares); NODATA
+    // only adds to the zone's cells.
     AreaTabulation out;
     out.zoneCount = zoneCount;
     out.cellArea = raster.cellArea();
     out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
+    if (exact)
+        out.zoneShares.assign(static_cast<std::size_t>(zoneCount), 0.0);
     std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
+    std::map<std::int64_t, std::vector<double>> sharesByClass;
     auto isNodata = [&](std::int64_t v) { return raster.nodata && static_cast<double>(v) == *raster.nodata; };
-    for (const auto& wk : workers)
+    for (const auto& wk : workers) {
         wk->tally.forEach(signedBytes, [&](std::int64_t value, int zone, std::uint64_t n) {
             out.zoneCells[static_cast<std::size_t>(zone)] += n;
             if (isNodata(value))
@@ -458,13 +538,28 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
             column.resize(static_cast<std::size_t>(zoneCount));
             column[static_cast<std::size_t>(zone)] += n;
         });
+        wk->shares.forEach(signedBytes, [&](std::int64_t value, int zone, double share) {
+            out.zoneShares[static_cast<std::size_t>(zone)] += share;
+            if (isNodata(value))
+                return;
+            byClass[value].resize(static_cast<std::size_t>(zoneCount));
+            auto& column = sharesByClass[value];
+            column.resize(static_cast<std::size_t>(zoneCount));
+            column[static_cast<std::size_t>(zone)] += share;
+        });
+    }
     const std::size_t classCount = byClass.size();
     out.counts.assign(static_cast<std::size_t>(zoneCount) * classCount, 0);
+    if (exact)
+        out.shares.assign(static_cast<std::size_t>(zoneCount) * classCount, 0.0);
     for (const auto& [value, column] : byClass) {
         const std::size_t ci = out.classes.size();
         out.classes.push_back(value);
         for (std::size_t z = 0; z < column.size(); ++z)
             out.counts[z * classCount + ci] = column[z];
+        if (const auto it = sharesByClass.find(value); it != sharesByClass.end())
+            for (std::size_t z = 0; z < it->second.size(); ++z)
+                out.shares[z * classCount + ci] = it->second[z];
     }
     return out;
 }
@@ -474,8 +569,10 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
 
 template <class T>
 void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads, const ProgressFn& progress,
-                        GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged)
+                        GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged, Coverage coverage)
 {
+    const bool exact = coverage == Coverage::Exact;
+    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : TouchWindow(s); };
     const auto& shapes = placed.shapes;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
@@ -490,24 +587,27 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
     Window all;
     for (std::size_t i = 0; i < shapes.size(); ++i)
         if (!settled[i]) {
-            const Window w = TouchWindow(shapes[i]);
+            const Window w = windowOf(shapes[i]);
             all.add(w.col0, w.col1, w.row0, w.row1);
         }
     const Window window = all.clipped(raster.width, raster.height);
     const scan::StripEdgeTable table =
         window.empty() ? scan::StripEdgeTable()
                        : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                              scan::StripEdgeTable::Rows::Touch, settled);
+                                              exact ? scan::StripEdgeTable::Rows::Cover
+                                                    : scan::StripEdgeTable::Rows::Touch,
+                                              settled);
 
     struct Worker {
         StripSource<T> source;
         scan::SpanScratch scratch;
+        CoverCells cover;
     };
     const int workerCount = WorkerCount(threads, table.size());
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(std::unique_ptr<Worker>(
-            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), {}}));
+            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), {}, {}}));
     auto isFlagged = [&](int shape) {
         return flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(shape)].zone)].load(
             std::memory_order_relaxed);
@@ -518,13 +618,15 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
         Window cols;
         for (const auto& g : strip.groups)
             if (!isFlagged(g.shape)) {
-                const Window sw = TouchWindow(shapes[static_cast<std::size_t>(g.shape)]);
+                const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
                 cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
             }
         const Window read = cols.clipped(raster.width, raster.height);
         if (read.empty())
             return;
         Worker& wk = *workers[static_cast<std::size_t>(w)];
+        if (exact)
+            wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
         ForEachChunk(read, blockCols, [&](const Window& chunk) {
             const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
             const std::size_t width = chunk.width();
@@ -538,6 +640,15 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
                                                static_cast<std::size_t>(c0 - chunk.col0),
                                            static_cast<std::size_t>(c1 - c0), *nodata);
             };
+            if (exact) {
+                for (const auto& r : wk.cover.runs)
+                    if (hits(r.row, r.c0, r.c1))
+                        flagged[static_cast<std::size_t>(r.zone)] = true;
+                for (const auto& c : wk.cover.cuts)
+                    if (hits(c.row, c.col, c.col + 1))
+                        flagged[static_cast<std::size_t>(c.zone)] = true;
+                return;
+            }
             for (const auto& g : strip.groups) {
                 if (isFlagged(g.shape))
                     continue;
@@ -600,18 +711,18 @@ RasterInfo DescribeRaster(const fs::path& path)
 }
 
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                            int threads, const ProgressFn& progress)
+                            int threads, const ProgressFn& progress, Coverage coverage)
 {
     const Placed placed = Place(raster, shapes, zoneCount);
     GDALDatasetUniquePtr ds = OpenRaster(raster.path);
     const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
     return WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-        return Tabulate<T>(raster, placed, zoneCount, threads, progress, std::move(ds));
+        return Tabulate<T>(raster, placed, zoneCount, threads, progress, std::move(ds), coverage);
     });
 }
 
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                                int threads, const ProgressFn& progress)
+                                int threads, const ProgressFn& progress, Coverage coverage)
 {
     const Placed placed = Place(raster, shapes, zoneCount);
     std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
@@ -632,7 +743,7 @@ std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<Zone
         GDALDatasetUniquePtr ds = OpenRaster(raster.path);
         const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
         WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-            FlagNodataContacts<T>(raster, placed, settled, threads, progress, std::move(ds), flagged);
+            FlagNodataContacts<T>(raster, placed, settled, threads, progress, std::move(ds), flagged, coverage);
         });
     } else if (progress) {
         progress(1.0);

@@ -1,6 +1,6 @@
 #pragma once
 // Land-cover raster services: description, zonal tabulation of area by the
-// cell-centre rule, and the NODATA contact test. Zones are streamed over the
+// cell-centre rule or by exact cover, and the NODATA contact test. Zones are streamed over the
 // raster block by block; no zone raster is ever materialised in full.
 
 #include <cstdint>
@@ -39,6 +39,10 @@ struct RasterInfo {
 // cannot be read.
 RasterInfo DescribeRaster(const std::filesystem::path& path);
 
+// How a cell counts for a zone. Centre: wholly, in the zone holding its
+// centre. Exact: with the share of its area inside the zone's polygons.
+enum class Coverage { Centre, Exact };
+
 // One polygon (or multipolygon) of a zone, in the raster's CRS.
 struct ZoneShape {
     int zone = 0;                          // 0 .. zoneCount-1
@@ -54,29 +58,50 @@ struct ZoneShape {
 struct AreaTabulation {
     int zoneCount = 0;
     std::vector<std::int64_t> classes;     // ascending; classes seen in at least one zone cell
-    std::vector<std::uint64_t> counts;     // zoneCount × classes.size(), row-major
-    std::vector<std::uint64_t> zoneCells;  // cells whose centre lies in each zone, NODATA included
+    std::vector<std::uint64_t> counts;     // zoneCount × classes.size(), row-major: whole cells
+    std::vector<std::uint64_t> zoneCells;  // whole cells in each zone, NODATA included
+    // Exact coverage only, else empty: the summed shares of the cells each
+    // zone's boundary cuts, laid out as counts and zoneCells.
+    std::vector<double> shares;
+    std::vector<double> zoneShares;
     double cellArea = 0;                   // as RasterInfo::cellArea
 
     std::uint64_t count(int zone, std::size_t classIndex) const
     {
         return counts[static_cast<std::size_t>(zone) * classes.size() + classIndex];
     }
+    // Cells of a class in a zone, cut cells by their share.
+    double cells(int zone, std::size_t classIndex) const
+    {
+        const std::size_t i = static_cast<std::size_t>(zone) * classes.size() + classIndex;
+        return static_cast<double>(counts[i]) + (shares.empty() ? 0.0 : shares[i]);
+    }
+    // Cells in a zone, NODATA included, cut cells by their share.
+    double zoneCover(int zone) const
+    {
+        const auto z = static_cast<std::size_t>(zone);
+        return static_cast<double>(zoneCells[z]) + (zoneShares.empty() ? 0.0 : zoneShares[z]);
+    }
 };
 
 using ProgressFn = std::function<void(double fraction)>;
 
-// Each cell belongs to the zone of the last shape (in the order given) whose
-// interior holds the cell's centre; NODATA cells count for no class.
-// threads <= 0 picks the hardware's count.
+// Centre: each cell belongs to the zone of the last shape (in the order
+// given) whose interior holds the cell's centre. Exact: each shape counts
+// every cell by the share of its area inside the shape; the shapes of one
+// zone must not overlap (union them first), shapes of different zones each
+// count their own. NODATA cells count for no class. threads <= 0 picks the
+// hardware's count.
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                            int threads = 0, const ProgressFn& progress = {});
+                            int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
-// For each zone: true when one of its shapes touches a NODATA cell (the cell's
-// closed square meets the polygon, boundary contact included) or reaches
-// outside the raster's extent.
+// For each zone: true when one of its shapes reaches outside the raster's
+// extent or, centre rule, touches a NODATA cell (the cell's closed square
+// meets the polygon, boundary contact included); exact rule, covers some
+// share of a NODATA cell (contact along the boundary alone is no share).
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                                int threads = 0, const ProgressFn& progress = {});
+                                int threads = 0, const ProgressFn& progress = {},
+                                Coverage coverage = Coverage::Centre);
 
 // Columns read at a time within a strip (rounded to whole blocks), so memory
 // does not grow with the raster's width; a tuning knob, also for tests.

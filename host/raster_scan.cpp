@@ -7,7 +7,7 @@ namespace halvo::host::scan {
 namespace {
 
 template <class Fn>
-void ForEachRingEdge(const OGRLinearRing* ring, const PixelTransform& t, Fn& fn)
+void ForEachRingEdge(const OGRLinearRing* ring, bool hole, const PixelTransform& t, Fn& fn)
 {
     const int n = ring ? ring->getNumPoints() : 0;
     if (n < 2)
@@ -15,10 +15,21 @@ void ForEachRingEdge(const OGRLinearRing* ring, const PixelTransform& t, Fn& fn)
     auto at = [&](int i) {
         return std::pair{t.col0 + ring->getX(i) * t.colPerX, t.row0 + ring->getY(i) * t.rowPerY};
     };
+    // The ring's integral of x dy (the shoelace sum, closed even when the ring
+    // is not) tells its sense in pixel space.
+    double twiceArea = 0;
+    for (int i = 0; i < n; ++i) {
+        const auto p = at(i), q = at(i + 1 < n ? i + 1 : 0);
+        twiceArea += (p.first + q.first) * (q.second - p.second);
+    }
+    const double sense = (twiceArea < 0) != hole ? -1.0 : 1.0;
     auto emit = [&](std::pair<double, double> p, std::pair<double, double> q) {
-        if (q.second < p.second)
+        double w = sense;
+        if (q.second < p.second) {
             std::swap(p, q);
-        fn(Edge{p.first, p.second, q.first, q.second});
+            w = -w;
+        }
+        fn(Edge{p.first, p.second, q.first, q.second, w});
     };
     const auto first = at(0);
     auto prev = first;
@@ -37,9 +48,9 @@ template <class Fn>
 void ForEachEdge(const OGRGeometry& g, const PixelTransform& t, Fn&& fn)
 {
     auto polygon = [&](const OGRPolygon& p) {
-        ForEachRingEdge(p.getExteriorRing(), t, fn);
+        ForEachRingEdge(p.getExteriorRing(), false, t, fn);
         for (int i = 0; i < p.getNumInteriorRings(); ++i)
-            ForEachRingEdge(p.getInteriorRing(i), t, fn);
+            ForEachRingEdge(p.getInteriorRing(i), true, t, fn);
     };
     if (wkbFlatten(g.getGeometryType()) == wkbPolygon)
         polygon(*g.toPolygon());
@@ -92,8 +103,14 @@ StripEdgeTable::StripEdgeTable(const std::vector<PixelShape>& shapes, const Pixe
     }
     // fn(strip) for each strip whose rows the edge concerns.
     auto forStrips = [&](const Edge& e, auto&& fn) {
-        const int a = std::max(rows == Rows::Centre ? CentreRowBegin(e) : TouchRowBegin(e), rowBegin);
-        const int b = std::min(rows == Rows::Centre ? CentreRowEnd(e) : TouchRowEnd(e), rowEnd);
+        const int a = std::max(rows == Rows::Centre  ? CentreRowBegin(e)
+                               : rows == Rows::Touch ? TouchRowBegin(e)
+                                                     : CoverRowBegin(e),
+                               rowBegin);
+        const int b = std::min(rows == Rows::Centre  ? CentreRowEnd(e)
+                               : rows == Rows::Touch ? TouchRowEnd(e)
+                                                     : CoverRowEnd(e),
+                               rowEnd);
         if (a < b)
             for (int k = a / stripRows - firstStrip; k <= (b - 1) / stripRows - firstStrip; ++k)
                 fn(strips_[static_cast<std::size_t>(k)]);

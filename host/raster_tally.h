@@ -1,11 +1,14 @@
 #pragma once
 // Per-worker cell tallies by zone and cell value. Each worker fills its own
 // over the strips it takes; forEach hands the totals to the merge, so tallies
-// of disjoint strips simply add up.
+// of disjoint strips simply add up. Whole cells are counted; the shares of
+// cells a zone's boundary cuts (exact coverage) are summed apart.
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <utility>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
@@ -112,6 +115,48 @@ private:
     std::vector<std::uint64_t> counts_;
     std::vector<std::int32_t> dense_;
     std::unordered_map<std::int64_t, std::int32_t> sparse_;
+};
+
+// Shares of cut cells by zone and cell value: dense for bytes, a map beyond.
+template <class T>
+class ShareTally {
+public:
+    explicit ShareTally(int zoneCount)
+    {
+        if constexpr (kDense)
+            dense_.assign(static_cast<std::size_t>(zoneCount) * 256, 0.0);
+    }
+
+    void add(int zone, T value, double share)
+    {
+        if constexpr (kDense)
+            dense_[static_cast<std::size_t>(zone) * 256 + value] += share;
+        else
+            sparse_[{zone, static_cast<std::int64_t>(value)}] += share;
+    }
+
+    // fn(class value, zone, share) for every share added.
+    template <class Fn>
+    void forEach(bool signedBytes, Fn&& fn) const
+    {
+        if constexpr (kDense) {
+            for (std::size_t i = 0; i < dense_.size(); ++i)
+                if (dense_[i] != 0) {
+                    const auto v = static_cast<std::uint8_t>(i % 256);
+                    fn(signedBytes ? static_cast<std::int64_t>(static_cast<std::int8_t>(v))
+                                   : static_cast<std::int64_t>(v),
+                       static_cast<int>(i / 256), dense_[i]);
+                }
+        } else {
+            for (const auto& [key, share] : sparse_)
+                fn(key.second, key.first, share);
+        }
+    }
+
+private:
+    static constexpr bool kDense = std::is_same_v<T, std::uint8_t>;
+    std::vector<double> dense_;
+    std::map<std::pair<int, std::int64_t>, double> sparse_;
 };
 
 }  // namespace halvo::host

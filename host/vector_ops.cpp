@@ -694,4 +694,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     return sourceOf;
 }
 
+OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts)
+{
+    GeosContext geos;
+    return unionOf(geos, parts);
+}
+
 }  // namespace halvo::host

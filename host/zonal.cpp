@@ -1,10 +1,10 @@
 #include "host/zonal.h"
 
 #include "host/ogr_layer.h"
+#include "host/threads.h"
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
-#include <ogr_geometry.h>
 #include <ogr_api.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
@@ -26,10 +26,30 @@ std::vector<FeatureRecord> readInRasterSrs(const Layer& layer, const std::string
     return ReadFeatures(layer, field, selectedOnly, hasSrs ? &srs : nullptr);
 }
 
+// One shape per zone: the union of the zone's shapes where it has several.
+std::vector<ZoneShape> mergedByZone(std::vector<ZoneShape> shapes, std::size_t zoneCount)
+{
+    std::vector<std::vector<OGRGeometryUniquePtr>> parts(zoneCount);
+    for (auto& s : shapes)
+        parts[static_cast<std::size_t>(s.zone)].emplace_back(s.geometry.release());
+    std::vector<OGRGeometryUniquePtr> merged(zoneCount);
+    ParallelFor(
+        zoneCount, [] { return 0; },
+        [&](int, std::size_t z) {
+            if (!parts[z].empty())
+                merged[z] = UnionPolygons(std::move(parts[z]));
+        });
+    std::vector<ZoneShape> out;
+    for (std::size_t z = 0; z < zoneCount; ++z)
+        if (merged[z])
+            out.emplace_back(static_cast<int>(z), std::unique_ptr<OGRGeometry>(merged[z].release()));
+    return out;
+}
+
 }  // namespace
 
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
-                              const ProgressFn& progress)
+                              const ProgressFn& progress, Coverage coverage)
 {
     auto features = readInRasterSrs(zones, field, !zones.selection.empty(), raster);
     LayerTabulation t;
@@ -46,11 +66,13 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
         auto it = std::lower_bound(t.zones.begin(), t.zones.end(), f.value, ValueLess);
         shapes.emplace_back(static_cast<int>(it - t.zones.begin()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
     }
-    t.counts = TabulateArea(raster, shapes, static_cast<int>(t.zones.size()), 0, progress);
+    if (coverage == Coverage::Exact)
+        shapes = mergedByZone(std::move(shapes), t.zones.size());
+    t.counts = TabulateArea(raster, shapes, static_cast<int>(t.zones.size()), 0, progress, coverage);
     return t;
 }
 
-std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster)
+std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster, Coverage coverage)
 {
     auto features = readInRasterSrs(layer, {}, false, raster);
     std::vector<ZoneShape> shapes;
@@ -61,7 +83,7 @@ std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterIn
         shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
         fids.push_back(f.fid);
     }
-    const auto touched = TouchesNodata(raster, shapes, static_cast<int>(fids.size()));
+    const auto touched = TouchesNodata(raster, shapes, static_cast<int>(fids.size()), 0, {}, coverage);
     std::vector<long long> out;
     for (std::size_t i = 0; i < fids.size(); ++i)
         if (touched[i])

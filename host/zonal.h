@@ -18,13 +18,17 @@ struct LayerTabulation {
 };
 
 // Cells per zone (features grouped by their value of `field`; only the
-// selection when the layer has one) and class, by the cell-centre rule.
-// Features without a value or a shape count for no zone.
+// selection when the layer has one) and class, by the given coverage rule.
+// For exact coverage a zone's features are first merged, so that where they
+// overlap the land counts once. Features without a value or a shape count
+// for no zone.
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
-                              const ProgressFn& progress = {});
+                              const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
-// The IDs of the layer's features that touch a NODATA cell or leave the raster.
-std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster);
+// The IDs of the layer's features that touch (centre rule) or cover a share
+// of (exact rule) a NODATA cell, or leave the raster.
+std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster,
+                                              Coverage coverage = Coverage::Centre);
 
 // How many features the layer holds.
 long FeatureCount(const Layer& layer);

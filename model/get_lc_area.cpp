@@ -73,12 +73,12 @@ double clsISGetLCArea::CoefficientLookup(const AreaRules& rules, const std::stri
 }
 
 TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::Layer& landCover,
-                                         const std::string& zoneField)
+                                         const std::string& zoneField, params::Coverage coverage)
 {
     const host::RasterInfo raster = host::DescribeRaster(landCover.source);
     support::Progress("Tabulating land cover", 0);
     const auto tab = host::TabulateLayer(zones, zoneField, raster,
-                                         [](double f) { support::Progress("Tabulating land cover", f); });
+                                         [](double f) { support::Progress("Tabulating land cover", f); }, coverage);
     support::CheckCanceled();
     const auto& counts = tab.counts;
 
@@ -88,13 +88,13 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
         t.fieldNames.push_back("VALUE_" + std::to_string(c));
     long id = 1;
     for (int z = 0; z < counts.zoneCount; ++z) {
-        if (counts.zoneCells[static_cast<std::size_t>(z)] == 0)
+        if (counts.zoneCover(z) <= 0)
             continue;
         TabulationTable::Row r;
         r.id = id++;
         r.zone = host::ValueText(tab.zones[static_cast<std::size_t>(z)]);
         for (std::size_t k = 0; k < counts.classes.size(); ++k)
-            r.areas.push_back(static_cast<double>(counts.count(z, k)) * counts.cellArea);
+            r.areas.push_back(counts.cells(z, k) * counts.cellArea);
         t.rows.push_back(std::move(r));
     }
     return t;
@@ -117,7 +117,7 @@ host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Lay
                            "The layer '" + zones.name + "' has no field '" + zoneField + "'");
         }
 
-        const TabulationTable tab = tabulate(zones, landCover, zoneField);
+        const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage);
         if (tab.rows.empty()) {
             support::MsgBox("None of the selected features within " + zones.name + "\r" +
                                 " intersect with the Land Cover layer " + landCover.name,

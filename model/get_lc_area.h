@@ -42,6 +42,7 @@ struct AreaRules {
     const CoefficientTable* coefficients = nullptr;
     std::optional<DensityLevel> fixedLevel;  // nothing: per-polygon density codes
     Units units = Units::Meters;
+    params::Coverage coverage = params::Coverage::Centre;
 };
 
 class clsISGetLCArea {
@@ -57,7 +58,8 @@ public:
     static double CoefficientLookup(const AreaRules& rules, const std::string& classId, const std::string& zoneName);
 
 private:
-    TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField);
+    TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
+                             params::Coverage coverage);
     void CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules);
 };
 

@@ -126,10 +126,11 @@ void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneV
     });
 }
 
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones)
+void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                       host::Coverage coverage)
 {
     support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {
-        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover))
+        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
             outputLayer.selection.insert(fid);
         if (outputLayer.selection.empty())
             return;

@@ -31,7 +31,8 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
 
 // Flags the zones that touch NODATA cells or leave the raster with "N",
 // selects them in the layer and tells the user. Marks them in `zones`.
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones);
+void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                       host::Coverage coverage = host::Coverage::Centre);
 
 // Flags the zones of these values "N" and selects them, like zones on NODATA.
 void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues,

@@ -164,6 +164,7 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     in.outputThemeName = r.layerName;
     in.landCoverTheme = r.landCover->name;
     in.landCoverUnits = params::UnitsName(d.units);
+    in.exactCoverage = r.coverage == params::Coverage::Exact;
     in.analysisTheme = r.analysis->name;
     in.analysisField = d.analysisField;
     support::OrderedDict<std::vector<std::string>> scenarios;
@@ -344,7 +345,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     }
 
     const CoefficientTable coefficients(r.classes);
-    AreaRules rules{&coefficients, std::nullopt, *r.units};
+    AreaRules rules{&coefficients, std::nullopt, *r.units, r.coverage};
     if (const auto* level = std::get_if<DensityLevel>(&r.density))
         rules.fixedLevel = *level;
 
@@ -414,7 +415,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     result.zones = isCalPctIS(*output, areaTable, zoneField);
     isUpdateLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones);
+    isSetCompleteArea(*output, raster, result.zones, r.coverage);
     if (zones != analysis) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);

@@ -39,6 +39,9 @@ bool WriteParamsToFile(const RunParameters& p, const std::string& workingDirecto
         }
         line({"OUTTHEME", p.outputTheme});
         line({"OUTTHEMENAME", p.outputThemeName});
+        // Only an exact-coverage run says so: a default run's file stays as it always was.
+        if (p.coverage == "exact")
+            line({"COVERAGE", p.coverage});
         for (const ScenarioRow& s : p.scenarios)
             if (s.apply)
                 line({"DS", std::to_string(s.row), s.layer, s.className, s.classId});

@@ -34,6 +34,7 @@ struct RunParameters {
     std::string densityLow;             // as typed
     std::string outputTheme;            // OUTTHEME: output shapefile as typed
     std::string outputThemeName;        // OUTTHEMENAME: layer name as typed
+    std::string coverage;               // COVERAGE: "exact", or empty for the cell-centre rule
     std::vector<ScenarioRow> scenarios;
     std::vector<ClassLine> classes;     // the chosen set's classes, in set order
 };

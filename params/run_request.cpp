@@ -64,6 +64,8 @@ RunParameters ParametersOf(const RunRequest& r, Units units)
     }
     p.outputTheme = r.output.string();
     p.outputThemeName = r.layerName;
+    if (r.coverage == Coverage::Exact)
+        p.coverage = CoverageName(r.coverage);
     for (const Scenario& s : r.scenarios)
         p.scenarios.push_back({s.row, true, s.layer ? s.layer->name : std::string(), s.className,
                                std::to_string(s.classId)});
@@ -105,6 +107,9 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
                 {s.row, layerNamed(s.layer, map, "development scenario layer"), classId(s.classId), s.className});
     r.output = p.outputTheme;
     r.layerName = p.outputThemeName;
+    if (!p.coverage.empty() && p.coverage != "centre" && p.coverage != "exact")
+        refuse("The cell coverage rule '" + p.coverage + "' is not centre or exact");
+    r.coverage = p.coverage == "exact" ? Coverage::Exact : Coverage::Centre;
     return r;
 }
 
@@ -124,6 +129,7 @@ RunParameters ParametersOf(const clsReadParams& reader)
     p.densityLow = reader.PopDensityLow();
     p.outputTheme = reader.Value("OUTTHEME");
     p.outputThemeName = reader.OutThemeName();
+    p.coverage = reader.Value("COVERAGE");
     for (const auto& [row, s] : reader.DevScenarios()) {
         const auto n = coefficients::ParseNumber(row);
         p.scenarios.push_back({n ? static_cast<int>(*n) : 0, true, s.size() > 0 ? s[0] : std::string(),

@@ -4,6 +4,7 @@
 // its record, written from it and read back into it.
 
 #include "host/map.h"
+#include "host/raster.h"
 #include "params/run_parameters.h"
 
 #include <filesystem>
@@ -16,6 +17,9 @@ namespace halvo::params {
 
 enum class Units { Meters, Feet };
 enum class DensityLevel { High = 0, Medium = 1, Low = 2 };
+// How land-cover cells count for a zone: by their centre, or by the share of
+// their area inside the zone.
+using Coverage = host::Coverage;
 
 // Per-polygon density: each piece of a zone inside a density polygon takes
 // High at or above `high`, Low at or below `low`, Medium between.
@@ -48,6 +52,7 @@ struct RunRequest {
     std::vector<ClassLine> classes;
     DensityChoice density = DensityLevel::Medium;
     std::vector<Scenario> scenarios;
+    Coverage coverage = Coverage::Centre;
     // The output shapefile and the name of its layer and reports.
     std::filesystem::path output;
     std::string layerName;
@@ -56,6 +61,8 @@ struct RunRequest {
 
 inline const char* UnitsName(Units u) { return u == Units::Feet ? "Feet" : "Meters"; }
 std::optional<Units> UnitsFromName(std::string_view name);
+// "centre" or "exact", as the command line takes them.
+inline const char* CoverageName(Coverage c) { return c == Coverage::Exact ? "exact" : "centre"; }
 
 // The parameter file's record of a request (layers by name).
 RunParameters ParametersOf(const RunRequest& request, Units units);

@@ -147,6 +147,9 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
              "impervious surface coefficients defined for the land cover category.");
     out.line("        Then analysis field (" + in.analysisField + ") within the analysis theme (" +
              in.analysisTheme + ") defined the grouping of the polygons for aggregating impervious surfave values.");
+    out.line(in.exactCoverage
+                 ? "        Each land cover cell was counted with the share of its area inside the polygon (exact coverage)."
+                 : "        Each land cover cell was counted wholly in the polygon that holds its centre (cell centre coverage).");
     out.line();
     out.line("         The following table lists the impervious coefficients applied to calculate the impervious "
              "surface  area within each polygon.");

@@ -16,6 +16,7 @@ struct ReportInputs {
     std::string outputThemeName;   // OutThemeName
     std::string landCoverTheme;    // lcTheme
     std::string landCoverUnits;    // LCUnits
+    bool exactCoverage = false;    // cells weighted by their share inside a zone, not counted by their centre
     std::string analysisTheme;     // AnalysisTheme
     std::string analysisField;     // the analysis field in force at the end of the run
     std::string populationDensity; // "0".."3"

@@ -114,7 +114,7 @@ std::map<std::string, ZoneResult> RunCase::read(const fs::path& shp, const std::
 
 bool RunCase::tempIsEmpty() const { return fs::is_empty(path() / "temp"); }
 
-std::string CellBox(double x0, double y0, double s, int c0, int r0, int c1, int r1)
+std::string CellBox(double x0, double y0, double s, double c0, double r0, double c1, double r1)
 {
     std::ostringstream o;
     o.precision(17);

@@ -50,8 +50,9 @@ public:
     bool tempIsEmpty() const;
 };
 
-// A square polygon covering cells [c0, c1) × [r0, r1) of a grid at (x0, y0) with cell size s.
-std::string CellBox(double x0, double y0, double s, int c0, int r0, int c1, int r1);
+// A square polygon covering cells [c0, c1) × [r0, r1) of a grid at (x0, y0) with cell size s
+// (fractions of cells allowed).
+std::string CellBox(double x0, double y0, double s, double c0, double r0, double c1, double r1);
 
 // The dBASE storage of a double with `decimals` places.
 double Stored(double v, int decimals);

@@ -53,6 +53,7 @@ TEST(RunRequest, SurvivesTheParameterFile)
                    {3, map.layers[1], 1000, "Custom"}};
     r.output = "/out/result.shp";
     r.layerName = "Result with spaces";
+    r.coverage = Coverage::Exact;
 
     const RunRequest back = RoundTrip(r, map);
     EXPECT_TRUE(ui.messages.empty());
@@ -75,6 +76,7 @@ TEST(RunRequest, SurvivesTheParameterFile)
     EXPECT_EQ(back.scenarios[1].classId, 1000);
     EXPECT_EQ(back.output, r.output);
     EXPECT_EQ(back.layerName, r.layerName);
+    EXPECT_EQ(back.coverage, Coverage::Exact);
 
     // A fixed level comes back as that level.
     r.density = DensityLevel::Low;

@@ -75,10 +75,11 @@ struct SampleRun {
         SetClock(in.when, 2026, 12, 5, 13, 37);
     }
 
-    // Per-polygon density, change scenarios, a map in decimal degrees and two
-    // fields beyond the standard seven.
+    // Per-polygon density, change scenarios, exact cell coverage, a map in
+    // decimal degrees and two fields beyond the standard seven.
     void perPolygon()
     {
+        in.exactCoverage = true;
         in.populationDensity = "3";
         in.densityTheme = "blockgroups";
         in.densityField = "POP_DENS";
