@@ -1,6 +1,7 @@
 // The symbols QGIS looks up when it loads a C++ plugin library.
 
 #include "plugin/extension.h"
+#include "plugin/processing_provider.h"
 #include "support/qt/help_browser.h"
 
 #include <qgis.h>
@@ -31,3 +32,8 @@ QGISEXTERN const QString* experimental() { return &sExperimental; }
 QGISEXTERN const QString* create_date() { return &sCreateDate; }
 QGISEXTERN const QString* update_date() { return &sUpdateDate; }
 QGISEXTERN void unload(QgisPlugin* pluginPointer) { delete pluginPointer; }
+
+// For the Processing package that qgis_process loads (it loads no C++ plugins):
+// it opens this library and holds the provider while it is loaded.
+QGISEXTERN void halvoHoldProcessing() { halvo::plugin::HoldProvider(); }
+QGISEXTERN void halvoReleaseProcessing() { halvo::plugin::ReleaseProvider(); }

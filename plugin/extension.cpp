@@ -1,6 +1,7 @@
 #include "plugin/extension.h"
 
 #include "params/qt/params_dialog.h"
+#include "plugin/processing_provider.h"
 #include "plugin/qgis_map.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -112,6 +113,7 @@ clsISExt::clsISExt(QgisInterface* iface)
 
 clsISExt::~clsISExt()
 {
+    releaseProcessing();
     removeGui();
     Shutdown();
 }
@@ -134,15 +136,27 @@ void clsISExt::initGui()
     }
     setState(kEnabled);
     buildGui();
+    if (!processingHeld_) {
+        HoldProvider();
+        processingHeld_ = true;
+    }
     // QGIS keeps its message log to itself; a script watching the start sees this line.
     std::cerr << "Halvo: plugin loaded from " << ext_.string() << std::endl;
 }
 
 void clsISExt::unload()
 {
+    releaseProcessing();
     removeGui();
     setState(kDisabled);
     Shutdown();
+}
+
+void clsISExt::releaseProcessing()
+{
+    if (processingHeld_)
+        ReleaseProvider();
+    processingHeld_ = false;
 }
 
 void clsISExt::Startup(HostApplication* initializationData)

@@ -135,6 +135,7 @@ public:
 
 private:
     void refreshEnabled();
+    void releaseProcessing();
 
     QgisInterface* iface_;
     HostApplication fromIface_;
@@ -148,6 +149,7 @@ private:
     QPointer<params::frmISParams> params_;
     QPointer<QWidget> coefficients_;
     QPointer<reports::frmISTParams> reports_;
+    bool processingHeld_ = false;
 };
 
 }  // namespace halvo::plugin
