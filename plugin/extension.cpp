@@ -12,12 +12,19 @@
 #include "coefficients/qt/frm_is_model_props.h"
 #endif
 
+#include "model/run.h"
+
 #include <qgisinterface.h>
 #include <qgsmapcanvas.h>
+#include <qgsmessagebar.h>
+#include <qgsmessagebaritem.h>
+#include <qgsmessagelog.h>
 #include <qgsproject.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QIcon>
+#include <QPushButton>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -125,6 +132,7 @@ void clsISExt::initGui()
         fromIface_.mainWindow = qobject_cast<QMainWindow*>(iface_->mainWindow());
         fromIface_.project = QgsProject::instance();
         fromIface_.helpMenu = iface_->helpMenu();
+        fromIface_.messageBar = iface_->messageBar();
         QgisInterface* iface = iface_;
         fromIface_.refresh = [iface] {
             if (iface->mapCanvas())
@@ -174,6 +182,8 @@ void clsISExt::Shutdown()
 {
     delete params_.data();
     delete coefficients_.data();
+    // The viewer reads the map through this object.
+    delete reports_.data();
     support::CloseSharedWindows();
     map_.reset();
     m_pApp = nullptr;
@@ -259,6 +269,12 @@ params::frmISParams* clsISExt::openParams()
     if (!params_) {
         auto* dialog = new params::frmISParams(m_pApp ? m_pApp->mainWindow : nullptr, ext_, map_.get());
         dialog->helpHandler = [this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); };
+        if (m_pApp && m_pApp->messageBar) {
+            dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
+                pushNotice(text, title, icon);
+            };
+            dialog->runSucceeded = [this](const model::RunResult& result) { announceRun(result); };
+        }
         map_->sync();
         if (!dialog->Form_Load()) {
             delete dialog;
@@ -288,6 +304,41 @@ void clsISExt::openCoefficients()
     support::MsgBox("The coefficient editor is not part of this build of Halvo.", support::Buttons::OK,
                     support::Icon::Information, "Change Coefficients");
 #endif
+}
+
+void clsISExt::pushNotice(const QString& text, const QString& title, support::Icon icon)
+{
+    const Qgis::MessageLevel level = icon == support::Icon::Critical      ? Qgis::MessageLevel::Critical
+                                     : icon == support::Icon::Exclamation ? Qgis::MessageLevel::Warning
+                                                                          : Qgis::MessageLevel::Info;
+    QgsMessageLog::logMessage(title.isEmpty() ? text : title + QStringLiteral(": ") + text, QStringLiteral("Halvo"),
+                              level);
+    if (m_pApp && m_pApp->messageBar)
+        m_pApp->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
+                                        level == Qgis::MessageLevel::Info ? 10 : 0);
+}
+
+void clsISExt::announceRun(const model::RunResult& result)
+{
+    const QString layer = result.outputLayer ? QString::fromStdString(result.outputLayer->name) : QString();
+    const QString file = QString::fromStdString(result.shapefile.string());
+    const QString text = tr("%1 written to %2").arg(layer, file);
+    QgsMessageLog::logMessage(text, QStringLiteral("Halvo"), Qgis::MessageLevel::Success);
+    if (!m_pApp || !m_pApp->messageBar)
+        return;
+    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success, 0);
+    auto* button = new QPushButton(tr("Parameter Report"));
+    button->setObjectName(QStringLiteral("cmdOpenParameterReport"));
+    connect(button, &QPushButton::clicked, this, [this, layer] {
+        reports::frmISTParams* viewer = openReports("prm");
+        if (viewer && viewer->layers()) {
+            const int i = viewer->layers()->findText(layer);
+            if (i >= 0)
+                viewer->layers()->setCurrentIndex(i);
+        }
+    });
+    item->setWidget(button);
+    m_pApp->messageBar->pushItem(item);
 }
 
 reports::frmISTParams* clsISExt::openReports(const char* fileType)

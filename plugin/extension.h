@@ -25,10 +25,14 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QgisInterface;
+class QgsMessageBar;
 class QgsProject;
 
 namespace halvo::params {
 class frmISParams;
+}
+namespace halvo::model {
+struct RunResult;
 }
 
 namespace halvo::plugin {
@@ -41,6 +45,7 @@ struct HostApplication {
     QMainWindow* mainWindow = nullptr;
     QgsProject* project = nullptr;
     QMenu* helpMenu = nullptr;                  // our menu goes in front of it
+    QgsMessageBar* messageBar = nullptr;        // notices that ask nothing
     std::function<void()> refresh;              // repaints the map
 };
 
@@ -129,6 +134,11 @@ public:
     void openCoefficients();
     // The report viewer for "prm" or "met"; one shared instance.
     reports::frmISTParams* openReports(const char* fileType);
+
+    // A notice in QGIS's message bar and its log panel (tag "Halvo").
+    void pushNotice(const QString& text, const QString& title, support::Icon icon);
+    // The success notice of a run, with a button that opens its parameter report.
+    void announceRun(const model::RunResult& result);
 
     HostApplication* m_pApp = nullptr;
     int m_extState = kStateUnset;

@@ -1,6 +1,7 @@
 #include "params/qt/params_dialog.h"
 
 #include "coefficients/model_store.h"
+#include "host/raster.h"
 #include "host/table.h"
 #include "model/run.h"
 #include "params/param_writer.h"
@@ -10,12 +11,15 @@
 #include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
 #include "support/qt/processing.h"
+#include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -74,6 +78,20 @@ void SelectText(QComboBox& list, const std::string& text)
     list.setCurrentIndex(text.empty() ? -1 : list.findText(Qs(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
+// Messages of a background reload would interrupt the user for nothing.
+class FeedbackSilencer final : public support::Ui {
+public:
+    FeedbackSilencer() : scope_(*this) {}
+    support::Answer message(std::string_view, std::string_view, support::Icon, support::Buttons) override
+    {
+        return support::Answer::Cancel;
+    }
+    void showCallStack(std::string_view) override {}
+
+private:
+    support::UiScope scope_;
+};
+
 // Restores the arrow and closes the notice whatever way the run ends.
 class BusyScope {
 public:
@@ -93,6 +111,45 @@ public:
 
 private:
     QPointer<support::frmISProcessing> notice_;
+};
+
+// A run's messages that ask nothing become notices. Warnings wait for the
+// run's end: after a refusal they are its reason and shown as boxes.
+class RunNoticeUi final : public support::Ui {
+public:
+    using Notice = std::function<void(const QString&, const QString&, support::Icon)>;
+    RunNoticeUi(support::Ui& inner, Notice notice) : inner_(inner), notice_(std::move(notice)) {}
+
+    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
+                            support::Buttons buttons) override
+    {
+        if (!notice_ || buttons != support::Buttons::OK || icon == support::Icon::Critical)
+            return inner_.message(text, title, icon, buttons);
+        if (icon == support::Icon::Exclamation)
+            held_.push_back({std::string(text), std::string(title)});
+        else
+            notice_(support::DisplayText(text), support::DisplayText(title), icon);
+        return support::Answer::OK;
+    }
+    void showCallStack(std::string_view report) override { inner_.showCallStack(report); }
+    void progress(std::string_view stage, double fraction) override { inner_.progress(stage, fraction); }
+    bool canceled() const override { return inner_.canceled(); }
+
+    // Held warnings: notices after a run that went through, boxes otherwise.
+    void release(bool succeeded)
+    {
+        for (const auto& [text, title] : held_)
+            if (succeeded)
+                notice_(support::DisplayText(text), support::DisplayText(title), support::Icon::Exclamation);
+            else
+                inner_.message(text, title, support::Icon::Exclamation, support::Buttons::OK);
+        held_.clear();
+    }
+
+private:
+    support::Ui& inner_;
+    Notice notice_;
+    std::vector<std::pair<std::string, std::string>> held_;
 };
 }  // namespace
 
@@ -171,6 +228,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
 
     connect(cboAnalysisTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &frmISParams::cboAnalysisTheme_Click);
+    connect(cboLCTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmISParams::cboLCTheme_Click);
     connect(cmdOutputBrowse_, &QPushButton::clicked, this, &frmISParams::cmdOutputBrowse_Click);
     connect(cmdISRun_, &QPushButton::clicked, this, &frmISParams::cmdISRun_Click);
     connect(cmdISQuit_, &QPushButton::clicked, this, &frmISParams::cmdISQuit_Click);
@@ -307,10 +365,73 @@ bool frmISParams::Form_Load()
         cboLCUnits_->addItem(QStringLiteral("Feet"));
         cboLCUnits_->setCurrentIndex(-1);
         SetDefaultLCUnits(*cboLCUnits_, map_->focusMap());
+        cboLCTheme_Click();
+        watchStore();
         return true;
     } catch (...) {
         // An unexpected failure while loading closes the dialog without a word.
         return false;
+    }
+}
+
+void frmISParams::cboLCTheme_Click()
+{
+    // The raster's own unit is the default; the run warns when the choice differs.
+    if (!map_ || cboLCTheme_->currentIndex() < 0)
+        return;
+    const host::LayerPtr layer = host::FindLayer(SelectedText(*cboLCTheme_), map_->focusMap());
+    if (!layer || layer->source.empty())
+        return;
+    std::string unit;
+    try {
+        unit = host::DescribeRaster(layer->source).linearUnit;
+    } catch (...) {
+        return;  // an unreadable raster is refused by the run, with its cause
+    }
+    const int i = cboLCUnits_->findText(Qs(unit));
+    if (!unit.empty() && i >= 0)
+        cboLCUnits_->setCurrentIndex(i);
+}
+
+void frmISParams::watchStore()
+{
+    const QString path = Qs(support::StorePath(ext_).string());
+    if (!storeWatcher_) {
+        storeWatcher_ = new QFileSystemWatcher(this);
+        connect(storeWatcher_, &QFileSystemWatcher::fileChanged, this, &frmISParams::reloadStore);
+        // A save renames a new file over the store: watch the folder to see it arrive.
+        connect(storeWatcher_, &QFileSystemWatcher::directoryChanged, this, [this, path] {
+            if (!storeWatcher_->files().contains(path) && QFileInfo::exists(path))
+                reloadStore();
+        });
+        storeWatcher_->addPath(QFileInfo(path).absolutePath());
+    }
+    if (!storeWatcher_->files().contains(path))
+        storeWatcher_->addPath(path);
+}
+
+void frmISParams::reloadStore()
+{
+    watchStore();
+    coefficients::clsISModelProperties fresh;
+    {
+        // A store caught half-written or faulty keeps the sets already loaded.
+        FeedbackSilencer quiet;
+        if (!coefficients::GetISModelProperties(fresh, support::StorePath(ext_)) || fresh.ISLCDefs.Count() == 0)
+            return;
+    }
+    const QString chosen = cboLCType_->currentText();
+    std::vector<QString> classes;
+    for (const DSRow& r : rows_)
+        classes.push_back(r.cboDSToClass->currentText());
+    store_ = std::move(fresh);
+    LoadLCTypeCombobox(*cboLCType_, store_);
+    const int at = cboLCType_->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    cboLCType_->setCurrentIndex(at >= 0 ? at : 0);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        LoadDSToClassCombo(*rows_[i].cboDSToClass);
+        rows_[i].cboDSToClass->setCurrentIndex(
+            rows_[i].cboDSToClass->findText(classes[i], Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
 }
 
@@ -558,18 +679,19 @@ void frmISParams::run()
     const RunParameters parameters = toParameters();
     map_->prepareRun(folder / shpName_);
     std::optional<model::RunResult> result;
+    RunNoticeUi ui(support::ui(), notice);
     try {
         RunRequest request = RequestOf(parameters, map_->focusMap());
         request.setName = SelectedText(*cboLCType_);
         request.extensionFolder = ext_;
         request.output = folder / shpName_;
         request.layerName = layerName_;
-        result = model::Run(request, support::ui());
+        result = model::Run(request, ui);
     } catch (const support::Stopped&) {
         // The run has told the user why.
     } catch (const support::Canceled&) {
-        support::MsgBox("The run was canceled; no output was written.", support::Buttons::OK,
-                        support::Icon::Information);
+        ui.message("The run was canceled; no output was written.", support::kDefaultCaption,
+                   support::Icon::Information, support::Buttons::OK);
     } catch (...) {
         if (support::describe(std::current_exception()).formatted)
             support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
@@ -578,6 +700,9 @@ void frmISParams::run()
                             support::Icon::Exclamation);
     }
     map_->finishRun(result ? &*result : nullptr);
+    ui.release(result.has_value());
+    if (result && runSucceeded)
+        runSucceeded(*result);
 }
 
 void frmISParams::cmdISQuit_Click()

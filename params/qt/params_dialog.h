@@ -6,6 +6,7 @@
 #include "coefficients/is_model_properties.h"
 #include "params/qt/map_source.h"
 #include "params/run_parameters.h"
+#include "support/ui.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include <vector>
 
 class QCheckBox;
+class QFileSystemWatcher;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -24,6 +26,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+
+namespace halvo::model {
+struct RunResult;
+}
 
 namespace halvo::params {
 
@@ -72,6 +78,11 @@ public:
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<int(QDialog&)> showModal;
     std::function<void()> helpHandler;
+    // Where a run's notices go (the host's message bar and log) instead of
+    // message boxes; questions and error reports stay boxes. Unset: boxes.
+    std::function<void(const QString& text, const QString& title, support::Icon icon)> notice;
+    // After a run that wrote its output.
+    std::function<void(const model::RunResult& result)> runSucceeded;
 
     struct DSRow {
         QCheckBox* chkDSApply;
@@ -86,6 +97,10 @@ public:
 
 public slots:
     void cboAnalysisTheme_Click();
+    void cboLCTheme_Click();
+    // Reads the coefficient store again after it changed on disk (an edit or
+    // import in the editor, the CLI), keeping the choices that still exist.
+    void reloadStore();
     void cmdOutputBrowse_Click();
     void txtOutputTheme_Validate();
     void txtThemeName_LostFocus();
@@ -109,12 +124,14 @@ private:
     DSRow makeRow(int index);
     void placeRow(const DSRow& r, int index);
     void refillAfterMapChange(bool added);
+    void watchStore();
     void run();
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
     coefficients::clsISModelProperties store_;
     QPointer<frmISPDensity> density_;
+    QFileSystemWatcher* storeWatcher_ = nullptr;
 
     std::string shpName_;
     std::string outFolder_;

@@ -87,9 +87,15 @@ Answer QtUi::message(std::string_view text, std::string_view title, Icon icon, B
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The notice stays on top of everything; it must not cover the question.
+    QPointer<frmISProcessing> notice = frmISProcessing::current();
+    if (notice)
+        notice->hide();
     QMessageBox box(qicon, DisplayText(title), DisplayText(text), qbuttons, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("halvoMessage"));
     const int r = box.exec();
+    if (notice)
+        notice->show();
     if (busy)
         QApplication::restoreOverrideCursor();
     switch (r) {
@@ -120,12 +126,20 @@ void QtUi::progress(std::string_view stage, double fraction)
 {
     if (auto* notice = frmISProcessing::current())
         notice->setStage(DisplayText(stage), fraction);
-    // Keep the windows painted, but let no click start anything mid-run.
+    // Keep the windows painted, but let no click start anything mid-run: with
+    // the notice up only its Cancel button takes input (it is modal).
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (now - lastPump_ >= 50) {
         lastPump_ = now;
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QApplication::processEvents(frmISProcessing::current() ? QEventLoop::AllEvents
+                                                                : QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+bool QtUi::canceled() const
+{
+    const frmISProcessing* notice = frmISProcessing::current();
+    return notice && notice->cancelRequested();
 }
 
 }  // namespace halvo::support

@@ -42,6 +42,8 @@ public:
     Answer message(std::string_view text, std::string_view title, Icon icon, Buttons buttons) override;
     void showCallStack(std::string_view report) override;
     void progress(std::string_view stage, double fraction) override;
+    // The Cancel button of the please-wait notice.
+    bool canceled() const override;
 
     // The window of the last report; null before the first.
     CallStackWindow* callStackWindow() const { return window_.data(); }

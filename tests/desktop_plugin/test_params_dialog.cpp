@@ -2,6 +2,7 @@
 // events, the order of its checks, the output box, the scenario rows, the
 // controls <-> parameters pair and whole runs.
 
+#include "coefficients/model_store.h"
 #include "dialog_fixture.h"
 #include "support/qt/help_browser.h"
 
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -122,6 +124,7 @@ TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
     QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem());
     Settle();
     open();
+    combo("cboLCUnits")->setCurrentIndex(-1);  // the raster's unit was preselected
     // Units and field are both missing: only the units are mentioned.
     EXPECT_FALSE(dialog->ValidateForm(-1));
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -450,6 +453,33 @@ TEST_F(ParamsDialog, UnwritableOutputFolderIsRefusedBeforeTheRun)
     fs::permissions(data / "locked", fs::perms::owner_all);
     EXPECT_EQ(ui.messages.back().title, "Output Location");
     EXPECT_TRUE(QgsProject::instance()->mapLayersByName("result").isEmpty());
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(ParamsDialog, UnitsFollowTheRasterNotTheProjectAndSetsFollowTheStore)
+{
+    standardMap();
+    // A State Plane project in feet over a raster in metres.
+    QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:2227")));
+    Settle();
+    open();
+    EXPECT_EQ(combo("cboLCUnits")->currentText(), "Meters");
+
+    // A set added to the store while the dialog is open shows up, and the choice is kept.
+    const QString chosen = combo("cboLCType")->currentText();
+    coefficients::clsISModelProperties store;
+    ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
+    coefficients::clsISLCDef copy = store.ISLCDefs.Item(1);
+    copy.LCType = "Added elsewhere";
+    store.ISLCDefs.Add(copy);
+    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return combo("cboLCType")->findText("Added elsewhere") >= 0; }, 5000));
+    EXPECT_EQ(combo("cboLCType")->currentText(), chosen);
 }
 
 }  // namespace

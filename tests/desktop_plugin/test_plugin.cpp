@@ -8,11 +8,16 @@
 
 #include <qgisplugin.h>
 #include <qgslayertree.h>
+#include <qgsmessagebar.h>
+#include <qgsmessagebaritem.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QPlainTextEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -206,6 +211,58 @@ TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().title, "No Parameter Files");
     EXPECT_TRUE(ui.reports.empty());
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
+{
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:5070")));
+    Settle();
+    auto* bar = new QgsMessageBar(&window);
+    app.messageBar = bar;
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
+    analysis->setCurrentIndex(analysis->findText("zones"));
+    auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
+    field->setCurrentIndex(field->findText("NAME"));
+    dialog->optPopDensity(1)->setChecked(true);
+    fs::create_directories(ext / "out");
+    dialog->findChild<QLineEdit*>("txtOutputTheme")->setText(QString::fromStdString((ext / "out" / "result").string()));
+    dialog->txtOutputTheme_Validate();
+    dialog->findChild<QPushButton*>("cmdISRun")->click();
+
+    ASSERT_TRUE(fs::exists(ext / "out" / "result.shp"));
+    for (const Shown& m : ui.messages)
+        EXPECT_NE(m.title, "NODATA Cells!") << "the NODATA notice is no box";
+    QStringList titles, texts;
+    QgsMessageBarItem* success = nullptr;
+    for (QgsMessageBarItem* item : bar->items()) {
+        titles << item->title();
+        texts << item->text();
+        if (item->level() == Qgis::MessageLevel::Success)
+            success = item;
+    }
+    EXPECT_TRUE(titles.contains("NODATA Cells!")) << titles.join('|').toStdString();
+    ASSERT_NE(success, nullptr) << titles.join('|').toStdString();
+    EXPECT_TRUE(success->text().contains("result")) << success->text().toStdString();
+    auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
+    ASSERT_NE(open, nullptr);
+    open->click();
+    const auto viewers = window.findChildren<reports::frmISTParams*>();
+    ASSERT_EQ(viewers.size(), 1);
+    EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
 }
 
 }  // namespace
