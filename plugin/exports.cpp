@@ -2,17 +2,27 @@
 
 #include "plugin/extension.h"
 #include "plugin/processing_provider.h"
+#include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
 
 #include <qgis.h>
 #include <qgisplugin.h>
+
+#include <filesystem>
 
 namespace {
 const QString sName = halvo::plugin::clsISExt::ProductName();
 const QString sDescription = halvo::plugin::clsISExt::Description();
 const QString sCategory = QStringLiteral("Plugins");
 const QString sVersion = halvo::support::VersionText().mid(8);
-const QString sIcon = halvo::support::IconPath();
+// Plugin Manager shows the icon only from a file: the one installed beside the library.
+QString iconFile()
+{
+    const auto beside = halvo::support::ExtensionFolder() / "halvo.svg";
+    return std::filesystem::is_regular_file(beside) ? QString::fromStdString(beside.string())
+                                                    : halvo::support::IconPath();
+}
+const QString sIcon = iconFile();
 const QString sExperimental = QStringLiteral("false");
 const QString sCreateDate = QStringLiteral("2024-01-01");
 const QString sUpdateDate = QStringLiteral("2024-01-01");

@@ -268,7 +268,9 @@ params::frmISParams* clsISExt::openParams()
         support::raise(91, "There is no QGIS project to work on");
     if (!params_) {
         auto* dialog = new params::frmISParams(m_pApp ? m_pApp->mainWindow : nullptr, ext_, map_.get());
-        dialog->helpHandler = [this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); };
+        dialog->helpHandler = [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("params_dialog.html"));
+        };
         if (m_pApp && m_pApp->messageBar) {
             dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
                 pushNotice(text, title, icon);
@@ -294,7 +296,11 @@ void clsISExt::openCoefficients()
     if (!coefficients_) {
         auto* editor = new coefficients::frmISModelProps(m_pApp ? m_pApp->mainWindow : nullptr, ext_);
         editor->setWindowFlag(Qt::Window);
-        editor->setHelpHandler([this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); });
+        const auto help = [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("coefficients.html"));
+        };
+        editor->setHelpHandler(help);
+        support::InstallHelpKey(editor, help);
         coefficients_ = editor;
     }
     coefficients_->show();
@@ -347,6 +353,9 @@ reports::frmISTParams* clsISExt::openReports(const char* fileType)
         reports_ = new reports::frmISTParams(m_pApp ? m_pApp->mainWindow : nullptr);
         reports_->setWindowFlag(Qt::Window);
         reports_->setAttribute(Qt::WA_DeleteOnClose);
+        support::InstallHelpKey(reports_, [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("reports.html"));
+        });
     }
     reports_->FileType(fileType);
     reports_->Application([this]() -> const host::Map* {

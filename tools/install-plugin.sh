@@ -49,6 +49,8 @@ fi
 pkg=$profiles/$profile/python/plugins/halvo_processing
 mkdir -p "$pkg"
 install -m 0644 "$root/plugin/processing_package/__init__.py" "$root/plugin/processing_package/metadata.txt" "$pkg/"
+install -m 0644 "$root/support/qt/halvo.svg" "$pkg/icon.svg"
+install -m 0644 "$root/support/qt/halvo.svg" "$dest/halvo.svg"
 
 # The profile's settings: [plugins] searchPathsForPlugins gains DEST, [Plugins] halvo_ext=true.
 ini=$profiles/$profile/QGIS/QGIS3.ini

@@ -236,6 +236,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     connect(cmdDSAdd_, &QPushButton::clicked, this, &frmISParams::cmdDSAdd_Click);
     connect(cmdDSDelete_, &QPushButton::clicked, this, &frmISParams::cmdDSDelete_Click);
     connect(VScroll1_, &QScrollBar::valueChanged, this, &frmISParams::VScroll1_Change);
+    support::InstallHelpKey(this, [this] { cmdISHelp_Click(); });
     txtOutputTheme_->installEventFilter(this);
     txtThemeName_->installEventFilter(this);
     opt_[3]->installEventFilter(this);
@@ -555,6 +556,9 @@ frmISPDensity& frmISParams::density()
     if (!density_) {
         density_ = new frmISPDensity(this, map_, cmdISRun_);
         density_->setModal(true);
+        support::InstallHelpKey(density_, [this] {
+            support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html"));
+        });
         density_->Form_Load();
     }
     return *density_;
@@ -659,8 +663,10 @@ void frmISParams::cmdISRun_Click()
                             "Shapefile Name?");
             return;
         }
-        if (ValidateForm(lastDS_))
-            run();
+        // A failed check leaves the entries as typed, to be corrected.
+        if (!ValidateForm(lastDS_))
+            return;
+        run();
         RefreshForm();
     });
 }
@@ -717,7 +723,7 @@ void frmISParams::cmdISHelp_Click()
         if (helpHandler)
             helpHandler();
         else
-            support::ShowHelpBrowser(ext_);
+            support::ShowHelpBrowser(ext_, this, QStringLiteral("params_dialog.html"));
     });
 }
 

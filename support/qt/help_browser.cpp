@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -33,10 +34,12 @@ frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensio
     resize(760, 620);
 }
 
-void frmHelpBrowser2::Form_Load()
+void frmHelpBrowser2::Form_Load() { showPage(QStringLiteral("is_index.html")); }
+
+void frmHelpBrowser2::showPage(const QString& name)
 {
     GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
-        const std::filesystem::path page = ext_ / "help" / "is_index.html";
+        const std::filesystem::path page = ext_ / "help" / name.toStdString();
         std::error_code ec;
         if (std::filesystem::is_regular_file(page, ec))
             brwHelpPage_->setSource(QUrl::fromLocalFile(QString::fromStdString(page.string())));
@@ -56,16 +59,22 @@ void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
     cmdClose_->setGeometry(b.right() - 80, b.bottom() + 6, 80, std::max(22, Twips(375)));
 }
 
-frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent)
+frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)
 {
-    if (!sharedHelp) {
+    if (!sharedHelp)
         sharedHelp = new frmHelpBrowser2(parent, extensionFolder);
-        sharedHelp->Form_Load();
-    }
+    sharedHelp->showPage(page);
     sharedHelp->show();
     sharedHelp->raise();
     sharedHelp->activateWindow();
     return sharedHelp.data();
+}
+
+void InstallHelpKey(QWidget* window, std::function<void()> open)
+{
+    auto* key = new QShortcut(QKeySequence::HelpContents, window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, std::move(open));
 }
 
 void CloseSharedWindows()

@@ -484,3 +484,30 @@ TEST_F(ParamsDialog, UnitsFollowTheRasterNotTheProjectAndSetsFollowTheStore)
 
 }  // namespace
 }  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(ParamsDialog, GeoPackageKeyIsNoZoneFieldAndFailedChecksKeepTheEntries)
+{
+    AddRaster(LandCover(data.path()), QStringLiteral("landcover"));
+    AddVector(Vector(data.path(), "zones.gpkg", {{"NAME", 's'}},
+                     {{"POLYGON((0 0,300 0,300 600,0 600,0 0))", {std::string("West")}}}),
+              QStringLiteral("zones"));
+    Settle();
+    open();
+    combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
+    EXPECT_EQ(Items(combo("cboAnalysisUnit")), QStringList{"NAME"});
+
+    // No field chosen: the run is refused, and what was typed stays for correction.
+    fs::create_directories(data / "out");
+    output(QString::fromStdString((data / "out" / "typed").string()));
+    child<QLineEdit>("txtThemeName")->setText("My name");
+    child<QPushButton>("cmdISRun")->click();
+    EXPECT_EQ(ui.messages.back().text, "Analysis unit not defined, please select from dropdown list.");
+    EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text(), QString::fromStdString((data / "out" / "typed.shp").string()));
+    EXPECT_EQ(child<QLineEdit>("txtThemeName")->text(), "My name");
+}
+
+}  // namespace
+}  // namespace halvo::test

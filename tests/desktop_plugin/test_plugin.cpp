@@ -2,8 +2,10 @@
 // toolbar, the commands' enabled rule and the shared dialogs.
 
 #include "fixture.h"
+#include "params/qt/density_dialog.h"
 #include "params/qt/params_dialog.h"
 #include "plugin/extension.h"
+#include "support/qt/help_browser.h"
 #include "support/scripted_ui.h"
 
 #include <qgisplugin.h>
@@ -14,6 +16,9 @@
 #include <qgsvectorlayer.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QTextBrowser>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -263,6 +268,42 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     const auto viewers = window.findChildren<reports::frmISTParams*>();
     ASSERT_EQ(viewers.size(), 1);
     EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
+{
+    fs::copy(SourceDir() / "help", ext / "help", fs::copy_options::recursive);
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    Settle();
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    auto pressF1 = [](QWidget* w) {
+        w->show();
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        QTest::keyClick(w, Qt::Key_F1);
+        for (QWidget* top : QApplication::allWidgets())
+            if (auto* h = qobject_cast<support::frmHelpBrowser2*>(top))
+                return h->browser()->source().fileName();
+        return QString();
+    };
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(pressF1(dialog), "params_dialog.html");
+    dialog->density().show();
+    EXPECT_EQ(pressF1(&dialog->density()), "density.html");
+    dialog->density().hide();
+    std::ofstream(ext / "zones.prm", std::ios::binary) << "report\r\n";
+    EXPECT_EQ(pressF1(plugin.openReports("prm")), "reports.html");
 }
 
 }  // namespace
