@@ -20,6 +20,7 @@
 #include <qgsmessagebaritem.h>
 #include <qgsmessagelog.h>
 #include <qgsproject.h>
+#include <qgssettings.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <iostream>
 
@@ -68,12 +70,12 @@ void clsCommands::OnCreate(clsISExt* extension)
 QString clsCommands::Name() const
 {
     switch (subType_) {
-    case 1: return QStringLiteral("Run Impervious Surface Analysis...");
-    case 2: return QStringLiteral("View Halvo Parameters for a Layer...");
-    case 3: return QStringLiteral("View Halvo Metadata for a Layer...");
-    case 4: return QStringLiteral("Change Coefficients...");
-    case 5: return QStringLiteral("Help...");
-    case 6: return QStringLiteral("About Halvo...");
+    case 1: return tr("Run Impervious Surface Analysis...");
+    case 2: return tr("View Halvo Parameters for a Layer...");
+    case 3: return tr("View Halvo Metadata for a Layer...");
+    case 4: return tr("Change Coefficients...");
+    case 5: return tr("Help...");
+    case 6: return tr("About Halvo...");
     default: return QString();
     }
 }
@@ -128,6 +130,7 @@ clsISExt::~clsISExt()
 void clsISExt::initGui()
 {
     uiScope_ = std::make_unique<support::UiScope>(ui_);
+    followQgisLanguage();
     if (iface_) {
         fromIface_.mainWindow = qobject_cast<QMainWindow*>(iface_->mainWindow());
         fromIface_.project = QgsProject::instance();
@@ -158,6 +161,15 @@ void clsISExt::unload()
     removeGui();
     setState(kDisabled);
     Shutdown();
+    translation_.reset();
+}
+
+void clsISExt::followQgisLanguage()
+{
+    // QGIS keeps the language it speaks in its settings, for plugins to follow.
+    if (!translation_)
+        translation_ = support::InstallTranslation(
+            ext_, QgsSettings().value(QStringLiteral("locale/userLocale"), QString()).toString());
 }
 
 void clsISExt::releaseProcessing()
@@ -207,7 +219,7 @@ void clsISExt::buildGui()
     }
 
     // Alt+I opens it: no QGIS menu uses that letter.
-    menu_ = new QMenu(QStringLiteral("&") + clsMenuDef::Caption(), window);
+    menu_ = new QMenu(QStringLiteral("&") + QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"), window);
     menu_->setObjectName(clsMenuDef::Name());
     for (int pos = 0; pos < clsMenuDef::ItemCount(); ++pos) {
         int subType = 0;

@@ -105,6 +105,9 @@ public:
     void initGui() override;
     void unload() override;
 
+    // Installs Halvo's translation for the language QGIS is set to; unload removes it.
+    void followQgisLanguage();
+
     // The extension's own interface.
     QString ExtName() const { return QStringLiteral("Halvo"); }
     static QString ProductName() { return QStringLiteral("Halvo Tools"); }
@@ -160,6 +163,7 @@ private:
     QPointer<QWidget> coefficients_;
     QPointer<reports::frmISTParams> reports_;
     bool processingHeld_ = false;
+    std::unique_ptr<QTranslator> translation_;
 };
 
 }  // namespace halvo::plugin

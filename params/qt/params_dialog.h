@@ -123,6 +123,15 @@ private:
     void buildScenarioFrame(QWidget* parent);
     DSRow makeRow(int index);
     void placeRow(const DSRow& r, int index);
+    struct RowGeometry {
+        int line = 0, pitch = 0;  // pixels: a row's height and the distance between rows
+        int chkX = 0, numX = 0, label1X = 0, themeX = 0, themeW = 0, label2X = 0, classX = 0, classW = 0;
+        int width = 0;
+    };
+    RowGeometry rowGeometry() const;
+    // Pixels for a vertical distance in the rows' twips.
+    int pixels(int twipsDown) const;
+    void layoutScenarioFrame();
     void refillAfterMapChange(bool added);
     void watchStore();
     void run();

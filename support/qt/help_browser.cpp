@@ -22,13 +22,13 @@ frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensio
     : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder))
 {
     setObjectName(QStringLiteral("frmHelpBrowser2"));
-    setWindowTitle(QStringLiteral("Halvo Help"));
+    setWindowTitle(tr("Halvo Help"));
     setAttribute(Qt::WA_DeleteOnClose);
     brwHelpPage_ = new QTextBrowser(this);
     brwHelpPage_->setObjectName(QStringLiteral("brwHelpPage"));
     brwHelpPage_->setOpenExternalLinks(true);
     brwHelpPage_->move(Twips(120), Twips(120));
-    cmdClose_ = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose_ = new QPushButton(tr("Close"), this);
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     resize(760, 620);
@@ -56,7 +56,8 @@ void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
     brwHelpPage_->setGeometry(Twips(120), Twips(120), std::max(0, outer.width() - Twips(300)),
                               std::max(0, outer.height() - Twips(720)));
     const QRect b = brwHelpPage_->geometry();
-    cmdClose_->setGeometry(b.right() - 80, b.bottom() + 6, 80, std::max(22, Twips(375)));
+    const QSize button = cmdClose_->sizeHint().expandedTo(QSize(80, std::max(22, Twips(375))));
+    cmdClose_->setGeometry(b.right() - button.width(), b.bottom() + 6, button.width(), button.height());
 }
 
 frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)

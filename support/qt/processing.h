@@ -14,7 +14,7 @@ namespace halvo::support {
 class frmISProcessing : public QFrame {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "Performing Impervious Surface Analysis.  Please wait...";
+    static constexpr const char* kCaption = QT_TR_NOOP("Performing Impervious Surface Analysis.  Please wait...");
 
     // Owned by `owner`, drawn without a caption over it.
     explicit frmISProcessing(QWidget* owner);

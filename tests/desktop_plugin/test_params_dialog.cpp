@@ -249,22 +249,20 @@ TEST_F(ParamsDialog, ScenarioRowsAddScrollAndDelete)
     EXPECT_EQ(bar->maximum(), 350);
     EXPECT_EQ(bar->pageStep(), 700);
     EXPECT_EQ(bar->singleStep(), 350);
+    // One step of 350 twips scrolls by one row, whatever the font makes a row's height.
+    const int pitch = dialog->row(6).lblDSNum->y() - dialog->row(5).lblDSNum->y();
+    EXPECT_GE(pitch, dialog->row(0).cboDSTheme->height());
     bar->setValue(350);
-    EXPECT_EQ(child<QWidget>("fraDSItems")->y(), -support::Twips(350));
+    EXPECT_EQ(child<QWidget>("fraDSItems")->y(), -pitch);
     EXPECT_EQ(dialog->row(6).lblDSNum->text(), "7.");
-    EXPECT_EQ(dialog->row(6).lblDSNum->y() - dialog->row(5).lblDSNum->y(), support::Twips(350 * 6 + 100) -
-                                                                               support::Twips(350 * 5 + 100));
 
-    for (const char* bad : {"0", "8"}) {
+    for (const char* bad : {"0", "8", "x"}) {
         inputAnswer = QString::fromLatin1(bad);
         child<QPushButton>("cmdDSDelete")->click();
         EXPECT_EQ(ui.messages.back().text, "Invalid scenario number");
         EXPECT_EQ(ui.messages.back().title, "Delete Scenario");
     }
-    inputAnswer = QStringLiteral("x");
-    child<QPushButton>("cmdDSDelete")->click();
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_NE(ui.reports[0].find("cmdDSDelete_Click ISParams"), std::string::npos);
+    EXPECT_TRUE(ui.reports.empty()) << "a typing slip is no error report";
     EXPECT_EQ(dialog->lastDSIndex(), 6);
 }
 

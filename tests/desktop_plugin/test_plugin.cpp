@@ -13,6 +13,7 @@
 #include <qgsmessagebar.h>
 #include <qgsmessagebaritem.h>
 #include <qgsproject.h>
+#include <qgssettings.h>
 #include <qgsvectorlayer.h>
 
 #include <QAction>
@@ -304,6 +305,32 @@ TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
     dialog->density().hide();
     std::ofstream(ext / "zones.prm", std::ios::binary) << "report\r\n";
     EXPECT_EQ(pressF1(plugin.openReports("prm")), "reports.html");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
+{
+    fs::copy(fs::path(HALVO_EXT_DIR) / "i18n", ext / "i18n");
+    QgsSettings().setValue(QStringLiteral("locale/userLocale"), QStringLiteral("fr_FR"));
+    {
+        plugin::clsISExt plugin(nullptr);
+        plugin.followQgisLanguage();
+        plugin.Startup(&app);
+        plugin.setState(plugin::kEnabled);
+        plugin.buildGui();
+        ASSERT_NE(plugin.menu(), nullptr);
+        EXPECT_EQ(plugin.menu()->title(), "&Outils de surface imperméable");
+        EXPECT_EQ(plugin.commands()[0]->action()->text(), "Lancer l'analyse de surface imperméable...");
+        plugin.unload();
+    }
+    QgsSettings().remove(QStringLiteral("locale/userLocale"));
+    EXPECT_EQ(QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
+              "Impervious Surface Tools");
 }
 
 }  // namespace
