@@ -287,7 +287,10 @@ params::frmISParams* clsISExt::openParams()
             dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
                 pushNotice(text, title, icon);
             };
-            dialog->runSucceeded = [this](const model::RunResult& result) { announceRun(result); };
+            dialog->runSucceeded = [this, dialog](const model::RunResult& result) {
+                keepChoices(*dialog);
+                announceRun(result);
+            };
         }
         map_->sync();
         if (!dialog->Form_Load()) {
@@ -295,6 +298,8 @@ params::frmISParams* clsISExt::openParams()
             return nullptr;
         }
         params_ = dialog;
+        restoreChoices(*dialog);
+        connect(dialog, &QDialog::finished, this, [this, dialog] { keepChoices(*dialog); });
     }
     params_->show();
     params_->raise();
@@ -322,6 +327,43 @@ void clsISExt::openCoefficients()
     support::MsgBox("The coefficient editor is not part of this build of Halvo.", support::Buttons::OK,
                     support::Icon::Information, "Change Coefficients");
 #endif
+}
+
+namespace {
+const QString kScope = QStringLiteral("Halvo");
+const char* const kChoiceKeys[] = {"landCover", "units", "analysis", "field", "set", "density",
+                                   "densityLayer", "densityField", "high", "low", "outputFolder"};
+}  // namespace
+
+void clsISExt::keepChoices(params::frmISParams& dialog)
+{
+    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    if (!project)
+        return;
+    const QVariantMap choices = dialog.choices();
+    for (const char* key : kChoiceKeys) {
+        const QString entry = QStringLiteral("/") + QLatin1String(key);
+        if (choices.contains(QLatin1String(key)))
+            project->writeEntry(kScope, entry, choices.value(QLatin1String(key)).toString());
+        else
+            project->removeEntry(kScope, entry);
+    }
+}
+
+void clsISExt::restoreChoices(params::frmISParams& dialog)
+{
+    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    if (!project)
+        return;
+    QVariantMap choices;
+    for (const char* key : kChoiceKeys) {
+        bool found = false;
+        const QString value = project->readEntry(kScope, QStringLiteral("/") + QLatin1String(key), QString(), &found);
+        if (found)
+            choices.insert(QLatin1String(key), value);
+    }
+    if (!choices.isEmpty())
+        dialog.restoreChoices(choices);
 }
 
 void clsISExt::pushNotice(const QString& text, const QString& title, support::Icon icon)

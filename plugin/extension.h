@@ -148,6 +148,9 @@ public:
 
 private:
     void refreshEnabled();
+    // The analysis dialog's choices kept in the project (scope "Halvo") and back.
+    void keepChoices(params::frmISParams& dialog);
+    void restoreChoices(params::frmISParams& dialog);
     void releaseProcessing();
 
     QgisInterface* iface_;

@@ -227,7 +227,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     opt_[3]->installEventFilter(this);
 
     saveFileDialog = [this] {
-        return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), QString(),
+        return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_,
                                             tr("Shapefile (*.shp)"));
     };
     inputBox = [this](const QString& prompt, const QString& title) -> std::optional<QString> {
@@ -910,6 +910,60 @@ void frmISParams::cmdDSDelete_Click()
         SetDSVScroll(innerHeight_);
         cmdDSDelete_->setEnabled(lastDS_ >= 0);
     });
+}
+
+// --- Remembered choices -------------------------------------------------------
+
+QVariantMap frmISParams::choices()
+{
+    QVariantMap c;
+    c.insert(QStringLiteral("landCover"), cboLCTheme_->currentText());
+    c.insert(QStringLiteral("units"), cboLCUnits_->currentText());
+    c.insert(QStringLiteral("analysis"), cboAnalysisTheme_->currentText());
+    c.insert(QStringLiteral("field"), cboAnalysisUnit_->currentText());
+    c.insert(QStringLiteral("set"), cboLCType_->currentText());
+    int option = -1;
+    for (int i = 0; i < 4; ++i)
+        if (opt_[i]->isChecked())
+            option = i;
+    c.insert(QStringLiteral("density"), option);
+    if (option == 3 && density_) {
+        c.insert(QStringLiteral("densityLayer"), density_->cboPDenTheme()->currentText());
+        c.insert(QStringLiteral("densityField"), density_->cboPDenFld()->currentText());
+        c.insert(QStringLiteral("high"), density_->txtHigh()->text());
+        c.insert(QStringLiteral("low"), density_->txtLow()->text());
+    }
+    const QString folder = outFolder_.empty() ? lastFolder_ : Qs(outFolder_);
+    c.insert(QStringLiteral("outputFolder"), folder);
+    return c;
+}
+
+void frmISParams::restoreChoices(const QVariantMap& c)
+{
+    auto pick = [&](QComboBox* list, const char* key) {
+        const int i = list->findText(c.value(QLatin1String(key)).toString(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i >= 0)
+            list->setCurrentIndex(i);
+    };
+    pick(cboLCTheme_, "landCover");
+    pick(cboLCUnits_, "units");
+    pick(cboAnalysisTheme_, "analysis");  // refills the field list
+    pick(cboAnalysisUnit_, "field");
+    pick(cboLCType_, "set");
+    bool ok = false;
+    const int option = c.value(QStringLiteral("density")).toInt(&ok);
+    if (ok && option >= 0 && option < 4) {
+        opt_[option]->setChecked(true);
+        if (option == 3) {
+            frmISPDensity& d = density();
+            pick(d.cboPDenTheme(), "densityLayer");
+            d.cboPDenTheme_Click();
+            pick(d.cboPDenFld(), "densityField");
+            d.txtHigh()->setText(c.value(QStringLiteral("high")).toString());
+            d.txtLow()->setText(c.value(QStringLiteral("low")).toString());
+        }
+    }
+    lastFolder_ = c.value(QStringLiteral("outputFolder")).toString();
 }
 
 // --- Controls <-> parameters -----------------------------------------------

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QVariantMap>
 
 #include <filesystem>
 #include <functional>
@@ -67,6 +68,11 @@ public:
     // The density dialog, loaded on first use.
     frmISPDensity& density();
     void unloadDensity();
+
+    // The choices worth keeping between openings (layers, units, field, set,
+    // density, output folder) by name, and back; what no longer exists is skipped.
+    QVariantMap choices();
+    void restoreChoices(const QVariantMap& choices);
 
     // The output values of the last validation of the output box.
     const std::string& shapefileName() const { return shpName_; }
@@ -142,6 +148,7 @@ private:
     QPointer<frmISPDensity> density_;
     QFileSystemWatcher* storeWatcher_ = nullptr;
 
+    QString lastFolder_;  // where "Browse..." starts
     std::string shpName_;
     std::string outFolder_;
     std::string layerName_;

@@ -1,10 +1,12 @@
 // The plugin as QGIS sees it: the library's entry points, the menu and the
 // toolbar, the commands' enabled rule and the shared dialogs.
 
+#include "coefficients/model_store.h"
 #include "fixture.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/params_dialog.h"
 #include "plugin/extension.h"
+#include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
 #include "support/scripted_ui.h"
 
@@ -331,6 +333,51 @@ TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
     QgsSettings().remove(QStringLiteral("locale/userLocale"));
     EXPECT_EQ(QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
               "Impervious Surface Tools");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
+{
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    AddVector(Zones(ext.path(), "other"), "other");
+    Settle();
+    coefficients::clsISModelProperties store;
+    ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
+    coefficients::clsISLCDef second = store.ISLCDefs.Item(1);
+    second.LCType = "Second";
+    store.ISLCDefs.Add(second);
+    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
+    auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
+    auto* set = dialog->findChild<QComboBox*>("cboLCType");
+    ASSERT_GE(set->count(), 2);
+    analysis->setCurrentIndex(analysis->findText("zones"));
+    field->setCurrentIndex(field->findText("HUC"));
+    set->setCurrentIndex(1);
+    const QString setName = set->currentText();
+    dialog->optPopDensity(2)->setChecked(true);
+    dialog->close();
+    Settle();
+    EXPECT_EQ(QgsProject::instance()->readEntry("Halvo", "/field"), "HUC");
+
+    dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisUnit")->currentText(), "HUC");
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboLCType")->currentText(), setName);
+    EXPECT_TRUE(dialog->optPopDensity(2)->isChecked());
 }
 
 }  // namespace
