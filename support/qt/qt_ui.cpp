@@ -57,7 +57,8 @@ CallStackWindow::CallStackWindow(QWidget* parent) : QDialog(parent)
     text_->setObjectName(QStringLiteral("txtReport"));
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long messages wrap: nobody should have to scroll sideways to read the cause.
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* copy = new QPushButton(tr("Copy"), this);
     copy->setObjectName(QStringLiteral("cmdCopy"));

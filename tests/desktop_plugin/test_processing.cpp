@@ -9,6 +9,8 @@
 #include <qgsprocessingalgorithm.h>
 #include <qgsprocessingcontext.h>
 #include <qgsprocessingfeedback.h>
+#include <qgsprocessingparameters.h>
+#include <qgsfeatureiterator.h>
 #include <qgsprocessingregistry.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
@@ -128,6 +130,31 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     const std::string prm = ReadFile(ext / "out" / "scenario.prm");
     EXPECT_NE(prm.find("density"), std::string::npos);
     EXPECT_NE(prm.find("newdev"), std::string::npos);
+}
+
+TEST_F(Processing, SelectedFeaturesOnlyAnalysesTheSelection)
+{
+    QgsVectorLayer* zones = AddVector(Zones(ext.path()), "zones");
+    ASSERT_TRUE(zones->isValid());
+    QgsFeatureIds east;
+    QgsFeature f;
+    for (QgsFeatureIterator it = zones->getFeatures(); it.nextFeature(f);)
+        if (f.attribute("NAME").toString() == "East")
+            east.insert(f.id());
+    zones->selectByIds(east);
+    QVariantMap results;
+    QgsProcessingFeedback feedback;
+    ASSERT_TRUE(run("halvo:imperviousbyzone",
+                    {{"LANDCOVER", Q(LandCover(ext.path()))},
+                     {"ZONES", QVariant::fromValue(QgsProcessingFeatureSourceDefinition(zones->id(), true))},
+                     {"FIELD", "NAME"},
+                     {"OUTPUT", Q(ext / "east.shp")}},
+                    results, feedback))
+        << feedback.textLog().toStdString();
+    QgsVectorLayer out(Q(ext / "east.shp"), "east", "ogr");
+    ASSERT_EQ(out.featureCount(), 1);
+    out.getFeatures().nextFeature(f);
+    EXPECT_EQ(f.attribute("NAME").toString(), "East");
 }
 
 TEST_F(Processing, CanceledRunWritesNothingAndBadChoicesAreRefusedByName)
