@@ -1,17 +1,28 @@
 // The symbols QGIS looks up when it loads a C++ plugin library.
 
 #include "plugin/extension.h"
+#include "plugin/processing_provider.h"
+#include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
 
 #include <qgis.h>
 #include <qgisplugin.h>
+
+#include <filesystem>
 
 namespace {
 const QString sName = halvo::plugin::clsISExt::ProductName();
 const QString sDescription = halvo::plugin::clsISExt::Description();
 const QString sCategory = QStringLiteral("Plugins");
 const QString sVersion = halvo::support::VersionText().mid(8);
-const QString sIcon = halvo::support::IconPath();
+// Plugin Manager shows the icon only from a file: the one installed beside the library.
+QString iconFile()
+{
+    const auto beside = halvo::support::ExtensionFolder() / "halvo.svg";
+    return std::filesystem::is_regular_file(beside) ? QString::fromStdString(beside.string())
+                                                    : halvo::support::IconPath();
+}
+const QString sIcon = iconFile();
 const QString sExperimental = QStringLiteral("false");
 const QString sCreateDate = QStringLiteral("2024-01-01");
 const QString sUpdateDate = QStringLiteral("2024-01-01");
@@ -31,3 +42,8 @@ QGISEXTERN const QString* experimental() { return &sExperimental; }
 QGISEXTERN const QString* create_date() { return &sCreateDate; }
 QGISEXTERN const QString* update_date() { return &sUpdateDate; }
 QGISEXTERN void unload(QgisPlugin* pluginPointer) { delete pluginPointer; }
+
+// For the Processing package that qgis_process loads (it loads no C++ plugins):
+// it opens this library and holds the provider while it is loaded.
+QGISEXTERN void halvoHoldProcessing() { halvo::plugin::HoldProvider(); }
+QGISEXTERN void halvoReleaseProcessing() { halvo::plugin::ReleaseProvider(); }

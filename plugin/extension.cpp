@@ -1,6 +1,7 @@
 #include "plugin/extension.h"
 
 #include "params/qt/params_dialog.h"
+#include "plugin/processing_provider.h"
 #include "plugin/qgis_map.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -11,17 +12,26 @@
 #include "coefficients/qt/frm_is_model_props.h"
 #endif
 
+#include "model/run.h"
+
 #include <qgisinterface.h>
 #include <qgsmapcanvas.h>
+#include <qgsmessagebar.h>
+#include <qgsmessagebaritem.h>
+#include <qgsmessagelog.h>
 #include <qgsproject.h>
+#include <qgssettings.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QIcon>
+#include <QPushButton>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <iostream>
 
@@ -60,12 +70,12 @@ void clsCommands::OnCreate(clsISExt* extension)
 QString clsCommands::Name() const
 {
     switch (subType_) {
-    case 1: return QStringLiteral("Run Impervious Surface Analysis...");
-    case 2: return QStringLiteral("View Halvo Parameters for a Layer...");
-    case 3: return QStringLiteral("View Halvo Metadata for a Layer...");
-    case 4: return QStringLiteral("Change Coefficients...");
-    case 5: return QStringLiteral("Help...");
-    case 6: return QStringLiteral("About Halvo...");
+    case 1: return tr("Run Impervious Surface Analysis...");
+    case 2: return tr("View Halvo Parameters for a Layer...");
+    case 3: return tr("View Halvo Metadata for a Layer...");
+    case 4: return tr("Change Coefficients...");
+    case 5: return tr("Help...");
+    case 6: return tr("About Halvo...");
     default: return QString();
     }
 }
@@ -112,6 +122,7 @@ clsISExt::clsISExt(QgisInterface* iface)
 
 clsISExt::~clsISExt()
 {
+    releaseProcessing();
     removeGui();
     Shutdown();
 }
@@ -119,10 +130,12 @@ clsISExt::~clsISExt()
 void clsISExt::initGui()
 {
     uiScope_ = std::make_unique<support::UiScope>(ui_);
+    followQgisLanguage();
     if (iface_) {
         fromIface_.mainWindow = qobject_cast<QMainWindow*>(iface_->mainWindow());
         fromIface_.project = QgsProject::instance();
         fromIface_.helpMenu = iface_->helpMenu();
+        fromIface_.messageBar = iface_->messageBar();
         QgisInterface* iface = iface_;
         fromIface_.refresh = [iface] {
             if (iface->mapCanvas())
@@ -134,15 +147,36 @@ void clsISExt::initGui()
     }
     setState(kEnabled);
     buildGui();
+    if (!processingHeld_) {
+        HoldProvider();
+        processingHeld_ = true;
+    }
     // QGIS keeps its message log to itself; a script watching the start sees this line.
     std::cerr << "Halvo: plugin loaded from " << ext_.string() << std::endl;
 }
 
 void clsISExt::unload()
 {
+    releaseProcessing();
     removeGui();
     setState(kDisabled);
     Shutdown();
+    translation_.reset();
+}
+
+void clsISExt::followQgisLanguage()
+{
+    // QGIS keeps the language it speaks in its settings, for plugins to follow.
+    if (!translation_)
+        translation_ = support::InstallTranslation(
+            ext_, QgsSettings().value(QStringLiteral("locale/userLocale"), QString()).toString());
+}
+
+void clsISExt::releaseProcessing()
+{
+    if (processingHeld_)
+        ReleaseProvider();
+    processingHeld_ = false;
 }
 
 void clsISExt::Startup(HostApplication* initializationData)
@@ -160,6 +194,8 @@ void clsISExt::Shutdown()
 {
     delete params_.data();
     delete coefficients_.data();
+    // The viewer reads the map through this object.
+    delete reports_.data();
     support::CloseSharedWindows();
     map_.reset();
     m_pApp = nullptr;
@@ -183,7 +219,7 @@ void clsISExt::buildGui()
     }
 
     // Alt+I opens it: no QGIS menu uses that letter.
-    menu_ = new QMenu(QStringLiteral("&") + clsMenuDef::Caption(), window);
+    menu_ = new QMenu(QStringLiteral("&") + QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"), window);
     menu_->setObjectName(clsMenuDef::Name());
     for (int pos = 0; pos < clsMenuDef::ItemCount(); ++pos) {
         int subType = 0;
@@ -244,13 +280,26 @@ params::frmISParams* clsISExt::openParams()
         support::raise(91, "There is no QGIS project to work on");
     if (!params_) {
         auto* dialog = new params::frmISParams(m_pApp ? m_pApp->mainWindow : nullptr, ext_, map_.get());
-        dialog->helpHandler = [this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); };
+        dialog->helpHandler = [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("params_dialog.html"));
+        };
+        if (m_pApp && m_pApp->messageBar) {
+            dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
+                pushNotice(text, title, icon);
+            };
+            dialog->runSucceeded = [this, dialog](const model::RunResult& result) {
+                keepChoices(*dialog);
+                announceRun(result);
+            };
+        }
         map_->sync();
         if (!dialog->Form_Load()) {
             delete dialog;
             return nullptr;
         }
         params_ = dialog;
+        restoreChoices(*dialog);
+        connect(dialog, &QDialog::finished, this, [this, dialog] { keepChoices(*dialog); });
     }
     params_->show();
     params_->raise();
@@ -264,7 +313,11 @@ void clsISExt::openCoefficients()
     if (!coefficients_) {
         auto* editor = new coefficients::frmISModelProps(m_pApp ? m_pApp->mainWindow : nullptr, ext_);
         editor->setWindowFlag(Qt::Window);
-        editor->setHelpHandler([this] { support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr); });
+        const auto help = [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("coefficients.html"));
+        };
+        editor->setHelpHandler(help);
+        support::InstallHelpKey(editor, help);
         coefficients_ = editor;
     }
     coefficients_->show();
@@ -276,12 +329,87 @@ void clsISExt::openCoefficients()
 #endif
 }
 
+namespace {
+const QString kScope = QStringLiteral("Halvo");
+const char* const kChoiceKeys[] = {"landCover", "units", "analysis", "field", "set", "density",
+                                   "densityLayer", "densityField", "high", "low", "outputFolder"};
+}  // namespace
+
+void clsISExt::keepChoices(params::frmISParams& dialog)
+{
+    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    if (!project)
+        return;
+    const QVariantMap choices = dialog.choices();
+    for (const char* key : kChoiceKeys) {
+        const QString entry = QStringLiteral("/") + QLatin1String(key);
+        if (choices.contains(QLatin1String(key)))
+            project->writeEntry(kScope, entry, choices.value(QLatin1String(key)).toString());
+        else
+            project->removeEntry(kScope, entry);
+    }
+}
+
+void clsISExt::restoreChoices(params::frmISParams& dialog)
+{
+    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    if (!project)
+        return;
+    QVariantMap choices;
+    for (const char* key : kChoiceKeys) {
+        bool found = false;
+        const QString value = project->readEntry(kScope, QStringLiteral("/") + QLatin1String(key), QString(), &found);
+        if (found)
+            choices.insert(QLatin1String(key), value);
+    }
+    if (!choices.isEmpty())
+        dialog.restoreChoices(choices);
+}
+
+void clsISExt::pushNotice(const QString& text, const QString& title, support::Icon icon)
+{
+    const Qgis::MessageLevel level = icon == support::Icon::Critical      ? Qgis::MessageLevel::Critical
+                                     : icon == support::Icon::Exclamation ? Qgis::MessageLevel::Warning
+                                                                          : Qgis::MessageLevel::Info;
+    QgsMessageLog::logMessage(title.isEmpty() ? text : title + QStringLiteral(": ") + text, QStringLiteral("Halvo"),
+                              level);
+    if (m_pApp && m_pApp->messageBar)
+        m_pApp->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
+                                        level == Qgis::MessageLevel::Info ? 10 : 0);
+}
+
+void clsISExt::announceRun(const model::RunResult& result)
+{
+    const QString layer = result.outputLayer ? QString::fromStdString(result.outputLayer->name) : QString();
+    const QString file = QString::fromStdString(result.shapefile.string());
+    const QString text = tr("%1 written to %2").arg(layer, file);
+    QgsMessageLog::logMessage(text, QStringLiteral("Halvo"), Qgis::MessageLevel::Success);
+    if (!m_pApp || !m_pApp->messageBar)
+        return;
+    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success, 0);
+    auto* button = new QPushButton(tr("Parameter Report"));
+    button->setObjectName(QStringLiteral("cmdOpenParameterReport"));
+    connect(button, &QPushButton::clicked, this, [this, layer] {
+        reports::frmISTParams* viewer = openReports("prm");
+        if (viewer && viewer->layers()) {
+            const int i = viewer->layers()->findText(layer);
+            if (i >= 0)
+                viewer->layers()->setCurrentIndex(i);
+        }
+    });
+    item->setWidget(button);
+    m_pApp->messageBar->pushItem(item);
+}
+
 reports::frmISTParams* clsISExt::openReports(const char* fileType)
 {
     if (!reports_) {
         reports_ = new reports::frmISTParams(m_pApp ? m_pApp->mainWindow : nullptr);
         reports_->setWindowFlag(Qt::Window);
         reports_->setAttribute(Qt::WA_DeleteOnClose);
+        support::InstallHelpKey(reports_, [this] {
+            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("reports.html"));
+        });
     }
     reports_->FileType(fileType);
     reports_->Application([this]() -> const host::Map* {

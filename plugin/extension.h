@@ -25,10 +25,14 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QgisInterface;
+class QgsMessageBar;
 class QgsProject;
 
 namespace halvo::params {
 class frmISParams;
+}
+namespace halvo::model {
+struct RunResult;
 }
 
 namespace halvo::plugin {
@@ -41,6 +45,7 @@ struct HostApplication {
     QMainWindow* mainWindow = nullptr;
     QgsProject* project = nullptr;
     QMenu* helpMenu = nullptr;                  // our menu goes in front of it
+    QgsMessageBar* messageBar = nullptr;        // notices that ask nothing
     std::function<void()> refresh;              // repaints the map
 };
 
@@ -100,6 +105,9 @@ public:
     void initGui() override;
     void unload() override;
 
+    // Installs Halvo's translation for the language QGIS is set to; unload removes it.
+    void followQgisLanguage();
+
     // The extension's own interface.
     QString ExtName() const { return QStringLiteral("Halvo"); }
     static QString ProductName() { return QStringLiteral("Halvo Tools"); }
@@ -130,11 +138,20 @@ public:
     // The report viewer for "prm" or "met"; one shared instance.
     reports::frmISTParams* openReports(const char* fileType);
 
+    // A notice in QGIS's message bar and its log panel (tag "Halvo").
+    void pushNotice(const QString& text, const QString& title, support::Icon icon);
+    // The success notice of a run, with a button that opens its parameter report.
+    void announceRun(const model::RunResult& result);
+
     HostApplication* m_pApp = nullptr;
     int m_extState = kStateUnset;
 
 private:
     void refreshEnabled();
+    // The analysis dialog's choices kept in the project (scope "Halvo") and back.
+    void keepChoices(params::frmISParams& dialog);
+    void restoreChoices(params::frmISParams& dialog);
+    void releaseProcessing();
 
     QgisInterface* iface_;
     HostApplication fromIface_;
@@ -148,6 +165,8 @@ private:
     QPointer<params::frmISParams> params_;
     QPointer<QWidget> coefficients_;
     QPointer<reports::frmISTParams> reports_;
+    bool processingHeld_ = false;
+    std::unique_ptr<QTranslator> translation_;
 };
 
 }  // namespace halvo::plugin

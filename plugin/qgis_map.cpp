@@ -254,7 +254,11 @@ std::vector<host::FieldDef> QgsProjectMap::fields(const host::Layer& layer) cons
         return out;
     // The provider's fields: joined and virtual fields are not in the data the run reads.
     const QgsFields fs = vl->dataProvider()->fields();
+    // The data source's own key (a GeoPackage's fid) names no zones: the run cannot read it as a field.
+    const QgsAttributeList keys = vl->dataProvider()->pkAttributeIndexes();
     for (int i = 0; i < fs.count(); ++i) {
+        if (keys.contains(i))
+            continue;
         const QgsField& f = fs.at(i);
         host::FieldDef d;
         d.name = f.name().toStdString();

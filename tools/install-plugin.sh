@@ -4,10 +4,13 @@
 #   tools/install-plugin.sh [--build DIR] [--profiles-path DIR] [--profile NAME] [--dest DIR]
 #
 # --profiles-path is what QGIS takes under that name (the folder holding
-# "profiles"; default ~/.local/share/QGIS/QGIS3). Copies halvo_ext.so, etc/isprops.xml and help/ into DEST (default: a "halvo"
+# "profiles"; default ~/.local/share/QGIS/QGIS3). Copies halvo_ext.so,
+# etc/isprops.xml, help/ and the translations into DEST (default: a "halvo"
 # folder inside the profile), adds DEST to the profile's C++ plugin search
-# paths and switches the plugin on. Run it again after a rebuild; an existing
-# etc/isprops.xml (edited coefficient sets) is kept.
+# paths and switches the plugin on. The Processing package halvo_processing
+# goes into the profile's python/plugins and is switched on too: through it
+# qgis_process, which loads no C++ plugins, finds the algorithms. Run it again
+# after a rebuild; an existing etc/isprops.xml (edited coefficient sets) is kept.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -21,7 +24,7 @@ while [ $# -gt 0 ]; do
     --profiles-path) base=$2; shift 2 ;;
     --profile) profile=$2; shift 2 ;;
     --dest) dest=$2; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "install-plugin: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -39,6 +42,15 @@ mkdir -p "$dest/etc" "$dest/help" "$dest/temp" "$dest/output"
 install -m 0755 "$lib" "$dest/halvo_ext.so"
 [ -f "$dest/etc/isprops.xml" ] || install -m 0644 "$root/etc/isprops.xml" "$dest/etc/isprops.xml"
 cp -R "$root/help/." "$dest/help/"
+if [ -d "$build/ext/i18n" ]; then
+  mkdir -p "$dest/i18n"
+  cp "$build/ext/i18n/"*.qm "$dest/i18n/"
+fi
+pkg=$profiles/$profile/python/plugins/halvo_processing
+mkdir -p "$pkg"
+install -m 0644 "$root/plugin/processing_package/__init__.py" "$root/plugin/processing_package/metadata.txt" "$pkg/"
+install -m 0644 "$root/support/qt/halvo.svg" "$pkg/icon.svg"
+install -m 0644 "$root/support/qt/halvo.svg" "$dest/halvo.svg"
 
 # The profile's settings: [plugins] searchPathsForPlugins gains DEST, [Plugins] halvo_ext=true.
 ini=$profiles/$profile/QGIS/QGIS3.ini
@@ -86,6 +98,7 @@ def add_path(old):
 
 set_key(lines, "plugins", "searchPathsForPlugins", add_path)
 set_key(lines, "Plugins", "halvo_ext", lambda old: "true")
+set_key(lines, "PythonPlugins", "halvo_processing", lambda old: "true")
 # A crash while loading leaves a watchdog entry that keeps the plugin off.
 lines = [l for l in lines if not l.startswith("watchDog\\halvo_ext=")]
 with open(ini, "w", encoding="utf-8") as f:

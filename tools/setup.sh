@@ -9,7 +9,7 @@ packages=(
   libgdal-dev gdal-bin libgeos-dev libpugixml-dev libcli11-dev
   libgtest-dev libgmock-dev
   python3 python3-gdal python3-numpy
-  qtbase5-dev qttools5-dev libqgis-dev qgis xvfb xauth imagemagick xdotool
+  qtbase5-dev qttools5-dev qttools5-dev-tools libqgis-dev qgis xvfb xauth imagemagick xdotool
   clang-14 libclang-rt-14-dev
   help2man lintian
 )

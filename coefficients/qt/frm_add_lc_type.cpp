@@ -25,26 +25,26 @@ frmAddLCType::frmAddLCType(QComboBox& editorList, QTableWidget& editorGrid, QWid
     : QDialog(parent), m_editorList(editorList), m_editorGrid(editorGrid)
 {
     setObjectName(kForm);
-    setWindowTitle(QStringLiteral("Add Coefficient Set"));
+    setWindowTitle(tr("Add Coefficient Set"));
     setModal(true);
 
-    auto* lblLCType = new QLabel(QStringLiteral("Coefficient Set"), this);
+    auto* lblLCType = new QLabel(tr("Coefficient Set"), this);
     lblLCType->setObjectName(QStringLiteral("lblLCType"));
     txtLCType = new QLineEdit(this);
     txtLCType->setObjectName(QStringLiteral("txtLCType"));
     lblLCType->setBuddy(txtLCType);
 
-    ChkModelAfter = new QCheckBox(QStringLiteral("Model after existing Coefficient Set"), this);
+    ChkModelAfter = new QCheckBox(tr("Model after existing Coefficient Set"), this);
     ChkModelAfter->setObjectName(QStringLiteral("ChkModelAfter"));
-    lblModelAfter = new QLabel(QStringLiteral("Model After"), this);
+    lblModelAfter = new QLabel(tr("Model After"), this);
     lblModelAfter->setObjectName(QStringLiteral("lblModelAfter"));
     cboLCType = new QComboBox(this);
     cboLCType->setObjectName(QStringLiteral("cboLCType"));
     lblModelAfter->setBuddy(cboLCType);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel = new QPushButton(tr("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto* fields = new QGridLayout;

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -43,7 +44,7 @@ const QString kStoreFilter = QStringLiteral("Halvo Coefficient File (*.xml)");
 
 QPushButton* Button(const char* name, const char* caption, QWidget* parent)
 {
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+    auto* b = new QPushButton(QCoreApplication::translate("halvo::coefficients::frmISModelProps", caption), parent);
     b->setObjectName(QString::fromLatin1(name));
     // Enter belongs to the grid and its editor, never to a default button.
     b->setAutoDefault(false);
@@ -82,10 +83,10 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     : QDialog(parent), m_ext(std::move(extensionFolder))
 {
     setObjectName(kForm);
-    setWindowTitle(QStringLiteral("Change Coefficients"));
+    setWindowTitle(tr("Change Coefficients"));
     setModal(false);
 
-    auto* lblLCType = new QLabel(QStringLiteral("Coefficient Set"), this);
+    auto* lblLCType = new QLabel(tr("Coefficient Set"), this);
     lblLCType->setObjectName(QStringLiteral("lblLCType"));
     cboLCType = new QComboBox(this);
     cboLCType->setObjectName(QStringLiteral("cboLCType"));
@@ -106,11 +107,11 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
         gridWidth += w;
     grdLCDef->setMinimumSize(gridWidth, 240);
 
-    auto* lblClass = new QLabel(QStringLiteral("Class"), this);
+    auto* lblClass = new QLabel(tr("Class"), this);
     lblClass->setObjectName(QStringLiteral("lblClass"));
     lblClass->setAlignment(Qt::AlignCenter);
     lblClass->setFixedWidth(kLCGridWidths[0] + kLCGridWidths[1] + kLCGridWidths[2]);
-    auto* lblCoefficients = new QLabel(QStringLiteral("Coefficients"), this);
+    auto* lblCoefficients = new QLabel(tr("Coefficients"), this);
     lblCoefficients->setObjectName(QStringLiteral("lblCoefficients"));
     lblCoefficients->setAlignment(Qt::AlignCenter);
     lblCoefficients->setFixedWidth(kLCGridWidths[3] + kLCGridWidths[4] + kLCGridWidths[5]);
@@ -121,23 +122,23 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     txtActiveCell->setContextMenuPolicy(Qt::NoContextMenu);
     txtActiveCell->hide();
 
-    cmdNew = Button("cmdNew", "New...", this);
-    cmdApply = Button("cmdApply", "Apply", this);
-    cmdQuit = Button("cmdQuit", "Quit", this);
-    cmdHelp = Button("cmdHelp", "Help", this);
-    auto* fraTransfer = new QGroupBox(QStringLiteral("Transfer"), this);
+    cmdNew = Button("cmdNew", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "New..."), this);
+    cmdApply = Button("cmdApply", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Apply"), this);
+    cmdQuit = Button("cmdQuit", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Quit"), this);
+    cmdHelp = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Help"), this);
+    auto* fraTransfer = new QGroupBox(tr("Transfer"), this);
     fraTransfer->setObjectName(QStringLiteral("fraTransfer"));
-    CmdImport = Button("CmdImport", "Import...", fraTransfer);
-    CmdExport = Button("CmdExport", "Export...", fraTransfer);
-    CmdMerge = Button("CmdMerge", "Merge...", fraTransfer);
+    CmdImport = Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Import..."), fraTransfer);
+    CmdExport = Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Export..."), fraTransfer);
+    CmdMerge = Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Merge..."), fraTransfer);
 
-    MnuFGridRows = new QMenu(QStringLiteral("Row Popup"), this);
+    MnuFGridRows = new QMenu(tr("Row Popup"), this);
     MnuFGridRows->setObjectName(QStringLiteral("MnuFGridRows"));
-    QAction* MnuFGridAddRow = MnuFGridRows->addAction(QStringLiteral("Add a Row"));
+    QAction* MnuFGridAddRow = MnuFGridRows->addAction(tr("Add a Row"));
     MnuFGridAddRow->setObjectName(QStringLiteral("MnuFGridAddRow"));
-    QAction* MnuFGridInsRow = MnuFGridRows->addAction(QStringLiteral("Insert a Row"));
+    QAction* MnuFGridInsRow = MnuFGridRows->addAction(tr("Insert a Row"));
     MnuFGridInsRow->setObjectName(QStringLiteral("MnuFGridInsRow"));
-    QAction* MnuFGridDelRow = MnuFGridRows->addAction(QStringLiteral("Delete a Row"));
+    QAction* MnuFGridDelRow = MnuFGridRows->addAction(tr("Delete a Row"));
     MnuFGridDelRow->setObjectName(QStringLiteral("MnuFGridDelRow"));
 
     auto* top = new QHBoxLayout;
@@ -424,7 +425,7 @@ void frmISModelProps::cmdImport_Click()
     if (!saveFirst("Changes to the current coefficient set must be saved before importng a new coefficient set. "))
         return;
     const QString file = chooseFile(
-        {FileRequest::Kind::Open, QStringLiteral("Impervious Surface Coefficient File to Import"), kTextFilter, {}});
+        {FileRequest::Kind::Open, tr("Impervious Surface Coefficient File to Import"), kTextFilter, {}});
     if (file.isEmpty())
         return;
     TextPrompt prompt = m_prompt;
@@ -445,7 +446,7 @@ void frmISModelProps::cmdExport_Click()
     if (!saveFirst("Changes to the current coefficient set must be saved before export a new coefficient set. "))
         return;
     const QString file =
-        chooseFile({FileRequest::Kind::Save, QStringLiteral("Export Impervious Surface Coefficients into Filename"),
+        chooseFile({FileRequest::Kind::Save, tr("Export Impervious Surface Coefficients into Filename"),
                     kTextFilter, QStringLiteral("txt")});
     if (file.isEmpty())
         return;
@@ -457,7 +458,7 @@ void frmISModelProps::cmdMerge_Click()
     if (!saveFirst("Changes to the current coefficient set must be saved before adding new coefficient sets. "))
         return;
     const QString file =
-        chooseFile({FileRequest::Kind::Open, QStringLiteral("Halvo Coefficient File to Merge"), kStoreFilter, {}});
+        chooseFile({FileRequest::Kind::Open, tr("Halvo Coefficient File to Merge"), kStoreFilter, {}});
     if (file.isEmpty())
         return;
     if (!MergeCoeffsFromFile(m_model, StdStr(file), m_ext).empty())

@@ -48,7 +48,7 @@ frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run)
     : QDialog(parent), map_(map), run_(run)
 {
     setObjectName(QStringLiteral("frmISPDensity"));
-    setWindowTitle(QStringLiteral("Population Density Calculation"));
+    setWindowTitle(tr("Population Density Calculation"));
 
     cboPDenTheme_ = new QComboBox(this);
     cboPDenTheme_->setObjectName(QStringLiteral("cboPDenTheme"));
@@ -64,26 +64,26 @@ frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run)
         txtMed_[i]->setProperty("index", i);
         txtMed_[i]->setEnabled(false);
     }
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    auto* cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cmdCancel = new QPushButton(tr("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("Pop. Density Layer"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Pop. Density Layer"), this), 0, 0);
     grid->addWidget(cboPDenTheme_, 0, 1, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Definition Field"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Definition Field"), this), 1, 0);
     grid->addWidget(cboPDenFld_, 1, 1, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("High"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("High"), this), 2, 0);
     grid->addWidget(new QLabel(QStringLiteral(">="), this), 2, 1);
     grid->addWidget(txtHigh_, 2, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Medium"), this), 3, 0);
+    grid->addWidget(new QLabel(tr("Medium"), this), 3, 0);
     grid->addWidget(new QLabel(QStringLiteral("between"), this), 3, 1);
     grid->addWidget(txtMed_[0], 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("AND"), this), 3, 3);
     grid->addWidget(txtMed_[1], 3, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Low"), this), 4, 0);
+    grid->addWidget(new QLabel(tr("Low"), this), 4, 0);
     grid->addWidget(new QLabel(QStringLiteral("<="), this), 4, 1);
     grid->addWidget(txtLow_, 4, 2);
     auto* buttons = new QHBoxLayout;

@@ -1,6 +1,7 @@
 #include "params/qt/params_dialog.h"
 
 #include "coefficients/model_store.h"
+#include "host/raster.h"
 #include "host/table.h"
 #include "model/run.h"
 #include "params/param_writer.h"
@@ -10,12 +11,15 @@
 #include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
 #include "support/qt/processing.h"
+#include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -45,22 +49,6 @@ constexpr const char* kForm = "ISParams";
 constexpr int kRowPitch = 350;  // twips between scenario rows
 constexpr int kRow0LabelTop = 100;
 
-// Row 0's geometry in twips: left, top, width.
-struct Slot {
-    int left, top, width;
-};
-constexpr Slot kChk{120, 30, 255};
-constexpr Slot kNum{450, 100, 220};
-constexpr Slot kLabel1{810, 100, 2415};
-constexpr Slot kTheme{3240, 60, 2150};
-constexpr Slot kLabel2{5490, 100, 615};
-constexpr Slot kClass{6180, 60, 2000};
-
-void place(QWidget* w, const Slot& s, int row, int height)
-{
-    w->setGeometry(Twips(s.left), Twips(s.top + row * kRowPitch), Twips(s.width), height);
-}
-
 std::string TempFolderFromEnvironment()
 {
     for (const char* name : {"Temp", "TEMP", "Tmp", "TMP"})
@@ -73,6 +61,20 @@ void SelectText(QComboBox& list, const std::string& text)
 {
     list.setCurrentIndex(text.empty() ? -1 : list.findText(Qs(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
+
+// Messages of a background reload would interrupt the user for nothing.
+class FeedbackSilencer final : public support::Ui {
+public:
+    FeedbackSilencer() : scope_(*this) {}
+    support::Answer message(std::string_view, std::string_view, support::Icon, support::Buttons) override
+    {
+        return support::Answer::Cancel;
+    }
+    void showCallStack(std::string_view) override {}
+
+private:
+    support::UiScope scope_;
+};
 
 // Restores the arrow and closes the notice whatever way the run ends.
 class BusyScope {
@@ -94,6 +96,45 @@ public:
 private:
     QPointer<support::frmISProcessing> notice_;
 };
+
+// A run's messages that ask nothing become notices. Warnings wait for the
+// run's end: after a refusal they are its reason and shown as boxes.
+class RunNoticeUi final : public support::Ui {
+public:
+    using Notice = std::function<void(const QString&, const QString&, support::Icon)>;
+    RunNoticeUi(support::Ui& inner, Notice notice) : inner_(inner), notice_(std::move(notice)) {}
+
+    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
+                            support::Buttons buttons) override
+    {
+        if (!notice_ || buttons != support::Buttons::OK || icon == support::Icon::Critical)
+            return inner_.message(text, title, icon, buttons);
+        if (icon == support::Icon::Exclamation)
+            held_.push_back({std::string(text), std::string(title)});
+        else
+            notice_(support::TranslatedText(text), support::TranslatedText(title), icon);
+        return support::Answer::OK;
+    }
+    void showCallStack(std::string_view report) override { inner_.showCallStack(report); }
+    void progress(std::string_view stage, double fraction) override { inner_.progress(stage, fraction); }
+    bool canceled() const override { return inner_.canceled(); }
+
+    // Held warnings: notices after a run that went through, boxes otherwise.
+    void release(bool succeeded)
+    {
+        for (const auto& [text, title] : held_)
+            if (succeeded)
+                notice_(support::TranslatedText(text), support::TranslatedText(title), support::Icon::Exclamation);
+            else
+                inner_.message(text, title, support::Icon::Exclamation, support::Buttons::OK);
+        held_.clear();
+    }
+
+private:
+    support::Ui& inner_;
+    Notice notice_;
+    std::vector<std::pair<std::string, std::string>> held_;
+};
 }  // namespace
 
 frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* map)
@@ -111,46 +152,47 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     cboLCUnits_ = named(new QComboBox(this), "cboLCUnits");
     cboAnalysisTheme_ = named(new QComboBox(this), "cboAnalysisTheme");
     cboAnalysisUnit_ = named(new QComboBox(this), "cboAnalysisUnit");
-    auto* fraPopDensity = named(new QGroupBox(QStringLiteral("Coefficients"), this), "fraPopDensity");
+    auto* fraPopDensity = named(new QGroupBox(tr("Coefficients"), this), "fraPopDensity");
     cboLCType_ = named(new QComboBox(fraPopDensity), "cboLCType");
-    const char* optCaptions[4] = {"High", "Medium", "Low", "Calculate"};
+    const char* optCaptions[4] = {QT_TR_NOOP("High"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Low"),
+                                  QT_TR_NOOP("Calculate")};
     for (int i = 0; i < 4; ++i) {
-        opt_[i] = named(new QRadioButton(QString::fromLatin1(optCaptions[i]), fraPopDensity), "optPopDensity");
+        opt_[i] = named(new QRadioButton(tr(optCaptions[i]), fraPopDensity), "optPopDensity");
         opt_[i]->setProperty("index", i);
     }
     txtOutputTheme_ = named(new QLineEdit(this), "txtOutputTheme");
-    cmdOutputBrowse_ = named(new QPushButton(QStringLiteral("Browse..."), this), "cmdOutputBrowse");
+    cmdOutputBrowse_ = named(new QPushButton(tr("Browse..."), this), "cmdOutputBrowse");
     txtThemeName_ = named(new QLineEdit(this), "txtThemeName");
-    cmdISRun_ = named(new QPushButton(QStringLiteral("Run"), this), "cmdISRun");
-    cmdISQuit_ = named(new QPushButton(QStringLiteral("Quit"), this), "cmdISQuit");
-    cmdISHelp_ = named(new QPushButton(QStringLiteral("Help"), this), "cmdISHelp");
+    cmdISRun_ = named(new QPushButton(tr("Run"), this), "cmdISRun");
+    cmdISQuit_ = named(new QPushButton(tr("Quit"), this), "cmdISQuit");
+    cmdISHelp_ = named(new QPushButton(tr("Help"), this), "cmdISHelp");
     for (QPushButton* b : {cmdOutputBrowse_, cmdISRun_, cmdISQuit_, cmdISHelp_})
         b->setAutoDefault(false);
 
     auto* top = new QGridLayout;
-    top->addWidget(new QLabel(QStringLiteral("Land Cover Grid"), this), 0, 0);
+    top->addWidget(new QLabel(tr("Land Cover Grid"), this), 0, 0);
     top->addWidget(cboLCTheme_, 0, 1);
-    top->addWidget(new QLabel(QStringLiteral("Land Cover Grid Units"), this), 0, 2);
+    top->addWidget(new QLabel(tr("Land Cover Grid Units"), this), 0, 2);
     top->addWidget(cboLCUnits_, 0, 3);
-    top->addWidget(new QLabel(QStringLiteral("Analysis Layer"), this), 1, 0);
+    top->addWidget(new QLabel(tr("Analysis Layer"), this), 1, 0);
     top->addWidget(cboAnalysisTheme_, 1, 1);
-    top->addWidget(new QLabel(QStringLiteral("Analysis Field"), this), 1, 2);
+    top->addWidget(new QLabel(tr("Analysis Field"), this), 1, 2);
     top->addWidget(cboAnalysisUnit_, 1, 3);
     top->setColumnStretch(1, 3);
     top->setColumnStretch(3, 2);
 
     auto* coeff = new QGridLayout(fraPopDensity);
-    coeff->addWidget(new QLabel(QStringLiteral("Coefficient Set"), fraPopDensity), 0, 0);
+    coeff->addWidget(new QLabel(tr("Coefficient Set"), fraPopDensity), 0, 0);
     coeff->addWidget(cboLCType_, 0, 1, 1, 4);
-    coeff->addWidget(new QLabel(QStringLiteral("Which Coefficient?"), fraPopDensity), 1, 0);
+    coeff->addWidget(new QLabel(tr("Which Coefficient?"), fraPopDensity), 1, 0);
     for (int i = 0; i < 4; ++i)
         coeff->addWidget(opt_[i], 1, i + 1);
 
     auto* out = new QGridLayout;
-    out->addWidget(new QLabel(QStringLiteral("Output Shapefile"), this), 0, 0);
+    out->addWidget(new QLabel(tr("Output Shapefile"), this), 0, 0);
     out->addWidget(txtOutputTheme_, 0, 1);
     out->addWidget(cmdOutputBrowse_, 0, 2);
-    out->addWidget(new QLabel(QStringLiteral("Layer Name"), this), 1, 0);
+    out->addWidget(new QLabel(tr("Layer Name"), this), 1, 0);
     out->addWidget(txtThemeName_, 1, 1);
 
     buildScenarioFrame(this);
@@ -171,6 +213,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
 
     connect(cboAnalysisTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &frmISParams::cboAnalysisTheme_Click);
+    connect(cboLCTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmISParams::cboLCTheme_Click);
     connect(cmdOutputBrowse_, &QPushButton::clicked, this, &frmISParams::cmdOutputBrowse_Click);
     connect(cmdISRun_, &QPushButton::clicked, this, &frmISParams::cmdISRun_Click);
     connect(cmdISQuit_, &QPushButton::clicked, this, &frmISParams::cmdISQuit_Click);
@@ -178,13 +221,14 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     connect(cmdDSAdd_, &QPushButton::clicked, this, &frmISParams::cmdDSAdd_Click);
     connect(cmdDSDelete_, &QPushButton::clicked, this, &frmISParams::cmdDSDelete_Click);
     connect(VScroll1_, &QScrollBar::valueChanged, this, &frmISParams::VScroll1_Change);
+    support::InstallHelpKey(this, [this] { cmdISHelp_Click(); });
     txtOutputTheme_->installEventFilter(this);
     txtThemeName_->installEventFilter(this);
     opt_[3]->installEventFilter(this);
 
     saveFileDialog = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Select Output Shapefile"), QString(),
-                                            QStringLiteral("Shapefile (*.shp)"));
+        return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_,
+                                            tr("Shapefile (*.shp)"));
     };
     inputBox = [this](const QString& prompt, const QString& title) -> std::optional<QString> {
         bool ok = false;
@@ -200,30 +244,23 @@ frmISParams::~frmISParams() { delete density_.data(); }
 
 void frmISParams::buildScenarioFrame(QWidget* parent)
 {
-    fraDSMain_ = new QGroupBox(QStringLiteral("Land Cover Change Scenarios"), parent);
+    fraDSMain_ = new QGroupBox(tr("Land Cover Change Scenarios"), parent);
     fraDSMain_->setObjectName(QStringLiteral("fraDSMain"));
-    fraDSMain_->setFixedSize(Twips(8550), Twips(3200));
     fraDSContainer_ = new QWidget(fraDSMain_);
     fraDSContainer_->setObjectName(QStringLiteral("fraDSContainer"));
-    fraDSContainer_->setGeometry(Twips(40), Twips(470), Twips(8480), Twips(2200));
     fraDSItems_ = new QWidget(fraDSContainer_);
     fraDSItems_->setObjectName(QStringLiteral("fraDSItems"));
-    fraDSItems_->setGeometry(0, 0, Twips(8200), Twips(innerHeight_));
     VScroll1_ = new QScrollBar(Qt::Vertical, fraDSContainer_);
     VScroll1_->setObjectName(QStringLiteral("VScroll1"));
-    VScroll1_->setGeometry(Twips(8240), Twips(100), Twips(255), Twips(2100));
     VScroll1_->setMinimum(0);
     VScroll1_->hide();
-    lblDSApply_ = new QLabel(QStringLiteral("Apply"), fraDSMain_);
+    lblDSApply_ = new QLabel(tr("Apply"), fraDSMain_);
     lblDSApply_->setObjectName(QStringLiteral("lblDSApply"));
-    lblDSApply_->move(Twips(105), Twips(260));
     lblDSApply_->hide();
-    cmdDSAdd_ = new QPushButton(QStringLiteral("Add"), fraDSMain_);
+    cmdDSAdd_ = new QPushButton(tr("Add"), fraDSMain_);
     cmdDSAdd_->setObjectName(QStringLiteral("cmdDSAdd"));
-    cmdDSAdd_->setGeometry(Twips(6360), Twips(2760), Twips(855), Twips(375));
-    cmdDSDelete_ = new QPushButton(QStringLiteral("Delete..."), fraDSMain_);
+    cmdDSDelete_ = new QPushButton(tr("Delete..."), fraDSMain_);
     cmdDSDelete_->setObjectName(QStringLiteral("cmdDSDelete"));
-    cmdDSDelete_->setGeometry(Twips(7440), Twips(2760), Twips(855), Twips(375));
     cmdDSDelete_->setEnabled(false);
     for (QPushButton* b : {cmdDSAdd_, cmdDSDelete_})
         b->setAutoDefault(false);
@@ -235,6 +272,61 @@ void frmISParams::buildScenarioFrame(QWidget* parent)
                        static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
                        static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
         w->hide();
+    layoutScenarioFrame();
+}
+
+// The rows keep the old form's logic (a pitch of 350 twips, six rows in view,
+// the scroll bar in twips), but their columns and pitch in pixels follow the
+// texts and the font, so no language or font size cuts them off.
+frmISParams::RowGeometry frmISParams::rowGeometry() const
+{
+    const DSRow& r = rows_.front();
+    const QFontMetrics fm(fraDSItems_->font());
+    const int gap = fm.averageCharWidth();
+    RowGeometry g;
+    g.line = std::max(r.cboDSTheme->sizeHint().height(), fm.height() + 4);
+    g.pitch = std::max(Twips(kRowPitch), g.line + 3);
+    g.chkX = gap / 2;
+    g.numX = g.chkX + r.chkDSApply->sizeHint().width() + gap / 2;
+    g.label1X = g.numX + fm.horizontalAdvance(QStringLiteral("99.")) + gap;
+    g.themeX = g.label1X + fm.horizontalAdvance(r.lblDSLabel1->text()) + gap;
+    g.themeW = std::max(Twips(2150), fm.averageCharWidth() * 20);
+    g.label2X = g.themeX + g.themeW + gap;
+    g.classX = g.label2X + fm.horizontalAdvance(r.lblDSLabel2->text()) + gap;
+    g.classW = std::max(Twips(2000), fm.averageCharWidth() * 18);
+    g.width = g.classX + g.classW + gap / 2;
+    return g;
+}
+
+int frmISParams::pixels(int twipsDown) const { return twipsDown * rowGeometry().pitch / kRowPitch; }
+
+void frmISParams::layoutScenarioFrame()
+{
+    const RowGeometry g = rowGeometry();
+    const QFontMetrics fm(fraDSMain_->font());
+    const int margin = fm.averageCharWidth();
+    const int bar = VScroll1_->sizeHint().width();
+    const int top = fm.height() + margin;  // below the frame's title
+    lblDSApply_->adjustSize();
+    lblDSApply_->move(margin, top);
+    const int containerTop = top + lblDSApply_->height();
+    // Six rows in view, as before: the 2200 twips of the old container.
+    const int containerH = pixels(2200);
+    fraDSContainer_->setGeometry(margin, containerTop, g.width + bar + 2, containerH);
+    fraDSItems_->setGeometry(0, fraDSItems_->y(), g.width, pixels(innerHeight_));
+    VScroll1_->setGeometry(g.width + 2, pixels(100), bar, containerH - pixels(100));
+    int right = margin + g.width + bar + 2;
+    const int buttonTop = containerTop + containerH + margin / 2;
+    int buttonH = 0;
+    for (QPushButton* b : {cmdDSDelete_, cmdDSAdd_}) {
+        const QSize hint = b->sizeHint().expandedTo(QSize(Twips(855), Twips(375)));
+        b->setGeometry(right - hint.width(), buttonTop, hint.width(), hint.height());
+        right -= hint.width() + margin;
+        buttonH = std::max(buttonH, hint.height());
+    }
+    fraDSMain_->setFixedSize(margin * 2 + g.width + bar + 2, buttonTop + buttonH + margin);
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
+        placeRow(rows_[static_cast<std::size_t>(i)], i);
 }
 
 frmISParams::DSRow frmISParams::makeRow(int index)
@@ -244,11 +336,11 @@ frmISParams::DSRow frmISParams::makeRow(int index)
     r.chkDSApply->setObjectName(QStringLiteral("chkDSApply"));
     r.lblDSNum = new QLabel(QString::number(index + 1) + QLatin1Char('.'), fraDSItems_);
     r.lblDSNum->setObjectName(QStringLiteral("lblDSNum"));
-    r.lblDSLabel1 = new QLabel(QStringLiteral("Change land cover classes within"), fraDSItems_);
+    r.lblDSLabel1 = new QLabel(tr("Change land cover classes within"), fraDSItems_);
     r.lblDSLabel1->setObjectName(QStringLiteral("lblDSLabel1"));
     r.cboDSTheme = new QComboBox(fraDSItems_);
     r.cboDSTheme->setObjectName(QStringLiteral("cboDSTheme"));
-    r.lblDSLabel2 = new QLabel(QStringLiteral("layer to"), fraDSItems_);
+    r.lblDSLabel2 = new QLabel(tr("layer to"), fraDSItems_);
     r.lblDSLabel2->setObjectName(QStringLiteral("lblDSLabel2"));
     r.cboDSToClass = new QComboBox(fraDSItems_);
     r.cboDSToClass->setObjectName(QStringLiteral("cboDSToClass"));
@@ -256,19 +348,26 @@ frmISParams::DSRow frmISParams::makeRow(int index)
                        static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
                        static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
         w->setProperty("index", index);
-    placeRow(r, index);
+    // Row 0 is placed with the frame, which measures it.
+    if (!rows_.empty())
+        placeRow(r, index);
     return r;
 }
 
 void frmISParams::placeRow(const DSRow& r, int index)
 {
-    const int line = r.cboDSTheme->sizeHint().height();
-    place(r.chkDSApply, kChk, index, Twips(315));
-    place(r.lblDSNum, kNum, index, Twips(255));
-    place(r.lblDSLabel1, kLabel1, index, Twips(255));
-    place(r.cboDSTheme, kTheme, index, std::min(line, Twips(kRowPitch) - 1));
-    place(r.lblDSLabel2, kLabel2, index, Twips(255));
-    place(r.cboDSToClass, kClass, index, std::min(line, Twips(kRowPitch) - 1));
+    const RowGeometry g = rowGeometry();
+    const int top = pixels(kRow0LabelTop) / 2 + index * g.pitch;
+    auto put = [&](QWidget* w, int x, int width, int height) {
+        w->setGeometry(x, top + (g.line - height) / 2, width, height);
+    };
+    const int text = QFontMetrics(fraDSItems_->font()).height() + 2;
+    put(r.chkDSApply, g.chkX, r.chkDSApply->sizeHint().width(), r.chkDSApply->sizeHint().height());
+    put(r.lblDSNum, g.numX, g.label1X - g.numX, text);
+    put(r.lblDSLabel1, g.label1X, g.themeX - g.label1X, text);
+    put(r.cboDSTheme, g.themeX, g.themeW, g.line);
+    put(r.lblDSLabel2, g.label2X, g.classX - g.label2X, text);
+    put(r.cboDSToClass, g.classX, g.classW, g.line);
 }
 
 bool frmISParams::Form_Load()
@@ -311,10 +410,73 @@ bool frmISParams::Form_Load()
         cboLCUnits_->addItem(QStringLiteral("Feet"));
         cboLCUnits_->setCurrentIndex(-1);
         SetDefaultLCUnits(*cboLCUnits_, map_->focusMap());
+        cboLCTheme_Click();
+        watchStore();
         return true;
     } catch (...) {
         // An unexpected failure while loading closes the dialog without a word.
         return false;
+    }
+}
+
+void frmISParams::cboLCTheme_Click()
+{
+    // The raster's own unit is the default; the run warns when the choice differs.
+    if (!map_ || cboLCTheme_->currentIndex() < 0)
+        return;
+    const host::LayerPtr layer = host::FindLayer(SelectedText(*cboLCTheme_), map_->focusMap());
+    if (!layer || layer->source.empty())
+        return;
+    std::string unit;
+    try {
+        unit = host::DescribeRaster(layer->source).linearUnit;
+    } catch (...) {
+        return;  // an unreadable raster is refused by the run, with its cause
+    }
+    const int i = cboLCUnits_->findText(Qs(unit));
+    if (!unit.empty() && i >= 0)
+        cboLCUnits_->setCurrentIndex(i);
+}
+
+void frmISParams::watchStore()
+{
+    const QString path = Qs(support::StorePath(ext_).string());
+    if (!storeWatcher_) {
+        storeWatcher_ = new QFileSystemWatcher(this);
+        connect(storeWatcher_, &QFileSystemWatcher::fileChanged, this, &frmISParams::reloadStore);
+        // A save renames a new file over the store: watch the folder to see it arrive.
+        connect(storeWatcher_, &QFileSystemWatcher::directoryChanged, this, [this, path] {
+            if (!storeWatcher_->files().contains(path) && QFileInfo::exists(path))
+                reloadStore();
+        });
+        storeWatcher_->addPath(QFileInfo(path).absolutePath());
+    }
+    if (!storeWatcher_->files().contains(path))
+        storeWatcher_->addPath(path);
+}
+
+void frmISParams::reloadStore()
+{
+    watchStore();
+    coefficients::clsISModelProperties fresh;
+    {
+        // A store caught half-written or faulty keeps the sets already loaded.
+        FeedbackSilencer quiet;
+        if (!coefficients::GetISModelProperties(fresh, support::StorePath(ext_)) || fresh.ISLCDefs.Count() == 0)
+            return;
+    }
+    const QString chosen = cboLCType_->currentText();
+    std::vector<QString> classes;
+    for (const DSRow& r : rows_)
+        classes.push_back(r.cboDSToClass->currentText());
+    store_ = std::move(fresh);
+    LoadLCTypeCombobox(*cboLCType_, store_);
+    const int at = cboLCType_->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    cboLCType_->setCurrentIndex(at >= 0 ? at : 0);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        LoadDSToClassCombo(*rows_[i].cboDSToClass);
+        rows_[i].cboDSToClass->setCurrentIndex(
+            rows_[i].cboDSToClass->findText(classes[i], Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
 }
 
@@ -438,6 +600,9 @@ frmISPDensity& frmISParams::density()
     if (!density_) {
         density_ = new frmISPDensity(this, map_, cmdISRun_);
         density_->setModal(true);
+        support::InstallHelpKey(density_, [this] {
+            support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html"));
+        });
         density_->Form_Load();
     }
     return *density_;
@@ -546,8 +711,10 @@ void frmISParams::cmdISRun_Click()
                             "Shapefile Name?");
             return;
         }
-        if (ValidateForm(lastDS_))
-            run();
+        // A failed check leaves the entries as typed, to be corrected.
+        if (!ValidateForm(lastDS_))
+            return;
+        run();
         RefreshForm();
     });
 }
@@ -566,18 +733,19 @@ void frmISParams::run()
     const RunParameters parameters = toParameters();
     map_->prepareRun(folder / shpName_);
     std::optional<model::RunResult> result;
+    RunNoticeUi ui(support::ui(), notice);
     try {
         RunRequest request = RequestOf(parameters, map_->focusMap());
         request.setName = SelectedText(*cboLCType_);
         request.extensionFolder = ext_;
         request.output = folder / shpName_;
         request.layerName = layerName_;
-        result = model::Run(request, support::ui());
+        result = model::Run(request, ui);
     } catch (const support::Stopped&) {
         // The run has told the user why.
     } catch (const support::Canceled&) {
-        support::MsgBox("The run was canceled; no output was written.", support::Buttons::OK,
-                        support::Icon::Information);
+        ui.message("The run was canceled; no output was written.", support::kDefaultCaption,
+                   support::Icon::Information, support::Buttons::OK);
     } catch (...) {
         if (support::describe(std::current_exception()).formatted)
             support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
@@ -586,6 +754,9 @@ void frmISParams::run()
                             support::Icon::Exclamation);
     }
     map_->finishRun(result ? &*result : nullptr);
+    ui.release(result.has_value());
+    if (result && runSucceeded)
+        runSucceeded(*result);
 }
 
 void frmISParams::cmdISQuit_Click()
@@ -600,7 +771,7 @@ void frmISParams::cmdISHelp_Click()
         if (helpHandler)
             helpHandler();
         else
-            support::ShowHelpBrowser(ext_);
+            support::ShowHelpBrowser(ext_, this, QStringLiteral("params_dialog.html"));
     });
 }
 
@@ -623,7 +794,7 @@ void frmISParams::SetDSVScroll(int innerHeight)
     VScroll1_->setSingleStep(350);
 }
 
-void frmISParams::VScroll1_Change(int value) { fraDSItems_->move(0, -Twips(value)); }
+void frmISParams::VScroll1_Change(int value) { fraDSItems_->move(0, -pixels(value)); }
 
 void frmISParams::LoadDSToClassCombo(QComboBox& list)
 {
@@ -716,7 +887,7 @@ void frmISParams::cmdDSAdd_Click()
         ++lastDS_;
         AddDS(lastDS_);
         innerHeight_ = GetDSItemsFrameHeight(lastDS_);
-        fraDSItems_->resize(fraDSItems_->width(), Twips(innerHeight_));
+        fraDSItems_->resize(fraDSItems_->width(), pixels(innerHeight_));
         SetDSVScroll(innerHeight_);
         cmdDSDelete_->setEnabled(true);
     });
@@ -727,15 +898,14 @@ void frmISParams::cmdDSDelete_Click()
     support::GuardedVoid("cmdDSDelete_Click", kForm, true, [&] {
         if (lastDS_ < 0)
             return;
-        const auto answer = inputBox(QStringLiteral("Enter number of scenario to delete:"),
-                                     QStringLiteral("Delete Scenario"));
+        const auto answer = inputBox(tr("Enter number of scenario to delete:"),
+                                     tr("Delete Scenario"));
         if (!answer || answer->trimmed().isEmpty())
             return;
         bool ok = false;
         const double number = QLocale::c().toDouble(answer->trimmed(), &ok);
-        if (!ok || !std::isfinite(number) || std::abs(number) > 32767)
-            support::raise(13, "Type mismatch");
-        const int k = static_cast<int>(std::lround(number));
+        // Anything but a row number gets the same plain answer.
+        const int k = ok && std::isfinite(number) && std::abs(number) <= 32767 ? static_cast<int>(std::lround(number)) : 0;
         if (k - 1 < 0 || k - 1 > lastDS_) {
             support::MsgBox("Invalid scenario number", support::Buttons::OK, support::Icon::Exclamation,
                             "Delete Scenario");
@@ -744,10 +914,64 @@ void frmISParams::cmdDSDelete_Click()
         RemoveDS(k - 1, lastDS_);
         --lastDS_;
         innerHeight_ = GetDSItemsFrameHeight(lastDS_);
-        fraDSItems_->resize(fraDSItems_->width(), Twips(innerHeight_));
+        fraDSItems_->resize(fraDSItems_->width(), pixels(innerHeight_));
         SetDSVScroll(innerHeight_);
         cmdDSDelete_->setEnabled(lastDS_ >= 0);
     });
+}
+
+// --- Remembered choices -------------------------------------------------------
+
+QVariantMap frmISParams::choices()
+{
+    QVariantMap c;
+    c.insert(QStringLiteral("landCover"), cboLCTheme_->currentText());
+    c.insert(QStringLiteral("units"), cboLCUnits_->currentText());
+    c.insert(QStringLiteral("analysis"), cboAnalysisTheme_->currentText());
+    c.insert(QStringLiteral("field"), cboAnalysisUnit_->currentText());
+    c.insert(QStringLiteral("set"), cboLCType_->currentText());
+    int option = -1;
+    for (int i = 0; i < 4; ++i)
+        if (opt_[i]->isChecked())
+            option = i;
+    c.insert(QStringLiteral("density"), option);
+    if (option == 3 && density_) {
+        c.insert(QStringLiteral("densityLayer"), density_->cboPDenTheme()->currentText());
+        c.insert(QStringLiteral("densityField"), density_->cboPDenFld()->currentText());
+        c.insert(QStringLiteral("high"), density_->txtHigh()->text());
+        c.insert(QStringLiteral("low"), density_->txtLow()->text());
+    }
+    const QString folder = outFolder_.empty() ? lastFolder_ : Qs(outFolder_);
+    c.insert(QStringLiteral("outputFolder"), folder);
+    return c;
+}
+
+void frmISParams::restoreChoices(const QVariantMap& c)
+{
+    auto pick = [&](QComboBox* list, const char* key) {
+        const int i = list->findText(c.value(QLatin1String(key)).toString(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i >= 0)
+            list->setCurrentIndex(i);
+    };
+    pick(cboLCTheme_, "landCover");
+    pick(cboLCUnits_, "units");
+    pick(cboAnalysisTheme_, "analysis");  // refills the field list
+    pick(cboAnalysisUnit_, "field");
+    pick(cboLCType_, "set");
+    bool ok = false;
+    const int option = c.value(QStringLiteral("density")).toInt(&ok);
+    if (ok && option >= 0 && option < 4) {
+        opt_[option]->setChecked(true);
+        if (option == 3) {
+            frmISPDensity& d = density();
+            pick(d.cboPDenTheme(), "densityLayer");
+            d.cboPDenTheme_Click();
+            pick(d.cboPDenFld(), "densityField");
+            d.txtHigh()->setText(c.value(QStringLiteral("high")).toString());
+            d.txtLow()->setText(c.value(QStringLiteral("low")).toString());
+        }
+    }
+    lastFolder_ = c.value(QStringLiteral("outputFolder")).toString();
 }
 
 // --- Controls <-> parameters -----------------------------------------------

@@ -6,9 +6,11 @@
 #include "coefficients/is_model_properties.h"
 #include "params/qt/map_source.h"
 #include "params/run_parameters.h"
+#include "support/ui.h"
 
 #include <QDialog>
 #include <QPointer>
+#include <QVariantMap>
 
 #include <filesystem>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <vector>
 
 class QCheckBox;
+class QFileSystemWatcher;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -24,6 +27,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+
+namespace halvo::model {
+struct RunResult;
+}
 
 namespace halvo::params {
 
@@ -62,6 +69,11 @@ public:
     frmISPDensity& density();
     void unloadDensity();
 
+    // The choices worth keeping between openings (layers, units, field, set,
+    // density, output folder) by name, and back; what no longer exists is skipped.
+    QVariantMap choices();
+    void restoreChoices(const QVariantMap& choices);
+
     // The output values of the last validation of the output box.
     const std::string& shapefileName() const { return shpName_; }
     const std::string& outputFolder() const { return outFolder_; }
@@ -72,6 +84,11 @@ public:
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<int(QDialog&)> showModal;
     std::function<void()> helpHandler;
+    // Where a run's notices go (the host's message bar and log) instead of
+    // message boxes; questions and error reports stay boxes. Unset: boxes.
+    std::function<void(const QString& text, const QString& title, support::Icon icon)> notice;
+    // After a run that wrote its output.
+    std::function<void(const model::RunResult& result)> runSucceeded;
 
     struct DSRow {
         QCheckBox* chkDSApply;
@@ -86,6 +103,10 @@ public:
 
 public slots:
     void cboAnalysisTheme_Click();
+    void cboLCTheme_Click();
+    // Reads the coefficient store again after it changed on disk (an edit or
+    // import in the editor, the CLI), keeping the choices that still exist.
+    void reloadStore();
     void cmdOutputBrowse_Click();
     void txtOutputTheme_Validate();
     void txtThemeName_LostFocus();
@@ -108,14 +129,26 @@ private:
     void buildScenarioFrame(QWidget* parent);
     DSRow makeRow(int index);
     void placeRow(const DSRow& r, int index);
+    struct RowGeometry {
+        int line = 0, pitch = 0;  // pixels: a row's height and the distance between rows
+        int chkX = 0, numX = 0, label1X = 0, themeX = 0, themeW = 0, label2X = 0, classX = 0, classW = 0;
+        int width = 0;
+    };
+    RowGeometry rowGeometry() const;
+    // Pixels for a vertical distance in the rows' twips.
+    int pixels(int twipsDown) const;
+    void layoutScenarioFrame();
     void refillAfterMapChange(bool added);
+    void watchStore();
     void run();
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
     coefficients::clsISModelProperties store_;
     QPointer<frmISPDensity> density_;
+    QFileSystemWatcher* storeWatcher_ = nullptr;
 
+    QString lastFolder_;  // where "Browse..." starts
     std::string shpName_;
     std::string outFolder_;
     std::string layerName_;

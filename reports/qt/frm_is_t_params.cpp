@@ -6,12 +6,14 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace halvo::reports {
 
@@ -20,9 +22,9 @@ constexpr const char* kModule = "frmISTParams";
 }
 
 frmISTParams::frmISTParams(QWidget* parent)
-    : QDialog(parent), lblSelLayer_(new QLabel(QStringLiteral("Select a Layer:"), this)),
+    : QDialog(parent), lblSelLayer_(new QLabel(tr("Select a Layer:"), this)),
       cboSelLayers_(new QComboBox(this)), lstSelLayers_(new QListWidget(this)), txtTParams_(new QPlainTextEdit(this)),
-      cmdClose_(new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"), this))
+      cmdClose_(new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"), this))
 {
     setObjectName(QStringLiteral("frmISTParams"));
     lblSelLayer_->setObjectName(QStringLiteral("lblSelLayer"));
@@ -34,6 +36,13 @@ frmISTParams::frmISTParams(QWidget* parent)
     txtTParams_->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtTParams_->setFont(QFont(QStringLiteral("Monospace")));
     setModal(false);
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblSelLayer_);
+    top->addWidget(cboSelLayers_, 1);
+    top->addWidget(cmdClose_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(txtTParams_, 1);
     resize(640, 480);
 
     connect(cboSelLayers_, qOverload<int>(&QComboBox::activated), this, [this](int i) { cboSelLayers_Click(i); });
@@ -50,16 +59,6 @@ bool frmISTParams::event(QEvent* e)
         });
     }
     return QDialog::event(e);
-}
-
-void frmISTParams::resizeEvent(QResizeEvent* e)
-{
-    QDialog::resizeEvent(e);
-    const int m = 8, w = width(), h = height();
-    lblSelLayer_->setGeometry(m, m + 3, 100, 20);
-    cboSelLayers_->setGeometry(m + 104, m, std::max(120, w - 2 * m - 104 - 90), 24);
-    cmdClose_->setGeometry(w - m - 82, m, 82, 26);
-    txtTParams_->setGeometry(m, m + 34, w - 2 * m, h - 2 * m - 34);
 }
 
 void frmISTParams::Form_Activate()

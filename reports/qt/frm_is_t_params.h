@@ -35,7 +35,6 @@ public:
 
 protected:
     bool event(QEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void cboSelLayers_Click(int index);

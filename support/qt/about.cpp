@@ -14,14 +14,17 @@ namespace halvo::support {
 namespace {
 QPointer<frmISAbout> sharedAbout;
 
-const char* const kDescription =
+const char* const kDescription = QT_TRANSLATE_NOOP(
+    "halvo::support::frmISAbout",
     "The Halvo uses a land cover grid to estimate the impervious surface area for polygon features within a "
-    "shapefile based on coefficients of imperviousness for each land cover type.";
-const char* const kCredit =
+    "shapefile based on coefficients of imperviousness for each land cover type.");
+const char* const kCredit = QT_TRANSLATE_NOOP(
+    "halvo::support::frmISAbout",
     "Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are "
     "estimates from published land-cover studies; check them against local conditions before relying on the "
-    "results.";
-const char* const kContact = "Contact: the Halvo project's issue tracker.";
+    "results.");
+const char* const kContact =
+    QT_TRANSLATE_NOOP("halvo::support::frmISAbout", "Contact: the Halvo project's issue tracker.");
 }  // namespace
 
 QString IconPath()
@@ -40,7 +43,7 @@ QString VersionText() { return VersionText(HALVO_VERSION_MAJOR, HALVO_VERSION_MI
 frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFolder) : QDialog(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmISAbout"));
-    setWindowTitle(QStringLiteral("About Halvo"));
+    setWindowTitle(tr("About Halvo"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto* picIcon = new QLabel(this);
@@ -54,20 +57,20 @@ frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFo
     lblTitle->setFont(big);
     auto* lblVersion = new QLabel(VersionText(), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    auto* lblDescription = new QLabel(QString::fromLatin1(kDescription), this);
+    auto* lblDescription = new QLabel(tr(kDescription), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
-    auto* lblDisclaimer = new QLabel(QString::fromLatin1(kCredit) + QStringLiteral("\n\r\n") +
-                                         QString::fromLatin1(kContact),
+    auto* lblDisclaimer = new QLabel(tr(kCredit) + QStringLiteral("\n\r\n") +
+                                         tr(kContact),
                                      this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
     // Installed, the coefficient sets and outputs live in a per-user folder; say which.
-    auto* lblFolder = new QLabel(QStringLiteral("Extension folder: ") + QString::fromStdString(extensionFolder.string()), this);
+    auto* lblFolder = new QLabel(tr("Extension folder: ") + QString::fromStdString(extensionFolder.string()), this);
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
     lblFolder->setWordWrap(true);
     lblFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    auto* cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
@@ -82,7 +85,13 @@ frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFo
     grid->addWidget(lblDisclaimer, 3, 1);
     grid->addWidget(lblFolder, 4, 1);
     grid->addWidget(cmdOK, 5, 1, Qt::AlignRight);
-    setFixedWidth(440);
+    // Wrapped text gets the height its width needs, at any font size and language.
+    const int textWidth = fontMetrics().averageCharWidth() * 52;
+    for (QLabel* l : {lblDescription, lblDisclaimer, lblFolder}) {
+        l->setFixedWidth(textWidth);
+        l->setMinimumHeight(l->heightForWidth(textWidth));
+    }
+    grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 frmISAbout* ShowAbout(QWidget* parent)

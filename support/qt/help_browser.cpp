@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -22,22 +23,24 @@ frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensio
     : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder)), shared_(std::move(sharedData))
 {
     setObjectName(QStringLiteral("frmHelpBrowser2"));
-    setWindowTitle(QStringLiteral("Halvo Help"));
+    setWindowTitle(tr("Halvo Help"));
     setAttribute(Qt::WA_DeleteOnClose);
     brwHelpPage_ = new QTextBrowser(this);
     brwHelpPage_->setObjectName(QStringLiteral("brwHelpPage"));
     brwHelpPage_->setOpenExternalLinks(true);
     brwHelpPage_->move(Twips(120), Twips(120));
-    cmdClose_ = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose_ = new QPushButton(tr("Close"), this);
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     resize(760, 620);
 }
 
-void frmHelpBrowser2::Form_Load()
+void frmHelpBrowser2::Form_Load() { showPage(QStringLiteral("is_index.html")); }
+
+void frmHelpBrowser2::showPage(const QString& name)
 {
     GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
-        const std::filesystem::path page = HelpFolder(ext_, shared_) / "is_index.html";
+        const std::filesystem::path page = HelpFolder(ext_, shared_) / name.toStdString();
         std::error_code ec;
         if (std::filesystem::is_regular_file(page, ec))
             brwHelpPage_->setSource(QUrl::fromLocalFile(QString::fromStdString(page.string())));
@@ -54,19 +57,26 @@ void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
     brwHelpPage_->setGeometry(Twips(120), Twips(120), std::max(0, outer.width() - Twips(300)),
                               std::max(0, outer.height() - Twips(720)));
     const QRect b = brwHelpPage_->geometry();
-    cmdClose_->setGeometry(b.right() - 80, b.bottom() + 6, 80, std::max(22, Twips(375)));
+    const QSize button = cmdClose_->sizeHint().expandedTo(QSize(80, std::max(22, Twips(375))));
+    cmdClose_->setGeometry(b.right() - button.width(), b.bottom() + 6, button.width(), button.height());
 }
 
-frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent)
+frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)
 {
-    if (!sharedHelp) {
+    if (!sharedHelp)
         sharedHelp = new frmHelpBrowser2(parent, extensionFolder);
-        sharedHelp->Form_Load();
-    }
+    sharedHelp->showPage(page);
     sharedHelp->show();
     sharedHelp->raise();
     sharedHelp->activateWindow();
     return sharedHelp.data();
+}
+
+void InstallHelpKey(QWidget* window, std::function<void()> open)
+{
+    auto* key = new QShortcut(QKeySequence::HelpContents, window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, std::move(open));
 }
 
 void CloseSharedWindows()

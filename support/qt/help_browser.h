@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
 
 class QTextBrowser;
 class QPushButton;
@@ -22,6 +23,8 @@ public:
                     std::filesystem::path sharedData = SharedDataFolder());
     // Opens the index page, or says that it is missing (the window opens anyway).
     void Form_Load();
+    // Opens a page of help/ (a file name such as "density.html"), or says that it is missing.
+    void showPage(const QString& page);
     QTextBrowser* browser() const { return brwHelpPage_; }
 
 protected:
@@ -37,8 +40,11 @@ private:
 // Pixels for the old layout's twips (15 to a pixel).
 constexpr int Twips(int twips) { return (twips + 7) / 15; }
 
-// The shared help window: created and loaded on first use, raised afterwards.
-frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent = nullptr);
+// The shared help window on `page`: created on first use, raised afterwards.
+frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent = nullptr,
+                                 const QString& page = QStringLiteral("is_index.html"));
+// F1 (the platform's help key) in `window` and its controls calls `open`.
+void InstallHelpKey(QWidget* window, std::function<void()> open);
 // Closes the shared windows (the plugin does so before it is unloaded).
 void CloseSharedWindows();
 

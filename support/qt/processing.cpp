@@ -1,7 +1,9 @@
 #include "support/qt/processing.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -19,19 +21,33 @@ frmISProcessing::frmISProcessing(QWidget* owner)
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Raised);
     setLineWidth(2);
-    label1_ = new QLabel(QString::fromLatin1(kCaption), this);
+    setWindowModality(Qt::ApplicationModal);
+    label1_ = new QLabel(tr(kCaption), this);
     label1_->setObjectName(QStringLiteral("Label1"));
     label1_->setAlignment(Qt::AlignCenter);
+    label1_->setWordWrap(true);
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("prgStage"));
     bar_->setRange(0, 0);
     bar_->setTextVisible(true);
     bar_->setFormat(QString());
+    cmdCancel_ = new QPushButton(tr("Cancel"), this);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+        canceled_ = true;
+        cmdCancel_->setEnabled(false);
+        label1_->setText(tr("Canceling..."));
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancel_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->addWidget(label1_);
     layout->addWidget(bar_);
-    setFixedWidth(380);
+    layout->addLayout(buttons);
+    // Wide enough for the caption on one line at the font in use.
+    setMinimumWidth(label1_->fontMetrics().horizontalAdvance(label1_->text()) + 48);
 }
 
 frmISProcessing::~frmISProcessing()

@@ -1,18 +1,20 @@
 #pragma once
 // The please-wait notice shown while a run blocks the desktop, with the name
-// and progress of the stage under way.
+// and progress of the stage under way and a Cancel button. While it is up it
+// is the only window that takes input.
 
 #include <QFrame>
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 namespace halvo::support {
 
 class frmISProcessing : public QFrame {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "Performing Impervious Surface Analysis.  Please wait...";
+    static constexpr const char* kCaption = QT_TR_NOOP("Performing Impervious Surface Analysis.  Please wait...");
 
     // Owned by `owner`, drawn without a caption over it.
     explicit frmISProcessing(QWidget* owner);
@@ -24,6 +26,10 @@ public:
     // fraction < 0: the stage's length is unknown.
     void setStage(const QString& stage, double fraction);
 
+    // True once Cancel was pressed; the run stops at its next check.
+    bool cancelRequested() const { return canceled_; }
+    QPushButton* cancelButton() const { return cmdCancel_; }
+
 protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
@@ -31,6 +37,8 @@ protected:
 private:
     QLabel* label1_;
     QProgressBar* bar_;
+    QPushButton* cmdCancel_;
+    bool canceled_ = false;
 };
 
 }  // namespace halvo::support

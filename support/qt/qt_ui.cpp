@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace halvo::support {
@@ -22,19 +23,46 @@ QString DisplayText(std::string_view text)
     return s;
 }
 
+namespace {
+// Removes the translation from the application before it goes.
+class InstalledTranslator final : public QTranslator {
+public:
+    ~InstalledTranslator() override { QCoreApplication::removeTranslator(this); }
+};
+}  // namespace
+
+std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& extensionFolder, const QString& locale)
+{
+    if (locale.isEmpty() || locale.startsWith(QLatin1String("en")))
+        return nullptr;
+    auto t = std::make_unique<InstalledTranslator>();
+    // "fr_FR" finds halvo_fr_FR.qm or else halvo_fr.qm.
+    if (!t->load(QStringLiteral("halvo_") + locale, QString::fromStdString((extensionFolder / "i18n").string())))
+        return nullptr;
+    QCoreApplication::installTranslator(t.get());
+    return t;
+}
+
+QString TranslatedText(std::string_view text)
+{
+    const std::string key(text);
+    return DisplayText(QCoreApplication::translate("halvo::Messages", key.c_str()).toStdString());
+}
+
 CallStackWindow::CallStackWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCallStack"));
-    setWindowTitle(QStringLiteral("Halvo Error Report"));
+    setWindowTitle(tr("Halvo Error Report"));
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("txtReport"));
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long messages wrap: nobody should have to scroll sideways to read the cause.
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    auto* copy = new QPushButton(QStringLiteral("Copy"), this);
+    auto* copy = new QPushButton(tr("Copy"), this);
     copy->setObjectName(QStringLiteral("cmdCopy"));
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* close = new QPushButton(tr("Close"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
     close->setDefault(true);
     connect(copy, &QPushButton::clicked, this, &CallStackWindow::copyToClipboard);
@@ -87,9 +115,15 @@ Answer QtUi::message(std::string_view text, std::string_view title, Icon icon, B
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QMessageBox box(qicon, DisplayText(title), DisplayText(text), qbuttons, QApplication::activeWindow());
+    // The notice stays on top of everything; it must not cover the question.
+    QPointer<frmISProcessing> notice = frmISProcessing::current();
+    if (notice)
+        notice->hide();
+    QMessageBox box(qicon, TranslatedText(title), TranslatedText(text), qbuttons, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("halvoMessage"));
     const int r = box.exec();
+    if (notice)
+        notice->show();
     if (busy)
         QApplication::restoreOverrideCursor();
     switch (r) {
@@ -120,12 +154,20 @@ void QtUi::progress(std::string_view stage, double fraction)
 {
     if (auto* notice = frmISProcessing::current())
         notice->setStage(DisplayText(stage), fraction);
-    // Keep the windows painted, but let no click start anything mid-run.
+    // Keep the windows painted, but let no click start anything mid-run: with
+    // the notice up only its Cancel button takes input (it is modal).
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (now - lastPump_ >= 50) {
         lastPump_ = now;
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QApplication::processEvents(frmISProcessing::current() ? QEventLoop::AllEvents
+                                                                : QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+bool QtUi::canceled() const
+{
+    const frmISProcessing* notice = frmISProcessing::current();
+    return notice && notice->cancelRequested();
 }
 
 }  // namespace halvo::support

@@ -8,9 +8,11 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <filesystem>
 #include <memory>
 
 class QPlainTextEdit;
+class QTranslator;
 class QPushButton;
 
 namespace halvo::support {
@@ -42,6 +44,8 @@ public:
     Answer message(std::string_view text, std::string_view title, Icon icon, Buttons buttons) override;
     void showCallStack(std::string_view report) override;
     void progress(std::string_view stage, double fraction) override;
+    // The Cancel button of the please-wait notice.
+    bool canceled() const override;
 
     // The window of the last report; null before the first.
     CallStackWindow* callStackWindow() const { return window_.data(); }
@@ -53,5 +57,12 @@ private:
 
 // Engine texts break lines with CR (and sometimes CR LF); Qt wants LF.
 QString DisplayText(std::string_view text);
+// Halvo's translation for `locale` ("fr", "de_DE", ...) from <extension>/i18n,
+// installed in the application until the object is destroyed; null when there
+// is none (English is the texts themselves).
+std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& extensionFolder, const QString& locale);
+
+// The text in the user's language when a translation holds it whole, as shown.
+QString TranslatedText(std::string_view text);
 
 }  // namespace halvo::support

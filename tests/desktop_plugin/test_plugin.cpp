@@ -1,18 +1,31 @@
 // The plugin as QGIS sees it: the library's entry points, the menu and the
 // toolbar, the commands' enabled rule and the shared dialogs.
 
+#include "coefficients/model_store.h"
 #include "fixture.h"
+#include "params/qt/density_dialog.h"
 #include "params/qt/params_dialog.h"
 #include "plugin/extension.h"
+#include "support/ext_folder.h"
+#include "support/qt/help_browser.h"
 #include "support/scripted_ui.h"
 
 #include <qgisplugin.h>
 #include <qgslayertree.h>
+#include <qgsmessagebar.h>
+#include <qgsmessagebaritem.h>
 #include <qgsproject.h>
+#include <qgssettings.h>
 #include <qgsvectorlayer.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QTextBrowser>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QPlainTextEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -206,6 +219,165 @@ TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().title, "No Parameter Files");
     EXPECT_TRUE(ui.reports.empty());
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
+{
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:5070")));
+    Settle();
+    auto* bar = new QgsMessageBar(&window);
+    app.messageBar = bar;
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
+    analysis->setCurrentIndex(analysis->findText("zones"));
+    auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
+    field->setCurrentIndex(field->findText("NAME"));
+    dialog->optPopDensity(1)->setChecked(true);
+    fs::create_directories(ext / "out");
+    dialog->findChild<QLineEdit*>("txtOutputTheme")->setText(QString::fromStdString((ext / "out" / "result").string()));
+    dialog->txtOutputTheme_Validate();
+    dialog->findChild<QPushButton*>("cmdISRun")->click();
+
+    ASSERT_TRUE(fs::exists(ext / "out" / "result.shp"));
+    for (const Shown& m : ui.messages)
+        EXPECT_NE(m.title, "NODATA Cells!") << "the NODATA notice is no box";
+    QStringList titles, texts;
+    QgsMessageBarItem* success = nullptr;
+    for (QgsMessageBarItem* item : bar->items()) {
+        titles << item->title();
+        texts << item->text();
+        if (item->level() == Qgis::MessageLevel::Success)
+            success = item;
+    }
+    EXPECT_TRUE(titles.contains("NODATA Cells!")) << titles.join('|').toStdString();
+    ASSERT_NE(success, nullptr) << titles.join('|').toStdString();
+    EXPECT_TRUE(success->text().contains("result")) << success->text().toStdString();
+    auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
+    ASSERT_NE(open, nullptr);
+    open->click();
+    const auto viewers = window.findChildren<reports::frmISTParams*>();
+    ASSERT_EQ(viewers.size(), 1);
+    EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
+{
+    fs::copy(SourceDir() / "help", ext / "help", fs::copy_options::recursive);
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    Settle();
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    auto pressF1 = [](QWidget* w) {
+        w->show();
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        QTest::keyClick(w, Qt::Key_F1);
+        for (QWidget* top : QApplication::allWidgets())
+            if (auto* h = qobject_cast<support::frmHelpBrowser2*>(top))
+                return h->browser()->source().fileName();
+        return QString();
+    };
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(pressF1(dialog), "params_dialog.html");
+    dialog->density().show();
+    EXPECT_EQ(pressF1(&dialog->density()), "density.html");
+    dialog->density().hide();
+    std::ofstream(ext / "zones.prm", std::ios::binary) << "report\r\n";
+    EXPECT_EQ(pressF1(plugin.openReports("prm")), "reports.html");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
+{
+    fs::copy(fs::path(HALVO_EXT_DIR) / "i18n", ext / "i18n");
+    QgsSettings().setValue(QStringLiteral("locale/userLocale"), QStringLiteral("fr_FR"));
+    {
+        plugin::clsISExt plugin(nullptr);
+        plugin.followQgisLanguage();
+        plugin.Startup(&app);
+        plugin.setState(plugin::kEnabled);
+        plugin.buildGui();
+        ASSERT_NE(plugin.menu(), nullptr);
+        EXPECT_EQ(plugin.menu()->title(), "&Outils de surface imperméable");
+        EXPECT_EQ(plugin.commands()[0]->action()->text(), "Lancer l'analyse de surface imperméable...");
+        plugin.unload();
+    }
+    QgsSettings().remove(QStringLiteral("locale/userLocale"));
+    EXPECT_EQ(QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
+              "Impervious Surface Tools");
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
+{
+    AddRaster(LandCover(ext.path()), "landcover");
+    AddVector(Zones(ext.path()), "zones");
+    AddVector(Zones(ext.path(), "other"), "other");
+    Settle();
+    coefficients::clsISModelProperties store;
+    ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
+    coefficients::clsISLCDef second = store.ISLCDefs.Item(1);
+    second.LCType = "Second";
+    store.ISLCDefs.Add(second);
+    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    plugin::clsISExt plugin(nullptr);
+    plugin.Startup(&app);
+    plugin.setState(plugin::kEnabled);
+    plugin.buildGui();
+    params::frmISParams* dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
+    auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
+    auto* set = dialog->findChild<QComboBox*>("cboLCType");
+    ASSERT_GE(set->count(), 2);
+    analysis->setCurrentIndex(analysis->findText("zones"));
+    field->setCurrentIndex(field->findText("HUC"));
+    set->setCurrentIndex(1);
+    const QString setName = set->currentText();
+    dialog->optPopDensity(2)->setChecked(true);
+    dialog->close();
+    Settle();
+    EXPECT_EQ(QgsProject::instance()->readEntry("Halvo", "/field"), "HUC");
+
+    dialog = plugin.openParams();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisUnit")->currentText(), "HUC");
+    EXPECT_EQ(dialog->findChild<QComboBox*>("cboLCType")->currentText(), setName);
+    EXPECT_TRUE(dialog->optPopDensity(2)->isChecked());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "support/error_reporting.h"
 #include "support/qt/help_browser.h"
+#include "support/qt/processing.h"
 #include "support/qt/qt_ui.h"
 #include "support/scripted_ui.h"
 
@@ -146,6 +147,41 @@ TEST(AboutBox, NamesVersionAndDescription)
     EXPECT_TRUE(about.findChild<QLabel*>("lblDescription")->text().startsWith("The Halvo uses a land cover grid"));
     EXPECT_TRUE(about.findChild<QLabel*>("lblDisclaimer")->text().contains("\n\r\n"));
     EXPECT_TRUE(about.findChild<QPushButton*>("cmdOK")->isDefault());
+}
+
+}  // namespace
+}  // namespace halvo::test
+
+namespace halvo::test {
+namespace {
+
+TEST(QtUi, NoticeCancelStopsTheRunAndStepsAsideForMessageBoxes)
+{
+    support::QtUi ui;
+    QWidget owner;
+    owner.show();
+    support::frmISProcessing notice(&owner);
+    notice.show();
+    EXPECT_FALSE(ui.canceled());
+    auto* label = notice.findChild<QLabel*>("Label1");
+    ASSERT_NE(label, nullptr);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+        << "the caption is not clipped";
+
+    bool noticeVisibleUnderBox = true;
+    QTimer::singleShot(0, [&] {
+        noticeVisibleUnderBox = notice.isVisible();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(ui.message("Go on?", "Halvo", support::Icon::Question, support::Buttons::YesNo), support::Answer::Yes);
+    EXPECT_FALSE(noticeVisibleUnderBox);
+    EXPECT_TRUE(notice.isVisible()) << "back once the box is gone";
+
+    notice.cancelButton()->click();
+    EXPECT_TRUE(ui.canceled());
+    support::UiScope scope(ui);
+    EXPECT_THROW(support::CheckCanceled(), support::Canceled);
 }
 
 }  // namespace

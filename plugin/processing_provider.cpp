@@ -1,0 +1,564 @@
+#include "plugin/processing_provider.h"
+
+#include "coefficients/coeff_files.h"
+#include "coefficients/model_store.h"
+#include "model/run.h"
+#include "params/param_writer.h"
+#include "params/run_parameters.h"
+#include "support/error_reporting.h"
+#include "support/ext_folder.h"
+#include "support/qt/help_browser.h"
+#include "support/qt/qt_ui.h"
+
+#include <qgsapplication.h>
+#include <qgsfeedback.h>
+#include <qgsprocessingfeedback.h>
+#include <qgsprocessingoutputs.h>
+#include <qgsprocessingparameters.h>
+#include <qgsprocessingregistry.h>
+#include <qgsprocessingutils.h>
+#include <qgsproviderregistry.h>
+#include <qgsrasterlayer.h>
+#include <qgsvectorfilewriter.h>
+#include <qgsvectorlayer.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+
+namespace halvo::plugin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kLandCover = QStringLiteral("LANDCOVER");
+const QString kUnits = QStringLiteral("UNITS");
+const QString kZones = QStringLiteral("ZONES");
+const QString kField = QStringLiteral("FIELD");
+const QString kSet = QStringLiteral("COEFFICIENT_SET");
+const QString kCsv = QStringLiteral("COEFFICIENTS_CSV");
+const QString kDensity = QStringLiteral("DENSITY");
+const QString kDensityLayer = QStringLiteral("DENSITY_LAYER");
+const QString kDensityField = QStringLiteral("DENSITY_FIELD");
+const QString kHigh = QStringLiteral("HIGH");
+const QString kLow = QStringLiteral("LOW");
+const QString kScenarios = QStringLiteral("SCENARIOS");
+const QString kScenarioClasses = QStringLiteral("SCENARIO_CLASSES");
+const QString kLayerName = QStringLiteral("LAYER_NAME");
+const QString kAnswerYes = QStringLiteral("ANSWER_YES");
+const QString kOutput = QStringLiteral("OUTPUT");
+const QString kParameterReport = QStringLiteral("PARAMETER_REPORT");
+const QString kMetadataReport = QStringLiteral("METADATA_REPORT");
+const QString kInput = QStringLiteral("INPUT");
+const QString kName = QStringLiteral("NAME");
+
+int holders = 0;
+
+QString Qs(const std::string& s) { return QString::fromStdString(s); }
+std::string Ss(const QString& s) { return s.toStdString(); }
+QString Qp(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+QStringList StoredSetNames()
+{
+    QStringList names;
+    coefficients::clsISModelProperties store;
+    // A missing store is reported when a run needs it, not while the toolbox loads.
+    FeedbackUi quiet(nullptr, false);
+    support::UiScope scope(quiet);
+    if (coefficients::GetISModelProperties(store, support::StorePath(support::ExtensionFolder())))
+        for (const auto& s : store.ISLCDefs)
+            names << Qs(s.LCType);
+    return names;
+}
+
+// The file a map layer reads, and its layer inside that file.
+std::pair<QString, QString> FileOf(const QgsMapLayer& layer)
+{
+    const QVariantMap uri = QgsProviderRegistry::instance()->decodeUri(layer.providerType(), layer.source());
+    const QString path = uri.value(QStringLiteral("path")).toString();
+    return {path.isEmpty() ? layer.source() : path, uri.value(QStringLiteral("layerName")).toString()};
+}
+
+// Layer names must differ: the parameter report finds layers by name.
+host::LayerPtr MakeLayer(std::vector<host::LayerPtr>& taken, const QString& name, host::LayerKind kind,
+                         const QString& path, const QString& sourceLayer)
+{
+    auto l = std::make_shared<host::Layer>();
+    l->kind = kind;
+    l->name = Ss(name.isEmpty() ? QFileInfo(path).completeBaseName() : name);
+    const std::string base = l->name;
+    for (int k = 2; std::any_of(taken.begin(), taken.end(), [&](const auto& t) { return t->name == l->name; }); ++k)
+        l->name = base + "_" + std::to_string(k);
+    l->source = Ss(path);
+    // A shapefile holds one layer; OGR names it after the file anyway.
+    if (!path.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive))
+        l->sourceLayer = Ss(sourceLayer);
+    taken.push_back(l);
+    return l;
+}
+
+QString ProblemText(const FeedbackUi& ui, const QString& fallback)
+{
+    return ui.lastProblem().isEmpty() ? fallback : ui.lastProblem();
+}
+
+// Sets files beside `shapefile` that belong to it: .prm, .met and .qml.
+QString Beside(const QString& file, const char* extension)
+{
+    const QFileInfo fi(file);
+    return fi.dir().filePath(fi.completeBaseName() + QLatin1Char('.') + QLatin1String(extension));
+}
+
+bool CopyOver(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    return QFile::copy(from, to);
+}
+
+}  // namespace
+
+// --- Feedback -------------------------------------------------------------
+
+support::Answer FeedbackUi::message(std::string_view text, std::string_view title, support::Icon icon,
+                                    support::Buttons buttons)
+{
+    const QString body = support::DisplayText(text);
+    const QString caption = support::DisplayText(title);
+    const QString line = caption.isEmpty() || caption == QLatin1String(support::kDefaultCaption.data())
+                             ? body
+                             : caption + QStringLiteral(": ") + body;
+    if (buttons == support::Buttons::OK) {
+        if (icon == support::Icon::Critical || icon == support::Icon::Exclamation) {
+            lastProblem_ = body;
+            if (feedback_)
+                feedback_->pushWarning(line);
+        } else if (feedback_) {
+            feedback_->pushInfo(line);
+        }
+        return support::Answer::OK;
+    }
+    const bool yesNo = buttons == support::Buttons::YesNo || buttons == support::Buttons::YesNoCancel;
+    const support::Answer yes = yesNo ? support::Answer::Yes : support::Answer::OK;
+    const support::Answer no = yesNo ? support::Answer::No : support::Answer::Cancel;
+    if (feedback_) {
+        feedback_->pushWarning(line);
+        feedback_->pushInfo(answerYes_ ? QObject::tr("(answered %1: \"Answer OK/Yes to the run's questions\" is on)")
+                                             .arg(yesNo ? QObject::tr("Yes") : QObject::tr("OK"))
+                                       : QObject::tr("(answered %1; \"Answer OK/Yes to the run's questions\" "
+                                                     "answers %2)")
+                                             .arg(yesNo ? QObject::tr("No") : QObject::tr("Cancel"),
+                                                  yesNo ? QObject::tr("Yes") : QObject::tr("OK")));
+    }
+    if (!answerYes_)
+        lastProblem_ = body;
+    return answerYes_ ? yes : no;
+}
+
+void FeedbackUi::showCallStack(std::string_view report)
+{
+    lastProblem_ = support::DisplayText(report);
+    if (feedback_)
+        feedback_->reportError(lastProblem_, false);
+}
+
+void FeedbackUi::progress(std::string_view stage, double fraction)
+{
+    if (!feedback_)
+        return;
+    if (stage != stage_) {
+        stage_ = stage;
+        feedback_->setProgressText(support::DisplayText(stage));
+    }
+    if (fraction >= 0)
+        feedback_->setProgress(std::clamp(fraction, 0.0, 1.0) * 100.0);
+}
+
+bool FeedbackUi::canceled() const { return feedback_ && feedback_->isCanceled(); }
+
+// --- Provider ---------------------------------------------------------------
+
+ProcessingProvider::ProcessingProvider(QObject* parent) : QgsProcessingProvider(parent) {}
+
+QString ProcessingProvider::longName() const
+{
+    return QStringLiteral("Halvo %1").arg(support::VersionText().section(QLatin1Char(' '), 1));
+}
+
+QIcon ProcessingProvider::icon() const { return QIcon(support::IconPath()); }
+
+QString ProcessingProvider::defaultVectorFileExtension(bool hasGeometry) const
+{
+    return hasGeometry ? QStringLiteral("shp") : QStringLiteral("dbf");
+}
+
+QStringList ProcessingProvider::supportedOutputVectorLayerExtensions() const
+{
+    return {QStringLiteral("shp"), QStringLiteral("gpkg")};
+}
+
+void ProcessingProvider::loadAlgorithms()
+{
+    addAlgorithm(new ImperviousByZoneAlgorithm);
+    addAlgorithm(new ImportCoefficientsAlgorithm);
+    addAlgorithm(new ExportCoefficientsAlgorithm);
+}
+
+void HoldProvider()
+{
+    if (holders++ > 0)
+        return;
+    QgsProcessingRegistry* registry = QgsApplication::processingRegistry();
+    if (registry && !registry->providerById(QStringLiteral("halvo")))
+        registry->addProvider(new ProcessingProvider);
+}
+
+void ReleaseProvider()
+{
+    if (holders == 0 || --holders > 0)
+        return;
+    if (QgsProcessingRegistry* registry = QgsApplication::processingRegistry())
+        registry->removeProvider(QStringLiteral("halvo"));
+}
+
+// --- Impervious surface by zone -------------------------------------------------
+
+QString ImperviousByZoneAlgorithm::displayName() const { return tr("Impervious surface by zone"); }
+QString ImperviousByZoneAlgorithm::group() const { return tr("Analysis"); }
+
+QString ImperviousByZoneAlgorithm::shortHelpString() const
+{
+    return tr("Estimates the impervious surface of each zone: the land-cover raster is tabulated inside the "
+              "polygons of the zone layer, grouped by the values of the zone field, and the coefficient set "
+              "turns each class's area into impervious area. The output is a shapefile (or GeoPackage) with "
+              "the zone areas, impervious areas and pctIS, a QGIS style, and the parameter (.prm) and "
+              "metadata (.met) reports beside it.\n\nDevelopment scenarios: each layer's polygons are recast "
+              "to the class given for it in the class list (class IDs or names, comma-separated, one for each "
+              "layer in order).");
+}
+
+QString ImperviousByZoneAlgorithm::helpUrl() const
+{
+    const fs::path page = support::ExtensionFolder() / "help" / "params_dialog.html";
+    return QUrl::fromLocalFile(Qp(page)).toString();
+}
+
+void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
+{
+    addParameter(new QgsProcessingParameterRasterLayer(kLandCover, tr("Land cover grid")));
+    addParameter(new QgsProcessingParameterEnum(
+        kUnits, tr("Land cover grid units"),
+        {tr("From the raster's coordinate system"), QStringLiteral("Meters"), QStringLiteral("Feet")}, false, 0));
+    addParameter(new QgsProcessingParameterFeatureSource(kZones, tr("Analysis layer"),
+                                                         {QgsProcessing::TypeVectorPolygon}));
+    addParameter(new QgsProcessingParameterField(kField, tr("Analysis field"), QVariant(), kZones));
+    const QStringList sets = StoredSetNames();
+    addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
+                                                sets.isEmpty() ? QVariant() : QVariant(0), sets.isEmpty()));
+    addParameter(new QgsProcessingParameterFile(kCsv, tr("Coefficient file instead of a stored set (CSV)"),
+                                                QgsProcessingParameterFile::File, QStringLiteral("csv"), QVariant(),
+                                                true));
+    addParameter(new QgsProcessingParameterEnum(
+        kDensity, tr("Which coefficient?"),
+        {tr("High"), tr("Medium"), tr("Low"), tr("Calculate from a density layer")}, false, 1));
+    addParameter(new QgsProcessingParameterFeatureSource(kDensityLayer, tr("Population density layer"),
+                                                         {QgsProcessing::TypeVectorPolygon}, QVariant(), true));
+    addParameter(new QgsProcessingParameterField(kDensityField, tr("Density field"), QVariant(), kDensityLayer,
+                                                 QgsProcessingParameterField::Numeric, false, true));
+    addParameter(new QgsProcessingParameterNumber(kHigh, tr("High density at or above"),
+                                                  QgsProcessingParameterNumber::Double, QVariant(), true));
+    addParameter(new QgsProcessingParameterNumber(kLow, tr("Low density at or below"),
+                                                  QgsProcessingParameterNumber::Double, QVariant(), true));
+    addParameter(new QgsProcessingParameterMultipleLayers(kScenarios, tr("Land cover change scenario layers"),
+                                                          QgsProcessing::TypeVectorPolygon, QVariant(), true));
+    addParameter(new QgsProcessingParameterString(
+        kScenarioClasses, tr("Scenario classes (class ID or name for each scenario layer, comma-separated)"),
+        QVariant(), false, true));
+    addParameter(new QgsProcessingParameterString(kLayerName, tr("Layer name"), QVariant(), false, true));
+    auto* yes = new QgsProcessingParameterBoolean(kAnswerYes, tr("Answer OK/Yes to the run's questions"), false);
+    yes->setFlags(yes->flags() | QgsProcessingParameterDefinition::FlagAdvanced);
+    addParameter(yes);
+    auto* output = new QgsProcessingParameterVectorDestination(kOutput, tr("Output"),
+                                                               QgsProcessing::TypeVectorPolygon);
+    output->setSupportsNonFileBasedOutput(false);
+    addParameter(output);
+    addOutput(new QgsProcessingOutputFile(kParameterReport, tr("Parameter report")));
+    addOutput(new QgsProcessingOutputFile(kMetadataReport, tr("Metadata report")));
+}
+
+// A vector input as a file the engine reads: selections and layers that are not
+// plain files are written out by Processing first.
+host::LayerPtr ImperviousByZoneAlgorithm::vectorInput(const QVariantMap& parameters, const QString& key,
+                                                      QgsProcessingContext& context, QgsProcessingFeedback* feedback,
+                                                      std::vector<host::LayerPtr>& taken)
+{
+    std::unique_ptr<QgsProcessingFeatureSource> source(parameterAsSource(parameters, key, context));
+    if (!source)
+        throw QgsProcessingException(tr("The layer given for %1 cannot be read.").arg(key));
+    QString layerName;
+    const QString path = parameterAsCompatibleSourceLayerPathAndLayerName(
+        parameters, key, context, {QStringLiteral("shp"), QStringLiteral("gpkg")}, QStringLiteral("gpkg"),
+        feedback, &layerName);
+    if (path.isEmpty())
+        throw QgsProcessingException(tr("The layer given for %1 cannot be written for the run.").arg(key));
+    return MakeLayer(taken, source->sourceName(), host::LayerKind::Feature, path, layerName);
+}
+
+bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
+                                                 QgsProcessingFeedback* feedback)
+{
+    params::RunRequest r;
+    r.extensionFolder = support::ExtensionFolder();
+    std::vector<host::LayerPtr> taken;
+
+    QgsRasterLayer* raster = parameterAsRasterLayer(parameters, kLandCover, context);
+    if (!raster)
+        throw QgsProcessingException(tr("No land cover grid was given."));
+    const auto [rasterPath, rasterLayer] = FileOf(*raster);
+    r.landCover = MakeLayer(taken, raster->name(), host::LayerKind::Raster, rasterPath, QString());
+    switch (parameterAsEnum(parameters, kUnits, context)) {
+    case 1: r.units = params::Units::Meters; break;
+    case 2: r.units = params::Units::Feet; break;
+    default: break;
+    }
+
+    r.analysis = vectorInput(parameters, kZones, context, feedback, taken);
+    r.field = Ss(parameterAsString(parameters, kField, context));
+    if (r.field.empty())
+        throw QgsProcessingException(tr("No analysis field was given."));
+
+    FeedbackUi ui(feedback, false);
+    support::UiScope scope(ui);
+    const QString csv = parameterAsFile(parameters, kCsv, context);
+    if (!csv.isEmpty()) {
+        r.setName = Ss(QFileInfo(csv).completeBaseName());
+        const auto set = coefficients::ReadCoeffsFile(Ss(csv), r.setName);
+        if (!set)
+            throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' was refused.").arg(csv)));
+        r.classes = params::ClassLinesOf(*set);
+    } else {
+        coefficients::clsISModelProperties store;
+        const fs::path storePath = support::StorePath(r.extensionFolder);
+        if (!coefficients::GetISModelProperties(store, storePath))
+            throw QgsProcessingException(
+                ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(storePath))));
+        const int index = parameterAsEnum(parameters, kSet, context);
+        if (index < 0 || index >= store.ISLCDefs.Count())
+            throw QgsProcessingException(tr("The coefficient store '%1' has no set number %2.")
+                                             .arg(Qp(storePath))
+                                             .arg(index));
+        const auto& set = store.ISLCDefs.Item(index + 1);
+        r.setName = set.LCType;
+        r.classes = params::ClassLinesOf(set);
+    }
+
+    const int density = parameterAsEnum(parameters, kDensity, context);
+    if (density == 3) {
+        if (!parameters.value(kDensityLayer).isValid() || parameters.value(kDensityLayer).isNull())
+            throw QgsProcessingException(tr("Density from a layer needs the population density layer."));
+        params::DensityLayer d;
+        d.layer = vectorInput(parameters, kDensityLayer, context, feedback, taken);
+        d.field = Ss(parameterAsString(parameters, kDensityField, context));
+        if (d.field.empty())
+            throw QgsProcessingException(tr("Density from a layer needs the density field."));
+        const QVariant high = parameters.value(kHigh), low = parameters.value(kLow);
+        if (!high.isValid() || high.isNull() || !low.isValid() || low.isNull())
+            throw QgsProcessingException(tr("Density from a layer needs the high and low thresholds."));
+        d.high = parameterAsDouble(parameters, kHigh, context);
+        d.low = parameterAsDouble(parameters, kLow, context);
+        if (!std::isfinite(d.high) || !std::isfinite(d.low) || d.high < d.low)
+            throw QgsProcessingException(tr("The high threshold must be a number at or above the low threshold."));
+        d.highText = Ss(QString::number(d.high, 'g', 15));
+        d.lowText = Ss(QString::number(d.low, 'g', 15));
+        r.density = d;
+    } else {
+        r.density = static_cast<params::DensityLevel>(std::clamp(density, 0, 2));
+    }
+
+    const QList<QgsMapLayer*> scenarios = parameterAsLayerList(parameters, kScenarios, context);
+    QStringList classes = parameterAsString(parameters, kScenarioClasses, context)
+                              .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QString& c : classes)
+        c = c.trimmed();
+    if (classes.size() != scenarios.size())
+        throw QgsProcessingException(tr("Give one scenario class for each scenario layer: %1 layers, %2 classes.")
+                                         .arg(scenarios.size())
+                                         .arg(classes.size()));
+    for (int i = 0; i < scenarios.size(); ++i) {
+        const std::string cls = Ss(classes.at(i));
+        const auto found = std::find_if(r.classes.begin(), r.classes.end(),
+                                        [&](const auto& c) { return std::to_string(c.id) == cls || c.name == cls; });
+        if (found == r.classes.end())
+            throw QgsProcessingException(
+                tr("The coefficient set '%1' has no class '%2'.").arg(Qs(r.setName), classes.at(i)));
+        const auto [path, sourceLayer] = FileOf(*scenarios.at(i));
+        r.scenarios.push_back({i + 1, MakeLayer(taken, scenarios.at(i)->name(), host::LayerKind::Feature, path,
+                                                sourceLayer),
+                               found->id, found->name});
+    }
+
+    destination_ = parameterAsOutputLayer(parameters, kOutput, context);
+    if (destination_.isEmpty())
+        throw QgsProcessingException(tr("No output was given."));
+    r.layerName = Ss(parameterAsString(parameters, kLayerName, context));
+    if (destination_.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
+        r.output = Ss(destination_);
+    } else {
+        // The engine writes shapefiles: run into a scratch folder, then convert.
+        const QString scratch = QDir(QgsProcessingUtils::tempFolder())
+                                    .filePath(QStringLiteral("halvo_") + QUuid::createUuid().toString(QUuid::Id128));
+        QDir().mkpath(scratch);
+        r.output = Ss(QDir(scratch).filePath(QFileInfo(destination_).completeBaseName() + QStringLiteral(".shp")));
+        if (r.layerName.empty())
+            r.layerName = Ss(QFileInfo(destination_).completeBaseName());
+    }
+    answerYes_ = parameterAsBoolean(parameters, kAnswerYes, context);
+    request_ = std::move(r);
+    return true;
+}
+
+QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext& context,
+                                                        QgsProcessingFeedback* feedback)
+{
+    FeedbackUi ui(feedback, answerYes_);
+    model::RunResult result;
+    try {
+        result = model::Run(request_, ui);
+    } catch (const support::Canceled&) {
+        throw QgsProcessingException(tr("The run was canceled; no output was written."));
+    } catch (const support::Stopped&) {
+        throw QgsProcessingException(ProblemText(ui, tr("The run did not complete; no output was written.")));
+    } catch (...) {
+        const support::Caught c = support::describe(std::current_exception());
+        if (c.formatted) {
+            support::UiScope scope(ui);
+            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+        }
+        throw QgsProcessingException(Qs(c.description));
+    }
+    for (const std::string& s : result.skipped)
+        feedback->pushWarning(tr("Skipped: %1").arg(Qs(s)));
+
+    QVariantMap out;
+    QString shapefile = Qp(result.shapefile), prm = Qp(result.parameterReport), met = Qp(result.metadataReport);
+    if (!destination_.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
+        QgsVectorLayer written(shapefile, QStringLiteral("written"), QStringLiteral("ogr"));
+        QgsVectorFileWriter::SaveVectorOptions options;
+        options.driverName = QgsVectorFileWriter::driverForExtension(QFileInfo(destination_).suffix());
+        options.layerName = Qs(request_.layerName);
+        options.fileEncoding = QStringLiteral("UTF-8");
+        QString error;
+        if (QgsVectorFileWriter::writeAsVectorFormatV3(&written, destination_, context.transformContext(), options,
+                                                       &error) != QgsVectorFileWriter::NoError)
+            throw QgsProcessingException(tr("The output '%1' could not be written: %2").arg(destination_, error));
+        const QString newPrm = Beside(destination_, "prm"), newMet = Beside(destination_, "met"),
+                      newQml = Beside(destination_, "qml");
+        if (!CopyOver(prm, newPrm) || !CopyOver(met, newMet) || !CopyOver(Qp(result.style), newQml))
+            throw QgsProcessingException(tr("The reports could not be copied beside '%1'.").arg(destination_));
+        QDir(QFileInfo(shapefile).absolutePath()).removeRecursively();
+        shapefile = destination_;
+        prm = newPrm;
+        met = newMet;
+    }
+    feedback->pushInfo(tr("Output: %1").arg(shapefile));
+    out.insert(kOutput, shapefile);
+    out.insert(kParameterReport, prm);
+    out.insert(kMetadataReport, met);
+    return out;
+}
+
+// --- Coefficient import and export -------------------------------------------------
+
+QString ImportCoefficientsAlgorithm::displayName() const { return tr("Import coefficient set"); }
+QString ImportCoefficientsAlgorithm::group() const { return tr("Coefficients"); }
+QString ImportCoefficientsAlgorithm::shortHelpString() const
+{
+    return tr("Adds a coefficient set read from a comma-separated file (Value,ClassName,High,Medium,Low) to "
+              "Halvo's coefficient store under a new, unique name.");
+}
+
+QgsProcessingAlgorithm::Flags ImportCoefficientsAlgorithm::flags() const
+{
+    // The store is one file: imports take turns.
+    return QgsProcessingAlgorithm::flags() | FlagNoThreading;
+}
+
+void ImportCoefficientsAlgorithm::initAlgorithm(const QVariantMap&)
+{
+    addParameter(new QgsProcessingParameterFile(kInput, tr("Coefficient file (CSV)"),
+                                                QgsProcessingParameterFile::File, QStringLiteral("csv")));
+    addParameter(new QgsProcessingParameterString(kName, tr("New coefficient set name")));
+    addOutput(new QgsProcessingOutputString(kName, tr("Coefficient set")));
+}
+
+QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters,
+                                                          QgsProcessingContext& context,
+                                                          QgsProcessingFeedback* feedback)
+{
+    const QString file = parameterAsFile(parameters, kInput, context);
+    const std::string name = Ss(parameterAsString(parameters, kName, context).trimmed());
+    FeedbackUi ui(feedback, false);
+    support::UiScope scope(ui);
+    const fs::path ext = support::ExtensionFolder();
+    coefficients::clsISModelProperties store;
+    if (!coefficients::GetISModelProperties(store, support::StorePath(ext)))
+        throw QgsProcessingException(
+            ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(support::StorePath(ext)))));
+    if (coefficients::FindSet(store, name))
+        throw QgsProcessingException(tr("There is already a coefficient set named '%1'.").arg(Qs(name)));
+    bool asked = false;
+    const std::string added = coefficients::ImportCoeffsFromFile(
+        store, Ss(file), ext, [&](std::string_view, std::string_view, std::string_view) {
+            const bool first = !asked;
+            asked = true;
+            return first ? name : std::string();
+        });
+    if (added.empty())
+        throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' was not imported.").arg(file)));
+    feedback->pushInfo(tr("Coefficient set '%1' added to '%2'.").arg(Qs(added), Qp(support::StorePath(ext))));
+    return {{kName, Qs(added)}};
+}
+
+QString ExportCoefficientsAlgorithm::displayName() const { return tr("Export coefficient set"); }
+QString ExportCoefficientsAlgorithm::group() const { return tr("Coefficients"); }
+QString ExportCoefficientsAlgorithm::shortHelpString() const
+{
+    return tr("Writes a coefficient set of Halvo's store to a comma-separated file "
+              "(Value,ClassName,High,Medium,Low).");
+}
+
+void ExportCoefficientsAlgorithm::initAlgorithm(const QVariantMap&)
+{
+    const QStringList sets = StoredSetNames();
+    addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
+                                                sets.isEmpty() ? QVariant() : QVariant(0)));
+    addParameter(new QgsProcessingParameterFileDestination(kOutput, tr("Coefficient file"),
+                                                           tr("CSV files (*.csv)")));
+}
+
+QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters,
+                                                          QgsProcessingContext& context,
+                                                          QgsProcessingFeedback* feedback)
+{
+    FeedbackUi ui(feedback, false);
+    support::UiScope scope(ui);
+    const fs::path ext = support::ExtensionFolder();
+    coefficients::clsISModelProperties store;
+    if (!coefficients::GetISModelProperties(store, support::StorePath(ext)))
+        throw QgsProcessingException(
+            ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(support::StorePath(ext)))));
+    const int index = parameterAsEnum(parameters, kSet, context);
+    if (index < 0 || index >= store.ISLCDefs.Count())
+        throw QgsProcessingException(tr("The coefficient store has no set number %1.").arg(index));
+    const QString file = parameterAsFileOutput(parameters, kOutput, context);
+    if (!coefficients::ExportCoeffsToFile(store, Ss(file), store.ISLCDefs.Item(index + 1).LCType))
+        throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' could not be written.").arg(file)));
+    return {{kOutput, file}};
+}
+
+}  // namespace halvo::plugin

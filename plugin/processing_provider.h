@@ -1,0 +1,126 @@
+#pragma once
+// The Processing provider "Halvo": the analysis and the coefficient import and
+// export as algorithms for the toolbox, batch runs, models and qgis_process.
+// The analysis builds the same RunRequest as the dialog and the CLI and hands
+// it to model::Run.
+
+#include "params/run_request.h"
+#include "support/ui.h"
+
+#include <qgsprocessingalgorithm.h>
+#include <qgsprocessingprovider.h>
+
+#include <QCoreApplication>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QgsProcessingFeedback;
+
+namespace halvo::plugin {
+
+class ProcessingProvider final : public QgsProcessingProvider {
+    Q_OBJECT
+public:
+    explicit ProcessingProvider(QObject* parent = nullptr);
+    QString id() const override { return QStringLiteral("halvo"); }
+    QString name() const override { return QStringLiteral("Halvo"); }
+    QString longName() const override;
+    QIcon icon() const override;
+    QString defaultVectorFileExtension(bool hasGeometry = true) const override;
+    QStringList supportedOutputVectorLayerExtensions() const override;
+
+protected:
+    void loadAlgorithms() override;
+};
+
+// The engine's messages, questions, progress and cancel over a Processing
+// feedback. Questions get the cautious answer (No/Cancel) unless `answerYes`,
+// as the CLI's --yes.
+class FeedbackUi final : public support::Ui {
+public:
+    FeedbackUi(QgsProcessingFeedback* feedback, bool answerYes) : feedback_(feedback), answerYes_(answerYes) {}
+    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
+                            support::Buttons buttons) override;
+    void showCallStack(std::string_view report) override;
+    void progress(std::string_view stage, double fraction) override;
+    bool canceled() const override;
+    // The text of the last warning or error, for the exception that ends a failed step.
+    const QString& lastProblem() const { return lastProblem_; }
+
+private:
+    QgsProcessingFeedback* feedback_;
+    bool answerYes_;
+    std::string stage_;
+    QString lastProblem_;
+};
+
+class ImperviousByZoneAlgorithm final : public QgsProcessingAlgorithm {
+    Q_DECLARE_TR_FUNCTIONS(ImperviousByZoneAlgorithm)
+public:
+    QString name() const override { return QStringLiteral("imperviousbyzone"); }
+    QString displayName() const override;
+    QString group() const override;
+    QString groupId() const override { return QStringLiteral("analysis"); }
+    QString shortHelpString() const override;
+    QString helpUrl() const override;
+    ImperviousByZoneAlgorithm* createInstance() const override { return new ImperviousByZoneAlgorithm; }
+    void initAlgorithm(const QVariantMap& configuration = QVariantMap()) override;
+
+protected:
+    bool prepareAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
+                          QgsProcessingFeedback* feedback) override;
+    QVariantMap processAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
+                                 QgsProcessingFeedback* feedback) override;
+
+private:
+    host::LayerPtr vectorInput(const QVariantMap& parameters, const QString& key, QgsProcessingContext& context,
+                               QgsProcessingFeedback* feedback, std::vector<host::LayerPtr>& taken);
+
+    params::RunRequest request_;
+    QString destination_;  // what the user asked for; the run writes `request_.output`
+    bool answerYes_ = false;
+};
+
+class ImportCoefficientsAlgorithm final : public QgsProcessingAlgorithm {
+    Q_DECLARE_TR_FUNCTIONS(ImportCoefficientsAlgorithm)
+public:
+    QString name() const override { return QStringLiteral("importcoefficients"); }
+    QString displayName() const override;
+    QString group() const override;
+    QString groupId() const override { return QStringLiteral("coefficients"); }
+    QString shortHelpString() const override;
+    ImportCoefficientsAlgorithm* createInstance() const override { return new ImportCoefficientsAlgorithm; }
+    void initAlgorithm(const QVariantMap& configuration = QVariantMap()) override;
+    Flags flags() const override;
+
+protected:
+    QVariantMap processAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
+                                 QgsProcessingFeedback* feedback) override;
+};
+
+class ExportCoefficientsAlgorithm final : public QgsProcessingAlgorithm {
+    Q_DECLARE_TR_FUNCTIONS(ExportCoefficientsAlgorithm)
+public:
+    QString name() const override { return QStringLiteral("exportcoefficients"); }
+    QString displayName() const override;
+    QString group() const override;
+    QString groupId() const override { return QStringLiteral("coefficients"); }
+    QString shortHelpString() const override;
+    ExportCoefficientsAlgorithm* createInstance() const override { return new ExportCoefficientsAlgorithm; }
+    void initAlgorithm(const QVariantMap& configuration = QVariantMap()) override;
+
+protected:
+    QVariantMap processAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
+                                 QgsProcessingFeedback* feedback) override;
+};
+
+// Adds the provider to QGIS's registry on the first hold and removes it at the
+// last release: the plugin and the Processing package for qgis_process each
+// hold it once, whichever of them QGIS loads.
+void HoldProvider();
+void ReleaseProvider();
+
+}  // namespace halvo::plugin

@@ -1,0 +1,204 @@
+// The Processing provider through QGIS's own Processing API: registration,
+// a batch of two runs (shapefile and GeoPackage outputs), cancel, and the
+// coefficient export and import.
+
+#include "fixture.h"
+#include "plugin/processing_provider.h"
+
+#include <qgsapplication.h>
+#include <qgsprocessingalgorithm.h>
+#include <qgsprocessingcontext.h>
+#include <qgsprocessingfeedback.h>
+#include <qgsprocessingparameters.h>
+#include <qgsfeatureiterator.h>
+#include <qgsprocessingregistry.h>
+#include <qgsproject.h>
+#include <qgsvectorlayer.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+namespace halvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+class Processing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearProject();
+        ::setenv("HALVO_HOME", ext.path().c_str(), 1);
+        plugin::HoldProvider();
+    }
+    void TearDown() override
+    {
+        plugin::ReleaseProvider();
+        ::unsetenv("HALVO_HOME");
+        ClearProject();
+    }
+    // Runs the algorithm as the toolbox and qgis_process do; false when it failed.
+    bool run(const QString& id, const QVariantMap& parameters, QVariantMap& results,
+             QgsProcessingFeedback& feedback)
+    {
+        std::unique_ptr<QgsProcessingAlgorithm> alg(QgsApplication::processingRegistry()->createAlgorithmById(id));
+        EXPECT_NE(alg, nullptr) << id.toStdString();
+        if (!alg)
+            return false;
+        QgsProcessingContext context;
+        context.setProject(QgsProject::instance());
+        bool ok = false;
+        results = alg->run(parameters, context, &feedback, &ok);
+        return ok;
+    }
+
+    TempExtension ext;
+};
+
+TEST_F(Processing, ProviderIsHeldByEachLoaderAndLeavesWithTheLast)
+{
+    QgsProcessingRegistry* registry = QgsApplication::processingRegistry();
+    ASSERT_NE(registry->providerById("halvo"), nullptr);
+    QStringList ids;
+    for (const QgsProcessingAlgorithm* a : registry->providerById("halvo")->algorithms())
+        ids << a->id();
+    ids.sort();
+    EXPECT_EQ(ids.join(' ').toStdString(), "halvo:exportcoefficients halvo:imperviousbyzone halvo:importcoefficients");
+    // The coefficient sets are offered by name, from the store.
+    std::unique_ptr<QgsProcessingAlgorithm> alg(registry->createAlgorithmById("halvo:imperviousbyzone"));
+    const auto* sets = dynamic_cast<const QgsProcessingParameterEnum*>(alg->parameterDefinition("COEFFICIENT_SET"));
+    ASSERT_NE(sets, nullptr);
+    EXPECT_FALSE(sets->options().isEmpty());
+
+    plugin::HoldProvider();  // a second loader
+    plugin::ReleaseProvider();
+    EXPECT_NE(registry->providerById("halvo"), nullptr);
+    plugin::ReleaseProvider();
+    EXPECT_EQ(registry->providerById("halvo"), nullptr);
+    plugin::HoldProvider();  // for TearDown
+}
+
+TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
+{
+    const fs::path raster = LandCover(ext.path());
+    const fs::path zones = Zones(ext.path());
+    const fs::path density =
+        Vector(ext.path(), "density.shp", {{"DENS", 'd'}},
+               {{"POLYGON((0 0,600 0,600 300,0 300,0 0))", {900.0}}, {"POLYGON((0 300,600 300,600 600,0 600,0 300))", {50.0}}});
+    const fs::path newdev = Vector(ext.path(), "newdev.shp", {{"ID", 'i'}}, {{"POLYGON((0 300,300 300,300 600,0 600,0 300))", {1LL}}});
+    fs::create_directories(ext / "out");
+
+    const QVariantMap common{{"LANDCOVER", Q(raster)}, {"ZONES", Q(zones)}, {"FIELD", "NAME"}, {"COEFFICIENT_SET", 0}};
+    QVariantMap first = common;
+    first.insert("DENSITY", 1);
+    first.insert("OUTPUT", Q(ext / "out" / "medium.shp"));
+    QVariantMap second = common;
+    second.insert("DENSITY", 3);
+    second.insert("DENSITY_LAYER", Q(density));
+    second.insert("DENSITY_FIELD", "DENS");
+    second.insert("HIGH", 500);
+    second.insert("LOW", 100);
+    second.insert("SCENARIOS", QStringList{Q(newdev)});
+    second.insert("SCENARIO_CLASSES", "41");
+    second.insert("OUTPUT", Q(ext / "out" / "scenario.gpkg"));
+
+    QVariantMap results[2];
+    for (int i = 0; i < 2; ++i) {
+        QgsProcessingFeedback feedback;
+        ASSERT_TRUE(run("halvo:imperviousbyzone", i == 0 ? first : second, results[i], feedback))
+            << feedback.textLog().toStdString();
+    }
+    EXPECT_EQ(results[0].value("OUTPUT").toString(), Q(ext / "out" / "medium.shp"));
+    EXPECT_EQ(results[0].value("PARAMETER_REPORT").toString(), Q(ext / "out" / "medium.prm"));
+    EXPECT_TRUE(fs::exists(ext / "out" / "medium.met"));
+    EXPECT_EQ(results[1].value("PARAMETER_REPORT").toString(), Q(ext / "out" / "scenario.prm"));
+    EXPECT_TRUE(fs::exists(ext / "out" / "scenario.met"));
+
+    QgsVectorLayer shp(Q(ext / "out" / "medium.shp"), "medium", "ogr");
+    QgsVectorLayer gpkg(Q(ext / "out" / "scenario.gpkg"), "scenario", "ogr");
+    ASSERT_TRUE(shp.isValid());
+    ASSERT_TRUE(gpkg.isValid());
+    EXPECT_EQ(shp.featureCount(), 2);
+    EXPECT_EQ(gpkg.featureCount(), 2);
+    EXPECT_GE(gpkg.fields().indexFromName("pctIS"), 0);
+    // The parameter report records the run's choices: the density layer and the scenario.
+    const std::string prm = ReadFile(ext / "out" / "scenario.prm");
+    EXPECT_NE(prm.find("density"), std::string::npos);
+    EXPECT_NE(prm.find("newdev"), std::string::npos);
+}
+
+TEST_F(Processing, SelectedFeaturesOnlyAnalysesTheSelection)
+{
+    QgsVectorLayer* zones = AddVector(Zones(ext.path()), "zones");
+    ASSERT_TRUE(zones->isValid());
+    QgsFeatureIds east;
+    QgsFeature f;
+    for (QgsFeatureIterator it = zones->getFeatures(); it.nextFeature(f);)
+        if (f.attribute("NAME").toString() == "East")
+            east.insert(f.id());
+    zones->selectByIds(east);
+    QVariantMap results;
+    QgsProcessingFeedback feedback;
+    ASSERT_TRUE(run("halvo:imperviousbyzone",
+                    {{"LANDCOVER", Q(LandCover(ext.path()))},
+                     {"ZONES", QVariant::fromValue(QgsProcessingFeatureSourceDefinition(zones->id(), true))},
+                     {"FIELD", "NAME"},
+                     {"OUTPUT", Q(ext / "east.shp")}},
+                    results, feedback))
+        << feedback.textLog().toStdString();
+    QgsVectorLayer out(Q(ext / "east.shp"), "east", "ogr");
+    ASSERT_EQ(out.featureCount(), 1);
+    out.getFeatures().nextFeature(f);
+    EXPECT_EQ(f.attribute("NAME").toString(), "East");
+}
+
+TEST_F(Processing, CanceledRunWritesNothingAndBadChoicesAreRefusedByName)
+{
+    const QVariantMap base{{"LANDCOVER", Q(LandCover(ext.path()))},
+                           {"ZONES", Q(Zones(ext.path()))},
+                           {"FIELD", "NAME"},
+                           {"OUTPUT", Q(ext / "canceled.shp")}};
+    QVariantMap results;
+    QgsProcessingFeedback canceled;
+    canceled.cancel();
+    EXPECT_FALSE(run("halvo:imperviousbyzone", base, results, canceled));
+    EXPECT_NE(canceled.textLog().indexOf("canceled"), -1) << canceled.textLog().toStdString();
+    EXPECT_FALSE(fs::exists(ext / "canceled.shp"));
+
+    QVariantMap scenarios = base;
+    scenarios.insert("SCENARIOS", QStringList{Q(Zones(ext.path(), "dev"))});
+    QgsProcessingFeedback noClass;
+    EXPECT_FALSE(run("halvo:imperviousbyzone", scenarios, results, noClass));
+    EXPECT_NE(noClass.textLog().indexOf("one scenario class for each scenario layer"), -1);
+    scenarios.insert("SCENARIO_CLASSES", "no such class");
+    QgsProcessingFeedback unknown;
+    EXPECT_FALSE(run("halvo:imperviousbyzone", scenarios, results, unknown));
+    EXPECT_NE(unknown.textLog().indexOf("has no class 'no such class'"), -1);
+}
+
+TEST_F(Processing, CoefficientSetExportedThenImportedUnderANewName)
+{
+    QVariantMap results;
+    QgsProcessingFeedback feedback;
+    const fs::path csv = ext / "set.csv";
+    ASSERT_TRUE(run("halvo:exportcoefficients", {{"COEFFICIENT_SET", 0}, {"OUTPUT", Q(csv)}}, results, feedback))
+        << feedback.textLog().toStdString();
+    EXPECT_EQ(ReadFile(csv).rfind("Value,ClassName,High,Medium,Low\r\n", 0), 0u);
+
+    ASSERT_TRUE(run("halvo:importcoefficients", {{"INPUT", Q(csv)}, {"NAME", "Copied"}}, results, feedback))
+        << feedback.textLog().toStdString();
+    EXPECT_EQ(results.value("NAME").toString(), "Copied");
+    EXPECT_NE(ReadFile(ext / "etc" / "isprops.xml").find("Copied"), std::string::npos);
+    // The same name again is refused, and the store keeps one set of that name.
+    QgsProcessingFeedback again;
+    EXPECT_FALSE(run("halvo:importcoefficients", {{"INPUT", Q(csv)}, {"NAME", "Copied"}}, results, again));
+    EXPECT_NE(again.textLog().indexOf("already a coefficient set named 'Copied'"), -1);
+}
+
+}  // namespace
+}  // namespace halvo::test
