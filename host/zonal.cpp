@@ -1,5 +1,6 @@
 #include "host/zonal.h"
 
+#include "host/feature_reader.h"
 #include "host/ogr_layer.h"
 #include "host/threads.h"
 #include "host/vector_ops.h"
@@ -113,6 +114,26 @@ ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selec
     }
     out.byValue.assign(sums.begin(), sums.end());
     return out;
+}
+
+FieldUse ValuesInUse(const Layer& layer, const std::string& field)
+{
+    FieldUse use;
+    const bool selected = !layer.selection.empty();
+    use.features = selected ? static_cast<long>(layer.selection.size()) : FeatureCount(layer);
+    auto src = FeatureSource::Open(layer);
+    const std::string where = "\"" + field + "\" IS NULL";
+    if (src.ogr()->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
+        support::raise(support::err::kInvalidCall, "Cannot look for empty values of '" + field + "' in '" + layer.name + "'");
+    ForEachFeature(src.ogr(), layer.name, layer.source, [&](const OGRFeatureUniquePtr& f) {
+        if (selected && !layer.selection.count(f->GetFID()))
+            return true;
+        ++use.nullFeatures;
+        if (const OGRGeometry* g = f->GetGeometryRef())
+            use.nullArea += OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g)));
+        return true;
+    });
+    return use;
 }
 
 long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier, const std::filesystem::path& outShp)

@@ -43,6 +43,15 @@ struct ValueAreas {
 };
 ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly);
 
+// The features used (the selection, or all) and those among them without a
+// value of `field`, with their polygon area; only the latter's shapes are read.
+struct FieldUse {
+    long features = 0;
+    long nullFeatures = 0;
+    double nullArea = 0;
+};
+FieldUse ValuesInUse(const Layer& layer, const std::string& field);
+
 // Writes the polygons of `layer` less every polygon of the `earlier` layers
 // as a shapefile with one integer field "ID"; answers how many features have
 // land left.

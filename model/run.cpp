@@ -332,7 +332,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // What the run uses of the analysis layer, and what it cannot place in a zone.
     ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}};
-    const auto used = host::AreasByValue(*analysis, zoneField, !analysis->selection.empty());
+    const auto used = host::ValuesInUse(*analysis, zoneField);
     report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
                            std::to_string(host::FeatureCount(*r.analysis)));
     if (used.nullFeatures > 0) {
