@@ -4,7 +4,7 @@
 // an empty temp/, no output that looks like a result and the store as it was.
 
 #include "fault_injection.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>

@@ -1,7 +1,7 @@
 // Inputs a run must refuse: each gets a message naming what is wrong, a
 // non-zero exit, no output and an empty temporary workspace.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // scenarios, per-polygon density and percent impervious.
 
 #include "model/area_fields.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

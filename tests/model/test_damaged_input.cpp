@@ -1,6 +1,6 @@
 // Damaged vector input stops the run with the layer named; it is never used in part.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <gdal_utils.h>

@@ -2,7 +2,7 @@
 
 #include "model/ds_adjustment.h"
 #include "model/population_density.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

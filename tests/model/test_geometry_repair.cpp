@@ -1,6 +1,6 @@
 // Invalid polygons are repaired before they are used, and the run says so.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>

@@ -1,7 +1,7 @@
 // Layer names taken from file names that are not UTF-8 still find their
 // layers after the trip through the parameter file.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

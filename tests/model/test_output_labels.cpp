@@ -1,7 +1,7 @@
 // The output's display names: the .met Attribute_Label lines and the .qml
 // aliases say what the fields hold, on a run of the real Third Fork catchments.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

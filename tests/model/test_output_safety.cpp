@@ -1,7 +1,7 @@
 // Nothing of the user's is lost: an output never replaces an input, only its
 // own files are replaced, and only by a run that finished.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

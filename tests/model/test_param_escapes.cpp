@@ -1,6 +1,6 @@
 // Names holding the parameter file's separator reach the run as they were given.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

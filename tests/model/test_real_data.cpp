@@ -1,7 +1,7 @@
 // The Third Fork catchments over the Durham land cover: every figure of the
 // output against GDAL's own rasterisation of the same polygons.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_alg.h>
 #include <gdal_priv.h>

@@ -1,7 +1,7 @@
 // Input the run cannot honour is refused by name before anything is written,
 // or used whole; never a quiet wrong figure.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>

@@ -1,7 +1,7 @@
 // Whole runs through the halvo program, checked against counts worked out
 // independently from the raster values the test wrote.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>

@@ -1,7 +1,7 @@
 // The coefficient set a run takes from the store: exactly the one named, and
 // never one that holds a class ID twice.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

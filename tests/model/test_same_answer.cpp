@@ -2,7 +2,7 @@
 // zones outside the density layer are flagged and counted, and each zone
 // keeps its own shape.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <gdal_utils.h>
