@@ -44,7 +44,7 @@ struct Overlap : ::testing::Test {
     }
     RunOutput run(const fs::path& zones, const std::string& more = "--density medium")
     {
-        return rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() +
+        return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
                         " --field NAME --coefficients-csv " + coef.string() + " --output " +
                         (rc.data() / "out.shp").string() + " --yes " + more);
     }

@@ -13,11 +13,10 @@ void ExpectLabels(const std::string& units, const char* total, const char* total
                   const char* totalIsField)
 {
     const fs::path dir = SharedData() / "durham-thirdfork";
-    if (!fs::exists(dir / "NLCD.tif"))
-        GTEST_SKIP() << "shared data not present";
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     RunCase rc;
     const auto out = rc.data() / "tf.shp";
-    const auto r = rc.halvo("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
+    const auto r = rc.cli("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
                             (dir / "Third_ForkCats.shp").string() +
                             " --field FEATUREID --coefficients NLCD --density medium --yes --units " + units +
                             " --output " + out.string());

@@ -71,7 +71,7 @@ TEST(SameAnswer, ASelectionMeansTheSameFeaturesInEveryFormat)
     int i = 0;
     for (const fs::path& source : {shp, gpkg}) {
         const fs::path out = rc.data() / ("out" + std::to_string(i) + ".shp");
-        const auto r = rc.halvo("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
+        const auto r = rc.cli("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
                                 source.string() + " --field tract_id --select \"bg_id = '370630006001'\"" +
                                 " --coefficients-csv " + csv.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << r.err;
@@ -110,8 +110,8 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     const std::string base = "run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " + zones.string() +
                              " --field FEATUREID --coefficients-csv " + csv.string();
     const auto plain = rc.data() / "plain.shp", split = rc.data() / "split.shp";
-    ASSERT_EQ(rc.halvo(base + " --density medium --output " + plain.string()).status, 0);
-    const auto r = rc.halvo(base + " --density-layer " + half.string() +
+    ASSERT_EQ(rc.cli(base + " --density medium --output " + plain.string()).status, 0);
+    const auto r = rc.cli(base + " --density-layer " + half.string() +
                             " --density-field DENS --high 5000 --low 100 --output " + split.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto all = rc.read(plain, "analyfld"), cut = rc.read(split, "analyfld");
@@ -155,8 +155,8 @@ TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
                              " --analysis " + (dir / "concelhos_utm26n.gpkg").string() + " --field name" +
                              " --coefficients-csv " + csv.string();
     const auto fixed = rc.data() / "fixed.shp", density = rc.data() / "density.shp";
-    ASSERT_EQ(rc.halvo(base + " --output " + fixed.string()).status, 0);
-    const auto r = rc.halvo(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
+    ASSERT_EQ(rc.cli(base + " --output " + fixed.string()).status, 0);
+    const auto r = rc.cli(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
                             " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = Shapes(fixed, "analyfld"), b = Shapes(density, "analyfld");
