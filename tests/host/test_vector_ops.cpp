@@ -7,7 +7,6 @@
 
 #include <cpl_vsi.h>
 #include <gdal_priv.h>
-#include <ogrsf_frmts.h>
 
 #include <gtest/gtest.h>
 
@@ -20,32 +19,6 @@ std::string Box(double x0, double y0, double x1, double y1)
 {
     const auto p = [](double x, double y) { return std::to_string(x) + " " + std::to_string(y); };
     return "POLYGON((" + p(x0, y0) + "," + p(x1, y0) + "," + p(x1, y1) + "," + p(x0, y1) + "," + p(x0, y0) + "))";
-}
-
-struct Shape {
-    std::string value;
-    double area = 0;
-    int parts = 0, holes = 0;
-};
-
-// Features of a layer in file order: value of `field`, area, polygons and holes.
-std::vector<Shape> Shapes(const std::string& path, const std::string& field)
-{
-    std::vector<Shape> out;
-    GDALDatasetUniquePtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR));
-    if (!ds)
-        throw std::runtime_error("cannot open " + path);
-    for (auto& f : *ds->GetLayer(0)) {
-        Shape s{f->GetFieldAsString(field.c_str())};
-        const OGRGeometry* g = f->GetGeometryRef();
-        s.area = OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g)));
-        std::unique_ptr<OGRMultiPolygon> mp(OGRGeometryFactory::forceToMultiPolygon(g->clone())->toMultiPolygon());
-        s.parts = mp->getNumGeometries();
-        for (const auto* poly : *mp)
-            s.holes += poly->getNumInteriorRings();
-        out.push_back(s);
-    }
-    return out;
 }
 
 struct VectorOps : ::testing::Test {

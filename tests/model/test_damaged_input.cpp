@@ -2,9 +2,6 @@
 
 #include "support/run_case.h"
 
-#include <gdal_priv.h>
-#include <gdal_utils.h>
-
 #include <gtest/gtest.h>
 
 using namespace halvo::test;
@@ -16,15 +13,7 @@ namespace {
 fs::path CutCopy(const fs::path& gpkg, const fs::path& dir, const std::string& name, std::uintmax_t bytes,
                  const char* part = ".shp")
 {
-    GDALAllRegister();
-    const fs::path shp = dir / (name + ".shp");
-    GDALDatasetH src = GDALOpenEx(gpkg.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
-    const char* args[] = {"-f", "ESRI Shapefile", nullptr};
-    GDALVectorTranslateOptions* opts = GDALVectorTranslateOptionsNew(const_cast<char**>(args), nullptr);
-    GDALDatasetH out = GDALVectorTranslate(shp.c_str(), nullptr, 1, &src, opts, nullptr);
-    GDALVectorTranslateOptionsFree(opts);
-    GDALClose(out);
-    GDALClose(src);
+    const fs::path shp = ToShapefile(gpkg, dir / (name + ".shp"));
     fs::path cut = shp;
     cut.replace_extension(part);
     if (bytes < fs::file_size(cut))

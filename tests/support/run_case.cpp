@@ -5,6 +5,7 @@
 #include "cli/run_command.h"
 
 #include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
 #include <fcntl.h>
@@ -79,6 +80,20 @@ fs::path WritePolygons(const fs::path& p, const std::string& field, bool textFie
     return p;
 }
 
+fs::path ToShapefile(const fs::path& source, const fs::path& shp)
+{
+    GDALAllRegister();
+    GDALDatasetUniquePtr src(GDALDataset::Open(source.c_str(), GDAL_OF_VECTOR));
+    const char* args[] = {"-f", "ESRI Shapefile", nullptr};
+    GDALVectorTranslateOptions* o = GDALVectorTranslateOptionsNew(const_cast<char**>(args), nullptr);
+    GDALDatasetH h = src.get();
+    GDALDatasetUniquePtr out(GDALDataset::FromHandle(GDALVectorTranslate(shp.c_str(), nullptr, 1, &h, o, nullptr)));
+    GDALVectorTranslateOptionsFree(o);
+    if (!out)
+        throw std::runtime_error("cannot copy " + source.string() + " to " + shp.string());
+    return shp;
+}
+
 host::LayerPtr LayerOf(const fs::path& source, host::LayerKind kind)
 {
     auto l = std::make_shared<host::Layer>();
@@ -104,6 +119,26 @@ std::map<std::string, ZoneResult> ReadResults(const fs::path& shp, const std::st
         z.pct = f->GetFieldAsDouble(3);
         z.complete = f->GetFieldAsString(4);
         out[f->GetFieldAsString(fi)] = z;
+    }
+    return out;
+}
+
+std::vector<Shape> Shapes(const fs::path& path, const std::string& field)
+{
+    std::vector<Shape> out;
+    GDALDatasetUniquePtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR));
+    if (!ds)
+        throw std::runtime_error("cannot open " + path.string());
+    for (auto& f : *ds->GetLayer(0)) {
+        Shape s{f->GetFieldAsString(field.c_str())};
+        const OGRGeometry* g = f->GetGeometryRef();
+        s.area = OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g)));
+        s.valid = g->IsValid();
+        std::unique_ptr<OGRMultiPolygon> mp(OGRGeometryFactory::forceToMultiPolygon(g->clone())->toMultiPolygon());
+        s.parts = mp->getNumGeometries();
+        for (const auto* poly : *mp)
+            s.holes += poly->getNumInteriorRings();
+        out.push_back(s);
     }
     return out;
 }

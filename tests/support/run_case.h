@@ -33,6 +33,9 @@ std::filesystem::path WritePolygons(const std::filesystem::path& p, const std::s
                                     const std::vector<Feature>& features, int epsg = 5070,
                                     const std::string& driver = "ESRI Shapefile", bool anyGeometry = false);
 
+// A shapefile copy of a dataset's first layer.
+std::filesystem::path ToShapefile(const std::filesystem::path& source, const std::filesystem::path& shp);
+
 // A map layer over a dataset, named after the file.
 host::LayerPtr LayerOf(const std::filesystem::path& source, host::LayerKind kind = host::LayerKind::Feature);
 
@@ -44,6 +47,16 @@ struct ZoneResult {
 
 // The result fields of an output shapefile by zone value.
 std::map<std::string, ZoneResult> ReadResults(const std::filesystem::path& shp, const std::string& field);
+
+struct Shape {
+    std::string value;
+    double area = 0;
+    int parts = 0, holes = 0;
+    bool valid = false;
+};
+
+// Features of a layer in file order: value of `field`, area, polygons, holes, validity.
+std::vector<Shape> Shapes(const std::filesystem::path& path, const std::string& field);
 
 struct RunOutput {
     int status = -1;
