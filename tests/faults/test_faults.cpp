@@ -4,7 +4,7 @@
 // an empty temp/, no output that looks like a result and the store as it was.
 
 #include "fault_injection.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -338,28 +338,20 @@ void Truncate(const fs::path& p, double keep)
 
 }  // namespace
 
-TEST(BrokenShapefile, MissingDbfIsRefusedNamingTheLayer)
+// These need no process of their own: the CLI runs in this one.
+TEST(BrokenShapefile, AMissingPartOrACutShpIsRefusedNamingTheLayer)
 {
-    Small s;
-    fs::remove(fs::path(s.zones).replace_extension(".dbf"));
-    const auto out = s.rc.data() / "out.shp";
-    ExpectRefused(s.rc, s.rc.halvo(s.args(s.zones, out)), out, s.zones.string());
-}
-
-TEST(BrokenShapefile, MissingShxIsRefusedNamingTheLayer)
-{
-    Small s;
-    fs::remove(fs::path(s.zones).replace_extension(".shx"));
-    const auto out = s.rc.data() / "out.shp";
-    ExpectRefused(s.rc, s.rc.halvo(s.args(s.zones, out)), out, s.zones.string());
-}
-
-TEST(BrokenShapefile, TruncatedShpIsRefusedNamingTheLayer)
-{
-    Small s;
-    Truncate(s.zones, 0.6);
-    const auto out = s.rc.data() / "out.shp";
-    ExpectRefused(s.rc, s.rc.halvo(s.args(s.zones, out)), out, s.zones.string());
+    const std::pair<const char*, void (*)(const fs::path&)> breaks[] = {
+        {".dbf", [](const fs::path& p) { fs::remove(p); }},
+        {".shx", [](const fs::path& p) { fs::remove(p); }},
+        {".shp", [](const fs::path& p) { Truncate(p, 0.6); }},
+    };
+    for (const auto& [part, breakIt] : breaks) {
+        Small s;
+        breakIt(fs::path(s.zones).replace_extension(part));
+        const auto out = s.rc.data() / "out.shp";
+        ExpectRefused(s.rc, s.rc.cli(s.args(s.zones, out)), out, s.zones.string());
+    }
 }
 
 TEST(BrokenShapefile, InvalidAndEmptyGeometriesDoNotStopTheRun)
@@ -378,7 +370,7 @@ TEST(BrokenShapefile, InvalidAndEmptyGeometriesDoNotStopTheRun)
                                       {"POLYGON EMPTY", "Empty"},
                                       {"", "NoShape"}});
     const auto out = s.rc.data() / "out.shp";
-    const auto r = s.rc.halvo(s.args(zones, out));
+    const auto r = s.rc.cli(s.args(zones, out));
     EXPECT_EQ(r.status, 0) << r.err;
     const auto result = s.rc.read(out, "NAME");
     std::string seen;
@@ -427,7 +419,7 @@ TEST(BrokenRaster, CorruptTileIsRefusedNamingTheRaster)
     }
     const auto zones = s.rc.polygons("wide", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 64, 64), "All"}});
     const auto out = s.rc.data() / "out.shp";
-    const auto r = s.rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() +
-                              " --field NAME --coefficients-csv " + s.coef.string() + " --output " + out.string());
+    const auto r = s.rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
+                            " --field NAME --coefficients-csv " + s.coef.string() + " --output " + out.string());
     ExpectRefused(s.rc, r, out, lc.string());
 }

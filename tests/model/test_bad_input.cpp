@@ -1,98 +1,73 @@
-// Inputs a run must refuse: each gets a message naming what is wrong, a
-// non-zero exit, no output and an empty temporary workspace.
+// Options the halvo program refuses before a run: each gets a message naming
+// what is wrong, a non-zero exit, no output and an empty temporary workspace.
+// (What the engine itself refuses is checked on CheckRequest in tests/stages.)
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
-#include <gdal_priv.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace halvo::test;
 namespace fs = std::filesystem;
 
 namespace {
 constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
-const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n";
 
-struct Refusal {
-    int status;
-    std::string err;
-    bool outputExists;
-    bool tempEmpty;
-};
-
-Refusal refuse(RunCase& rc, const std::string& args)
+std::string Set(const std::string& name, const std::string& classes)
 {
-    const auto out = rc.data() / "out.shp";
-    const auto r = rc.halvo("run " + args + " --output " + out.string());
-    return {r.status, r.err, fs::exists(out), rc.tempIsEmpty()};
+    return "<ISLCDef><LCType>" + name + "</LCType><LCClasses>" + classes + "</LCClasses></ISLCDef>";
+}
+std::string Class(int id, const std::string& name, double percent)
+{
+    const std::string h = std::to_string(percent);
+    return "<LCClass ID='" + std::to_string(id) + "'><LCName>" + name + "</LCName><LCHigh>" + h + "</LCHigh><LCMed>" +
+           h + "</LCMed><LCLow>" + h + "</LCLow></LCClass>";
 }
 }  // namespace
 
 TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
 {
     RunCase rc;
-    const auto lc = rc.raster("lc", 4, 4, X0, Y0, S, S, std::vector<int>(16, 21));
-    const auto floatLc = rc.raster("lcfloat", 4, 4, X0, Y0, S, S, std::vector<int>(16, 21), {}, 5070, "Float32");
-    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 4, 4), "A"}});
-    const auto far = rc.polygons("far", "NAME", true, {{CellBox(X0 + 1e5, Y0, S, 0, 0, 4, 4), "A"}});
-    const auto coef = rc.csv("coef.csv", kCoefficients);
-    const std::string c = " --coefficients-csv " + coef.string();
+    const auto lc = rc.raster("lc", 2, 2, X0, Y0, S, S, {21, 21, 41, 41});
+    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "A"}});
+    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
+    std::ofstream(rc.path() / "etc/isprops.xml", std::ios::binary)
+        << "<ISModelProperties><ISLCDefs>"
+        << Set("Twice", Class(21, "Developed", 80) + Class(41, "Forest", 2) + Class(21, "Developed again", 10))
+        << Set("Same", Class(21, "Developed", 50) + Class(41, "Forest", 0))
+        << Set("Same", Class(21, "Developed", 100) + Class(41, "Forest", 100)) << "</ISLCDefs></ISModelProperties>";
+    const std::string base = "run --landcover " + lc.string() + " --analysis " + zones.string() + " --field NAME ";
+    const std::string csv = " --coefficients-csv " + coef.string();
+    const std::string density = " --density-layer " + zones.string() + " --density-field NAME ";
 
-    struct Case {
-        std::string args;
-        std::string says;
+    const std::pair<std::string, std::string> cases[] = {
+        {"--select \"\\\"NAME\\\" = 'Z'\"" + csv, "selects no feature"},
+        {"--coefficients Missing", "no coefficient set 'Missing'"},
+        {"--coefficients Twice", "The coefficient set 'Twice' holds the class ID 21 more than once"},
+        {"--scenario " + zones.string() + "=99" + csv, "the coefficient set has no class '99'"},
+        {density + "--high 5,000 --low 100" + csv, "5,000"},
+        {density + "--high inf --low 1" + csv, "--high inf: give a plain number"},
     };
-    const std::vector<Case> cases = {
-        {"--landcover " + (rc.data() / "none.tif").string() + " --analysis " + zones.string() + " --field NAME" + c,
-         "none.tif' does not exist"},
-        {"--landcover " + floatLc.string() + " --analysis " + zones.string() + " --field NAME" + c,
-         "must hold one band of integer class values"},
-        {"--landcover " + lc.string() + " --analysis " + zones.string() + " --field NOPE" + c,
-         "has no field 'NOPE'"},
-        {"--landcover " + lc.string() + " --analysis " + zones.string() +  " --field NAME --select \"\\\"NAME\\\" = 'Z'\"" +
-             c,
-         "selects no feature"},
-        {"--landcover " + lc.string() + " --analysis " + far.string() + " --field NAME" + c,
-         "None of the selected features within far\n intersect with the Land Cover layer lc"},
-        {"--landcover " + lc.string() + " --analysis " + zones.string() + " --field NAME --coefficients Missing",
-         "no coefficient set 'Missing'"},
-    };
-    for (const auto& k : cases) {
-        const auto r = refuse(rc, k.args);
-        EXPECT_NE(r.status, 0) << k.args;
-        EXPECT_NE(r.err.find(k.says), std::string::npos) << r.err;
-        EXPECT_FALSE(r.outputExists) << k.args;
-        EXPECT_TRUE(r.tempEmpty) << k.args;
+    for (const auto& [more, says] : cases) {
+        const auto r = rc.cli(base + more + " --output " + (rc.data() / "out.shp").string());
+        EXPECT_EQ(r.status, 1) << more;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(rc.data() / "out.shp")) << more;
+        EXPECT_TRUE(rc.tempIsEmpty()) << more;
     }
-}
 
-TEST(BadInput, ClassMissingFromTheSetStopsWithInvalidCoefficient)
-{
-    RunCase rc;
-    const auto lc = rc.raster("lc", 2, 1, X0, Y0, S, S, {21, 42});
-    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "A"}});
-    const auto coef = rc.csv("coef.csv", kCoefficients);
-    const auto r = refuse(rc, "--landcover " + lc.string() + " --analysis " + zones.string() +
-                                  " --field NAME --coefficients-csv " + coef.string());
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("Invalid Coefficient\nNo coefficients defined in the selected Coefficient Set for the land "
-                         "cover class 42!"),
+    // The program itself says so in its exit status.
+    const auto r = rc.halvo("run --landcover " + (rc.data() / "none.tif").string() + " --analysis " + zones.string() +
+                            " --field NAME" + csv + " --output " + (rc.data() / "out.shp").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("halvo: error: The land-cover raster '" + (rc.data() / "none.tif").string() +
+                         "' does not exist"),
               std::string::npos)
         << r.err;
-    EXPECT_FALSE(r.outputExists);
-    EXPECT_TRUE(r.tempEmpty);
-}
 
-TEST(BadInput, LinesAreNotAnAnalysisLayer)
-{
-    RunCase rc;
-    const auto lc = rc.raster("lc", 2, 1, X0, Y0, S, S, {21, 41});
-    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("ESRI Shapefile")
-                                ->Create((rc.data() / "roads.shp").c_str(), 0, 0, 0, GDT_Unknown, nullptr));
-    ds->CreateLayer("roads", nullptr, wkbLineString, nullptr);
-    ds.reset();
-    const auto r = refuse(rc, "--landcover " + lc.string() + " --analysis " + (rc.data() / "roads.shp").string() +
-                                  " --field NAME");
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("does not hold polygons"), std::string::npos) << r.err;
+    // Of two sets of one name, the first: half the cells at 50 %, none mixed in from the second.
+    const auto same = rc.cli(base + "--density high --coefficients Same --output " + (rc.data() / "same.shp").string());
+    ASSERT_EQ(same.status, 0) << same.err;
+    EXPECT_NEAR(rc.read(rc.data() / "same.shp", "NAME").at("A").pct, 25.0, 1e-6);
 }

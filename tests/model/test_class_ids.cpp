@@ -2,7 +2,7 @@
 // scenarios, per-polygon density and percent impervious.
 
 #include "model/area_fields.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
                              " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string() +
                              " --yes ";
 
-    auto r = rc.halvo(base + "--density medium");
+    auto r = rc.cli(base + "--density medium");
     ASSERT_EQ(r.status, 0) << r.err;
     auto got = rc.read(out, "NAME");
     EXPECT_EQ(got.at("West").total, 5);
@@ -44,14 +44,14 @@ TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
     EXPECT_EQ(got.at("East").total, 5);
     EXPECT_EQ(got.at("East").impervious, Stored(5 * 0.05, 6));
 
-    r = rc.halvo(base + "--density medium --scenario " + dev.string() + "=65535");
+    r = rc.cli(base + "--density medium --scenario " + dev.string() + "=65535");
     ASSERT_EQ(r.status, 0) << r.err;
     got = rc.read(out, "NAME");
     EXPECT_EQ(got.at("West").total, 5);
     EXPECT_EQ(got.at("West").impervious, Stored(3 * 0.8 + 2 * 0.05, 6));
 
     // High in the first two cells, Low in the rest; the scenario makes cells 3 and 4 class 1000.
-    r = rc.halvo(base + "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100 --scenario " +
+    r = rc.cli(base + "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100 --scenario " +
                  dev.string() + "=1000");
     ASSERT_EQ(r.status, 0) << r.err;
     got = rc.read(out, "NAME");
@@ -70,7 +70,7 @@ TEST(ClassIds, TheLargestIdsImportCanTakeRun)
                                          "0,Zero,10,10,10\r\n2147483647,Largest,50,50,50\r\n"
                                          "123456789,Nine digits,100,100,100\r\n");
     const auto out = rc.data() / "out.shp";
-    const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() +
+    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
                             " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = rc.read(out, "NAME").at("A");
@@ -124,7 +124,7 @@ TEST(ClassIds, AZoneFieldNamedLikeAClassFieldIsNotSummed)
         const auto zones = rc.polygons(std::string("zones_") + field, field, true,
                                        {{CellBox(X0, Y0, S, 0, 0, 2, 1), "Mill"}});
         const auto out = rc.data() / (std::string("out_") + field + ".shp");
-        const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " +
+        const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " +
                                 field + " --coefficients-csv " + coef.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << field << ": " << r.err;
         const auto z = rc.read(out, field).at("Mill");

@@ -2,7 +2,7 @@
 
 #include "model/ds_adjustment.h"
 #include "model/population_density.h"
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ struct Scene {
     }
     RunOutput run(const fs::path& zones, const std::string& field, const std::string& more, bool yes = true)
     {
-        return rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
+        return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
                         " --coefficients-csv " + coef.string() + " --output " + (rc.data() / "out.shp").string() +
                         " " + more + (yes ? " --yes" : ""));
     }
@@ -92,21 +92,6 @@ TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
     }
 }
 
-TEST(Scenario, ForestInsideTheScenarioBecomesDeveloped)
-{
-    Scene s(10);  // all forest
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});  // 10 ha
-    const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});     // 4 ha of it
-    const auto r = s.run(zones, "NAME", "--density medium --scenario " + dev.string() + "=Developed");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto z = s.result("NAME").at("Z");
-    EXPECT_EQ(z.total, 10.0);
-    EXPECT_EQ(z.impervious, Stored(6 * 0.01 + 4 * 0.555, 6));
-    EXPECT_EQ(z.pct, 22.8);
-    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find(" Change Scenarios\r\n  Changed land cover classes within dev layer to Developed"),
-              std::string::npos);
-}
-
 TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
 {
     Scene s(10);
@@ -119,6 +104,8 @@ TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
     auto got = s.result("NAME");
     EXPECT_EQ(got.at("Z").impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
     EXPECT_EQ(got.at("Y").impervious, Stored(8 * 0.02 + 2 * 0.8, 6));
+    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find(" Change Scenarios\r\n  Changed land cover classes within one layer to Developed"),
+              std::string::npos);
 
     r = s.run(zones, "NAME", "--density low --scenario " + zones.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -154,39 +141,22 @@ TEST(Scenario, OverlappingScenariosRecastLandOnce)
     EXPECT_EQ(z.impervious, Stored(6 * 0.02 + 4 * 0.8, 6)) << "the overlap was taken from Developed again";
 }
 
-TEST(Scenario, SkippedOrStoppedAsTheUserSays)
+TEST(Scenario, ASkippedScenarioIsSaidAndACancelledOneWritesNothing)
 {
     Scene s(10);
     const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
     const auto away = s.rc.polygons("away", "ID", false, {{CellBox(X0, Y0, S, 0, 5, 2, 6), "", 1}});
     auto r = s.run(zones, "NAME", "--density high --scenario " + away.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("No Overlay\nThe Analysis Layer and the Development Scenario (away) do not overlap."),
-              std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("halvo: skipped the development scenario away: no overlap"), std::string::npos) << r.err;
     EXPECT_EQ(s.result("NAME").at("Z").pct, 2.0);
 
-    // The same polygons in another projection: OK skips the scenario, Cancel ends the run.
+    // Another projection asks OK or Cancel; with nobody to answer, the run ends.
+    fs::remove(s.rc.data() / "out.shp");
     const auto other = s.rc.polygons("other", "ID", false,
                                      {{"POLYGON((-96 23,-95 23,-95 24,-96 24,-96 23))", "", 1}}, 4326);
-    r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("Projection\nThe Analysis Layer and the Development Scenario (other) are not in the same "
-                         "projection.\nWould you like to continue with the analysis without this scenario?"),
-              std::string::npos);
-    fs::remove(s.rc.data() / "out.shp");
     r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21", false);
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
     EXPECT_TRUE(s.rc.tempIsEmpty());
-}
-
-TEST(Scenario, TargetClassMissingFromTheSet)
-{
-    Scene s(10);
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
-    const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});
-    const auto r = s.run(zones, "NAME", "--scenario " + dev.string() + "=99");
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("the coefficient set has no class '99'"), std::string::npos) << r.err;
 }

@@ -2,7 +2,7 @@
 // cells, overlapping features of one zone, per-polygon density and a
 // scenario, against figures worked out by hand.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,6 @@
 // Invalid polygons are repaired before they are used, and the run says so.
 
-#include "run_fixture.h"
-
-#include <gdal_priv.h>
-#include <ogrsf_frmts.h>
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +23,6 @@ const std::string kB = "((" + Pt(2250, 1500) + "," + Pt(2250, 0) + "," + Pt(750,
                        Pt(2250, 1500) + "))";
 const std::string kBoth = "MULTIPOLYGON(" + kA + "," + kB + ")";
 
-// The shape of the first feature as OGR reads it.
-OGRGeometryUniquePtr FirstShape(const fs::path& path)
-{
-    GDALDatasetUniquePtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR));
-    OGRFeatureUniquePtr f(ds->GetLayer(0)->GetNextFeature());
-    return OGRGeometryUniquePtr(f->StealGeometry());
-}
-
 struct Overlap : ::testing::Test {
     RunCase rc;
     fs::path lc, coef;
@@ -44,7 +33,7 @@ struct Overlap : ::testing::Test {
     }
     RunOutput run(const fs::path& zones, const std::string& more = "--density medium")
     {
-        return rc.halvo("run --landcover " + lc.string() + " --analysis " + zones.string() +
+        return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
                         " --field NAME --coefficients-csv " + coef.string() + " --output " +
                         (rc.data() / "out.shp").string() + " --yes " + more);
     }
@@ -54,10 +43,9 @@ struct Overlap : ::testing::Test {
 TEST_F(Overlap, MultiPolygonWithOverlappingPartsCountsTheUnion)
 {
     const auto zones = rc.polygons("zones", "NAME", true, {{kBoth, "Z"}});
-    const auto shape = FirstShape(zones);
-    ASSERT_EQ(wkbFlatten(shape->getGeometryType()), wkbMultiPolygon);
-    ASSERT_EQ(shape->toMultiPolygon()->getNumGeometries(), 2);
-    ASSERT_FALSE(shape->IsValid());
+    const auto shape = Shapes(zones, "NAME").at(0);
+    ASSERT_EQ(shape.parts, 2);
+    ASSERT_FALSE(shape.valid);
     const auto r = run(zones);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto z = rc.read(rc.data() / "out.shp", "NAME").at("Z");

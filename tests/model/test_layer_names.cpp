@@ -1,7 +1,7 @@
 // Layer names taken from file names that are not UTF-8 still find their
 // layers after the trip through the parameter file.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(LayerNames, Latin1FileNamesRunThrough)
     for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
         fs::rename(rc.data() / (std::string("zones") + ext), rc.data() / (std::string("zon\xe9s") + ext));
     const auto out = rc.data() / "out.shp";
-    const auto r = rc.halvo("run --landcover '" + latinLc.string() + "' --analysis '" +
+    const auto r = rc.cli("run --landcover '" + latinLc.string() + "' --analysis '" +
                             (rc.data() / "zon\xe9s.shp").string() + "' --field NAME --coefficients-csv " +
                             coef.string() + " --output " + out.string());
     EXPECT_EQ(r.status, 0) << r.err;

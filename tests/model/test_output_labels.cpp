@@ -1,7 +1,7 @@
 // The output's display names: the .met Attribute_Label lines and the .qml
 // aliases say what the fields hold, on a run of the real Third Fork catchments.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,10 @@ void ExpectLabels(const std::string& units, const char* total, const char* total
                   const char* totalIsField)
 {
     const fs::path dir = SharedData() / "durham-thirdfork";
-    if (!fs::exists(dir / "NLCD.tif"))
-        GTEST_SKIP() << "shared data not present";
+    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     RunCase rc;
     const auto out = rc.data() / "tf.shp";
-    const auto r = rc.halvo("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
+    const auto r = rc.cli("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
                             (dir / "Third_ForkCats.shp").string() +
                             " --field FEATUREID --coefficients NLCD --density medium --yes --units " + units +
                             " --output " + out.string());

@@ -1,13 +1,12 @@
 // Nothing of the user's is lost: an output never replaces an input, only its
 // own files are replaced, and only by a run that finished.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
-#include <tuple>
 
 using namespace halvo::test;
 namespace fs = std::filesystem;
@@ -67,7 +66,7 @@ TEST(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputStays)
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto& [more, out] = cases[i];
-        const auto r = c.rc.halvo(c.args(out, more));
+        const auto r = c.rc.cli(c.args(out, more));
         EXPECT_NE(r.status, 0) << out;
         EXPECT_NE(r.err.find("would replace the input"), std::string::npos) << r.err;
         EXPECT_EQ(Snapshot(c.rc.data()), before) << "an input changed for " << out;
@@ -77,7 +76,7 @@ TEST(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputStays)
     // An output named like the raster is another dataset: the raster stays,
     // and so do files of other kinds that share the output's name.
     std::ofstream(c.rc.data() / "lc.aux.xml") << "<PAMDataset/>";
-    const auto r = c.rc.halvo(c.args(c.rc.data() / "lc.shp"));
+    const auto r = c.rc.cli(c.args(c.rc.data() / "lc.shp"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Bytes(c.lc), before.at("lc.tif"));
     EXPECT_TRUE(fs::exists(c.rc.data() / "lc.aux.xml"));
@@ -88,13 +87,13 @@ TEST(OutputSafety, AFailedRunLeavesTheEarlierOutputAsItWas)
     Case c;
     const fs::path out = c.rc.data() / "out" / "result.shp";
     fs::create_directories(out.parent_path());
-    ASSERT_EQ(c.rc.halvo(c.args(out)).status, 0);
+    ASSERT_EQ(c.rc.cli(c.args(out)).status, 0);
     std::ofstream(out.parent_path() / "result.tif") << "not ours";
     const auto before = Snapshot(out.parent_path());
 
     // Class 41 has no coefficient here: the run stops at the tabulation.
     const auto partial = c.rc.csv("partial.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n");
-    const auto r = c.rc.halvo("run --landcover " + c.lc.string() + " --analysis " + c.zones.string() +
+    const auto r = c.rc.cli("run --landcover " + c.lc.string() + " --analysis " + c.zones.string() +
                               " --field NAME --coefficients-csv " + partial.string() + " --output " + out.string());
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(Snapshot(out.parent_path()), before);
@@ -103,37 +102,9 @@ TEST(OutputSafety, AFailedRunLeavesTheEarlierOutputAsItWas)
         EXPECT_TRUE(e.is_regular_file()) << "left behind: " << e.path();
 
     // A run that succeeds replaces the set, and only the set.
-    ASSERT_EQ(c.rc.halvo(c.args(out, "--density high")).status, 0);
+    ASSERT_EQ(c.rc.cli(c.args(out, "--density high")).status, 0);
     EXPECT_EQ(Bytes(out.parent_path() / "result.tif"), "not ours");
     EXPECT_NE(Bytes(fs::path(out).replace_extension(".dbf")), before.at("result.dbf"));
-}
-
-TEST(OutputSafety, OutputNamesAreCheckedBeforeTheRun)
-{
-    Case c;
-    const fs::path folder = c.rc.data() / "out";
-    fs::create_directories(folder / "existing");
-    const std::string ok = (folder / "ok.shp").string();
-    const std::tuple<std::string, std::string, std::string> refused[] = {
-        {folder.string() + "/", "", "names no file"},
-        {(folder / "existing").string(), "", "is a folder"},
-        {(folder / "a\\b.shp").string(), "", "backslash"},
-        {ok, "--layer-name ../x", "holds a path"},
-        {ok, "--layer-name \"$(printf 'a\\nb')\"", "control character"},
-    };
-    for (const auto& [out, more, why] : refused) {
-        const auto r = c.rc.halvo(c.args(out, more));
-        EXPECT_NE(r.status, 0) << out;
-        EXPECT_NE(r.err.find(why), std::string::npos) << out << "\n" << r.err;
-    }
-    EXPECT_EQ(Snapshot(folder).size(), 0u);
-    EXPECT_FALSE(fs::exists(c.rc.path() / "x.prm"));
-
-    // The extension in any case is written ".shp", and found again.
-    const auto r = c.rc.halvo(c.args(folder / "Result.SHP"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(folder / "Result.shp"));
-    EXPECT_EQ(c.rc.read(folder / "Result.shp", "NAME").size(), 2u);
 }
 
 TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
@@ -145,7 +116,7 @@ TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
     std::ofstream(target) << "keep me";
     for (const char* name : {"result.prm", "result.met", "result.qml"})
         fs::create_symlink(target, folder / name);
-    ASSERT_EQ(c.rc.halvo(c.args(folder / "result.shp")).status, 0);
+    ASSERT_EQ(c.rc.cli(c.args(folder / "result.shp")).status, 0);
     EXPECT_EQ(Bytes(target), "keep me");
     for (const char* name : {"result.prm", "result.met", "result.qml"})
         EXPECT_FALSE(fs::is_symlink(folder / name)) << name;
@@ -158,7 +129,7 @@ TEST(OutputSafety, TheRunTouchesOnlyItsOwnScratchInTemp)
     std::ofstream(c.rc.path() / "temp" / "notes.txt") << "mine";
     fs::create_directories(c.rc.path() / "temp" / "project");
     std::ofstream(c.rc.path() / "temp" / "project" / "a.shp") << "mine too";
-    ASSERT_EQ(c.rc.halvo(c.args(c.rc.data() / "out.shp")).status, 0);
+    ASSERT_EQ(c.rc.cli(c.args(c.rc.data() / "out.shp")).status, 0);
     EXPECT_EQ(Bytes(c.rc.path() / "temp" / "notes.txt"), "mine");
     EXPECT_EQ(Bytes(c.rc.path() / "temp" / "project" / "a.shp"), "mine too");
 
@@ -168,7 +139,7 @@ TEST(OutputSafety, TheRunTouchesOnlyItsOwnScratchInTemp)
     std::ofstream(elsewhere / "keep.txt") << "keep";
     fs::remove_all(c.rc.path() / "temp");
     fs::create_directory_symlink(elsewhere, c.rc.path() / "temp");
-    const auto r = c.rc.halvo(c.args(c.rc.data() / "out2.shp"));
+    const auto r = c.rc.cli(c.args(c.rc.data() / "out2.shp"));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("symbolic link"), std::string::npos) << r.err;
     EXPECT_EQ(Bytes(elsewhere / "keep.txt"), "keep");

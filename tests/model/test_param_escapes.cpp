@@ -1,6 +1,6 @@
 // Names holding the parameter file's separator reach the run as they were given.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(ParamEscapes, HashInClassLayerFieldAndPathNamesRunsAsGiven)
     const fs::path folder = rc.data() / "run #1";
     fs::create_directories(folder);
     const auto out = folder / "out #1.shp";
-    const auto r = rc.halvo("run --landcover 'land#cover=" + lc.string() + "' --analysis 'zones #1=" +
+    const auto r = rc.cli("run --landcover 'land#cover=" + lc.string() + "' --analysis 'zones #1=" +
                             zones.string() + "' --field 'Z#ID' --coefficients-csv " + coef.string() +
                             " --density medium --scenario 'new #dev=" + dev.string() + "=Developed #1' --output '" +
                             out.string() + "' --layer-name 'Result #1'");

@@ -1,7 +1,7 @@
 // The Third Fork catchments over the Durham land cover: every figure of the
 // output against GDAL's own rasterisation of the same polygons.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_alg.h>
 #include <gdal_priv.h>
@@ -26,6 +26,7 @@ TEST(RealData, ThirdForkCatchmentsMatchGdalRasterize)
                        "90,WW,0,0,0\r\n95,EW,0,0,0\r\n";
     const auto csv = rc.csv("coef.csv", coef);
     const auto out = rc.data() / "tf.shp";
+    // Through the program, as a script would run it.
     const auto r = rc.halvo("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
                             (dir / "Third_ForkCats.shp").string() + " --field FEATUREID --density medium " +
                             "--coefficients-csv " + csv.string() + " --output " + out.string());
@@ -104,7 +105,7 @@ TEST(RealData, DensityAndNeighbourhoodScenarioAddUp)
                              (derived / "thirdfork_catchments_5070.gpkg").string() +
                              " --field FEATUREID --coefficients NLCD --yes ";
     auto run = [&](const std::string& name, const std::string& more) {
-        const auto r = rc.halvo(base + more + " --output " + (rc.data() / (name + ".shp")).string());
+        const auto r = rc.cli(base + more + " --output " + (rc.data() / (name + ".shp")).string());
         EXPECT_EQ(r.status, 0) << r.err;
         return rc.read(rc.data() / (name + ".shp"), "analyfld");
     };

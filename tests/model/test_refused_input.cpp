@@ -1,7 +1,7 @@
 // Input the run cannot honour is refused by name before anything is written,
 // or used whole; never a quiet wrong figure.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -25,7 +25,7 @@ struct Small {
     }
     RunOutput run(const std::string& analysis, const std::string& more = {}) const
     {
-        return const_cast<RunCase&>(rc).halvo("run --landcover " + lc.string() + " --analysis '" + analysis +
+        return const_cast<RunCase&>(rc).cli("run --landcover " + lc.string() + " --analysis '" + analysis +
                                               "' --field NAME --coefficients-csv " + coef.string() + " --output " +
                                               (rc.data() / "out.shp").string() + " " + more);
     }
@@ -90,24 +90,4 @@ TEST(RefusedInput, FeaturesWithoutAZoneAreCountedAndALayerOfAnyGeometryRuns)
     EXPECT_NE(prm.find("Features Used: 3 of 3"), std::string::npos) << prm;
     EXPECT_NE(prm.find("Left Out: 1 feature(s) without a value in NAME (4.00 ha)"), std::string::npos) << prm;
     EXPECT_NE(r.err.find("belong to no zone"), std::string::npos) << r.err;
-}
-
-TEST(RefusedInput, DegreesThresholdsAndClassesThatCannotServe)
-{
-    Small s;
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
-    const auto degrees = s.rc.raster("geo", 10, 10, -79, 36, 0.001, 0.001, std::vector<int>(100, 21), {}, 4326);
-    auto r = s.rc.halvo("run --landcover " + degrees.string() + " --analysis " + zones.string() +
-                        " --field NAME --units Meters --coefficients-csv " + s.coef.string() + " --output " +
-                        (s.rc.data() / "out.shp").string());
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("geographic coordinates"), std::string::npos) << r.err;
-
-    for (const char* thresholds : {"--high 100 --low 500", "--high 5,000 --low 100", "--high inf --low 1"}) {
-        r = s.run(zones.string(), std::string("--density-layer ") + zones.string() + " --density-field NAME " +
-                                      thresholds);
-        EXPECT_NE(r.status, 0) << thresholds;
-        EXPECT_EQ(r.err.find("overlap"), std::string::npos) << thresholds << ": " << r.err;
-    }
-    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
 }

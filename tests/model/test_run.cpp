@@ -1,7 +1,7 @@
 // Whole runs through the halvo program, checked against counts worked out
 // independently from the raster values the test wrote.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -86,7 +86,7 @@ TEST_P(Run, FixedDensityAreasMatchIndependentCounts)
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "out" / "result.shp";
     fs::create_directories(out.parent_path());
-    const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + shp.string() +
+    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + shp.string() +
                             " --field NAME --coefficients-csv " + coef.string() + " --density " + density +
                             " --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
@@ -117,10 +117,13 @@ TEST(RunExamples, MediumOnOneHectareAndOneAcreOfFeet)
     // One 100 m cell of class 21: 1.0 ha, of which 55.5 % impervious.
     const auto lcm = rc.raster("lcm", 1, 1, X0, Y0, S, S, {21});
     const auto zm = rc.polygons("zm", "ZID", false, {{CellBox(X0, Y0, S, 0, 0, 1, 1), "", 7}});
+    // Through the program: its exit status and the files it names.
     auto r = rc.halvo("run --landcover " + lcm.string() + " --analysis " + zm.string() + " --field ZID " +
                       "--coefficients-csv " + coef.string() + " --density medium --output " +
                       (rc.data() / "m.shp").string());
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Output:            " + (rc.data() / "m.shp").string() + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Metadata report:   " + (rc.data() / "m.met").string() + "\n"), std::string::npos) << r.out;
     auto m = rc.read(rc.data() / "m.shp", "ZID").at("7");
     EXPECT_EQ(m.total, 1.0);
     EXPECT_EQ(m.impervious, 0.555);
@@ -132,7 +135,7 @@ TEST(RunExamples, MediumOnOneHectareAndOneAcreOfFeet)
                                 {{"POLYGON((2000000 800000,2043560 800000,2043560 799999,2000000 799999,2000000 800000))",
                                   "", 3}},
                                 2264);
-    r = rc.halvo("run --landcover " + lcf.string() + " --analysis " + zf.string() + " --field ZID " +
+    r = rc.cli("run --landcover " + lcf.string() + " --analysis " + zf.string() + " --field ZID " +
                  "--coefficients-csv " + coef.string() + " --density high --output " + (rc.data() / "f.shp").string());
     ASSERT_EQ(r.status, 0) << r.err;
     auto f = rc.read(rc.data() / "f.shp", "ZID").at("3");
@@ -158,7 +161,7 @@ TEST(RunSelection, IntegerFieldWithSelectionAndNodata)
                                   {CellBox(X0, Y0, S, -3, 5, 1, 7), "", 4}});
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "sel.shp";
-    const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + shp.string() +
+    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + shp.string() +
                             " --field HUC_ID --select '\"HUC_ID\" <> 3' --coefficients-csv " + coef.string() +
                             " --density low --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
@@ -186,7 +189,7 @@ TEST(RunCopyFirst, GeoPackageWithLongFieldNameIsCopiedAndKeepsItsName)
                                   5070, "GPKG");
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "gp.shp";
-    const auto r = rc.halvo("run --landcover " + lc.string() + " --analysis " + gpkg.string() +
+    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + gpkg.string() +
                             " --field WATERSHED_NAME --coefficients-csv " + coef.string() + " --density high --output " +
                             out.string());
     ASSERT_EQ(r.status, 0) << r.err;
@@ -199,27 +202,6 @@ TEST(RunCopyFirst, GeoPackageWithLongFieldNameIsCopiedAndKeepsItsName)
     EXPECT_NE(qml.find("field=\"analyfld\""), std::string::npos);
     EXPECT_NE(qml.find("name=\"WATERSHED_NAME\""), std::string::npos);
     EXPECT_NE(ReadFile(rc.data() / "gp.prm").find("  Analysis Field: analyfld"), std::string::npos);
-}
-
-TEST(RunLegend, ThreeClassesWithTheirBreaksAndColours)
-{
-    RunCase rc;
-    const auto lc = rc.raster("lc", 1, 1, X0, Y0, S, S, {21});
-    const auto z = rc.polygons("z", "ZID", false, {{CellBox(X0, Y0, S, 0, 0, 1, 1), "", 1}});
-    const auto coef = rc.csv("coef.csv", kCoefficients);
-    ASSERT_EQ(rc.halvo("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
-                       (rc.data() / "l.shp").string() + " --coefficients-csv " + coef.string())
-                  .status,
-              0);
-    const std::string qml = ReadFile(rc.data() / "l.qml");
-    EXPECT_NE(qml.find("attr=\"pctIS\""), std::string::npos);
-    EXPECT_NE(qml.find("upper=\"9.990000000000000\" symbol=\"0\" label=\"&lt; 10%\""), std::string::npos);
-    EXPECT_NE(qml.find("lower=\"9.990000000000000\" upper=\"25.000000000000000\" symbol=\"1\" label=\"10% - 25%\""),
-              std::string::npos);
-    EXPECT_NE(qml.find("upper=\"100.000000000000000\" symbol=\"2\" label=\"> 25%\""), std::string::npos);
-    EXPECT_NE(qml.find("value=\"170,255,0,255\""), std::string::npos);
-    EXPECT_NE(qml.find("value=\"255,255,190,255\""), std::string::npos);
-    EXPECT_NE(qml.find("value=\"255,0,0,255\""), std::string::npos);
 }
 
 TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
@@ -248,7 +230,7 @@ TEST(RunReportCommand, FindsTheReportsByTheLayerNameOfTheRun)
     const auto z = rc.polygons("z", "ZID", false, {{CellBox(X0, Y0, S, 0, 0, 1, 1), "", 1}});
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "r.shp";
-    ASSERT_EQ(rc.halvo("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
+    ASSERT_EQ(rc.cli("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
                        out.string() + " --layer-name Results --coefficients-csv " + coef.string())
                   .status,
               0);
@@ -263,7 +245,7 @@ TEST(RunReportCommand, FindsTheReportsByTheLayerNameOfTheRun)
 
     // A second run into the same folder under another layer name finds its own.
     const auto out2 = rc.data() / "r2.shp";
-    ASSERT_EQ(rc.halvo("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
+    ASSERT_EQ(rc.cli("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
                        out2.string() + " --layer-name 'Second run' --coefficients-csv " + coef.string())
                   .status,
               0);

@@ -2,10 +2,9 @@
 // zones outside the density layer are flagged and counted, and each zone
 // keeps its own shape.
 
-#include "run_fixture.h"
+#include "support/run_case.h"
 
 #include <gdal_priv.h>
-#include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
 #include <gtest/gtest.h>
@@ -25,36 +24,12 @@ std::string NlcdCoefficients()
            "90,WW,0,0,0\r\n95,EW,0,0,0\r\n";
 }
 
-// A shapefile copy of a GeoPackage layer.
-fs::path ToShapefile(const fs::path& gpkg, const fs::path& shp)
+// Each zone's shape by its value.
+std::map<std::string, Shape> ShapesByZone(const fs::path& shp, const std::string& field)
 {
-    GDALDatasetUniquePtr src(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR));
-    const char* args[] = {"-f", "ESRI Shapefile", nullptr};
-    GDALVectorTranslateOptions* o = GDALVectorTranslateOptionsNew(const_cast<char**>(args), nullptr);
-    GDALDatasetH h = src.get();
-    GDALDatasetUniquePtr out(GDALDataset::FromHandle(GDALVectorTranslate(shp.c_str(), nullptr, 1, &h, o, nullptr)));
-    GDALVectorTranslateOptionsFree(o);
-    return shp;
-}
-
-struct Parts {
-    int parts = 0;
-    bool valid = false;
-    double area = 0;
-};
-
-std::map<std::string, Parts> Shapes(const fs::path& shp, const std::string& field)
-{
-    std::map<std::string, Parts> out;
-    GDALDatasetUniquePtr ds(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR));
-    for (auto& f : *ds->GetLayer(0)) {
-        const OGRGeometry* g = f->GetGeometryRef();
-        Parts p;
-        p.parts = wkbFlatten(g->getGeometryType()) == wkbMultiPolygon ? g->toMultiPolygon()->getNumGeometries() : 1;
-        p.valid = g->IsValid();
-        p.area = OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g)));
-        out[f->GetFieldAsString(field.c_str())] = p;
-    }
+    std::map<std::string, Shape> out;
+    for (auto& s : Shapes(shp, field))
+        out[s.value] = s;
     return out;
 }
 
@@ -71,7 +46,7 @@ TEST(SameAnswer, ASelectionMeansTheSameFeaturesInEveryFormat)
     int i = 0;
     for (const fs::path& source : {shp, gpkg}) {
         const fs::path out = rc.data() / ("out" + std::to_string(i) + ".shp");
-        const auto r = rc.halvo("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
+        const auto r = rc.cli("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
                                 source.string() + " --field tract_id --select \"bg_id = '370630006001'\"" +
                                 " --coefficients-csv " + csv.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << r.err;
@@ -110,8 +85,8 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     const std::string base = "run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " + zones.string() +
                              " --field FEATUREID --coefficients-csv " + csv.string();
     const auto plain = rc.data() / "plain.shp", split = rc.data() / "split.shp";
-    ASSERT_EQ(rc.halvo(base + " --density medium --output " + plain.string()).status, 0);
-    const auto r = rc.halvo(base + " --density-layer " + half.string() +
+    ASSERT_EQ(rc.cli(base + " --density medium --output " + plain.string()).status, 0);
+    const auto r = rc.cli(base + " --density-layer " + half.string() +
                             " --density-field DENS --high 5000 --low 100 --output " + split.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto all = rc.read(plain, "analyfld"), cut = rc.read(split, "analyfld");
@@ -132,7 +107,7 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     EXPECT_NE(prm.find("zone(s) partly or wholly outside the population density layer"), std::string::npos) << prm;
 
     // Each zone keeps its own shape: the same parts, valid, the same area.
-    const auto plainShapes = Shapes(plain, "analyfld"), splitShapes = Shapes(split, "analyfld");
+    const auto plainShapes = ShapesByZone(plain, "analyfld"), splitShapes = ShapesByZone(split, "analyfld");
     for (const auto& [zone, p] : plainShapes) {
         const auto& s = splitShapes.at(zone);
         EXPECT_EQ(s.parts, p.parts) << zone;
@@ -155,11 +130,11 @@ TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
                              " --analysis " + (dir / "concelhos_utm26n.gpkg").string() + " --field name" +
                              " --coefficients-csv " + csv.string();
     const auto fixed = rc.data() / "fixed.shp", density = rc.data() / "density.shp";
-    ASSERT_EQ(rc.halvo(base + " --output " + fixed.string()).status, 0);
-    const auto r = rc.halvo(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
+    ASSERT_EQ(rc.cli(base + " --output " + fixed.string()).status, 0);
+    const auto r = rc.cli(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
                             " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto a = Shapes(fixed, "analyfld"), b = Shapes(density, "analyfld");
+    const auto a = ShapesByZone(fixed, "analyfld"), b = ShapesByZone(density, "analyfld");
     ASSERT_EQ(a.size(), 6u);
     for (const auto& [zone, p] : a) {
         EXPECT_EQ(b.at(zone).parts, p.parts) << zone;
