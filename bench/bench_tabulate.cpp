@@ -110,16 +110,16 @@ int main(int argc, char** argv)
     }
     const std::uint64_t inZones = std::accumulate(t.zoneCells.begin(), t.zoneCells.end(), std::uint64_t{0});
     const std::uint64_t classified = std::accumulate(t.counts.begin(), t.counts.end(), std::uint64_t{0});
-    std::printf("  %llu cells in zones, %llu of them NODATA, %zu classes\n",
-                static_cast<unsigned long long>(inZones), static_cast<unsigned long long>(inZones - classified),
-                t.classes.size());
+    std::printf("  %llu cells in zones, %llu of them NODATA, %zu classes\n", static_cast<unsigned long long>(inZones),
+                static_cast<unsigned long long>(inZones - classified), t.classes.size());
     if (coverage == Coverage::Exact)
         std::printf("  plus %.1f cells' worth of shares of cut cells\n",
                     std::accumulate(t.zoneShares.begin(), t.zoneShares.end(), 0.0));
 
     std::vector<bool> touched;
     for (const int threads : {1, 2}) {
-        const double s = BestSeconds(repeat, [&] { touched = TouchesNodata(info, shapes, zones, threads, {}, coverage); });
+        const double s =
+            BestSeconds(repeat, [&] { touched = TouchesNodata(info, shapes, zones, threads, {}, coverage); });
         std::printf("TouchesNodata  threads=%d  %.3fs  peak RSS %.0f MB\n", threads, s, PeakRssMb());
     }
     std::printf("  %lld of %d zones touch NODATA or the raster's edge\n",

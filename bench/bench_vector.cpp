@@ -4,10 +4,10 @@
 //
 //   bench_vector [--data DIR] [--repeat N]
 
-#include "host/map.h"
 #include "bench_util.h"
-#include "host/raster.h"
+#include "host/map.h"
 #include "host/ogr_layer.h"
+#include "host/raster.h"
 #include "host/vector_ops.h"
 
 #include <gdal_priv.h>

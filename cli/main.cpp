@@ -13,7 +13,8 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     // Which folder a run would use matters as much as the version: installed, it is per user.
     app.set_version_flag("--version", [] {
-        return std::string("halvo ") + HALVO_VERSION + "\nextension folder: " + halvo::support::ExtensionFolder().string();
+        return std::string("halvo ") + HALVO_VERSION +
+               "\nextension folder: " + halvo::support::ExtensionFolder().string();
     });
 
     halvo::cli::RunOptions run;

@@ -32,8 +32,9 @@ int ReportCommand(const ReportOptions& o)
     if (!recorded.empty() && !fs::exists(report, ec))
         report = shp.parent_path() / (shp.stem().string() + "." + o.kind);
     if (!fs::exists(report, ec)) {
-        std::cerr << "halvo: error: " << shp.string() << " has no " << (o.kind == "prm" ? "parameter report" : "metadata record")
-                  << " (" << report.string() << " does not exist)\n";
+        std::cerr << "halvo: error: " << shp.string() << " has no "
+                  << (o.kind == "prm" ? "parameter report" : "metadata record") << " (" << report.string()
+                  << " does not exist)\n";
         return 1;
     }
     try {

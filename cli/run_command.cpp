@@ -3,10 +3,10 @@
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
+#include "coefficients/number_text.h"
 #include "host/threads.h"
 #include "host/vector_ops.h"
 #include "model/run.h"
-#include "coefficients/number_text.h"
 #include "params/param_writer.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -14,8 +14,8 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 
 #include <algorithm>
 #include <iostream>
@@ -26,18 +26,17 @@ namespace fs = std::filesystem;
 
 void AddRunOptions(CLI::App& sub, RunOptions& o)
 {
-    sub.description(
-        "Estimate impervious surface per zone: tabulate the land-cover raster inside each zone of the\n"
-        "analysis layer (zones = distinct values of --field), apply the coefficient set, and write a\n"
-        "shapefile with TotHects/TotAcres, TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml)\n"
-        "and the .prm and .met reports beside it.\n\n"
-        "A layer is given as PATH (named after the file) or NAME=PATH.\n\n"
-        "Example:\n"
-        "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
-        "            --coefficients NLCD --density medium --output out/watersheds_is.shp\n"
-        "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
-        "            --density-layer blockgroups.shp --density-field DENSITY --high 500 --low 100 \\\n"
-        "            --scenario newdev.shp=23 --output out/with_scenario.shp");
+    sub.description("Estimate impervious surface per zone: tabulate the land-cover raster inside each zone of the\n"
+                    "analysis layer (zones = distinct values of --field), apply the coefficient set, and write a\n"
+                    "shapefile with TotHects/TotAcres, TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml)\n"
+                    "and the .prm and .met reports beside it.\n\n"
+                    "A layer is given as PATH (named after the file) or NAME=PATH.\n\n"
+                    "Example:\n"
+                    "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
+                    "            --coefficients NLCD --density medium --output out/watersheds_is.shp\n"
+                    "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
+                    "            --density-layer blockgroups.shp --density-field DENSITY --high 500 --low 100 \\\n"
+                    "            --scenario newdev.shp=23 --output out/with_scenario.shp");
     sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)")->required();
     sub.add_option("--units", o.units,
                    "Linear units of the land-cover raster: Meters (areas in hectares) or Feet (acres);\n"
@@ -80,8 +79,9 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
     sub.add_option("--threads", o.threads, "Worker threads for tabulation, dissolve and overlay (default: all cores)")
         ->check(CLI::NonNegativeNumber);
-    sub.add_flag("--yes,-y", o.yes, "Answer OK/Yes to every question (without it, questions asked with no\n"
-                                    "terminal get the cautious answer)");
+    sub.add_flag("--yes,-y", o.yes,
+                 "Answer OK/Yes to every question (without it, questions asked with no\n"
+                 "terminal get the cautious answer)");
 }
 
 namespace {
@@ -103,8 +103,7 @@ LayerSpec parseLayer(const std::string& given)
         text.resize(bar);
     }
     const auto eq = text.find('=');
-    if (eq != std::string::npos && eq > 0 && text.substr(0, eq).find('/') == std::string::npos &&
-        !fs::exists(text))
+    if (eq != std::string::npos && eq > 0 && text.substr(0, eq).find('/') == std::string::npos && !fs::exists(text))
         return {support::ToUtf8(text.substr(0, eq)), fs::path(text.substr(eq + 1)), sourceLayer};
     fs::path p(text);
     return {support::ToUtf8(sourceLayer.empty() ? p.stem().string() : sourceLayer), p, sourceLayer};
@@ -122,7 +121,7 @@ double threshold(const std::string& text, const char* option)
 
 params::DensityLevel densityLevel(const std::string& d)
 {
-    return d == "high" ? params::DensityLevel::High
+    return d == "high"  ? params::DensityLevel::High
            : d == "low" ? params::DensityLevel::Low
                         : params::DensityLevel::Medium;
 }
@@ -255,7 +254,8 @@ public:
     SignalScope& operator=(const SignalScope&) = delete;
 
 private:
-    struct sigaction oldInt_ {}, oldTerm_ {};
+    struct sigaction oldInt_ {
+    }, oldTerm_{};
 };
 
 class RunTerminalUi final : public TerminalUi {

@@ -10,24 +10,24 @@
 namespace halvo::cli {
 
 struct RunOptions {
-    std::string landcover;        // PATH or NAME=PATH
-    std::string units;            // Meters | Feet; default from the raster
-    std::string analysis;         // PATH or NAME=PATH
+    std::string landcover;  // PATH or NAME=PATH
+    std::string units;      // Meters | Feet; default from the raster
+    std::string analysis;   // PATH or NAME=PATH
     std::string field;
     std::string select;           // where clause: the analysis layer's selection
     std::string coefficients;     // a set of the store
     std::string coefficientsCsv;  // or a comma-separated file
     std::string density = "medium";
-    std::string densityLayer;     // per-polygon density: PATH or NAME=PATH
+    std::string densityLayer;  // per-polygon density: PATH or NAME=PATH
     std::string densityField;
-    std::string high, low;        // thresholds, passed on as typed
+    std::string high, low;               // thresholds, passed on as typed
     std::vector<std::string> scenarios;  // PATH=CLASS, in row order
     std::string coverage = "centre";     // centre | exact
     std::string output;
     std::string layerName;
     bool yes = false;
     bool timings = false;
-    int threads = 0;              // 0: all cores
+    int threads = 0;  // 0: all cores
 };
 
 // Declares the options on `sub`; returns the values they fill.

@@ -32,14 +32,10 @@ namespace {
 const char* iconWord(Icon i)
 {
     switch (i) {
-    case Icon::Critical:
-        return "error";
-    case Icon::Exclamation:
-        return "warning";
-    case Icon::Question:
-        return "question";
-    default:
-        return "note";
+    case Icon::Critical: return "error";
+    case Icon::Exclamation: return "warning";
+    case Icon::Question: return "question";
+    default: return "note";
     }
 }
 }  // namespace

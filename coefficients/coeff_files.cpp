@@ -229,8 +229,8 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                 if (saved == StoreUpdate::Saved)
                     return name;
                 if (saved == StoreUpdate::Unreadable) {
-                    support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK,
-                                    support::Icon::Critical, kImportTitle);
+                    support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK, support::Icon::Critical,
+                                    kImportTitle);
                     return {};
                 }
                 if (saved == StoreUpdate::SaveFailed) {

@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <random>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -99,8 +99,8 @@ public:
 private:
     [[noreturn]] void fail(const char* what)
     {
-        support::raise(support::err::kFileAccess, std::string(what) + " the file '" + path_.string() + "': " +
-                                                      std::strerror(errno));
+        support::raise(support::err::kFileAccess,
+                       std::string(what) + " the file '" + path_.string() + "': " + std::strerror(errno));
     }
 
     fs::path path_;

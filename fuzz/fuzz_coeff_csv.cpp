@@ -51,10 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteBytes(store, "<ISModelProperties><ISLCDefs/></ISModelProperties>");
     clsISModelProperties model;
     fuzz::Check(GetISModelProperties(model, store), "the empty store loads");
-    const std::string name = ImportCoeffsFromFile(model, csv.string(), fuzz::Extension(),
-                                                  [](std::string_view, std::string_view, std::string_view) {
-                                                      return std::string("Fuzzed");
-                                                  });
+    const std::string name = ImportCoeffsFromFile(
+        model, csv.string(), fuzz::Extension(),
+        [](std::string_view, std::string_view, std::string_view) { return std::string("Fuzzed"); });
     fuzz::Check(name == "Fuzzed" && fuzz::Ui().messages == 0 && fuzz::Ui().reports == 0,
                 "a good file imports and saves without a message");
     clsISModelProperties reloaded;

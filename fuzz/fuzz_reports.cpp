@@ -81,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(p.size() >= 2 && p.compare(p.size() - 2, 2, "\r\n") == 0, "the parameter report ends its last line");
     fuzz::Check(m.size() >= 2 && m.compare(m.size() - 2, 2, "\r\n") == 0, "the metadata record ends its last line");
 
-    for (const std::string* v : {&r.outputThemeName, &r.landCoverTheme, &r.landCoverUnits, &r.analysisTheme,
-                                 &r.analysisField})
+    for (const std::string* v :
+         {&r.outputThemeName, &r.landCoverTheme, &r.landCoverUnits, &r.analysisTheme, &r.analysisField})
         fuzz::Check(Holds(p, *v), "the parameter report holds each name as given");
     for (const std::string* v : {&r.landCoverTheme, &r.analysisTheme, &r.analysisField})
         fuzz::Check(Holds(m, *v), "the metadata record holds each name as given");

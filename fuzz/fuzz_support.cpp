@@ -73,9 +73,9 @@ support::Answer CountingUi::message(std::string_view text, std::string_view titl
     lastTitle = title;
     lastText = text;
     // Cautious answers, as a script without a terminal gets.
-    return buttons == support::Buttons::OK ? support::Answer::OK
+    return buttons == support::Buttons::OK         ? support::Answer::OK
            : buttons == support::Buttons::OKCancel ? support::Answer::Cancel
-                                                    : support::Answer::No;
+                                                   : support::Answer::No;
 }
 
 void CountingUi::showCallStack(std::string_view report)

@@ -23,9 +23,9 @@ OGRFeatureUniquePtr FeatureReader::next()
         const std::string gdal = CPLGetLastErrorMsg();
         CPLErrorReset();
         ForgetGdalError();
-        support::raise(kFeatureReadError, "Cannot read the features of the layer '" + layerName_ + "' (" +
-                                              source_.string() + "): the file is damaged or incomplete" +
-                                              (gdal.empty() ? std::string() : ": " + gdal),
+        support::raise(kFeatureReadError,
+                       "Cannot read the features of the layer '" + layerName_ + "' (" + source_.string() +
+                           "): the file is damaged or incomplete" + (gdal.empty() ? std::string() : ": " + gdal),
                        "GDAL");
     }
     return f;

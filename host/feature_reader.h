@@ -35,8 +35,7 @@ private:
 // Calls visit(feature) for every feature through a FeatureReader; visit
 // answers false to stop.
 template <class Visit>
-void ForEachFeature(OGRLayer* layer, const std::string& layerName, const std::filesystem::path& source,
-                    Visit&& visit)
+void ForEachFeature(OGRLayer* layer, const std::string& layerName, const std::filesystem::path& source, Visit&& visit)
 {
     FeatureReader reader(layer, layerName, source);
     for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next())

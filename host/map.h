@@ -23,12 +23,12 @@ inline constexpr int kUnitsDegrees = 11;
 struct Layer {
     std::string name;
     LayerKind kind = LayerKind::Feature;
-    std::filesystem::path source;         // dataset path
-    std::string sourceLayer;              // layer inside the dataset; empty for the first
-    std::set<long long> selection;        // selected feature IDs
+    std::filesystem::path source;                     // dataset path
+    std::string sourceLayer;                          // layer inside the dataset; empty for the first
+    std::set<long long> selection;                    // selected feature IDs
     std::map<std::string, std::string> fieldAliases;  // display aliases by field name
-    std::string srsName;                  // spatial reference name carried over from the data a copy was made of
-    std::vector<std::shared_ptr<Layer>> members;      // group layers only
+    std::string srsName;  // spatial reference name carried over from the data a copy was made of
+    std::vector<std::shared_ptr<Layer>> members;  // group layers only
 };
 
 using LayerPtr = std::shared_ptr<Layer>;

@@ -109,8 +109,8 @@ scan::PixelTransform PixelTransformOf(const RasterInfo& r)
 {
     const double* gt = r.geoTransform;
     if (gt[2] != 0 || gt[4] != 0)
-        raise(err::kInvalidCall, "Raster " + r.path.string() +
-                                     " is rotated or sheared; zones can only be laid over a north-up grid");
+        raise(err::kInvalidCall,
+              "Raster " + r.path.string() + " is rotated or sheared; zones can only be laid over a north-up grid");
     double inv[6];
     if (gt[1] == 0 || gt[5] == 0 || !GDALInvGeoTransform(const_cast<double*>(gt), inv))
         raise(err::kInvalidCall, "Raster " + r.path.string() + " has a zero cell size");
@@ -286,15 +286,23 @@ void RunStrips(int workers, int strips, const ProgressFn& progress, Work&& work)
 template <class T>
 constexpr GDALDataType GdalTypeOf()
 {
-    if constexpr (std::is_same_v<T, std::uint8_t>) return GDT_Byte;
-    else if constexpr (std::is_same_v<T, std::uint16_t>) return GDT_UInt16;
-    else if constexpr (std::is_same_v<T, std::int16_t>) return GDT_Int16;
-    else if constexpr (std::is_same_v<T, std::uint32_t>) return GDT_UInt32;
-    else if constexpr (std::is_same_v<T, std::int32_t>) return GDT_Int32;
-    else if constexpr (std::is_same_v<T, std::int64_t>) return GDT_Int64;
-    else if constexpr (std::is_same_v<T, std::uint64_t>) return GDT_UInt64;
+    if constexpr (std::is_same_v<T, std::uint8_t>)
+        return GDT_Byte;
+    else if constexpr (std::is_same_v<T, std::uint16_t>)
+        return GDT_UInt16;
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+        return GDT_Int16;
+    else if constexpr (std::is_same_v<T, std::uint32_t>)
+        return GDT_UInt32;
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        return GDT_Int32;
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+        return GDT_Int64;
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        return GDT_UInt64;
 #if GDAL_VERSION_NUM >= GDAL_COMPUTE_VERSION(3, 7, 0)
-    else if constexpr (std::is_same_v<T, std::int8_t>) return GDT_Int8;
+    else if constexpr (std::is_same_v<T, std::int8_t>)
+        return GDT_Int8;
 #endif
 }
 
@@ -335,9 +343,8 @@ struct StripSource {
         CPLErrorReset();
         if (band->RasterIO(GF_Read, w.col0, w.row0, cols, rows, values.data(), cols, rows, GdalTypeOf<T>(), 0, 0,
                            nullptr) != CE_None)
-            raise(err::kFileAccess, "Cannot read rows " + std::to_string(w.row0) + " to " +
-                                        std::to_string(w.row1 - 1) + " of " + path.string() + ": " +
-                                        LastGdalMessage());
+            raise(err::kFileAccess, "Cannot read rows " + std::to_string(w.row0) + " to " + std::to_string(w.row1 - 1) +
+                                        " of " + path.string() + ": " + LastGdalMessage());
         if (dropCache)
             band->FlushCache(false);
         return values.data();
@@ -353,11 +360,11 @@ std::optional<T> RawNodata(const std::optional<double>& nodata, bool signedBytes
     const double v = *nodata;
     if constexpr (std::is_same_v<T, std::uint8_t>) {
         if (signedBytes)
-            return v >= -128 && v <= 127 ? std::optional<T>(static_cast<T>(static_cast<std::int8_t>(v)))
-                                         : std::nullopt;
+            return v >= -128 && v <= 127 ? std::optional<T>(static_cast<T>(static_cast<std::int8_t>(v))) : std::nullopt;
     }
     // The upper bound is exclusive and exact also for 64-bit types.
     const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
+    // NOLINTNEXTLINE(bugprone-integer-division): halving first keeps max() + 1 exact as a double.
     const double hiExclusive = 2.0 * static_cast<double>(std::numeric_limits<T>::max() / 2 + 1);
     if (v < lo || v >= hiExclusive)
         return std::nullopt;
@@ -443,10 +450,10 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     }
     const Window window = all.clipped(raster.width, raster.height);
     const scan::StripEdgeTable table =
-        window.empty() ? scan::StripEdgeTable()
-                       : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                              exact ? scan::StripEdgeTable::Rows::Cover
-                                                    : scan::StripEdgeTable::Rows::Centre);
+        window.empty()
+            ? scan::StripEdgeTable()
+            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
+                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Centre);
 
     struct Worker {
         StripSource<T> source;
@@ -459,9 +466,13 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     const int workerCount = WorkerCount(threads, table.size());
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
-        workers.push_back(std::unique_ptr<Worker>(
-            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), TallyFor<T>(zoneCount),
-                       ShareTally<T>(exact ? zoneCount : 0), {}, {}, {}}));
+        workers.push_back(
+            std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
+                                               TallyFor<T>(zoneCount),
+                                               ShareTally<T>(exact ? zoneCount : 0),
+                                               {},
+                                               {},
+                                               {}}));
 
     RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
         const auto& strip = table[k];
@@ -568,8 +579,9 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
 // NODATA contact
 
 template <class T>
-void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads, const ProgressFn& progress,
-                        GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged, Coverage coverage)
+void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads,
+                        const ProgressFn& progress, GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged,
+                        Coverage coverage)
 {
     const bool exact = coverage == Coverage::Exact;
     auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : TouchWindow(s); };
@@ -592,11 +604,11 @@ void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const st
         }
     const Window window = all.clipped(raster.width, raster.height);
     const scan::StripEdgeTable table =
-        window.empty() ? scan::StripEdgeTable()
-                       : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                              exact ? scan::StripEdgeTable::Rows::Cover
-                                                    : scan::StripEdgeTable::Rows::Touch,
-                                              settled);
+        window.empty()
+            ? scan::StripEdgeTable()
+            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
+                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Touch,
+                                   settled);
 
     struct Worker {
         StripSource<T> source;
@@ -710,8 +722,8 @@ RasterInfo DescribeRaster(const fs::path& path)
     return info;
 }
 
-AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                            int threads, const ProgressFn& progress, Coverage coverage)
+AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                            const ProgressFn& progress, Coverage coverage)
 {
     const Placed placed = Place(raster, shapes, zoneCount);
     GDALDatasetUniquePtr ds = OpenRaster(raster.path);

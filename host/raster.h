@@ -20,13 +20,13 @@ struct RasterInfo {
     int width = 0;
     int height = 0;
     double geoTransform[6] = {0, 1, 0, 0, 0, -1};
-    std::string wkt;            // spatial reference as WKT, empty when none
-    std::string srsName;        // its name (e.g. "NAD83 / Conus Albers"), empty when none
-    std::string linearUnit;     // "Meters", "Feet" or empty when the CRS has no linear unit
-    bool geographic = false;    // the CRS is in degrees: cell areas mean nothing
-    int mapUnits = 9;           // 3 feet, 9 metres, 11 decimal degrees (metres when unknown)
+    std::string wkt;          // spatial reference as WKT, empty when none
+    std::string srsName;      // its name (e.g. "NAD83 / Conus Albers"), empty when none
+    std::string linearUnit;   // "Meters", "Feet" or empty when the CRS has no linear unit
+    bool geographic = false;  // the CRS is in degrees: cell areas mean nothing
+    int mapUnits = 9;         // 3 feet, 9 metres, 11 decimal degrees (metres when unknown)
     std::optional<double> nodata;
-    bool integer = false;       // the band holds integer values
+    bool integer = false;  // the band holds integer values
     int bands = 0;
 
     // |pixel width × pixel height| in the CRS's units.
@@ -45,8 +45,8 @@ enum class Coverage { Centre, Exact };
 
 // One polygon (or multipolygon) of a zone, in the raster's CRS.
 struct ZoneShape {
-    int zone = 0;                          // 0 .. zoneCount-1
-    std::unique_ptr<OGRGeometry> geometry; // owned
+    int zone = 0;                           // 0 .. zoneCount-1
+    std::unique_ptr<OGRGeometry> geometry;  // owned
     ZoneShape();
     ZoneShape(int z, std::unique_ptr<OGRGeometry> g);
     ZoneShape(ZoneShape&&) noexcept;
@@ -64,7 +64,7 @@ struct AreaTabulation {
     // zone's boundary cuts, laid out as counts and zoneCells.
     std::vector<double> shares;
     std::vector<double> zoneShares;
-    double cellArea = 0;                   // as RasterInfo::cellArea
+    double cellArea = 0;  // as RasterInfo::cellArea
 
     std::uint64_t count(int zone, std::size_t classIndex) const
     {
@@ -100,8 +100,7 @@ AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShap
 // meets the polygon, boundary contact included); exact rule, covers some
 // share of a NODATA cell (contact along the boundary alone is no share).
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                                int threads = 0, const ProgressFn& progress = {},
-                                Coverage coverage = Coverage::Centre);
+                                int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
 // Columns read at a time within a strip (rounded to whole blocks), so memory
 // does not grow with the raster's width; a tuning knob, also for tests.

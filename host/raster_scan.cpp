@@ -12,9 +12,7 @@ void ForEachRingEdge(const OGRLinearRing* ring, bool hole, const PixelTransform&
     const int n = ring ? ring->getNumPoints() : 0;
     if (n < 2)
         return;
-    auto at = [&](int i) {
-        return std::pair{t.col0 + ring->getX(i) * t.colPerX, t.row0 + ring->getY(i) * t.rowPerY};
-    };
+    auto at = [&](int i) { return std::pair{t.col0 + ring->getX(i) * t.colPerX, t.row0 + ring->getY(i) * t.rowPerY}; };
     // The ring's integral of x dy (the shoelace sum, closed even when the ring
     // is not) tells its sense in pixel space.
     double twiceArea = 0;
@@ -88,8 +86,8 @@ PixelShape ToPixelShape(const OGRGeometry* geometry, int zone, const PixelTransf
     return shape;
 }
 
-StripEdgeTable::StripEdgeTable(const std::vector<PixelShape>& shapes, const PixelTransform& t, int rowBegin,
-                               int rowEnd, int stripRows, Rows rows, const std::vector<char>& skip)
+StripEdgeTable::StripEdgeTable(const std::vector<PixelShape>& shapes, const PixelTransform& t, int rowBegin, int rowEnd,
+                               int stripRows, Rows rows, const std::vector<char>& skip)
 {
     if (rowEnd <= rowBegin)
         return;

@@ -37,7 +37,7 @@ struct PixelTransform {
 // geometry when strips are cut, never held per shape.
 struct PixelShape {
     int zone = 0;
-    const OGRGeometry* geometry = nullptr;  // polygon or multipolygon, else null
+    const OGRGeometry* geometry = nullptr;          // polygon or multipolygon, else null
     double minx = 0, miny = 0, maxx = 0, maxy = 0;  // bounding box when geometry is set
 };
 
@@ -277,7 +277,8 @@ void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, int c0, int
     for (std::size_t i = 0; i < rows; ++i) {
         auto* first = s.events.data() + s.rowStart[i];
         auto* last = s.events.data() + s.rowStart[i + 1];
-        std::sort(first, last, [](const CoverScratch::Event& a, const CoverScratch::Event& b) { return a.col < b.col; });
+        std::sort(first, last,
+                  [](const CoverScratch::Event& a, const CoverScratch::Event& b) { return a.col < b.col; });
         const int row = r0 + static_cast<int>(i);
         // The sum of all full heights is the cover far left of every piece,
         // outside the polygon: 0. Moving right, each piece's height leaves

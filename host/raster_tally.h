@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <limits>
 #include <map>
-#include <utility>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace halvo::host {

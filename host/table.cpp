@@ -68,12 +68,8 @@ FieldDef DescribeField(const OGRFieldDefn& d)
         f.scale = d.GetWidth() > 0 ? d.GetPrecision() : 15;
         break;
     case OFTDate:
-    case OFTDateTime:
-        f.type = kDate;
-        break;
-    default:
-        f.type = kString;
-        break;
+    case OFTDateTime: f.type = kDate; break;
+    default: f.type = kString; break;
     }
     return f;
 }
@@ -99,9 +95,7 @@ std::unique_ptr<OGRFieldDefn> toOgr(const FieldDef& f)
         width = f.precision > 0 ? f.precision : (f.length > 0 ? f.length : 19);
         prec = f.scale;
         break;
-    case kDate:
-        t = OFTDate;
-        break;
+    case kDate: t = OFTDate; break;
     default:
         t = OFTString;
         width = f.length > 0 ? f.length : 50;
@@ -129,9 +123,8 @@ Table Table::Open(const fs::path& path, bool update)
     EnsureGdal();
     Table t;
     t.path_ = path;
-    t.ds_.reset(GDALDataset::Open(path.string().c_str(),
-                                  GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr,
-                                  nullptr, nullptr));
+    t.ds_.reset(GDALDataset::Open(path.string().c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY),
+                                  nullptr, nullptr, nullptr));
     if (!t.ds_ || t.ds_->GetLayerCount() < 1)
         RaiseGdal("Cannot open the table '" + path.string() + "'");
     t.layer_ = t.ds_->GetLayer(0);
@@ -178,9 +171,9 @@ Table Table::CreateShapefile(const fs::path& path, ShapeKind kind, const OGRSpat
     if (!t.ds_)
         RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");
     const char* opts[] = {"ENCODING=UTF-8", nullptr};
-    t.layer_ = t.ds_->CreateLayer(t.path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs),
-                                  kind == ShapeKind::MultiPolygon ? wkbMultiPolygon : wkbPolygon,
-                                  const_cast<char**>(opts));
+    t.layer_ =
+        t.ds_->CreateLayer(t.path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs),
+                           kind == ShapeKind::MultiPolygon ? wkbMultiPolygon : wkbPolygon, const_cast<char**>(opts));
     if (!t.layer_)
         RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");
     for (const auto& f : fields) {
@@ -246,14 +239,10 @@ Value Table::Row::get(int pos) const
     if (!feature_->IsFieldSetAndNotNull(i))
         return {};
     switch (feature_->GetFieldDefnRef(i)->GetType()) {
-    case OFTInteger:
-        return static_cast<long long>(feature_->GetFieldAsInteger(i));
-    case OFTInteger64:
-        return static_cast<long long>(feature_->GetFieldAsInteger64(i));
-    case OFTReal:
-        return feature_->GetFieldAsDouble(i);
-    default:
-        return std::string(feature_->GetFieldAsString(i));
+    case OFTInteger: return static_cast<long long>(feature_->GetFieldAsInteger(i));
+    case OFTInteger64: return static_cast<long long>(feature_->GetFieldAsInteger64(i));
+    case OFTReal: return feature_->GetFieldAsDouble(i);
+    default: return std::string(feature_->GetFieldAsString(i));
     }
 }
 
@@ -261,8 +250,8 @@ void Table::Row::set(int pos, const Value& v)
 {
     const int i = table_->ogrIndex(pos);
     if (i < 0 || i >= feature_->GetFieldCount())
-        support::raise(support::err::kInvalidCall, "No field at position " + std::to_string(pos) + " in '" +
-                                                       table_->path().string() + "'");
+        support::raise(support::err::kInvalidCall,
+                       "No field at position " + std::to_string(pos) + " in '" + table_->path().string() + "'");
     if (std::holds_alternative<long long>(v))
         feature_->SetField(i, static_cast<GIntBig>(std::get<long long>(v)));
     else if (std::holds_alternative<double>(v))
@@ -368,8 +357,8 @@ std::vector<std::string> ListDatasets(const fs::path& folder)
 
 void DeleteDataset(const fs::path& folder, const std::string& name)
 {
-    static const char* exts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".sbn", ".sbx", ".qix",
-                                 ".qpj", ".qml", ".tif", ".aux.xml", ".shp.xml"};
+    static const char* exts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg",     ".sbn",    ".sbx",
+                                 ".qix", ".qpj", ".qml", ".tif", ".aux.xml", ".shp.xml"};
     for (const char* e : exts) {
         std::error_code ec;
         fs::remove(folder / (name + e), ec);

@@ -1,5 +1,5 @@
-#include "host/ogr_layer.h"
 #include "host/vector_ops.h"
+#include "host/ogr_layer.h"
 
 #include "host/feature_reader.h"
 #include "host/gdal_env.h"
@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace halvo::host {
 
@@ -37,10 +37,7 @@ FeatureSource FeatureSource::Open(const Layer& layer, bool update)
     return s;
 }
 
-std::string FeatureSource::driverName() const
-{
-    return ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : "";
-}
+std::string FeatureSource::driverName() const { return ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : ""; }
 
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
 {
@@ -55,24 +52,18 @@ std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
     return names;
 }
 
-bool MustCopyFirst(const Layer& layer)
-{
-    return FeatureSource::Open(layer).driverName() != "ESRI Shapefile";
-}
+bool MustCopyFirst(const Layer& layer) { return FeatureSource::Open(layer).driverName() != "ESRI Shapefile"; }
 
 int ShapeType(const Layer& layer)
 {
     auto src = FeatureSource::Open(layer);
     switch (wkbFlatten(src.ogr()->GetGeomType())) {
     case wkbPolygon:
-    case wkbMultiPolygon:
-        return 4;
+    case wkbMultiPolygon: return 4;
     case wkbLineString:
-    case wkbMultiLineString:
-        return 3;
+    case wkbMultiLineString: return 3;
     case wkbPoint:
-    case wkbMultiPoint:
-        return 1;
+    case wkbMultiPoint: return 1;
     case wkbUnknown: {
         // A layer declared as any geometry (GEOMETRY in a GeoPackage) is a
         // polygon layer when every shape it holds is one.
@@ -89,8 +80,7 @@ int ShapeType(const Layer& layer)
         }
         return any ? 4 : 0;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -171,14 +161,10 @@ Value fieldValue(const OGRFeature& f, int i)
     if (i < 0 || !f.IsFieldSetAndNotNull(i))
         return {};
     switch (f.GetFieldDefnRef(i)->GetType()) {
-    case OFTInteger:
-        return static_cast<long long>(f.GetFieldAsInteger(i));
-    case OFTInteger64:
-        return static_cast<long long>(f.GetFieldAsInteger64(i));
-    case OFTReal:
-        return f.GetFieldAsDouble(i);
-    default:
-        return std::string(f.GetFieldAsString(i));
+    case OFTInteger: return static_cast<long long>(f.GetFieldAsInteger(i));
+    case OFTInteger64: return static_cast<long long>(f.GetFieldAsInteger64(i));
+    case OFTReal: return f.GetFieldAsDouble(i);
+    default: return std::string(f.GetFieldAsString(i));
     }
 }
 
@@ -221,9 +207,9 @@ GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
     };
     for (int i = 0; i < GEOSGetNumGeometries_r(c, valid.get()); ++i)
         take(GEOSGetGeometryN_r(c, valid.get(), i));
-    GeomPtr out(GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(),
-                                            static_cast<unsigned>(polygons.size())),
-                GeomDeleter{c});
+    GeomPtr out(
+        GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(), static_cast<unsigned>(polygons.size())),
+        GeomDeleter{c});
     if (!out) {
         for (auto* p : polygons)  // not taken over by a collection that failed
             GEOSGeom_destroy_r(c, p);
@@ -401,9 +387,9 @@ OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr
         if (GEOSGeometry* g = p->exportToGEOS(geos.get()))
             gs.push_back(g);
     }
-    GeomPtr coll(GEOSGeom_createCollection_r(geos.get(), GEOS_GEOMETRYCOLLECTION, gs.data(),
-                                             static_cast<unsigned>(gs.size())),
-                 GeomDeleter{geos.get()});
+    GeomPtr coll(
+        GEOSGeom_createCollection_r(geos.get(), GEOS_GEOMETRYCOLLECTION, gs.data(), static_cast<unsigned>(gs.size())),
+        GeomDeleter{geos.get()});
     if (!coll) {
         for (auto* g : gs)
             GEOSGeom_destroy_r(geos.get(), g);
@@ -421,7 +407,8 @@ OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr
             partsArea += a;
         }
         GEOSArea_r(geos.get(), u.get(), &unionArea);
-        if (std::abs(unionArea - partsArea) > 1e-9 * std::max(1.0, partsArea) || GEOSisValid_r(geos.get(), u.get()) != 1)
+        if (std::abs(unionArea - partsArea) > 1e-9 * std::max(1.0, partsArea) ||
+            GEOSisValid_r(geos.get(), u.get()) != 1)
             u.reset();
     }
     if (!u)
@@ -618,7 +605,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
 
     // The tree is built on its first query; build it here, before the workers share it.
     if (!overlays.empty())
-        GEOSSTRtree_query_r(ctx, tree.get(), overlays.front().geom.get(), [](void*, void*) {}, nullptr);
+        GEOSSTRtree_query_r(
+            ctx, tree.get(), overlays.front().geom.get(), [](void*, void*) {}, nullptr);
 
     // Pieces per input feature, worked out side by side, each worker with its own context.
     using Piece = std::pair<std::size_t, OGRGeometryUniquePtr>;

@@ -43,8 +43,8 @@ void SelectByWhere(Layer& layer, const std::string& where, bool add);
 // The features whose geometry was repaired on reading since the last reset,
 // counted once per feature of each layer however often it was read.
 struct LayerRepairs {
-    std::string layer;              // the layer's name in the map
-    std::filesystem::path source;   // its data
+    std::string layer;             // the layer's name in the map
+    std::filesystem::path source;  // its data
     std::size_t features = 0;
 };
 void ResetGeometryRepairs();
@@ -64,8 +64,7 @@ void CopyFeatures(const Layer& source, const std::string& field, const std::file
 // One feature per distinct value of `field`, in ascending value order, each the
 // union of that value's polygons; features without a value are left out. The
 // output's only field is `field`.
-void Dissolve(const Layer& source, const std::string& field, bool selectedOnly,
-              const std::filesystem::path& outShp);
+void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const std::filesystem::path& outShp);
 
 // Polygonal pieces of input ∩ overlay (only the overlay's selected features
 // when it has a selection). The overlay's fields come first under their own

@@ -124,7 +124,8 @@ FieldUse ValuesInUse(const Layer& layer, const std::string& field)
     auto src = FeatureSource::Open(layer);
     const std::string where = "\"" + field + "\" IS NULL";
     if (src.ogr()->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
-        support::raise(support::err::kInvalidCall, "Cannot look for empty values of '" + field + "' in '" + layer.name + "'");
+        support::raise(support::err::kInvalidCall,
+                       "Cannot look for empty values of '" + field + "' in '" + layer.name + "'");
     ForEachFeature(src.ogr(), layer.name, layer.source, [&](const OGRFeatureUniquePtr& f) {
         if (selected && !layer.selection.count(f->GetFID()))
             return true;
@@ -148,7 +149,8 @@ long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earli
                 support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + e->name + "'");
         }
     auto src = FeatureSource::Open(layer);
-    auto table = Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
+    auto table =
+        Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
     auto ins = table.inserter();
     long kept = 0;
     for (auto& f : ReadFeatures(layer, {}, !layer.selection.empty())) {

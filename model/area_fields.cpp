@@ -63,9 +63,6 @@ bool IsAreaField(std::string_view fieldName)
     return startsWith(fieldName, "area") || longForm(fieldName, "ar");
 }
 
-bool IsISAreaField(std::string_view fieldName)
-{
-    return startsWith(fieldName, "ISarea") || longForm(fieldName, "IS");
-}
+bool IsISAreaField(std::string_view fieldName) { return startsWith(fieldName, "ISarea") || longForm(fieldName, "IS"); }
 
 }  // namespace halvo::model

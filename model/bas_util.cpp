@@ -16,12 +16,11 @@ constexpr const char* kModule = "basUtil";
 constexpr int kCopyFieldWidth = 30;
 }  // namespace
 
-host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length,
-                            int precision, int scale)
+host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length, int precision,
+                            int scale)
 {
-    return Guarded("CreateFields", kModule, false, host::FieldDef{}, [&] {
-        return host::FieldDef{name, aliasName, type, length, precision, scale, true};
-    });
+    return Guarded("CreateFields", kModule, false, host::FieldDef{},
+                   [&] { return host::FieldDef{name, aliasName, type, length, precision, scale, true}; });
 }
 
 std::string SetFieldName(const std::string& name, const host::Table& table)

@@ -10,8 +10,8 @@
 namespace halvo::model {
 
 // A new field with exactly these properties; errors pass on to the caller.
-host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length,
-                            int precision, int scale);
+host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length, int precision,
+                            int scale);
 
 // The name under which a field called `name` is found in `table` when names
 // are cut to 10 characters; empty when no field bears that name.

@@ -144,8 +144,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
             const double a = host::ValueNumber(m.get(areaField));
             const double total = totals[it->second->zone];
             m.set(areaField, a + total);
-            const double coefficient =
-                clsISGetLCArea::CoefficientLookup(rules, dcID, host::ValueText(m.get(1)));
+            const double coefficient = clsISGetLCArea::CoefficientLookup(rules, dcID, host::ValueText(m.get(1)));
             if (coefficient == -9999) {
                 missing = true;
                 return false;
@@ -154,8 +153,8 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
             return true;
         });
         if (missing) {
-            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
-                                dcID + "!",
+            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " + dcID +
+                                "!",
                             support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
             throw support::Stopped("the scenario's class has no coefficient");
         }

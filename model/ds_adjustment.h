@@ -19,8 +19,7 @@ public:
     // user). Throws Stopped when the run is to stop.
     Outcome isDSAdjustment(host::Table& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
                            const std::string& analysisField, long classId, const std::string& tableSuffix,
-                           const std::filesystem::path& scratch, const host::Layer& landCover,
-                           const AreaRules& rules);
+                           const std::filesystem::path& scratch, const host::Layer& landCover, const AreaRules& rules);
     // Why the last scenario was skipped.
     const std::string& skipReason() const { return skipReason_; }
 

@@ -77,8 +77,8 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
 {
     const host::RasterInfo raster = host::DescribeRaster(landCover.source);
     support::Progress("Tabulating land cover", 0);
-    const auto tab = host::TabulateLayer(zones, zoneField, raster,
-                                         [](double f) { support::Progress("Tabulating land cover", f); }, coverage);
+    const auto tab = host::TabulateLayer(
+        zones, zoneField, raster, [](double f) { support::Progress("Tabulating land cover", f); }, coverage);
     support::CheckCanceled();
     const auto& counts = tab.counts;
 
@@ -100,38 +100,40 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
     return t;
 }
 
-host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Layer& zones,
-                                        const host::Layer& landCover, const std::string& zoneField,
-                                        const AreaRules& rules, const std::string& areaTableName)
+host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Layer& zones, const host::Layer& landCover,
+                                        const std::string& zoneField, const AreaRules& rules,
+                                        const std::string& areaTableName)
 {
     return support::Guarded("isGetLCArea", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
-        std::string zoneName = zoneField;
-        if (zoneName.size() > 10) {
-            auto t = host::Table::Open(zones.source);
-            zoneName = SetFieldName(zoneField, t);
-        }
-        if (!host::FindLayerField(zones, zoneField)) {
-            support::MsgBox("pField is Nothing");
-            support::raise(support::err::kObjectRequired,
-                           "The layer '" + zones.name + "' has no field '" + zoneField + "'");
-        }
+                                std::string zoneName = zoneField;
+                                if (zoneName.size() > 10) {
+                                    auto t = host::Table::Open(zones.source);
+                                    zoneName = SetFieldName(zoneField, t);
+                                }
+                                if (!host::FindLayerField(zones, zoneField)) {
+                                    support::MsgBox("pField is Nothing");
+                                    support::raise(support::err::kObjectRequired,
+                                                   "The layer '" + zones.name + "' has no field '" + zoneField + "'");
+                                }
 
-        const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage);
-        if (tab.rows.empty()) {
-            support::MsgBox("None of the selected features within " + zones.name + "\r" +
-                                " intersect with the Land Cover layer " + landCover.name,
-                            support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
-            throw support::Stopped("no zone meets the land cover");
-        }
-        const int c = tab.fieldCount();
-        clsISTableFunctions tf;
-        auto table = tf.createDBF(areaTableName, zoneName, 2 * c - 2, tab, scratch);
-        CalculateAreas(*table, tab, rules);
-        const fs::path path = table->path();
-        table->finish();
-        return host::Table::Open(path, true);
-    }).value();
+                                const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage);
+                                if (tab.rows.empty()) {
+                                    support::MsgBox("None of the selected features within " + zones.name + "\r" +
+                                                        " intersect with the Land Cover layer " + landCover.name,
+                                                    support::Buttons::OK, support::Icon::Exclamation,
+                                                    "Error: Area Calculation");
+                                    throw support::Stopped("no zone meets the land cover");
+                                }
+                                const int c = tab.fieldCount();
+                                clsISTableFunctions tf;
+                                auto table = tf.createDBF(areaTableName, zoneName, 2 * c - 2, tab, scratch);
+                                CalculateAreas(*table, tab, rules);
+                                const fs::path path = table->path();
+                                table->finish();
+                                return host::Table::Open(path, true);
+                            })
+        .value();
 }
 
 void clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules)
@@ -148,9 +150,10 @@ void clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& 
                 const double coefficient = CoefficientLookup(rules, classId, zone);
                 if (coefficient == kMissing) {
                     ins.finish();
-                    support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
-                                        classId + "!",
-                                    support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+                    support::MsgBox(
+                        "No coefficients defined in the selected Coefficient Set for the land cover class " + classId +
+                            "!",
+                        support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
                     throw support::Stopped("a class has no coefficient");
                 }
                 const double value = row.areas[static_cast<std::size_t>(i - 2)];

@@ -6,8 +6,8 @@
 #include "model/tabulation.h"
 #include "params/run_request.h"
 
-#include <filesystem>
 #include <array>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>

@@ -12,7 +12,7 @@
 namespace halvo::model {
 
 struct LegendClass {
-    double upper;        // inclusive upper break
+    double upper;  // inclusive upper break
     const char* label;
     int r, g, b;
 };

@@ -123,8 +123,8 @@ OutputStaging::OutputStaging(const fs::path& shapefile, const std::string& layer
         (shapefile.parent_path() / (kStagingPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         support::raise(support::err::kPathNotFound, "Cannot write in the output folder '" +
-                                                        shapefile.parent_path().string() + "': " +
-                                                        std::strerror(errno));
+                                                        shapefile.parent_path().string() +
+                                                        "': " + std::strerror(errno));
     folder_ = pattern;
 }
 
@@ -155,9 +155,8 @@ void OutputStaging::commit()
         fs::rename(from, to, ec);
         if (ec) {
             rollBack();
-            support::raise(support::err::kFileAccess,
-                           "Cannot put '" + to.string() + "' in place: " + ec.message() +
-                               "; the earlier output is unchanged");
+            support::raise(support::err::kFileAccess, "Cannot put '" + to.string() + "' in place: " + ec.message() +
+                                                          "; the earlier output is unchanged");
         }
     };
     std::error_code ec;

@@ -6,7 +6,6 @@
 #include "model/bas_util.h"
 #include "support/error_reporting.h"
 
-
 namespace halvo::model {
 
 namespace {
@@ -30,8 +29,7 @@ char DensityDigit(double density, double high, double low)
 
 bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme, const std::string& popDSFldName,
                                               double high, double low, const host::Layer& Analysis_Theme,
-                                              const std::string& Analysis_FieldName,
-                                              const std::filesystem::path& pWKSP)
+                                              const std::string& Analysis_FieldName, const std::filesystem::path& pWKSP)
 {
     return support::Guarded("DensityCalculation", "clsPopulationDensity", false, false, [&] {
         if (host::SpatialReferenceName(PopDensityTheme) != host::SpatialReferenceName(Analysis_Theme))

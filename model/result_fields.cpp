@@ -106,8 +106,7 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
     });
 }
 
-void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues,
-                    std::vector<ZoneFigures>& zones)
+void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones)
 {
     support::GuardedVoid("FlagIncomplete", kModule, false, [&] {
         auto output = host::Table::Open(outputLayer.source, true);

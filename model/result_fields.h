@@ -35,7 +35,6 @@ void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCov
                        host::Coverage coverage = host::Coverage::Centre);
 
 // Flags the zones of these values "N" and selects them, like zones on NODATA.
-void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues,
-                    std::vector<ZoneFigures>& zones);
+void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones);
 
 }  // namespace halvo::model

@@ -19,8 +19,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <set>
 #include <ctime>
+#include <set>
 
 namespace halvo::model {
 
@@ -219,8 +219,8 @@ RunRequest CheckRequest(const RunRequest& request)
     const host::RasterInfo raster = host::DescribeRaster(r.landCover->source);
     if (raster.bands != 1 || !raster.integer)
         refuse("The land-cover raster '" + r.landCover->source.string() +
-               "' must hold one band of integer class values (it has " + std::to_string(raster.bands) +
-               " band(s)" + (raster.integer ? "" : " of non-integer values") + ")");
+               "' must hold one band of integer class values (it has " + std::to_string(raster.bands) + " band(s)" +
+               (raster.integer ? "" : " of non-integer values") + ")");
     if (raster.geographic)
         refuse("The land-cover raster '" + r.landCover->source.string() +
                "' is in geographic coordinates (degrees), where cell areas are not areas: project it to a "
@@ -250,8 +250,7 @@ RunRequest CheckRequest(const RunRequest& request)
             refuse("Per-polygon density needs a population density layer");
         requirePolygons(*d->layer, "population density layer");
         if (!host::FindLayerField(*d->layer, d->field))
-            refuse("The population density layer '" + d->layer->source.string() + "' has no field '" + d->field +
-                   "'");
+            refuse("The population density layer '" + d->layer->source.string() + "' has no field '" + d->field + "'");
         if (!std::isfinite(d->high) || !std::isfinite(d->low))
             refuse("The density thresholds must be numbers");
         if (d->high < d->low)
@@ -283,7 +282,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     if (!fs::is_directory(folder)) {
         const fs::path fallback = r.extensionFolder / "output";
         support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
-                        "created in " + fallback.string() + ".",
+                        "created in " +
+                            fallback.string() + ".",
                         support::Buttons::OK, support::Icon::Information, "Output Location");
         folder = fallback;
     }
@@ -302,17 +302,15 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // One run at a time per installation: runs share temp/.
     support::EnsureWorkingFolders(r.extensionFolder);
-    support::TempLock lock(r.extensionFolder, [] {
-        support::Progress("Waiting for another run of this installation to finish");
-    });
+    support::TempLock lock(r.extensionFolder,
+                           [] { support::Progress("Waiting for another run of this installation to finish"); });
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
     RemoveStaleStaging(folder);
     OutputStaging staging(r.output, r.layerName);
 
     // The run's record, as the parameter file keeps it.
     support::Progress("Reading the parameters");
-    if (!params::WriteParamsToFile(params::ParametersOf(r, *r.units), scratch.path().string(),
-                                   "model_params.txt"))
+    if (!params::WriteParamsToFile(params::ParametersOf(r, *r.units), scratch.path().string(), "model_params.txt"))
         throw support::Stopped("the parameter file could not be written");
     support::CheckCanceled();
 
@@ -359,8 +357,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
             support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
                             "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
                             "Population Density Layer are in the same projection.",
-                            support::Buttons::OK, support::Icon::Information,
-                            "Population Density Calculation Error");
+                            support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
             throw support::Stopped("the density layer could not be used");
         }
         zones = density.NewAnalysisTheme();
@@ -430,9 +427,12 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
             report.usage.push_back("Left Out: " + std::to_string(short_.size()) +
                                    " zone(s) partly or wholly outside the population density layer (" +
                                    areaText(missing, *r.units) + ")");
-            support::MsgBox(std::to_string(short_.size()) + " zone(s) lie partly or wholly outside the population "
-                            "density layer " + std::get<DensityLayer>(r.density).layer->name + ": their " +
-                                areaText(missing, *r.units) + " there have no density level and are left out. "
+            support::MsgBox(std::to_string(short_.size()) +
+                                " zone(s) lie partly or wholly outside the population "
+                                "density layer " +
+                                std::get<DensityLayer>(r.density).layer->name + ": their " +
+                                areaText(missing, *r.units) +
+                                " there have no density level and are left out. "
                                 "These zones have 'N' in the 'Complete' field.",
                             support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
         }

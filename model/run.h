@@ -20,7 +20,7 @@ struct RunResult {
     host::LayerPtr outputLayer;  // its selection: the zones flagged incomplete
     std::filesystem::path shapefile, style, parameterReport, metadataReport;
     params::Units units = params::Units::Meters;
-    std::vector<ZoneFigures> zones;  // in output order
+    std::vector<ZoneFigures> zones;    // in output order
     std::vector<std::string> skipped;  // what the run left out, in words
 };
 

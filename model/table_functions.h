@@ -14,15 +14,13 @@ class clsISTableFunctions {
 public:
     // The empty area table: "OID", the zone field, then the pair of fields
     // of each class column (model/area_fields.h).
-    std::optional<host::Table> createDBF(const std::string& strName, const std::string& pFieldName,
-                                         int pFieldCount, const TabulationTable& tTable,
-                                         const std::filesystem::path& pWKSP);
+    std::optional<host::Table> createDBF(const std::string& strName, const std::string& pFieldName, int pFieldCount,
+                                         const TabulationTable& tTable, const std::filesystem::path& pWKSP);
 
     // Folds density-coded zones ("value#digit") back into one row per value,
     // summing every class field; the zone field is named OldFldName.
-    std::optional<host::Table> SumTable(host::Table& pTable, const std::string& TableName,
-                                        const std::string& FieldName, const std::string& OldFldName,
-                                        const std::filesystem::path& pWKSP);
+    std::optional<host::Table> SumTable(host::Table& pTable, const std::string& TableName, const std::string& FieldName,
+                                        const std::string& OldFldName, const std::filesystem::path& pWKSP);
 
 private:
     std::optional<host::Table> CopyTableFormat(const host::Table& pTable, const std::string& TableName,

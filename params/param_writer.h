@@ -17,8 +17,7 @@ namespace halvo::params {
 // escape line and every value is escaped (params/param_escape.h), so the
 // reader gives back exactly what was written. False when the folder is missing
 // (told in a message box) or writing fails (reported).
-bool WriteParamsToFile(const RunParameters& params, const std::string& workingDirectory,
-                       const std::string& fileName);
+bool WriteParamsToFile(const RunParameters& params, const std::string& workingDirectory, const std::string& fileName);
 
 // The classes of one set, in set order.
 std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set);

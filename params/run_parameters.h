@@ -8,11 +8,11 @@
 namespace halvo::params {
 
 struct ScenarioRow {
-    int row = 0;               // 1-based row number in the dialog, gaps allowed
-    bool apply = true;         // only ticked rows are written
-    std::string layer;         // scenario polygon layer name
-    std::string className;     // target class name
-    std::string classId;       // target class ID as decimal text
+    int row = 0;            // 1-based row number in the dialog, gaps allowed
+    bool apply = true;      // only ticked rows are written
+    std::string layer;      // scenario polygon layer name
+    std::string className;  // target class name
+    std::string classId;    // target class ID as decimal text
 };
 
 struct ClassLine {
@@ -22,21 +22,21 @@ struct ClassLine {
 };
 
 struct RunParameters {
-    std::string view;                   // always empty in this system
-    std::string landCoverLayer;         // LCTHEME
-    std::string landCoverUnits;         // "Meters" or "Feet"
-    std::string analysisLayer;          // ANALYSISTHEME
-    std::string analysisField;          // ANALYSISUNIT
-    int populationDensity = 4;          // 0..3; 4 = no option chosen
-    std::string densityLayer;           // POPDENSITYTHEME (code 3 only)
-    std::string densityField;           // POPDENSITYFLD
-    std::string densityHigh;            // as typed
-    std::string densityLow;             // as typed
-    std::string outputTheme;            // OUTTHEME: output shapefile as typed
-    std::string outputThemeName;        // OUTTHEMENAME: layer name as typed
-    std::string coverage;               // COVERAGE: "exact", or empty for the cell-centre rule
+    std::string view;             // always empty in this system
+    std::string landCoverLayer;   // LCTHEME
+    std::string landCoverUnits;   // "Meters" or "Feet"
+    std::string analysisLayer;    // ANALYSISTHEME
+    std::string analysisField;    // ANALYSISUNIT
+    int populationDensity = 4;    // 0..3; 4 = no option chosen
+    std::string densityLayer;     // POPDENSITYTHEME (code 3 only)
+    std::string densityField;     // POPDENSITYFLD
+    std::string densityHigh;      // as typed
+    std::string densityLow;       // as typed
+    std::string outputTheme;      // OUTTHEME: output shapefile as typed
+    std::string outputThemeName;  // OUTTHEMENAME: layer name as typed
+    std::string coverage;         // COVERAGE: "exact", or empty for the cell-centre rule
     std::vector<ScenarioRow> scenarios;
-    std::vector<ClassLine> classes;     // the chosen set's classes, in set order
+    std::vector<ClassLine> classes;  // the chosen set's classes, in set order
 };
 
 }  // namespace halvo::params

@@ -67,8 +67,8 @@ RunParameters ParametersOf(const RunRequest& r, Units units)
     if (r.coverage == Coverage::Exact)
         p.coverage = CoverageName(r.coverage);
     for (const Scenario& s : r.scenarios)
-        p.scenarios.push_back({s.row, true, s.layer ? s.layer->name : std::string(), s.className,
-                               std::to_string(s.classId)});
+        p.scenarios.push_back(
+            {s.row, true, s.layer ? s.layer->name : std::string(), s.className, std::to_string(s.classId)});
     p.classes = r.classes;
     return p;
 }
@@ -84,9 +84,7 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
     switch (p.populationDensity) {
     case 0:
     case 1:
-    case 2:
-        r.density = static_cast<DensityLevel>(p.populationDensity);
-        break;
+    case 2: r.density = static_cast<DensityLevel>(p.populationDensity); break;
     case 3: {
         DensityLayer d;
         d.layer = layerNamed(p.densityLayer, map, "population density layer");
@@ -98,8 +96,7 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
         r.density = d;
         break;
     }
-    default:
-        refuse("Population Density option not defined");
+    default: refuse("Population Density option not defined");
     }
     for (const ScenarioRow& s : p.scenarios)
         if (s.apply)
@@ -135,7 +132,9 @@ RunParameters ParametersOf(const clsReadParams& reader)
         p.scenarios.push_back({n ? static_cast<int>(*n) : 0, true, s.size() > 0 ? s[0] : std::string(),
                                s.size() > 1 ? s[1] : std::string(), s.size() > 2 ? s[2] : std::string()});
     }
-    for (const auto& [id, c] : reader.LandClasses()) {
+    for (const auto& entry : reader.LandClasses()) {
+        const std::string& id = entry.first;
+        const TextList& c = entry.second;
         ClassLine line;
         line.id = classId(id);
         line.name = c.size() > 0 ? c[0] : std::string();

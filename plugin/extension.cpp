@@ -25,10 +25,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QIcon>
-#include <QPushButton>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
@@ -115,8 +115,7 @@ bool clsMenuDef::GetItemInfo(int position, int& subType, bool& group)
 
 clsISExt::clsISExt(QgisInterface* iface)
     : QgisPlugin(ProductName(), Description(), QStringLiteral("Plugins"), support::VersionText(), QgisPlugin::UI),
-      iface_(iface),
-      ext_(support::ExtensionFolder())
+      iface_(iface), ext_(support::ExtensionFolder())
 {
 }
 
@@ -219,7 +218,9 @@ void clsISExt::buildGui()
     }
 
     // Alt+I opens it: no QGIS menu uses that letter.
-    menu_ = new QMenu(QStringLiteral("&") + QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"), window);
+    menu_ = new QMenu(QStringLiteral("&") +
+                          QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
+                      window);
     menu_->setObjectName(clsMenuDef::Name());
     for (int pos = 0; pos < clsMenuDef::ItemCount(); ++pos) {
         int subType = 0;
@@ -331,8 +332,8 @@ void clsISExt::openCoefficients()
 
 namespace {
 const QString kScope = QStringLiteral("Halvo");
-const char* const kChoiceKeys[] = {"landCover", "units", "analysis", "field", "set", "density",
-                                   "densityLayer", "densityField", "high", "low", "outputFolder"};
+const char* const kChoiceKeys[] = {"landCover",    "units",        "analysis", "field", "set",         "density",
+                                   "densityLayer", "densityField", "high",     "low",   "outputFolder"};
 }  // namespace
 
 void clsISExt::keepChoices(params::frmISParams& dialog)

@@ -8,10 +8,10 @@
 
 #include <qgisplugin.h>
 
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QMenu>
 #include <QToolBar>
 
 #include <array>
@@ -44,9 +44,9 @@ class clsISExt;
 struct HostApplication {
     QMainWindow* mainWindow = nullptr;
     QgsProject* project = nullptr;
-    QMenu* helpMenu = nullptr;                  // our menu goes in front of it
-    QgsMessageBar* messageBar = nullptr;        // notices that ask nothing
-    std::function<void()> refresh;              // repaints the map
+    QMenu* helpMenu = nullptr;            // our menu goes in front of it
+    QgsMessageBar* messageBar = nullptr;  // notices that ask nothing
+    std::function<void()> refresh;        // repaints the map
 };
 
 enum ExtensionState : int { kStateUnset = 0, kEnabled = 1, kDisabled = 2, kUnavailable = 4 };

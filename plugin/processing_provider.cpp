@@ -254,8 +254,8 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
     addParameter(new QgsProcessingParameterEnum(
         kUnits, tr("Land cover grid units"),
         {tr("From the raster's coordinate system"), QStringLiteral("Meters"), QStringLiteral("Feet")}, false, 0));
-    addParameter(new QgsProcessingParameterFeatureSource(kZones, tr("Analysis layer"),
-                                                         {QgsProcessing::TypeVectorPolygon}));
+    addParameter(
+        new QgsProcessingParameterFeatureSource(kZones, tr("Analysis layer"), {QgsProcessing::TypeVectorPolygon}));
     addParameter(new QgsProcessingParameterField(kField, tr("Analysis field"), QVariant(), kZones));
     const QStringList sets = StoredSetNames();
     addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
@@ -264,8 +264,8 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
                                                 QgsProcessingParameterFile::File, QStringLiteral("csv"), QVariant(),
                                                 true));
     addParameter(new QgsProcessingParameterEnum(
-        kDensity, tr("Which coefficient?"),
-        {tr("High"), tr("Medium"), tr("Low"), tr("Calculate from a density layer")}, false, 1));
+        kDensity, tr("Which coefficient?"), {tr("High"), tr("Medium"), tr("Low"), tr("Calculate from a density layer")},
+        false, 1));
     addParameter(new QgsProcessingParameterFeatureSource(kDensityLayer, tr("Population density layer"),
                                                          {QgsProcessing::TypeVectorPolygon}, QVariant(), true));
     addParameter(new QgsProcessingParameterField(kDensityField, tr("Density field"), QVariant(), kDensityLayer,
@@ -283,8 +283,7 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
     auto* yes = new QgsProcessingParameterBoolean(kAnswerYes, tr("Answer OK/Yes to the run's questions"), false);
     yes->setFlags(yes->flags() | QgsProcessingParameterDefinition::FlagAdvanced);
     addParameter(yes);
-    auto* output = new QgsProcessingParameterVectorDestination(kOutput, tr("Output"),
-                                                               QgsProcessing::TypeVectorPolygon);
+    auto* output = new QgsProcessingParameterVectorDestination(kOutput, tr("Output"), QgsProcessing::TypeVectorPolygon);
     output->setSupportsNonFileBasedOutput(false);
     addParameter(output);
     addOutput(new QgsProcessingOutputFile(kParameterReport, tr("Parameter report")));
@@ -302,8 +301,8 @@ host::LayerPtr ImperviousByZoneAlgorithm::vectorInput(const QVariantMap& paramet
         throw QgsProcessingException(tr("The layer given for %1 cannot be read.").arg(key));
     QString layerName;
     const QString path = parameterAsCompatibleSourceLayerPathAndLayerName(
-        parameters, key, context, {QStringLiteral("shp"), QStringLiteral("gpkg")}, QStringLiteral("gpkg"),
-        feedback, &layerName);
+        parameters, key, context, {QStringLiteral("shp"), QStringLiteral("gpkg")}, QStringLiteral("gpkg"), feedback,
+        &layerName);
     if (path.isEmpty())
         throw QgsProcessingException(tr("The layer given for %1 cannot be written for the run.").arg(key));
     return MakeLayer(taken, source->sourceName(), host::LayerKind::Feature, path, layerName);
@@ -349,9 +348,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
                 ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(storePath))));
         const int index = parameterAsEnum(parameters, kSet, context);
         if (index < 0 || index >= store.ISLCDefs.Count())
-            throw QgsProcessingException(tr("The coefficient store '%1' has no set number %2.")
-                                             .arg(Qp(storePath))
-                                             .arg(index));
+            throw QgsProcessingException(
+                tr("The coefficient store '%1' has no set number %2.").arg(Qp(storePath)).arg(index));
         const auto& set = store.ISLCDefs.Item(index + 1);
         r.setName = set.LCType;
         r.classes = params::ClassLinesOf(set);
@@ -381,8 +379,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
     }
 
     const QList<QgsMapLayer*> scenarios = parameterAsLayerList(parameters, kScenarios, context);
-    QStringList classes = parameterAsString(parameters, kScenarioClasses, context)
-                              .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QStringList classes =
+        parameterAsString(parameters, kScenarioClasses, context).split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (QString& c : classes)
         c = c.trimmed();
     if (classes.size() != scenarios.size())
@@ -397,8 +395,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
             throw QgsProcessingException(
                 tr("The coefficient set '%1' has no class '%2'.").arg(Qs(r.setName), classes.at(i)));
         const auto [path, sourceLayer] = FileOf(*scenarios.at(i));
-        r.scenarios.push_back({i + 1, MakeLayer(taken, scenarios.at(i)->name(), host::LayerKind::Feature, path,
-                                                sourceLayer),
+        r.scenarios.push_back({i + 1,
+                               MakeLayer(taken, scenarios.at(i)->name(), host::LayerKind::Feature, path, sourceLayer),
                                found->id, found->name});
     }
 
@@ -490,14 +488,13 @@ QgsProcessingAlgorithm::Flags ImportCoefficientsAlgorithm::flags() const
 
 void ImportCoefficientsAlgorithm::initAlgorithm(const QVariantMap&)
 {
-    addParameter(new QgsProcessingParameterFile(kInput, tr("Coefficient file (CSV)"),
-                                                QgsProcessingParameterFile::File, QStringLiteral("csv")));
+    addParameter(new QgsProcessingParameterFile(kInput, tr("Coefficient file (CSV)"), QgsProcessingParameterFile::File,
+                                                QStringLiteral("csv")));
     addParameter(new QgsProcessingParameterString(kName, tr("New coefficient set name")));
     addOutput(new QgsProcessingOutputString(kName, tr("Coefficient set")));
 }
 
-QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters,
-                                                          QgsProcessingContext& context,
+QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
                                                           QgsProcessingFeedback* feedback)
 {
     const QString file = parameterAsFile(parameters, kInput, context);
@@ -537,12 +534,10 @@ void ExportCoefficientsAlgorithm::initAlgorithm(const QVariantMap&)
     const QStringList sets = StoredSetNames();
     addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
                                                 sets.isEmpty() ? QVariant() : QVariant(0)));
-    addParameter(new QgsProcessingParameterFileDestination(kOutput, tr("Coefficient file"),
-                                                           tr("CSV files (*.csv)")));
+    addParameter(new QgsProcessingParameterFileDestination(kOutput, tr("Coefficient file"), tr("CSV files (*.csv)")));
 }
 
-QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters,
-                                                          QgsProcessingContext& context,
+QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
                                                           QgsProcessingFeedback* feedback)
 {
     FeedbackUi ui(feedback, false);

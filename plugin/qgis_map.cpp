@@ -1,8 +1,8 @@
 #include "plugin/qgis_map.h"
 
-#include "model/run.h"
-#include "model/legend.h"
 #include "host/vector_ops.h"
+#include "model/legend.h"
+#include "model/run.h"
 
 #include <qgscoordinatereferencesystem.h>
 #include <qgscoordinatetransformcontext.h>
@@ -22,9 +22,9 @@
 
 #include <QFileInfo>
 
+#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
-#include <QTimer>
 
 namespace halvo::plugin {
 
@@ -50,8 +50,7 @@ int fieldType(const QgsField& f)
     case QVariant::Int:
     case QVariant::UInt:
     case QVariant::LongLong:
-    case QVariant::ULongLong:
-        return f.length() > 0 && f.length() <= 4 ? host::kSmallInteger : host::kInteger;
+    case QVariant::ULongLong: return f.length() > 0 && f.length() <= 4 ? host::kSmallInteger : host::kInteger;
     case QVariant::Double: return host::kDouble;
     case QVariant::Date:
     case QVariant::DateTime:
@@ -280,7 +279,8 @@ void QgsProjectMap::exportForRun(const host::LayerPtr& layer, QgsVectorLayer& vl
     {
         std::size_t i = 0;
         QgsFeature f;
-        QgsFeatureIterator it = vl.getFeatures(QgsFeatureRequest().setNoAttributes().setFlags(QgsFeatureRequest::NoGeometry));
+        QgsFeatureIterator it =
+            vl.getFeatures(QgsFeatureRequest().setNoAttributes().setFlags(QgsFeatureRequest::NoGeometry));
         while (it.nextFeature(f)) {
             if (layer->selection.count(f.id()))
                 selectedOrdinals.push_back(i);
@@ -293,8 +293,8 @@ void QgsProjectMap::exportForRun(const host::LayerPtr& layer, QgsVectorLayer& vl
     options.layerName = QStringLiteral("layer");
     options.fileEncoding = QStringLiteral("UTF-8");
     QString error;
-    const auto rc = QgsVectorFileWriter::writeAsVectorFormatV3(&vl, path, project_->transformContext(), options,
-                                                               &error);
+    const auto rc =
+        QgsVectorFileWriter::writeAsVectorFormatV3(&vl, path, project_->transformContext(), options, &error);
     if (rc != QgsVectorFileWriter::NoError)
         throw std::runtime_error("The layer '" + layer->name + "' could not be written to '" + path.toStdString() +
                                  "': " + error.toStdString());

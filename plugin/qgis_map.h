@@ -53,12 +53,12 @@ private:
     std::filesystem::path temp_;
     host::Map map_;
     host::Application app_;
-    QHash<QString, host::LayerPtr> byId_;       // one Map layer per QGIS layer, kept across rebuilds
+    QHash<QString, host::LayerPtr> byId_;  // one Map layer per QGIS layer, kept across rebuilds
     QHash<const host::Layer*, QString> idOf_;
     std::set<const host::Layer*> needsExport_;  // no plain file behind it
     std::vector<host::LayerPtr> removedByRun_;
-    QStringList order_;                         // top-level entries at the last sync
-    QStringList ids_;                           // every layer id at the last sync
+    QStringList order_;  // top-level entries at the last sync
+    QStringList ids_;    // every layer id at the last sync
     bool scheduled_ = false;
     bool running_ = false;
 };

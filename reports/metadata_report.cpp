@@ -145,11 +145,13 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
              "for each land cover category within each polygon was calculated ");
     out.line("        by multiplying the total area for each land cover category within the polygon by the "
              "impervious surface coefficients defined for the land cover category.");
-    out.line("        Then analysis field (" + in.analysisField + ") within the analysis theme (" +
-             in.analysisTheme + ") defined the grouping of the polygons for aggregating impervious surfave values.");
-    out.line(in.exactCoverage
-                 ? "        Each land cover cell was counted with the share of its area inside the polygon (exact coverage)."
-                 : "        Each land cover cell was counted wholly in the polygon that holds its centre (cell centre coverage).");
+    out.line("        Then analysis field (" + in.analysisField + ") within the analysis theme (" + in.analysisTheme +
+             ") defined the grouping of the polygons for aggregating impervious surfave values.");
+    out.line(
+        in.exactCoverage
+            ? "        Each land cover cell was counted with the share of its area inside the polygon (exact coverage)."
+            : "        Each land cover cell was counted wholly in the polygon that holds its centre (cell centre "
+              "coverage).");
     out.line();
     out.line("         The following table lists the impervious coefficients applied to calculate the impervious "
              "surface  area within each polygon.");
@@ -275,8 +277,7 @@ void Attribute(TextWriter& out, const ReportInputs& in, std::size_t position)
         YesNoDomain(out, "Y", "Y=yes the area calculations are complete");
         YesNoDomain(out, "N", "N=no the area calculations are NOT complete");
         break;
-    default:
-        break;  // fields added after the standard ones carry only their label
+    default: break;  // fields added after the standard ones carry only their label
     }
 }
 

@@ -13,13 +13,13 @@ namespace halvo::reports {
 using TextList = std::vector<std::string>;  // 0-based here; item 1 of the old lists is [0]
 
 struct ReportInputs {
-    std::string outputThemeName;   // OutThemeName
-    std::string landCoverTheme;    // lcTheme
-    std::string landCoverUnits;    // LCUnits
-    bool exactCoverage = false;    // cells weighted by their share inside a zone, not counted by their centre
-    std::string analysisTheme;     // AnalysisTheme
-    std::string analysisField;     // the analysis field in force at the end of the run
-    std::string populationDensity; // "0".."3"
+    std::string outputThemeName;    // OutThemeName
+    std::string landCoverTheme;     // lcTheme
+    std::string landCoverUnits;     // LCUnits
+    bool exactCoverage = false;     // cells weighted by their share inside a zone, not counted by their centre
+    std::string analysisTheme;      // AnalysisTheme
+    std::string analysisField;      // the analysis field in force at the end of the run
+    std::string populationDensity;  // "0".."3"
     std::string densityTheme, densityField, densityHigh, densityLow;
     const support::OrderedDict<TextList>* landClasses = nullptr;   // ID -> name, high, medium, low
     const support::OrderedDict<TextList>* devScenarios = nullptr;  // row -> layer, class name, class ID

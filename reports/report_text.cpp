@@ -13,9 +13,9 @@ namespace {
 
 constexpr std::array<std::string_view, 7> kWeekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
-constexpr std::array<std::string_view, 12> kMonths = {"January", "February", "March",     "April",
-                                                      "May",     "June",     "July",      "August",
-                                                      "September", "October", "November", "December"};
+constexpr std::array<std::string_view, 12> kMonths = {"January",   "February", "March",    "April",
+                                                      "May",       "June",     "July",     "August",
+                                                      "September", "October",  "November", "December"};
 
 std::string TwoDigits(int n)
 {
@@ -51,10 +51,7 @@ std::string DateStamp(const std::tm& when)
     return buf;
 }
 
-std::string TimeStamp(const std::tm& when)
-{
-    return TwoDigits(when.tm_hour) + TwoDigits(when.tm_min);
-}
+std::string TimeStamp(const std::tm& when) { return TwoDigits(when.tm_hour) + TwoDigits(when.tm_min); }
 
 std::string DoubleText(double value)
 {

@@ -24,10 +24,7 @@ void raise(long number, std::string description, std::string source)
     throw Error(number, std::move(source), std::move(description));
 }
 
-std::string ErrLineText(long line)
-{
-    return line != 0 ? "Line : " + std::to_string(line) : std::string();
-}
+std::string ErrLineText(long line) { return line != 0 ? "Line : " + std::to_string(line) : std::string(); }
 
 std::string Location(std::string_view procedure, std::string_view module, long line)
 {

@@ -95,7 +95,7 @@ fs::path ExtensionFolder() { return ResolveExtensionFolder(CurrentPlaces()); }
 fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData)
 {
     std::error_code ec;
-    const fs::path own = extensionFolder / "help";
+    fs::path own = extensionFolder / "help";
     if (fs::is_directory(own, ec) || !fs::is_directory(sharedData / "help", ec))
         return own;
     return sharedData / "help";

@@ -17,11 +17,11 @@ std::filesystem::path SharedDataFolder();
 
 // What the extension folder is chosen from; ExtensionFolder() fills it from the environment.
 struct FolderPlaces {
-    std::string halvoHome;                  // HALVO_HOME
-    std::filesystem::path programFolder;    // the folder of the program or plugin library
-    std::string xdgDataHome;                // XDG_DATA_HOME
-    std::string home;                       // HOME
-    std::filesystem::path sharedData;       // seeds a new per-user folder
+    std::string halvoHome;                // HALVO_HOME
+    std::filesystem::path programFolder;  // the folder of the program or plugin library
+    std::string xdgDataHome;              // XDG_DATA_HOME
+    std::string home;                     // HOME
+    std::filesystem::path sharedData;     // seeds a new per-user folder
 };
 FolderPlaces CurrentPlaces();
 // Chooses the folder; a per-user folder is made and seeded here.

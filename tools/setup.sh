@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-gdal python3-numpy
   qtbase5-dev qttools5-dev qttools5-dev-tools libqgis-dev qgis xvfb xauth imagemagick xdotool
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   help2man lintian
 )
 missing=()

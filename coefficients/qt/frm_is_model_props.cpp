@@ -11,10 +11,11 @@
 
 #include <QClipboard>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -23,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -128,8 +128,10 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     cmdHelp = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Help"), this);
     auto* fraTransfer = new QGroupBox(tr("Transfer"), this);
     fraTransfer->setObjectName(QStringLiteral("fraTransfer"));
-    CmdImport = Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Import..."), fraTransfer);
-    CmdExport = Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Export..."), fraTransfer);
+    CmdImport =
+        Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Import..."), fraTransfer);
+    CmdExport =
+        Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Export..."), fraTransfer);
     CmdMerge = Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Merge..."), fraTransfer);
 
     MnuFGridRows = new QMenu(tr("Row Popup"), this);
@@ -181,7 +183,8 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     connect(grdLCDef, &QTableWidget::cellDoubleClicked, this,
             [this] { guarded("grdLCDef_DblClick", [this] { Set_TextBox(); }); });
     for (QScrollBar* bar : {grdLCDef->verticalScrollBar(), grdLCDef->horizontalScrollBar()})
-        connect(bar, &QScrollBar::valueChanged, this, [this] { guarded("grdLCDef_Scroll", [this] { hideTextBox(); }); });
+        connect(bar, &QScrollBar::valueChanged, this,
+                [this] { guarded("grdLCDef_Scroll", [this] { hideTextBox(); }); });
     // The cell follows the box while it is open.
     connect(txtActiveCell, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (m_editRow > 0)
@@ -424,16 +427,16 @@ void frmISModelProps::cmdImport_Click()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before importng a new coefficient set. "))
         return;
-    const QString file = chooseFile(
-        {FileRequest::Kind::Open, tr("Impervious Surface Coefficient File to Import"), kTextFilter, {}});
+    const QString file =
+        chooseFile({FileRequest::Kind::Open, tr("Impervious Surface Coefficient File to Import"), kTextFilter, {}});
     if (file.isEmpty())
         return;
     TextPrompt prompt = m_prompt;
     if (!prompt) {
         prompt = [this](std::string_view message, std::string_view title, std::string_view defaultText) {
             bool ok = false;
-            const QString text = QInputDialog::getText(this, QStr(title), QStr(message), QLineEdit::Normal,
-                                                       QStr(defaultText), &ok);
+            const QString text =
+                QInputDialog::getText(this, QStr(title), QStr(message), QLineEdit::Normal, QStr(defaultText), &ok);
             return ok ? StdStr(text) : std::string();
         };
     }
@@ -446,8 +449,8 @@ void frmISModelProps::cmdExport_Click()
     if (!saveFirst("Changes to the current coefficient set must be saved before export a new coefficient set. "))
         return;
     const QString file =
-        chooseFile({FileRequest::Kind::Save, tr("Export Impervious Surface Coefficients into Filename"),
-                    kTextFilter, QStringLiteral("txt")});
+        chooseFile({FileRequest::Kind::Save, tr("Export Impervious Surface Coefficients into Filename"), kTextFilter,
+                    QStringLiteral("txt")});
     if (file.isEmpty())
         return;
     ExportCoeffsToFile(m_model, StdStr(file), StdStr(shownName()));
@@ -457,8 +460,7 @@ void frmISModelProps::cmdMerge_Click()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before adding new coefficient sets. "))
         return;
-    const QString file =
-        chooseFile({FileRequest::Kind::Open, tr("Halvo Coefficient File to Merge"), kStoreFilter, {}});
+    const QString file = chooseFile({FileRequest::Kind::Open, tr("Halvo Coefficient File to Merge"), kStoreFilter, {}});
     if (file.isEmpty())
         return;
     if (!MergeCoeffsFromFile(m_model, StdStr(file), m_ext).empty())
@@ -580,11 +582,8 @@ bool frmISModelProps::grdLCDef_KeyPress(QKeyEvent* e)
     const int col = curCol();
     const bool onCell = row >= 1 && col >= 1;
     switch (e->key()) {
-    case Qt::Key_Escape:
-        return true;
-    case Qt::Key_F2:
-        Set_TextBox();
-        return true;
+    case Qt::Key_Escape: return true;
+    case Qt::Key_F2: Set_TextBox(); return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (onCell)
@@ -598,8 +597,7 @@ bool frmISModelProps::grdLCDef_KeyPress(QKeyEvent* e)
             Set_TextBox();
         }
         return true;
-    default:
-        break;
+    default: break;
     }
     if (!IsCharacter(e))
         return false;
@@ -759,13 +757,13 @@ void frmISModelProps::MnuFGridDelRow_Click()
     hideTextBox();
     if (last >= 1 && row >= 1) {
         bool hasData = TextMatrix(*grdLCDef, row, kColValue) != QLatin1String("0") ||
-                    !TextMatrix(*grdLCDef, row, kColName).trimmed().isEmpty();
+                       !TextMatrix(*grdLCDef, row, kColName).trimmed().isEmpty();
         for (int c = kColHigh; c <= kColLow; ++c)
             hasData = hasData || TextMatrix(*grdLCDef, row, c) != QLatin1String("0");
-        const bool remove = !hasData || support::MsgBox("There is data in Row " + std::to_string(row) +
-                                                         " ! Delete anyway?",
-                                                     support::Buttons::YesNo, support::Icon::None,
-                                                     "Delete Row!") == support::Answer::Yes;
+        const bool remove =
+            !hasData ||
+            support::MsgBox("There is data in Row " + std::to_string(row) + " ! Delete anyway?",
+                            support::Buttons::YesNo, support::Icon::None, "Delete Row!") == support::Answer::Yes;
         if (remove) {
             const int col = curCol();
             if (row == last) {

@@ -112,8 +112,8 @@ private:
     bool m_unsaved = false;
     bool m_loaded = false;       // Form_Load has run since the last close
     bool m_storeLoaded = false;  // the store read; otherwise nothing may be saved over it
-    QString m_enterText;  // the current cell's text when it was entered
-    int m_editRow = -1;   // the cell txtActiveCell edits
+    QString m_enterText;         // the current cell's text when it was entered
+    int m_editRow = -1;          // the cell txtActiveCell edits
     int m_editCol = -1;
 
     std::function<void()> m_help;

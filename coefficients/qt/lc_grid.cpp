@@ -115,8 +115,9 @@ void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelPr
         SetGridRows(grid, set->LCClasses.Count() + 1);
         int j = 1;
         for (const clsLCClass& c : set->LCClasses) {
-            const QString texts[kLCGridCols] = {Num(std::int64_t{j}), Num(std::int64_t{c.ID}), QStr(c.LCName),
-                                                Num(c.LCHigh),        Num(c.LCMed),           Num(c.LCLow)};
+            const QString texts[kLCGridCols] = {Num(std::int64_t{j}), Num(std::int64_t{c.ID}),
+                                                QStr(c.LCName),       Num(c.LCHigh),
+                                                Num(c.LCMed),         Num(c.LCLow)};
             for (int col = 0; col < kLCGridCols; ++col)
                 SetTextMatrix(grid, j, col, texts[col]);
             ++j;

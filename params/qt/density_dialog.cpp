@@ -44,8 +44,7 @@ bool IsNumeric(const QString& text, double* value)
     return plain.has_value();
 }
 
-frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run)
-    : QDialog(parent), map_(map), run_(run)
+frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run) : QDialog(parent), map_(map), run_(run)
 {
     setObjectName(QStringLiteral("frmISPDensity"));
     setWindowTitle(tr("Population Density Calculation"));

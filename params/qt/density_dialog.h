@@ -48,7 +48,7 @@ private:
     QComboBox* cboPDenTheme_;
     QComboBox* cboPDenFld_;
     QLineEdit* txtHigh_;
-    QLineEdit* txtMed_[2];
+    QLineEdit* txtMed_[2] = {nullptr, nullptr};
     QLineEdit* txtLow_;
 };
 

@@ -30,9 +30,11 @@ bool GetFThemes(const host::Layer& layer, const MapSource& map, int filter)
         return false;
     for (const host::FieldDef& f : map.fields(layer)) {
         const int t = f.type;
-        if (filter == 1 && (t == host::kSmallInteger || t == host::kInteger || t == host::kSingle || t == host::kDouble))
+        if (filter == 1 &&
+            (t == host::kSmallInteger || t == host::kInteger || t == host::kSingle || t == host::kDouble))
             return true;
-        if (filter == 2 && (t == host::kSmallInteger || t == host::kInteger || t == host::kDouble || t == host::kString))
+        if (filter == 2 &&
+            (t == host::kSmallInteger || t == host::kInteger || t == host::kDouble || t == host::kString))
             return true;
     }
     return false;
@@ -78,7 +80,8 @@ bool FieldListed(int type, int filter)
 {
     switch (filter) {
     case 0: return true;
-    case 1: return type == host::kSmallInteger || type == host::kInteger || type == host::kSingle || type == host::kDouble;
+    case 1:
+        return type == host::kSmallInteger || type == host::kInteger || type == host::kSingle || type == host::kDouble;
     case 2: return type == host::kSmallInteger || type == host::kInteger || type == host::kString;
     default: return type == host::kString;
     }

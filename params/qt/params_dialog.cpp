@@ -154,8 +154,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     cboAnalysisUnit_ = named(new QComboBox(this), "cboAnalysisUnit");
     auto* fraPopDensity = named(new QGroupBox(tr("Coefficients"), this), "fraPopDensity");
     cboLCType_ = named(new QComboBox(fraPopDensity), "cboLCType");
-    const char* optCaptions[4] = {QT_TR_NOOP("High"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Low"),
-                                  QT_TR_NOOP("Calculate")};
+    const char* optCaptions[4] = {QT_TR_NOOP("High"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Low"), QT_TR_NOOP("Calculate")};
     for (int i = 0; i < 4; ++i) {
         opt_[i] = named(new QRadioButton(tr(optCaptions[i]), fraPopDensity), "optPopDensity");
         opt_[i]->setProperty("index", i);
@@ -227,8 +226,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     opt_[3]->installEventFilter(this);
 
     saveFileDialog = [this] {
-        return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_,
-                                            tr("Shapefile (*.shp)"));
+        return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_, tr("Shapefile (*.shp)"));
     };
     inputBox = [this](const QString& prompt, const QString& title) -> std::optional<QString> {
         bool ok = false;
@@ -568,7 +566,8 @@ void frmISParams::txtOutputTheme_Validate()
         if (outFolder_.empty() || !fs::is_directory(outFolder_, ec)) {
             outFolder_ = !temp.empty() && fs::is_directory(temp, ec) ? temp : (ext_ / "output").string();
             support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
-                            "created in " + outFolder_ + ".",
+                            "created in " +
+                                outFolder_ + ".",
                             support::Buttons::OK, support::Icon::Information, "Output Location");
             txtOutputTheme_->setText(Qs(outFolder_ + "/" + shpName_));
         }
@@ -600,9 +599,8 @@ frmISPDensity& frmISParams::density()
     if (!density_) {
         density_ = new frmISPDensity(this, map_, cmdISRun_);
         density_->setModal(true);
-        support::InstallHelpKey(density_, [this] {
-            support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html"));
-        });
+        support::InstallHelpKey(density_,
+                                [this] { support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html")); });
         density_->Form_Load();
     }
     return *density_;
@@ -744,8 +742,8 @@ void frmISParams::run()
     } catch (const support::Stopped&) {
         // The run has told the user why.
     } catch (const support::Canceled&) {
-        ui.message("The run was canceled; no output was written.", support::kDefaultCaption,
-                   support::Icon::Information, support::Buttons::OK);
+        ui.message("The run was canceled; no output was written.", support::kDefaultCaption, support::Icon::Information,
+                   support::Buttons::OK);
     } catch (...) {
         if (support::describe(std::current_exception()).formatted)
             support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
@@ -898,14 +896,14 @@ void frmISParams::cmdDSDelete_Click()
     support::GuardedVoid("cmdDSDelete_Click", kForm, true, [&] {
         if (lastDS_ < 0)
             return;
-        const auto answer = inputBox(tr("Enter number of scenario to delete:"),
-                                     tr("Delete Scenario"));
+        const auto answer = inputBox(tr("Enter number of scenario to delete:"), tr("Delete Scenario"));
         if (!answer || answer->trimmed().isEmpty())
             return;
         bool ok = false;
         const double number = QLocale::c().toDouble(answer->trimmed(), &ok);
         // Anything but a row number gets the same plain answer.
-        const int k = ok && std::isfinite(number) && std::abs(number) <= 32767 ? static_cast<int>(std::lround(number)) : 0;
+        const int k =
+            ok && std::isfinite(number) && std::abs(number) <= 32767 ? static_cast<int>(std::lround(number)) : 0;
         if (k - 1 < 0 || k - 1 > lastDS_) {
             support::MsgBox("Invalid scenario number", support::Buttons::OK, support::Icon::Exclamation,
                             "Delete Scenario");

@@ -163,7 +163,7 @@ private:
     QComboBox* cboAnalysisTheme_;
     QComboBox* cboAnalysisUnit_;
     QComboBox* cboLCType_;
-    QRadioButton* opt_[4];
+    QRadioButton* opt_[4] = {nullptr, nullptr, nullptr, nullptr};
     QLineEdit* txtOutputTheme_;
     QPushButton* cmdOutputBrowse_;
     QLineEdit* txtThemeName_;
@@ -171,13 +171,13 @@ private:
     QPushButton* cmdISQuit_;
     QPushButton* cmdISHelp_;
 
-    QGroupBox* fraDSMain_;
-    QWidget* fraDSContainer_;
-    QWidget* fraDSItems_;
-    QScrollBar* VScroll1_;
-    QLabel* lblDSApply_;
-    QPushButton* cmdDSAdd_;
-    QPushButton* cmdDSDelete_;
+    QGroupBox* fraDSMain_ = nullptr;
+    QWidget* fraDSContainer_ = nullptr;
+    QWidget* fraDSItems_ = nullptr;
+    QScrollBar* VScroll1_ = nullptr;
+    QLabel* lblDSApply_ = nullptr;
+    QPushButton* cmdDSAdd_ = nullptr;
+    QPushButton* cmdDSDelete_ = nullptr;
     std::vector<DSRow> rows_;
 };
 

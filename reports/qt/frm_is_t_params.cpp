@@ -22,8 +22,8 @@ constexpr const char* kModule = "frmISTParams";
 }
 
 frmISTParams::frmISTParams(QWidget* parent)
-    : QDialog(parent), lblSelLayer_(new QLabel(tr("Select a Layer:"), this)),
-      cboSelLayers_(new QComboBox(this)), lstSelLayers_(new QListWidget(this)), txtTParams_(new QPlainTextEdit(this)),
+    : QDialog(parent), lblSelLayer_(new QLabel(tr("Select a Layer:"), this)), cboSelLayers_(new QComboBox(this)),
+      lstSelLayers_(new QListWidget(this)), txtTParams_(new QPlainTextEdit(this)),
       cmdClose_(new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"), this))
 {
     setObjectName(QStringLiteral("frmISTParams"));

@@ -60,9 +60,7 @@ frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFo
     auto* lblDescription = new QLabel(tr(kDescription), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
-    auto* lblDisclaimer = new QLabel(tr(kCredit) + QStringLiteral("\n\r\n") +
-                                         tr(kContact),
-                                     this);
+    auto* lblDisclaimer = new QLabel(tr(kCredit) + QStringLiteral("\n\r\n") + tr(kContact), this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
     // Installed, the coefficient sets and outputs live in a per-user folder; say which.

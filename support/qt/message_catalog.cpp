@@ -25,13 +25,12 @@ namespace halvo::support {
                       "No Land Cover Type defined, please select from the dropdown list before adding Development "
                       "Scenarios"),
     // The run's NODATA notice.
-    QT_TRANSLATE_NOOP("halvo::Messages",
-                      "Some of the (selected) polygons in the Analysis Layer \r"
-                      "overlapped NODATA cells in the Land Cover Layer.  The \r"
-                      "area calculations for these polygons excludes the area \r"
-                      "of the NODATA cells.  These polygons may be identified \r"
-                      "by a 'N' in the 'Complete' field of the newly created \r"
-                      "Impervious Surface theme."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Some of the (selected) polygons in the Analysis Layer \r"
+                                         "overlapped NODATA cells in the Land Cover Layer.  The \r"
+                                         "area calculations for these polygons excludes the area \r"
+                                         "of the NODATA cells.  These polygons may be identified \r"
+                                         "by a 'N' in the 'Complete' field of the newly created \r"
+                                         "Impervious Surface theme."),
     // Titles.
     QT_TRANSLATE_NOOP("halvo::Messages", "NODATA Cells!"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Shapefile Name"),

@@ -160,7 +160,7 @@ void QtUi::progress(std::string_view stage, double fraction)
     if (now - lastPump_ >= 50) {
         lastPump_ = now;
         QApplication::processEvents(frmISProcessing::current() ? QEventLoop::AllEvents
-                                                                : QEventLoop::ExcludeUserInputEvents);
+                                                               : QEventLoop::ExcludeUserInputEvents);
     }
 }
 

@@ -31,8 +31,8 @@ struct CoefficientsCli : ::testing::Test {
     {
         const fs::path out = ext / "stdout.txt";
         const fs::path err = ext / "stderr.txt";
-        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' " + as + "'" + HALVO_BIN + "' coefficients " + args +
-                                " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' " + as + "'" + HALVO_BIN + "' coefficients " +
+                                args + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
         const int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
     }
@@ -52,10 +52,10 @@ TEST_F(CoefficientsCli, ListShowImportExportMergeRoundTrip)
     EXPECT_EQ(shown.out.rfind("Value,ClassName,High,Medium,Low\n11,Open Water,0,0,0\n", 0), 0u);
 
     // The shipped names hold commas, so the round trip starts from a file of ours.
-    ASSERT_EQ(run("import '" + file("a.csv", "value,ClassName,High,Medium,Low\n5,Pasture/Hay,1.5,1,0.5\n") +
-                  "' --name A")
-                  .status,
-              0);
+    ASSERT_EQ(
+        run("import '" + file("a.csv", "value,ClassName,High,Medium,Low\n5,Pasture/Hay,1.5,1,0.5\n") + "' --name A")
+            .status,
+        0);
     ASSERT_EQ(run("export A '" + (ext / "a2.csv").string() + "'").status, 0);
     EXPECT_EQ(ReadFile(ext / "a2.csv"), "Value,ClassName,High,Medium,Low\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
     ASSERT_EQ(run("import '" + (ext / "a2.csv").string() + "' --name Copy").status, 0);

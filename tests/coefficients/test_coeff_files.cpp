@@ -48,8 +48,9 @@ TEST_F(CoeffFiles, ImportReadsClassesUnderAUniqueNameAndSaves)
     EXPECT_TRUE(ui.messages.empty());
 
     names = {"NLCD", "Mine"};
-    EXPECT_EQ(import(file("value,ClassName,High,Medium,Low\r\n12.0, Forest ,0,100, 2.5 \r\nVALUE,a,b,c,d\r\n0,x,1,1,1\r\n")),
-              "Mine");
+    EXPECT_EQ(
+        import(file("value,ClassName,High,Medium,Low\r\n12.0, Forest ,0,100, 2.5 \r\nVALUE,a,b,c,d\r\n0,x,1,1,1\r\n")),
+        "Mine");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Coefficient Set name must be unique. Please reenter.");
     const clsLCClasses& cls = FindSet(model, "Mine")->LCClasses;
@@ -72,10 +73,14 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineWithItsMessage)
     const std::string count = "Incorrect number of fields detected in your import file ";
     const std::pair<const char*, std::string> cases[] = {
         {"a,Water,200,0,0", format},  // the ID is tested first
-        {"12,Forest,x,0,0", format},          {"12,Forest,1,x,200", format},
-        {"12,Forest,200,x,0", coeff},         {"12.5,Forest,1,1,1", classId},
-        {"-1,Forest,1,1,1", classId},         {"3000000000,Forest,1,1,1", classId},
-        {"1,Forest,1,1,100.01", coeff},       {"1,Forest, Dense,1,1,1", count},
+        {"12,Forest,x,0,0", format},
+        {"12,Forest,1,x,200", format},
+        {"12,Forest,200,x,0", coeff},
+        {"12.5,Forest,1,1,1", classId},
+        {"-1,Forest,1,1,1", classId},
+        {"3000000000,Forest,1,1,1", classId},
+        {"1,Forest,1,1,100.01", coeff},
+        {"1,Forest, Dense,1,1,1", count},
         {"\"11\",\"Water\",0,0,0", format},  // quotes are ordinary characters
         {"11,\"Forest, Deciduous\",1,1,1", count},
         {"1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count},

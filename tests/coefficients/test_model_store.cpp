@@ -166,8 +166,8 @@ TEST(Store, BadFilesFailTheLoadAndOnlyFaultyClassesAreReported)
 
     for (const char* cls : {"<LCClass><LCHigh>1</LCHigh><LCMed>1</LCMed><LCLow>1</LCLow></LCClass>",
                             "<LCClass ID='1'><LCHigh>1</LCHigh><LCMed>1,5</LCMed><LCLow>1</LCLow></LCClass>"}) {
-        std::ofstream(ext / "etc/bad.xml") << "<I><ISLCDefs><ISLCDef><LCClasses>" << cls
-                                           << "</LCClasses></ISLCDef></ISLCDefs></I>";
+        std::ofstream(ext / "etc/bad.xml")
+            << "<I><ISLCDefs><ISLCDef><LCClasses>" << cls << "</LCClasses></ISLCDef></ISLCDefs></I>";
         EXPECT_FALSE(GetISModelProperties(model, ext / "etc/bad.xml")) << cls;
     }
     ASSERT_EQ(ui.reports.size(), 2u);
@@ -252,8 +252,8 @@ TEST(Store, ShippedStoreIsInTheWritersLayout)
         ids.push_back(c.ID);
         EXPECT_TRUE(c.LCHigh >= c.LCMed && c.LCMed >= c.LCLow && c.LCLow >= 0 && c.LCHigh <= 100) << c.ID;
     }
-    EXPECT_EQ(ids, (std::vector<std::int32_t>{11, 12, 21, 22, 23, 24, 31, 41, 42, 43, 51, 52, 71, 72, 73, 74, 81,
-                                              82, 90, 95}));
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{11, 12, 21, 22, 23, 24, 31, 41, 42, 43,
+                                              51, 52, 71, 72, 73, 74, 81, 82, 90, 95}));
     ASSERT_TRUE(PutISModelProperties(model, ext.path()));
     EXPECT_EQ(Store(ext), shipped);
 }

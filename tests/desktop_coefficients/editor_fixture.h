@@ -75,7 +75,8 @@ struct EditorTest : ::testing::Test {
 
     void pick(int r, int c)
     {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(r - 1, c - 1)).center());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualItemRect(grid->item(r - 1, c - 1)).center());
     }
     // Keys go wherever the focus is, as the user's keyboard does.
     void type(const QString& text)

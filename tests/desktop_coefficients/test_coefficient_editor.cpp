@@ -24,7 +24,8 @@ const std::string kRangeMsg = "Invalid value entered - Coefficients must be betw
 // The row menu, opened by a right click on a row as the user does.
 void rowCommand(EditorTest& t, int row, const char* action)
 {
-    QTest::mouseClick(t.grid->viewport(), Qt::RightButton, {}, t.grid->visualItemRect(t.grid->item(row - 1, 0)).center());
+    QTest::mouseClick(t.grid->viewport(), Qt::RightButton, {},
+                      t.grid->visualItemRect(t.grid->item(row - 1, 0)).center());
     auto* menu = t.dlg->findChild<QMenu*>("MnuFGridRows");
     ASSERT_TRUE(menu->isVisible());
     menu->findChild<QAction*>(action)->trigger();

@@ -58,8 +58,7 @@ TEST_F(ParamsDialog, ListsFollowLayersAddedRemovedAndReordered)
 
     AddRaster(LandCover(data.path()), "landcover");
     auto* zones = AddVector(Zones(data.path()), "zones");
-    AddVector(Vector(data.path(), "doubles.shp", {{"SHARE", 'd'}}, {{"POLYGON((0 0,1 0,1 1,0 0))", {0.5}}}),
-              "doubles");
+    AddVector(Vector(data.path(), "doubles.shp", {{"SHARE", 'd'}}, {{"POLYGON((0 0,1 0,1 1,0 0))", {0.5}}}), "doubles");
     AddVector(Vector(data.path(), "lines.shp", {{"NAME", 's'}}, {{"LINESTRING(0 0,1 1)", {std::string("a")}}}),
               "lines");
     AddVector(data.path() / "gone.shp", "gone");  // its file is missing
@@ -209,7 +208,8 @@ TEST_F(ParamsDialog, OutputBoxAddsShpAndFallsBackToTheTemporaryFolder)
     EXPECT_EQ(ui.messages[0].title, "Output Location");
     EXPECT_EQ(ui.messages[0].icon, support::Icon::Information);
     EXPECT_EQ(ui.messages[0].text, "Either no path was specified or the path does not exist. \rThe output layer "
-                                   "will be created in " + temp.path().string() + ".");
+                                   "will be created in " +
+                                       temp.path().string() + ".");
     EXPECT_EQ(box->text().toStdString(), temp.path().string() + "/roads.shp");
     EXPECT_EQ(dialog->outputFolder(), temp.path().string());
 
@@ -318,14 +318,13 @@ TEST_F(ParamsDialog, AddWithoutCoefficientSetChangesNothing)
     child<QPushButton>("cmdDSAdd")->click();
     EXPECT_EQ(dialog->lastDSIndex(), -1);
     EXPECT_EQ(ui.messages.back().text, "No Land Cover Type defined, please select from the dropdown list before "
-                                        "adding Development Scenarios");
+                                       "adding Development Scenarios");
 }
 
 TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
 {
     standardMap();
-    AddVector(Vector(data.path(), "density.shp", {{"POP", 'd'}},
-                     {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {120.0}}}),
+    AddVector(Vector(data.path(), "density.shp", {{"POP", 'd'}}, {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {120.0}}}),
               "density");
     Settle();
     open();
@@ -515,7 +514,8 @@ TEST_F(ParamsDialog, GeoPackageKeyIsNoZoneFieldAndFailedChecksKeepTheEntries)
     child<QLineEdit>("txtThemeName")->setText("My name");
     child<QPushButton>("cmdISRun")->click();
     EXPECT_EQ(ui.messages.back().text, "Analysis unit not defined, please select from dropdown list.");
-    EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text(), QString::fromStdString((data / "out" / "typed.shp").string()));
+    EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text(),
+              QString::fromStdString((data / "out" / "typed.shp").string()));
     EXPECT_EQ(child<QLineEdit>("txtThemeName")->text(), "My name");
 }
 

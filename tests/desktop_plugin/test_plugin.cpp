@@ -20,16 +20,16 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTest>
-#include <QTextBrowser>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QPlainTextEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 

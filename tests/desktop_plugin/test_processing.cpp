@@ -6,11 +6,11 @@
 #include "plugin/processing_provider.h"
 
 #include <qgsapplication.h>
+#include <qgsfeatureiterator.h>
 #include <qgsprocessingalgorithm.h>
 #include <qgsprocessingcontext.h>
 #include <qgsprocessingfeedback.h>
 #include <qgsprocessingparameters.h>
-#include <qgsfeatureiterator.h>
 #include <qgsprocessingregistry.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
@@ -43,8 +43,7 @@ protected:
         ClearProject();
     }
     // Runs the algorithm as the toolbox and qgis_process do; false when it failed.
-    bool run(const QString& id, const QVariantMap& parameters, QVariantMap& results,
-             QgsProcessingFeedback& feedback)
+    bool run(const QString& id, const QVariantMap& parameters, QVariantMap& results, QgsProcessingFeedback& feedback)
     {
         std::unique_ptr<QgsProcessingAlgorithm> alg(QgsApplication::processingRegistry()->createAlgorithmById(id));
         EXPECT_NE(alg, nullptr) << id.toStdString();
@@ -87,10 +86,11 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
 {
     const fs::path raster = LandCover(ext.path());
     const fs::path zones = Zones(ext.path());
-    const fs::path density =
-        Vector(ext.path(), "density.shp", {{"DENS", 'd'}},
-               {{"POLYGON((0 0,600 0,600 300,0 300,0 0))", {900.0}}, {"POLYGON((0 300,600 300,600 600,0 600,0 300))", {50.0}}});
-    const fs::path newdev = Vector(ext.path(), "newdev.shp", {{"ID", 'i'}}, {{"POLYGON((0 300,300 300,300 600,0 600,0 300))", {1LL}}});
+    const fs::path density = Vector(ext.path(), "density.shp", {{"DENS", 'd'}},
+                                    {{"POLYGON((0 0,600 0,600 300,0 300,0 0))", {900.0}},
+                                     {"POLYGON((0 300,600 300,600 600,0 600,0 300))", {50.0}}});
+    const fs::path newdev =
+        Vector(ext.path(), "newdev.shp", {{"ID", 'i'}}, {{"POLYGON((0 300,300 300,300 600,0 600,0 300))", {1LL}}});
     fs::create_directories(ext / "out");
 
     const QVariantMap common{{"LANDCOVER", Q(raster)}, {"ZONES", Q(zones)}, {"FIELD", "NAME"}, {"COEFFICIENT_SET", 0}};

@@ -16,10 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void write(const fs::path& p, const std::string& bytes)
-{
-    std::ofstream(p, std::ios::binary) << bytes;
-}
+void write(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 struct Reports {
     test::TempDir dir;

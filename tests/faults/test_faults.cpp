@@ -7,8 +7,8 @@
 #include "support/run_case.h"
 
 #include <gdal_priv.h>
-#include <ogrsf_frmts.h>
 #include <gtest/gtest.h>
+#include <ogrsf_frmts.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -118,8 +118,8 @@ TEST_P(Faults, ReadOnlyEtcLeavesTheStoreWholeOnImportAndMerge)
     fs::copy_file(store, other);
     inject().readOnly(s.rc.path() / "etc");
 
-    for (const std::string& args : {"coefficients import " + s.coef.string() + " --name Mine",
-                                    "coefficients merge " + other.string()}) {
+    for (const std::string& args :
+         {"coefficients import " + s.coef.string() + " --name Mine", "coefficients merge " + other.string()}) {
         const auto r = s.rc.halvo(args);
         RecordProperty("stderr", r.err);
         EXPECT_NE(r.status, 0) << args;
@@ -147,7 +147,8 @@ TEST_P(Faults, FullEtcLeavesTheStoreWholeOnImport)
     // A set as big as the store's own, so the new store cannot fit.
     std::string csv = "Value,ClassName,High,Medium,Low\r\n";
     for (int id = 0; id < 200; ++id)
-        csv += std::to_string(id) + ",A class with a long enough name to take room " + std::to_string(id) + ",1,2,3\r\n";
+        csv +=
+            std::to_string(id) + ",A class with a long enough name to take room " + std::to_string(id) + ",1,2,3\r\n";
     const auto big = s.rc.csv("big.csv", csv);
 
     const auto r = s.rc.halvo("coefficients import " + big.string() + " --name Big");
@@ -269,9 +270,10 @@ TEST_P(Interrupted, EarlierOutputStaysAndTheNextRunStartsClean)
     const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, 10, 0, 0, n, n), "All"}}, 5070, "GPKG");
     const std::string home = "HALVO_HOME=" + s.rc.path().string();
     const std::string bin = std::string(HALVO_EXT_DIR) + "/halvo";
-    std::vector<std::string> args = {bin,  "run",     "--landcover", lc.string(), "--analysis", zones.string(),
-                                     "--field", "NAME", "--coefficients-csv", s.coef.string(), "--output",
-                                     out.string(), "--threads", "1"};
+    std::vector<std::string> args = {
+        bin,         "run",  "--landcover",        lc.string(),     "--analysis", zones.string(),
+        "--field",   "NAME", "--coefficients-csv", s.coef.string(), "--output",   out.string(),
+        "--threads", "1"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -359,16 +361,12 @@ TEST(BrokenShapefile, InvalidAndEmptyGeometriesDoNotStopTheRun)
     Small s;
     // Beside a good zone in the north half: a bow tie (self-intersecting) in
     // the south half, an empty polygon and a feature without a shape.
-    auto at = [](double col, double row) {
-        return std::to_string(X0 + col * S) + " " + std::to_string(Y0 - row * S);
-    };
+    auto at = [](double col, double row) { return std::to_string(X0 + col * S) + " " + std::to_string(Y0 - row * S); };
     const std::string bowTie =
         "POLYGON((" + at(0, 5) + "," + at(10, 10) + "," + at(10, 5) + "," + at(0, 10) + "," + at(0, 5) + "))";
-    const auto zones = s.rc.polygons("odd", "NAME", true,
-                                     {{CellBox(X0, Y0, S, 0, 0, 10, 5), "Good"},
-                                      {bowTie, "BowTie"},
-                                      {"POLYGON EMPTY", "Empty"},
-                                      {"", "NoShape"}});
+    const auto zones = s.rc.polygons(
+        "odd", "NAME", true,
+        {{CellBox(X0, Y0, S, 0, 0, 10, 5), "Good"}, {bowTie, "BowTie"}, {"POLYGON EMPTY", "Empty"}, {"", "NoShape"}});
     const auto out = s.rc.data() / "out.shp";
     const auto r = s.rc.cli(s.args(zones, out));
     EXPECT_EQ(r.status, 0) << r.err;

@@ -93,8 +93,15 @@ TEST(ExactCoverage, HandKnownShares)
         {"POLYGON ((0 0,2 0,0 2,0 0))", {{{0, 0}, 1.0}, {{1, 0}, 0.5}, {{0, 1}, 0.5}}},
         // a square a quarter cell off the grid: quarters, halves and one whole cell
         {"POLYGON ((0.5 0.5,2.5 0.5,2.5 2.5,0.5 2.5,0.5 0.5))",
-         {{{0, 0}, 0.25}, {{1, 0}, 0.5}, {{2, 0}, 0.25}, {{0, 1}, 0.5}, {{1, 1}, 1.0}, {{2, 1}, 0.5},
-          {{0, 2}, 0.25}, {{1, 2}, 0.5}, {{2, 2}, 0.25}}},
+         {{{0, 0}, 0.25},
+          {{1, 0}, 0.5},
+          {{2, 0}, 0.25},
+          {{0, 1}, 0.5},
+          {{1, 1}, 1.0},
+          {{2, 1}, 0.5},
+          {{0, 2}, 0.25},
+          {{1, 2}, 0.5},
+          {{2, 2}, 0.25}}},
         // the whole grid with a one-cell hole centred on a grid corner; the hole
         // runs the same way round as the shell, which must not matter
         {"POLYGON ((0 0,4 0,4 4,0 4,0 0),(1.5 1.5,2.5 1.5,2.5 2.5,1.5 2.5,1.5 1.5))",
@@ -208,11 +215,11 @@ TEST(ExactCoverage, NodataNeedsACoveredShare)
     // Cell x 1..2, y 2..3 (class 6 on a 4 × 4 grid) is NODATA.
     const RasterInfo info = DescribeRaster(UnitGrid(dir / "grid.tif", 4, 6.0));
     std::vector<ZoneShape> shapes;
-    shapes.emplace_back(0, Geom("POLYGON ((0 2,1 2,1 3,0 3,0 2))"));           // shares its side
-    shapes.emplace_back(1, Geom("POLYGON ((2 3,3 3,3 4,2 4,2 3))"));           // meets its corner
-    shapes.emplace_back(2, Geom("POLYGON ((0 2,1.01 2,1.01 3,0 3,0 2))"));     // takes a sliver
-    shapes.emplace_back(3, Geom("POLYGON ((1.2 2.2,1.4 2.2,1.4 2.4,1.2 2.2))")); // inside it
-    shapes.emplace_back(4, Geom("POLYGON ((3.5 0,4.5 0,4.5 1,3.5 1,3.5 0))"));  // leaves the raster
+    shapes.emplace_back(0, Geom("POLYGON ((0 2,1 2,1 3,0 3,0 2))"));              // shares its side
+    shapes.emplace_back(1, Geom("POLYGON ((2 3,3 3,3 4,2 4,2 3))"));              // meets its corner
+    shapes.emplace_back(2, Geom("POLYGON ((0 2,1.01 2,1.01 3,0 3,0 2))"));        // takes a sliver
+    shapes.emplace_back(3, Geom("POLYGON ((1.2 2.2,1.4 2.2,1.4 2.4,1.2 2.2))"));  // inside it
+    shapes.emplace_back(4, Geom("POLYGON ((3.5 0,4.5 0,4.5 1,3.5 1,3.5 0))"));    // leaves the raster
     EXPECT_EQ(TouchesNodata(info, shapes, 5, 1, {}, Coverage::Exact),
               (std::vector<bool>{false, false, true, true, true}));
     EXPECT_EQ(TouchesNodata(info, shapes, 5, 1), (std::vector<bool>{true, true, true, true, true}));

@@ -46,9 +46,9 @@ fs::path WriteRaster(const fs::path& path, const Grid& g, GDALDataType type, std
     auto* band = ds->GetRasterBand(1);
     if (nodata)
         band->SetNoDataValue(*nodata);
-    EXPECT_EQ(band->RasterIO(GF_Write, 0, 0, g.width, g.height, cells.data(), g.width, g.height, GDT_Float64, 0, 0,
-                             nullptr),
-              CE_None);
+    EXPECT_EQ(
+        band->RasterIO(GF_Write, 0, 0, g.width, g.height, cells.data(), g.width, g.height, GDT_Float64, 0, 0, nullptr),
+        CE_None);
     return path;
 }
 
@@ -143,11 +143,13 @@ TEST(DescribeRaster, ReadsGridUnitsAndNodata)
 
     TempDir dir;
     const Grid g{4, 4, {0, 10, 0, 40, 0, -10}};
-    const RasterInfo feet = DescribeRaster(WriteRaster(dir / "ft.tif", g, GDT_Int16, std::vector<double>(16), {}, 2264));
+    const RasterInfo feet =
+        DescribeRaster(WriteRaster(dir / "ft.tif", g, GDT_Int16, std::vector<double>(16), {}, 2264));
     EXPECT_EQ(feet.linearUnit, "Feet");
     EXPECT_EQ(feet.srsName, "NAD83 / North Carolina (ftUS)");
     EXPECT_FALSE(feet.nodata);
-    const RasterInfo geo = DescribeRaster(WriteRaster(dir / "geo.tif", g, GDT_Float32, std::vector<double>(16), {}, 4326));
+    const RasterInfo geo =
+        DescribeRaster(WriteRaster(dir / "geo.tif", g, GDT_Float32, std::vector<double>(16), {}, 4326));
     EXPECT_EQ(geo.linearUnit, "");
     EXPECT_FALSE(geo.integer);
 
@@ -174,7 +176,8 @@ TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
     for (int round = 0; round < 3; ++round) {
         std::vector<ZoneShape> shapes;
         for (int i = 0; i < 6; ++i) {
-            const double cx = 1000 + 30.0 * static_cast<int>(rng() % 70), cy = 20000 - 30.0 * static_cast<int>(rng() % 300);
+            const double cx = 1000 + 30.0 * static_cast<int>(rng() % 70),
+                         cy = 20000 - 30.0 * static_cast<int>(rng() % 300);
             const std::string wkt = "POLYGON(" + Ring(rng, cx, cy, 400, 1300) + "," + Ring(rng, cx, cy, 60, 350) + ")";
             shapes.emplace_back(i % 4, Geom(wkt));
         }
@@ -228,12 +231,12 @@ TEST(TabulateArea, LastShapeWinsAndNodataCountsOnlyAsZoneCells)
     TempDir dir;
     const Grid g{10, 10, {0, 1, 0, 10, 0, -1}};
     std::vector<double> cells(100, 21);
-    cells[0] = 99;             // row 0, col 0: outside every zone
-    cells[5 * 10 + 5] = 255;   // NODATA inside zone 1
-    cells[8 * 10 + 1] = 7;     // inside zone 0 only
+    cells[0] = 99;            // row 0, col 0: outside every zone
+    cells[5 * 10 + 5] = 255;  // NODATA inside zone 1
+    cells[8 * 10 + 1] = 7;    // inside zone 0 only
     const RasterInfo info = DescribeRaster(WriteRaster(dir / "lc.tif", g, GDT_Byte, cells, 255));
-    const auto shapes = Shapes({{0, "POLYGON((1 1,9 1,9 9,1 9,1 1))"},                            // 64 cells
-                                {1, "POLYGON((4 3,7 3,7 6,4 6,4 3))"},                            // 9, over zone 0
+    const auto shapes = Shapes({{0, "POLYGON((1 1,9 1,9 9,1 9,1 1))"},  // 64 cells
+                                {1, "POLYGON((4 3,7 3,7 6,4 6,4 3))"},  // 9, over zone 0
                                 {0, "MULTIPOLYGON(((6 3,7 3,7 4,6 4,6 3)),((20 20,21 20,21 21,20 20)))"},
                                 {2, "LINESTRING(0 0,5 5)"}});
     const AreaTabulation t = TabulateArea(info, shapes, 3);
@@ -283,8 +286,8 @@ TEST(TabulateArea, MatchesGdalRasterizeOnRealCatchments)
     }
     const int zones = static_cast<int>(shapes.size());
 
-    GDALDatasetUniquePtr mem(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", info.width, info.height, 1,
-                                                                                      GDT_Int32, nullptr));
+    GDALDatasetUniquePtr mem(
+        GetGDALDriverManager()->GetDriverByName("MEM")->Create("", info.width, info.height, 1, GDT_Int32, nullptr));
     mem->SetGeoTransform(const_cast<double*>(info.geoTransform));
     std::vector<OGRGeometryH> geoms;
     std::vector<double> burn;
@@ -335,17 +338,17 @@ TEST(TouchesNodata, ClosedCellContactAndExtent)
     cells[4 * 10 + 4] = 0;
     cells[2 * 10 + 8] = 0;
     const auto shapes = Shapes({
-        {0, "POLYGON((1 5,4 5,4 6,1 6,1 5))"},                 // shares the cell's left edge
-        {1, "POLYGON((2 6,4 6,4 8,2 8,2 6))"},                 // meets its top-left corner only
-        {2, "POLYGON((1 5,3 5,3 6,1 6,1 5))"},                 // one cell away
-        {3, "POLYGON((-1 1,2 1,2 2,-1 2,-1 1))"},              // crosses the raster's edge
-        {4, "POLYGON((0 0,2 0,2 2,0 2,0 0))"},                 // lies on the raster's edge
+        {0, "POLYGON((1 5,4 5,4 6,1 6,1 5))"},     // shares the cell's left edge
+        {1, "POLYGON((2 6,4 6,4 8,2 8,2 6))"},     // meets its top-left corner only
+        {2, "POLYGON((1 5,3 5,3 6,1 6,1 5))"},     // one cell away
+        {3, "POLYGON((-1 1,2 1,2 2,-1 2,-1 1))"},  // crosses the raster's edge
+        {4, "POLYGON((0 0,2 0,2 2,0 2,0 0))"},     // lies on the raster's edge
         {5, "POLYGON((6 2,9 2,9 3,6 3,6 2))"},
-        {5, "POLYGON((5.5 3,8 3,8 4.9,5.5 4.9,5.5 3))"},       // 0.1 below the cell
-        {6, "POLYGON((3.2 7,4.3 5.8,3.2 5.8,3.2 7))"},         // slanted edge entering the cell
-        {7, "POLYGON((1 7,3 7,3.99 6.01,1 7))"},               // slanted edge stopping just short
-        {8, "POLYGON((3 3,6 3,6 5,3 5,3 3))"},                 // top edge runs along the cell's bottom
-        {9, "POLYGON((7 6,10 6,10 9,7 9,7 6))"},               // holds NODATA cell x 8..9, y 7..8 inside
+        {5, "POLYGON((5.5 3,8 3,8 4.9,5.5 4.9,5.5 3))"},  // 0.1 below the cell
+        {6, "POLYGON((3.2 7,4.3 5.8,3.2 5.8,3.2 7))"},    // slanted edge entering the cell
+        {7, "POLYGON((1 7,3 7,3.99 6.01,1 7))"},          // slanted edge stopping just short
+        {8, "POLYGON((3 3,6 3,6 5,3 5,3 3))"},            // top edge runs along the cell's bottom
+        {9, "POLYGON((7 6,10 6,10 9,7 9,7 6))"},          // holds NODATA cell x 8..9, y 7..8 inside
     });
     const RasterInfo info = DescribeRaster(WriteRaster(dir / "nd.tif", g, GDT_Byte, cells, 0));
     const std::vector<bool> expected{true, true, false, true, false, false, true, false, true, true};
@@ -370,8 +373,7 @@ TEST(TouchesNodata, AgreesWithExactIntersectionOnRealNodata)
               CE_None);
     for (auto& v : cells)
         v = v == *info.nodata;
-    GDALDatasetUniquePtr mask(
-        GetGDALDriverManager()->GetDriverByName("MEM")->Create("", w, h, 1, GDT_Byte, nullptr));
+    GDALDatasetUniquePtr mask(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", w, h, 1, GDT_Byte, nullptr));
     mask->SetGeoTransform(const_cast<double*>(info.geoTransform));
     GDALRasterBand* band = mask->GetRasterBand(1);
     ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, w, h, cells.data(), w, h, GDT_Byte, 0, 0, nullptr), CE_None);

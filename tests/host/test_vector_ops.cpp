@@ -29,12 +29,13 @@ struct VectorOps : ::testing::Test {
     {
         static int n = 0;
         mem = "/vsimem/vector" + std::to_string(n++) + "/";
-        parcels = layer("parcels", "OWNER", {{Box(0, 0, 2, 2), "b"},
-                                             {Box(2, 0, 4, 2), "b"},
-                                             {Box(10, 0, 11, 1), "a"},
-                                             {Box(20, 0, 21, 1), "a"},
-                                             {Box(30, 0, 31, 1), "", 0, true},
-                                             {"POLYGON((40 0,43 0,43 3,40 3,40 0),(41 1,42 1,42 2,41 2,41 1))", "c"}});
+        parcels = layer("parcels", "OWNER",
+                        {{Box(0, 0, 2, 2), "b"},
+                         {Box(2, 0, 4, 2), "b"},
+                         {Box(10, 0, 11, 1), "a"},
+                         {Box(20, 0, 21, 1), "a"},
+                         {Box(30, 0, 31, 1), "", 0, true},
+                         {"POLYGON((40 0,43 0,43 3,40 3,40 0),(41 1,42 1,42 2,41 2,41 1))", "c"}});
     }
     void TearDown() override { VSIRmdirRecursive(mem.c_str()); }
     LayerPtr layer(const std::string& name, const std::string& field, const std::vector<Feature>& features,
@@ -70,9 +71,9 @@ TEST_F(VectorOps, DissolveMergesEachValueInOrderAndLeavesOutFeaturesWithoutOne)
     EXPECT_DOUBLE_EQ(sel[1].area, 4);
 
     // Numbers in numeric order, not as text.
-    const auto numbered = LayerOf(WritePolygons(mem + "numbered.shp", "ID", false,
-                                                {{Box(0, 0, 1, 1), "", 10}, {Box(1, 0, 2, 1), "", 9},
-                                                 {Box(2, 0, 3, 1), "", 100}}));
+    const auto numbered =
+        LayerOf(WritePolygons(mem + "numbered.shp", "ID", false,
+                              {{Box(0, 0, 1, 1), "", 10}, {Box(1, 0, 2, 1), "", 9}, {Box(2, 0, 3, 1), "", 100}}));
     Dissolve(*numbered, "ID", false, mem + "numbered_d.shp");
     std::vector<std::string> order;
     for (const auto& s : Shapes(mem + "numbered_d.shp", "ID"))
@@ -134,8 +135,7 @@ TEST_F(VectorOps, WhatALayerHolds)
     const auto any = layer("any", "NAME", {{Box(0, 0, 1, 1), "P"}}, ".gpkg", true);
     EXPECT_EQ(ShapeType(*any), 4);
     EXPECT_TRUE(MustCopyFirst(*any));
-    EXPECT_EQ(ShapeType(*layer("mixed", "NAME", {{Box(0, 0, 1, 1), "P"}, {"LINESTRING(0 0,1 1)", "L"}}, ".gpkg",
-                               true)),
+    EXPECT_EQ(ShapeType(*layer("mixed", "NAME", {{Box(0, 0, 1, 1), "P"}, {"LINESTRING(0 0,1 1)", "L"}}, ".gpkg", true)),
               0);
     EXPECT_EQ(ShapeType(*layer("empty", "NAME", {}, ".gpkg", true)), 0);
 
@@ -165,7 +165,8 @@ TEST_F(VectorOps, AreasByValueAndSubtraction)
     EXPECT_DOUBLE_EQ(areas.byValue[0].second, 4);
 
     // Land an earlier layer took is cut away; a polygon with nothing left drops out.
-    const auto later = layer("later", "NAME", {{Box(0, 0, 4, 2), "x"}, {Box(0, 0, 1, 1), "gone"}, {Box(10, 0, 11, 1), "y"}});
+    const auto later =
+        layer("later", "NAME", {{Box(0, 0, 4, 2), "x"}, {Box(0, 0, 1, 1), "gone"}, {Box(10, 0, 11, 1), "y"}});
     const auto first = layer("first", "NAME", {{Box(0, 0, 2, 2), "f"}});
     EXPECT_EQ(SubtractPolygons(*later, {first.get()}, mem + "rest.shp"), 2);
     const auto rest = Shapes(mem + "rest.shp", "ID");

@@ -111,8 +111,8 @@ TEST(RepairPolygon, OverlappingPartsBecomeTheirUnion)
     const auto bowTie = RepairPolygon(*Wkt("POLYGON((0 5,10 10,10 5,0 10,0 5))"));
     ASSERT_TRUE(bowTie);
     EXPECT_DOUBLE_EQ(AreaOf(*bowTie), 25);
-    const auto island = RepairPolygon(
-        *Wkt("MULTIPOLYGON(((0 0,10 0,10 10,0 10,0 0),(2 2,4 2,4 4,2 4,2 2)),((3 3,5 3,5 5,3 5,3 3)))"));
+    const auto island =
+        RepairPolygon(*Wkt("MULTIPOLYGON(((0 0,10 0,10 10,0 10,0 0),(2 2,4 2,4 4,2 4,2 2)),((3 3,5 3,5 5,3 5,3 3)))"));
     ASSERT_TRUE(island);
     EXPECT_DOUBLE_EQ(AreaOf(*island), 97);
 

@@ -31,7 +31,8 @@ TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
     RunCase rc;
     const auto lc = rc.raster("lc", 2, 2, X0, Y0, S, S, {21, 21, 41, 41});
     const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "A"}});
-    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
+    const auto coef =
+        rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
     std::ofstream(rc.path() / "etc/isprops.xml", std::ios::binary)
         << "<ISModelProperties><ISLCDefs>"
         << Set("Twice", Class(21, "Developed", 80) + Class(41, "Forest", 2) + Class(21, "Developed again", 10))
@@ -61,9 +62,9 @@ TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
     const auto r = rc.halvo("run --landcover " + (rc.data() / "none.tif").string() + " --analysis " + zones.string() +
                             " --field NAME" + csv + " --output " + (rc.data() / "out.shp").string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("halvo: error: The land-cover raster '" + (rc.data() / "none.tif").string() +
-                         "' does not exist"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("halvo: error: The land-cover raster '" + (rc.data() / "none.tif").string() + "' does not exist"),
+        std::string::npos)
         << r.err;
 
     // Of two sets of one name, the first: half the cells at 50 %, none mixed in from the second.

@@ -21,14 +21,14 @@ TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
 {
     RunCase rc;
     // 4 ha of class 1000, 6 ha of class 65535, one row of ten cells.
-    const auto lc = rc.raster("lc", 10, 1, X0, Y0, S, S, {1000, 1000, 1000, 1000, 65535, 65535, 65535, 65535, 65535, 65535},
-                              {}, 5070, "UInt16");
-    const auto zones = rc.polygons("zones", "NAME", true,
-                                   {{CellBox(X0, Y0, S, 0, 0, 5, 1), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 1), "East"}});
+    const auto lc = rc.raster("lc", 10, 1, X0, Y0, S, S,
+                              {1000, 1000, 1000, 1000, 65535, 65535, 65535, 65535, 65535, 65535}, {}, 5070, "UInt16");
+    const auto zones = rc.polygons(
+        "zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 5, 1), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 1), "East"}});
     // The scenario covers cells 3 and 4 (one of each class).
     const auto dev = rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 3, 0, 5, 1), "", 1}});
-    const auto dens = rc.polygons("dens", "DENS", false,
-                                  {{CellBox(X0, Y0, S, 0, 0, 2, 1), "", 900}, {CellBox(X0, Y0, S, 2, 0, 10, 1), "", 50}});
+    const auto dens = rc.polygons(
+        "dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "", 900}, {CellBox(X0, Y0, S, 2, 0, 10, 1), "", 50}});
     const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n"
                                          "1000,Paved,90,80,70\r\n65535,Meadow,10,5,2\r\n");
     const auto out = rc.data() / "out.shp";
@@ -52,7 +52,7 @@ TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
 
     // High in the first two cells, Low in the rest; the scenario makes cells 3 and 4 class 1000.
     r = rc.cli(base + "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100 --scenario " +
-                 dev.string() + "=1000");
+               dev.string() + "=1000");
     ASSERT_EQ(r.status, 0) << r.err;
     got = rc.read(out, "NAME");
     EXPECT_EQ(got.at("West").total, 5);
@@ -71,7 +71,7 @@ TEST(ClassIds, TheLargestIdsImportCanTakeRun)
                                          "123456789,Nine digits,100,100,100\r\n");
     const auto out = rc.data() / "out.shp";
     const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
-                            " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string());
+                          " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = rc.read(out, "NAME").at("A");
     EXPECT_EQ(a.total, 3);
@@ -106,9 +106,9 @@ TEST(ClassIds, FieldNamesFitDbaseAndStayApart)
         EXPECT_TRUE(seen.insert(upper(a)).second) << a;
         EXPECT_TRUE(seen.insert(upper(is)).second) << is;
     };
-    for (long long id : {0LL, 1LL, 9LL, 10LL, 99LL, 100LL, 999LL, 1000LL, 9999LL, 65535LL, 65536LL, 99999999LL,
-                         100000000LL, 123456789LL, 2147483647LL, 4294967295LL, -1LL, -99LL, -100LL, -9999999LL,
-                         -10000000LL, -2147483648LL})
+    for (long long id : {0LL,    1LL,     9LL,     10LL,       99LL,        100LL,        999LL,        1000LL,
+                         9999LL, 65535LL, 65536LL, 99999999LL, 100000000LL, 123456789LL,  2147483647LL, 4294967295LL,
+                         -1LL,   -99LL,   -100LL,  -9999999LL, -10000000LL, -2147483648LL})
         check(id);
     for (long long id = -2000; id <= 70000; ++id)
         if (!seen.count("AREA-" + std::to_string(id)) && !seen.count("AR" + std::to_string(id)))
@@ -121,11 +121,11 @@ TEST(ClassIds, AZoneFieldNamedLikeAClassFieldIsNotSummed)
     const auto lc = rc.raster("lc", 2, 1, X0, Y0, S, S, {21, 21});
     const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,50,30\r\n");
     for (const char* field : {"area_name", "IS2020"}) {
-        const auto zones = rc.polygons(std::string("zones_") + field, field, true,
-                                       {{CellBox(X0, Y0, S, 0, 0, 2, 1), "Mill"}});
+        const auto zones =
+            rc.polygons(std::string("zones_") + field, field, true, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "Mill"}});
         const auto out = rc.data() / (std::string("out_") + field + ".shp");
-        const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " +
-                                field + " --coefficients-csv " + coef.string() + " --output " + out.string());
+        const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
+                              " --coefficients-csv " + coef.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << field << ": " << r.err;
         const auto z = rc.read(out, field).at("Mill");
         EXPECT_EQ(z.total, 2) << field;

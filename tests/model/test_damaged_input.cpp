@@ -46,9 +46,10 @@ TEST(Damaged, ACutShapefileOrTableStopsTheRunNamingTheLayer)
     for (const auto& c : cases) {
         RunCase rc;
         const auto shp = CutCopy(c.source, rc.data(), c.name, c.bytes, c.part);
-        const std::string analysis = c.option.empty() ? shp.string()
-                                                      : (derived / "thirdfork_catchments_5070.gpkg").string();
-        const std::string layer = c.option.empty() ? "" : c.option + shp.string() + (c.option == " --scenario " ? "=24" : "");
+        const std::string analysis =
+            c.option.empty() ? shp.string() : (derived / "thirdfork_catchments_5070.gpkg").string();
+        const std::string layer =
+            c.option.empty() ? "" : c.option + shp.string() + (c.option == " --scenario " ? "=24" : "");
         const auto r = rc.cli("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " + analysis +
                               " --field FEATUREID --coefficients NLCD --yes" + layer + " --output " +
                               (rc.data() / "out.shp").string());

@@ -37,8 +37,8 @@ struct Scene {
     RunOutput run(const fs::path& zones, const std::string& field, const std::string& more, bool yes = true)
     {
         return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
-                        " --coefficients-csv " + coef.string() + " --output " + (rc.data() / "out.shp").string() +
-                        " " + more + (yes ? " --yes" : ""));
+                      " --coefficients-csv " + coef.string() + " --output " + (rc.data() / "out.shp").string() + " " +
+                      more + (yes ? " --yes" : ""));
     }
     std::map<std::string, ZoneResult> result(const std::string& field) { return rc.read(rc.data() / "out.shp", field); }
 };
@@ -59,16 +59,19 @@ TEST(Density, ZoneCrossingADensityBoundaryTakesEachSidesCoefficient)
 {
     Scene s;  // all developed
     const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "A"}});
-    const auto dens = s.rc.polygons("dens", "DENS", false,
-                                    {{CellBox(X0, Y0, S, 0, 0, 5, 10), "", 600}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "", 50}});
-    const auto r = s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    const auto dens =
+        s.rc.polygons("dens", "DENS", false,
+                      {{CellBox(X0, Y0, S, 0, 0, 5, 10), "", 600}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "", 50}});
+    const auto r =
+        s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = s.result("NAME").at("A");
     EXPECT_EQ(a.total, 100.0);
     EXPECT_EQ(a.impervious, 50 * 0.8 + 50 * 0.3);
     EXPECT_EQ(a.pct, 55.0);
-    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("    High >= 500\r\n    Medium between 500 and 100\r\n    Low <= 100"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFile(s.rc.data() / "out.prm").find("    High >= 500\r\n    Medium between 500 and 100\r\n    Low <= 100"),
+        std::string::npos);
     EXPECT_TRUE(s.rc.tempIsEmpty());
 }
 
@@ -82,7 +85,8 @@ TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
         f.push_back({CellBox(X0, Y0, S, 0, k, k, k + 1), n});  // k cells each, one row apiece
     const auto zones = s.rc.polygons("zones", "NAME", true, f);
     const auto dens = s.rc.polygons("dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "", 600}});
-    const auto r = s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    const auto r =
+        s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto got = s.result("NAME");
     ASSERT_EQ(got.size(), 4u);
@@ -99,12 +103,14 @@ TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
                                      {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}, {CellBox(X0, Y0, S, 0, 1, 10, 2), "Y"}});
     const auto one = s.rc.polygons("one", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
     const auto two = s.rc.polygons("two", "ID", false, {{CellBox(X0, Y0, S, 8, 0, 10, 1), "", 1}});
-    auto r = s.run(zones, "NAME", "--density high --scenario " + one.string() + "=21 --scenario " + two.string() + "=21");
+    auto r =
+        s.run(zones, "NAME", "--density high --scenario " + one.string() + "=21 --scenario " + two.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
     auto got = s.result("NAME");
     EXPECT_EQ(got.at("Z").impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
     EXPECT_EQ(got.at("Y").impervious, Stored(8 * 0.02 + 2 * 0.8, 6));
-    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find(" Change Scenarios\r\n  Changed land cover classes within one layer to Developed"),
+    EXPECT_NE(ReadFile(s.rc.data() / "out.prm")
+                  .find(" Change Scenarios\r\n  Changed land cover classes within one layer to Developed"),
               std::string::npos);
 
     r = s.run(zones, "NAME", "--density low --scenario " + zones.string() + "=21");
@@ -121,8 +127,8 @@ TEST(Scenario, OverlappingScenariosRecastLandOnce)
     const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});
     const auto wide = s.rc.polygons("wide", "ID", false, {{CellBox(X0, Y0, S, 2, 0, 6, 1), "", 1}});
     // The same layer twice: the second row finds no land left and is skipped.
-    auto r = s.run(zones, "NAME",
-                   "--density high --scenario " + dev.string() + "=21 --scenario " + dev.string() + "=21");
+    auto r =
+        s.run(zones, "NAME", "--density high --scenario " + dev.string() + "=21 --scenario " + dev.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
     auto z = s.result("NAME").at("Z");
     EXPECT_EQ(z.total, 10.0);
@@ -153,8 +159,8 @@ TEST(Scenario, ASkippedScenarioIsSaidAndACancelledOneWritesNothing)
 
     // Another projection asks OK or Cancel; with nobody to answer, the run ends.
     fs::remove(s.rc.data() / "out.shp");
-    const auto other = s.rc.polygons("other", "ID", false,
-                                     {{"POLYGON((-96 23,-95 23,-95 24,-96 24,-96 23))", "", 1}}, 4326);
+    const auto other =
+        s.rc.polygons("other", "ID", false, {{"POLYGON((-96 23,-95 23,-95 24,-96 24,-96 23))", "", 1}}, 4326);
     r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21", false);
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));

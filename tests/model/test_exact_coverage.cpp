@@ -44,14 +44,14 @@ struct Scene {
 TEST(ExactRun, SmallZonesOverlapsDensityPiecesAndScenarios)
 {
     Scene s;
-    const auto zones = s.rc.polygons(
-        "zones", "NAME", true,
-        {
-            {Box(6.1, 0.1, 6.5, 0.6), "parcel"},  // 0.2 ha inside one developed cell, off its centre
-            {Box(4.5, 2, 5.5, 3), "across"},      // half forest, half developed
-            {Box(0, 4, 2, 5), "twice"},           // two features of one zone overlapping on one cell
-            {Box(1, 4, 3, 5), "twice"},
-        });
+    const auto zones =
+        s.rc.polygons("zones", "NAME", true,
+                      {
+                          {Box(6.1, 0.1, 6.5, 0.6), "parcel"},  // 0.2 ha inside one developed cell, off its centre
+                          {Box(4.5, 2, 5.5, 3), "across"},      // half forest, half developed
+                          {Box(0, 4, 2, 5), "twice"},           // two features of one zone overlapping on one cell
+                          {Box(1, 4, 3, 5), "twice"},
+                      });
     const auto centre = s.run(zones, "--density medium");
     EXPECT_FALSE(centre.at("parcel").hasResult);  // no cell centre inside: no row at all
     EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("\r\n  Cell Coverage: cell centre\r\n"), std::string::npos);
@@ -65,16 +65,18 @@ TEST(ExactRun, SmallZonesOverlapsDensityPiecesAndScenarios)
     EXPECT_NEAR(exact.at("across").impervious, 0.5 * 0.01 + 0.5 * 0.555, 1e-6);
     EXPECT_NEAR(exact.at("twice").total, 3.0, 1e-6);
     EXPECT_NEAR(exact.at("twice").impervious, 3 * 0.01, 1e-6);
-    EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("\r\n  Cell Coverage: exact share of each cell inside the zone\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFile(s.rc.data() / "out.prm").find("\r\n  Cell Coverage: exact share of each cell inside the zone\r\n"),
+        std::string::npos);
     EXPECT_NE(ReadFile(s.rc.data() / "out.met").find("(exact coverage)"), std::string::npos);
 
     // Density pieces and scenarios are tabulated by the same rule. High
     // density over the left quarter of the zone, Low over the rest.
-    const auto density = s.rc.polygons("density", "DENS", false,
-                                       {{Box(0, 0, 4.75, 10), "", 900}, {Box(4.75, 0, 10, 10), "", 10}});
-    auto got = s.run(zones, "--density-layer " + density.string() + " --density-field DENS --high 500 --low 100 "
-                            "--coverage exact");
+    const auto density =
+        s.rc.polygons("density", "DENS", false, {{Box(0, 0, 4.75, 10), "", 900}, {Box(4.75, 0, 10, 10), "", 10}});
+    auto got = s.run(zones, "--density-layer " + density.string() +
+                                " --density-field DENS --high 500 --low 100 "
+                                "--coverage exact");
     EXPECT_NEAR(got.at("across").total, 1.0, 1e-6);
     EXPECT_NEAR(got.at("across").impervious, 0.25 * 0.02 + 0.25 * 0.005 + 0.5 * 0.30, 1e-6);
 

@@ -17,10 +17,10 @@ std::string Pt(double x, double y) { return std::to_string(X0 + x) + " " + std::
 // y 0..1500 m; their union is 337.5 ha. Each ring starts so that the middle of
 // its first edge lies outside the other square: the shapefile writer then
 // keeps both as outer rings, and the file reads back as a two-part multipolygon.
-const std::string kA = "((" + Pt(0, 0) + "," + Pt(0, 1500) + "," + Pt(1500, 1500) + "," + Pt(1500, 0) + "," +
-                       Pt(0, 0) + "))";
-const std::string kB = "((" + Pt(2250, 1500) + "," + Pt(2250, 0) + "," + Pt(750, 0) + "," + Pt(750, 1500) + "," +
-                       Pt(2250, 1500) + "))";
+const std::string kA =
+    "((" + Pt(0, 0) + "," + Pt(0, 1500) + "," + Pt(1500, 1500) + "," + Pt(1500, 0) + "," + Pt(0, 0) + "))";
+const std::string kB =
+    "((" + Pt(2250, 1500) + "," + Pt(2250, 0) + "," + Pt(750, 0) + "," + Pt(750, 1500) + "," + Pt(2250, 1500) + "))";
 const std::string kBoth = "MULTIPOLYGON(" + kA + "," + kB + ")";
 
 struct Overlap : ::testing::Test {
@@ -34,8 +34,8 @@ struct Overlap : ::testing::Test {
     RunOutput run(const fs::path& zones, const std::string& more = "--density medium")
     {
         return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
-                        " --field NAME --coefficients-csv " + coef.string() + " --output " +
-                        (rc.data() / "out.shp").string() + " --yes " + more);
+                      " --field NAME --coefficients-csv " + coef.string() + " --output " +
+                      (rc.data() / "out.shp").string() + " --yes " + more);
     }
 };
 }  // namespace
@@ -52,8 +52,7 @@ TEST_F(Overlap, MultiPolygonWithOverlappingPartsCountsTheUnion)
     EXPECT_EQ(z.total, 337.5);  // not 225: the overlap counted as outside (even-odd)
     EXPECT_EQ(z.impervious, 168.75);
     EXPECT_EQ(z.complete, "Y");
-    EXPECT_NE(r.err.find("1 feature of the layer 'zones' had an invalid geometry and was repaired"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("1 feature of the layer 'zones' had an invalid geometry and was repaired"), std::string::npos)
         << r.err;
     EXPECT_TRUE(rc.tempIsEmpty());
 }
@@ -92,7 +91,6 @@ TEST_F(Overlap, GeoPackageMultiPolygonCountsTheUnion)
     const auto r = run(zones);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(rc.read(rc.data() / "out.shp", "analyfld").at("Z").total, 337.5);
-    EXPECT_NE(r.err.find("1 feature of the layer 'zones' had an invalid geometry and was repaired"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("1 feature of the layer 'zones' had an invalid geometry and was repaired"), std::string::npos)
         << r.err;
 }

@@ -16,10 +16,9 @@ void ExpectLabels(const std::string& units, const char* total, const char* total
     HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     RunCase rc;
     const auto out = rc.data() / "tf.shp";
-    const auto r = rc.cli("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +
-                            (dir / "Third_ForkCats.shp").string() +
-                            " --field FEATUREID --coefficients NLCD --density medium --yes --units " + units +
-                            " --output " + out.string());
+    const auto r = rc.cli(
+        "run --landcover " + (dir / "NLCD.tif").string() + " --analysis " + (dir / "Third_ForkCats.shp").string() +
+        " --field FEATUREID --coefficients NLCD --density medium --yes --units " + units + " --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
 
     const std::string met = ReadFile(rc.data() / "tf.met");

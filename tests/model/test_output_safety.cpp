@@ -43,7 +43,8 @@ struct Case {
         zones = rc.polygons("zones", "NAME", true,
                             {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"}});
         scenario = rc.polygons("newdev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
-        coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
+        coef =
+            rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
     }
     std::string args(const fs::path& out, const std::string& more = {}) const
     {
@@ -59,9 +60,9 @@ TEST(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputStays)
     Case c;
     const auto before = Snapshot(c.rc.data());
     const std::pair<std::string, fs::path> cases[] = {
-        {"", c.zones},                                                  // the analysis layer itself
-        {"", fs::path(c.zones).replace_extension(".SHP")},             // the same, in other case
-        {"--scenario " + c.scenario.string() + "=21", c.scenario},     // a scenario layer
+        {"", c.zones},                                              // the analysis layer itself
+        {"", fs::path(c.zones).replace_extension(".SHP")},          // the same, in other case
+        {"--scenario " + c.scenario.string() + "=21", c.scenario},  // a scenario layer
         {"--density-layer " + c.scenario.string() + " --density-field ID --high 5 --low 1", c.scenario},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -94,7 +95,7 @@ TEST(OutputSafety, AFailedRunLeavesTheEarlierOutputAsItWas)
     // Class 41 has no coefficient here: the run stops at the tabulation.
     const auto partial = c.rc.csv("partial.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n");
     const auto r = c.rc.cli("run --landcover " + c.lc.string() + " --analysis " + c.zones.string() +
-                              " --field NAME --coefficients-csv " + partial.string() + " --output " + out.string());
+                            " --field NAME --coefficients-csv " + partial.string() + " --output " + out.string());
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(Snapshot(out.parent_path()), before);
     EXPECT_EQ(fs::directory_iterator(out.parent_path()) == fs::directory_iterator(), false);

@@ -73,9 +73,9 @@ TEST(RealData, ThirdForkCatchmentsMatchGdalRasterize)
     std::vector<int32_t> zone(static_cast<std::size_t>(w) * h);
     ASSERT_EQ(mem->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, w, h, zone.data(), w, h, GDT_Int32, 0, 0), CE_None);
 
-    const std::map<int, double> medium = {{11, 0}, {21, 10}, {22, 35}, {23, 65}, {24, 90}, {31, 3}, {41, 0.5},
-                                          {42, 0.5}, {43, 0.5}, {52, 0.5}, {71, 0.5}, {81, 1.5}, {82, 1.5},
-                                          {90, 0}, {95, 0}};
+    const std::map<int, double> medium = {{11, 0},   {21, 10},  {22, 35},  {23, 65},  {24, 90},
+                                          {31, 3},   {41, 0.5}, {42, 0.5}, {43, 0.5}, {52, 0.5},
+                                          {71, 0.5}, {81, 1.5}, {82, 1.5}, {90, 0},   {95, 0}};
     std::vector<std::map<int, long>> counts(ids.size());
     for (std::size_t i = 0; i < zone.size(); ++i)
         if (zone[i] >= 0)
@@ -113,8 +113,8 @@ TEST(RealData, DensityAndNeighbourhoodScenarioAddUp)
                                 " --density-field popdens_sqmi_2010 --high 5000 --low 1000";
     const auto plain = run("plain", "--density medium");
     const auto dens = run("dens", density);
-    const auto scen = run("scen", density + " --scenario " + (derived / "durham_selectgroups_5070.gpkg").string() +
-                                      "=24");
+    const auto scen =
+        run("scen", density + " --scenario " + (derived / "durham_selectgroups_5070.gpkg").string() + "=24");
     ASSERT_EQ(plain.size(), 28u);
     ASSERT_FALSE(dens.empty());
     double plainSum = 0, densSum = 0;

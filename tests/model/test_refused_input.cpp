@@ -26,8 +26,8 @@ struct Small {
     RunOutput run(const std::string& analysis, const std::string& more = {}) const
     {
         return const_cast<RunCase&>(rc).cli("run --landcover " + lc.string() + " --analysis '" + analysis +
-                                              "' --field NAME --coefficients-csv " + coef.string() + " --output " +
-                                              (rc.data() / "out.shp").string() + " " + more);
+                                            "' --field NAME --coefficients-csv " + coef.string() + " --output " +
+                                            (rc.data() / "out.shp").string() + " " + more);
     }
 };
 
@@ -35,8 +35,8 @@ struct Small {
 // layer declared as any geometry.
 fs::path Package(const fs::path& p, bool twoLayers, OGRwkbGeometryType declared = wkbPolygon)
 {
-    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GPKG")->Create(p.c_str(), 0, 0, 0, GDT_Unknown,
-                                                                                     nullptr));
+    GDALDatasetUniquePtr ds(
+        GetGDALDriverManager()->GetDriverByName("GPKG")->Create(p.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     OGRSpatialReference srs;
     srs.importFromEPSG(5070);
     auto add = [&](const char* name, std::vector<std::pair<std::string, const char*>> rows) {

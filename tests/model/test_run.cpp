@@ -4,8 +4,8 @@
 #include "support/run_case.h"
 
 #include <gdal_priv.h>
-#include <ogrsf_frmts.h>
 #include <gtest/gtest.h>
+#include <ogrsf_frmts.h>
 
 #include <array>
 
@@ -43,8 +43,8 @@ struct Expected {
 
 // Cell counts → areas, each class's pair stored with 6 decimals, summed,
 // the totals stored with 6 decimals and the percent with 2.
-Expected expect(const std::vector<int>& values, int width, const std::vector<std::array<int, 4>>& boxes,
-                int level, double cellArea, double factor)
+Expected expect(const std::vector<int>& values, int width, const std::vector<std::array<int, 4>>& boxes, int level,
+                double cellArea, double factor)
 {
     std::map<int, long> counts;
     std::vector<bool> seen(values.size());
@@ -86,16 +86,16 @@ TEST_P(Run, FixedDensityAreasMatchIndependentCounts)
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "out" / "result.shp";
     fs::create_directories(out.parent_path());
-    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + shp.string() +
-                            " --field NAME --coefficients-csv " + coef.string() + " --density " + density +
-                            " --output " + out.string());
+    const auto r =
+        rc.cli("run --landcover " + lc.string() + " --analysis " + shp.string() + " --field NAME --coefficients-csv " +
+               coef.string() + " --density " + density + " --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(rc.tempIsEmpty());
 
     auto got = rc.read(out, "NAME");
     ASSERT_EQ(got.size(), 3u);
-    for (const auto& [name, boxes] : std::map<std::string, std::vector<std::array<int, 4>>>{
-             {"Mill", mill}, {"Oak's Run", oak}, {"Pine", pine}}) {
+    for (const auto& [name, boxes] :
+         std::map<std::string, std::vector<std::array<int, 4>>>{{"Mill", mill}, {"Oak's Run", oak}, {"Pine", pine}}) {
         const Expected e = expect(values, 10, boxes, level, S * S, 0.0001);
         const auto& z = got.at(name);
         EXPECT_EQ(z.total, e.total) << name;
@@ -131,12 +131,11 @@ TEST(RunExamples, MediumOnOneHectareAndOneAcreOfFeet)
 
     // One cell of 43560 ft² in a foot-based system (the units come from it): 0.99996336 acres.
     const auto lcf = rc.raster("lcf", 1, 1, 2000000, 800000, 43560, 1, {21}, {}, 2264);
-    const auto zf = rc.polygons("zf", "ZID", false,
-                                {{"POLYGON((2000000 800000,2043560 800000,2043560 799999,2000000 799999,2000000 800000))",
-                                  "", 3}},
-                                2264);
+    const auto zf = rc.polygons(
+        "zf", "ZID", false,
+        {{"POLYGON((2000000 800000,2043560 800000,2043560 799999,2000000 799999,2000000 800000))", "", 3}}, 2264);
     r = rc.cli("run --landcover " + lcf.string() + " --analysis " + zf.string() + " --field ZID " +
-                 "--coefficients-csv " + coef.string() + " --density high --output " + (rc.data() / "f.shp").string());
+               "--coefficients-csv " + coef.string() + " --density high --output " + (rc.data() / "f.shp").string());
     ASSERT_EQ(r.status, 0) << r.err;
     auto f = rc.read(rc.data() / "f.shp", "ZID").at("3");
     EXPECT_EQ(f.total, Stored(0.99996336, 6));
@@ -162,8 +161,8 @@ TEST(RunSelection, IntegerFieldWithSelectionAndNodata)
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "sel.shp";
     const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + shp.string() +
-                            " --field HUC_ID --select '\"HUC_ID\" <> 3' --coefficients-csv " + coef.string() +
-                            " --density low --output " + out.string());
+                          " --field HUC_ID --select '\"HUC_ID\" <> 3' --coefficients-csv " + coef.string() +
+                          " --density low --output " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("NODATA Cells!"), std::string::npos);
     auto got = rc.read(out, "HUC_ID");
@@ -183,15 +182,16 @@ TEST(RunCopyFirst, GeoPackageWithLongFieldNameIsCopiedAndKeepsItsName)
     RunCase rc;
     const auto values = landCover();
     const auto lc = rc.raster("landcover", 10, 10, X0, Y0, S, S, values);
-    const auto gpkg = rc.polygons("basins", "WATERSHED_NAME", true,
-                                  {{CellBox(X0, Y0, S, 0, 0, 10, 4), "A very long watershed name, longer than 30 chars"},
-                                   {CellBox(X0, Y0, S, 0, 4, 10, 10), "South"}},
-                                  5070, "GPKG");
+    const auto gpkg =
+        rc.polygons("basins", "WATERSHED_NAME", true,
+                    {{CellBox(X0, Y0, S, 0, 0, 10, 4), "A very long watershed name, longer than 30 chars"},
+                     {CellBox(X0, Y0, S, 0, 4, 10, 10), "South"}},
+                    5070, "GPKG");
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "gp.shp";
     const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + gpkg.string() +
-                            " --field WATERSHED_NAME --coefficients-csv " + coef.string() + " --density high --output " +
-                            out.string());
+                          " --field WATERSHED_NAME --coefficients-csv " + coef.string() + " --density high --output " +
+                          out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     auto got = rc.read(out, "analyfld");
     ASSERT_EQ(got.size(), 2u);
@@ -211,9 +211,9 @@ TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
     const auto lc = rc.raster("landcover", 10, 10, X0, Y0, S, S, values);
     const auto shp = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
     const auto coef = rc.csv("coef.csv", kCoefficients);
-    const std::string common = "HALVO_HOME='" + rc.path().string() + "' '" + HALVO_EXT_DIR + "/halvo' run --landcover " +
-                               lc.string() + " --analysis " + shp.string() + " --field NAME --coefficients-csv " +
-                               coef.string() + " --output ";
+    const std::string common = "HALVO_HOME='" + rc.path().string() + "' '" + HALVO_EXT_DIR +
+                               "/halvo' run --landcover " + lc.string() + " --analysis " + shp.string() +
+                               " --field NAME --coefficients-csv " + coef.string() + " --output ";
     const std::string cmd = "(" + common + (rc.data() / "a.shp").string() + " >/dev/null 2>&1 & " + common +
                             (rc.data() / "b.shp").string() + " >/dev/null 2>&1 & wait)";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -231,7 +231,7 @@ TEST(RunReportCommand, FindsTheReportsByTheLayerNameOfTheRun)
     const auto coef = rc.csv("coef.csv", kCoefficients);
     const auto out = rc.data() / "r.shp";
     ASSERT_EQ(rc.cli("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
-                       out.string() + " --layer-name Results --coefficients-csv " + coef.string())
+                     out.string() + " --layer-name Results --coefficients-csv " + coef.string())
                   .status,
               0);
     // Reports are named after the layer name the run was given, and found by it.
@@ -246,7 +246,7 @@ TEST(RunReportCommand, FindsTheReportsByTheLayerNameOfTheRun)
     // A second run into the same folder under another layer name finds its own.
     const auto out2 = rc.data() / "r2.shp";
     ASSERT_EQ(rc.cli("run --landcover " + lc.string() + " --analysis " + z.string() + " --field ZID --output " +
-                       out2.string() + " --layer-name 'Second run' --coefficients-csv " + coef.string())
+                     out2.string() + " --layer-name 'Second run' --coefficients-csv " + coef.string())
                   .status,
               0);
     r = rc.halvo("report prm " + out2.string());

@@ -46,9 +46,9 @@ TEST(SameAnswer, ASelectionMeansTheSameFeaturesInEveryFormat)
     int i = 0;
     for (const fs::path& source : {shp, gpkg}) {
         const fs::path out = rc.data() / ("out" + std::to_string(i) + ".shp");
-        const auto r = rc.cli("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " +
-                                source.string() + " --field tract_id --select \"bg_id = '370630006001'\"" +
-                                " --coefficients-csv " + csv.string() + " --output " + out.string());
+        const auto r = rc.cli("run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " + source.string() +
+                              " --field tract_id --select \"bg_id = '370630006001'\"" + " --coefficients-csv " +
+                              csv.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << r.err;
         // A GeoPackage's zone field is copied as "analyfld".
         results[i] = rc.read(out, i == 0 ? "tract_id" : "analyfld");
@@ -75,19 +75,20 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     OGREnvelope env;
     ASSERT_EQ(z->GetLayer(0)->GetExtent(&env), OGRERR_NONE);
     const double mid = (env.MinX + env.MaxX) / 2;
-    const auto half = rc.polygons("west", "DENS", false,
-                                  {{"POLYGON((" + std::to_string(env.MinX - 100) + " " + std::to_string(env.MinY - 100) +
-                                        "," + std::to_string(mid) + " " + std::to_string(env.MinY - 100) + "," +
-                                        std::to_string(mid) + " " + std::to_string(env.MaxY + 100) + "," +
-                                        std::to_string(env.MinX - 100) + " " + std::to_string(env.MaxY + 100) + "," +
-                                        std::to_string(env.MinX - 100) + " " + std::to_string(env.MinY - 100) + "))",
-                                    "", 2000}});
+    const auto half =
+        rc.polygons("west", "DENS", false,
+                    {{"POLYGON((" + std::to_string(env.MinX - 100) + " " + std::to_string(env.MinY - 100) + "," +
+                          std::to_string(mid) + " " + std::to_string(env.MinY - 100) + "," + std::to_string(mid) + " " +
+                          std::to_string(env.MaxY + 100) + "," + std::to_string(env.MinX - 100) + " " +
+                          std::to_string(env.MaxY + 100) + "," + std::to_string(env.MinX - 100) + " " +
+                          std::to_string(env.MinY - 100) + "))",
+                      "", 2000}});
     const std::string base = "run --landcover " + (kDurham / "NLCD.tif").string() + " --analysis " + zones.string() +
                              " --field FEATUREID --coefficients-csv " + csv.string();
     const auto plain = rc.data() / "plain.shp", split = rc.data() / "split.shp";
     ASSERT_EQ(rc.cli(base + " --density medium --output " + plain.string()).status, 0);
     const auto r = rc.cli(base + " --density-layer " + half.string() +
-                            " --density-field DENS --high 5000 --low 100 --output " + split.string());
+                          " --density-field DENS --high 5000 --low 100 --output " + split.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto all = rc.read(plain, "analyfld"), cut = rc.read(split, "analyfld");
     ASSERT_EQ(cut.size(), all.size()) << "zones outside the density layer vanished";
@@ -126,13 +127,13 @@ TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
         coef += std::to_string(i) + ",C" + std::to_string(i) + "," + std::to_string(i % 10 * 10) + "," +
                 std::to_string(i % 10 * 5) + "," + std::to_string(i % 10) + "\r\n";
     const auto csv = rc.csv("corine.csv", coef);
-    const std::string base = "run --landcover " + (dir / "clc2018_saomiguel_utm26n_20m.tif").string() +
-                             " --analysis " + (dir / "concelhos_utm26n.gpkg").string() + " --field name" +
-                             " --coefficients-csv " + csv.string();
+    const std::string base = "run --landcover " + (dir / "clc2018_saomiguel_utm26n_20m.tif").string() + " --analysis " +
+                             (dir / "concelhos_utm26n.gpkg").string() + " --field name" + " --coefficients-csv " +
+                             csv.string();
     const auto fixed = rc.data() / "fixed.shp", density = rc.data() / "density.shp";
     ASSERT_EQ(rc.cli(base + " --output " + fixed.string()).status, 0);
     const auto r = rc.cli(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
-                            " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
+                          " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = ShapesByZone(fixed, "analyfld"), b = ShapesByZone(density, "analyfld");
     ASSERT_EQ(a.size(), 6u);

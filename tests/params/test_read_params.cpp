@@ -36,8 +36,8 @@ TEST_F(Reader, ReadsEveryKindOfLine)
     EXPECT_EQ((TextList{reader.lcTheme(), reader.LCUnits(), reader.AnalysisTheme(), reader.AnalysisFieldName(),
                         reader.PopulationDensity(), reader.PopDensityTheme(), reader.PopDensityFldName(),
                         reader.PopDensityHigh(), reader.PopDensityLow(), reader.OutThemeName()}),
-              (TextList{"landcover", "Meters", "water" /* cut at "#" */, "NAME", "3", "tracts", "DENSITY", "500",
-                        "100", "Impervious result"}));
+              (TextList{"landcover", "Meters", "water" /* cut at "#" */, "NAME", "3", "tracts", "DENSITY", "500", "100",
+                        "Impervious result"}));
     EXPECT_EQ(reader.Value("POPDENSITYMED"), "500");
 
     std::vector<std::string> rows;

@@ -8,8 +8,8 @@
 
 #include "host/table.h"
 #include "params/run_request.h"
-#include "support/run_case.h"
 #include "support/error_reporting.h"
+#include "support/run_case.h"
 #include "support/scripted_ui.h"
 
 #include <cpl_vsi.h>
@@ -24,7 +24,9 @@ constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
 // Class: High, Medium, Low (percent).
 inline std::vector<params::ClassLine> Classes()
 {
-    return {{11, "Water", 0, 0, 0}, {21, "Developed", 80, 55.5f, 30}, {41, "Forest", 2, 1, 0.5f},
+    return {{11, "Water", 0, 0, 0},
+            {21, "Developed", 80, 55.5f, 30},
+            {41, "Forest", 2, 1, 0.5f},
             {82, "Crops", 7.25f, 3.5f, 1}};
 }
 

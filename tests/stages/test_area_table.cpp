@@ -87,8 +87,8 @@ TEST_F(AreaTable, AScenarioMovesItsLandToTheTargetClass)
     auto t = tabulate(*z, DensityLevel::Medium);
     const model::AreaRules rules{&coefficients, DensityLevel::Medium, params::Units::Meters};
     auto apply = [&](const host::LayerPtr& scenario, long classId, const std::string& suffix) {
-        return model::clsISDSAdjustment().isDSAdjustment(t, *scenario, *z, "NAME", classId, suffix,
-                                                         d.scratch.path(), *d.landCover, rules);
+        return model::clsISDSAdjustment().isDSAdjustment(t, *scenario, *z, "NAME", classId, suffix, d.scratch.path(),
+                                                         *d.landCover, rules);
     };
     using Outcome = model::clsISDSAdjustment::Outcome;
 

@@ -56,10 +56,11 @@ TEST(Legend, ThreeClassesWithTheirBreaksColoursAndTheLayerName)
     TempDir dir;
     model::WriteLegendStyle(dir / "l.qml", {{"NAME", "Zone"}, {"pctIS", "pctIS"}}, "Results");
     const std::string qml = ReadFile(dir / "l.qml");
-    for (const char* part : {"attr=\"pctIS\"", "upper=\"9.990000000000000\" symbol=\"0\" label=\"&lt; 10%\"",
-                             "lower=\"9.990000000000000\" upper=\"25.000000000000000\" symbol=\"1\" label=\"10% - 25%\"",
-                             "upper=\"100.000000000000000\" symbol=\"2\" label=\"> 25%\"", "value=\"170,255,0,255\"",
-                             "value=\"255,255,190,255\"", "value=\"255,0,0,255\"", "name=\"Zone\""})
+    for (const char* part :
+         {"attr=\"pctIS\"", "upper=\"9.990000000000000\" symbol=\"0\" label=\"&lt; 10%\"",
+          "lower=\"9.990000000000000\" upper=\"25.000000000000000\" symbol=\"1\" label=\"10% - 25%\"",
+          "upper=\"100.000000000000000\" symbol=\"2\" label=\"> 25%\"", "value=\"170,255,0,255\"",
+          "value=\"255,255,190,255\"", "value=\"255,0,0,255\"", "name=\"Zone\""})
         EXPECT_NE(qml.find(part), std::string::npos) << part;
     EXPECT_EQ(model::RecordedLayerName(dir / "l.shp"), "Results");
     EXPECT_EQ(model::RecordedLayerName(dir / "none.shp"), "");

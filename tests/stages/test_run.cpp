@@ -22,10 +22,10 @@ struct Request : ::testing::Test {
 
     void SetUp() override
     {
-        r.landCover = LayerOf(rc.raster("lc", 7, 1, X0, Y0, S, S, {21, 21, 41, 82, 11, 0, 0}, 0.0),
-                              host::LayerKind::Raster);
-        r.analysis = LayerOf(rc.polygons("zones", "NAME", true,
-                                         {{Cells(0, 2), "A"}, {Cells(2, 4), "B"}, {Cells(5, 7), "C"}}));
+        r.landCover =
+            LayerOf(rc.raster("lc", 7, 1, X0, Y0, S, S, {21, 21, 41, 82, 11, 0, 0}, 0.0), host::LayerKind::Raster);
+        r.analysis =
+            LayerOf(rc.polygons("zones", "NAME", true, {{Cells(0, 2), "A"}, {Cells(2, 4), "B"}, {Cells(5, 7), "C"}}));
         r.field = "NAME";
         r.setName = "Test";
         r.classes = Classes();
@@ -50,7 +50,8 @@ struct Request : ::testing::Test {
 
 TEST_F(Request, RefusedNamingWhatIsWrong)
 {
-    GDALDatasetUniquePtr lines(GetGDALDriverManager()->GetDriverByName("ESRI Shapefile")
+    GDALDatasetUniquePtr lines(GetGDALDriverManager()
+                                   ->GetDriverByName("ESRI Shapefile")
                                    ->Create((rc.data() / "roads.shp").c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     lines->CreateLayer("roads", nullptr, wkbLineString, nullptr);
     lines.reset();
@@ -63,7 +64,10 @@ TEST_F(Request, RefusedNamingWhatIsWrong)
         {[&](auto& q) { q.landCover = LayerOf(degrees); }, "geographic coordinates"},
         {[&](auto& q) { q.analysis = LayerOf(rc.data() / "roads.shp"); }, "does not hold polygons"},
         {[&](auto& q) { q.field = "NOPE"; }, "has no field 'NOPE'"},
-        {[&](auto& q) { q.classes.push_back({21, "Again", 1, 1, 1}); }, "gives the class 21 twice"},
+        {[&](auto& q) {
+             q.classes.push_back({21, "Again", 1, 1, 1});
+         },
+         "gives the class 21 twice"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NOPE", 5, 1, "5", "1"}; }, "no field 'NOPE'"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NAME", 100, 500, "100", "500"}; },
          "is below the Low one"},

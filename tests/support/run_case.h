@@ -16,15 +16,15 @@ namespace halvo::test {
 
 struct Feature {
     std::string wkt;
-    std::string text;       // for text fields
-    long long number = 0;   // for integer fields
-    bool null = false;      // no value at all
+    std::string text;      // for text fields
+    long long number = 0;  // for integer fields
+    bool null = false;     // no value at all
 };
 
 // A one-band raster (GeoTIFF; a /vsimem/ path stays in memory); row-major
 // values, top row first.
-std::filesystem::path WriteRaster(const std::filesystem::path& p, int width, int height, double originX,
-                                  double originY, double cellW, double cellH, const std::vector<int>& values,
+std::filesystem::path WriteRaster(const std::filesystem::path& p, int width, int height, double originX, double originY,
+                                  double cellW, double cellH, const std::vector<int>& values,
                                   std::optional<double> nodata = {}, int epsg = 5070, const char* type = "Byte");
 
 // A polygon layer with one field (or none when `field` is empty); `driver`
@@ -79,8 +79,8 @@ public:
                                    const std::vector<Feature>& features, int epsg = 5070,
                                    const std::string& driver = "ESRI Shapefile")
     {
-        return WritePolygons(data() / (name + (driver == "GPKG" ? ".gpkg" : ".shp")), field, textField, features,
-                             epsg, driver);
+        return WritePolygons(data() / (name + (driver == "GPKG" ? ".gpkg" : ".shp")), field, textField, features, epsg,
+                             driver);
     }
     std::filesystem::path csv(const std::string& name, const std::string& body);
 

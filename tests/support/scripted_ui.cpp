@@ -12,8 +12,7 @@ support::Answer ScriptedUi::message(std::string_view text, std::string_view titl
         return a;
     }
     using support::Answer;
-    return buttons == support::Buttons::YesNo || buttons == support::Buttons::YesNoCancel ? Answer::Yes
-                                                                                          : Answer::OK;
+    return buttons == support::Buttons::YesNo || buttons == support::Buttons::YesNoCancel ? Answer::Yes : Answer::OK;
 }
 
 }  // namespace halvo::test

@@ -15,8 +15,7 @@ fs::path SourceDir() { return fs::path(HALVO_SOURCE_DIR); }
 TempDir::TempDir(const std::string& tag)
 {
     static std::atomic<int> n{0};
-    path_ = fs::temp_directory_path() /
-            (tag + "-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+    path_ = fs::temp_directory_path() / (tag + "-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
     fs::remove_all(path_);
     fs::create_directories(path_);
 }

@@ -6,8 +6,8 @@
 
 namespace halvo::test {
 
-std::filesystem::path SharedData();    // ../shared/data/real
-std::filesystem::path SourceDir();     // the project's source tree
+std::filesystem::path SharedData();  // ../shared/data/real
+std::filesystem::path SourceDir();   // the project's source tree
 
 // A fresh folder under the system temp, removed with the object.
 class TempDir {
@@ -35,9 +35,9 @@ std::string ReadFile(const std::filesystem::path& p);
 
 // Fails the test (GoogleTest) when the shared real data is not beside the
 // checkout: a missing data set must not pass as a skipped test.
-#define HALVO_REQUIRE_SHARED_DATA(relative)                                                        \
-    ASSERT_TRUE(std::filesystem::exists(::halvo::test::SharedData() / (relative)))                \
-        << "shared data missing: " << (::halvo::test::SharedData() / (relative)).string()           \
+#define HALVO_REQUIRE_SHARED_DATA(relative)                                                                            \
+    ASSERT_TRUE(std::filesystem::exists(::halvo::test::SharedData() / (relative)))                                     \
+        << "shared data missing: " << (::halvo::test::SharedData() / (relative)).string()                              \
         << " (the shared/ folder belongs beside the checkout)"
 
 namespace halvo::test {
