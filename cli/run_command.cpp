@@ -14,7 +14,6 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <csignal>
 
 #include <algorithm>
@@ -111,14 +110,6 @@ LayerSpec parseLayer(const std::string& given)
 
 [[noreturn]] void fail(const std::string& message) { support::raise(support::err::kInvalidCall, message); }
 
-double threshold(const std::string& text, const char* option)
-{
-    const auto v = coefficients::ParseNumber(text);
-    if (!v || !std::isfinite(*v))
-        fail(std::string(option) + " " + text + ": give a plain number such as 500 or 12.5");
-    return *v;
-}
-
 params::DensityLevel densityLevel(const std::string& d)
 {
     return d == "high"  ? params::DensityLevel::High
@@ -197,14 +188,8 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
     r.classes = chosenClasses(o, ext, r.setName);
 
     if (!o.densityLayer.empty()) {
-        params::DensityLayer d;
-        d.layer = layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature);
-        d.field = o.densityField;
-        d.highText = o.high;
-        d.lowText = o.low;
-        d.high = threshold(o.high, "--high");
-        d.low = threshold(o.low, "--low");
-        r.density = d;
+        r.density = params::DensityFromText(layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature),
+                                            o.densityField, o.high, o.low, "--high value", "--low value");
     } else {
         r.density = densityLevel(o.density);
     }

@@ -18,11 +18,11 @@ host::LayerPtr layerNamed(const std::string& name, const host::Map& map, const c
     return layer;
 }
 
-double threshold(const std::string& text, const char* which)
+double threshold(const std::string& text, const std::string& name)
 {
     const auto v = coefficients::ParseNumber(text);
     if (!v)
-        refuse(std::string("The ") + which + " density threshold '" + text + "' is not a number");
+        refuse("The " + name + " '" + text + "' is not a number: give a plain number such as 500 or 12.5");
     return *v;
 }
 
@@ -35,6 +35,19 @@ long classId(const std::string& text)
 }
 
 }  // namespace
+
+DensityLayer DensityFromText(host::LayerPtr layer, std::string field, const std::string& high, const std::string& low,
+                             const std::string& highName, const std::string& lowName)
+{
+    DensityLayer d;
+    d.layer = std::move(layer);
+    d.field = std::move(field);
+    d.highText = high;
+    d.lowText = low;
+    d.high = threshold(high, highName);
+    d.low = threshold(low, lowName);
+    return d;
+}
 
 std::optional<Units> UnitsFromName(std::string_view name)
 {
@@ -85,17 +98,10 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
     case 0:
     case 1:
     case 2: r.density = static_cast<DensityLevel>(p.populationDensity); break;
-    case 3: {
-        DensityLayer d;
-        d.layer = layerNamed(p.densityLayer, map, "population density layer");
-        d.field = p.densityField;
-        d.highText = p.densityHigh;
-        d.lowText = p.densityLow;
-        d.high = threshold(p.densityHigh, "High");
-        d.low = threshold(p.densityLow, "Low");
-        r.density = d;
+    case 3:
+        r.density = DensityFromText(layerNamed(p.densityLayer, map, "population density layer"), p.densityField,
+                                    p.densityHigh, p.densityLow);
         break;
-    }
     default: refuse("Population Density option not defined");
     }
     for (const ScenarioRow& s : p.scenarios)

@@ -32,6 +32,12 @@ struct DensityLayer {
     std::string highText, lowText;
 };
 
+// Per-polygon density from thresholds as typed ("." decimals); throws naming
+// `highName` or `lowName` when one is not a plain number.
+DensityLayer DensityFromText(host::LayerPtr layer, std::string field, const std::string& high, const std::string& low,
+                             const std::string& highName = "High density threshold",
+                             const std::string& lowName = "Low density threshold");
+
 using DensityChoice = std::variant<DensityLevel, DensityLayer>;
 
 struct Scenario {
