@@ -51,6 +51,7 @@ const QString kLow = QStringLiteral("LOW");
 const QString kScenarios = QStringLiteral("SCENARIOS");
 const QString kScenarioClasses = QStringLiteral("SCENARIO_CLASSES");
 const QString kLayerName = QStringLiteral("LAYER_NAME");
+const QString kCoverage = QStringLiteral("COVERAGE");
 const QString kAnswerYes = QStringLiteral("ANSWER_YES");
 const QString kOutput = QStringLiteral("OUTPUT");
 const QString kParameterReport = QStringLiteral("PARAMETER_REPORT");
@@ -280,6 +281,11 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
         kScenarioClasses, tr("Scenario classes (class ID or name for each scenario layer, comma-separated)"),
         QVariant(), false, true));
     addParameter(new QgsProcessingParameterString(kLayerName, tr("Layer name"), QVariant(), false, true));
+    addParameter(
+        new QgsProcessingParameterEnum(kCoverage, tr("Cell coverage"),
+                                       {tr("Cell centre: a cell counts wholly for the zone holding its centre"),
+                                        tr("Exact: each cell counts by the share of its area inside the zone")},
+                                       false, 0));
     auto* yes = new QgsProcessingParameterBoolean(kAnswerYes, tr("Answer OK/Yes to the run's questions"), false);
     yes->setFlags(yes->flags() | QgsProcessingParameterDefinition::FlagAdvanced);
     addParameter(yes);
@@ -404,6 +410,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
     if (destination_.isEmpty())
         throw QgsProcessingException(tr("No output was given."));
     r.layerName = Ss(parameterAsString(parameters, kLayerName, context));
+    r.coverage =
+        parameterAsEnum(parameters, kCoverage, context) == 1 ? params::Coverage::Exact : params::Coverage::Centre;
     if (destination_.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
         r.output = Ss(destination_);
     } else {

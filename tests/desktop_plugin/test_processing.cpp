@@ -106,6 +106,7 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     second.insert("SCENARIOS", QStringList{Q(newdev)});
     second.insert("SCENARIO_CLASSES", "41");
     second.insert("OUTPUT", Q(ext / "out" / "scenario.gpkg"));
+    second.insert("COVERAGE", 1);
 
     QVariantMap results[2];
     for (int i = 0; i < 2; ++i) {
@@ -130,6 +131,8 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     const std::string prm = ReadFile(ext / "out" / "scenario.prm");
     EXPECT_NE(prm.find("density"), std::string::npos);
     EXPECT_NE(prm.find("newdev"), std::string::npos);
+    EXPECT_NE(prm.find("Cell Coverage: exact"), std::string::npos) << prm;
+    EXPECT_NE(ReadFile(ext / "out" / "medium.prm").find("Cell Coverage: cell centre"), std::string::npos);
 }
 
 TEST_F(Processing, SelectedFeaturesOnlyAnalysesTheSelection)
