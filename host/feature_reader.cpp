@@ -19,9 +19,7 @@ OGRFeatureUniquePtr FeatureReader::next()
     // what this read raised counts.
     CPLErrorReset();
     OGRFeatureUniquePtr f(layer_->GetNextFeature());
-    if (CPLGetLastErrorType() >= CE_Failure) {
-        const std::string gdal = CPLGetLastErrorMsg();
-        CPLErrorReset();
+    if (const std::string gdal = LastGdalError(); !gdal.empty()) {
         ForgetGdalError();
         support::raise(kFeatureReadError,
                        "Cannot read the features of the layer '" + layerName_ + "' (" + source_.string() +

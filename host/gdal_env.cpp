@@ -10,35 +10,30 @@
 
 namespace halvo::host {
 
-namespace {
-thread_local std::string lastError;
-
-void CPL_STDCALL collect(CPLErr cls, CPLErrorNum, const char* msg)
-{
-    if (cls >= CE_Failure && msg)
-        lastError = msg;
-}
-}  // namespace
-
 void EnsureGdal()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         GDALAllRegister();
-        CPLSetErrorHandler(collect);
+        // GDAL keeps each thread's last error itself; nothing is printed.
+        CPLSetErrorHandler(CPLQuietErrorHandler);
     });
 }
 
-std::string LastGdalError() { return lastError; }
+std::string LastGdalError()
+{
+    const char* m = CPLGetLastErrorType() >= CE_Failure ? CPLGetLastErrorMsg() : nullptr;
+    return m ? std::string(m) : std::string();
+}
 
-void ForgetGdalError() { lastError.clear(); }
+void ForgetGdalError() { CPLErrorReset(); }
 
 void RaiseGdal(const std::string& what)
 {
     std::string msg = what;
-    if (!lastError.empty())
-        msg += ": " + lastError;
-    lastError.clear();
+    if (const std::string gdal = LastGdalError(); !gdal.empty())
+        msg += ": " + gdal;
+    ForgetGdalError();
     support::raise(support::err::kHostFailure, msg, "GDAL");
 }
 

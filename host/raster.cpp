@@ -63,8 +63,8 @@ namespace {
 // GDAL's message for the call that just failed (reset before each call).
 std::string LastGdalMessage()
 {
-    const char* m = CPLGetLastErrorMsg();
-    return m && *m ? std::string(m) : std::string("no further detail from GDAL");
+    const std::string m = LastGdalError();
+    return m.empty() ? std::string("no further detail from GDAL") : m;
 }
 
 GDALDatasetUniquePtr OpenRaster(const fs::path& path)

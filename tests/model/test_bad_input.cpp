@@ -48,7 +48,7 @@ TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
         {"--coefficients Twice", "The coefficient set 'Twice' holds the class ID 21 more than once"},
         {"--scenario " + zones.string() + "=99" + csv, "the coefficient set has no class '99'"},
         {density + "--high 5,000 --low 100" + csv, "5,000"},
-        {density + "--high inf --low 1" + csv, "--high inf: give a plain number"},
+        {density + "--high inf --low 1" + csv, "--high value 'inf' is not a number"},
     };
     for (const auto& [more, says] : cases) {
         const auto r = rc.cli(base + more + " --output " + (rc.data() / "out.shp").string());
