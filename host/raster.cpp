@@ -246,41 +246,14 @@ int WorkerCount(int threads, int strips)
     return std::min(threads, strips);
 }
 
-// Runs work(worker, strip) over all strips, each worker on its own thread.
-// The calling thread is worker 0 and the only one that reports progress; the
-// first failure stops the others and is rethrown here.
+// Runs work(worker, strip) over all strips, each worker on its own thread;
+// the first failure stops the others.
 template <class Work>
 void RunStrips(int workers, int strips, const ProgressFn& progress, Work&& work)
 {
-    std::atomic<int> next{0}, done{0};
-    std::atomic<bool> stop{false};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    auto loop = [&](int w) {
-        try {
-            for (int k; !stop.load(std::memory_order_relaxed) && (k = next++) < strips;) {
-                work(w, k);
-                const int d = ++done;
-                if (w == 0 && progress)
-                    progress(static_cast<double>(d) / strips);
-            }
-        } catch (...) {
-            std::lock_guard lock(failureLock);
-            if (!failure)
-                failure = std::current_exception();
-            stop = true;
-        }
-    };
-    {
-        std::vector<std::jthread> pool;
-        for (int w = 1; w < workers; ++w)
-            pool.emplace_back(loop, w);
-        loop(0);
-    }
-    if (failure)
-        std::rethrow_exception(failure);
-    if (progress)
-        progress(1.0);
+    ParallelFor(
+        static_cast<std::size_t>(strips), [](int w) { return w; },
+        [&](int w, std::size_t k) { work(w, static_cast<int>(k)); }, workers, progress);
 }
 
 template <class T>
