@@ -319,16 +319,13 @@ void QgsProjectMap::exportForRun(const host::LayerPtr& layer, QgsVectorLayer& vl
 void QgsProjectMap::prepareRun(const fs::path& outputShapefile)
 {
     sync();
-    // A layer still drawing the file about to be replaced lets go of it first.
+    // Layers drawing the file a run may replace leave the project only once
+    // the run has put its new output in place (the run writes beside them).
     const QString out = absolutePath(outputShapefile);
-    QStringList holding;
+    replaced_.clear();
     for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
         if (!it.value()->source.empty() && absolutePath(it.value()->source) == out)
-            holding << it.key();
-    if (!holding.isEmpty()) {
-        project_->removeMapLayers(holding);
-        sync();
-    }
+            replaced_ << it.key();
     int n = 0;
     for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
         if (needsExport_.count(it.value().get()))
@@ -391,6 +388,9 @@ void QgsProjectMap::finishRun(const model::RunResult* result)
         if (const auto it = idOf_.find(l.get()); it != idOf_.end())
             gone << it.value();
     removedByRun_.clear();
+    if (result)
+        gone << replaced_;
+    replaced_.clear();
     if (!gone.isEmpty())
         project_->removeMapLayers(gone);
     if (result && result->outputLayer && !idOf_.contains(result->outputLayer.get()))

@@ -57,8 +57,9 @@ private:
     QHash<const host::Layer*, QString> idOf_;
     std::set<const host::Layer*> needsExport_;  // no plain file behind it
     std::vector<host::LayerPtr> removedByRun_;
-    QStringList order_;  // top-level entries at the last sync
-    QStringList ids_;    // every layer id at the last sync
+    QStringList replaced_;  // layer IDs showing the output a run may replace
+    QStringList order_;     // top-level entries at the last sync
+    QStringList ids_;       // every layer id at the last sync
     bool scheduled_ = false;
     bool running_ = false;
 };
