@@ -22,6 +22,7 @@
 #include <qgsvectorfilewriter.h>
 #include <qgsvectorlayer.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -107,6 +108,18 @@ host::LayerPtr MakeLayer(std::vector<host::LayerPtr>& taken, const QString& name
 QString ProblemText(const FeedbackUi& ui, const QString& fallback)
 {
     return ui.lastProblem().isEmpty() ? fallback : ui.lastProblem();
+}
+
+// The store of the extension folder, or the algorithm fails saying why.
+coefficients::clsISModelProperties LoadStore(const FeedbackUi& ui, const fs::path& extensionFolder)
+{
+    coefficients::clsISModelProperties store;
+    const fs::path path = support::StorePath(extensionFolder);
+    if (!coefficients::GetISModelProperties(store, path))
+        throw QgsProcessingException(ProblemText(
+            ui, QCoreApplication::translate("ImperviousByZoneAlgorithm", "The coefficient store '%1' cannot be read.")
+                    .arg(Qp(path))));
+    return store;
 }
 
 // Sets files beside `shapefile` that belong to it: .prm, .met and .qml.
@@ -347,11 +360,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
             throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' was refused.").arg(csv)));
         r.classes = params::ClassLinesOf(*set);
     } else {
-        coefficients::clsISModelProperties store;
         const fs::path storePath = support::StorePath(r.extensionFolder);
-        if (!coefficients::GetISModelProperties(store, storePath))
-            throw QgsProcessingException(
-                ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(storePath))));
+        const coefficients::clsISModelProperties store = LoadStore(ui, r.extensionFolder);
         const int index = parameterAsEnum(parameters, kSet, context);
         if (index < 0 || index >= store.ISLCDefs.Count())
             throw QgsProcessingException(
@@ -510,10 +520,7 @@ QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store;
-    if (!coefficients::GetISModelProperties(store, support::StorePath(ext)))
-        throw QgsProcessingException(
-            ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(support::StorePath(ext)))));
+    coefficients::clsISModelProperties store = LoadStore(ui, ext);
     if (coefficients::FindSet(store, name))
         throw QgsProcessingException(tr("There is already a coefficient set named '%1'.").arg(Qs(name)));
     bool asked = false;
@@ -551,10 +558,7 @@ QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store;
-    if (!coefficients::GetISModelProperties(store, support::StorePath(ext)))
-        throw QgsProcessingException(
-            ProblemText(ui, tr("The coefficient store '%1' cannot be read.").arg(Qp(support::StorePath(ext)))));
+    coefficients::clsISModelProperties store = LoadStore(ui, ext);
     const int index = parameterAsEnum(parameters, kSet, context);
     if (index < 0 || index >= store.ISLCDefs.Count())
         throw QgsProcessingException(tr("The coefficient store has no set number %1.").arg(index));
