@@ -64,45 +64,6 @@ TEST_F(CoeffFiles, ImportReadsClassesUnderAUniqueNameAndSaves)
     ASSERT_NE(FindSet(stored, "Mine"), nullptr);
 }
 
-TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineWithItsMessage)
-{
-    const std::string before = ReadFile(ext / "etc/isprops.xml");
-    const std::string format = "Invalid or incorrectly formated data in import file ";
-    const std::string classId = "Invalid class ID in the Value column within import file ";
-    const std::string coeff = "Invalid coefficient in import file ";
-    const std::string count = "Incorrect number of fields detected in your import file ";
-    const std::pair<const char*, std::string> cases[] = {
-        {"a,Water,200,0,0", format},  // the ID is tested first
-        {"12,Forest,x,0,0", format},
-        {"12,Forest,1,x,200", format},
-        {"12,Forest,200,x,0", coeff},
-        {"12.5,Forest,1,1,1", classId},
-        {"-1,Forest,1,1,1", classId},
-        {"3000000000,Forest,1,1,1", classId},
-        {"1,Forest,1,1,100.01", coeff},
-        {"1,Forest, Dense,1,1,1", count},
-        {"\"11\",\"Water\",0,0,0", format},  // quotes are ordinary characters
-        {"11,\"Forest, Deciduous\",1,1,1", count},
-        {"1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count},
-    };
-    for (const auto& [text, leadIn] : cases) {
-        ui.messages.clear();
-        names = {"New"};
-        const std::string path = file(text);
-        EXPECT_EQ(import(path), "") << text;
-        ASSERT_EQ(ui.messages.size(), 1u) << text;
-        EXPECT_EQ(ui.messages[0].text.rfind(leadIn + path, 0), 0u) << text << " -> " << ui.messages[0].text;
-    }
-    EXPECT_EQ(ui.messages[0].text, count + (ext / "in.csv").string() +
-                                       ". Expecting an ascii comma-separated file containing rows with the following "
-                                       "columns 'Value,ClassName,High,Medium,Low'. All fields must be numeric "
-                                       "except 'ClassName'.");
-    EXPECT_EQ(ui.messages[0].title, "Coefficient Import Unsuccessful");
-    EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
-    EXPECT_EQ(model.ISLCDefs.Count(), 1);
-    EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
-}
-
 TEST_F(CoeffFiles, ImportTakesSpreadsheetShapedFiles)
 {
     // A byte-order mark before the header, LF line ends, a value below single precision.
@@ -216,7 +177,7 @@ TEST_F(CoeffFiles, ReadCoeffsFileLeavesTheStoreAlone)
     EXPECT_EQ(model.ISLCDefs.Count(), 1);
 }
 
-TEST_F(CoeffFiles, ImportRefusesWhatTheFormatsCannotHoldOrNoLegendNeeds)
+TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineOrWhatTheFormatsCannotHold)
 {
     const std::string before = ReadFile(ext / "etc/isprops.xml");
     auto refused = [&](const std::string& text, const std::string& says) {
@@ -224,9 +185,31 @@ TEST_F(CoeffFiles, ImportRefusesWhatTheFormatsCannotHoldOrNoLegendNeeds)
         names = {"New"};
         EXPECT_EQ(import(file(text)), "") << says;
         ASSERT_EQ(ui.messages.size(), 1u) << says;
-        EXPECT_NE(ui.messages[0].text.find(says), std::string::npos) << ui.messages[0].text;
+        EXPECT_NE(ui.messages[0].text.find(says), std::string::npos) << text << " -> " << ui.messages[0].text;
         EXPECT_EQ(ui.messages[0].title, "Coefficient Import Unsuccessful");
     };
+    const std::string in = (ext / "in.csv").string();
+    const std::string format = "Invalid or incorrectly formated data in import file " + in;
+    const std::string classId = "Invalid class ID in the Value column within import file " + in;
+    const std::string coeff = "Invalid coefficient in import file " + in;
+    const std::string count = "Incorrect number of fields detected in your import file " + in;
+    refused("a,Water,200,0,0", format);  // the ID is tested first
+    refused("12,Forest,x,0,0", format);
+    refused("12,Forest,1,x,200", format);
+    refused("12,Forest,200,x,0", coeff);
+    refused("12.5,Forest,1,1,1", classId);
+    refused("-1,Forest,1,1,1", classId);
+    refused("3000000000,Forest,1,1,1", classId);
+    refused("1,Forest,1,1,100.01", coeff);
+    refused("1,Forest, Dense,1,1,1", count);
+    refused("\"11\",\"Water\",0,0,0", format);  // quotes are ordinary characters
+    refused("11,\"Forest, Deciduous\",1,1,1", count);
+    refused("1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count);
+    EXPECT_EQ(ui.messages[0].text, count +
+                                       ". Expecting an ascii comma-separated file containing rows with the following "
+                                       "columns 'Value,ClassName,High,Medium,Low'. All fields must be numeric "
+                                       "except 'ClassName'.");
+    EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
     refused("", "No class in import file");
     refused("Value,ClassName,High,Medium,Low\r\n", "No class in import file");
     refused("1,Tab\there,1,1,1", "A class name may hold no comma, line break or other control character.");
@@ -238,6 +221,7 @@ TEST_F(CoeffFiles, ImportRefusesWhatTheFormatsCannotHoldOrNoLegendNeeds)
     refused(rows, "is too large: at most 1 MiB (1048576 bytes) and 65536 classes.");
     refused(std::string((1 << 20) + 1, '\n'), "is too large");
     EXPECT_EQ(ReadFile(ext / "etc/isprops.xml"), before);
+    EXPECT_EQ(model.ISLCDefs.Count(), 1);
 
     // At the limits: 100 characters, however many bytes they take.
     std::string name;

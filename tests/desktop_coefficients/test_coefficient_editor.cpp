@@ -362,31 +362,29 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
     EXPECT_EQ(FindSet(Stored(store()), "Default")->LCClasses.Item(2).LCName, "Field");
 }
 
-TEST_F(EditorTest, ApplyRefusesAClassValueTwice)
+TEST_F(EditorTest, ApplyRefusesAClassValueTwiceAndNamesTheFilesCannotHold)
 {
-    open();
-    const std::string before = ReadFile(store());
-    pick(3, 1);
-    type("11");
-    key(Qt::Key_Return);
-    click("cmdApply");
-    EXPECT_EQ(ui.messages.back().text, "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in "
-                                       "row 1.");
-    EXPECT_EQ(ReadFile(store()), before);
-    EXPECT_TRUE(dlg->unsaved());
-}
-
-TEST_F(EditorTest, ApplyRefusesNamesTheFilesCannotHold)
-{
-    open();
-    const std::string before = ReadFile(store());
-    pick(1, 2);
-    type("Lake, deep");
-    key(Qt::Key_Return);
-    click("cmdApply");
-    EXPECT_EQ(ui.messages.back().text, "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold "
-                                       "no comma, line break or other control character.");
-    EXPECT_EQ(ReadFile(store()), before);
+    const struct {
+        int row, col;
+        const char* typed;
+        std::string says;
+    } cases[] = {
+        {3, 1, "11", "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in row 1."},
+        {1, 2, "Lake, deep",
+         "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold no comma, line break or other "
+         "control character."},
+    };
+    for (const auto& c : cases) {
+        open();
+        const std::string before = ReadFile(store());
+        pick(c.row, c.col);
+        type(c.typed);
+        key(Qt::Key_Return);
+        click("cmdApply");
+        EXPECT_EQ(ui.messages.back().text, c.says);
+        EXPECT_EQ(ReadFile(store()), before);
+        EXPECT_TRUE(dlg->unsaved());
+    }
 }
 
 TEST_F(EditorTest, WithoutAStoreTheFirstSaveMakesIt)

@@ -4,6 +4,7 @@
 
 #include "coefficients/model_store.h"
 #include "dialog_fixture.h"
+#include "params/param_writer.h"
 #include "support/qt/help_browser.h"
 
 #include <qgsgraduatedsymbolrenderer.h>
@@ -90,43 +91,27 @@ TEST_F(ParamsDialog, ListsFollowLayersAddedRemovedAndReordered)
     EXPECT_TRUE(ui.reports.empty());
 }
 
-TEST_F(ParamsDialog, LoadsSetsUnitsAndPicksFirstLayers)
+TEST_F(ParamsDialog, StoreThatDoesNotParseOrHoldsNoSetClosesTheDialogWithTheMessage)
 {
     standardMap();
-    open();
-    EXPECT_EQ(combo("cboLCType")->currentText(), "NLCD");
-    EXPECT_EQ(Items(combo("cboLCUnits")), (QStringList{"Meters", "Feet"}));
-    EXPECT_EQ(combo("cboLCUnits")->currentText(), "Meters") << "EPSG:5070 is in metres";
-    EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
-    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_FALSE(dialog->optPopDensity(i)->isChecked());
-    EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
-}
-
-TEST_F(ParamsDialog, StoreThatDoesNotParseClosesTheDialogWithTheMessage)
-{
-    standardMap();
-    std::ofstream(ext / "etc/isprops.xml") << "<ISModelProperties><ISLCDefs>";
-    params::frmISParams d(nullptr, ext.path(), map.get());
-    EXPECT_FALSE(d.Form_Load());
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Failed To Load XML - verify the file 'isprops.xml' is located in the " +
-                                       ext.path().string() + "/etc folder.");
+    const std::string store = (ext / "etc/isprops.xml").string();
+    const std::pair<const char*, std::string> cases[] = {
+        {"<ISModelProperties><ISLCDefs>", "Failed To Load XML - verify the file 'isprops.xml' is located in the " +
+                                              ext.path().string() + "/etc folder."},
+        {"<ISModelProperties><ISLCDefs/></ISModelProperties>",
+         "The coefficient store " + store +
+             " holds no coefficient set. Make one in Change Coefficients (New or Import) first."},
+    };
+    for (const auto& [xml, says] : cases) {
+        const auto before = ui.messages.size();
+        std::ofstream(store) << xml;
+        params::frmISParams d(nullptr, ext.path(), map.get());
+        EXPECT_FALSE(d.Form_Load());
+        ASSERT_EQ(ui.messages.size(), before + 1);
+        EXPECT_EQ(ui.messages.back().text, says);
+    }
     EXPECT_EQ(ui.messages[0].icon, support::Icon::Critical);
     EXPECT_EQ(ui.messages[0].buttons, support::Buttons::OKCancel);
-}
-
-TEST_F(ParamsDialog, StoreWithoutSetsSaysSoAndCloses)
-{
-    standardMap();
-    std::ofstream(ext / "etc/isprops.xml") << "<ISModelProperties><ISLCDefs/></ISModelProperties>";
-    params::frmISParams d(nullptr, ext.path(), map.get());
-    EXPECT_FALSE(d.Form_Load());
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "The coefficient store " + (ext / "etc/isprops.xml").string() +
-                                       " holds no coefficient set. Make one in Change Coefficients (New or Import) "
-                                       "first.");
 }
 
 TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
@@ -356,26 +341,15 @@ TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
     open();
     dialog->fromParameters(p);
     const params::RunParameters q = dialog->toParameters();
-    EXPECT_EQ(q.landCoverLayer, p.landCoverLayer);
-    EXPECT_EQ(q.landCoverUnits, p.landCoverUnits);
-    EXPECT_EQ(q.analysisLayer, p.analysisLayer);
-    EXPECT_EQ(q.analysisField, p.analysisField);
-    EXPECT_EQ(q.populationDensity, p.populationDensity);
-    EXPECT_EQ(q.densityLayer, p.densityLayer);
-    EXPECT_EQ(q.densityField, p.densityField);
-    EXPECT_EQ(q.densityHigh, p.densityHigh);
-    EXPECT_EQ(q.densityLow, p.densityLow);
-    EXPECT_EQ(q.outputTheme, p.outputTheme);
-    EXPECT_EQ(q.outputThemeName, p.outputThemeName);
-    ASSERT_EQ(q.scenarios.size(), p.scenarios.size());
-    for (std::size_t i = 0; i < p.scenarios.size(); ++i) {
-        EXPECT_EQ(q.scenarios[i].row, p.scenarios[i].row);
-        EXPECT_EQ(q.scenarios[i].apply, p.scenarios[i].apply);
-        EXPECT_EQ(q.scenarios[i].layer, p.scenarios[i].layer);
-        EXPECT_EQ(q.scenarios[i].className, p.scenarios[i].className);
-        EXPECT_EQ(q.scenarios[i].classId, p.scenarios[i].classId);
-    }
-    EXPECT_EQ(q.classes.size(), p.classes.size());
+    // The parameter file holds every field and every applied row and class.
+    auto written = [&](const params::RunParameters& r, const std::string& name) {
+        EXPECT_TRUE(params::WriteParamsToFile(r, data.path().string(), name));
+        return ReadFile(data / name);
+    };
+    EXPECT_EQ(written(q, "q.prm"), written(p, "p.prm"));
+    ASSERT_EQ(q.scenarios.size(), 2u);
+    EXPECT_FALSE(q.scenarios[1].apply);
+    EXPECT_EQ(q.scenarios[1].layer, p.scenarios[1].layer);
 }
 
 TEST_F(ParamsDialog, RunAddsTheOutputLayerDrawnInThreeClasses)
@@ -464,20 +438,21 @@ TEST_F(ParamsDialog, UnwritableOutputFolderIsRefusedBeforeTheRun)
     EXPECT_TRUE(QgsProject::instance()->mapLayersByName("result").isEmpty());
 }
 
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
-
-TEST_F(ParamsDialog, UnitsFollowTheRasterNotTheProjectAndSetsFollowTheStore)
+TEST_F(ParamsDialog, LoadsUnitsOfTheRasterNotTheProjectFirstLayersAndSetsFollowingTheStore)
 {
     standardMap();
     // A State Plane project in feet over a raster in metres.
     QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:2227")));
     Settle();
     open();
+    EXPECT_EQ(combo("cboLCType")->currentText(), "NLCD");
+    EXPECT_EQ(Items(combo("cboLCUnits")), (QStringList{"Meters", "Feet"}));
     EXPECT_EQ(combo("cboLCUnits")->currentText(), "Meters");
+    EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(dialog->optPopDensity(i)->isChecked());
+    EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
 
     // A set added to the store while the dialog is open shows up, and the choice is kept.
     const QString chosen = combo("cboLCType")->currentText();
@@ -490,12 +465,6 @@ TEST_F(ParamsDialog, UnitsFollowTheRasterNotTheProjectAndSetsFollowTheStore)
     EXPECT_TRUE(QTest::qWaitFor([&] { return combo("cboLCType")->findText("Added elsewhere") >= 0; }, 5000));
     EXPECT_EQ(combo("cboLCType")->currentText(), chosen);
 }
-
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
 
 TEST_F(ParamsDialog, GeoPackageKeyIsNoZoneFieldAndFailedChecksKeepTheEntries)
 {

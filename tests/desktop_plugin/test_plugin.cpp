@@ -80,6 +80,19 @@ protected:
         ClearProject();
     }
 
+    void start(plugin::clsISExt& plugin)
+    {
+        plugin.Startup(&app);
+        plugin.setState(plugin::kEnabled);
+        plugin.buildGui();
+    }
+    // The grid "landcover" under the analysis layer "zones".
+    void standardMap()
+    {
+        AddRaster(LandCover(ext.path()), "landcover");
+        AddVector(Zones(ext.path()), "zones");
+    }
+
     TempExtension ext;
     ScriptedUi ui;
     QMainWindow window;
@@ -90,9 +103,7 @@ protected:
 TEST_F(Plugin, MenuHoldsSixCommandsInTwoGroupsBeforeHelp)
 {
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
 
     QMenu* menu = plugin.menu();
     ASSERT_NE(menu, nullptr);
@@ -161,13 +172,10 @@ TEST_F(Plugin, StartupWithoutApplicationSaysSo)
 
 TEST_F(Plugin, RunCommandReusesOneDialog)
 {
-    AddRaster(LandCover(ext.path()), "landcover");
-    AddVector(Zones(ext.path()), "zones");
+    standardMap();
     Settle();
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
     plugin.commands()[0]->action()->trigger();
     auto* first = plugin.openParams();
     ASSERT_NE(first, nullptr);
@@ -177,12 +185,6 @@ TEST_F(Plugin, RunCommandReusesOneDialog)
     EXPECT_EQ(window.findChildren<params::frmISParams*>().size(), 1);
     EXPECT_TRUE(ui.reports.empty());
 }
-
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
 
 TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
 {
@@ -198,9 +200,7 @@ TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
     root->removeLayer(inner);
     Settle();
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
 
     auto* viewer = plugin.openReports("prm");
     ASSERT_NE(viewer, nullptr);
@@ -221,24 +221,15 @@ TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
     EXPECT_TRUE(ui.reports.empty());
 }
 
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
-
 TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
 {
-    AddRaster(LandCover(ext.path()), "landcover");
-    AddVector(Zones(ext.path()), "zones");
+    standardMap();
     QgsProject::instance()->setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:5070")));
     Settle();
     auto* bar = new QgsMessageBar(&window);
     app.messageBar = bar;
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
     params::frmISParams* dialog = plugin.openParams();
     ASSERT_NE(dialog, nullptr);
     auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
@@ -273,22 +264,13 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
 }
 
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
-
 TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
 {
     fs::copy(SourceDir() / "help", ext / "help", fs::copy_options::recursive);
-    AddRaster(LandCover(ext.path()), "landcover");
-    AddVector(Zones(ext.path()), "zones");
+    standardMap();
     Settle();
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
     auto pressF1 = [](QWidget* w) {
         w->show();
         w->activateWindow();
@@ -308,12 +290,6 @@ TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
     std::ofstream(ext / "zones.prm", std::ios::binary) << "report\r\n";
     EXPECT_EQ(pressF1(plugin.openReports("prm")), "reports.html");
 }
-
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
 
 TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
 {
@@ -335,16 +311,9 @@ TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
               "Impervious Surface Tools");
 }
 
-}  // namespace
-}  // namespace halvo::test
-
-namespace halvo::test {
-namespace {
-
 TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
 {
-    AddRaster(LandCover(ext.path()), "landcover");
-    AddVector(Zones(ext.path()), "zones");
+    standardMap();
     AddVector(Zones(ext.path(), "other"), "other");
     Settle();
     coefficients::clsISModelProperties store;
@@ -354,9 +323,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     store.ISLCDefs.Add(second);
     ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
     plugin::clsISExt plugin(nullptr);
-    plugin.Startup(&app);
-    plugin.setState(plugin::kEnabled);
-    plugin.buildGui();
+    start(plugin);
     params::frmISParams* dialog = plugin.openParams();
     ASSERT_NE(dialog, nullptr);
     auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");

@@ -65,12 +65,6 @@ std::vector<std::string> Leftovers(const fs::path& folder, const std::string& st
     return found;
 }
 
-std::string Bytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // What every refused run must show.
 void ExpectRefused(const RunCase& rc, const RunOutput& r, const fs::path& out, const std::string& names)
 {
@@ -205,10 +199,7 @@ TEST(FailedRename, EarlierOutputIsPutBackWhole)
     Small s;
     const fs::path out = s.rc.data() / "out.shp";
     ASSERT_EQ(s.rc.halvo(s.args(s.zones, out)).status, 0);
-    std::map<std::string, std::string> before;
-    for (const auto& e : fs::directory_iterator(s.rc.data()))
-        if (e.path().stem() == "out")
-            before[e.path().filename().string()] = Bytes(e.path());
+    const auto before = Snapshot(s.rc.data(), "out");
     ASSERT_EQ(before.size(), 8u) << "shp, shx, dbf, prj, cpg, qml, prm, met";
 
     FaultInjector inject(Injection::Shim);
@@ -216,11 +207,7 @@ TEST(FailedRename, EarlierOutputIsPutBackWhole)
     const auto r = s.rc.halvo(s.args(s.zones, out));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("Cannot put"), std::string::npos) << r.err;
-    std::map<std::string, std::string> after;
-    for (const auto& e : fs::directory_iterator(s.rc.data()))
-        if (e.path().stem() == "out")
-            after[e.path().filename().string()] = Bytes(e.path());
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(Snapshot(s.rc.data(), "out"), before);
     EXPECT_TRUE(s.rc.tempIsEmpty());
 }
 
@@ -261,7 +248,7 @@ TEST_P(Interrupted, EarlierOutputStaysAndTheNextRunStartsClean)
     Small s;
     const fs::path out = s.rc.data() / "out.shp";
     ASSERT_EQ(s.rc.halvo(s.args(s.zones, out)).status, 0);
-    const std::string before = Bytes(out), beforeDbf = Bytes(fs::path(out).replace_extension(".dbf"));
+    const std::string before = ReadFile(out), beforeDbf = ReadFile(fs::path(out).replace_extension(".dbf"));
 
     // Big enough that the run is still tabulating when it is stopped; a
     // GeoPackage is copied into the run's scratch folder first, the cue to stop it.
@@ -314,8 +301,8 @@ TEST_P(Interrupted, EarlierOutputStaysAndTheNextRunStartsClean)
         EXPECT_EQ(WEXITSTATUS(status), GetParam() == SIGINT ? 130 : 143);
         EXPECT_TRUE(s.rc.tempIsEmpty());
     }
-    EXPECT_EQ(Bytes(out), before) << "the earlier output changed";
-    EXPECT_EQ(Bytes(fs::path(out).replace_extension(".dbf")), beforeDbf);
+    EXPECT_EQ(ReadFile(out), before) << "the earlier output changed";
+    EXPECT_EQ(ReadFile(fs::path(out).replace_extension(".dbf")), beforeDbf);
 
     const auto r = s.rc.halvo(s.args(s.zones, out));
     EXPECT_EQ(r.status, 0) << r.err;

@@ -81,22 +81,12 @@ std::map<int, std::set<std::string>> CellsOf(const RasterInfo& info, std::vector
 
 }  // namespace
 
-TEST(CellRule, CentresOnTheWestAndNorthEdgesAreInOnTheEastAndSouthEdgesOut)
-{
-    TempDir dir;
-    const RasterInfo info = NumberedRaster(dir / "lc.tif");
-    // The box's edges run through the centres of columns 0 and 2 and rows 0 and 2.
-    std::vector<ZoneShape> shapes;
-    shapes.emplace_back(0, Geom(Box(50, 50, 250, 250)));
-    const auto cells = CellsOf(info, std::move(shapes), 1);
-    EXPECT_EQ(cells.at(0), (std::set<std::string>{"0,0", "1,0", "0,1", "1,1"}));
-}
-
 TEST(CellRule, ZonesTilingAHalfCellGridShareNoCellAndMissNone)
 {
     TempDir dir;
     const RasterInfo info = NumberedRaster(dir / "lc.tif");
-    // Four 200 m squares tile 50..450 m both ways; the grid's centres lie on all their edges.
+    // Four 200 m squares tile 50..450 m both ways; the grid's centres lie on all their edges, so
+    // each square takes the cells whose centres are on its west and north edges, not east or south.
     std::vector<ZoneShape> shapes;
     for (int z = 0; z < 4; ++z) {
         const double x = 50 + 200 * (z % 2), y = 50 + 200 * (z / 2);
@@ -144,31 +134,4 @@ TEST(CellRule, ACentreOnASlantedEdgeGoesToTheZoneEastOfIt)
         EXPECT_FALSE(cells.at(0).count(diagonal)) << diagonal;
     }
     EXPECT_EQ(cells.at(0).size() + cells.at(1).size(), static_cast<std::size_t>(N * N));
-}
-
-TEST(CellRule, NodataContactCountsAnEdgeOnTheCellsBorder)
-{
-    TempDir dir;
-    GDALAllRegister();
-    const fs::path path = dir / "nd.tif";
-    {
-        // Cell (2, 0) is NODATA.
-        GDALDatasetUniquePtr ds(
-            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), N, N, 1, GDT_Byte, nullptr));
-        double gt[6] = {X0, S, 0, Y0, 0, -S};
-        ds->SetGeoTransform(gt);
-        ds->GetRasterBand(1)->SetNoDataValue(0);
-        std::vector<std::uint8_t> v(N * N, 21);
-        v[2] = 0;
-        ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, N, N, v.data(), N, N, GDT_Byte, 0, 0), CE_None);
-    }
-    const RasterInfo info = DescribeRaster(path);
-    std::vector<ZoneShape> shapes;
-    shapes.emplace_back(0, Geom(Box(0, 0, 200, 200)));    // its east edge is the NODATA cell's west border
-    shapes.emplace_back(1, Geom(Box(0, 100, 500, 300)));  // its north edge touches the NODATA cell's south border
-    shapes.emplace_back(2, Geom(Box(0, 200, 500, 500)));  // a cell's width away
-    const auto touched = TouchesNodata(info, shapes, 3, 1);
-    EXPECT_TRUE(touched[0]);
-    EXPECT_TRUE(touched[1]);
-    EXPECT_FALSE(touched[2]);
 }

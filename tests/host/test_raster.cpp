@@ -15,7 +15,6 @@
 #include <cmath>
 #include <map>
 #include <numbers>
-#include <numeric>
 #include <optional>
 #include <random>
 
@@ -269,64 +268,6 @@ TEST(TabulateArea, WideIntegerClassesKeepTheirValues)
         EXPECT_EQ(t.counts, c.counts) << GDALGetDataTypeName(c.type);
         EXPECT_EQ(t.zoneCells[0], 8u);
     }
-}
-
-// The catchments burnt in order with GDAL's own rasteriser give the same counts.
-TEST(TabulateArea, MatchesGdalRasterizeOnRealCatchments)
-{
-    HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
-    const RasterInfo info = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
-    GDALDatasetUniquePtr vec(GDALDataset::Open(
-        (SharedData() / "durham-thirdfork/derived/thirdfork_catchments_5070.gpkg").c_str(), GDAL_OF_VECTOR));
-    ASSERT_TRUE(vec);
-    std::vector<ZoneShape> shapes;
-    for (auto& f : vec->GetLayer(0)) {
-        ASSERT_GE(f->GetFieldAsInteger64("FEATUREID"), 0);
-        shapes.emplace_back(static_cast<int>(shapes.size()), std::unique_ptr<OGRGeometry>(f->StealGeometry()));
-    }
-    const int zones = static_cast<int>(shapes.size());
-
-    GDALDatasetUniquePtr mem(
-        GetGDALDriverManager()->GetDriverByName("MEM")->Create("", info.width, info.height, 1, GDT_Int32, nullptr));
-    mem->SetGeoTransform(const_cast<double*>(info.geoTransform));
-    std::vector<OGRGeometryH> geoms;
-    std::vector<double> burn;
-    for (const auto& s : shapes) {
-        geoms.push_back(OGRGeometry::ToHandle(s.geometry.get()));
-        burn.push_back(s.zone + 1);
-    }
-    const int bandList[] = {1};
-    ASSERT_EQ(GDALRasterizeGeometries(mem.get(), 1, bandList, zones, geoms.data(), nullptr, nullptr, burn.data(),
-                                      nullptr, nullptr, nullptr),
-              CE_None);
-    const std::size_t n = static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height);
-    std::vector<std::int32_t> zoneOf(n);
-    std::vector<double> cells(n);
-    ASSERT_EQ(mem->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, info.width, info.height, zoneOf.data(), info.width,
-                                              info.height, GDT_Int32, 0, 0, nullptr),
-              CE_None);
-    GDALDatasetUniquePtr lc(GDALDataset::Open(info.path.c_str(), GDAL_OF_RASTER));
-    ASSERT_EQ(lc->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, info.width, info.height, cells.data(), info.width,
-                                             info.height, GDT_Float64, 0, 0, nullptr),
-              CE_None);
-
-    const AreaTabulation t = TabulateArea(info, shapes, zones, 2);
-    std::vector<std::uint64_t> zoneCells(static_cast<std::size_t>(zones));
-    std::map<std::pair<int, std::int64_t>, std::uint64_t> expected;
-    for (std::size_t i = 0; i < n; ++i)
-        if (zoneOf[i] > 0) {
-            ++zoneCells[static_cast<std::size_t>(zoneOf[i] - 1)];
-            if (cells[i] != 255)
-                ++expected[{zoneOf[i] - 1, static_cast<std::int64_t>(cells[i])}];
-        }
-    EXPECT_EQ(t.zoneCells, zoneCells);
-    std::map<std::pair<int, std::int64_t>, std::uint64_t> got;
-    for (int z = 0; z < zones; ++z)
-        for (std::size_t c = 0; c < t.classes.size(); ++c)
-            if (t.count(z, c))
-                got[{z, t.classes[c]}] = t.count(z, c);
-    EXPECT_EQ(got, expected);
-    EXPECT_GT(std::accumulate(zoneCells.begin(), zoneCells.end(), std::uint64_t{0}), 10000u);
 }
 
 // NODATA cells x 4..5, y 5..6 and x 8..9, y 7..8 on a 10×10 grid of unit cells.

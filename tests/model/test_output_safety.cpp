@@ -15,22 +15,6 @@ namespace {
 
 constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
 
-std::string Bytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Every file of a folder with its bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.is_regular_file())
-            files[e.path().filename().string()] = Bytes(e.path());
-    return files;
-}
-
 struct Case {
     RunCase rc;
     fs::path lc, zones, coef, scenario;
@@ -79,7 +63,7 @@ TEST(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputStays)
     std::ofstream(c.rc.data() / "lc.aux.xml") << "<PAMDataset/>";
     const auto r = c.rc.cli(c.args(c.rc.data() / "lc.shp"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Bytes(c.lc), before.at("lc.tif"));
+    EXPECT_EQ(ReadFile(c.lc), before.at("lc.tif"));
     EXPECT_TRUE(fs::exists(c.rc.data() / "lc.aux.xml"));
 }
 
@@ -104,8 +88,8 @@ TEST(OutputSafety, AFailedRunLeavesTheEarlierOutputAsItWas)
 
     // A run that succeeds replaces the set, and only the set.
     ASSERT_EQ(c.rc.cli(c.args(out, "--density high")).status, 0);
-    EXPECT_EQ(Bytes(out.parent_path() / "result.tif"), "not ours");
-    EXPECT_NE(Bytes(fs::path(out).replace_extension(".dbf")), before.at("result.dbf"));
+    EXPECT_EQ(ReadFile(out.parent_path() / "result.tif"), "not ours");
+    EXPECT_NE(ReadFile(fs::path(out).replace_extension(".dbf")), before.at("result.dbf"));
 }
 
 TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
@@ -118,7 +102,7 @@ TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
     for (const char* name : {"result.prm", "result.met", "result.qml"})
         fs::create_symlink(target, folder / name);
     ASSERT_EQ(c.rc.cli(c.args(folder / "result.shp")).status, 0);
-    EXPECT_EQ(Bytes(target), "keep me");
+    EXPECT_EQ(ReadFile(target), "keep me");
     for (const char* name : {"result.prm", "result.met", "result.qml"})
         EXPECT_FALSE(fs::is_symlink(folder / name)) << name;
 }
@@ -131,8 +115,8 @@ TEST(OutputSafety, TheRunTouchesOnlyItsOwnScratchInTemp)
     fs::create_directories(c.rc.path() / "temp" / "project");
     std::ofstream(c.rc.path() / "temp" / "project" / "a.shp") << "mine too";
     ASSERT_EQ(c.rc.cli(c.args(c.rc.data() / "out.shp")).status, 0);
-    EXPECT_EQ(Bytes(c.rc.path() / "temp" / "notes.txt"), "mine");
-    EXPECT_EQ(Bytes(c.rc.path() / "temp" / "project" / "a.shp"), "mine too");
+    EXPECT_EQ(ReadFile(c.rc.path() / "temp" / "notes.txt"), "mine");
+    EXPECT_EQ(ReadFile(c.rc.path() / "temp" / "project" / "a.shp"), "mine too");
 
     // A temp folder that is a link is refused, and its target left alone.
     const fs::path elsewhere = c.rc.data() / "elsewhere";
@@ -143,6 +127,6 @@ TEST(OutputSafety, TheRunTouchesOnlyItsOwnScratchInTemp)
     const auto r = c.rc.cli(c.args(c.rc.data() / "out2.shp"));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("symbolic link"), std::string::npos) << r.err;
-    EXPECT_EQ(Bytes(elsewhere / "keep.txt"), "keep");
+    EXPECT_EQ(ReadFile(elsewhere / "keep.txt"), "keep");
     EXPECT_FALSE(fs::exists(c.rc.data() / "out2.shp"));
 }

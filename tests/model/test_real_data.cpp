@@ -20,11 +20,7 @@ TEST(RealData, ThirdForkCatchmentsMatchGdalRasterize)
     const fs::path dir = SharedData() / "durham-thirdfork";
     HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     RunCase rc;
-    const char* coef = "Value,ClassName,High,Medium,Low\r\n11,W,0,0,0\r\n21,D1,19,10,5\r\n22,D2,49,35,20\r\n"
-                       "23,D3,79,65,50\r\n24,D4,100,90,80\r\n31,B,5,3,1\r\n41,F1,1,0.5,0\r\n42,F2,1,0.5,0\r\n"
-                       "43,F3,1,0.5,0\r\n52,S,1,0.5,0\r\n71,G,1,0.5,0\r\n81,P,2,1.5,1\r\n82,C,2,1.5,1\r\n"
-                       "90,WW,0,0,0\r\n95,EW,0,0,0\r\n";
-    const auto csv = rc.csv("coef.csv", coef);
+    const auto csv = rc.csv("coef.csv", kNlcdCoefficients);
     const auto out = rc.data() / "tf.shp";
     // Through the program, as a script would run it.
     const auto r = rc.halvo("run --landcover " + (dir / "NLCD.tif").string() + " --analysis " +

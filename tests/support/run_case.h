@@ -101,6 +101,13 @@ public:
 // (fractions of cells allowed).
 std::string CellBox(double x0, double y0, double s, double c0, double r0, double c1, double r1);
 
+// Short-named NLCD classes with their coefficients, as a coefficients CSV.
+inline constexpr char kNlcdCoefficients[] = "Value,ClassName,High,Medium,Low\r\n11,W,0,0,0\r\n21,D1,19,10,5\r\n"
+                                            "22,D2,49,35,20\r\n23,D3,79,65,50\r\n24,D4,100,90,80\r\n31,B,5,3,1\r\n"
+                                            "41,F1,1,0.5,0\r\n42,F2,1,0.5,0\r\n43,F3,1,0.5,0\r\n52,S,1,0.5,0\r\n"
+                                            "71,G,1,0.5,0\r\n81,P,2,1.5,1\r\n82,C,2,1.5,1\r\n90,WW,0,0,0\r\n"
+                                            "95,EW,0,0,0\r\n";
+
 // The dBASE storage of a double with `decimals` places.
 double Stored(double v, int decimals);
 

@@ -43,4 +43,13 @@ std::string ReadFile(const fs::path& p)
     return ss.str();
 }
 
+std::map<std::string, std::string> Snapshot(const fs::path& folder, const std::string& stem)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file() && (stem.empty() || e.path().stem() == stem))
+            files[e.path().filename().string()] = ReadFile(e.path());
+    return files;
+}
+
 }  // namespace halvo::test

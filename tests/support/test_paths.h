@@ -2,6 +2,7 @@
 // Where tests find data, and scratch folders that clean up after themselves.
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace halvo::test {
@@ -30,6 +31,8 @@ public:
 };
 
 std::string ReadFile(const std::filesystem::path& p);
+// The regular files of a folder with their bytes; only those named `stem`.* when a stem is given.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder, const std::string& stem = {});
 
 }  // namespace halvo::test
 
@@ -39,7 +42,3 @@ std::string ReadFile(const std::filesystem::path& p);
     ASSERT_TRUE(std::filesystem::exists(::halvo::test::SharedData() / (relative)))                                     \
         << "shared data missing: " << (::halvo::test::SharedData() / (relative)).string()                              \
         << " (the shared/ folder belongs beside the checkout)"
-
-namespace halvo::test {
-
-}  // namespace halvo::test
