@@ -94,14 +94,21 @@ std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table&
                 r.set(kPctIS, total == 0 ? 0.0 : impervious / total * 100);
                 r.set(kComplete, std::string("Y"));
             }
-            // The figures as the file stores them.
-            z.total = host::ValueNumber(r.get(kTotalArea));
-            z.impervious = host::ValueNumber(r.get(kTotalIS));
-            z.percent = host::ValueNumber(r.get(kPctIS));
             figures.push_back(std::move(z));
             return true;
         });
         output.finish();
+        // The figures as the file stores them, rounded to its decimals.
+        std::size_t i = 0;
+        host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
+            if (i < figures.size()) {
+                figures[i].total = host::ValueNumber(r.get(kTotalArea));
+                figures[i].impervious = host::ValueNumber(r.get(kTotalIS));
+                figures[i].percent = host::ValueNumber(r.get(kPctIS));
+            }
+            ++i;
+            return true;
+        });
         return figures;
     });
 }

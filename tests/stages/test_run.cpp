@@ -97,7 +97,7 @@ TEST_F(Request, RunWritesTheSetAndReportsEachZonesFigures)
     ASSERT_EQ(result.zones.size(), 3u);
     EXPECT_EQ(result.zones[0].zone, "A");
     EXPECT_DOUBLE_EQ(result.zones[0].impervious, 1.11);
-    EXPECT_DOUBLE_EQ(result.zones[1].percent, 2.25);
+    EXPECT_EQ(result.zones[1].percent, 2.25) << "the figure as the file stores it";
     EXPECT_FALSE(result.zones[2].complete);
     EXPECT_TRUE(result.skipped.empty());
     for (const auto& p : {result.shapefile, result.style, result.parameterReport, result.metadataReport})
