@@ -39,41 +39,43 @@ double Round3(double v)
     return r;
 }
 
-clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable, const host::Layer& DSTheme,
-                                                             const host::Layer& AnalysisTheme,
-                                                             const std::string& analysisFldName, long classId,
-                                                             const std::string& tableSuffix, const fs::path& pWKSP,
-                                                             const host::Layer& lcTheme, const AreaRules& rules)
+clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTable, const host::Layer& scenarioLayer,
+                                                             const host::Layer& analysisLayer,
+                                                             const std::string& analysisField, long classId,
+                                                             const std::string& tableSuffix, const fs::path& scratch,
+                                                             const host::Layer& landCover, const AreaRules& rules)
 {
     const std::string dcID = std::to_string(classId);
     const std::string aTemp = "dsarea" + tableSuffix, dsInt = "dsInt" + tableSuffix;
     try {
         // The scenario's own zones: its pieces inside the analysis polygons.
         host::LayerPtr zoneLayer;
-        if (fullName(DSTheme) != fullName(AnalysisTheme)) {
-            if (host::SpatialReferenceName(DSTheme) != host::SpatialReferenceName(AnalysisTheme)) {
-                const auto a = support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name +
-                                                   ") are not in the same projection.\rWould you like to continue "
-                                                   "with the analysis without this scenario?",
-                                               support::Buttons::OKCancel, support::Icon::None, "Projection");
+        if (fullName(scenarioLayer) != fullName(analysisLayer)) {
+            if (host::SpatialReferenceName(scenarioLayer) != host::SpatialReferenceName(analysisLayer)) {
+                const auto a =
+                    support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
+                                        ") are not in the same projection.\rWould you like to continue "
+                                        "with the analysis without this scenario?",
+                                    support::Buttons::OKCancel, support::Icon::None, "Projection");
                 if (a != support::Answer::OK)
                     throw support::Stopped("the scenario's projection differs");
                 skipReason_ = "not in the analysis layer's projection";
                 return Outcome::Skipped;
             }
-            zoneLayer = IntersectLayers(DSTheme, AnalysisTheme, dsInt, pWKSP);
+            zoneLayer = IntersectLayers(scenarioLayer, analysisLayer, dsInt, scratch);
         } else {
-            zoneLayer = std::make_shared<host::Layer>(AnalysisTheme);
+            zoneLayer = std::make_shared<host::Layer>(analysisLayer);
         }
         if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
-            support::MsgBox("The Analysis Layer and the Development Scenario (" + DSTheme.name + ") do not overlap.",
+            support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
+                                ") do not overlap.",
                             support::Buttons::OK, support::Icon::Information, "No Overlay");
             skipReason_ = "no overlap with the analysis layer";
             return Outcome::Skipped;
         }
 
         clsISGetLCArea lcArea;
-        auto s = lcArea.isGetLCArea(pWKSP, *zoneLayer, lcTheme, analysisFldName, rules, aTemp);
+        auto s = lcArea.isGetLCArea(scratch, *zoneLayer, landCover, analysisField, rules, aTemp);
         std::vector<ScenarioRow> rows;
         s.search({}, [&](const host::Table::Row& r) {
             ScenarioRow row{host::ValueText(r.get(1)), {}};
@@ -87,7 +89,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
         // Main rows by zone: the first row holding each value, compared exactly
         // (a quote or wildcard in a zone value means nothing special here).
         std::unordered_map<std::string, long long> mainRow;
-        pTable.search({}, [&](const host::Table::Row& r) {
+        areaTable.search({}, [&](const host::Table::Row& r) {
             mainRow.emplace(host::ValueText(r.get(1)), r.oid());
             return true;
         });
@@ -100,13 +102,13 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
         }
 
         // Take the scenario's land out of each zone's classes.
-        pTable.update({}, [&](host::Table::Row& m) {
+        areaTable.update({}, [&](host::Table::Row& m) {
             auto it = scenarioOf.find(m.oid());
             if (it == scenarioOf.end())
                 return true;
             double t = 0;
             for (const auto& [name, value] : it->second->values) {
-                const int f = pTable.findField(name);
+                const int f = areaTable.findField(name);
                 if (f < 0)
                     continue;
                 // Scenarios never overlap (earlier rows take the land first),
@@ -123,21 +125,21 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& pTable
 
         // The target class's pair of fields.
         const std::string areaName = AreaFieldName(dcID), isName = ISAreaFieldName(dcID);
-        if (pTable.findField(areaName) < 0) {
-            pTable.addField(CreateFields(areaName, areaName, host::kDouble, 18, 18, 6));
-            pTable.addField(CreateFields(isName, isName, host::kDouble, 18, 18, 6));
+        if (areaTable.findField(areaName) < 0) {
+            areaTable.addField(CreateFields(areaName, areaName, host::kDouble, 18, 18, 6));
+            areaTable.addField(CreateFields(isName, isName, host::kDouble, 18, 18, 6));
         }
-        const int areaField = pTable.findField(areaName), isField = pTable.findField(isName);
+        const int areaField = areaTable.findField(areaName), isField = areaTable.findField(isName);
         if (areaField < 0 || isField < 0)
             support::raise(5, "The area table has no field '" + (areaField < 0 ? areaName : isName) + "'");
         for (const auto& row : rows)
             if (!mainRow.count(row.zone))
-                support::raise(91, "The zone '" + row.zone + "' of the scenario '" + DSTheme.name +
+                support::raise(91, "The zone '" + row.zone + "' of the scenario '" + scenarioLayer.name +
                                        "' has no row in the area table");
 
         // Add the scenario's land to the target class and recompute its impervious area.
         bool missing = false;
-        pTable.update({}, [&](host::Table::Row& m) {
+        areaTable.update({}, [&](host::Table::Row& m) {
             auto it = scenarioOf.find(m.oid());
             if (it == scenarioOf.end())
                 return true;

@@ -27,14 +27,14 @@ char DensityDigit(double density, double high, double low)
     return low >= density ? '3' : '2';
 }
 
-bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme, const std::string& popDSFldName,
-                                              double high, double low, const host::Layer& Analysis_Theme,
-                                              const std::string& Analysis_FieldName, const std::filesystem::path& pWKSP)
+bool clsPopulationDensity::DensityCalculation(const host::Layer& densityLayer, const std::string& densityField,
+                                              double high, double low, const host::Layer& analysisLayer,
+                                              const std::string& analysisField, const std::filesystem::path& scratch)
 {
     return support::Guarded("DensityCalculation", "clsPopulationDensity", false, false, [&] {
-        if (host::SpatialReferenceName(PopDensityTheme) != host::SpatialReferenceName(Analysis_Theme))
+        if (host::SpatialReferenceName(densityLayer) != host::SpatialReferenceName(analysisLayer))
             return false;
-        newTheme_ = IntersectLayers(PopDensityTheme, Analysis_Theme, "popIntersect", pWKSP);
+        newTheme_ = IntersectLayers(densityLayer, analysisLayer, "popIntersect", scratch);
         auto table = host::Table::Open(newTheme_->source, true);
 
         // The density field: its "_1" copy first (the analysis layer had a field of
@@ -48,30 +48,30 @@ bool clsPopulationDensity::DensityCalculation(const host::Layer& PopDensityTheme
             }
             return -1;
         };
-        int density = table.findField(popDSFldName + "_1");
+        int density = table.findField(densityField + "_1");
         if (density < 0)
-            density = table.findField(popDSFldName);
+            density = table.findField(densityField);
         if (density < 0)
-            density = findBySource(popDSFldName);
+            density = findBySource(densityField);
         if (density < 0)
-            support::raise(5, "The field '" + popDSFldName + "' is not in the intersection of '" +
-                                  PopDensityTheme.name + "' and '" + Analysis_Theme.name + "'");
+            support::raise(5, "The field '" + densityField + "' is not in the intersection of '" + densityLayer.name +
+                                  "' and '" + analysisLayer.name + "'");
 
-        const int analysis = table.findField(Analysis_FieldName);
+        const int analysis = table.findField(analysisField);
         if (analysis < 0)
-            support::raise(5, "The field '" + Analysis_FieldName + "' is not in the intersection");
+            support::raise(5, "The field '" + analysisField + "' is not in the intersection");
         const host::FieldDef& a = table.field(analysis);
         newFieldName_ = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
         const int length = (a.type == host::kString ? a.length : std::max(a.length, a.precision)) + 8;
         table.addField(CreateFields(newFieldName_, newFieldName_, host::kString, length, a.precision, a.scale));
-        const int analysisAgain = table.findField(Analysis_FieldName);
+        const int analysisAgain = table.findField(analysisField);
         const int newField = table.findField(newFieldName_);
 
         table.update({}, [&](host::Table::Row& r) {
             const host::Value v = r.get(density);
             if (host::IsNull(v))
-                support::raise(94, "Invalid use of Null: a feature of '" + PopDensityTheme.name +
-                                       "' has no value in '" + popDSFldName + "'");
+                support::raise(94, "Invalid use of Null: a feature of '" + densityLayer.name + "' has no value in '" +
+                                       densityField + "'");
             const double d = std::holds_alternative<std::string>(v)
                                  ? toNumber(std::get<std::string>(v), "the density value")
                                  : host::ValueNumber(v);

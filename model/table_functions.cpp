@@ -27,72 +27,72 @@ int ZoneFieldWidth(const TabulationTable& t)
     return std::clamp(static_cast<int>(longest), kZoneWidth, kMaxTextWidth);
 }
 
-std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& strName, const std::string& pFieldName,
-                                                          int pFieldCount, const TabulationTable& tTable,
-                                                          const fs::path& pWKSP)
+std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& tableName, const std::string& zoneField,
+                                                          int fieldCount, const TabulationTable& tabulation,
+                                                          const fs::path& scratch)
 {
     return support::Guarded(
         "createDBF", kModule, false, std::optional<host::Table>{}, [&]() -> std::optional<host::Table> {
             std::vector<std::string> areaNames, isNames;
-            for (int i = 2; i < tTable.fieldCount(); ++i) {
-                const std::string& n = tTable.fieldNames[static_cast<std::size_t>(i)];
+            for (int i = 2; i < tabulation.fieldCount(); ++i) {
+                const std::string& n = tabulation.fieldNames[static_cast<std::size_t>(i)];
                 const auto us = n.find('_');
                 const std::string id = us == std::string::npos ? std::string{} : n.substr(us + 1);
                 areaNames.push_back(AreaFieldName(id));
                 isNames.push_back(ISAreaFieldName(id));
             }
-            const fs::path& temp = pWKSP;
+            const fs::path& temp = scratch;
             if (!fs::is_directory(temp)) {
                 support::MsgBox("Folder does not exist: \r" + temp.string());
                 throw support::Stopped("the scratch folder is missing");
             }
             std::vector<host::FieldDef> fields;
             fields.push_back(CreateFields("OID", "OID", host::kOID, 4, 0, 0));
-            fields.push_back(CreateFields(pFieldName, pFieldName, host::kString, ZoneFieldWidth(tTable), 0, 0));
+            fields.push_back(CreateFields(zoneField, zoneField, host::kString, ZoneFieldWidth(tabulation), 0, 0));
             std::size_t a = 0, s = 0;
-            for (int i = 2; i < pFieldCount; ++i) {
+            for (int i = 2; i < fieldCount; ++i) {
                 const bool isArea = (i % 2) == 0;
                 const std::string& name = isArea ? areaNames.at(a++) : isNames.at(s++);
                 fields.push_back(CreateFields(name, name, host::kDouble, 18, 18, 6));
             }
-            return host::Table::CreateDbf(temp / (strName + ".dbf"), fields);
+            return host::Table::CreateDbf(temp / (tableName + ".dbf"), fields);
         });
 }
 
-std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Table& pTable, const std::string& TableName,
-                                                                const std::string& OldFldName, const fs::path& pWKSP)
+std::optional<host::Table> clsISTableFunctions::CopyTableFormat(const host::Table& table, const std::string& tableName,
+                                                                const std::string& zoneField, const fs::path& scratch)
 {
     return support::Guarded("CopyTableFormat", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
                                 std::vector<host::FieldDef> fields;
-                                for (int i = 0; i < pTable.fieldCount(); ++i) {
-                                    host::FieldDef f = pTable.field(i);
+                                for (int i = 0; i < table.fieldCount(); ++i) {
+                                    host::FieldDef f = table.field(i);
                                     if (i == 1) {
-                                        f.name = OldFldName;
-                                        f.alias = OldFldName;
+                                        f.name = zoneField;
+                                        f.alias = zoneField;
                                     }
                                     fields.push_back(f);
                                 }
-                                return host::Table::CreateDbf(pWKSP / (TableName + ".dbf"), fields);
+                                return host::Table::CreateDbf(scratch / (tableName + ".dbf"), fields);
                             });
 }
 
-std::optional<host::Table> clsISTableFunctions::SumTable(host::Table& pTable, const std::string& TableName,
-                                                         const std::string& FieldName, const std::string& OldFldName,
-                                                         const fs::path& pWKSP)
+std::optional<host::Table> clsISTableFunctions::SumTable(host::Table& table, const std::string& tableName,
+                                                         const std::string& codedField, const std::string& zoneField,
+                                                         const fs::path& scratch)
 {
     return support::Guarded(
         "SumTable", kModule, false, std::optional<host::Table>{}, [&]() -> std::optional<host::Table> {
-            if (pTable.findField(FieldName) < 0 && pTable.field(1).name != FieldName)
-                support::raise(5, "The area table has no field '" + FieldName + "'");
+            if (table.findField(codedField) < 0 && table.field(1).name != codedField)
+                support::raise(5, "The area table has no field '" + codedField + "'");
 
             // Sums per base value (the zone without its "#" and digit), in order of
             // first appearance; a base is matched exactly, never as a pattern.
             std::vector<std::string> bases;
             std::unordered_map<std::string, std::size_t> indexOf;
             std::vector<std::vector<double>> sums;
-            const int n = pTable.fieldCount();
-            pTable.search({}, [&](const host::Table::Row& r) {
+            const int n = table.fieldCount();
+            table.search({}, [&](const host::Table::Row& r) {
                 const std::string zone = host::ValueText(r.get(1));
                 const std::string base = zone.size() >= 2 ? zone.substr(0, zone.size() - 2) : std::string{};
                 auto [it, added] = indexOf.emplace(base, bases.size());
@@ -106,7 +106,7 @@ std::optional<host::Table> clsISTableFunctions::SumTable(host::Table& pTable, co
                 return true;
             });
 
-            auto out = CopyTableFormat(pTable, TableName, OldFldName, pWKSP);
+            auto out = CopyTableFormat(table, tableName, zoneField, scratch);
             if (!out)
                 return std::nullopt;
             auto ins = out->inserter();
