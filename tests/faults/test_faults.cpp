@@ -28,29 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
-const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n";
+constexpr double X0 = TwoZones::X0, Y0 = TwoZones::Y0, S = TwoZones::S;
 
-// A small case that runs in a moment: two zones over a 10 × 10 raster.
-struct Small {
-    RunCase rc;
-    fs::path lc, zones, coef;
-    Small()
-    {
-        std::vector<int> v(100);
-        for (std::size_t i = 0; i < v.size(); ++i)
-            v[i] = i % 3 == 0 ? 41 : 21;
-        lc = rc.raster("lc", 10, 10, X0, Y0, S, S, v);
-        zones = rc.polygons("zones", "NAME", true,
-                            {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"}});
-        coef = rc.csv("coef.csv", kCoefficients);
-    }
-    std::string args(const fs::path& analysis, const fs::path& out) const
-    {
-        return "run --landcover " + lc.string() + " --analysis " + analysis.string() +
-               " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string();
-    }
-};
+using Small = TwoZones;
 
 // Files in `folder` named after the output, whatever their extension.
 std::vector<std::string> Leftovers(const fs::path& folder, const std::string& stem)

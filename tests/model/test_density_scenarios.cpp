@@ -12,9 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
-const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n"
-                            "21,Developed,80,55.5,30\r\n"
-                            "41,Forest,2,1,0.5\r\n";
+const char* const kCoefficients = kTwoClassCoefficients;
 
 // A 10 × 10 raster: forest in the left `forestCols` columns, developed elsewhere.
 std::vector<int> split(int forestCols)

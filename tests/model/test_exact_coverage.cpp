@@ -12,9 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
-const char* kCoefficients = "Value,ClassName,High,Medium,Low\r\n"
-                            "21,Developed,80,55.5,30\r\n"
-                            "41,Forest,2,1,0.5\r\n";
+const char* const kCoefficients = kTwoClassCoefficients;
 
 std::string Box(double c0, double r0, double c1, double r1) { return CellBox(X0, Y0, S, c0, r0, c1, r1); }
 

@@ -13,27 +13,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
+constexpr double X0 = TwoZones::X0, Y0 = TwoZones::Y0, S = TwoZones::S;
 
-struct Case {
-    RunCase rc;
-    fs::path lc, zones, coef, scenario;
-    Case()
-    {
-        std::vector<int> v(100);
-        for (std::size_t i = 0; i < v.size(); ++i)
-            v[i] = i % 3 == 0 ? 41 : 21;
-        lc = rc.raster("lc", 10, 10, X0, Y0, S, S, v);
-        zones = rc.polygons("zones", "NAME", true,
-                            {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"}});
-        scenario = rc.polygons("newdev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
-        coef =
-            rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
-    }
+struct Case : TwoZones {
+    fs::path scenario = rc.polygons("newdev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
     std::string args(const fs::path& out, const std::string& more = {}) const
     {
-        return "run --landcover " + lc.string() + " --analysis " + zones.string() +
-               " --field NAME --coefficients-csv " + coef.string() + " --output '" + out.string() + "' " + more;
+        return TwoZones::args(zones, out) + " " + more;
     }
 };
 

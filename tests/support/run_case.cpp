@@ -275,4 +275,21 @@ double Stored(double v, int decimals)
     return std::strtod(buf, nullptr);
 }
 
+TwoZones::TwoZones()
+{
+    std::vector<int> v(100);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        v[i] = i % 3 == 0 ? 41 : 21;
+    lc = rc.raster("lc", 10, 10, X0, Y0, S, S, v);
+    zones = rc.polygons("zones", "NAME", true,
+                        {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"}});
+    coef = rc.csv("coef.csv", kTwoClassCoefficients);
+}
+
+std::string TwoZones::args(const std::filesystem::path& analysis, const std::filesystem::path& out) const
+{
+    return "run --landcover " + lc.string() + " --analysis " + analysis.string() + " --field NAME --coefficients-csv " +
+           coef.string() + " --output '" + out.string() + "'";
+}
+
 }  // namespace halvo::test

@@ -111,4 +111,20 @@ inline constexpr char kNlcdCoefficients[] = "Value,ClassName,High,Medium,Low\r\n
 // The dBASE storage of a double with `decimals` places.
 double Stored(double v, int decimals);
 
+// Coefficients for Developed (21) and Forest (41), as a CSV file holds them.
+inline constexpr const char* kTwoClassCoefficients =
+    "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n";
+
+// A case that runs in a moment: zones West and East side by side over a
+// 10 × 10 raster of one-hectare cells (class 41 in every third cell, 21
+// elsewhere), with a coefficient file for both classes.
+struct TwoZones {
+    static constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
+    RunCase rc;
+    std::filesystem::path lc, zones, coef;
+    TwoZones();
+    // `halvo run` arguments over these, writing `out`.
+    std::string args(const std::filesystem::path& analysis, const std::filesystem::path& out) const;
+};
+
 }  // namespace halvo::test
