@@ -133,21 +133,22 @@ std::string areaText(double area, Units units)
 
 // Zones of the output that the density pieces do not cover whole: their
 // figures leave out land. Answers each such zone's value and the area left
-// out, in square map units.
+// out, in square map units. Density polygons may overlap, so a zone's cover
+// is the union of its pieces, not their sum.
 std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host::Layer& output,
                                                                      const std::string& field,
                                                                      const host::Layer& pieces)
 {
     const auto whole = host::AreasByValue(output, field, false);
-    const auto covered = host::AreasByValue(pieces, field, false);
+    const auto covered = host::UnionAreasByValue(pieces, field);
     std::vector<std::pair<std::string, double>> short_;
     std::size_t k = 0;
     for (std::size_t i = 0; i < whole.byValue.size(); ++i) {
         const auto& [value, area] = whole.byValue[i];
-        while (k < covered.byValue.size() && host::ValueLess(covered.byValue[k].first, value))
+        while (k < covered.size() && host::ValueLess(covered[k].first, value))
             ++k;
-        const bool found = k < covered.byValue.size() && !host::ValueLess(value, covered.byValue[k].first);
-        const double missing = area - (found ? covered.byValue[k].second : 0.0);
+        const bool found = k < covered.size() && !host::ValueLess(value, covered[k].first);
+        const double missing = area - (found ? covered[k].second : 0.0);
         // Pieces are cut from the zone: a difference beyond rounding is land left out.
         if (missing > area * 1e-9)
             short_.emplace_back(host::ValueText(value), missing);
