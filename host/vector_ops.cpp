@@ -248,11 +248,7 @@ GeomPtr unionOfAll(GEOSContextHandle_t c, std::vector<GeomPtr>& parts)
     return own(c, GEOSUnaryUnion_r(c, all.get()));
 }
 
-// A valid form of an invalid polygon: each ring's area as above, each
-// polygon its shell less its holes, the polygons unioned, so parts that
-// overlap count once; collapsed pieces (lines, points) dropped. This is GEOS
-// make-valid's "structure" method, but for the loops a ring draws inside itself.
-GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
+GeomPtr ringByRingRepair(GEOSContextHandle_t c, const GEOSGeometry* g)
 {
     std::vector<GeomPtr> polygons;
     for (int i = 0; i < GEOSGetNumGeometries_r(c, g); ++i) {
@@ -271,6 +267,30 @@ GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
         polygons.push_back(std::move(shell));
     }
     return polygonalPart(c, unionOfAll(c, polygons));
+}
+
+GeomPtr structureRepair(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(c);
+    GEOSMakeValidParams_setMethod_r(c, params, GEOS_MAKE_VALID_STRUCTURE);
+    GEOSMakeValidParams_setKeepCollapsed_r(c, params, 0);
+    GEOSGeometry* valid = GEOSMakeValidWithParams_r(c, g, params);
+    GEOSMakeValidParams_destroy_r(c, params);
+    return polygonalPart(c, own(c, valid));
+}
+
+// A valid form of an invalid polygon: each ring's area as above, each
+// polygon its shell less its holes, the polygons unioned, so parts that
+// overlap count once; collapsed pieces (lines, points) dropped. This is GEOS
+// make-valid's "structure" method, but for the loops a ring draws inside
+// itself; that method alone decides when GEOS fails on the rings.
+GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    try {
+        return ringByRingRepair(c, g);
+    } catch (const support::Error&) {
+        return structureRepair(c, g);
+    }
 }
 
 bool isPolygonal(const OGRGeometry& g)
