@@ -51,7 +51,8 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "Comma-separated coefficient file (Value,ClassName,High,Medium,Low) instead of a stored set")
         ->excludes(set);
     sub.add_option("--density", o.density,
-                   "Population density level applied everywhere: high, medium or low (default: medium)")
+                   "Population density level applied everywhere: high, medium or low (default: medium);\n"
+                   "not with --density-layer")
         ->check(CLI::IsMember({"high", "medium", "low"}));
     auto* dl = sub.add_option("--density-layer", o.densityLayer,
                               "Population density polygons: choose High/Medium/Low per polygon piece\n"
@@ -65,7 +66,8 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     lo->needs(dl);
     sub.add_option("--scenario", o.scenarios,
                    "Development scenario PATH=CLASS: land inside PATH's polygons counts as CLASS (a class ID\n"
-                   "or name of the coefficient set); repeat for several, applied in the order given");
+                   "or name of the coefficient set); repeat for several, applied in the order given (land in\n"
+                   "several is recast by the first; one with no land left to recast is skipped)");
     sub.add_option("--coverage", o.coverage,
                    "How a land-cover cell counts for a zone: centre (wholly, in the zone holding its centre)\n"
                    "or exact (by the share of its area inside the zone; for zones of a few cells);\n"
@@ -188,6 +190,9 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
     r.classes = chosenClasses(o, ext, r.setName);
 
     if (!o.densityLayer.empty()) {
+        if (!o.density.empty())
+            fail("--density " + o.density + " applies one level everywhere and --density-layer chooses it per " +
+                 "polygon: give one of them, not both");
         r.density = params::DensityFromText(layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature),
                                             o.densityField, o.high, o.low, "--high value", "--low value");
     } else {

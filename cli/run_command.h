@@ -17,8 +17,8 @@ struct RunOptions {
     std::string select;           // where clause: the analysis layer's selection
     std::string coefficients;     // a set of the store
     std::string coefficientsCsv;  // or a comma-separated file
-    std::string density = "medium";
-    std::string densityLayer;  // per-polygon density: PATH or NAME=PATH
+    std::string density;          // high | medium | low; empty: medium (or the density layer)
+    std::string densityLayer;     // per-polygon density: PATH or NAME=PATH
     std::string densityField;
     std::string high, low;               // thresholds, passed on as typed
     std::vector<std::string> scenarios;  // PATH=CLASS, in row order

@@ -5,6 +5,8 @@
 
 #include <cpl_error.h>
 
+#include <cstring>
+
 namespace halvo::host {
 
 FeatureReader::FeatureReader(OGRLayer* layer, std::string layerName, std::filesystem::path source)
@@ -13,12 +15,37 @@ FeatureReader::FeatureReader(OGRLayer* layer, std::string layerName, std::filesy
     layer_->ResetReading();
 }
 
+namespace {
+
+// GDAL closes a polygon ring that does not end where it starts and only warns:
+// in a shapefile that is a sign of damage, which the run then tells.
+struct WarningWatch {
+    bool unclosedRing = false;
+    WarningWatch() { CPLPushErrorHandlerEx(onMessage, this); }
+    ~WarningWatch() { CPLPopErrorHandler(); }
+    WarningWatch(const WarningWatch&) = delete;
+    WarningWatch& operator=(const WarningWatch&) = delete;
+    static void CPL_STDCALL onMessage(CPLErr type, CPLErrorNum, const char* message)
+    {
+        if (type == CE_Warning && message && std::strstr(message, "Non closed ring"))
+            static_cast<WarningWatch*>(CPLGetErrorHandlerUserData())->unclosedRing = true;
+    }
+};
+
+}  // namespace
+
 OGRFeatureUniquePtr FeatureReader::next()
 {
     // The error state is per thread; cleared before each read so that only
     // what this read raised counts.
     CPLErrorReset();
-    OGRFeatureUniquePtr f(layer_->GetNextFeature());
+    OGRFeatureUniquePtr f;
+    {
+        WarningWatch watch;
+        f.reset(layer_->GetNextFeature());
+        if (watch.unclosedRing && f)
+            NoteUnclosedRing(layerName_, source_, f->GetFID());
+    }
     if (const std::string gdal = LastGdalError(); !gdal.empty()) {
         ForgetGdalError();
         support::raise(kFeatureReadError,

@@ -32,6 +32,11 @@ private:
     std::filesystem::path source_;
 };
 
+// Counts a feature with a ring that did not close in its file (GDAL or the
+// reader closed it), once per feature of each layer; the run tells them with
+// the repaired geometries.
+void NoteUnclosedRing(const std::string& layerName, const std::filesystem::path& source, long long fid);
+
 // Calls visit(feature) for every feature through a FeatureReader; visit
 // answers false to stop.
 template <class Visit>

@@ -45,7 +45,9 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
 
 // Invalid polygons, common in digitised data (parts that overlap, rings that
 // cross themselves, holes that leave their shell), are filled as the union of
-// their parts less their holes: GEOS make-valid, "structure" method. Whoever
+// their parts less their holes, as GEOS make-valid's "structure" method does;
+// a loop a ring draws inside itself (a hole touching its shell, written as
+// one ring) stays a hole. Whoever
 // reads polygons for tabulation, dissolve, overlay or the NODATA test gets
 // them repaired. Answers nothing when `g` is not polygonal or already valid.
 OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);

@@ -181,21 +181,24 @@ int fieldIndexExact(OGRLayer* layer, const std::string& name, const std::string&
 
 namespace {
 
-// GEOS make-valid, "structure" method: shells unioned, holes taken out, so
-// parts that overlap count once; collapsed pieces (lines, points) dropped.
-GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
+[[noreturn]] void cannotRepair()
 {
-    GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(c);
-    GEOSMakeValidParams_setMethod_r(c, params, GEOS_MAKE_VALID_STRUCTURE);
-    GEOSMakeValidParams_setKeepCollapsed_r(c, params, 0);
-    GeomPtr valid(GEOSMakeValidWithParams_r(c, g, params), GeomDeleter{c});
-    GEOSMakeValidParams_destroy_r(c, params);
-    if (!valid)
-        support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
-    const int type = GEOSGeomTypeId_r(c, valid.get());
+    support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+}
+
+GeomPtr own(GEOSContextHandle_t c, GEOSGeometry* g)
+{
+    if (!g)
+        cannotRepair();
+    return GeomPtr(g, GeomDeleter{c});
+}
+
+// The polygons of `g` as one polygonal geometry; lines and points left out.
+GeomPtr polygonalPart(GEOSContextHandle_t c, GeomPtr g)
+{
+    const int type = GEOSGeomTypeId_r(c, g.get());
     if (type == GEOS_POLYGON || type == GEOS_MULTIPOLYGON)
-        return valid;
-    // A collection: its polygonal members, as one multipolygon.
+        return g;
     std::vector<GEOSGeometry*> polygons;
     auto take = [&](const GEOSGeometry* part) {
         const int t = GEOSGeomTypeId_r(c, part);
@@ -205,23 +208,114 @@ GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
             for (int i = 0; i < GEOSGetNumGeometries_r(c, part); ++i)
                 polygons.push_back(GEOSGeom_clone_r(c, GEOSGetGeometryN_r(c, part, i)));
     };
-    for (int i = 0; i < GEOSGetNumGeometries_r(c, valid.get()); ++i)
-        take(GEOSGetGeometryN_r(c, valid.get(), i));
-    GeomPtr out(
-        GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(), static_cast<unsigned>(polygons.size())),
-        GeomDeleter{c});
-    if (!out) {
+    for (int i = 0; i < GEOSGetNumGeometries_r(c, g.get()); ++i)
+        take(GEOSGetGeometryN_r(c, g.get(), i));
+    GEOSGeometry* out =
+        GEOSGeom_createCollection_r(c, GEOS_MULTIPOLYGON, polygons.data(), static_cast<unsigned>(polygons.size()));
+    if (!out)
         for (auto* p : polygons)  // not taken over by a collection that failed
             GEOSGeom_destroy_r(c, p);
-        support::raise(support::err::kHostFailure, "An invalid polygon could not be repaired");
+    return own(c, out);
+}
+
+// The area one ring encloses, by GEOS make-valid's "linework" method: where
+// the ring runs round a patch twice, as when a shapefile draws a hole as a
+// loop of its shell touching it at a point, the patch is a hole.
+GeomPtr ringArea(GEOSContextHandle_t c, const GEOSGeometry* ring)
+{
+    GeomPtr polygon = own(c, GEOSGeom_createPolygon_r(c, GEOSGeom_clone_r(c, ring), nullptr, 0));
+    if (GEOSisValid_r(c, polygon.get()) == 1)
+        return polygon;
+    GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(c);
+    GEOSMakeValidParams_setMethod_r(c, params, GEOS_MAKE_VALID_LINEWORK);
+    GEOSMakeValidParams_setKeepCollapsed_r(c, params, 0);
+    GEOSGeometry* valid = GEOSMakeValidWithParams_r(c, polygon.get(), params);
+    GEOSMakeValidParams_destroy_r(c, params);
+    return polygonalPart(c, own(c, valid));
+}
+
+GeomPtr unionOfAll(GEOSContextHandle_t c, std::vector<GeomPtr>& parts)
+{
+    std::vector<GEOSGeometry*> raw;
+    for (auto& p : parts)
+        raw.push_back(p.release());
+    GEOSGeometry* coll =
+        GEOSGeom_createCollection_r(c, GEOS_GEOMETRYCOLLECTION, raw.data(), static_cast<unsigned>(raw.size()));
+    if (!coll)
+        for (auto* p : raw)
+            GEOSGeom_destroy_r(c, p);
+    GeomPtr all = own(c, coll);
+    return own(c, GEOSUnaryUnion_r(c, all.get()));
+}
+
+GeomPtr ringByRingRepair(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    std::vector<GeomPtr> polygons;
+    for (int i = 0; i < GEOSGetNumGeometries_r(c, g); ++i) {
+        const GEOSGeometry* polygon = GEOSGetGeometryN_r(c, g, i);
+        if (GEOSisEmpty_r(c, polygon) == 1)
+            continue;
+        GeomPtr shell = ringArea(c, GEOSGetExteriorRing_r(c, polygon));
+        const int holeCount = GEOSGetNumInteriorRings_r(c, polygon);
+        if (holeCount > 0) {
+            std::vector<GeomPtr> holes;
+            for (int h = 0; h < holeCount; ++h)
+                holes.push_back(ringArea(c, GEOSGetInteriorRingN_r(c, polygon, h)));
+            GeomPtr cut = unionOfAll(c, holes);
+            shell = own(c, GEOSDifference_r(c, shell.get(), cut.get()));
+        }
+        polygons.push_back(std::move(shell));
     }
-    return out;
+    return polygonalPart(c, unionOfAll(c, polygons));
+}
+
+GeomPtr structureRepair(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(c);
+    GEOSMakeValidParams_setMethod_r(c, params, GEOS_MAKE_VALID_STRUCTURE);
+    GEOSMakeValidParams_setKeepCollapsed_r(c, params, 0);
+    GEOSGeometry* valid = GEOSMakeValidWithParams_r(c, g, params);
+    GEOSMakeValidParams_destroy_r(c, params);
+    return polygonalPart(c, own(c, valid));
+}
+
+// A valid form of an invalid polygon: each ring's area as above, each
+// polygon its shell less its holes, the polygons unioned, so parts that
+// overlap count once; collapsed pieces (lines, points) dropped. This is GEOS
+// make-valid's "structure" method, but for the loops a ring draws inside
+// itself; that method alone decides when GEOS fails on the rings.
+GeomPtr makeValidPolygon(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    try {
+        return ringByRingRepair(c, g);
+    } catch (const support::Error&) {
+        return structureRepair(c, g);
+    }
 }
 
 bool isPolygonal(const OGRGeometry& g)
 {
     const auto t = wkbFlatten(g.getGeometryType());
     return t == wkbPolygon || t == wkbMultiPolygon;
+}
+
+// A damaged file can hold a ring that does not end where it starts; GDAL hands
+// it out as it is and GEOS refuses it. Closed here; true when one was open.
+bool closeOpenRings(OGRGeometry& g)
+{
+    auto open = [](const OGRPolygon& p) {
+        return std::any_of(p.begin(), p.end(), [](const OGRLinearRing* ring) { return !ring->get_IsClosed(); });
+    };
+    const auto t = wkbFlatten(g.getGeometryType());
+    bool any = false;
+    if (t == wkbPolygon)
+        any = open(*g.toPolygon());
+    else if (t == wkbMultiPolygon)
+        any = std::any_of(g.toMultiPolygon()->begin(), g.toMultiPolygon()->end(),
+                          [&](const OGRPolygon* p) { return open(*p); });
+    if (any)
+        g.closeRings();
+    return any;
 }
 
 // The repaired form of `g`, or nothing when it is valid or not polygonal.
@@ -242,8 +336,9 @@ OGRGeometryUniquePtr repair(GEOSContextHandle_t c, const OGRGeometry& g)
 
 struct RepairLog {
     std::mutex mutex;
-    // by layer name and source: the IDs of the features repaired
-    std::map<std::pair<std::string, std::string>, std::set<long long>> repaired;
+    // by layer name and source: the IDs of the features repaired, and of those
+    // whose rings GDAL closed
+    std::map<std::pair<std::string, std::string>, std::set<long long>> repaired, closed;
 };
 RepairLog& repairLog()
 {
@@ -263,6 +358,13 @@ void noteRepairs(const Layer& layer, const std::vector<long long>& fids)
 
 }  // namespace
 
+void NoteUnclosedRing(const std::string& layerName, const fs::path& source, long long fid)
+{
+    auto& log = repairLog();
+    std::lock_guard lock(log.mutex);
+    log.closed[{layerName, source.string()}].insert(fid);
+}
+
 OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g)
 {
     GeosContext geos;
@@ -274,27 +376,48 @@ void ResetGeometryRepairs()
     auto& log = repairLog();
     std::lock_guard lock(log.mutex);
     log.repaired.clear();
+    log.closed.clear();
 }
 
 std::vector<LayerRepairs> GeometryRepairs()
 {
     auto& log = repairLog();
     std::lock_guard lock(log.mutex);
-    std::vector<LayerRepairs> out;
+    std::map<std::pair<std::string, std::string>, LayerRepairs> byLayer;
     for (const auto& [key, fids] : log.repaired)
-        out.push_back({key.first, key.second, fids.size()});
+        byLayer[key] = {key.first, key.second, fids.size(), 0};
+    for (const auto& [key, fids] : log.closed) {
+        auto& r = byLayer.try_emplace(key, LayerRepairs{key.first, key.second, 0, 0}).first->second;
+        r.closedRings = fids.size();
+    }
+    std::vector<LayerRepairs> out;
+    for (auto& [key, r] : byLayer)
+        out.push_back(std::move(r));
     return out;
 }
 
 std::string GeometryRepairsText()
 {
     std::string text;
-    for (const auto& r : GeometryRepairs()) {
+    auto start = [&](std::size_t n, const std::string& layer) {
         if (!text.empty())
-            text += "\r";
-        text += std::to_string(r.features) + (r.features == 1 ? " feature" : " features") + " of the layer '" +
-                r.layer + "' had an invalid geometry and " + (r.features == 1 ? "was" : "were") +
-                " repaired: overlapping parts count once, as their union.";
+            text += '\r';
+        text.append(std::to_string(n)).append(n == 1 ? " feature" : " features");
+        text.append(" of the layer '").append(layer).append("' had ");
+    };
+    for (const auto& r : GeometryRepairs()) {
+        if (r.closedRings > 0) {
+            start(r.closedRings, r.layer);
+            text.append("a polygon ring that did not end where it starts and was closed: the file ")
+                .append(r.source.filename().string())
+                .append(" may be damaged; check those shapes.");
+        }
+        if (r.features > 0) {
+            start(r.features, r.layer);
+            text.append("an invalid geometry and ")
+                .append(r.features == 1 ? "was" : "were")
+                .append(" repaired: overlapping parts count once, as their union.");
+        }
     }
     return text;
 }
@@ -322,6 +445,8 @@ std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& f
         r.fid = f->GetFID();
         r.value = fieldValue(*f, fi);
         r.geometry.reset(f->StealGeometry());
+        if (r.geometry && closeOpenRings(*r.geometry))
+            NoteUnclosedRing(layer.name, layer.source, r.fid);
         if (r.geometry && ct && r.geometry->transform(ct.get()) != OGRERR_NONE)
             RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
         out.push_back(std::move(r));
@@ -599,6 +724,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
 
     std::vector<OGRFeatureUniquePtr> inputs;
     ForEachFeature(in.ogr(), input.name, input.source, [&](OGRFeatureUniquePtr& f) {
+        if (OGRGeometry* g = f->GetGeometryRef(); g && closeOpenRings(*g))
+            NoteUnclosedRing(input.name, input.source, f->GetFID());
         inputs.push_back(std::move(f));
         return true;
     });

@@ -46,6 +46,7 @@ struct LayerRepairs {
     std::string layer;             // the layer's name in the map
     std::filesystem::path source;  // its data
     std::size_t features = 0;
+    std::size_t closedRings = 0;  // features whose ring GDAL had to close while reading
 };
 void ResetGeometryRepairs();
 std::vector<LayerRepairs> GeometryRepairs();

@@ -116,6 +116,27 @@ ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selec
     return out;
 }
 
+std::vector<std::pair<Value, double>> UnionAreasByValue(const Layer& layer, const std::string& field)
+{
+    std::map<Value, std::vector<OGRGeometryUniquePtr>, bool (*)(const Value&, const Value&)> groups(ValueLess);
+    for (auto& f : ReadFeatures(layer, field, !layer.selection.empty()))
+        if (!IsNull(f.value) && f.geometry)
+            groups[f.value].push_back(std::move(f.geometry));
+    std::vector<std::pair<Value, double>> out;
+    std::vector<std::vector<OGRGeometryUniquePtr>*> parts;
+    for (auto& [value, shapes] : groups) {
+        out.emplace_back(value, 0.0);
+        parts.push_back(&shapes);
+    }
+    ParallelFor(
+        parts.size(), [] { return 0; },
+        [&](int&, std::size_t i) {
+            const auto u = UnionPolygons(std::move(*parts[i]));
+            out[i].second = u ? OGR_G_Area(OGRGeometry::ToHandle(u.get())) : 0.0;
+        });
+    return out;
+}
+
 FieldUse ValuesInUse(const Layer& layer, const std::string& field)
 {
     FieldUse use;

@@ -43,6 +43,11 @@ struct ValueAreas {
 };
 ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly);
 
+// The area (square map units) of the union of each value's polygons, in
+// ascending value order: land that several polygons of a value share counts
+// once. Features without a value or a shape are left out.
+std::vector<std::pair<Value, double>> UnionAreasByValue(const Layer& layer, const std::string& field);
+
 // The features used (the selection, or all) and those among them without a
 // value of `field`, with their polygon area; only the latter's shapes are read.
 struct FieldUse {

@@ -18,9 +18,22 @@ namespace fs = std::filesystem;
 namespace {
 constexpr const char* kModule = "clsISDSAdjustment";
 
-std::string fullName(const host::Layer& l)
+// The same data: one file (whatever path names it) and one layer of it. Files
+// that only share a folder and a name, such as X.shp and X.gpkg, are not.
+bool sameLayer(const host::Layer& a, const host::Layer& b)
 {
-    return (l.source.parent_path() / (l.sourceLayer.empty() ? l.source.stem().string() : l.sourceLayer)).string();
+    std::error_code ec;
+    if (!fs::equivalent(a.source, b.source, ec))
+        return false;
+    if (a.sourceLayer == b.sourceLayer)
+        return a.selection == b.selection;
+    auto layerName = [](const host::Layer& l) {
+        if (!l.sourceLayer.empty())
+            return l.sourceLayer;
+        const auto names = host::VectorLayerNames(l.source);
+        return names.empty() ? std::string() : names.front();
+    };
+    return layerName(a) == layerName(b) && a.selection == b.selection;
 }
 
 struct ScenarioRow {
@@ -43,14 +56,15 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
                                                              const host::Layer& analysisLayer,
                                                              const std::string& analysisField, long classId,
                                                              const std::string& tableSuffix, const fs::path& scratch,
-                                                             const host::Layer& landCover, const AreaRules& rules)
+                                                             const host::Layer& landCover, const AreaRules& rules,
+                                                             const host::Layer* wholeScenario)
 {
     const std::string dcID = std::to_string(classId);
     const std::string aTemp = "dsarea" + tableSuffix, dsInt = "dsInt" + tableSuffix;
     try {
         // The scenario's own zones: its pieces inside the analysis polygons.
         host::LayerPtr zoneLayer;
-        if (fullName(scenarioLayer) != fullName(analysisLayer)) {
+        if (!sameLayer(scenarioLayer, analysisLayer)) {
             if (host::SpatialReferenceName(scenarioLayer) != host::SpatialReferenceName(analysisLayer)) {
                 const auto a =
                     support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
@@ -67,6 +81,18 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
             zoneLayer = std::make_shared<host::Layer>(analysisLayer);
         }
         if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
+            if (wholeScenario) {
+                const auto whole = IntersectLayers(*wholeScenario, analysisLayer, "dsAll" + tableSuffix, scratch);
+                if (whole && host::Table::Open(whole->source).rowCount() > 0) {
+                    support::MsgBox("All the land of the Development Scenario (" + scenarioLayer.name +
+                                        ") inside the Analysis Layer was already recast by an earlier scenario: "
+                                        "the first scenario that covers land recasts it, so this one changes "
+                                        "nothing.",
+                                    support::Buttons::OK, support::Icon::Information, "Land Already Recast");
+                    skipReason_ = "all its land was already recast by an earlier scenario";
+                    return Outcome::Skipped;
+                }
+            }
             support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
                                 ") do not overlap.",
                             support::Buttons::OK, support::Icon::Information, "No Overlay");
@@ -166,10 +192,11 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
     } catch (const support::Canceled&) {
         throw;
     } catch (...) {
+        // The report with its chain first, then the box; the run ends without a table.
+        support::ReportCurrent(true, "isDSAdjustment", kModule);
         support::MsgBox("Error occurred while adjusting area calculations for selected 'Development Scenarios'.",
                         support::Buttons::OK, support::Icon::Critical, "Error: Development Scenarios Adjustment");
-        support::ReportCurrent(false, "isDSAdjustment", kModule);
-        throw;
+        throw support::Stopped("the development scenario could not be applied");
     }
 }
 

@@ -16,10 +16,13 @@ class clsISDSAdjustment {
 public:
     enum class Outcome { Applied, Skipped };
     // Adjusts the area table in place, or skips the scenario (told to the
-    // user). Throws Stopped when the run is to stop.
+    // user). Throws Stopped when the run is to stop. `wholeScenario` is the
+    // scenario's own layer when `scenarioLayer` holds only what earlier
+    // scenarios left of it: it tells land already recast from no overlap.
     Outcome isDSAdjustment(host::Table& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
                            const std::string& analysisField, long classId, const std::string& tableSuffix,
-                           const std::filesystem::path& scratch, const host::Layer& landCover, const AreaRules& rules);
+                           const std::filesystem::path& scratch, const host::Layer& landCover, const AreaRules& rules,
+                           const host::Layer* wholeScenario = nullptr);
     // Why the last scenario was skipped.
     const std::string& skipReason() const { return skipReason_; }
 

@@ -122,6 +122,7 @@ struct ReportData {
     int mapUnits = host::kUnitsMeters;
     std::vector<std::string> usage;
     std::vector<std::pair<std::string, std::string>> skippedScenarios;
+    std::set<int> skippedRows;  // rows of the scenarios above: the reports list them as skipped only
 };
 
 std::string areaText(double area, Units units)
@@ -133,21 +134,22 @@ std::string areaText(double area, Units units)
 
 // Zones of the output that the density pieces do not cover whole: their
 // figures leave out land. Answers each such zone's value and the area left
-// out, in square map units.
+// out, in square map units. Density polygons may overlap, so a zone's cover
+// is the union of its pieces, not their sum.
 std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host::Layer& output,
                                                                      const std::string& field,
                                                                      const host::Layer& pieces)
 {
     const auto whole = host::AreasByValue(output, field, false);
-    const auto covered = host::AreasByValue(pieces, field, false);
+    const auto covered = host::UnionAreasByValue(pieces, field);
     std::vector<std::pair<std::string, double>> short_;
     std::size_t k = 0;
     for (std::size_t i = 0; i < whole.byValue.size(); ++i) {
         const auto& [value, area] = whole.byValue[i];
-        while (k < covered.byValue.size() && host::ValueLess(covered.byValue[k].first, value))
+        while (k < covered.size() && host::ValueLess(covered[k].first, value))
             ++k;
-        const bool found = k < covered.byValue.size() && !host::ValueLess(value, covered.byValue[k].first);
-        const double missing = area - (found ? covered.byValue[k].second : 0.0);
+        const bool found = k < covered.size() && !host::ValueLess(value, covered[k].first);
+        const double missing = area - (found ? covered[k].second : 0.0);
         // Pieces are cut from the zone: a difference beyond rounding is land left out.
         if (missing > area * 1e-9)
             short_.emplace_back(host::ValueText(value), missing);
@@ -179,7 +181,7 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
         in.densityLow = density.lowText;
     }
     for (const auto& s : r.scenarios)
-        if (!scenarios.exists(std::to_string(s.row)))
+        if (!d.skippedRows.count(s.row) && !scenarios.exists(std::to_string(s.row)))
             scenarios.add(std::to_string(s.row), {s.layer->name, s.className, std::to_string(s.classId)});
     const auto classes = classTexts(r.classes);
     in.landClasses = &classes;
@@ -329,7 +331,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     const std::string zoneField = field;
 
     // What the run uses of the analysis layer, and what it cannot place in a zone.
-    ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}};
+    ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}, {}};
     const auto used = host::ValuesInUse(*analysis, zoneField);
     report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
                            std::to_string(host::FeatureCount(*r.analysis)));
@@ -388,9 +390,11 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
         }
         clsISDSAdjustment adjustment;
         if (adjustment.isDSAdjustment(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n),
-                                      scratch.path(), *r.landCover, rules) == clsISDSAdjustment::Outcome::Skipped) {
+                                      scratch.path(), *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get()) ==
+            clsISDSAdjustment::Outcome::Skipped) {
             result.skipped.push_back("the development scenario " + s.layer->name + ": " + adjustment.skipReason());
             report.skippedScenarios.emplace_back(s.layer->name, adjustment.skipReason());
+            report.skippedRows.insert(s.row);
         } else {
             earlier.push_back(s.layer.get());
         }

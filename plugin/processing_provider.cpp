@@ -391,6 +391,11 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
         d.lowText = Ss(QString::number(d.low, 'g', 15));
         r.density = d;
     } else {
+        const QVariant layer = parameters.value(kDensityLayer);
+        if (layer.isValid() && !layer.isNull() &&
+            !(layer.userType() == QMetaType::QString && layer.toString().isEmpty()))
+            throw QgsProcessingException(tr("A population density layer was given with one coefficient for all land: "
+                                            "choose \"Calculate from a density layer\", or leave the layer out."));
         r.density = static_cast<params::DensityLevel>(std::clamp(density, 0, 2));
     }
 

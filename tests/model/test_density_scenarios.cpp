@@ -124,7 +124,8 @@ TEST(Scenario, OverlappingScenariosRecastLandOnce)
     const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
     const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});
     const auto wide = s.rc.polygons("wide", "ID", false, {{CellBox(X0, Y0, S, 2, 0, 6, 1), "", 1}});
-    // The same layer twice: the second row finds no land left and is skipped.
+    // The same layer twice: the second row finds no land left, is skipped and
+    // listed only as skipped.
     auto r =
         s.run(zones, "NAME", "--density high --scenario " + dev.string() + "=21 --scenario " + dev.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -133,8 +134,13 @@ TEST(Scenario, OverlappingScenariosRecastLandOnce)
     EXPECT_EQ(z.impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
     EXPECT_LE(z.pct, 100.0);
     const std::string prm = ReadFile(s.rc.data() / "out.prm");
-    EXPECT_NE(prm.find("Skipped the scenario of the dev layer: no overlap"), std::string::npos) << prm;
-    EXPECT_NE(ReadFile(s.rc.data() / "out.met").find("were not applied"), std::string::npos);
+    EXPECT_NE(prm.find("Skipped the scenario of the dev layer: all its land was already recast by an earlier"),
+              std::string::npos)
+        << prm;
+    EXPECT_EQ(prm.find("within dev layer"), prm.rfind("within dev layer")) << prm;
+    const std::string met = ReadFile(s.rc.data() / "out.met");
+    EXPECT_EQ(met.find("within dev theme"), met.rfind("within dev theme")) << met;
+    EXPECT_NE(met.find("were not applied"), std::string::npos);
 
     // Partly overlapping: cells 2-3 belong to the first row (Developed), 4-5
     // to the second (Water is not in the set: use Forest's ID, so no change).
