@@ -404,9 +404,16 @@ struct CoverCells {
     }
 };
 
+// What one pass over the raster yields: the tallies, the NODATA contacts, or both.
+struct ScanPlan {
+    bool tally = true;
+    bool contacts = false;
+};
+
 template <class T>
-AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads,
-                        const ProgressFn& progress, GDALDatasetUniquePtr first, Coverage coverage)
+void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads, const ProgressFn& progress,
+          GDALDatasetUniquePtr first, Coverage coverage, ScanPlan plan, const std::vector<char>& settled,
+          AreaTabulation& out, std::vector<std::atomic<bool>>& flagged)
 {
     const auto& shapes = placed.shapes;
     const bool exact = coverage == Coverage::Exact;
@@ -414,19 +421,36 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     const StripLayout layout = StripLayoutOf(band0);
     const int blockCols = BlockColumns(band0);
     const bool signedBytes = SignedBytes(band0);
-    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : CentreWindow(s); };
+    const std::optional<T> nodata = RawNodata<T>(raster.nodata, signedBytes);
+    // Without a NODATA value only the extent flags a zone, and that is settled already.
+    plan.contacts = plan.contacts && nodata.has_value();
+    if (!plan.tally && !plan.contacts) {
+        if (progress)
+            progress(1.0);
+        return;
+    }
+    // Contact asks for every cell whose closed square the shape meets, the tally
+    // only for those whose centre it can hold.
+    auto windowOf = [&](const scan::PixelShape& s) {
+        return exact ? CoverWindow(s) : plan.contacts ? TouchWindow(s) : CentreWindow(s);
+    };
+    const auto rows = exact           ? scan::StripEdgeTable::Rows::Cover
+                      : plan.contacts ? scan::StripEdgeTable::Rows::Touch
+                                      : scan::StripEdgeTable::Rows::Centre;
+    // Shapes settled before the pass are only read for their tallies.
+    const std::vector<char> noSkip;
+    const std::vector<char>& skip = plan.tally ? noSkip : settled;
 
     Window all;
-    for (const auto& s : shapes) {
-        const Window w = windowOf(s);
-        all.add(w.col0, w.col1, w.row0, w.row1);
-    }
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        if (skip.empty() || !skip[i]) {
+            const Window w = windowOf(shapes[i]);
+            all.add(w.col0, w.col1, w.row0, w.row1);
+        }
     const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table =
-        window.empty()
-            ? scan::StripEdgeTable()
-            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Centre);
+    const scan::StripEdgeTable table = window.empty() ? scan::StripEdgeTable()
+                                                      : scan::StripEdgeTable(shapes, placed.transform, window.row0,
+                                                                             window.row1, layout.rows, rows, skip);
 
     struct Worker {
         StripSource<T> source;
@@ -441,70 +465,113 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(zoneCount),
-                                               ShareTally<T>(exact ? zoneCount : 0),
+                                               TallyFor<T>(plan.tally ? zoneCount : 0),
+                                               ShareTally<T>(plan.tally && exact ? zoneCount : 0),
                                                {},
                                                {},
                                                {}}));
+    auto zoneFlagged = [&](int zone) {
+        return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
+    };
+    auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
 
     RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
         const auto& strip = table[k];
-        if (strip.groups.empty())
-            return;
-        Worker& wk = *workers[static_cast<std::size_t>(w)];
-        // Only the columns the strip's shapes can reach are read.
+        // Only the columns the strip's shapes can reach are read; for contact
+        // alone, only those of zones not yet flagged.
         Window cols;
-        for (const auto& g : strip.groups) {
-            const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-            cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
-        }
+        for (const auto& g : strip.groups)
+            if (plan.tally || !isFlagged(g.shape)) {
+                const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
+                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+            }
         const Window read = cols.intersect(window);
         if (read.empty())
             return;
-        auto countRun = [&](const Window& chunk, const T* values, int row, int c0, int c1, int zone) {
-            c0 = std::max(c0, chunk.col0);
-            c1 = std::min(c1, chunk.col1);
-            if (c0 < c1)
-                wk.tally.countRun(zone,
-                                  values + static_cast<std::size_t>(row - chunk.row0) * chunk.width() +
-                                      static_cast<std::size_t>(c0 - chunk.col0),
-                                  static_cast<std::size_t>(c1 - c0));
-        };
+        Worker& wk = *workers[static_cast<std::size_t>(w)];
         if (exact) {
-            wk.cover.gather(table, strip, shapes, read, 0.0);
-            ForEachChunk(read, blockCols, [&](const Window& chunk) {
-                const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-                for (const auto& r : wk.cover.runs)
-                    countRun(chunk, values, r.row, r.c0, r.c1, r.zone);
-                for (const auto& c : wk.cover.cuts)
-                    if (c.col >= chunk.col0 && c.col < chunk.col1)
-                        wk.shares.add(c.zone,
-                                      values[static_cast<std::size_t>(c.row - chunk.row0) * chunk.width() +
-                                             static_cast<std::size_t>(c.col - chunk.col0)],
-                                      c.share);
-            });
-            return;
-        }
-        wk.runs.reset(strip.rowBegin, strip.rowEnd);
-        for (const auto& g : strip.groups) {
-            const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
-            scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
-                                    [&](int row, int c0, int c1) {
-                                        c0 = std::max(c0, read.col0);
-                                        c1 = std::min(c1, read.col1);
-                                        if (c0 < c1)
-                                            wk.runs.add(row, c0, c1, zone);
-                                    });
+            if (plan.tally)
+                wk.cover.gather(table, strip, shapes, read, 0.0);
+            else
+                wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
+        } else if (plan.tally) {
+            wk.runs.reset(strip.rowBegin, strip.rowEnd);
+            for (const auto& g : strip.groups) {
+                const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
+                scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
+                                        [&](int row, int c0, int c1) {
+                                            c0 = std::max(c0, read.col0);
+                                            c1 = std::min(c1, read.col1);
+                                            if (c0 < c1)
+                                                wk.runs.add(row, c0, c1, zone);
+                                        });
+            }
         }
         ForEachChunk(read, blockCols, [&](const Window& chunk) {
             const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            wk.runs.forEach([&](int row, int c0, int c1, int zone) { countRun(chunk, values, row, c0, c1, zone); });
+            const std::size_t width = chunk.width();
+            auto at = [&](int row, int col) {
+                return values + static_cast<std::size_t>(row - chunk.row0) * width +
+                       static_cast<std::size_t>(col - chunk.col0);
+            };
+            if (plan.tally) {
+                auto countRun = [&](int row, int c0, int c1, int zone) {
+                    c0 = std::max(c0, chunk.col0);
+                    c1 = std::min(c1, chunk.col1);
+                    if (c0 < c1)
+                        wk.tally.countRun(zone, at(row, c0), static_cast<std::size_t>(c1 - c0));
+                };
+                if (exact) {
+                    for (const auto& r : wk.cover.runs)
+                        countRun(r.row, r.c0, r.c1, r.zone);
+                    for (const auto& c : wk.cover.cuts)
+                        if (c.col >= chunk.col0 && c.col < chunk.col1)
+                            wk.shares.add(c.zone, *at(c.row, c.col), c.share);
+                } else {
+                    wk.runs.forEach(countRun);
+                }
+            }
+            if (!plan.contacts || !AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
+                return;
+            // Is any cell of row `row`, columns [c0, c1), NODATA?
+            auto hits = [&](int row, int c0, int c1) {
+                c0 = std::max(c0, chunk.col0);
+                c1 = std::min(c1, chunk.col1);
+                return c0 < c1 && AnyEqual(at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
+            };
+            if (exact) {
+                for (const auto& r : wk.cover.runs)
+                    if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
+                        flagged[static_cast<std::size_t>(r.zone)] = true;
+                for (const auto& c : wk.cover.cuts)
+                    if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
+                        flagged[static_cast<std::size_t>(c.zone)] = true;
+                return;
+            }
+            for (const auto& g : strip.groups) {
+                if (isFlagged(g.shape))
+                    continue;
+                const auto edges = table.edges(strip, g);
+                bool hit = false;
+                for (const auto& e : edges) {
+                    scan::ForEachTouchedRun(e, read.row0, read.row1,
+                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                    if (hit)
+                        break;
+                }
+                if (!hit)
+                    scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
+                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
+                if (hit)
+                    flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
+            }
         });
     });
+    if (!plan.tally)
+        return;
 
     // Merge: every tally reports (class value, zone, cells or shares); NODATA
     // only adds to the zone's cells.
-    AreaTabulation out;
     out.zoneCount = zoneCount;
     out.cellArea = raster.cellArea();
     out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
@@ -545,114 +612,6 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
             for (std::size_t z = 0; z < it->second.size(); ++z)
                 out.shares[z * classCount + ci] = it->second[z];
     }
-    return out;
-}
-
-// ---------------------------------------------------------------------------
-// NODATA contact
-
-template <class T>
-void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads,
-                        const ProgressFn& progress, GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged,
-                        Coverage coverage)
-{
-    const bool exact = coverage == Coverage::Exact;
-    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : TouchWindow(s); };
-    const auto& shapes = placed.shapes;
-    GDALRasterBand& band0 = *first->GetRasterBand(1);
-    const StripLayout layout = StripLayoutOf(band0);
-    const int blockCols = BlockColumns(band0);
-    const std::optional<T> nodata = RawNodata<T>(raster.nodata, SignedBytes(band0));
-    if (!nodata) {
-        if (progress)
-            progress(1.0);
-        return;
-    }
-
-    Window all;
-    for (std::size_t i = 0; i < shapes.size(); ++i)
-        if (!settled[i]) {
-            const Window w = windowOf(shapes[i]);
-            all.add(w.col0, w.col1, w.row0, w.row1);
-        }
-    const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table =
-        window.empty()
-            ? scan::StripEdgeTable()
-            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Touch,
-                                   settled);
-
-    struct Worker {
-        StripSource<T> source;
-        scan::SpanScratch scratch;
-        CoverCells cover;
-    };
-    const int workerCount = WorkerCount(threads, table.size());
-    std::vector<std::unique_ptr<Worker>> workers;
-    for (int w = 0; w < workerCount; ++w)
-        workers.push_back(std::unique_ptr<Worker>(
-            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), {}, {}}));
-    auto isFlagged = [&](int shape) {
-        return flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(shape)].zone)].load(
-            std::memory_order_relaxed);
-    };
-
-    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
-        const auto& strip = table[k];
-        Window cols;
-        for (const auto& g : strip.groups)
-            if (!isFlagged(g.shape)) {
-                const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
-            }
-        const Window read = cols.clipped(raster.width, raster.height);
-        if (read.empty())
-            return;
-        Worker& wk = *workers[static_cast<std::size_t>(w)];
-        if (exact)
-            wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
-        ForEachChunk(read, blockCols, [&](const Window& chunk) {
-            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            const std::size_t width = chunk.width();
-            if (!AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
-                return;
-            // Is any cell of row `row`, columns [c0, c1), NODATA?
-            auto hits = [&](int row, int c0, int c1) {
-                c0 = std::max(c0, chunk.col0);
-                c1 = std::min(c1, chunk.col1);
-                return c0 < c1 && AnyEqual(values + static_cast<std::size_t>(row - chunk.row0) * width +
-                                               static_cast<std::size_t>(c0 - chunk.col0),
-                                           static_cast<std::size_t>(c1 - c0), *nodata);
-            };
-            if (exact) {
-                for (const auto& r : wk.cover.runs)
-                    if (hits(r.row, r.c0, r.c1))
-                        flagged[static_cast<std::size_t>(r.zone)] = true;
-                for (const auto& c : wk.cover.cuts)
-                    if (hits(c.row, c.col, c.col + 1))
-                        flagged[static_cast<std::size_t>(c.zone)] = true;
-                return;
-            }
-            for (const auto& g : strip.groups) {
-                if (isFlagged(g.shape))
-                    continue;
-                const auto edges = table.edges(strip, g);
-                bool hit = false;
-                for (const auto& e : edges) {
-                    scan::ForEachTouchedRun(e, read.row0, read.row1,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
-                    if (hit)
-                        break;
-                }
-                if (!hit)
-                    scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
-                if (hit)
-                    flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
-            }
-        });
-    });
 }
 
 }  // namespace
@@ -695,48 +654,65 @@ RasterInfo DescribeRaster(const fs::path& path)
     return info;
 }
 
+namespace {
+
+ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                  const ProgressFn& progress, Coverage coverage, ScanPlan plan)
+{
+    const Placed placed = Place(raster, shapes, zoneCount);
+    std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
+    // A shape reaching past the extent needs no cells read for its contact;
+    // those are settled first.
+    std::vector<char> settled(placed.shapes.size(), 0);
+    if (plan.contacts) {
+        constexpr double slack = scan::kTouchSlack;
+        for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+            const auto& s = placed.shapes[i];
+            if (!s.geometry)
+                settled[i] = 1;
+            else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
+                     s.maxy > raster.height + slack) {
+                flagged[static_cast<std::size_t>(s.zone)] = true;
+                settled[i] = 1;
+            }
+        }
+        plan.contacts = raster.nodata.has_value();
+    }
+    ZoneScan out;
+    if (plan.tally || plan.contacts) {
+        GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+        const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
+        WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
+            Scan<T>(raster, placed, zoneCount, threads, progress, std::move(ds), coverage, plan, settled,
+                    out.tabulation, flagged);
+        });
+    } else if (progress) {
+        progress(1.0);
+    }
+    out.touchesNodata.resize(flagged.size());
+    for (std::size_t z = 0; z < flagged.size(); ++z)
+        out.touchesNodata[z] = flagged[z].load();
+    return out;
+}
+
+}  // namespace
+
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                             const ProgressFn& progress, Coverage coverage)
 {
-    const Placed placed = Place(raster, shapes, zoneCount);
-    GDALDatasetUniquePtr ds = OpenRaster(raster.path);
-    const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
-    return WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-        return Tabulate<T>(raster, placed, zoneCount, threads, progress, std::move(ds), coverage);
-    });
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, false}).tabulation;
 }
 
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
                                 int threads, const ProgressFn& progress, Coverage coverage)
 {
-    const Placed placed = Place(raster, shapes, zoneCount);
-    std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
-    // A shape reaching past the extent needs no cells read; those are settled first.
-    std::vector<char> settled(placed.shapes.size(), 0);
-    constexpr double slack = scan::kTouchSlack;
-    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
-        const auto& s = placed.shapes[i];
-        if (!s.geometry)
-            settled[i] = 1;
-        else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
-                 s.maxy > raster.height + slack) {
-            flagged[static_cast<std::size_t>(s.zone)] = true;
-            settled[i] = 1;
-        }
-    }
-    if (raster.nodata) {
-        GDALDatasetUniquePtr ds = OpenRaster(raster.path);
-        const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
-        WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-            FlagNodataContacts<T>(raster, placed, settled, threads, progress, std::move(ds), flagged, coverage);
-        });
-    } else if (progress) {
-        progress(1.0);
-    }
-    std::vector<bool> out(flagged.size());
-    for (std::size_t z = 0; z < flagged.size(); ++z)
-        out[z] = flagged[z].load();
-    return out;
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {false, true}).touchesNodata;
+}
+
+ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                   const ProgressFn& progress, Coverage coverage)
+{
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, true});
 }
 
 }  // namespace halvo::host

@@ -50,7 +50,7 @@ std::vector<ZoneShape> mergedByZone(std::vector<ZoneShape> shapes, std::size_t z
 }  // namespace
 
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
-                              const ProgressFn& progress, Coverage coverage)
+                              const ProgressFn& progress, Coverage coverage, bool nodataContacts)
 {
     auto features = readInRasterSrs(zones, field, !zones.selection.empty(), raster);
     LayerTabulation t;
@@ -69,7 +69,14 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
     }
     if (coverage == Coverage::Exact)
         shapes = mergedByZone(std::move(shapes), t.zones.size());
-    t.counts = TabulateArea(raster, shapes, static_cast<int>(t.zones.size()), 0, progress, coverage);
+    const int zoneCount = static_cast<int>(t.zones.size());
+    if (nodataContacts) {
+        auto scan = ScanZones(raster, shapes, zoneCount, 0, progress, coverage);
+        t.counts = std::move(scan.tabulation);
+        t.touchesNodata = std::move(scan.touchesNodata);
+    } else {
+        t.counts = TabulateArea(raster, shapes, zoneCount, 0, progress, coverage);
+    }
     return t;
 }
 

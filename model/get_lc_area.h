@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,17 +50,18 @@ class clsISGetLCArea {
 public:
     // The area table `areaTableName` in the scratch folder. Throws Stopped
     // after telling the user when no zone meets the raster or a class has
-    // no coefficient.
+    // no coefficient. Given `touchingNodata`, the same read of the raster
+    // fills it with the zones (value texts) that touch NODATA or leave the raster.
     host::Table isGetLCArea(const std::filesystem::path& scratch, const host::Layer& zones,
                             const host::Layer& landCover, const std::string& zoneField, const AreaRules& rules,
-                            const std::string& areaTableName);
+                            const std::string& areaTableName, std::set<std::string>* touchingNodata = nullptr);
 
     // The coefficient (a percentage) for a class and zone, or -9999 when there is none.
     static double CoefficientLookup(const AreaRules& rules, const std::string& classId, const std::string& zoneName);
 
 private:
     TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                             params::Coverage coverage);
+                             params::Coverage coverage, std::set<std::string>* touchingNodata);
     void CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules);
 };
 

@@ -367,9 +367,13 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     }
     support::CheckCanceled();
 
-    // Area tabulation.
+    // Area tabulation. Where the zones are the output's, the same read of
+    // the raster tells which of them touch NODATA.
     clsISGetLCArea lcArea;
-    host::Table areaTable = lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp");
+    std::set<std::string> touchingNodata;
+    const bool zonesAreOutput = zones == analysis;
+    host::Table areaTable = lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp",
+                                               zonesAreOutput ? &touchingNodata : nullptr);
     support::CheckCanceled();
 
     // Development scenarios, one after another.
@@ -416,7 +420,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     result.zones = isCalPctIS(*output, areaTable, zoneField);
     isUpdateLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones, r.coverage);
+    isSetCompleteArea(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
     if (zones != analysis) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
