@@ -6,6 +6,7 @@
 #include "host/map.h"
 #include "host/raster.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ struct LayerTabulation {
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
                               const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre,
                               bool nodataContacts = false);
+
+// The same for zones read already: the centre rule takes their features,
+// the exact rule their unions (made once, shared with the dissolve). Zones
+// in another coordinate system than the raster's are read again, as above.
+LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const ProgressFn& progress = {},
+                              Coverage coverage = Coverage::Centre, bool nodataContacts = false);
 
 // The IDs of the layer's features that touch (centre rule) or cover a share
 // of (exact rule) a NODATA cell, or leave the raster.

@@ -74,13 +74,14 @@ double clsISGetLCArea::CoefficientLookup(const AreaRules& rules, const std::stri
 
 TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::Layer& landCover,
                                          const std::string& zoneField, params::Coverage coverage,
-                                         std::set<std::string>* touchingNodata)
+                                         std::set<std::string>* touchingNodata, host::ZoneLayer* read)
 {
     const host::RasterInfo raster = host::DescribeRaster(landCover.source);
     support::Progress("Tabulating land cover", 0);
-    const auto tab = host::TabulateLayer(
-        zones, zoneField, raster, [](double f) { support::Progress("Tabulating land cover", f); }, coverage,
-        touchingNodata != nullptr);
+    const auto progress = [](double f) { support::Progress("Tabulating land cover", f); };
+    const auto tab = read
+                         ? host::TabulateZones(*read, raster, progress, coverage, touchingNodata != nullptr)
+                         : host::TabulateLayer(zones, zoneField, raster, progress, coverage, touchingNodata != nullptr);
     support::CheckCanceled();
     if (touchingNodata)
         for (std::size_t z = 0; z < tab.zones.size(); ++z)
@@ -108,37 +109,39 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
 
 host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Layer& zones, const host::Layer& landCover,
                                         const std::string& zoneField, const AreaRules& rules,
-                                        const std::string& areaTableName, std::set<std::string>* touchingNodata)
+                                        const std::string& areaTableName, std::set<std::string>* touchingNodata,
+                                        host::ZoneLayer* read)
 {
-    return support::Guarded(
-               "isGetLCArea", kModule, false, std::optional<host::Table>{},
-               [&]() -> std::optional<host::Table> {
-                   std::string zoneName = zoneField;
-                   if (zoneName.size() > 10) {
-                       auto t = host::Table::Open(zones.source);
-                       zoneName = SetFieldName(zoneField, t);
-                   }
-                   if (!host::FindLayerField(zones, zoneField)) {
-                       support::MsgBox("pField is Nothing");
-                       support::raise(support::err::kObjectRequired,
-                                      "The layer '" + zones.name + "' has no field '" + zoneField + "'");
-                   }
+    return support::Guarded("isGetLCArea", kModule, false, std::optional<host::Table>{},
+                            [&]() -> std::optional<host::Table> {
+                                std::string zoneName = zoneField;
+                                if (zoneName.size() > 10) {
+                                    auto t = host::Table::Open(zones.source);
+                                    zoneName = SetFieldName(zoneField, t);
+                                }
+                                if (!host::FindLayerField(zones, zoneField)) {
+                                    support::MsgBox("pField is Nothing");
+                                    support::raise(support::err::kObjectRequired,
+                                                   "The layer '" + zones.name + "' has no field '" + zoneField + "'");
+                                }
 
-                   const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage, touchingNodata);
-                   if (tab.rows.empty()) {
-                       support::MsgBox("None of the selected features within " + zones.name + "\r" +
-                                           " intersect with the Land Cover layer " + landCover.name,
-                                       support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
-                       throw support::Stopped("no zone meets the land cover");
-                   }
-                   const int c = tab.fieldCount();
-                   clsISTableFunctions tf;
-                   auto table = tf.createDBF(areaTableName, zoneName, 2 * c - 2, tab, scratch);
-                   CalculateAreas(*table, tab, rules);
-                   const fs::path path = table->path();
-                   table->finish();
-                   return host::Table::Open(path, true);
-               })
+                                const TabulationTable tab =
+                                    tabulate(zones, landCover, zoneField, rules.coverage, touchingNodata, read);
+                                if (tab.rows.empty()) {
+                                    support::MsgBox("None of the selected features within " + zones.name + "\r" +
+                                                        " intersect with the Land Cover layer " + landCover.name,
+                                                    support::Buttons::OK, support::Icon::Exclamation,
+                                                    "Error: Area Calculation");
+                                    throw support::Stopped("no zone meets the land cover");
+                                }
+                                const int c = tab.fieldCount();
+                                clsISTableFunctions tf;
+                                auto table = tf.createDBF(areaTableName, zoneName, 2 * c - 2, tab, scratch);
+                                CalculateAreas(*table, tab, rules);
+                                const fs::path path = table->path();
+                                table->finish();
+                                return host::Table::Open(path, true);
+                            })
         .value();
 }
 
