@@ -153,6 +153,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
 {
     params::RunRequest r;
     r.extensionFolder = ext;
+    r.face = params::Face::CommandLine;
     std::vector<host::LayerPtr> layers;
     auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
         for (const auto& l : layers)
