@@ -7,9 +7,31 @@
 
 #include <CLI/CLI.hpp>
 
+#include <memory>
+#include <sstream>
+
+namespace {
+
+// A list of subcommands shows the first line of each description; the
+// subcommand's own --help has the rest, examples included.
+class FirstLineFormatter : public CLI::Formatter {
+public:
+    std::string make_subcommand(const CLI::App* sub) const override
+    {
+        const std::string& description = sub->get_description();
+        std::stringstream out;
+        CLI::detail::format_help(out, sub->get_display_name(true), description.substr(0, description.find('\n')),
+                                 get_column_width());
+        return out.str();
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     CLI::App app{"Halvo: impervious surface per zone from land cover and coefficients"};
+    app.formatter(std::make_shared<FirstLineFormatter>());
     app.require_subcommand(1);
     // Which folder a run would use matters as much as the version: installed, it is per user.
     app.set_version_flag("--version", [] {

@@ -25,11 +25,16 @@ namespace fs = std::filesystem;
 
 void AddRunOptions(CLI::App& sub, RunOptions& o)
 {
-    sub.description("Estimate impervious surface per zone: tabulate the land-cover raster inside each zone of the\n"
-                    "analysis layer (zones = distinct values of --field), apply the coefficient set, and write a\n"
-                    "shapefile with TotHects/TotAcres, TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml)\n"
-                    "and the .prm and .met reports beside it.\n\n"
-                    "A layer is given as PATH (named after the file) or NAME=PATH.\n\n"
+    sub.description("Estimate impervious surface per zone from a land-cover raster and a coefficient set.\n"
+                    "Tabulate the raster inside each zone of the analysis layer (zones = distinct values of\n"
+                    "--field), apply the coefficient set, and write a shapefile with TotHects/TotAcres,\n"
+                    "TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml) and the .prm and .met reports\n"
+                    "beside it.\n"
+                    "Complete is Y when all of a zone was counted; N when it touches NODATA cells, leaves the\n"
+                    "raster or the --density-layer (its areas leave that land out); empty, as are its figures,\n"
+                    "when no cell counted (no cell centre in a small zone: try --coverage exact).\n\n"
+                    "A layer is given as PATH (named after the file), NAME=PATH, or PATH|layername=LAYER for one\n"
+                    "layer of a multi-layer source such as a GeoPackage.\n\n"
                     "Example:\n"
                     "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
                     "            --coefficients NLCD --density medium --output out/watersheds_is.shp\n"
@@ -38,13 +43,15 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                     "            --scenario newdev.shp=23 --output out/with_scenario.shp");
     sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)")->required();
     sub.add_option("--units", o.units,
-                   "Linear units of the land-cover raster: Meters (areas in hectares) or Feet (acres);\n"
-                   "default: the unit of the raster's coordinate system")
+                   "Linear unit of the land-cover raster's coordinate system: Meters (areas in hectares) or\n"
+                   "Feet (acres). It describes the raster and converts nothing: the other unit scales every\n"
+                   "area wrongly. Default: read from the raster")
         ->check(CLI::IsMember({"Meters", "Feet"}));
     sub.add_option("--analysis", o.analysis, "Polygon layer whose polygons are grouped into zones")->required();
     sub.add_option("--field", o.field, "Field of the analysis layer whose values name the zones")->required();
     sub.add_option("--select", o.select,
-                   "Where clause selecting the analysis features to use, e.g. \"HUC_ID\" < 5 (default: all)");
+                   "Where clause (OGR SQL) selecting the analysis features to use, e.g. \"HUC_ID\" < 5\n"
+                   "(default: all)");
     auto* set = sub.add_option("--coefficients", o.coefficients,
                                "Coefficient set of the store etc/isprops.xml (default: its first set)");
     sub.add_option("--coefficients-csv", o.coefficientsCsv,
@@ -56,7 +63,7 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
         ->check(CLI::IsMember({"high", "medium", "low"}));
     auto* dl = sub.add_option("--density-layer", o.densityLayer,
                               "Population density polygons: choose High/Medium/Low per polygon piece\n"
-                              "(needs --density-field, --high and --low)");
+                              "(needs --density-field, --high and --low); land outside it is left out");
     auto* df = sub.add_option("--density-field", o.densityField, "Numeric density field of --density-layer");
     auto* hi = sub.add_option("--high", o.high, "Density at or above which the High coefficient applies");
     auto* lo = sub.add_option("--low", o.low, "Density at or below which the Low coefficient applies");
@@ -78,7 +85,8 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "extension folder's output folder)");
     sub.add_option("--layer-name", o.layerName, "Name of the output layer and its reports (default: the file's name)");
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
-    sub.add_option("--threads", o.threads, "Worker threads for tabulation, dissolve and overlay (default: all cores)")
+    sub.add_option("--threads", o.threads,
+                   "Worker threads for tabulation, dissolve and overlay (0 or default: all cores)")
         ->check(CLI::NonNegativeNumber);
     sub.add_flag("--yes,-y", o.yes,
                  "Answer OK/Yes to every question (without it, questions asked with no\n"
@@ -155,6 +163,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
 {
     params::RunRequest r;
     r.extensionFolder = ext;
+    r.face = params::Face::CommandLine;
     std::vector<host::LayerPtr> layers;
     auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
         for (const auto& l : layers)

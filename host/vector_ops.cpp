@@ -121,6 +121,27 @@ Extent LayerExtent(const Layer& layer)
     return {env.MinX, env.MinY, env.MaxX, env.MaxY};
 }
 
+std::optional<Extent> GeographicExtent(const Layer& layer)
+{
+    auto src = FeatureSource::Open(layer);
+    OGREnvelope env;
+    if (!src.srs() || src.ogr()->GetExtent(&env, TRUE) != OGRERR_NONE)
+        return std::nullopt;
+    OGRSpatialReference from(*src.srs()), wgs84;
+    if (wgs84.importFromEPSG(4326) != OGRERR_NONE)
+        return std::nullopt;
+    from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&from, &wgs84));
+    // A projected edge bends in degrees and may bulge past its corners; GDAL recommends 21 points an edge.
+    constexpr int kPointsPerEdge = 21;
+    Extent e;
+    if (!ct || !ct->TransformBounds(env.MinX, env.MinY, env.MaxX, env.MaxY, &e.minX, &e.minY, &e.maxX, &e.maxY,
+                                    kPointsPerEdge))
+        return std::nullopt;
+    return e;
+}
+
 std::vector<FieldDef> LayerFields(const Layer& layer)
 {
     auto src = FeatureSource::Open(layer);

@@ -31,6 +31,12 @@ struct Extent {
 };
 Extent LayerExtent(const Layer& layer);
 
+// The layer's extent in decimal degrees of WGS 84 (x longitude, y latitude).
+// Its edges are followed point by point, so the box holds the whole layer
+// however the projection bends them. None when the layer has no coordinate
+// system, no features, or no way into degrees.
+std::optional<Extent> GeographicExtent(const Layer& layer);
+
 // The attribute fields of the layer's data, in table order.
 std::vector<FieldDef> LayerFields(const Layer& layer);
 

@@ -1,5 +1,6 @@
 #include "model/output_files.h"
 
+#include "reports/report_files.h"
 #include "support/error_reporting.h"
 
 #include <signal.h>
@@ -60,13 +61,8 @@ std::vector<fs::path> OutputSet(const fs::path& shapefile, const std::string& la
 
 void CheckLayerName(const std::string& name)
 {
-    if (name.empty())
-        refuse("The output layer name is empty: give the layer a name");
-    if (name == "." || name == ".." || name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
-        refuse("The output layer name '" + name + "' holds a path: give a plain name, without '/', '\\' or '..'");
-    for (unsigned char c : name)
-        if (c < 0x20 || c == 0x7f)
-            refuse("The output layer name holds a control character (a line break or tab, say): leave it out");
+    if (const std::string fault = reports::LayerNameFault(name); !fault.empty())
+        refuse(fault);
 }
 
 fs::path NormalOutputPath(const fs::path& output)

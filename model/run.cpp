@@ -118,7 +118,6 @@ struct ReportData {
     const RunRequest* request = nullptr;
     Units units = Units::Meters;
     std::string analysisField;
-    const host::Layer* analysis = nullptr;
     int mapUnits = host::kUnitsMeters;
     std::vector<std::string> usage;
     std::vector<std::pair<std::string, std::string>> skippedScenarios;
@@ -164,6 +163,7 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &in.when);
     in.outputThemeName = r.layerName;
+    in.madeFrom = r.face == params::Face::CommandLine ? "the command line" : "QGIS";
     in.landCoverTheme = r.landCover->name;
     in.landCoverUnits = params::UnitsName(d.units);
     in.exactCoverage = r.coverage == params::Coverage::Exact;
@@ -186,11 +186,8 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     const auto classes = classTexts(r.classes);
     in.landClasses = &classes;
     in.devScenarios = &scenarios;
-    const host::Extent e = host::LayerExtent(*d.analysis);
-    in.minX = e.minX;
-    in.maxX = e.maxX;
-    in.minY = e.minY;
-    in.maxY = e.maxY;
+    if (const auto e = host::GeographicExtent(output))
+        in.bounds = reports::GeographicBounds{e->minX, e->maxX, e->maxY, e->minY};
     in.mapUnits = d.mapUnits;
     in.usage = d.usage;
     in.skippedScenarios = d.skippedScenarios;
@@ -331,7 +328,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     const std::string zoneField = field;
 
     // What the run uses of the analysis layer, and what it cannot place in a zone.
-    ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}, {}};
+    ReportData report{&r, *r.units, zoneField, raster.mapUnits, {}, {}, {}};
     const auto used = host::ValuesInUse(*analysis, zoneField);
     report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
                            std::to_string(host::FeatureCount(*r.analysis)));
@@ -444,7 +441,6 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
-    report.analysis = analysis.get();
     isWriteMetadata(report, *output, staging.folder());
     support::CheckCanceled();
 
