@@ -138,37 +138,48 @@ std::optional<Journal> readJournal(const fs::path& file)
 
 // Puts a killed commit in `staging` right: the new set when all of it was in
 // place, else the whole earlier set. Only the names of the journal's output
-// set are touched, only in real folders. True when the staging folder may go.
-bool recover(const fs::path& folder, const fs::path& staging)
+// set are touched, only in real folders.
+struct Recovery {
+    bool done = false;  // the staging folder may go
+    std::string note;   // what was put right, for the user
+};
+
+Recovery recover(const fs::path& folder, const fs::path& staging)
 {
     const fs::path previous = staging / kPrevious;
     const auto journal = readJournal(staging / kJournal);
-    std::error_code ec;
     if (!fs::exists(statusOf(previous)))
-        return true;  // nothing of the earlier output was moved yet
+        return {true, {}};  // nothing of the earlier output was moved yet
     if (!isRealDirectory(previous))
-        return false;
+        return {};
+    std::error_code ec;
     if (!journal)
-        return fs::is_empty(previous, ec);  // not a commit of this program's: left as it is
+        return {fs::is_empty(previous, ec), {}};  // not a commit of this program's: left as it is
+    const fs::path shapefile = folder / journal->shapefile;
     std::set<std::string> names;
-    for (const fs::path& p : OutputSet(folder / journal->shapefile, journal->layer))
+    for (const fs::path& p : OutputSet(shapefile, journal->layer))
         names.insert(p.filename().string());
     bool whole = !journal->added.empty();
     for (const std::string& n : journal->added)
         if (!names.count(n) || fs::exists(statusOf(staging / n)) || !fs::exists(statusOf(folder / n)))
             whole = false;
-    if (whole)
-        return true;  // the new set is in place; the earlier files go with the staging folder
+    const std::string stopped = "A run stopped while it replaced the output '" + shapefile.string() + "': ";
+    if (whole)  // the earlier files go with the staging folder
+        return {true, stopped + "all of its new files were in place, and are kept."};
     bool ok = true;
     for (const std::string& n : names) {
+        std::error_code rec;
         if (journal->aside.count(n) && fs::exists(statusOf(previous / n)))
-            fs::rename(previous / n, folder / n, ec);
+            fs::rename(previous / n, folder / n, rec);
         else if (journal->added.count(n) && !journal->aside.count(n) && !fs::exists(statusOf(staging / n)) &&
                  fs::exists(statusOf(folder / n)))
-            fs::rename(folder / n, staging / n, ec);  // a new file already placed
-        ok = ok && !ec;
+            fs::rename(folder / n, staging / n, rec);  // a new file already placed
+        ok = ok && !rec;
     }
-    return ok;
+    if (!ok)
+        return {false,
+                stopped + "its earlier files could not all be put back; they are in '" + previous.string() + "'."};
+    return {true, stopped + "the earlier output was put back whole."};
 }
 
 bool isStaleStaging(const fs::directory_entry& e)
@@ -388,18 +399,23 @@ void CheckOutputPathLength(const fs::path& shapefile)
     host::CheckGdalPath(OutputStaging::StagedPath(shapefile));
 }
 
-void RemoveStaleStaging(const fs::path& folder)
+std::vector<std::string> RemoveStaleStaging(const fs::path& folder)
 {
+    std::vector<std::string> notes;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         if (!isStaleStaging(e))
             continue;
-        std::error_code rec;
-        if (recover(folder, e.path())) {
+        const Recovery r = recover(folder, e.path());
+        if (!r.note.empty())
+            notes.push_back(r.note);
+        if (r.done) {
+            std::error_code rec;
             fs::remove(e.path() / kJournal, rec);
             fs::remove_all(e.path(), rec);
         }
     }
+    return notes;
 }
 
 }  // namespace halvo::model

@@ -67,7 +67,8 @@ private:
 // Removes staging folders that runs killed part-way left in `folder`, first
 // putting back the earlier output of a commit they left half done (or
 // completing the new one when all of it was in place). Only real folders of
-// this user are touched, and only the names of the output set.
-void RemoveStaleStaging(const std::filesystem::path& folder);
+// this user are touched, and only the names of the output set. Returns what
+// was put right, one note per output.
+std::vector<std::string> RemoveStaleStaging(const std::filesystem::path& folder);
 
 }  // namespace halvo::model

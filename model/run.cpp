@@ -324,7 +324,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     support::TempLock lock(r.extensionFolder,
                            [] { support::Progress("Waiting for another run of this installation to finish"); });
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
-    RemoveStaleStaging(folder);
+    for (const std::string& note : RemoveStaleStaging(folder))
+        support::MsgBox(note, support::Buttons::OK, support::Icon::Information, "Output Location");
     OutputStaging staging(r.output, r.layerName);
 
     // The run's record, as the parameter file keeps it.
