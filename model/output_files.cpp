@@ -131,7 +131,8 @@ std::optional<Journal> readJournal(const fs::path& file)
         else if (key == kJournalBegun)
             begun = true;
     }
-    if (!begun || j.shapefile.empty() || j.layer.empty())
+    auto plain = [](const std::string& name) { return !name.empty() && name.find('/') == std::string::npos; };
+    if (!begun || !plain(j.shapefile) || !plain(j.layer))
         return std::nullopt;
     return j;
 }
