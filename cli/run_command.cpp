@@ -72,9 +72,10 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "default: centre")
         ->check(CLI::IsMember({"centre", "exact"}));
     sub.add_option("--output", o.output,
-                   "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
-                   "extension folder's output folder). When its folder does not exist, the run asks\n"
-                   "whether to write into that output folder instead (--yes: it does)");
+                   "Output shapefile; \".shp\" is added when missing, another format's name (.gpkg ...)\n"
+                   "is refused (default: halvo.shp in the extension folder's output folder). When its\n"
+                   "folder does not exist, the run asks whether to write into that output folder\n"
+                   "instead (--yes: it does)");
     sub.add_option("--layer-name", o.layerName,
                    "Name of the output layer and its reports <name>.prm and <name>.met (default: the\n"
                    "file's name); reports of that name that are not the earlier output's are refused");
