@@ -4,11 +4,9 @@
 #include "host/gdal_env.h"
 #include "support/error_reporting.h"
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -169,11 +167,12 @@ void Table::create(const OGRSpatialReference* srs, std::optional<ShapeKind> kind
         if (!srs && std::string_view(ext) == ".prj")
             continue;
         const fs::path part = fs::path(path_).replace_extension(ext);
-        const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0)
+        errno = 0;
+        VSILFILE* f = VSIFOpenL(part.string().c_str(), "wb");
+        if (!f)
             support::raise(support::err::kFileAccess,
                            failed + ": cannot create '" + part.string() + "': " + std::strerror(errno));
-        ::close(fd);
+        VSIFCloseL(f);
     }
     // Every error on the way counts, even where GDAL still hands back a dataset or layer.
     CPLErrorReset();
