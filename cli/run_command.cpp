@@ -81,9 +81,13 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "default: centre")
         ->check(CLI::IsMember({"centre", "exact"}));
     sub.add_option("--output", o.output,
-                   "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
-                   "extension folder's output folder)");
-    sub.add_option("--layer-name", o.layerName, "Name of the output layer and its reports (default: the file's name)");
+                   "Output shapefile; \".shp\" is added when missing, another format's name (.gpkg ...)\n"
+                   "is refused (default: halvo.shp in the extension folder's output folder). When its\n"
+                   "folder does not exist, the run asks whether to write into that output folder\n"
+                   "instead (--yes: it does)");
+    sub.add_option("--layer-name", o.layerName,
+                   "Name of the output layer and its reports <name>.prm and <name>.met (default: the\n"
+                   "file's name); reports of that name that are not the earlier output's are refused");
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
     sub.add_option("--threads", o.threads,
                    "Worker threads for tabulation, dissolve and overlay (0 or default: all cores)")
@@ -225,6 +229,12 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
             {row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), found->id, found->name});
     }
     r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
+    if (o.output.find('|') != std::string::npos)
+        fail("The output '" + o.output +
+             "' holds '|' options: the CLI writes shapefiles; give a file name ending in .shp");
+    if (const std::string format = host::OtherVectorFormatOf(fs::path(o.output).extension().string()); !format.empty())
+        fail("The output '" + o.output + "' names a file of another format (" + format +
+             "): the CLI writes shapefiles; give a file name ending in .shp");
     r.output = o.output.empty() ? ext / "output" / "halvo.shp" : fs::path(o.output);
     r.layerName = o.layerName;
     return r;

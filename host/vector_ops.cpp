@@ -52,6 +52,34 @@ std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
     return names;
 }
 
+std::string OtherVectorFormatOf(const std::string& ext)
+{
+    EnsureGdal();
+    if (ext.size() < 2 || ext[0] != '.')
+        return {};
+    auto lower = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return t;
+    };
+    std::string wanted(1, ' ');
+    wanted += lower(ext.substr(1));
+    wanted += ' ';
+    auto* manager = GetGDALDriverManager();
+    for (int i = 0; i < manager->GetDriverCount(); ++i) {
+        GDALDriver* d = manager->GetDriver(i);
+        const char* exts = d->GetMetadataItem(GDAL_DMD_EXTENSIONS);
+        if (!d->GetMetadataItem(GDAL_DCAP_VECTOR) || !exts || std::string(d->GetDescription()) == "ESRI Shapefile")
+            continue;
+        std::string all(1, ' ');
+        all += lower(exts);
+        all += ' ';
+        if (all.find(wanted) != std::string::npos)
+            return d->GetMetadataItem(GDAL_DMD_LONGNAME) ? d->GetMetadataItem(GDAL_DMD_LONGNAME) : d->GetDescription();
+    }
+    return {};
+}
+
 bool MustCopyFirst(const Layer& layer) { return FeatureSource::Open(layer).driverName() != "ESRI Shapefile"; }
 
 int ShapeType(const Layer& layer)

@@ -17,6 +17,10 @@ namespace halvo::host {
 // The names of the vector layers a dataset holds, in its order.
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset);
 
+// The long name of the vector format other than the shapefile whose files
+// carry the extension `ext` (".gpkg", any case); empty when there is none.
+std::string OtherVectorFormatOf(const std::string& ext);
+
 // True when the layer's data is not a plain shapefile, so the run copies it first.
 bool MustCopyFirst(const Layer& layer);
 

@@ -278,19 +278,38 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     RunRequest r = CheckRequest(request);
 
     fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
-    if (!fs::is_directory(folder)) {
-        const fs::path fallback = r.extensionFolder / "output";
-        support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
-                        "created in " +
-                            fallback.string() + ".",
-                        support::Buttons::OK, support::Icon::Information, "Output Location");
-        folder = fallback;
+    const fs::path defaultFolder = r.extensionFolder / "output";
+    auto same = [](const fs::path& a, const fs::path& b) {
+        return fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+    };
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec) && !same(folder, defaultFolder)) {
+        // A mistyped folder must not send the output elsewhere unasked.
+        if (support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
+                            "created in " +
+                                defaultFolder.string() + ".",
+                            support::Buttons::OKCancel, support::Icon::Question,
+                            "Output Location") != support::Answer::OK)
+            refuse("The output folder '" + folder.string() +
+                   "' does not exist: make it, or choose a folder that exists");
+        folder = defaultFolder;
     }
+    // The default output folder is made on demand, as temp/ is.
+    if (same(folder, defaultFolder))
+        fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec))
+        refuse("The output folder '" + folder.string() + "' does not exist: make it, or choose a folder that exists");
     if (::access(folder.c_str(), W_OK) != 0)
         refuse("The output folder '" + folder.string() + "' cannot be written: choose another location");
     folder = fs::absolute(folder);
     r.output = folder / r.output.filename();
-    CheckOutputIsNotAnInput(OutputSet(r.output, r.layerName), inputFiles(r));
+    // Before anything is written: the output replaces no input, fits GDAL's
+    // paths, and replaces only files of its own.
+    const auto outputSet = OutputSet(r.output, r.layerName);
+    CheckOutputIsNotAnInput(outputSet, inputFiles(r));
+    CheckOutputPathLength(r.output);
+    CheckOutputSetFiles(outputSet);
+    CheckReportsBelongToOutput(r.output, r.layerName);
 
     const host::RasterInfo raster = host::DescribeRaster(r.landCover->source);
     if (raster.linearUnit != params::UnitsName(*r.units) && !raster.linearUnit.empty())
@@ -304,7 +323,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     support::TempLock lock(r.extensionFolder,
                            [] { support::Progress("Waiting for another run of this installation to finish"); });
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
-    RemoveStaleStaging(folder);
+    for (const std::string& note : RemoveStaleStaging(folder))
+        support::MsgBox(note, support::Buttons::OK, support::Icon::Information, "Output Location");
     OutputStaging staging(r.output, r.layerName);
 
     // The run's record, as the parameter file keeps it.
