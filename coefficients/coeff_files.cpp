@@ -272,7 +272,7 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
             return;
         }
         for (const clsISLCDef& loaded : other.ISLCDefs) {
-            if (const std::string fault = SetFault(loaded); !fault.empty()) {
+            if (const std::string fault = DuplicateIdFault(loaded); !fault.empty()) {
                 support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
                 return;
             }

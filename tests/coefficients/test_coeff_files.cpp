@@ -231,19 +231,30 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineOrWhatTheFormatsCannotHold)
     EXPECT_EQ(import(file("1," + name + ",1,1,1")), "Accents");
 }
 
-TEST(StoreLimits, CoefficientsOutsideZeroToHundredAreNotLoaded)
+TEST(StoreLimits, CoefficientsOutsideZeroToHundredLoadAndAreNamedWhereUsed)
 {
     TempExtension ext;
     ScriptedUi ui;
-    for (const char* v : {"100.5", "-1", "1e9"}) {
+    // What single precision cannot hold is no coefficient at all: that store does not load.
+    const std::pair<const char*, std::string> cases[] = {
+        {"100.5", "the Medium coefficient 100.5; coefficients are percentages from 0 to 100."},
+        {"-1", "the Medium coefficient -1;"},
+        {"1e9", "the Medium coefficient 1000000000;"},
+        {"1e40", ""}};
+    for (const auto& [v, fault] : cases) {
         std::ofstream(ext / "etc/isprops.xml")
-            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCHigh>1</LCHigh><LCMed>" << v
-            << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
+            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCName>Water</LCName><LCHigh>1"
+               "</LCHigh><LCMed>"
+            << v << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
         clsISModelProperties model;
-        EXPECT_FALSE(GetISModelProperties(model, ext / "etc/isprops.xml")) << v;
-        ASSERT_FALSE(ui.reports.empty());
-        EXPECT_NE(ui.reports.back().find("coefficients lie from 0 to 100"), std::string::npos) << ui.reports.back();
+        ASSERT_EQ(GetISModelProperties(model, ext / "etc/isprops.xml"), !fault.empty()) << v;
+        if (!fault.empty()) {
+            const std::string said = SetFault(model.ISLCDefs.Item(1));
+            EXPECT_NE(said.find("The coefficient set 'A' gives the class 1 (Water) " + fault), std::string::npos)
+                << said;
+        }
     }
+    EXPECT_EQ(ui.reports.size(), 1u);
 }
 
 TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)
