@@ -111,8 +111,7 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
             return 1;
         std::cout << kCoeffHeader << "\n";
         for (const clsLCClass& c : set->LCClasses)
-            std::cout << c.ID << "," << c.LCName << "," << FormatSingle(c.LCHigh) << "," << FormatSingle(c.LCMed) << ","
-                      << FormatSingle(c.LCLow) << "\n";
+            std::cout << CsvLine(c) << "\n";
         return 0;
     }
     if (sub.got_subcommand("import")) {

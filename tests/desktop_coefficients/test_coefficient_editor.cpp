@@ -377,13 +377,13 @@ TEST_F(EditorTest, ApplyRefusesAClassValueTwiceAndNamesTheFilesCannotHold)
 {
     const struct {
         int row, col;
-        const char* typed;
+        QString typed;
         std::string says;
     } cases[] = {
         {3, 1, "11", "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in row 1."},
-        {1, 2, "Lake, deep",
-         "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold no comma, line break or other "
-         "control character."},
+        {1, 2, QString(101, 'n'),
+         "Row 1, column 'Name': '" + std::string(101, 'n') +
+             "' cannot be saved. A class name may hold at most 100 characters."},
     };
     for (const auto& c : cases) {
         open();
