@@ -93,6 +93,10 @@ const clsISLCDef* NamedSet(const clsISModelProperties& model, const std::string&
 int Run(const CLI::App& sub, const CoefficientsOptions& o)
 {
     const fs::path ext = support::ExtensionFolder();
+    if (const std::string fault = support::ExtensionFolderFault(ext); !fault.empty()) {
+        Fail(fault);
+        return 1;
+    }
     clsISModelProperties model;
     // Import and merge make the first store; the rest need one.
     std::error_code ec;

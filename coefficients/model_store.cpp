@@ -255,6 +255,9 @@ StoreUpdate UpdateStore(clsISModelProperties& model, const fs::path& extensionFo
 
 std::string StoreLoadFailedText(const fs::path& extensionFolder)
 {
+    // A store cannot be there when its folder cannot: say that instead.
+    if (std::string fault = support::ExtensionFolderFault(extensionFolder); !fault.empty())
+        return fault;
     return "Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
            support::StorePath(extensionFolder).string() + "'.";
 }

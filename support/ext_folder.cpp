@@ -2,9 +2,12 @@
 
 #include <dlfcn.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #ifndef HALVO_SHARE_DIR
 #define HALVO_SHARE_DIR "/usr/share/halvo"
@@ -99,6 +102,22 @@ fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData)
     if (fs::is_directory(own, ec) || !fs::is_directory(sharedData / "help", ec))
         return own;
     return sharedData / "help";
+}
+
+std::string ExtensionFolderFault(const fs::path& extensionFolder)
+{
+    struct stat st {};
+    const std::string named = "The extension folder '" + extensionFolder.string() + "' ";
+    const std::string wayOut = ": point HALVO_HOME (or XDG_DATA_HOME) at a folder.";
+    if (::stat(extensionFolder.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? std::string() : named + "is not a folder" + wayOut;
+    const int error = errno;
+    switch (error) {
+    case ENOENT: return {};
+    case ENOTDIR: return named + "is not a folder (a part of its path is a file)" + wayOut;
+    case ELOOP: return named + "cannot be reached (too many levels of symbolic links)" + wayOut;
+    default: return named + "cannot be reached (" + std::strerror(error) + ")" + wayOut;
+    }
 }
 
 void EnsureWorkingFolders(const fs::path& extensionFolder)

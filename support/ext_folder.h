@@ -31,6 +31,12 @@ std::filesystem::path ResolveExtensionFolder(const FolderPlaces& places);
 std::filesystem::path HelpFolder(const std::filesystem::path& extensionFolder,
                                  const std::filesystem::path& sharedData = SharedDataFolder());
 
+// Why the folder cannot serve as the extension folder: it, or a folder on
+// its path, is a file or a device, or its path loops through symbolic links.
+// Empty when it can, also when it does not exist yet (then the store is
+// simply missing).
+std::string ExtensionFolderFault(const std::filesystem::path& extensionFolder);
+
 // Makes temp/ and output/ below the folder if they are missing.
 void EnsureWorkingFolders(const std::filesystem::path& extensionFolder);
 
