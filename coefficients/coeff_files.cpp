@@ -327,6 +327,8 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                 });
                 if (saved == StoreUpdate::Saved)
                     return name;
+                if (saved == StoreUpdate::Busy)
+                    return {};
                 if (saved == StoreUpdate::Unreadable) {
                     support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK, support::Icon::Critical,
                                     kImportTitle);
@@ -392,9 +394,10 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
         });
         if (saved != StoreUpdate::Saved) {
             added.clear();
-            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
-                                                             : StoreSaveFailedText(extensionFolder),
-                            support::Buttons::OKCancel, support::Icon::Critical);
+            if (saved != StoreUpdate::Busy)
+                support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
+                                                                 : StoreSaveFailedText(extensionFolder),
+                                support::Buttons::OKCancel, support::Icon::Critical);
             return;
         }
         if (duplicate)

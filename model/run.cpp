@@ -307,8 +307,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // One run at a time per installation: runs share temp/.
     support::EnsureWorkingFolders(r.extensionFolder);
-    support::TempLock lock(r.extensionFolder,
-                           [] { support::Progress("Waiting for another run of this installation to finish"); });
+    support::TempLock lock(r.extensionFolder);
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
     RemoveStaleStaging(folder);
     OutputStaging staging(r.output, r.layerName);

@@ -130,17 +130,16 @@ void EnsureWorkingFolders(const fs::path& extensionFolder)
 }  // namespace halvo::support
 
 #include "support/error_reporting.h"
-#include "support/ui.h"
+#include "support/folder_lock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace halvo::support {
 
-TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>& waiting)
+TempLock::TempLock(const fs::path& extensionFolder)
 {
     const fs::path temp = extensionFolder / "temp";
     std::error_code ec;
@@ -151,16 +150,11 @@ TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>&
         raise(err::kPathNotFound,
               "Cannot open the working folder '" + temp.string() + "': " +
                   (fs::is_symlink(temp, ec) ? "it is a symbolic link; make it a plain folder" : std::strerror(errno)));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (waiting)
-            waiting();
-        // A signal breaks the wait; the user may have asked to stop.
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            if (ui().canceled()) {
-                ::close(fd_);
-                throw Canceled();
-            }
-        }
+    try {
+        LockFolder(fd_, temp, "another run of this installation");
+    } catch (...) {
+        ::close(fd_);
+        throw;
     }
     // Holding the lock, any scratch folder here belongs to a run that died.
     for (const auto& e : fs::directory_iterator(temp, ec)) {

@@ -5,7 +5,6 @@
 // store copied from the installed one.
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace halvo::support {
@@ -48,13 +47,13 @@ inline std::filesystem::path TempFolder(const std::filesystem::path& ext) { retu
 namespace halvo::support {
 
 // Holds the extension folder's temp/ for one run: a second run against the
-// same folder waits until the first has finished. Leftovers of a run that was
-// killed (its scratch folders) are removed on entry; nothing else in temp/ is
-// touched. A temp/ that is a symbolic link is refused.
+// same folder waits until the first has finished (LockFolder: it says so,
+// naming the process, and gives up after the SetLockWait time). Leftovers of
+// a run that was killed (its scratch folders) are removed on entry; nothing
+// else in temp/ is touched. A temp/ that is a symbolic link is refused.
 class TempLock {
 public:
-    // `waiting` is called once if another run holds the folder.
-    explicit TempLock(const std::filesystem::path& extensionFolder, const std::function<void()>& waiting = {});
+    explicit TempLock(const std::filesystem::path& extensionFolder);
     ~TempLock();
     TempLock(const TempLock&) = delete;
     TempLock& operator=(const TempLock&) = delete;
