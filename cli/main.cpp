@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -52,8 +53,15 @@ int main(int argc, char** argv)
     halvo::cli::AddReportOptions(*reportCmd, report);
 
     CLI11_PARSE(app, argc, argv);
-    if (*runCmd)
+    if (*runCmd) {
+        // Said here, before the missing store it would otherwise look like.
+        const std::string fault = halvo::support::ExtensionFolderFault(halvo::support::ExtensionFolder());
+        if (!fault.empty()) {
+            std::cerr << "halvo: error: " << fault << "\n";
+            return 1;
+        }
         return halvo::cli::RunCommand(run);
+    }
     if (*coefficientsCmd)
         return halvo::cli::CoefficientsCommand(*coefficientsCmd, coefficients);
     if (*reportCmd)

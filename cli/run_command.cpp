@@ -10,6 +10,7 @@
 #include "params/param_writer.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/folder_lock.h"
 #include "support/text_file.h"
 
 #include <unistd.h>
@@ -91,6 +92,10 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
     sub.add_option("--threads", o.threads,
                    "Worker threads for tabulation, dissolve and overlay (0 or default: all cores)")
+        ->check(CLI::NonNegativeNumber);
+    sub.add_option("--wait", o.wait,
+                   "Seconds to wait for another run of this extension folder to finish before giving up\n"
+                   "(default: until it finishes)")
         ->check(CLI::NonNegativeNumber);
     sub.add_flag("--yes,-y", o.yes,
                  "Answer OK/Yes to every question (without it, questions asked with no\n"
@@ -280,6 +285,7 @@ int RunCommand(const RunOptions& o)
     RunTerminalUi ui(o.yes);
     ui.setTimings(o.timings);
     host::SetDefaultThreads(o.threads);
+    support::SetLockWaitSeconds(o.wait);
     SignalScope signals;
     stopSignal = 0;
     try {

@@ -1,5 +1,6 @@
 #include "model/run.h"
 
+#include "coefficients/is_model_properties.h"
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"
@@ -243,6 +244,10 @@ RunRequest CheckRequest(const RunRequest& request)
         if (!ids.insert(c.id).second)
             refuse("The coefficient set '" + r.setName + "' gives the class " + std::to_string(c.id) +
                    " twice: keep one row of it");
+    for (const auto& c : r.classes)
+        if (const std::string fault = coefficients::CoefficientFault(r.setName, c.id, c.name, c.high, c.medium, c.low);
+            !fault.empty())
+            refuse(fault);
 
     if (auto* d = std::get_if<DensityLayer>(&r.density)) {
         if (!d->layer)
@@ -320,8 +325,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // One run at a time per installation: runs share temp/.
     support::EnsureWorkingFolders(r.extensionFolder);
-    support::TempLock lock(r.extensionFolder,
-                           [] { support::Progress("Waiting for another run of this installation to finish"); });
+    support::TempLock lock(r.extensionFolder);
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
     for (const std::string& note : RemoveStaleStaging(folder))
         support::MsgBox(note, support::Buttons::OK, support::Icon::Information, "Output Location");
