@@ -3,8 +3,8 @@
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
-#include "coefficients/number_text.h"
 #include "support/ext_folder.h"
+#include "support/folder_lock.h"
 #include "support/ui.h"
 
 #include <filesystem>
@@ -22,6 +22,12 @@ void AddCoefficientsOptions(CLI::App& sub, CoefficientsOptions& o)
                     "(halvo --version names it).\n"
                     "Comma-separated files hold one class a line: Value,ClassName,High,Medium,Low.");
     sub.require_subcommand(1);
+    // --wait may follow the subcommand too.
+    sub.fallthrough();
+    sub.add_option("--wait", o.wait,
+                   "Seconds to wait for another change to the store to finish before giving up\n"
+                   "(default: until it finishes)")
+        ->check(CLI::NonNegativeNumber);
     sub.add_subcommand("list", "Print the names of the coefficient sets, one a line");
     sub.add_subcommand("show", "Print a coefficient set as comma-separated lines")
         ->add_option("NAME", o.name, "Coefficient set")
@@ -56,6 +62,7 @@ public:
         failed = true;
         terminal_.showCallStack(report);
     }
+    void progress(std::string_view stage, double fraction) override { terminal_.progress(stage, fraction); }
     bool failed = false;
 
 private:
@@ -93,6 +100,10 @@ const clsISLCDef* NamedSet(const clsISModelProperties& model, const std::string&
 int Run(const CLI::App& sub, const CoefficientsOptions& o)
 {
     const fs::path ext = support::ExtensionFolder();
+    if (const std::string fault = support::ExtensionFolderFault(ext); !fault.empty()) {
+        Fail(fault);
+        return 1;
+    }
     clsISModelProperties model;
     // Import and merge make the first store; the rest need one.
     std::error_code ec;
@@ -111,8 +122,7 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
             return 1;
         std::cout << kCoeffHeader << "\n";
         for (const clsLCClass& c : set->LCClasses)
-            std::cout << c.ID << "," << c.LCName << "," << FormatSingle(c.LCHigh) << "," << FormatSingle(c.LCMed) << ","
-                      << FormatSingle(c.LCLow) << "\n";
+            std::cout << CsvLine(c) << "\n";
         return 0;
     }
     if (sub.got_subcommand("import")) {
@@ -149,7 +159,9 @@ int CoefficientsCommand(const CLI::App& sub, const CoefficientsOptions& o)
     TerminalUi terminal(false);
     FailureWatch watch(terminal);
     support::UiScope scope(watch);
+    support::SetLockWaitSeconds(o.wait);
     const int status = Run(sub, o);
+    terminal.endLine();
     return status == 0 && watch.failed ? 1 : status;
 }
 

@@ -13,6 +13,7 @@ namespace halvo::cli {
 struct CoefficientsOptions {
     std::string name;  // show, import (--name), export
     std::string file;  // import, export, merge
+    double wait = -1;  // seconds to wait for another change to the store; below 0: without end
 };
 
 // Declares the five subcommands on `sub`.

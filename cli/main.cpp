@@ -7,9 +7,32 @@
 
 #include <CLI/CLI.hpp>
 
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+// A list of subcommands shows the first line of each description; the
+// subcommand's own --help has the rest, examples included.
+class FirstLineFormatter : public CLI::Formatter {
+public:
+    std::string make_subcommand(const CLI::App* sub) const override
+    {
+        const std::string& description = sub->get_description();
+        std::stringstream out;
+        CLI::detail::format_help(out, sub->get_display_name(true), description.substr(0, description.find('\n')),
+                                 get_column_width());
+        return out.str();
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     CLI::App app{"Halvo: impervious surface per zone from land cover and coefficients"};
+    app.formatter(std::make_shared<FirstLineFormatter>());
     app.require_subcommand(1);
     // Which folder a run would use matters as much as the version: installed, it is per user.
     app.set_version_flag("--version", [] {
@@ -30,8 +53,15 @@ int main(int argc, char** argv)
     halvo::cli::AddReportOptions(*reportCmd, report);
 
     CLI11_PARSE(app, argc, argv);
-    if (*runCmd)
+    if (*runCmd) {
+        // Said here, before the missing store it would otherwise look like.
+        const std::string fault = halvo::support::ExtensionFolderFault(halvo::support::ExtensionFolder());
+        if (!fault.empty()) {
+            std::cerr << "halvo: error: " << fault << "\n";
+            return 1;
+        }
         return halvo::cli::RunCommand(run);
+    }
     if (*coefficientsCmd)
         return halvo::cli::CoefficientsCommand(*coefficientsCmd, coefficients);
     if (*reportCmd)

@@ -23,14 +23,11 @@ void AddReportOptions(CLI::App& sub, ReportOptions& o)
 int ReportCommand(const ReportOptions& o)
 {
     // Reports are named after the output's layer name, which the run records
-    // in the style file beside the shapefile; without that record the layer
-    // is taken to be named after the file.
+    // in the style file beside the shapefile; without that record, or with
+    // one that is not a plain name, the layer is taken to be named after the file.
     const fs::path shp(o.shapefile);
-    const std::string recorded = model::RecordedLayerName(shp);
-    fs::path report = shp.parent_path() / ((recorded.empty() ? shp.stem().string() : recorded) + "." + o.kind);
+    const fs::path report = reports::ReportOf(shp, model::RecordedLayerName(shp), o.kind);
     std::error_code ec;
-    if (!recorded.empty() && !fs::exists(report, ec))
-        report = shp.parent_path() / (shp.stem().string() + "." + o.kind);
     if (!fs::exists(report, ec)) {
         std::cerr << "halvo: error: " << shp.string() << " has no "
                   << (o.kind == "prm" ? "parameter report" : "metadata record") << " (" << report.string()

@@ -10,6 +10,7 @@
 #include "params/param_writer.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/folder_lock.h"
 #include "support/text_file.h"
 
 #include <unistd.h>
@@ -25,11 +26,16 @@ namespace fs = std::filesystem;
 
 void AddRunOptions(CLI::App& sub, RunOptions& o)
 {
-    sub.description("Estimate impervious surface per zone: tabulate the land-cover raster inside each zone of the\n"
-                    "analysis layer (zones = distinct values of --field), apply the coefficient set, and write a\n"
-                    "shapefile with TotHects/TotAcres, TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml)\n"
-                    "and the .prm and .met reports beside it.\n\n"
-                    "A layer is given as PATH (named after the file) or NAME=PATH.\n\n"
+    sub.description("Estimate impervious surface per zone from a land-cover raster and a coefficient set.\n"
+                    "Tabulate the raster inside each zone of the analysis layer (zones = distinct values of\n"
+                    "--field), apply the coefficient set, and write a shapefile with TotHects/TotAcres,\n"
+                    "TotISHec/TotISAcr, pctIS and Complete, a QGIS style (.qml) and the .prm and .met reports\n"
+                    "beside it.\n"
+                    "Complete is Y when all of a zone was counted; N when it touches NODATA cells, leaves the\n"
+                    "raster or the --density-layer (its areas leave that land out); empty, as are its figures,\n"
+                    "when no cell counted (no cell centre in a small zone: try --coverage exact).\n\n"
+                    "A layer is given as PATH (named after the file), NAME=PATH, or PATH|layername=LAYER for one\n"
+                    "layer of a multi-layer source such as a GeoPackage.\n\n"
                     "Example:\n"
                     "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
                     "            --coefficients NLCD --density medium --output out/watersheds_is.shp\n"
@@ -38,13 +44,15 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                     "            --scenario newdev.shp=23 --output out/with_scenario.shp");
     sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)")->required();
     sub.add_option("--units", o.units,
-                   "Linear units of the land-cover raster: Meters (areas in hectares) or Feet (acres);\n"
-                   "default: the unit of the raster's coordinate system")
+                   "Linear unit of the land-cover raster's coordinate system: Meters (areas in hectares) or\n"
+                   "Feet (acres). It describes the raster and converts nothing: the other unit scales every\n"
+                   "area wrongly. Default: read from the raster")
         ->check(CLI::IsMember({"Meters", "Feet"}));
     sub.add_option("--analysis", o.analysis, "Polygon layer whose polygons are grouped into zones")->required();
     sub.add_option("--field", o.field, "Field of the analysis layer whose values name the zones")->required();
     sub.add_option("--select", o.select,
-                   "Where clause selecting the analysis features to use, e.g. \"HUC_ID\" < 5 (default: all)");
+                   "Where clause (OGR SQL) selecting the analysis features to use, e.g. \"HUC_ID\" < 5\n"
+                   "(default: all)");
     auto* set = sub.add_option("--coefficients", o.coefficients,
                                "Coefficient set of the store etc/isprops.xml (default: its first set)");
     sub.add_option("--coefficients-csv", o.coefficientsCsv,
@@ -56,7 +64,7 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
         ->check(CLI::IsMember({"high", "medium", "low"}));
     auto* dl = sub.add_option("--density-layer", o.densityLayer,
                               "Population density polygons: choose High/Medium/Low per polygon piece\n"
-                              "(needs --density-field, --high and --low)");
+                              "(needs --density-field, --high and --low); land outside it is left out");
     auto* df = sub.add_option("--density-field", o.densityField, "Numeric density field of --density-layer");
     auto* hi = sub.add_option("--high", o.high, "Density at or above which the High coefficient applies");
     auto* lo = sub.add_option("--low", o.low, "Density at or below which the Low coefficient applies");
@@ -74,11 +82,20 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "default: centre")
         ->check(CLI::IsMember({"centre", "exact"}));
     sub.add_option("--output", o.output,
-                   "Output shapefile; \".shp\" is added when missing (default: halvo.shp in the\n"
-                   "extension folder's output folder)");
-    sub.add_option("--layer-name", o.layerName, "Name of the output layer and its reports (default: the file's name)");
+                   "Output shapefile; \".shp\" is added when missing, another format's name (.gpkg ...)\n"
+                   "is refused (default: halvo.shp in the extension folder's output folder). When its\n"
+                   "folder does not exist, the run asks whether to write into that output folder\n"
+                   "instead (--yes: it does)");
+    sub.add_option("--layer-name", o.layerName,
+                   "Name of the output layer and its reports <name>.prm and <name>.met (default: the\n"
+                   "file's name); reports of that name that are not the earlier output's are refused");
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
-    sub.add_option("--threads", o.threads, "Worker threads for tabulation, dissolve and overlay (default: all cores)")
+    sub.add_option("--threads", o.threads,
+                   "Worker threads for tabulation, dissolve and overlay (0 or default: all cores)")
+        ->check(CLI::NonNegativeNumber);
+    sub.add_option("--wait", o.wait,
+                   "Seconds to wait for another run of this extension folder to finish before giving up\n"
+                   "(default: until it finishes)")
         ->check(CLI::NonNegativeNumber);
     sub.add_flag("--yes,-y", o.yes,
                  "Answer OK/Yes to every question (without it, questions asked with no\n"
@@ -155,6 +172,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
 {
     params::RunRequest r;
     r.extensionFolder = ext;
+    r.face = params::Face::CommandLine;
     std::vector<host::LayerPtr> layers;
     auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
         for (const auto& l : layers)
@@ -216,6 +234,12 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
             {row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), found->id, found->name});
     }
     r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
+    if (o.output.find('|') != std::string::npos)
+        fail("The output '" + o.output +
+             "' holds '|' options: the CLI writes shapefiles; give a file name ending in .shp");
+    if (const std::string format = host::OtherVectorFormatOf(fs::path(o.output).extension().string()); !format.empty())
+        fail("The output '" + o.output + "' names a file of another format (" + format +
+             "): the CLI writes shapefiles; give a file name ending in .shp");
     r.output = o.output.empty() ? ext / "output" / "halvo.shp" : fs::path(o.output);
     r.layerName = o.layerName;
     return r;
@@ -261,6 +285,7 @@ int RunCommand(const RunOptions& o)
     RunTerminalUi ui(o.yes);
     ui.setTimings(o.timings);
     host::SetDefaultThreads(o.threads);
+    support::SetLockWaitSeconds(o.wait);
     SignalScope signals;
     stopSignal = 0;
     try {

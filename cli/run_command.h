@@ -27,7 +27,8 @@ struct RunOptions {
     std::string layerName;
     bool yes = false;
     bool timings = false;
-    int threads = 0;  // 0: all cores
+    int threads = 0;   // 0: all cores
+    double wait = -1;  // seconds to wait for another run of the installation; below 0: without end
 };
 
 // Declares the options on `sub`; returns the values they fill.

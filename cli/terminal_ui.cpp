@@ -1,5 +1,7 @@
 #include "cli/terminal_ui.h"
 
+#include "support/error_reporting.h"
+
 #include <unistd.h>
 
 namespace halvo::cli {
@@ -62,8 +64,14 @@ Answer TerminalUi::message(std::string_view text, std::string_view title, Icon i
     std::fprintf(err_, "%s [y/N] ", yesNo ? "Yes or No?" : "OK or Cancel?");
     std::fflush(err_);
     char line[64] = {0};
-    if (!std::fgets(line, sizeof line, in_))
+    if (canceled() || !std::fgets(line, sizeof line, in_)) {
+        // SIGINT or SIGTERM breaks the read: the run stops as it would anywhere else.
+        if (canceled()) {
+            std::fputc('\n', err_);
+            throw support::Canceled();
+        }
         return no;
+    }
     return (line[0] == 'y' || line[0] == 'Y') ? yes : no;
 }
 

@@ -28,7 +28,8 @@ struct LineFault {
 constexpr LineFault kFieldCount{"Incorrect number of fields detected in your import file ", ". "};
 constexpr LineFault kFormat{"Invalid or incorrectly formated data in import file ", ". "};
 constexpr LineFault kClassId{"Invalid class ID in the Value column within import file ",
-                             ". Class ID must be a positive integer. "};
+                             ". Class ID must be a positive integer. A class ID is a whole number from 0 to "
+                             "2147483647. "};
 constexpr LineFault kCoefficient{"Invalid coefficient in import file ",
                                  ". Coefficients must be between 0-100 (inclusive). "};
 constexpr LineFault kDuplicateId{"Duplicate class ID in the Value column within import file ", ". "};
@@ -44,19 +45,91 @@ void ShowFault(const LineFault& f, const std::string& fileName, std::string_view
     support::MsgBox(text, support::Buttons::OK, support::Icon::Critical, kImportTitle);
 }
 
-std::vector<std::string_view> SplitCommas(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    if (line.empty())
-        return fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos)
-            return fields;
-        start = comma + 1;
+// A record of a comma-separated file: its fields, unquoted, and the line it starts on.
+struct Record {
+    std::vector<std::string> fields;
+    std::size_t line = 0;
+    bool quoted = false;  // a field of it was in quotes
+};
+
+// Reads records as RFC 4180 has them: a field that starts with a double quote
+// runs to the next lone quote, commas and line breaks included, and two quotes
+// in it stand for one; anywhere else a quote is an ordinary character, as in
+// the files written before names were quoted. CR LF, LF or CR ends a record.
+class CsvReader {
+public:
+    enum class Got { Record, End, BadQuote };
+    explicit CsvReader(std::string_view text) : text_(text) {}
+
+    // BadQuote: a quoted field is never closed, or something other than
+    // blanks stands between its closing quote and the comma; r.line is the line.
+    Got next(Record& r)
+    {
+        if (pos_ >= text_.size())
+            return Got::End;
+        r.fields.assign(1, std::string());
+        r.line = line_;
+        r.quoted = false;
+        bool inQuotes = false, closed = false, fieldStart = true;
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_++];
+            if (inQuotes) {
+                if (c != '"') {
+                    if (c == '\n' || (c == '\r' && peek() != '\n'))
+                        ++line_;
+                    r.fields.back() += c;
+                } else if (peek() == '"') {
+                    r.fields.back() += '"';
+                    ++pos_;
+                } else {
+                    inQuotes = false;
+                    closed = true;
+                }
+            } else if (c == '\r' || c == '\n') {
+                if (c == '\r' && peek() == '\n')
+                    ++pos_;
+                ++line_;
+                return Got::Record;
+            } else if (c == ',') {
+                r.fields.emplace_back();
+                closed = false;
+                fieldStart = true;
+            } else if (closed) {
+                if (c != ' ') {
+                    r.line = line_;
+                    return Got::BadQuote;
+                }
+            } else if (c == '"' && fieldStart) {
+                inQuotes = r.quoted = true;
+                fieldStart = false;
+            } else {
+                fieldStart = false;
+                r.fields.back() += c;
+            }
+        }
+        return inQuotes ? Got::BadQuote : Got::Record;
     }
+
+private:
+    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t line_ = 1;
+};
+
+// A field as a reader of RFC 4180 files takes it back.
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }
 
 std::string_view TrimBlanks(std::string_view s)
@@ -76,7 +149,7 @@ std::string Upper(std::string_view s)
 
 // The class of one data line, or the fault that stops the import. Fields are
 // tested one after another, each completely before the next.
-std::optional<clsLCClass> ParseLine(const std::vector<std::string_view>& f, const LineFault*& fault)
+std::optional<clsLCClass> ParseLine(const std::vector<std::string>& f, const LineFault*& fault)
 {
     const auto id = ParseNumber(f[0]);
     if (!id) {
@@ -119,8 +192,8 @@ std::string ClassNameFault(std::string_view name)
         const auto c = static_cast<unsigned char>(name[i]);
         // U+0080 to U+009F, in UTF-8 C2 80 to C2 9F, are control characters too.
         const bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0;
-        if (c < 0x20 || c == 0x7F || c == ',' || c1)
-            return "A class name may hold no comma, line break or other control character.";
+        if (c < 0x20 || c == 0x7F || c1)
+            return "A class name may hold no line break or other control character.";
         // Characters, not bytes: continuation bytes of UTF-8 do not count.
         if ((c & 0xC0) != 0x80)
             ++chars;
@@ -143,34 +216,53 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
     std::unordered_set<std::int32_t> ids;
     for (const clsLCClass& c : classes)
         ids.insert(c.ID);
-    bool first = true;
-    std::size_t rows = 0;
     // Decoded whole: a file is in one encoding, which one line alone may not show.
-    for (std::string& text : support::SplitLines(support::ToUtf8(support::ReadBytes(fileName)))) {
-        // Spreadsheets often save with a byte-order mark, which would hide the header.
-        if (first && text.rfind("\xEF\xBB\xBF", 0) == 0)
-            text.erase(0, 3);
-        first = false;
-        const auto fields = SplitCommas(TrimBlanks(text));
-        if (fields.size() != 5) {
-            ShowFault(kFieldCount, fileName);
+    std::string text = support::ToUtf8(support::ReadBytes(fileName));
+    // Spreadsheets often save with a byte-order mark, which would hide the header.
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    CsvReader reader(text);
+    Record record;
+    bool header = false;
+    std::size_t rows = 0;
+    for (CsvReader::Got got; (got = reader.next(record)) != CsvReader::Got::End;) {
+        const std::string at = "See line " + std::to_string(record.line) + ". ";
+        if (got == CsvReader::Got::BadQuote) {
+            ShowFault(kFormat, fileName,
+                      "Line " + std::to_string(record.line) +
+                          ": a field that starts with a double quote must end with one, followed by a comma or the "
+                          "line end; a quote inside it is written twice. ");
             return false;
         }
-        if (Upper(fields[0]) == "VALUE")
+        const auto& fields = record.fields;
+        // Spreadsheets and editors leave empty lines, mostly at the end.
+        if (fields.size() == 1 && !record.quoted && TrimBlanks(fields[0]).empty())
             continue;
+        if (fields.size() != 5) {
+            ShowFault(kFieldCount, fileName,
+                      "Line " + std::to_string(record.line) + " holds " + std::to_string(fields.size()) +
+                          " fields, not 5" +
+                          (fields.size() > 5 ? " (a class name with a comma goes in double quotes)" : "") + ". ");
+            return false;
+        }
+        if (Upper(TrimBlanks(fields[0])) == "VALUE") {
+            header = true;
+            continue;
+        }
         const LineFault* fault = nullptr;
         auto c = ParseLine(fields, fault);
         if (!c) {
-            ShowFault(*fault, fileName);
+            ShowFault(*fault, fileName, at);
             return false;
         }
         if (!ids.insert(c->ID).second) {
             ShowFault(kDuplicateId, fileName,
-                      "Class ID " + std::to_string(c->ID) + " stands on more than one line; each may stand once. ");
+                      "Class ID " + std::to_string(c->ID) + " stands on more than one line; each may stand once. " +
+                          at);
             return false;
         }
         if (const std::string why = ClassNameFault(c->LCName); !why.empty()) {
-            ShowFault(kClassName, fileName, why + " ");
+            ShowFault(kClassName, fileName, why + " " + at);
             return false;
         }
         if (++rows > kMaxCoeffRows) {
@@ -179,11 +271,18 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
         }
         classes.Add(std::move(*c));
     }
-    if (rows == 0) {
+    // A header alone is an exported set without classes; a file without even that is no coefficient file.
+    if (rows == 0 && !header) {
         ShowFault(kNoClass, fileName);
         return false;
     }
     return true;
+}
+
+std::string CsvLine(const clsLCClass& c)
+{
+    return std::to_string(c.ID) + "," + CsvField(c.LCName) + "," + FormatSingle(c.LCHigh) + "," +
+           FormatSingle(c.LCMed) + "," + FormatSingle(c.LCLow);
 }
 
 std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName)
@@ -228,6 +327,8 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                 });
                 if (saved == StoreUpdate::Saved)
                     return name;
+                if (saved == StoreUpdate::Busy)
+                    return {};
                 if (saved == StoreUpdate::Unreadable) {
                     support::MsgBox(StoreLoadFailedText(extensionFolder), support::Buttons::OK, support::Icon::Critical,
                                     kImportTitle);
@@ -252,8 +353,7 @@ bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fi
         out.line(kCoeffHeader);
         if (const clsISLCDef* set = FindSet(model, setName)) {
             for (const clsLCClass& c : set->LCClasses)
-                out.line(std::to_string(c.ID) + "," + c.LCName + "," + FormatSingle(c.LCHigh) + "," +
-                         FormatSingle(c.LCMed) + "," + FormatSingle(c.LCLow));
+                out.line(CsvLine(c));
         }
         out.finish();
         return true;
@@ -272,7 +372,7 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
             return;
         }
         for (const clsISLCDef& loaded : other.ISLCDefs) {
-            if (const std::string fault = SetFault(loaded); !fault.empty()) {
+            if (const std::string fault = DuplicateIdFault(loaded); !fault.empty()) {
                 support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
                 return;
             }
@@ -294,9 +394,10 @@ std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const 
         });
         if (saved != StoreUpdate::Saved) {
             added.clear();
-            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
-                                                             : StoreSaveFailedText(extensionFolder),
-                            support::Buttons::OKCancel, support::Icon::Critical);
+            if (saved != StoreUpdate::Busy)
+                support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
+                                                                 : StoreSaveFailedText(extensionFolder),
+                                support::Buttons::OKCancel, support::Icon::Critical);
             return;
         }
         if (duplicate)

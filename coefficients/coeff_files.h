@@ -1,8 +1,9 @@
 #pragma once
 // Moving coefficient sets between the store and files the user picks:
 // comma-separated text (import, export) and other stores (merge).
-// Comma-separated files: "Value,ClassName,High,Medium,Low", one class a line,
-// no quoting, so a class name cannot hold a comma.
+// Comma-separated files: "Value,ClassName,High,Medium,Low", one class a line;
+// a name with a comma, a quote or a line break stands in double quotes, inner
+// quotes doubled (RFC 4180), so every name the store holds can be exported.
 
 #include "coefficients/is_model_properties.h"
 
@@ -25,21 +26,23 @@ inline constexpr std::uintmax_t kMaxCoeffFileBytes = std::uintmax_t{1} << 20;
 inline constexpr std::size_t kMaxCoeffRows = 65536;
 inline constexpr std::size_t kMaxClassNameChars = 100;
 
-// Why a class name cannot be kept (the comma-separated files cannot hold a
-// comma, a line break or another control character; at most
-// kMaxClassNameChars characters); empty when it can.
+// Why a class name cannot be kept (a line break or another control character,
+// more than kMaxClassNameChars characters); empty when it can.
 std::string ClassNameFault(std::string_view name);
 
 // Asks the user for a line of text; returns "" on Cancel.
 using TextPrompt =
     std::function<std::string(std::string_view message, std::string_view title, std::string_view defaultText)>;
 
-// Appends the classes of a comma-separated file to `classes`. At the first bad
-// line (a class ID already read, a name ClassNameFault refuses, a row past
-// kMaxCoeffRows) it shows that line's message; a file over kMaxCoeffFileBytes
-// or without a class gets one too ("Coefficient Import Unsuccessful") and
-// returns false; `fileName` appears in the message as given. A file that
-// cannot be read throws support::Error.
+// Appends the classes of a comma-separated file to `classes`. Empty lines are
+// skipped, and so is a header line (first field "Value", any case). At the
+// first bad line (a class ID already read, a name ClassNameFault refuses, a
+// row past kMaxCoeffRows) it shows that line's message, naming the line; a
+// file over kMaxCoeffFileBytes, or one with neither a header nor a class,
+// gets one too ("Coefficient Import Unsuccessful") and returns false;
+// `fileName` appears in the message as given. A header alone gives no class:
+// that is how a set without classes is exported. A file that cannot be read
+// throws support::Error.
 bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
 
 // A set named `setName` read from a comma-separated file, for runs that take
@@ -54,6 +57,9 @@ std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::strin
 // store are then as they were.
 std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName);
+
+// One class as a line of a comma-separated file, without the line end.
+std::string CsvLine(const clsLCClass& c);
 
 // Writes the header and the classes of the first set named `setName` (the
 // header alone when there is none). Errors are reported and give false.

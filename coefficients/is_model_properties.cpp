@@ -3,6 +3,7 @@
 #include "coefficients/number_text.h"
 #include "support/error_reporting.h"
 
+#include <cmath>
 #include <sstream>
 #include <unordered_set>
 
@@ -39,15 +40,20 @@ void CollectText(pugi::xml_node n, std::string& out)
 float Coefficient(pugi::xml_node node, const char* name, const std::string& idText)
 {
     const std::string text = GetNodeText(node, name);
-    const auto v = ParseSingle(text);
+    const auto v = ParseNumber(text);
     if (!v)
         support::raise(kTypeMismatch,
                        "Type mismatch: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
-    // A percentage: what lies outside would give areas below zero or above the zone's.
-    if (!(*v >= 0 && *v <= 100))
-        support::raise(kOverflow, "Out of range: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" +
-                                      text + "'; coefficients lie from 0 to 100");
-    return *v;
+    // Any number a float holds is kept as it is, also outside 0 to 100: the
+    // store may be older than the checks, and the editor must show such a value
+    // to have it corrected. What uses a set checks it (SetFault).
+    if (const auto single = ParseSingle(text))
+        return *single;
+    if (std::fabs(*v) > 1)
+        support::raise(kOverflow,
+                       "Overflow: " + std::string(name) + " of LCClass ID=\"" + idText + "\" is '" + text + "'");
+    // Too small for single precision: as good as 0.
+    return static_cast<float>(*v);
 }
 }  // namespace
 
@@ -243,11 +249,35 @@ std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes)
     return std::nullopt;
 }
 
-std::string SetFault(const clsISLCDef& set)
+std::string DuplicateIdFault(const clsISLCDef& set)
 {
     if (const auto id = DuplicateClassId(set.LCClasses))
         return "The coefficient set '" + set.LCType + "' holds the class ID " + std::to_string(*id) +
                " more than once; each class ID may stand once in a set.";
+    return {};
+}
+
+std::string CoefficientFault(std::string_view setName, std::int64_t id, std::string_view className, float high,
+                             float medium, float low)
+{
+    const std::pair<const char*, float> levels[] = {{"High", high}, {"Medium", medium}, {"Low", low}};
+    for (const auto& [level, value] : levels)
+        if (!(value >= 0 && value <= 100))
+            return "The coefficient set '" + std::string(setName) + "' gives the class " + std::to_string(id) + " (" +
+                   std::string(className) + ") the " + level + " coefficient " + FormatSingle(value) +
+                   "; coefficients are percentages from 0 to 100. Correct it in the coefficient editor, or export "
+                   "the set, correct the file and import it under a new name.";
+    return {};
+}
+
+std::string SetFault(const clsISLCDef& set)
+{
+    if (std::string fault = DuplicateIdFault(set); !fault.empty())
+        return fault;
+    for (const clsLCClass& c : set.LCClasses)
+        if (std::string fault = CoefficientFault(set.LCType, c.ID, c.LCName, c.LCHigh, c.LCMed, c.LCLow);
+            !fault.empty())
+            return fault;
     return {};
 }
 

@@ -199,8 +199,18 @@ const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view na
 // looks classes up by ID, so such a set cannot be run.
 std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes);
 
-// Why the set cannot be run or stored, naming the set and the class ID; empty
-// when it can. Import, merge, the editor and the run refuse such a set.
+// Why the set cannot be stored: a class ID twice (names the set and the ID);
+// empty when it can. Merge refuses such a set.
+std::string DuplicateIdFault(const clsISLCDef& set);
+
+// Why a class cannot be used in a run: a coefficient outside 0 to 100, named
+// with its set, class and level; empty when it can. The store keeps such
+// values as they are; import and the editor refuse them.
+std::string CoefficientFault(std::string_view setName, std::int64_t id, std::string_view className, float high,
+                             float medium, float low);
+
+// Why the set cannot be run: DuplicateIdFault, then CoefficientFault of the
+// first class that has one; empty when it can.
 std::string SetFault(const clsISLCDef& set);
 
 }  // namespace halvo::coefficients

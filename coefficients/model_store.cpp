@@ -2,10 +2,11 @@
 
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/folder_lock.h"
 #include "support/text_file.h"
+#include "support/ui.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -218,13 +219,12 @@ StoreLock::StoreLock(const fs::path& extensionFolder)
     if (fd_ < 0)
         support::raise(support::err::kPathNotFound,
                        "Cannot open the folder '" + etc.string() + "': " + std::strerror(errno));
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno == EINTR)
-            continue;
-        const int e = errno;
+    try {
+        support::LockFolder(fd_, etc, "another change to the coefficient store");
+    } catch (...) {
         ::close(fd_);
         fd_ = -1;
-        support::raise(support::err::kFileAccess, "Cannot lock the folder '" + etc.string() + "': " + std::strerror(e));
+        throw;
     }
 }
 
@@ -238,7 +238,13 @@ StoreUpdate UpdateStore(clsISModelProperties& model, const fs::path& extensionFo
                         const std::function<bool(clsISModelProperties&)>& change)
 {
     return support::Guarded("UpdateStore", "basUtil", true, StoreUpdate::SaveFailed, [&] {
-        const StoreLock lock(extensionFolder);
+        std::optional<StoreLock> lock;
+        try {
+            lock.emplace(extensionFolder);
+        } catch (const support::LockTimeout& e) {
+            support::MsgBox(e.description(), support::Buttons::OK, support::Icon::Critical, "Coefficient Store Busy");
+            return StoreUpdate::Busy;
+        }
         const fs::path store = support::StorePath(extensionFolder);
         clsISModelProperties current;
         std::error_code ec;
@@ -255,6 +261,9 @@ StoreUpdate UpdateStore(clsISModelProperties& model, const fs::path& extensionFo
 
 std::string StoreLoadFailedText(const fs::path& extensionFolder)
 {
+    // A store cannot be there when its folder cannot: say that instead.
+    if (std::string fault = support::ExtensionFolderFault(extensionFolder); !fault.empty())
+        return fault;
     return "Failed To Load XML - verify the file 'isprops.xml' is located in the '" +
            support::StorePath(extensionFolder).string() + "'.";
 }

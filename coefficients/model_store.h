@@ -28,10 +28,12 @@ bool GetISModelProperties(clsISModelProperties& model, const std::filesystem::pa
 bool PutISModelProperties(const clsISModelProperties& model, const std::filesystem::path& extensionFolder);
 
 // Holds the store of an extension folder for one read-modify-write, across
-// processes: a second writer waits here until the first has saved. The lock
-// sits on etc/ itself, as the run's sits on temp/, so no file of its own can
-// be planted or left behind and it holds where etc/ is read-only. One at a
-// time per process: it is not re-entrant.
+// processes: a second writer waits here until the first has saved
+// (support::LockFolder: it says so, naming the process, and throws
+// LockTimeout after the SetLockWait time). The lock sits on etc/ itself, as
+// the run's sits on temp/, so no file of its own can be planted or left
+// behind and it holds where etc/ is read-only. One at a time per process: it
+// is not re-entrant.
 class StoreLock {
 public:
     explicit StoreLock(const std::filesystem::path& extensionFolder);
@@ -48,6 +50,7 @@ enum class StoreUpdate {
     Unchanged,   // the change declined; nothing was written
     Unreadable,  // the store is there but does not load: never written over
     SaveFailed,  // reported; the store is as it was
+    Busy,        // another process held the store past the wait; said, nothing written
 };
 
 // Every change to the store goes through here: under the lock, reads the store

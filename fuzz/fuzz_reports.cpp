@@ -57,10 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     r.landClasses = in.ConsumeBool() ? &classes : nullptr;
     r.devScenarios = in.ConsumeBool() ? &scenarios : nullptr;
-    r.minX = in.ConsumeFloatingPoint<double>();
-    r.maxX = in.ConsumeFloatingPoint<double>();
-    r.minY = in.ConsumeFloatingPoint<double>();
-    r.maxY = in.ConsumeFloatingPoint<double>();
+    if (in.ConsumeBool())
+        r.bounds = reports::GeographicBounds{in.ConsumeFloatingPoint<double>(), in.ConsumeFloatingPoint<double>(),
+                                             in.ConsumeFloatingPoint<double>(), in.ConsumeFloatingPoint<double>()};
     r.mapUnits = in.PickValueInArray({3, 9, 11, in.ConsumeIntegral<int>()});
     for (int i = in.ConsumeIntegralInRange(0, 9); i > 0; --i)
         r.outputFieldAliases.push_back(Text(in));

@@ -37,4 +37,22 @@ void RaiseGdal(const std::string& what)
     support::raise(support::err::kHostFailure, msg, "GDAL");
 }
 
+void CheckGdalPath(const std::filesystem::path& path)
+{
+    const std::string text = path.string();
+    if (text.size() <= kMaxGdalPath)
+        return;
+    // The middle of a path this long says nothing; cut it at a character boundary.
+    auto boundary = [&](std::size_t i) {
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            ++i;
+        return i;
+    };
+    const std::string shown = text.substr(0, boundary(60)) + "..." + text.substr(boundary(text.size() - 60));
+    support::raise(support::err::kPathNotFound, "The path '" + shown + "' is " + std::to_string(text.size()) +
+                                                    " bytes long; GDAL takes paths of at most " +
+                                                    std::to_string(kMaxGdalPath) +
+                                                    " bytes: choose a shorter folder or file name");
+}
+
 }  // namespace halvo::host

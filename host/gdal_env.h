@@ -2,6 +2,8 @@
 // One place that sets GDAL up and routes its messages: drivers registered
 // once, errors kept for the message of the failing call instead of printed.
 
+#include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace halvo::host {
@@ -16,5 +18,12 @@ void ForgetGdalError();
 
 // Raises support::Error with `what`, followed by GDAL's own last message.
 [[noreturn]] void RaiseGdal(const std::string& what);
+
+// GDAL forms file paths in buffers of 2048 bytes; a longer path loses its
+// folder and lands on the bare file name in the working folder.
+inline constexpr std::size_t kMaxGdalPath = 2047;
+
+// Throws naming `path` and the limit when GDAL cannot take it whole.
+void CheckGdalPath(const std::filesystem::path& path);
 
 }  // namespace halvo::host

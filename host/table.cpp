@@ -4,12 +4,16 @@
 #include "host/gdal_env.h"
 #include "support/error_reporting.h"
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <system_error>
 
 namespace halvo::host {
@@ -121,6 +125,7 @@ GDALDriver* shapefileDriver()
 Table Table::Open(const fs::path& path, bool update)
 {
     EnsureGdal();
+    CheckGdalPath(path);
     Table t;
     t.path_ = path;
     t.ds_.reset(GDALDataset::Open(path.string().c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY),
@@ -137,13 +142,7 @@ Table Table::CreateDbf(const fs::path& path, const std::vector<FieldDef>& fields
 {
     Table t;
     t.path_ = fs::path(path).replace_extension(".dbf");
-    t.ds_.reset(shapefileDriver()->Create(t.path_.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
-    if (!t.ds_)
-        RaiseGdal("Cannot create the table '" + t.path_.string() + "'");
-    const char* opts[] = {"ENCODING=UTF-8", nullptr};
-    t.layer_ = t.ds_->CreateLayer(t.path_.stem().string().c_str(), nullptr, wkbNone, const_cast<char**>(opts));
-    if (!t.layer_)
-        RaiseGdal("Cannot create the table '" + t.path_.string() + "'");
+    t.create(nullptr, std::nullopt);
     for (std::size_t i = 1; i < fields.size(); ++i) {
         auto d = toOgr(fields[i]);
         if (t.layer_->CreateField(d.get(), FALSE) != OGRERR_NONE)
@@ -153,6 +152,39 @@ Table Table::CreateDbf(const fs::path& path, const std::vector<FieldDef>& fields
     for (std::size_t i = 1; i < fields.size() && i < t.fields_.size(); ++i)
         t.fields_[i].alias = fields[i].alias.empty() ? fields[i].name : fields[i].alias;
     return t;
+}
+
+void Table::create(const OGRSpatialReference* srs, std::optional<ShapeKind> kind)
+{
+    // A path GDAL cannot hold whole would be written elsewhere: refused before anything is.
+    CheckGdalPath(path_);
+    const std::string failed =
+        std::string("Cannot create the ") + (kind ? "shapefile" : "table") + " '" + path_.string() + "'";
+    // GDAL's shapefile code writes the code page file without checking that it
+    // could be made (a full inode table crashes it), and leaves the projection
+    // file out silently: both are made first here, so that a failure is told.
+    for (const char* ext : {".cpg", ".prj"}) {
+        if (!srs && std::string_view(ext) == ".prj")
+            continue;
+        const fs::path part = fs::path(path_).replace_extension(ext);
+        errno = 0;
+        VSILFILE* f = VSIFOpenL(part.string().c_str(), "wb");
+        if (!f)
+            support::raise(support::err::kFileAccess,
+                           failed + ": cannot create '" + part.string() + "': " + std::strerror(errno));
+        VSIFCloseL(f);
+    }
+    // Every error on the way counts, even where GDAL still hands back a dataset or layer.
+    CPLErrorReset();
+    ds_.reset(shapefileDriver()->Create(path_.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (!ds_ || CPLGetLastErrorType() >= CE_Failure)
+        RaiseGdal(failed);
+    const char* opts[] = {"ENCODING=UTF-8", nullptr};
+    const OGRwkbGeometryType type = !kind ? wkbNone : *kind == ShapeKind::MultiPolygon ? wkbMultiPolygon : wkbPolygon;
+    layer_ = ds_->CreateLayer(path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs), type,
+                              const_cast<char**>(opts));
+    if (!layer_ || CPLGetLastErrorType() >= CE_Failure)
+        RaiseGdal(failed);
 }
 
 void DatasetCloser::operator()(GDALDataset* ds) const noexcept { GDALClose(GDALDataset::ToHandle(ds)); }
@@ -167,15 +199,7 @@ Table Table::CreateShapefile(const fs::path& path, ShapeKind kind, const OGRSpat
 {
     Table t;
     t.path_ = fs::path(path).replace_extension(".shp");
-    t.ds_.reset(shapefileDriver()->Create(t.path_.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
-    if (!t.ds_)
-        RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");
-    const char* opts[] = {"ENCODING=UTF-8", nullptr};
-    t.layer_ =
-        t.ds_->CreateLayer(t.path_.stem().string().c_str(), const_cast<OGRSpatialReference*>(srs),
-                           kind == ShapeKind::MultiPolygon ? wkbMultiPolygon : wkbPolygon, const_cast<char**>(opts));
-    if (!t.layer_)
-        RaiseGdal("Cannot create the shapefile '" + t.path_.string() + "'");
+    t.create(srs, kind);
     for (const auto& f : fields) {
         auto d = toOgr(f);
         if (t.layer_->CreateField(d.get(), FALSE) != OGRERR_NONE)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -129,6 +130,8 @@ public:
 
 private:
     Table() = default;
+    // Creates the dataset at path_ and its one layer (a table without `kind`).
+    void create(const OGRSpatialReference* srs, std::optional<ShapeKind> kind);
     void loadFields();
     int ogrIndex(int pos) const;  // OGR field index of a position, -1 for OID/shape
     void setFilter(std::string_view where);

@@ -125,6 +125,34 @@ std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
     return names;
 }
 
+std::string OtherVectorFormatOf(const std::string& ext)
+{
+    EnsureGdal();
+    if (ext.size() < 2 || ext[0] != '.')
+        return {};
+    auto lower = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return t;
+    };
+    std::string wanted(1, ' ');
+    wanted += lower(ext.substr(1));
+    wanted += ' ';
+    auto* manager = GetGDALDriverManager();
+    for (int i = 0; i < manager->GetDriverCount(); ++i) {
+        GDALDriver* d = manager->GetDriver(i);
+        const char* exts = d->GetMetadataItem(GDAL_DMD_EXTENSIONS);
+        if (!d->GetMetadataItem(GDAL_DCAP_VECTOR) || !exts || std::string(d->GetDescription()) == "ESRI Shapefile")
+            continue;
+        std::string all(1, ' ');
+        all += lower(exts);
+        all += ' ';
+        if (all.find(wanted) != std::string::npos)
+            return d->GetMetadataItem(GDAL_DMD_LONGNAME) ? d->GetMetadataItem(GDAL_DMD_LONGNAME) : d->GetDescription();
+    }
+    return {};
+}
+
 bool MustCopyFirst(const Layer& layer) { return FeatureSource::Open(layer).driverName() != "ESRI Shapefile"; }
 
 int ShapeType(const Layer& layer)
@@ -192,6 +220,27 @@ Extent LayerExtent(const Layer& layer)
     if (src.ogr()->GetExtent(&env, TRUE) != OGRERR_NONE)
         return {};
     return {env.MinX, env.MinY, env.MaxX, env.MaxY};
+}
+
+std::optional<Extent> GeographicExtent(const Layer& layer)
+{
+    auto src = FeatureSource::Open(layer);
+    OGREnvelope env;
+    if (!src.srs() || src.ogr()->GetExtent(&env, TRUE) != OGRERR_NONE)
+        return std::nullopt;
+    OGRSpatialReference from(*src.srs()), wgs84;
+    if (wgs84.importFromEPSG(4326) != OGRERR_NONE)
+        return std::nullopt;
+    from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&from, &wgs84));
+    // A projected edge bends in degrees and may bulge past its corners; GDAL recommends 21 points an edge.
+    constexpr int kPointsPerEdge = 21;
+    Extent e;
+    if (!ct || !ct->TransformBounds(env.MinX, env.MinY, env.MaxX, env.MaxY, &e.minX, &e.minY, &e.maxX, &e.maxY,
+                                    kPointsPerEdge))
+        return std::nullopt;
+    return e;
 }
 
 std::vector<FieldDef> LayerFields(const Layer& layer)

@@ -38,6 +38,10 @@ private:
     OpenInputs* outer_;
 };
 
+// The long name of the vector format other than the shapefile whose files
+// carry the extension `ext` (".gpkg", any case); empty when there is none.
+std::string OtherVectorFormatOf(const std::string& ext);
+
 // True when the layer's data is not a plain shapefile, so the run copies it first.
 bool MustCopyFirst(const Layer& layer);
 
@@ -51,6 +55,12 @@ struct Extent {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
 };
 Extent LayerExtent(const Layer& layer);
+
+// The layer's extent in decimal degrees of WGS 84 (x longitude, y latitude).
+// Its edges are followed point by point, so the box holds the whole layer
+// however the projection bends them. None when the layer has no coordinate
+// system, no features, or no way into degrees.
+std::optional<Extent> GeographicExtent(const Layer& layer);
 
 // The attribute fields of the layer's data, in table order.
 std::vector<FieldDef> LayerFields(const Layer& layer);

@@ -1,5 +1,6 @@
 #include "model/run.h"
 
+#include "coefficients/is_model_properties.h"
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"
@@ -123,7 +124,6 @@ struct ReportData {
     const RunRequest* request = nullptr;
     Units units = Units::Meters;
     std::string analysisField;
-    const host::Layer* analysis = nullptr;
     int mapUnits = host::kUnitsMeters;
     std::vector<std::string> usage;
     std::vector<std::pair<std::string, std::string>> skippedScenarios;
@@ -169,6 +169,7 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &in.when);
     in.outputThemeName = r.layerName;
+    in.madeFrom = r.face == params::Face::CommandLine ? "the command line" : "QGIS";
     in.landCoverTheme = r.landCover->name;
     in.landCoverUnits = params::UnitsName(d.units);
     in.exactCoverage = r.coverage == params::Coverage::Exact;
@@ -191,11 +192,8 @@ void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::p
     const auto classes = classTexts(r.classes);
     in.landClasses = &classes;
     in.devScenarios = &scenarios;
-    const host::Extent e = host::LayerExtent(*d.analysis);
-    in.minX = e.minX;
-    in.maxX = e.maxX;
-    in.minY = e.minY;
-    in.maxY = e.maxY;
+    if (const auto e = host::GeographicExtent(output))
+        in.bounds = reports::GeographicBounds{e->minX, e->maxX, e->maxY, e->minY};
     in.mapUnits = d.mapUnits;
     in.usage = d.usage;
     in.skippedScenarios = d.skippedScenarios;
@@ -251,6 +249,10 @@ RunRequest CheckRequest(const RunRequest& request)
         if (!ids.insert(c.id).second)
             refuse("The coefficient set '" + r.setName + "' gives the class " + std::to_string(c.id) +
                    " twice: keep one row of it");
+    for (const auto& c : r.classes)
+        if (const std::string fault = coefficients::CoefficientFault(r.setName, c.id, c.name, c.high, c.medium, c.low);
+            !fault.empty())
+            refuse(fault);
 
     if (auto* d = std::get_if<DensityLayer>(&r.density)) {
         if (!d->layer)
@@ -288,19 +290,38 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     RunRequest r = CheckRequest(request);
 
     fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
-    if (!fs::is_directory(folder)) {
-        const fs::path fallback = r.extensionFolder / "output";
-        support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
-                        "created in " +
-                            fallback.string() + ".",
-                        support::Buttons::OK, support::Icon::Information, "Output Location");
-        folder = fallback;
+    const fs::path defaultFolder = r.extensionFolder / "output";
+    auto same = [](const fs::path& a, const fs::path& b) {
+        return fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+    };
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec) && !same(folder, defaultFolder)) {
+        // A mistyped folder must not send the output elsewhere unasked.
+        if (support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
+                            "created in " +
+                                defaultFolder.string() + ".",
+                            support::Buttons::OKCancel, support::Icon::Question,
+                            "Output Location") != support::Answer::OK)
+            refuse("The output folder '" + folder.string() +
+                   "' does not exist: make it, or choose a folder that exists");
+        folder = defaultFolder;
     }
+    // The default output folder is made on demand, as temp/ is.
+    if (same(folder, defaultFolder))
+        fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec))
+        refuse("The output folder '" + folder.string() + "' does not exist: make it, or choose a folder that exists");
     if (::access(folder.c_str(), W_OK) != 0)
         refuse("The output folder '" + folder.string() + "' cannot be written: choose another location");
     folder = fs::absolute(folder);
     r.output = folder / r.output.filename();
-    CheckOutputIsNotAnInput(OutputSet(r.output, r.layerName), inputFiles(r));
+    // Before anything is written: the output replaces no input, fits GDAL's
+    // paths, and replaces only files of its own.
+    const auto outputSet = OutputSet(r.output, r.layerName);
+    CheckOutputIsNotAnInput(outputSet, inputFiles(r));
+    CheckOutputPathLength(r.output);
+    CheckOutputSetFiles(outputSet);
+    CheckReportsBelongToOutput(r.output, r.layerName);
 
     const host::RasterInfo raster = host::DescribeRaster(r.landCover->source);
     if (raster.linearUnit != params::UnitsName(*r.units) && !raster.linearUnit.empty())
@@ -311,10 +332,10 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // One run at a time per installation: runs share temp/.
     support::EnsureWorkingFolders(r.extensionFolder);
-    support::TempLock lock(r.extensionFolder,
-                           [] { support::Progress("Waiting for another run of this installation to finish"); });
+    support::TempLock lock(r.extensionFolder);
     support::ScratchFolder scratch(support::TempFolder(r.extensionFolder));
-    RemoveStaleStaging(folder);
+    for (const std::string& note : RemoveStaleStaging(folder))
+        support::MsgBox(note, support::Buttons::OK, support::Icon::Information, "Output Location");
     OutputStaging staging(r.output, r.layerName);
 
     // The run's record, as the parameter file keeps it.
@@ -338,7 +359,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     const std::string zoneField = field;
 
     // What the run uses of the analysis layer, and what it cannot place in a zone.
-    ReportData report{&r, *r.units, zoneField, nullptr, raster.mapUnits, {}, {}, {}};
+    ReportData report{&r, *r.units, zoneField, raster.mapUnits, {}, {}, {}};
     const auto used = host::ValuesInUse(*analysis, zoneField);
     report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
                            std::to_string(host::FeatureCount(*r.analysis)));
@@ -459,7 +480,6 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
-    report.analysis = analysis.get();
     isWriteMetadata(report, *output, staging.folder());
     support::CheckCanceled();
 

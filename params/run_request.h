@@ -47,6 +47,9 @@ struct Scenario {
     std::string className;
 };
 
+// Who runs Halvo; the metadata record names it.
+enum class Face { Qgis, CommandLine };
+
 struct RunRequest {
     host::LayerPtr landCover;
     // The raster's linear unit when not given.
@@ -63,6 +66,8 @@ struct RunRequest {
     std::filesystem::path output;
     std::string layerName;
     std::filesystem::path extensionFolder;
+    // The dialog and Processing are QGIS; the command line says so.
+    Face face = Face::Qgis;
 };
 
 inline const char* UnitsName(Units u) { return u == Units::Feet ? "Feet" : "Meters"; }

@@ -12,6 +12,8 @@ namespace {
 
 using support::TextWriter;
 
+constexpr std::string_view kVersion = HALVO_VERSION;
+
 // Who made the data set, for the contact elements and the pointers to more
 // information. The element names below keep the record's historic spellings.
 namespace maker {
@@ -47,7 +49,9 @@ void Identification(TextWriter& out, const ReportInputs& in, const std::string& 
     out.line("  Description:");
     out.line(Cat({"    Abstract: ", maker::kName, " developed Halvo, a desktop GIS tool, to ",
                   "help managers and planners make a determination about the impact of impervious "
-                  "surface coverage on local water quality. Halvo (an extension for ArcView\xC2\xAE version 8.x) "
+                  "surface coverage on local water quality. Halvo (version ",
+                  kVersion,
+                  ", a QGIS plugin and a command-line program) "
                   "applies impervious surface coefficients to remotely sensed land cover data to determine "
                   "the total and the percentage of impervious surface area within specified polygons.  Halvo "
                   "can also be used to demonstrate the effects of land cover change on a watershed\xE2\x80\x99s "
@@ -68,10 +72,14 @@ void Identification(TextWriter& out, const ReportInputs& in, const std::string& 
     out.line("    Maintenance_and_Update_Frequency: None planned");
     out.line("  Spatial_Domain:");
     out.line("    Bounding_Coordinates:");
-    out.line("      West_Bounding_Coordinate: " + DoubleText(in.minX));
-    out.line("      East_Bounding_Coordinate: " + DoubleText(in.maxX));
-    out.line("      North_Bounding_Coordinate: " + DoubleText(in.maxY));
-    out.line("      South_Bounding_Coordinate: " + DoubleText(in.minY));
+    // Degrees, as the element requires; a layer without a coordinate system
+    // leaves them for the user, like the other unknowns of the record.
+    const GeographicBounds box = in.bounds.value_or(GeographicBounds{});
+    const auto degrees = [&](double value) { return in.bounds ? DoubleText(value) : std::string("<enter value>"); };
+    out.line("      West_Bounding_Coordinate: " + degrees(box.west));
+    out.line("      East_Bounding_Coordinate: " + degrees(box.east));
+    out.line("      North_Bounding_Coordinate: " + degrees(box.north));
+    out.line("      South_Bounding_Coordinate: " + degrees(box.south));
     out.line("  Keywords:");
     out.line("    Theme:");
     out.line("      Theme_Keyword_Thesaurus: None");
@@ -124,13 +132,11 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
 
     out.line("Data_Quality_Information:");
     out.line("  Logical_Consistency_Report: none");
-    if (in.usage.empty()) {
-        out.line("  Completeness_Report: none");
-    } else {
-        out.line("  Completeness_Report:");
-        for (const std::string& line : in.usage)
-            out.line("    " + line);
-    }
+    // One element, one line.
+    std::string completeness;
+    for (const std::string& part : in.usage)
+        completeness += (completeness.empty() ? "" : "; ") + part;
+    out.line("  Completeness_Report: " + (completeness.empty() ? std::string("none") : completeness));
     out.line("  Positional_Accuracy:");
     out.line("    Horizontal_Positional_Accuracy:");
     out.line("      Horizontal_Positional_Accuracy_Report: Based on the vector data set (" + in.analysisTheme +
@@ -138,7 +144,8 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
     out.line("  Lineage:");
     out.line("    Process_Step:");
     out.line("      Process_Description:");
-    out.line("        This data set was created using the ArcMap 8.x extension Halvo.");
+    out.line(Cat({"        This data set was created using Halvo ", kVersion, in.madeFrom.empty() ? "" : ", run from ",
+                  in.madeFrom, "."}));
     out.line("        The tool overlaid the polygon layer " + in.analysisTheme + " on the " + in.landCoverTheme +
              " land cover grid to calculate ");
     out.line("        the total area of each land cover category within each polygon. The impervious surface area "
@@ -147,11 +154,10 @@ void DataQuality(TextWriter& out, const ReportInputs& in, const std::string& dat
              "impervious surface coefficients defined for the land cover category.");
     out.line("        Then analysis field (" + in.analysisField + ") within the analysis theme (" + in.analysisTheme +
              ") defined the grouping of the polygons for aggregating impervious surfave values.");
-    out.line(
-        in.exactCoverage
-            ? "        Each land cover cell was counted with the share of its area inside the polygon (exact coverage)."
-            : "        Each land cover cell was counted wholly in the polygon that holds its centre (cell centre "
-              "coverage).");
+    // The default rule is the record's own; only the other one is stated.
+    if (in.exactCoverage)
+        out.line("        Each land cover cell was counted with the share of its area inside the polygon (exact "
+                 "coverage).");
     out.line();
     out.line("         The following table lists the impervious coefficients applied to calculate the impervious "
              "surface  area within each polygon.");

@@ -18,8 +18,9 @@ void WriteParameterReport(const std::filesystem::path& path, const ReportInputs&
     out.line();
     out.line("  Land Cover Layer: " + in.landCoverTheme);
     out.line("  Land Cover Grid Units: " + in.landCoverUnits);
-    out.line(in.exactCoverage ? "  Cell Coverage: exact share of each cell inside the zone"
-                              : "  Cell Coverage: cell centre");
+    // The default rule is the report's own; only the other one is stated.
+    if (in.exactCoverage)
+        out.line("  Cell Coverage: exact share of each cell inside the zone");
     out.line();
     out.line("  Analysis Layer: " + in.analysisTheme);
     out.line("  Analysis Field: " + in.analysisField);

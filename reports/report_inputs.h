@@ -4,6 +4,7 @@
 #include "support/ordered_dict.h"
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,8 +13,14 @@ namespace halvo::reports {
 
 using TextList = std::vector<std::string>;  // 0-based here; item 1 of the old lists is [0]
 
+// A bounding box in decimal degrees of WGS 84.
+struct GeographicBounds {
+    double west = 0, east = 0, north = 0, south = 0;
+};
+
 struct ReportInputs {
     std::string outputThemeName;    // OutThemeName
+    std::string madeFrom;           // the face that ran Halvo: "QGIS" or "the command line"
     std::string landCoverTheme;     // lcTheme
     std::string landCoverUnits;     // LCUnits
     bool exactCoverage = false;     // cells weighted by their share inside a zone, not counted by their centre
@@ -24,8 +31,9 @@ struct ReportInputs {
     const support::OrderedDict<TextList>* landClasses = nullptr;   // ID -> name, high, medium, low
     const support::OrderedDict<TextList>* devScenarios = nullptr;  // row -> layer, class name, class ID
 
-    // Extent of the run's analysis layer.
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    // The output layer's box in degrees, whatever its coordinate system;
+    // none when it has no coordinate system to tell.
+    std::optional<GeographicBounds> bounds;
     int mapUnits = 9;  // 3 feet, 9 metres, 11 decimal degrees
 
     std::vector<std::string> outputFieldAliases;  // by position, 0 = object ID, 1 = shape

@@ -44,6 +44,7 @@ public:
 namespace err {
 constexpr long kInvalidCall = 5;
 constexpr long kFileNotFound = 53;
+constexpr long kPermissionDenied = 70;
 constexpr long kFileAccess = 75;
 constexpr long kPathNotFound = 76;
 constexpr long kObjectRequired = 424;

@@ -2,9 +2,12 @@
 
 #include <dlfcn.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #ifndef HALVO_SHARE_DIR
 #define HALVO_SHARE_DIR "/usr/share/halvo"
@@ -101,6 +104,22 @@ fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData)
     return sharedData / "help";
 }
 
+std::string ExtensionFolderFault(const fs::path& extensionFolder)
+{
+    struct stat st {};
+    const std::string named = "The extension folder '" + extensionFolder.string() + "' ";
+    const std::string wayOut = ": point HALVO_HOME (or XDG_DATA_HOME) at a folder.";
+    if (::stat(extensionFolder.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? std::string() : named + "is not a folder" + wayOut;
+    const int error = errno;
+    switch (error) {
+    case ENOENT: return {};
+    case ENOTDIR: return named + "is not a folder (a part of its path is a file)" + wayOut;
+    case ELOOP: return named + "cannot be reached (too many levels of symbolic links)" + wayOut;
+    default: return named + "cannot be reached (" + std::strerror(error) + ")" + wayOut;
+    }
+}
+
 void EnsureWorkingFolders(const fs::path& extensionFolder)
 {
     std::error_code ec;
@@ -111,17 +130,16 @@ void EnsureWorkingFolders(const fs::path& extensionFolder)
 }  // namespace halvo::support
 
 #include "support/error_reporting.h"
-#include "support/ui.h"
+#include "support/folder_lock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace halvo::support {
 
-TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>& waiting)
+TempLock::TempLock(const fs::path& extensionFolder)
 {
     const fs::path temp = extensionFolder / "temp";
     std::error_code ec;
@@ -132,16 +150,11 @@ TempLock::TempLock(const fs::path& extensionFolder, const std::function<void()>&
         raise(err::kPathNotFound,
               "Cannot open the working folder '" + temp.string() + "': " +
                   (fs::is_symlink(temp, ec) ? "it is a symbolic link; make it a plain folder" : std::strerror(errno)));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (waiting)
-            waiting();
-        // A signal breaks the wait; the user may have asked to stop.
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            if (ui().canceled()) {
-                ::close(fd_);
-                throw Canceled();
-            }
-        }
+    try {
+        LockFolder(fd_, temp, "another run of this installation");
+    } catch (...) {
+        ::close(fd_);
+        throw;
     }
     // Holding the lock, any scratch folder here belongs to a run that died.
     for (const auto& e : fs::directory_iterator(temp, ec)) {

@@ -5,7 +5,6 @@
 // store copied from the installed one.
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace halvo::support {
@@ -31,6 +30,12 @@ std::filesystem::path ResolveExtensionFolder(const FolderPlaces& places);
 std::filesystem::path HelpFolder(const std::filesystem::path& extensionFolder,
                                  const std::filesystem::path& sharedData = SharedDataFolder());
 
+// Why the folder cannot serve as the extension folder: it, or a folder on
+// its path, is a file or a device, or its path loops through symbolic links.
+// Empty when it can, also when it does not exist yet (then the store is
+// simply missing).
+std::string ExtensionFolderFault(const std::filesystem::path& extensionFolder);
+
 // Makes temp/ and output/ below the folder if they are missing.
 void EnsureWorkingFolders(const std::filesystem::path& extensionFolder);
 
@@ -42,13 +47,13 @@ inline std::filesystem::path TempFolder(const std::filesystem::path& ext) { retu
 namespace halvo::support {
 
 // Holds the extension folder's temp/ for one run: a second run against the
-// same folder waits until the first has finished. Leftovers of a run that was
-// killed (its scratch folders) are removed on entry; nothing else in temp/ is
-// touched. A temp/ that is a symbolic link is refused.
+// same folder waits until the first has finished (LockFolder: it says so,
+// naming the process, and gives up after the SetLockWait time). Leftovers of
+// a run that was killed (its scratch folders) are removed on entry; nothing
+// else in temp/ is touched. A temp/ that is a symbolic link is refused.
 class TempLock {
 public:
-    // `waiting` is called once if another run holds the folder.
-    explicit TempLock(const std::filesystem::path& extensionFolder, const std::function<void()>& waiting = {});
+    explicit TempLock(const std::filesystem::path& extensionFolder);
     ~TempLock();
     TempLock(const TempLock&) = delete;
     TempLock& operator=(const TempLock&) = delete;

@@ -332,8 +332,9 @@ bool frmISModelProps::save()
         return true;
     });
     if (saved != StoreUpdate::Saved) {
-        support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(m_ext) : StoreSaveFailedText(m_ext),
-                        support::Buttons::OKCancel, support::Icon::Critical);
+        if (saved != StoreUpdate::Busy)
+            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(m_ext) : StoreSaveFailedText(m_ext),
+                            support::Buttons::OKCancel, support::Icon::Critical);
         return false;
     }
     relistSets();

@@ -1,5 +1,6 @@
 #include "support/qt/qt_ui.h"
 
+#include "support/ext_folder.h"
 #include "support/qt/processing.h"
 
 #include <QApplication>
@@ -36,11 +37,14 @@ std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& ext
     if (locale.isEmpty() || locale.startsWith(QLatin1String("en")))
         return nullptr;
     auto t = std::make_unique<InstalledTranslator>();
-    // "fr_FR" finds halvo_fr_FR.qm or else halvo_fr.qm.
-    if (!t->load(QStringLiteral("halvo_") + locale, QString::fromStdString((extensionFolder / "i18n").string())))
-        return nullptr;
-    QCoreApplication::installTranslator(t.get());
-    return t;
+    // "fr_FR" finds halvo_fr_FR.qm or else halvo_fr.qm. An installed plugin's
+    // per-user folder has none: the package keeps them with its other shared files.
+    for (const auto& folder : {extensionFolder / "i18n", SharedDataFolder() / "i18n"})
+        if (t->load(QStringLiteral("halvo_") + locale, QString::fromStdString(folder.string()))) {
+            QCoreApplication::installTranslator(t.get());
+            return t;
+        }
+    return nullptr;
 }
 
 QString TranslatedText(std::string_view text)

@@ -57,8 +57,8 @@ private:
 
 // Engine texts break lines with CR (and sometimes CR LF); Qt wants LF.
 QString DisplayText(std::string_view text);
-// Halvo's translation for `locale` ("fr", "de_DE", ...) from <extension>/i18n,
-// installed in the application until the object is destroyed; null when there
+// Halvo's translation for `locale` ("fr", "de_DE", ...) from <extension>/i18n
+// or else the installed share/halvo/i18n, installed in the application until the object is destroyed; null when there
 // is none (English is the texts themselves).
 std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& extensionFolder, const QString& locale);
 

@@ -102,8 +102,20 @@ TEST_F(CoeffFiles, ExportWritesTheHeaderAndImportReadsItBack)
     copy.LCType = "S";
     EXPECT_EQ(copy.XML(), setXml);
 
+    // Names with commas, quotes or line breaks in RFC 4180 quotes; a set without classes as the header alone.
+    FindSet(model, "S")->LCClasses.Item(1).LCName = "Dev, \"Low\"";
+    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
+    EXPECT_EQ(ReadFile(out),
+              "Value,ClassName,High,Medium,Low\r\n2,\"Dev, \"\"Low\"\"\",90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
+    names = {"Quoted"};
+    ASSERT_EQ(import(out), "Quoted");
+    EXPECT_EQ(FindSet(model, "Quoted")->LCClasses.Item(1).LCName, "Dev, \"Low\"");
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "nobody"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n");
+    names = {"Empty"};
+    ASSERT_EQ(import(out), "Empty");
+    EXPECT_EQ(FindSet(model, "Empty")->LCClasses.Count(), 0);
     EXPECT_FALSE(ExportCoeffsToFile(model, (ext / "no/such/dir.csv").string(), "S"));
     EXPECT_EQ(ui.reports.size(), 1u);
 }
@@ -201,18 +213,16 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineOrWhatTheFormatsCannotHold)
     refused("-1,Forest,1,1,1", classId);
     refused("3000000000,Forest,1,1,1", classId);
     refused("1,Forest,1,1,100.01", coeff);
-    refused("1,Forest, Dense,1,1,1", count);
-    refused("\"11\",\"Water\",0,0,0", format);  // quotes are ordinary characters
-    refused("11,\"Forest, Deciduous\",1,1,1", count);
-    refused("1,Forest,1,1,1\r\n\r\n2,B,1,1,1", count);
-    EXPECT_EQ(ui.messages[0].text, count +
-                                       ". Expecting an ascii comma-separated file containing rows with the following "
-                                       "columns 'Value,ClassName,High,Medium,Low'. All fields must be numeric "
-                                       "except 'ClassName'.");
+    refused("11,\"Water,0,0,0\r\n", "Line 1: a field that starts with a double quote must end with one");
+    refused("11,\"Wa\"ter,0,0,0", "Line 1: a field that starts");
+    refused("1,Forest,1,1,1\r\n\r\n2,B,1,1,1\r\n3,Forest, Dense,1,1,1\r\n", count);
+    EXPECT_EQ(ui.messages[0].text, count + ". Line 4 holds 6 fields, not 5 (a class name with a comma goes in double "
+                                           "quotes). Expecting an ascii comma-separated file containing rows with the "
+                                           "following columns 'Value,ClassName,High,Medium,Low'. All fields must be "
+                                           "numeric except 'ClassName'.");
     EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
-    refused("", "No class in import file");
-    refused("Value,ClassName,High,Medium,Low\r\n", "No class in import file");
-    refused("1,Tab\there,1,1,1", "A class name may hold no comma, line break or other control character.");
+    refused("\r\n\r\n", "No class in import file");
+    refused("1,Tab\there,1,1,1", "A class name may hold no line break or other control character. See line 1.");
     refused("1," + std::string(101, 'n') + ",1,1,1", "A class name may hold at most 100 characters.");
     std::string rows;
     for (int id = 0; id <= 65536; ++id)
@@ -231,19 +241,30 @@ TEST_F(CoeffFiles, ImportStopsAtTheFirstBadLineOrWhatTheFormatsCannotHold)
     EXPECT_EQ(import(file("1," + name + ",1,1,1")), "Accents");
 }
 
-TEST(StoreLimits, CoefficientsOutsideZeroToHundredAreNotLoaded)
+TEST(StoreLimits, CoefficientsOutsideZeroToHundredLoadAndAreNamedWhereUsed)
 {
     TempExtension ext;
     ScriptedUi ui;
-    for (const char* v : {"100.5", "-1", "1e9"}) {
+    // What single precision cannot hold is no coefficient at all: that store does not load.
+    const std::pair<const char*, std::string> cases[] = {
+        {"100.5", "the Medium coefficient 100.5; coefficients are percentages from 0 to 100."},
+        {"-1", "the Medium coefficient -1;"},
+        {"1e9", "the Medium coefficient 1000000000;"},
+        {"1e40", ""}};
+    for (const auto& [v, fault] : cases) {
         std::ofstream(ext / "etc/isprops.xml")
-            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCHigh>1</LCHigh><LCMed>" << v
-            << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
+            << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCName>Water</LCName><LCHigh>1"
+               "</LCHigh><LCMed>"
+            << v << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
         clsISModelProperties model;
-        EXPECT_FALSE(GetISModelProperties(model, ext / "etc/isprops.xml")) << v;
-        ASSERT_FALSE(ui.reports.empty());
-        EXPECT_NE(ui.reports.back().find("coefficients lie from 0 to 100"), std::string::npos) << ui.reports.back();
+        ASSERT_EQ(GetISModelProperties(model, ext / "etc/isprops.xml"), !fault.empty()) << v;
+        if (!fault.empty()) {
+            const std::string said = SetFault(model.ISLCDefs.Item(1));
+            EXPECT_NE(said.find("The coefficient set 'A' gives the class 1 (Water) " + fault), std::string::npos)
+                << said;
+        }
     }
+    EXPECT_EQ(ui.reports.size(), 1u);
 }
 
 TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)

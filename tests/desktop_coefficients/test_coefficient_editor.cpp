@@ -228,6 +228,17 @@ TEST_F(EditorTest, ApplyDropsEmptyRowsAndRefusesCellsThatDoNotConvert)
                                        "between 0-100.");
     EXPECT_EQ(ReadFile(store()), before);
     EXPECT_TRUE(dlg->unsaved());
+
+    // A store may hold a coefficient past 100: it loads and shows, and Apply asks for it to be corrected.
+    open("<I><ISLCDefs><ISLCDef><LCType>Old</LCType><LCClasses><LCClass ID='1'><LCName>W</LCName><LCHigh>150"
+         "</LCHigh><LCMed>0</LCMed><LCLow>0</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>");
+    EXPECT_EQ(row(1), "1|1|W|150|0|0");
+    EXPECT_TRUE(grid->isEnabled() && button("cmdNew")->isEnabled());
+    pick(1, 2);
+    type("X");
+    click("cmdApply");
+    EXPECT_EQ(ui.messages.back().text, "Row 1, column 'High': '150' cannot be saved. Coefficients must be "
+                                       "between 0-100.");
 }
 
 TEST_F(EditorTest, QuitAsksAboutUnsavedChangesAndReopeningRereads)
@@ -366,13 +377,13 @@ TEST_F(EditorTest, ApplyRefusesAClassValueTwiceAndNamesTheFilesCannotHold)
 {
     const struct {
         int row, col;
-        const char* typed;
+        QString typed;
         std::string says;
     } cases[] = {
         {3, 1, "11", "Row 3, column 'Value': '11' cannot be saved. Class Value 11 is already in row 1."},
-        {1, 2, "Lake, deep",
-         "Row 1, column 'Name': 'Lake, deep' cannot be saved. A class name may hold no comma, line break or other "
-         "control character."},
+        {1, 2, QString(101, 'n'),
+         "Row 1, column 'Name': '" + std::string(101, 'n') +
+             "' cannot be saved. A class name may hold at most 100 characters."},
     };
     for (const auto& c : cases) {
         open();

@@ -87,6 +87,12 @@ void FaultInjector::failRenameTo(const std::string& suffix)
     setVariable("HALVO_FAULT_RENAME_TO", suffix);
 }
 
+void FaultInjector::killAfterRename(int k)
+{
+    setVariable("LD_PRELOAD", HALVO_FAULT_SHIM);
+    setVariable("HALVO_FAULT_KILL_AFTER_RENAME", std::to_string(k));
+}
+
 void FaultInjector::setVariable(const char* name, const std::string& value)
 {
     const char* old = std::getenv(name);

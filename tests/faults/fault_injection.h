@@ -33,6 +33,8 @@ public:
     void fullAfter(const std::filesystem::path& dir, std::size_t bytes);
     // A rename onto a name ending in `suffix` fails (shim only).
     void failRenameTo(const std::string& suffix);
+    // The program is killed right after its k-th rename (shim only).
+    void killAfterRename(int k);
 
 private:
     // Sets an environment variable for the programs the test starts; the old value comes back after.

@@ -5,12 +5,16 @@
 //                                     anything below <dir> fails with EROFS
 //   HALVO_FAULT_FULL=<dir>           files opened for writing below <dir>
 //   HALVO_FAULT_FULL_BYTES=<n>       take <n> bytes in all, then ENOSPC
+//   HALVO_FAULT_RENAME_TO=<suffix>   a rename onto a name ending so fails (EIO)
+//   HALVO_FAULT_KILL_AFTER_RENAME=<k> the process is killed (SIGKILL) right
+//                                     after its k-th rename
 //
 // Only the calls the program and GDAL write through are covered: open, fopen
 // and their relatives, write and fwrite, and the folder operations.
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -283,7 +287,12 @@ int rename(const char* from, const char* to)
         return refuse(EIO);
     if (below(readOnlyDir(), AT_FDCWD, from) || below(readOnlyDir(), AT_FDCWD, to))
         return refuse(EROFS);
-    return next<int (*)(const char*, const char*)>("rename")(from, to);
+    static const long long killAfter = std::atoll(variable("HALVO_FAULT_KILL_AFTER_RENAME").c_str());
+    static std::atomic<long long> renames{0};
+    const int done = next<int (*)(const char*, const char*)>("rename")(from, to);
+    if (killAfter > 0 && ++renames == killAfter)
+        raise(SIGKILL);
+    return done;
 }
 
 int unlink(const char* path)

@@ -191,6 +191,47 @@ TEST(FailedRename, EarlierOutputIsPutBackWhole)
     EXPECT_TRUE(s.rc.tempIsEmpty());
 }
 
+// A run killed at any step of putting its output in place: the next run
+// into the folder leaves one whole set, the earlier one or, once every new
+// file was in place, the new one; never a mix.
+TEST(KilledCommit, TheNextRunLeavesOneWholeSetAtEveryStep)
+{
+    Small s;
+    const fs::path out = s.rc.data() / "out.shp";
+    ASSERT_EQ(s.rc.halvo(s.args(s.zones, out)).status, 0);
+    const auto before = Snapshot(s.rc.data(), "out");
+    // Three zones: every file of the new set but .prj, .cpg and .qml differs.
+    const auto three = s.rc.polygons("three", "NAME", true,
+                                     {{CellBox(X0, Y0, S, 0, 0, 10, 3), "A"},
+                                      {CellBox(X0, Y0, S, 0, 3, 10, 6), "B"},
+                                      {CellBox(X0, Y0, S, 0, 6, 10, 10), "C"}});
+    std::vector<int> completed;
+    int step = 1;
+    for (;; ++step) {
+        RunOutput r;
+        {
+            FaultInjector inject(Injection::Shim);
+            inject.killAfterRename(step);
+            r = s.rc.halvo(s.args(three, out));
+        }
+        if (r.status == 0)
+            break;
+        ASSERT_EQ(s.rc.halvo(s.args(s.zones, s.rc.data() / "other.shp")).status, 0) << step;
+        const auto now = Snapshot(s.rc.data(), "out");
+        if (now == before)
+            continue;
+        completed.push_back(step);
+        ASSERT_EQ(now.size(), before.size()) << step;
+        EXPECT_EQ(s.rc.read(out, "NAME").size(), 3u) << step;
+        for (const char* name : {"out.shp", "out.shx", "out.dbf", "out.prm", "out.met"})
+            EXPECT_NE(now.at(name), before.at(name)) << "step " << step << ": the earlier " << name << " was left";
+    }
+    // Eight files moved aside, eight put in place; only the last step leaves the new set whole.
+    EXPECT_EQ(step, 17);
+    EXPECT_EQ(completed, std::vector<int>{16});
+    EXPECT_TRUE(s.rc.tempIsEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Injections, Faults, ::testing::Values(Injection::Mount, Injection::Shim),
                          [](const auto& p) { return Name(p.param); });
 

@@ -85,8 +85,11 @@ TEST(OutputSafety, LinksPlantedAtOutputNamesAreReplacedNotFollowed)
     fs::create_directories(folder);
     const fs::path target = c.rc.data() / "precious.txt";
     std::ofstream(target) << "keep me";
-    for (const char* name : {"result.prm", "result.met", "result.qml"})
+    ASSERT_EQ(c.rc.cli(c.args(folder / "result.shp")).status, 0);
+    for (const char* name : {"result.prm", "result.met", "result.qml"}) {
+        fs::remove(folder / name);
         fs::create_symlink(target, folder / name);
+    }
     ASSERT_EQ(c.rc.cli(c.args(folder / "result.shp")).status, 0);
     EXPECT_EQ(ReadFile(target), "keep me");
     for (const char* name : {"result.prm", "result.met", "result.qml"})

@@ -65,18 +65,18 @@ struct SampleRun {
         in.populationDensity = "0";
         in.landClasses = &classes;
         in.devScenarios = &scenarios;
-        in.minX = 1234567.5;
-        in.maxX = 1252567.5;
-        in.minY = 1500000;
-        in.maxY = 1515000.125;
+        in.madeFrom = "the command line";
+        in.bounds = GeographicBounds{-84.21234567890123, -84.0, 39.85, 39.7};
         in.mapUnits = 9;
         in.outputFieldAliases = {"FID", "Shape", "NAME", "TotalArea", "ISArea", "pctIS", "Complete"};
         in.analysisValues = {"Mill Creek", "Stony Run"};
+        in.usage = {"Features Used: 2 of 3", "Left Out: 1 feature(s) without a value in NAME (4.00 ha)"};
         SetClock(in.when, 2026, 12, 5, 13, 37);
     }
 
     // Per-polygon density, change scenarios, exact cell coverage, a map in
-    // decimal degrees and two fields beyond the standard seven.
+    // decimal degrees, an output of unknown extent and two fields beyond the
+    // standard seven.
     void perPolygon()
     {
         in.exactCoverage = true;
@@ -89,10 +89,8 @@ struct SampleRun {
         scenarios.add("3", {"riparian buffer", "Open Water", "11"});
         in.analysisField = "analyfld";
         in.mapUnits = 11;
-        in.minX = -78.9;
-        in.maxX = -78.51234567890123;
-        in.minY = 35.8;
-        in.maxY = 36.1;
+        in.madeFrom = "QGIS";
+        in.bounds.reset();  // a layer without a coordinate system
         in.outputFieldAliases.push_back("Notes");
         in.outputFieldAliases.push_back("Owner");
         in.analysisValues = {"1", "2", "3"};

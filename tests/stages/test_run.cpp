@@ -68,6 +68,7 @@ TEST_F(Request, RefusedNamingWhatIsWrong)
              q.classes.push_back({21, "Again", 1, 1, 1});
          },
          "gives the class 21 twice"},
+        {[&](auto& q) { q.classes.back().low = -1; }, "the Low coefficient -1; coefficients are percentages"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NOPE", 5, 1, "5", "1"}; }, "no field 'NOPE'"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NAME", 100, 500, "100", "500"}; },
          "is below the Low one"},

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Writing the output: nothing outside the output's own files is ever replaced,
+# and a killed commit never leaves a mix of two outputs.
+source "$(dirname "$0")/lib.sh"
+same() { diff <(cd "$1" && md5sum out.*) <(cd "$2" && md5sum out.*) >/dev/null; }
+
+# A path too long for GDAL is refused before anything is written; the
+# current folder (where GDAL used to fall back to) keeps the user's out.shp.
+d=$(printf 'd%.0s' {1..200}) long=$SCRATCH/long
+for _ in {1..10}; do long=$long/$d; done
+mkdir -p "$long" "$SCRATCH/cwd" && echo mine >"$SCRATCH/cwd/out.shp"
+(cd "$SCRATCH/cwd" && run_halvo --output "$long/out.shp" && echo "$out" >"$SCRATCH/long.txt")
+check "long path refused naming the limit" grep -q "at most 2047 bytes" "$SCRATCH/long.txt"
+check "long path: current folder untouched" test "$(ls "$SCRATCH/cwd")" = out.shp -a "$(cat "$SCRATCH/cwd/out.shp")" = mine
+
+# Killed after the 10th rename of the commit (8 earlier files aside, 2 new in
+# place): the next run into the folder puts the earlier output back whole.
+o=$SCRATCH/commit && mkdir -p "$o" && run_halvo --output "$o/out.shp" && cp -r "$o" "$SCRATCH/commit.before"
+LD_PRELOAD=$HALVO_BUILD/tests/libhalvo_fault_shim.so HALVO_FAULT_KILL_AFTER_RENAME=10 \
+    run_halvo --select '"HUC_ID" < 401105' --output "$o/out.shp"
+check "killed commit: the run died" test "$status" -ne 0
+run_halvo --output "$o/other.shp"
+check "killed commit: earlier output whole after the next run" same "$SCRATCH/commit.before" "$o"
+
+# A stale staging folder whose .previous links elsewhere: nothing is pulled from there.
+o=$SCRATCH/link && mkdir -p "$o/.halvo-staging-999999-AbCdEf" "$SCRATCH/private" && echo x >"$SCRATCH/private/precious.txt"
+ln -s "$SCRATCH/private" "$o/.halvo-staging-999999-AbCdEf/.previous"
+run_halvo --output "$o/out.shp"
+check "linked .previous not followed" test -f "$SCRATCH/private/precious.txt" -a ! -e "$o/precious.txt"
+
+# Reports are named after the layer: another output's, or the user's own, are not replaced.
+o=$SCRATCH/reports && mkdir -p "$o"
+run_halvo --output "$o/a.shp" --layer-name X --density high
+run_halvo --output "$o/b.shp" --layer-name X --density low
+check "another output's reports refused" grep -q "give the output another layer name" <<<"$out"
+check "another output's reports kept" grep -q "High population" "$o/X.prm"
+echo user-made >"$o/notes.prm" && run_halvo --output "$o/c.shp" --layer-name notes
+check "the user's notes.prm kept" test "$status" -ne 0 -a "$(cat "$o/notes.prm")" = user-made
+run_halvo --output "$o/a.shp" --layer-name X --density low
+check "the output's own reports replaced" grep -q "Low population" "$o/X.prm"
+
+# A folder at an output name is not the output's to replace; nor is a name of another format.
+o=$SCRATCH/dir && mkdir -p "$o/out.qml" && echo x >"$o/out.qml/inside.txt" && run_halvo --output "$o/out.shp"
+check "folder at an output name kept" test "$status" -ne 0 -a -f "$o/out.qml/inside.txt"
+run_halvo --output "$o/x.gpkg|layername=L" && r1=$status && run_halvo --output "$o/x.gpkg"
+check "other formats refused" test "$r1" -ne 0 -a "$status" -ne 0 -a -z "$(ls "$o" | grep -v out.qml)"
+
+# A missing output folder: asked about; no terminal and no --yes writes nothing,
+# --yes writes into the output folder, made on demand.
+run_halvo --output "$SCRATCH/nosuch/x.shp"
+check "missing folder refused without --yes" test "$status" -ne 0 -a ! -e "$HALVO_HOME/output/x.shp"
+run_halvo --output "$SCRATCH/nosuch/x.shp" --yes
+check "missing folder with --yes: written to output/" test "$status" -eq 0 -a -f "$HALVO_HOME/output/x.shp"
+finish
