@@ -359,6 +359,9 @@ bool AnyEqual(const T* p, std::size_t n, T value)
 template <class T>
 using TallyFor = std::conditional_t<std::is_same_v<T, std::uint8_t>, ByteTally, WideTally<T>>;
 
+// Rows of a band, in strips: the edge table holds one band at a time.
+constexpr int kStripsPerBand = 16;
+
 // A cell whose covered share is no more than this (round-off where an edge
 // runs along or through a cell's corner) is only touched, not covered.
 constexpr double kShareOfContact = 1e-9;
@@ -448,9 +451,10 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             all.add(w.col0, w.col1, w.row0, w.row1);
         }
     const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table = window.empty() ? scan::StripEdgeTable()
-                                                      : scan::StripEdgeTable(shapes, placed.transform, window.row0,
-                                                                             window.row1, layout.rows, rows, skip);
+    // The edges are cut into strips a band of rows at a time, so the table
+    // holds one band's edges, not the whole raster's.
+    const int bandRows = layout.rows * kStripsPerBand;
+    const int stripCount = window.empty() ? 0 : (window.row1 - 1) / layout.rows - window.row0 / layout.rows + 1;
 
     struct Worker {
         StripSource<T> source;
@@ -460,7 +464,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
         scan::SpanScratch scratch;
         CoverCells cover;
     };
-    const int workerCount = WorkerCount(threads, table.size());
+    const int workerCount = WorkerCount(threads, stripCount);
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
@@ -475,98 +479,117 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     };
     auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
 
-    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
-        const auto& strip = table[k];
-        // Only the columns the strip's shapes can reach are read; for contact
-        // alone, only those of zones not yet flagged.
-        Window cols;
-        for (const auto& g : strip.groups)
-            if (plan.tally || !isFlagged(g.shape)) {
-                const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
-            }
-        const Window read = cols.intersect(window);
-        if (read.empty())
-            return;
-        Worker& wk = *workers[static_cast<std::size_t>(w)];
-        if (exact) {
-            if (plan.tally)
-                wk.cover.gather(table, strip, shapes, read, 0.0);
-            else
-                wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
-        } else if (plan.tally) {
-            wk.runs.reset(strip.rowBegin, strip.rowEnd);
-            for (const auto& g : strip.groups) {
-                const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
-                scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
-                                        [&](int row, int c0, int c1) {
-                                            c0 = std::max(c0, read.col0);
-                                            c1 = std::min(c1, read.col1);
-                                            if (c0 < c1)
-                                                wk.runs.add(row, c0, c1, zone);
-                                        });
-            }
+    std::vector<char> skipBand(shapes.size());
+    int stripsDone = 0;
+    for (int bandBegin = window.row0; bandBegin < window.row1;) {
+        const int bandEnd = std::min(window.row1, (bandBegin / bandRows + 1) * bandRows);
+        for (std::size_t i = 0; i < shapes.size(); ++i) {
+            const Window w = windowOf(shapes[i]);
+            skipBand[i] = (!skip.empty() && skip[i]) || w.row1 <= bandBegin || w.row0 >= bandEnd;
         }
-        ForEachChunk(read, blockCols, [&](const Window& chunk) {
-            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            const std::size_t width = chunk.width();
-            auto at = [&](int row, int col) {
-                return values + static_cast<std::size_t>(row - chunk.row0) * width +
-                       static_cast<std::size_t>(col - chunk.col0);
-            };
-            if (plan.tally) {
-                auto countRun = [&](int row, int c0, int c1, int zone) {
+        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows, rows, skipBand);
+        const auto bandProgress = [&](double f) {
+            if (progress)
+                progress((stripsDone + f * table.size()) / stripCount);
+        };
+        RunStrips(workerCount, table.size(), bandProgress, [&](int w, int k) {
+            const auto& strip = table[k];
+            // Only the columns the strip's shapes can reach are read; for contact
+            // alone, only those of zones not yet flagged.
+            Window cols;
+            for (const auto& g : strip.groups)
+                if (plan.tally || !isFlagged(g.shape)) {
+                    const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
+                    cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+                }
+            const Window read = cols.intersect(window);
+            if (read.empty())
+                return;
+            Worker& wk = *workers[static_cast<std::size_t>(w)];
+            if (exact) {
+                if (plan.tally)
+                    wk.cover.gather(table, strip, shapes, read, 0.0);
+                else
+                    wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
+            } else if (plan.tally) {
+                wk.runs.reset(strip.rowBegin, strip.rowEnd);
+                for (const auto& g : strip.groups) {
+                    const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
+                    scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
+                                            [&](int row, int c0, int c1) {
+                                                c0 = std::max(c0, read.col0);
+                                                c1 = std::min(c1, read.col1);
+                                                if (c0 < c1)
+                                                    wk.runs.add(row, c0, c1, zone);
+                                            });
+                }
+            }
+            ForEachChunk(read, blockCols, [&](const Window& chunk) {
+                const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
+                const std::size_t width = chunk.width();
+                auto at = [&](int row, int col) {
+                    return values + static_cast<std::size_t>(row - chunk.row0) * width +
+                           static_cast<std::size_t>(col - chunk.col0);
+                };
+                if (plan.tally) {
+                    auto countRun = [&](int row, int c0, int c1, int zone) {
+                        c0 = std::max(c0, chunk.col0);
+                        c1 = std::min(c1, chunk.col1);
+                        if (c0 < c1)
+                            wk.tally.countRun(zone, at(row, c0), static_cast<std::size_t>(c1 - c0));
+                    };
+                    if (exact) {
+                        for (const auto& r : wk.cover.runs)
+                            countRun(r.row, r.c0, r.c1, r.zone);
+                        for (const auto& c : wk.cover.cuts)
+                            if (c.col >= chunk.col0 && c.col < chunk.col1)
+                                wk.shares.add(c.zone, *at(c.row, c.col), c.share);
+                    } else {
+                        wk.runs.forEach(countRun);
+                    }
+                }
+                if (!plan.contacts ||
+                    !AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
+                    return;
+                // Is any cell of row `row`, columns [c0, c1), NODATA?
+                auto hits = [&](int row, int c0, int c1) {
                     c0 = std::max(c0, chunk.col0);
                     c1 = std::min(c1, chunk.col1);
-                    if (c0 < c1)
-                        wk.tally.countRun(zone, at(row, c0), static_cast<std::size_t>(c1 - c0));
+                    return c0 < c1 && AnyEqual(at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
                 };
                 if (exact) {
                     for (const auto& r : wk.cover.runs)
-                        countRun(r.row, r.c0, r.c1, r.zone);
+                        if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
+                            flagged[static_cast<std::size_t>(r.zone)] = true;
                     for (const auto& c : wk.cover.cuts)
-                        if (c.col >= chunk.col0 && c.col < chunk.col1)
-                            wk.shares.add(c.zone, *at(c.row, c.col), c.share);
-                } else {
-                    wk.runs.forEach(countRun);
+                        if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
+                            flagged[static_cast<std::size_t>(c.zone)] = true;
+                    return;
                 }
-            }
-            if (!plan.contacts || !AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
-                return;
-            // Is any cell of row `row`, columns [c0, c1), NODATA?
-            auto hits = [&](int row, int c0, int c1) {
-                c0 = std::max(c0, chunk.col0);
-                c1 = std::min(c1, chunk.col1);
-                return c0 < c1 && AnyEqual(at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
-            };
-            if (exact) {
-                for (const auto& r : wk.cover.runs)
-                    if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
-                        flagged[static_cast<std::size_t>(r.zone)] = true;
-                for (const auto& c : wk.cover.cuts)
-                    if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
-                        flagged[static_cast<std::size_t>(c.zone)] = true;
-                return;
-            }
-            for (const auto& g : strip.groups) {
-                if (isFlagged(g.shape))
-                    continue;
-                const auto edges = table.edges(strip, g);
-                bool hit = false;
-                for (const auto& e : edges) {
-                    scan::ForEachTouchedRun(e, read.row0, read.row1,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                for (const auto& g : strip.groups) {
+                    if (isFlagged(g.shape))
+                        continue;
+                    const auto edges = table.edges(strip, g);
+                    bool hit = false;
+                    for (const auto& e : edges) {
+                        scan::ForEachTouchedRun(e, read.row0, read.row1,
+                                                [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                        if (hit)
+                            break;
+                    }
+                    if (!hit)
+                        scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
+                                                [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
                     if (hit)
-                        break;
+                        flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
                 }
-                if (!hit)
-                    scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
-                if (hit)
-                    flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
-            }
+            });
         });
-    });
+        stripsDone += table.size();
+        bandBegin = bandEnd;
+    }
+    if (progress && stripCount == 0)
+        progress(1.0);
     if (!plan.tally)
         return;
 
