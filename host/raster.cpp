@@ -479,6 +479,13 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     };
     auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
 
+    // The row below each zone's last: a worker past it folds the zone's tally.
+    std::vector<int> zoneEndRow(static_cast<std::size_t>(zoneCount), std::numeric_limits<int>::min());
+    for (const auto& s : shapes)
+        if (s.geometry) {
+            int& end = zoneEndRow[static_cast<std::size_t>(s.zone)];
+            end = std::max(end, windowOf(s).row1);
+        }
     std::vector<char> skipBand(shapes.size());
     int stripsDone = 0;
     for (int bandBegin = window.row0; bandBegin < window.row1;) {
@@ -506,6 +513,8 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             if (read.empty())
                 return;
             Worker& wk = *workers[static_cast<std::size_t>(w)];
+            if (plan.tally)
+                wk.tally.retire(strip.rowBegin, zoneEndRow);
             if (exact) {
                 if (plan.tally)
                     wk.cover.gather(table, strip, shapes, read, 0.0);
