@@ -59,8 +59,8 @@ public:
                             const std::string& areaTableName, std::set<std::string>* touchingNodata = nullptr,
                             host::ZoneLayer* read = nullptr);
 
-    // The coefficient (a percentage) for a class and zone, or -9999 when there is none.
-    static double CoefficientLookup(const AreaRules& rules, const std::string& classId, const std::string& zoneName);
+    // The coefficient (a percentage) for a class and zone, if the set has one.
+    static std::optional<double> CoefficientLookup(const AreaRules& rules, long classId, const std::string& zoneName);
 
 private:
     TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
