@@ -712,7 +712,7 @@ void WriteGeoPackageLayer(const fs::path& shapefile, const fs::path& geoPackage,
         RaiseGdal("Cannot start a transaction in the GeoPackage '" + path + "'");
     // Until the commit, every change is SQLite's to undo.
     struct Rollback {
-        GDALDataset* ds;
+        GDALDataset* ds = nullptr;
         bool committed = false;
         ~Rollback()
         {

@@ -124,7 +124,7 @@ void CheckGeoPackageOutput(const GeoPackageOutput& output, const RunRequest& req
                      [&](const fs::path& p) { return fs::exists(fs::symlink_status(p, ec)); }))
         return;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
-        const fs::path p = e.path();
+        const fs::path& p = e.path();
         const std::string ext = lower(p.extension().string());
         bool owns = false;
         if (ext == ".shp") {
