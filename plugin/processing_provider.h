@@ -4,6 +4,7 @@
 // The analysis builds the same RunRequest as the dialog and the CLI and hands
 // it to model::Run.
 
+#include "model/geopackage_output.h"
 #include "params/run_request.h"
 #include "support/ui.h"
 
@@ -14,6 +15,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,7 +82,7 @@ private:
                                QgsProcessingFeedback* feedback, std::vector<host::LayerPtr>& taken);
 
     params::RunRequest request_;
-    QString destination_;  // what the user asked for; the run writes `request_.output`
+    std::optional<model::GeoPackageOutput> geoPackage_;  // else the run writes the shapefile asked for
     bool answerYes_ = false;
 };
 
