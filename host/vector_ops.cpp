@@ -840,6 +840,8 @@ struct PreparedDeleter {
 std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp)
 {
     auto in = FeatureSource::Open(input);
+    // Read before the overlay's own walk below, which takes its dataset.
+    auto overlayRecords = ReadFeatures(overlay, {}, !overlay.selection.empty(), in.srs());
     auto ov = FeatureSource::Open(overlay);
     OGRFeatureDefn* inDefn = in.ogr()->GetLayerDefn();
     OGRFeatureDefn* ovDefn = ov.ogr()->GetLayerDefn();
@@ -871,9 +873,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     };
     std::vector<OverlayFeature> overlays;
     {
-        auto recs = ReadFeatures(overlay, {}, !overlay.selection.empty(), in.srs());
         std::map<long long, OGRGeometryUniquePtr> geomOf;
-        for (auto& r : recs)
+        for (auto& r : overlayRecords)
             geomOf[r.fid] = std::move(r.geometry);
         FeatureReader reader(ov.ogr(), overlay.name, overlay.source);
         for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
