@@ -185,8 +185,7 @@ TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
         ExpectSame(TabulateArea(info, shapes, 4, 2), one);
         ExpectSame(TabulateArea(info, shapes, 4, 3), one);
 
-        // Strips read a block's width at a time give the same tallies and
-        // contacts, and one pass gives both.
+        // Strips a block wide, and one pass for both, give the same tallies and contacts.
         const auto touched = TouchesNodata(info, shapes, 4, 1);
         SetReadChunkColumns(16);
         const ZoneScan both = ScanZones(info, shapes, 4, 2);
