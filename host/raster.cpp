@@ -413,13 +413,166 @@ struct ScanPlan {
     bool contacts = false;
 };
 
+// What a rule sees of a strip: its edge table and groups, the shapes, and
+// the columns read.
+struct StripView {
+    const scan::StripEdgeTable& table;
+    const scan::StripEdgeTable::Strip& strip;
+    const std::vector<scan::PixelShape>& shapes;
+    Window read;
+};
+
+// One chunk of a strip's cells as read.
 template <class T>
+struct ChunkCells {
+    Window window;
+    const T* values;
+    const T* at(int row, int col) const
+    {
+        return values + static_cast<std::size_t>(row - window.row0) * window.width() +
+               static_cast<std::size_t>(col - window.col0);
+    }
+};
+
+// The coverage rules are siblings with one interface, chosen once per pass:
+// which cells a shape's bounding box can reach, which rows its edges concern,
+// which cells of a strip it takes (prepare), how they are counted, and which
+// of them make it touch NODATA. Each worker holds its own rule object.
+
+// The centre rule: a cell counts wholly for the last shape holding its
+// centre; a shape touches every cell whose closed square it meets.
+template <class T>
+class CentreRule {
+public:
+    static Window window(const scan::PixelShape& s, bool contacts)
+    {
+        return contacts ? TouchWindow(s) : CentreWindow(s);
+    }
+    static scan::StripEdgeTable::Rows rows(bool contacts)
+    {
+        return contacts ? scan::StripEdgeTable::Rows::Touch : scan::StripEdgeTable::Rows::Centre;
+    }
+
+    CentreRule(int /*zoneCount*/, const ScanPlan& plan) : plan_(plan) {}
+
+    template <class Flagged>
+    void prepare(const StripView& v, Flagged&& /*isFlagged*/)
+    {
+        if (!plan_.tally)
+            return;
+        runs_.reset(v.strip.rowBegin, v.strip.rowEnd);
+        for (const auto& g : v.strip.groups) {
+            const int zone = v.shapes[static_cast<std::size_t>(g.shape)].zone;
+            scan::ForEachCentreSpan(v.table.edges(v.strip, g), v.strip.rowBegin, v.strip.rowEnd, scratch_,
+                                    [&](int row, int c0, int c1) {
+                                        c0 = std::max(c0, v.read.col0);
+                                        c1 = std::min(c1, v.read.col1);
+                                        if (c0 < c1)
+                                            runs_.add(row, c0, c1, zone);
+                                    });
+        }
+    }
+
+    template <class CountRun>
+    void count(const ChunkCells<T>& /*chunk*/, CountRun&& countRun)
+    {
+        runs_.forEach(countRun);
+    }
+
+    // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
+    // cell of the strip for which hits(row, c0, c1) holds.
+    template <class Hits, class ZoneFlagged, class Flag>
+    void touch(const StripView& v, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    {
+        for (const auto& g : v.strip.groups) {
+            if (zoneFlagged(v.shapes[static_cast<std::size_t>(g.shape)].zone))
+                continue;
+            const auto edges = v.table.edges(v.strip, g);
+            bool hit = false;
+            for (const auto& e : edges) {
+                scan::ForEachTouchedRun(e, v.read.row0, v.read.row1,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                if (hit)
+                    break;
+            }
+            if (!hit)
+                scan::ForEachCentreSpan(edges, v.read.row0, v.read.row1, scratch_,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
+            if (hit)
+                flag(v.shapes[static_cast<std::size_t>(g.shape)].zone);
+        }
+    }
+
+    template <class Fn>
+    void forEachShare(bool /*signedBytes*/, Fn&& /*fn*/) const
+    {
+    }
+    static constexpr bool kShares = false;
+
+private:
+    ScanPlan plan_;
+    scan::ZoneRuns runs_;
+    scan::SpanScratch scratch_;
+};
+
+// Exact cover: each shape counts every cell by the share of its area inside
+// the shape; a shape touches NODATA where it covers some share of it.
+template <class T>
+class ExactRule {
+public:
+    static Window window(const scan::PixelShape& s, bool /*contacts*/) { return CoverWindow(s); }
+    static scan::StripEdgeTable::Rows rows(bool /*contacts*/) { return scan::StripEdgeTable::Rows::Cover; }
+
+    ExactRule(int zoneCount, const ScanPlan& plan) : plan_(plan), shares_(plan.tally ? zoneCount : 0) {}
+
+    template <class Flagged>
+    void prepare(const StripView& v, Flagged&& isFlagged)
+    {
+        if (plan_.tally)
+            cover_.gather(v.table, v.strip, v.shapes, v.read, 0.0);
+        else
+            cover_.gather(v.table, v.strip, v.shapes, v.read, kShareOfContact, isFlagged);
+    }
+
+    template <class CountRun>
+    void count(const ChunkCells<T>& chunk, CountRun&& countRun)
+    {
+        for (const auto& r : cover_.runs)
+            countRun(r.row, r.c0, r.c1, r.zone);
+        for (const auto& c : cover_.cuts)
+            if (c.col >= chunk.window.col0 && c.col < chunk.window.col1)
+                shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
+    }
+
+    template <class Hits, class ZoneFlagged, class Flag>
+    void touch(const StripView& /*v*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    {
+        for (const auto& r : cover_.runs)
+            if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
+                flag(r.zone);
+        for (const auto& c : cover_.cuts)
+            if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
+                flag(c.zone);
+    }
+
+    template <class Fn>
+    void forEachShare(bool signedBytes, Fn&& fn) const
+    {
+        shares_.forEach(signedBytes, fn);
+    }
+    static constexpr bool kShares = true;
+
+private:
+    ScanPlan plan_;
+    ShareTally<T> shares_;
+    CoverCells cover_;
+};
+template <class T, class Rule>
 void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads, const ProgressFn& progress,
-          GDALDatasetUniquePtr first, Coverage coverage, ScanPlan plan, const std::vector<char>& settled,
-          AreaTabulation& out, std::vector<std::atomic<bool>>& flagged)
+          GDALDatasetUniquePtr first, ScanPlan plan, const std::vector<char>& settled, AreaTabulation& out,
+          std::vector<std::atomic<bool>>& flagged)
 {
     const auto& shapes = placed.shapes;
-    const bool exact = coverage == Coverage::Exact;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
     const int blockCols = BlockColumns(band0);
@@ -432,14 +585,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             progress(1.0);
         return;
     }
-    // Contact asks for every cell whose closed square the shape meets, the tally
-    // only for those whose centre it can hold.
-    auto windowOf = [&](const scan::PixelShape& s) {
-        return exact ? CoverWindow(s) : plan.contacts ? TouchWindow(s) : CentreWindow(s);
-    };
-    const auto rows = exact           ? scan::StripEdgeTable::Rows::Cover
-                      : plan.contacts ? scan::StripEdgeTable::Rows::Touch
-                                      : scan::StripEdgeTable::Rows::Centre;
+    auto windowOf = [&](const scan::PixelShape& s) { return Rule::window(s, plan.contacts); };
     // Shapes settled before the pass are only read for their tallies.
     const std::vector<char> noSkip;
     const std::vector<char>& skip = plan.tally ? noSkip : settled;
@@ -459,25 +605,19 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     struct Worker {
         StripSource<T> source;
         TallyFor<T> tally;
-        ShareTally<T> shares;
-        scan::ZoneRuns runs;
-        scan::SpanScratch scratch;
-        CoverCells cover;
+        Rule rule;
     };
     const int workerCount = WorkerCount(threads, stripCount);
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(plan.tally ? zoneCount : 0),
-                                               ShareTally<T>(plan.tally && exact ? zoneCount : 0),
-                                               {},
-                                               {},
-                                               {}}));
+                                               TallyFor<T>(plan.tally ? zoneCount : 0), Rule(zoneCount, plan)}));
     auto zoneFlagged = [&](int zone) {
         return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
     };
     auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
+    auto flag = [&](int zone) { flagged[static_cast<std::size_t>(zone)] = true; };
 
     // The row below each zone's last: a worker past it folds the zone's tally.
     std::vector<int> zoneEndRow(static_cast<std::size_t>(zoneCount), std::numeric_limits<int>::min());
@@ -494,7 +634,8 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             const Window w = windowOf(shapes[i]);
             skipBand[i] = (!skip.empty() && skip[i]) || w.row1 <= bandBegin || w.row0 >= bandEnd;
         }
-        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows, rows, skipBand);
+        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
+                                         Rule::rows(plan.contacts), skipBand);
         const auto bandProgress = [&](double f) {
             if (progress)
                 progress((stripsDone + f * table.size()) / stripCount);
@@ -509,89 +650,32 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
                     cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
                 }
-            const Window read = cols.intersect(window);
-            if (read.empty())
+            const StripView view{table, strip, shapes, cols.intersect(window)};
+            if (view.read.empty())
                 return;
             Worker& wk = *workers[static_cast<std::size_t>(w)];
             if (plan.tally)
                 wk.tally.retire(strip.rowBegin, zoneEndRow);
-            if (exact) {
+            wk.rule.prepare(view, isFlagged);
+            ForEachChunk(view.read, blockCols, [&](const Window& cells) {
+                const ChunkCells<T> chunk{cells, wk.source.read(raster.path, cells, layout.dropCache)};
                 if (plan.tally)
-                    wk.cover.gather(table, strip, shapes, read, 0.0);
-                else
-                    wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
-            } else if (plan.tally) {
-                wk.runs.reset(strip.rowBegin, strip.rowEnd);
-                for (const auto& g : strip.groups) {
-                    const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
-                    scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
-                                            [&](int row, int c0, int c1) {
-                                                c0 = std::max(c0, read.col0);
-                                                c1 = std::min(c1, read.col1);
-                                                if (c0 < c1)
-                                                    wk.runs.add(row, c0, c1, zone);
-                                            });
-                }
-            }
-            ForEachChunk(read, blockCols, [&](const Window& chunk) {
-                const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-                const std::size_t width = chunk.width();
-                auto at = [&](int row, int col) {
-                    return values + static_cast<std::size_t>(row - chunk.row0) * width +
-                           static_cast<std::size_t>(col - chunk.col0);
-                };
-                if (plan.tally) {
-                    auto countRun = [&](int row, int c0, int c1, int zone) {
-                        c0 = std::max(c0, chunk.col0);
-                        c1 = std::min(c1, chunk.col1);
+                    wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
+                        c0 = std::max(c0, cells.col0);
+                        c1 = std::min(c1, cells.col1);
                         if (c0 < c1)
-                            wk.tally.countRun(zone, at(row, c0), static_cast<std::size_t>(c1 - c0));
-                    };
-                    if (exact) {
-                        for (const auto& r : wk.cover.runs)
-                            countRun(r.row, r.c0, r.c1, r.zone);
-                        for (const auto& c : wk.cover.cuts)
-                            if (c.col >= chunk.col0 && c.col < chunk.col1)
-                                wk.shares.add(c.zone, *at(c.row, c.col), c.share);
-                    } else {
-                        wk.runs.forEach(countRun);
-                    }
-                }
+                            wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
+                    });
                 if (!plan.contacts ||
-                    !AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
+                    !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
                     return;
                 // Is any cell of row `row`, columns [c0, c1), NODATA?
                 auto hits = [&](int row, int c0, int c1) {
-                    c0 = std::max(c0, chunk.col0);
-                    c1 = std::min(c1, chunk.col1);
-                    return c0 < c1 && AnyEqual(at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
+                    c0 = std::max(c0, cells.col0);
+                    c1 = std::min(c1, cells.col1);
+                    return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
                 };
-                if (exact) {
-                    for (const auto& r : wk.cover.runs)
-                        if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
-                            flagged[static_cast<std::size_t>(r.zone)] = true;
-                    for (const auto& c : wk.cover.cuts)
-                        if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
-                            flagged[static_cast<std::size_t>(c.zone)] = true;
-                    return;
-                }
-                for (const auto& g : strip.groups) {
-                    if (isFlagged(g.shape))
-                        continue;
-                    const auto edges = table.edges(strip, g);
-                    bool hit = false;
-                    for (const auto& e : edges) {
-                        scan::ForEachTouchedRun(e, read.row0, read.row1,
-                                                [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
-                        if (hit)
-                            break;
-                    }
-                    if (!hit)
-                        scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
-                                                [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
-                    if (hit)
-                        flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
-                }
+                wk.rule.touch(view, hits, zoneFlagged, flag);
             });
         });
         stripsDone += table.size();
@@ -607,7 +691,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     out.zoneCount = zoneCount;
     out.cellArea = raster.cellArea();
     out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
-    if (exact)
+    if (Rule::kShares)
         out.zoneShares.assign(static_cast<std::size_t>(zoneCount), 0.0);
     std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
     std::map<std::int64_t, std::vector<double>> sharesByClass;
@@ -621,7 +705,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             column.resize(static_cast<std::size_t>(zoneCount));
             column[static_cast<std::size_t>(zone)] += n;
         });
-        wk->shares.forEach(signedBytes, [&](std::int64_t value, int zone, double share) {
+        wk->rule.forEachShare(signedBytes, [&](std::int64_t value, int zone, double share) {
             out.zoneShares[static_cast<std::size_t>(zone)] += share;
             if (isNodata(value))
                 return;
@@ -633,7 +717,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     }
     const std::size_t classCount = byClass.size();
     out.counts.assign(static_cast<std::size_t>(zoneCount) * classCount, 0);
-    if (exact)
+    if (Rule::kShares)
         out.shares.assign(static_cast<std::size_t>(zoneCount) * classCount, 0.0);
     for (const auto& [value, column] : byClass) {
         const std::size_t ci = out.classes.size();
@@ -714,9 +798,14 @@ ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     if (plan.tally || plan.contacts) {
         GDALDatasetUniquePtr ds = OpenRaster(raster.path);
         const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
+        // The rule is chosen once for the pass.
         WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-            Scan<T>(raster, placed, zoneCount, threads, progress, std::move(ds), coverage, plan, settled,
-                    out.tabulation, flagged);
+            if (coverage == Coverage::Exact)
+                Scan<T, ExactRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
+                                      out.tabulation, flagged);
+            else
+                Scan<T, CentreRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
+                                       out.tabulation, flagged);
         });
     } else if (progress) {
         progress(1.0);
