@@ -206,6 +206,8 @@ std::vector<fs::path> OutputSet(const fs::path& shapefile, const std::string& la
         set.push_back(fs::path(shapefile).replace_extension(ext));
     set.push_back(shapefile.parent_path() / (layerName + ".prm"));
     set.push_back(shapefile.parent_path() / (layerName + ".met"));
+    // Always in the set: a run without a page takes away the earlier run's, whose figures it replaced.
+    set.push_back(shapefile.parent_path() / (layerName + ".html"));
     return set;
 }
 
@@ -377,7 +379,7 @@ void CheckReportsBelongToOutput(const fs::path& shapefile, const std::string& la
                                       : recorded == layerName;
     if (own)
         return;
-    for (const char* ext : {".prm", ".met"}) {
+    for (const char* ext : {".prm", ".met", ".html"}) {
         const fs::path report = shapefile.parent_path() / (layerName + ext);
         if (!fs::exists(statusOf(report)))
             continue;
