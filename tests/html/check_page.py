@@ -13,9 +13,12 @@ class Page(HTMLParser):
         self.buttons = 0
         self.in_body = False
         self.cell = None
+        self.heading = None
 
     def handle_starttag(self, tag, attrs):
-        if tag == "path":
+        if tag == "h1":
+            self.heading = ""
+        elif tag == "path":
             self.paths += 1
         elif tag == "button":
             self.buttons += 1
@@ -32,6 +35,8 @@ class Page(HTMLParser):
             self.in_body = False
 
     def handle_data(self, data):
+        if self.heading == "":
+            self.heading = data
         if self.cell is not None and self.in_body:
             self.cell[-1] += data.strip()
 
@@ -52,6 +57,8 @@ if page.paths != len(expected):
     faults.append("%d zones drawn, %d in the .dbf" % (page.paths, len(expected)))
 if page.rows != expected:
     faults.append("table rows differ from the .dbf:\n%s\n%s" % (page.rows[:3], expected[:3]))
+if page.heading != "Impervious surface by zone: Third Fork <catchments>":
+    faults.append("the heading reads %r" % page.heading)
 if len(sys.argv) > 3 and page.buttons != 5:
     faults.append("the script did not make the headings sort buttons (%d buttons)" % page.buttons)
 for fault in faults:
