@@ -18,6 +18,9 @@ namespace {
 
 // Above this many zones the chart shows how pctIS is spread, not each zone.
 constexpr std::size_t kBarsUpTo = 60;
+// Above this many the table starts closed: laying out a table of a hundred
+// thousand rows takes a browser far longer than the rest of the page.
+constexpr std::size_t kOpenTableUpTo = 2000;
 
 std::string esc(const std::string& s)
 {
@@ -206,9 +209,9 @@ body{margin:0 auto;max-width:62rem;padding:1rem}
 h1{font-size:1.6rem;margin:.2rem 0}h2{font-size:1.25rem;margin:2rem 0 .5rem}
 figure{margin:0}svg{display:block;width:100%;height:auto}
 #map{max-height:80vh;border:1px solid #888}
-.zones path{stroke:#333;stroke-width:.6px;vector-effect:non-scaling-stroke;fill-rule:evenodd}
-.many .zones path{stroke-width:.2px}
-.zones path.on{stroke:#000;stroke-width:3px}
+.zones path{stroke:#333;stroke-width:1.2;fill-rule:evenodd}
+.many .zones path{stroke-width:.4}
+.zones path.on{stroke:#000;stroke-width:5}
 .k0 path,rect.k0,.sw.k0{fill:var(--k0);background:var(--k0)}
 .k1 path,rect.k1,.sw.k1{fill:var(--k1);background:var(--k1)}
 .k2 path,rect.k2,.sw.k2{fill:var(--k2);background:var(--k2)}
@@ -218,7 +221,7 @@ figure{margin:0}svg{display:block;width:100%;height:auto}
 .legend{list-style:none;padding:0;margin:.5rem 0;display:flex;flex-wrap:wrap;gap:.3rem 1.5rem}
 .sw{display:inline-block;width:1.1em;height:1.1em;border:1px solid #333;vertical-align:-.2em;margin-right:.4em}
 .note{font-size:.9rem;color:#333}
-.wrap{overflow-x:auto}
+.wrap{overflow-x:auto}summary{cursor:pointer;margin:.3rem 0}
 table{border-collapse:collapse;width:100%;font-variant-numeric:tabular-nums}
 caption{text-align:left;padding:.3rem 0}
 th,td{border-bottom:1px solid #ccc;padding:.2rem .5rem;text-align:right}
@@ -353,9 +356,12 @@ std::string HtmlReport(const HtmlPage& p)
            "<section aria-labelledby=\"h-chart\"><h2 id=\"h-chart\">Impervious share</h2>\n<figure>\n" +
            chartSvg(p, classOfZone, chartSummary) + "<figcaption class=\"note\">" + esc(chartSummary) +
            "</figcaption>\n</figure>\n</section>\n"
-           "<section aria-labelledby=\"h-table\"><h2 id=\"h-table\">Zones</h2>\n<div class=\"wrap\">"
-           "<table id=\"zones\">\n<caption>" +
-           zones + "; areas in " + unit + ", pctIS in % of the zone's area. Complete is N where part of the zone " +
+           "<section aria-labelledby=\"h-table\"><h2 id=\"h-table\">Zones</h2>\n<details" +
+           (p.zones.size() <= kOpenTableUpTo ? " open" : "") + "><summary>Every zone's figures (" +
+           plural(p.zones.size(), "row", "rows") +
+           (p.zones.size() <= kOpenTableUpTo ? ")" : "; opening the table takes a while)") +
+           "</summary>\n<div class=\"wrap\"><table id=\"zones\">\n<caption>" + zones + "; areas in " + unit +
+           ", pctIS in % of the zone's area. Complete is N where part of the zone " +
            "was not counted. Select a heading to sort.</caption>\n<thead><tr><th scope=\"col\">" +
            esc(p.zoneField.empty() ? "Zone" : p.zoneField) + "</th><th scope=\"col\" data-num>Total (" +
            esc(p.areaUnit) + ")</th><th scope=\"col\" data-num>Impervious (" + esc(p.areaUnit) +
@@ -366,8 +372,8 @@ std::string HtmlReport(const HtmlPage& p)
         out += "<tr class=\"" + classOfZone[i] + "\"><td>" + esc(z.zone) + "<td>" + opt(z.total, 2) + "<td>" +
                opt(z.impervious, 2) + "<td>" + opt(z.percent, 2) + "<td>" + esc(z.complete) + "\n";
     }
-    out +=
-        "</tbody>\n</table></div>\n</section>\n<section aria-labelledby=\"h-prm\"><h2 id=\"h-prm\">Parameters</h2>\n";
+    out += "</tbody>\n</table></div>\n</details>\n</section>\n<section aria-labelledby=\"h-prm\"><h2 "
+           "id=\"h-prm\">Parameters</h2>\n";
     out += prm.empty() && prmTitle.empty() ? "<p>The run's parameter report was not found.</p>\n"
                                            : "<pre>" + esc(prm) + "</pre>\n";
     out += "</section>\n</main>\n";
