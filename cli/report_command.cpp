@@ -2,6 +2,7 @@
 
 #include "model/html_page.h"
 #include "model/legend.h"
+#include "reports/html_report.h"
 #include "reports/report_files.h"
 #include "support/error_reporting.h"
 
@@ -36,6 +37,11 @@ int htmlPage(const fs::path& shp)
     const std::string layer =
         !recorded.empty() && reports::LayerNameFault(recorded).empty() ? recorded : shp.stem().string();
     const fs::path page = shp.parent_path() / (layer + ".html");
+    if (fs::exists(page, ec) && !reports::IsHtmlReport(page)) {
+        std::cerr << "halvo: error: '" << page.string()
+                  << "' is not a page halvo wrote, and would be replaced: move it away first\n";
+        return 1;
+    }
     try {
         model::WriteHtmlPage(shp, layer, reports::ReportOf(shp, recorded, "prm"), page);
         std::cout << page.string() << "\n";

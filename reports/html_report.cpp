@@ -203,6 +203,8 @@ std::string chartSvg(const HtmlPage& p, const std::vector<std::string>& classOfZ
     return out + "</svg>\n";
 }
 
+constexpr const char* kGenerator = "<meta name=\"generator\" content=\"Halvo\">";
+
 constexpr const char* kStyle = R"(<style>
 :root{--k0:#ffeda0;--k1:#feb24c;--k2:#f03b20;--kn:#d9d9d9;font-family:system-ui,sans-serif;line-height:1.45;color:#111;background:#fff}
 body{margin:0 auto;max-width:62rem;padding:1rem}
@@ -336,7 +338,9 @@ std::string HtmlReport(const HtmlPage& p)
     }
 
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n" +
+                      std::string(kGenerator) +
+                      "\n"
                       "<title>Impervious surface: " +
                       esc(p.layerName) + "</title>\n" + kStyle + "</head>\n<body" +
                       (p.zones.size() > 5000 ? " class=\"many\"" : "") +
@@ -379,6 +383,15 @@ std::string HtmlReport(const HtmlPage& p)
     out += "</section>\n</main>\n";
     out += kScript;
     return out + "</body>\n</html>\n";
+}
+
+bool IsHtmlReport(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(512, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head.find(kGenerator) != std::string::npos;
 }
 
 void WriteHtmlReport(const std::filesystem::path& path, const HtmlPage& page)

@@ -37,6 +37,9 @@ struct HtmlPage {
 // The page's text (UTF-8, LF line ends as the web has them).
 std::string HtmlReport(const HtmlPage& page);
 
+// Whether the file at `path` is a page this writer made (it says so in its head).
+bool IsHtmlReport(const std::filesystem::path& path);
+
 // Writes the page to `path` through a file beside it renamed into place, so
 // a page already there is replaced whole or not at all. Throws support::Error
 // naming the file.

@@ -18,6 +18,12 @@ page="$scratch/out/Third Fork <catchments>.html"
 cp "$page" "$scratch/run.html"
 "$HALVO" report html "$scratch/out/catchments.shp" >/dev/null
 cmp "$page" "$scratch/run.html" || { echo "FAIL: halvo report html differs from the run's page" >&2; exit 1; }
+echo mine >"$page"
+if "$HALVO" report html "$scratch/out/catchments.shp" 2>/dev/null || [ "$(cat "$page")" != mine ]; then
+  echo "FAIL: halvo report html replaced a page it did not write" >&2
+  exit 1
+fi
+cp "$scratch/run.html" "$page"
 
 # Root (CI) needs no sandbox; the other switches keep the browser off the network.
 browser() {
