@@ -2,6 +2,7 @@
 
 #include "host/gdal_env.h"
 #include "model/legend.h"
+#include "reports/html_report.h"
 #include "reports/report_files.h"
 #include "support/error_reporting.h"
 
@@ -375,6 +376,11 @@ void CheckReportsBelongToOutput(const fs::path& shapefile, const std::string& la
     fs::path qml = shapefile;
     qml.replace_extension(".qml");
     const std::string recorded = fs::is_regular_file(statusOf(qml)) ? RecordedLayerName(shapefile) : "";
+    // The page is replaced (or taken away) only when it is one a run wrote.
+    if (const fs::path page = shapefile.parent_path() / (layerName + ".html");
+        fs::exists(statusOf(page)) && !reports::IsHtmlReport(page))
+        refuse("'" + page.string() + "' is not a page halvo wrote, and the run would replace it: move it away, " +
+               "or give the output another layer name");
     const bool own = recorded.empty() ? fs::exists(statusOf(shapefile)) && shapefile.stem().string() == layerName
                                       : recorded == layerName;
     if (own)
