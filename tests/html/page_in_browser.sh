@@ -15,12 +15,12 @@ cp "$HALVO_SOURCE/etc/isprops.xml" "$HALVO_HOME/etc/"
 page="$scratch/out/Third Fork <catchments>.html"
 run() {
   "$HALVO" run --landcover "$data/NLCD.tif" --analysis "$data/Third_ForkCats.shp" --field FEATUREID --html \
-    --output "$scratch/out/catchments.shp" --layer-name "Third Fork <catchments>" </dev/null >/dev/null 2>&1
+    --output "$scratch/out/catchments.shp" --layer-name "Third Fork <catchments>" </dev/null >"$scratch/run.log" 2>&1
 }
 echo mine >"$page"
 if run || [ "$(cat "$page")" != mine ]; then echo "FAIL: the run replaced a page it did not write" >&2; exit 1; fi
 rm "$page"
-run
+run || { cat "$scratch/run.log" >&2; exit 1; }
 cp "$page" "$scratch/run.html"
 "$HALVO" report html "$scratch/out/catchments.shp" >/dev/null
 cmp "$page" "$scratch/run.html" || { echo "FAIL: halvo report html differs from the run's page" >&2; exit 1; }
