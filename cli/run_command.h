@@ -25,6 +25,7 @@ struct RunOptions {
     std::string coverage = "centre";     // centre | exact
     std::string output;
     std::string layerName;
+    bool html = false;
     bool yes = false;
     bool timings = false;
     int threads = 0;   // 0: all cores

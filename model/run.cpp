@@ -7,6 +7,7 @@
 #include "model/bas_util.h"
 #include "model/ds_adjustment.h"
 #include "model/get_lc_area.h"
+#include "model/html_page.h"
 #include "model/legend.h"
 #include "model/output_files.h"
 #include "model/population_density.h"
@@ -482,6 +483,11 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
     isWriteMetadata(report, *output, staging.folder());
+    if (r.htmlPage)
+        support::GuardedVoid("isWriteHtmlPage", kModule, false, [&] {
+            WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
+                          staging.folder() / (r.layerName + ".html"));
+        });
     support::CheckCanceled();
 
     staging.commit();
@@ -492,6 +498,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     result.style = fs::path(r.output).replace_extension(".qml");
     result.parameterReport = folder / (r.layerName + ".prm");
     result.metadataReport = folder / (r.layerName + ".met");
+    if (r.htmlPage)
+        result.page = folder / (r.layerName + ".html");
     return result;
 }
 
