@@ -4,7 +4,7 @@
 # whether the fault was killed or survived, then the score. Too slow for CI.
 # Usage: tools/mutants.sh [ID_REGEX]   (HALVO_MUTANTS_BUILD, default build-mutants)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 build=${HALVO_MUTANTS_BUILD:-build-mutants}
 only=${1:-.}
 list=tools/mutants.list
