@@ -1,8 +1,14 @@
-// Names holding the parameter file's separator reach the run as they were given.
+// What the parameter file says reaches the run as it was given, or is refused.
 
+#include "params/read_params.h"
+#include "params/run_request.h"
+#include "support/error_reporting.h"
 #include "support/run_case.h"
+#include "support/scripted_ui.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace halvo::test;
 namespace fs = std::filesystem;
@@ -37,4 +43,15 @@ TEST(ParamEscapes, HashInClassLayerFieldAndPathNamesRunsAsGiven)
         << prm;
     EXPECT_NE(prm.find("  Changed land cover classes within new #dev layer to Developed #1"), std::string::npos) << prm;
     EXPECT_TRUE(rc.tempIsEmpty());
+}
+
+TEST(ParamFile, AFractionalClassIdIsRefusedNotTruncated)
+{
+    ScriptedUi ui;
+    TempExtension ext;
+    fs::create_directories(ext / "temp");
+    std::ofstream(ext / "temp/model_params.txt") << "CLASS#21.5#Developed#80#55.5#30\r\n";
+    halvo::params::clsReadParams reader;
+    reader.ReadParameters(ext.path().string(), "model_params.txt");
+    EXPECT_THROW(halvo::params::ParametersOf(reader), halvo::support::Error);
 }
