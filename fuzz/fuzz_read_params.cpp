@@ -113,7 +113,7 @@ void WrittenThenRead(FuzzedDataProvider& in)
     const int scenarios = in.ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < scenarios; ++i)
         p.scenarios.push_back({i + 1, in.ConsumeBool(), in.ConsumeRandomLengthString(20),
-                               in.ConsumeRandomLengthString(20), std::to_string(in.ConsumeIntegral<std::uint8_t>())});
+                               in.ConsumeRandomLengthString(20), std::to_string(in.ConsumeIntegral<std::uint8_t>()), {}});
     const int classes = in.ConsumeIntegralInRange(0, 4);
     for (int i = 0; i < classes; ++i)
         p.classes.push_back({in.ConsumeIntegral<std::int32_t>(), in.ConsumeRandomLengthString(20),

@@ -69,28 +69,33 @@ void clsReadParams::ReadParameters(const std::string& PathName, const std::strin
                             support::Buttons::OK, support::Icon::Critical, "Missing: Model_Params File");
             return;
         }
-        bool escaped = false, first = true;
-        for (const std::string& raw : support::ReadLines(file)) {
-            const std::string text = support::ToUtf8(raw);
-            if (first && text == kEscapeLine) {
-                escaped = true;  // values of this file are escaped
-                first = false;
-                continue;
-            }
-            first = false;
-            auto fields = SplitHash(text);
-            if (escaped)
-                for (std::size_t i = 1; i < fields.size(); ++i)
-                    fields[i] = UnescapeValue(fields[i]);
-            const std::string& key = Field(fields, 0);
-            if (key == "CLASS")
-                AddNew(landClasses_, Field(fields, 1), ParamCol(fields));
-            else if (key == "DS")
-                AddNew(devScenarios_, Field(fields, 1), ParamCol(fields));
-            else
-                AddNew(plain_, key, Field(fields, 1));
-        }
+        read(file);
     });
+}
+
+void clsReadParams::read(const std::filesystem::path& file)
+{
+    bool escaped = false, first = true;
+    for (const std::string& raw : support::ReadLines(file)) {
+        const std::string text = support::ToUtf8(raw);
+        if (first && text == kEscapeLine) {
+            escaped = true;  // values of this file are escaped
+            first = false;
+            continue;
+        }
+        first = false;
+        auto fields = SplitHash(text);
+        if (escaped)
+            for (std::size_t i = 1; i < fields.size(); ++i)
+                fields[i] = UnescapeValue(fields[i]);
+        const std::string& key = Field(fields, 0);
+        if (key == "CLASS")
+            AddNew(landClasses_, Field(fields, 1), ParamCol(fields));
+        else if (key == "DS")
+            AddNew(devScenarios_, Field(fields, 1), ParamCol(fields));
+        else
+            AddNew(plain_, key, Field(fields, 1));
+    }
 }
 
 void clsReadParams::FlushParameters()

@@ -1,6 +1,7 @@
 #include "plugin/extension.h"
 
 #include "params/qt/params_dialog.h"
+#include "plugin/dialog_run.h"
 #include "plugin/processing_provider.h"
 #include "plugin/qgis_map.h"
 #include "support/error_reporting.h"
@@ -284,15 +285,17 @@ params::frmISParams* clsISExt::openParams()
         dialog->helpHandler = [this] {
             support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("params_dialog.html"));
         };
+        DialogRunHooks hooks;
         if (m_pApp && m_pApp->messageBar) {
-            dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
+            hooks.notice = [this](const QString& text, const QString& title, support::Icon icon) {
                 pushNotice(text, title, icon);
             };
-            dialog->runSucceeded = [this, dialog](const model::RunResult& result) {
+            hooks.succeeded = [this, dialog](const model::RunResult& result) {
                 keepChoices(*dialog);
                 announceRun(result);
             };
         }
+        ConnectDialogRun(*dialog, *map_, ext_, std::move(hooks));
         map_->sync();
         if (!dialog->Form_Load()) {
             delete dialog;

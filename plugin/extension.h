@@ -57,7 +57,6 @@ class clsCommands : public QObject {
 public:
     clsCommands(int subType, QObject* parent = nullptr);
     static constexpr int GetCount() { return 6; }
-    void SetSubType(int subType) { subType_ = subType; }
     // Finds the extension; without one the command stays disabled.
     void OnCreate(clsISExt* extension);
 
@@ -109,7 +108,6 @@ public:
     void followQgisLanguage();
 
     // The extension's own interface.
-    QString ExtName() const { return QStringLiteral("Halvo"); }
     static QString ProductName() { return QStringLiteral("Halvo Tools"); }
     static QString Description()
     {

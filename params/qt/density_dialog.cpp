@@ -1,8 +1,8 @@
 #include "params/qt/density_dialog.h"
 
 #include "coefficients/number_text.h"
-
 #include "params/qt/model_util.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -138,8 +138,8 @@ bool frmISPDensity::ValidatePDenForm()
             message = "No Populaiton Density field selected, please select from dropdown list.";
         else if (!IsNumeric(txtHigh_->text(), &high) || !IsNumeric(txtLow_->text(), &low))
             message = "Numeric value must be entered in field.";
-        else if (high < low)
-            message = "Population density \"Low\" value must be less than the \"High\" value.";
+        else
+            message = ThresholdsFault(high, low);
         if (message.empty())
             return true;
         support::MsgBox(message, support::Buttons::OK, support::Icon::Exclamation);

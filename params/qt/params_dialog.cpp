@@ -3,14 +3,13 @@
 #include "coefficients/model_store.h"
 #include "host/raster.h"
 #include "host/table.h"
-#include "model/run.h"
 #include "params/param_writer.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/model_util.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
-#include "support/qt/processing.h"
 #include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
@@ -76,65 +75,6 @@ private:
     support::UiScope scope_;
 };
 
-// Restores the arrow and closes the notice whatever way the run ends.
-class BusyScope {
-public:
-    explicit BusyScope(QWidget* owner) : notice_(new support::frmISProcessing(owner))
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        notice_->show();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    ~BusyScope()
-    {
-        delete notice_.data();
-        QApplication::restoreOverrideCursor();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    QPointer<support::frmISProcessing> notice_;
-};
-
-// A run's messages that ask nothing become notices. Warnings wait for the
-// run's end: after a refusal they are its reason and shown as boxes.
-class RunNoticeUi final : public support::Ui {
-public:
-    using Notice = std::function<void(const QString&, const QString&, support::Icon)>;
-    RunNoticeUi(support::Ui& inner, Notice notice) : inner_(inner), notice_(std::move(notice)) {}
-
-    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
-                            support::Buttons buttons) override
-    {
-        if (!notice_ || buttons != support::Buttons::OK || icon == support::Icon::Critical)
-            return inner_.message(text, title, icon, buttons);
-        if (icon == support::Icon::Exclamation)
-            held_.push_back({std::string(text), std::string(title)});
-        else
-            notice_(support::TranslatedText(text), support::TranslatedText(title), icon);
-        return support::Answer::OK;
-    }
-    void showCallStack(std::string_view report) override { inner_.showCallStack(report); }
-    void progress(std::string_view stage, double fraction) override { inner_.progress(stage, fraction); }
-    bool canceled() const override { return inner_.canceled(); }
-
-    // Held warnings: notices after a run that went through, boxes otherwise.
-    void release(bool succeeded)
-    {
-        for (const auto& [text, title] : held_)
-            if (succeeded)
-                notice_(support::TranslatedText(text), support::TranslatedText(title), support::Icon::Exclamation);
-            else
-                inner_.message(text, title, support::Icon::Exclamation, support::Buttons::OK);
-        held_.clear();
-    }
-
-private:
-    support::Ui& inner_;
-    Notice notice_;
-    std::vector<std::pair<std::string, std::string>> held_;
-};
 }  // namespace
 
 frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* map)
@@ -163,9 +103,10 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     cmdOutputBrowse_ = named(new QPushButton(tr("Browse..."), this), "cmdOutputBrowse");
     txtThemeName_ = named(new QLineEdit(this), "txtThemeName");
     cmdISRun_ = named(new QPushButton(tr("Run"), this), "cmdISRun");
+    cmdSaveParams_ = named(new QPushButton(tr("Save parameters..."), this), "cmdSaveParams");
     cmdISQuit_ = named(new QPushButton(tr("Quit"), this), "cmdISQuit");
     cmdISHelp_ = named(new QPushButton(tr("Help"), this), "cmdISHelp");
-    for (QPushButton* b : {cmdOutputBrowse_, cmdISRun_, cmdISQuit_, cmdISHelp_})
+    for (QPushButton* b : {cmdOutputBrowse_, cmdISRun_, cmdSaveParams_, cmdISQuit_, cmdISHelp_})
         b->setAutoDefault(false);
 
     auto* top = new QGridLayout;
@@ -199,6 +140,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdISHelp_);
     bottom->addStretch();
+    bottom->addWidget(cmdSaveParams_);
     bottom->addWidget(cmdISRun_);
     bottom->addWidget(cmdISQuit_);
 
@@ -215,6 +157,7 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
     connect(cboLCTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmISParams::cboLCTheme_Click);
     connect(cmdOutputBrowse_, &QPushButton::clicked, this, &frmISParams::cmdOutputBrowse_Click);
     connect(cmdISRun_, &QPushButton::clicked, this, &frmISParams::cmdISRun_Click);
+    connect(cmdSaveParams_, &QPushButton::clicked, this, &frmISParams::cmdSaveParams_Click);
     connect(cmdISQuit_, &QPushButton::clicked, this, &frmISParams::cmdISQuit_Click);
     connect(cmdISHelp_, &QPushButton::clicked, this, &frmISParams::cmdISHelp_Click);
     connect(cmdDSAdd_, &QPushButton::clicked, this, &frmISParams::cmdDSAdd_Click);
@@ -236,6 +179,10 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
         return s;
     };
     showModal = [](QDialog& d) { return d.exec(); };
+    saveParametersDialog = [this] {
+        return QFileDialog::getSaveFileName(this, tr("Save Parameters"), lastFolder_,
+                                            tr("Halvo parameter files (*.txt)"));
+    };
 }
 
 frmISParams::~frmISParams() { delete density_.data(); }
@@ -639,7 +586,8 @@ bool frmISParams::ValidateForm(int lastDS)
         else if (cboAnalysisUnit_->currentIndex() < 0)
             fail(cboAnalysisUnit_, "Analysis unit not defined, please select from dropdown list.");
         const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*cboLCType_));
-        const std::string setFault = message.empty() && set ? coefficients::SetFault(*set) : std::string();
+        const std::string setFault =
+            message.empty() && set ? ClassesFault(set->LCType, ClassLinesOf(*set)) : std::string();
         if (!setFault.empty())
             fail(cboLCType_, setFault.c_str());
         if (message.empty()) {
@@ -712,49 +660,31 @@ void frmISParams::cmdISRun_Click()
         // A failed check leaves the entries as typed, to be corrected.
         if (!ValidateForm(lastDS_))
             return;
-        run();
+        emit runRequested();
         RefreshForm();
     });
 }
 
-void frmISParams::run()
+void frmISParams::cmdSaveParams_Click()
 {
-    const fs::path folder = outFolder_;
-    if (::access(folder.c_str(), W_OK) != 0) {
-        support::MsgBox("The output folder (" + folder.string() +
-                            ") cannot be written. Please choose another location for the output shapefile.",
-                        support::Buttons::OK, support::Icon::Exclamation, "Output Location");
-        return;
-    }
-    BusyScope busy(this);
-    // Read the form before the map changes under it.
-    const RunParameters parameters = toParameters();
-    map_->prepareRun(folder / shpName_);
-    std::optional<model::RunResult> result;
-    RunNoticeUi ui(support::ui(), notice);
-    try {
-        RunRequest request = RequestOf(parameters, map_->focusMap());
-        request.setName = SelectedText(*cboLCType_);
-        request.extensionFolder = ext_;
-        request.output = folder / shpName_;
-        request.layerName = layerName_;
-        result = model::Run(request, ui);
-    } catch (const support::Stopped&) {
-        // The run has told the user why.
-    } catch (const support::Canceled&) {
-        ui.message("The run was canceled; no output was written.", support::kDefaultCaption, support::Icon::Information,
-                   support::Buttons::OK);
-    } catch (...) {
-        if (support::describe(std::current_exception()).formatted)
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
-        else
-            support::MsgBox(support::describe(std::current_exception()).description, support::Buttons::OK,
-                            support::Icon::Exclamation);
-    }
-    map_->finishRun(result ? &*result : nullptr);
-    ui.release(result.has_value());
-    if (result && runSucceeded)
-        runSucceeded(*result);
+    support::GuardedVoid("cmdSaveParams_Click", kForm, true, [&] {
+        if (!ValidateForm(lastDS_))
+            return;
+        const QString file = saveParametersDialog ? saveParametersDialog() : QString();
+        if (file.isEmpty())
+            return;
+        RunParameters p = toParameters();
+        if (!shpName_.empty())
+            p.outputTheme = (fs::path(outFolder_) / shpName_).string();
+        p.outputThemeName = layerName_;
+        try {
+            const RunRequest request = RequestOf(p, map_->focusMap());
+            SaveParameterFile(SavedParametersOf(request, UnitsFromName(p.landCoverUnits).value_or(Units::Meters)),
+                              Ss(file));
+        } catch (const support::Error& e) {
+            support::MsgBox(e.description(), support::Buttons::OK, support::Icon::Exclamation, "Save Parameters");
+        }
+    });
 }
 
 void frmISParams::cmdISQuit_Click()
@@ -1005,7 +935,8 @@ RunParameters frmISParams::toParameters()
             s.classId = std::to_string(r.cboDSToClass->currentData().toInt());
         p.scenarios.push_back(s);
     }
-    if (const auto* set = coefficients::FindSet(store_, SelectedText(*cboLCType_)))
+    p.setName = SelectedText(*cboLCType_);
+    if (const auto* set = coefficients::FindSet(store_, p.setName))
         p.classes = ClassLinesOf(*set);
     return p;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The analysis parameters dialog: picks the layers, units, coefficients,
-// density choice, scenario rows and output of a run, keeps its lists in step
-// with the map, checks the entries, writes model_params.txt and runs.
+// The analysis parameters dialog: a form that picks the layers, units,
+// coefficients, density choice, scenario rows and output of a run, keeps its
+// lists in step with the map, checks the entries and asks for the run
+// (runRequested), which the plugin carries out; or saves them as a parameter
+// file for `halvo run --parameters`.
 
 #include "coefficients/is_model_properties.h"
 #include "params/qt/map_source.h"
@@ -27,10 +29,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
-
-namespace halvo::model {
-struct RunResult;
-}
 
 namespace halvo::params {
 
@@ -84,11 +82,8 @@ public:
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<int(QDialog&)> showModal;
     std::function<void()> helpHandler;
-    // Where a run's notices go (the host's message bar and log) instead of
-    // message boxes; questions and error reports stay boxes. Unset: boxes.
-    std::function<void(const QString& text, const QString& title, support::Icon icon)> notice;
-    // After a run that wrote its output.
-    std::function<void(const model::RunResult& result)> runSucceeded;
+    // Where "Save parameters..." writes; empty: nothing is saved.
+    std::function<QString()> saveParametersDialog;
 
     struct DSRow {
         QCheckBox* chkDSApply;
@@ -112,6 +107,7 @@ public slots:
     void txtThemeName_LostFocus();
     void optPopDensity_MouseUp(int index);
     void cmdISRun_Click();
+    void cmdSaveParams_Click();
     void cmdISQuit_Click();
     void cmdISHelp_Click();
     void cmdDSAdd_Click();
@@ -121,6 +117,10 @@ public slots:
     void ItemDeleted();
     void ItemReordered();
     void OpenDocument();
+
+signals:
+    // The entries passed the checks: run them (the plugin does).
+    void runRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,7 +140,6 @@ private:
     void layoutScenarioFrame();
     void refillAfterMapChange(bool added);
     void watchStore();
-    void run();
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
@@ -168,6 +167,7 @@ private:
     QPushButton* cmdOutputBrowse_;
     QLineEdit* txtThemeName_;
     QPushButton* cmdISRun_;
+    QPushButton* cmdSaveParams_;
     QPushButton* cmdISQuit_;
     QPushButton* cmdISHelp_;
 

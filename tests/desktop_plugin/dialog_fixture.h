@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/params_dialog.h"
+#include "plugin/dialog_run.h"
 #include "plugin/qgis_map.h"
 #include "support/ext_folder.h"
 #include "support/scripted_ui.h"
@@ -51,6 +52,7 @@ protected:
             ++modalShown;
             return QDialog::Rejected;
         };
+        plugin::ConnectDialogRun(*dialog, *map, ext.path());
         EXPECT_TRUE(dialog->Form_Load());
         return *dialog;
     }

@@ -29,7 +29,7 @@ RunParameters Example()
     p.densityLow = "100";
     p.outputTheme = "isresult";
     p.outputThemeName = "Impervious result";
-    p.scenarios = {{1, true, "newdev", "Developed", "2"}, {2, false, "skip", "Forest", "11"}};
+    p.scenarios = {{1, true, "newdev", "Developed", "2", {}}, {2, false, "skip", "Forest", "11", {}}};
     p.classes = {{2, "Developed", 80, 55.5f, 30}, {11, "Forest", 2, 1, 0}};
     return p;
 }
@@ -52,7 +52,7 @@ TEST(ParamWriter, FixedDensityAndScenarioGapsReadBack)
     TempExtension ext;
     RunParameters p = Example();
     p.populationDensity = 0;
-    p.scenarios = {{1, false, "a", "A", "1"}, {2, false, "b", "B", "2"}, {3, true, "c", "Forest", "11"}};
+    p.scenarios = {{1, false, "a", "A", "1", {}}, {2, false, "b", "B", "2", {}}, {3, true, "c", "Forest", "11", {}}};
     p.classes = {{21, "Open", 1.0f / 3.0f, 0.1f, 0}};
     ASSERT_TRUE(WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt"));
     const std::string text = ReadFile(ext / "temp/model_params.txt");
@@ -111,7 +111,7 @@ RunParameters Awkward()
     p.densityLow = "1%0";
     p.outputTheme = "C:\\out\\run #1\\result.shp";
     p.outputThemeName = "caf\xe9 #1";  // Latin-1, not UTF-8
-    p.scenarios = {{1, true, "new#dev", "Developed #2", "2"}, {3, true, "m\xc3\xa9tro\r", "Forest", "11"}};
+    p.scenarios = {{1, true, "new#dev", "Developed #2", "2", {}}, {3, true, "m\xc3\xa9tro\r", "Forest", "11", {}}};
     p.classes = {{2, "Developed #2", 80, 55.5f, 30}, {11, "Forest%20\nWet", 2, 1, 0}};
     return p;
 }

@@ -93,6 +93,7 @@ TEST(RunRequest, RefusesWhatItCannotUse)
     p.landCoverLayer = "landcover";
     p.analysisLayer = "zones";
     p.populationDensity = 1;
+    p.classes = {{21, "Developed", 50, 40, 30}};
     EXPECT_NO_THROW(RequestOf(p, map));
 
     auto refused = [&](RunParameters q, const std::string& why) {
@@ -109,6 +110,7 @@ TEST(RunRequest, RefusesWhatItCannotUse)
     q = p;
     q.populationDensity = 3;
     q.densityLayer = "zones";
+    q.densityField = "POP";
     q.densityHigh = "5,000";
     q.densityLow = "100";
     refused(q, "'5,000' is not a number");
