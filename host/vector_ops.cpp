@@ -864,4 +864,73 @@ OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts)
     return unionOf(geos, parts);
 }
 
+void WriteGeoPackageLayer(const fs::path& shapefile, const fs::path& geoPackage, const std::string& layerName,
+                          bool create)
+{
+    EnsureGdal();
+    Layer source;
+    source.name = layerName;
+    source.source = shapefile;
+    auto in = FeatureSource::Open(source);
+    const std::string path = geoPackage.string();
+    GDALDatasetUniquePtr ds;
+    if (create) {
+        GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GPKG");
+        if (drv)
+            ds.reset(drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    } else {
+        const char* const drivers[] = {"GPKG", nullptr};
+        ds.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr));
+    }
+    if (!ds)
+        RaiseGdal("Cannot open the GeoPackage '" + path + "' for writing");
+    if (ds->StartTransaction() != OGRERR_NONE)
+        RaiseGdal("Cannot start a transaction in the GeoPackage '" + path + "'");
+    // Until the commit, every change is SQLite's to undo.
+    struct Rollback {
+        GDALDataset* ds = nullptr;
+        bool committed = false;
+        ~Rollback()
+        {
+            if (!committed)
+                ds->RollbackTransaction();
+        }
+    } rollback{ds.get()};
+    auto fail = [&](const std::string& what) {
+        RaiseGdal(what + " in the GeoPackage '" + path + "'; the GeoPackage is unchanged");
+    };
+
+    for (int i = 0; i < ds->GetLayerCount(); ++i)
+        if (EQUAL(ds->GetLayer(i)->GetName(), layerName.c_str())) {
+            if (ds->DeleteLayer(i) != OGRERR_NONE)
+                fail("Cannot replace the layer '" + layerName + "'");
+            break;
+        }
+    OGRSpatialReference srs;
+    if (in.srs())
+        srs = *in.srs();
+    // Shapefile polygons may hold several parts: the layer is declared multi-part.
+    OGRLayer* out = ds->CreateLayer(layerName.c_str(), in.srs() ? &srs : nullptr, wkbMultiPolygon, nullptr);
+    if (!out)
+        fail("Cannot create the layer '" + layerName + "'");
+    OGRFeatureDefn* defn = in.ogr()->GetLayerDefn();
+    for (int i = 0; i < defn->GetFieldCount(); ++i)
+        if (out->CreateField(defn->GetFieldDefn(i)) != OGRERR_NONE)
+            fail("Cannot add the field '" + std::string(defn->GetFieldDefn(i)->GetNameRef()) + "'");
+    in.ogr()->ResetReading();
+    for (OGRFeatureUniquePtr f(in.ogr()->GetNextFeature()); f; f.reset(in.ogr()->GetNextFeature())) {
+        OGRFeature copy(out->GetLayerDefn());
+        copy.SetFrom(f.get(), TRUE);
+        if (OGRGeometry* g = f->StealGeometry())
+            copy.SetGeometryDirectly(OGRGeometryFactory::forceToMultiPolygon(g));
+        if (out->CreateFeature(&copy) != OGRERR_NONE)
+            fail("Cannot write a feature of the layer '" + layerName + "'");
+    }
+    if (out->SyncToDisk() != OGRERR_NONE)
+        fail("Cannot write the layer '" + layerName + "'");
+    if (ds->CommitTransaction() != OGRERR_NONE)
+        fail("Cannot commit the layer '" + layerName + "'");
+    rollback.committed = true;
+}
+
 }  // namespace halvo::host

@@ -84,4 +84,11 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
 std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay,
                                              const std::filesystem::path& outShp);
 
+// Writes the shapefile's features and fields as the layer `layerName` of a
+// GeoPackage, in one transaction of that GeoPackage: a layer of that name
+// (in any case) is replaced, every other layer is kept, and a failure leaves
+// the file as it was. `create` makes a new GeoPackage at that path instead.
+void WriteGeoPackageLayer(const std::filesystem::path& shapefile, const std::filesystem::path& geoPackage,
+                          const std::string& layerName, bool create);
+
 }  // namespace halvo::host

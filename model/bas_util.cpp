@@ -5,6 +5,8 @@
 
 #include "host/zonal.h"
 
+#include <algorithm>
+
 namespace halvo::model {
 
 namespace fs = std::filesystem;
@@ -42,12 +44,21 @@ std::string SetFieldName(const std::string& name, const host::Table& table)
     });
 }
 
+std::string CopyFieldName(const std::string& fieldName)
+{
+    const auto isAlpha = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    const bool fits = !fieldName.empty() && fieldName.size() <= 10 && isAlpha(fieldName.front()) &&
+                      std::all_of(fieldName.begin(), fieldName.end(),
+                                  [&](unsigned char c) { return isAlpha(c) || (c >= '0' && c <= '9') || c == '_'; });
+    return fits ? fieldName : "analyfld";
+}
+
 host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& fieldName, const host::Layer& source)
 {
     return Guarded("CreateShapefile", kModule, false, host::LayerPtr{}, [&] {
         const fs::path out = scratch / "tempAnalysis.shp";
         // Longer text values keep their full width: a cut value would merge zones.
-        host::CopyFeatures(source, fieldName, out, "analyfld", kCopyFieldWidth);
+        host::CopyFeatures(source, fieldName, out, CopyFieldName(fieldName), kCopyFieldWidth);
         auto layer = std::make_shared<host::Layer>();
         layer->name = "tempAnalysis";
         layer->kind = host::LayerKind::Feature;

@@ -17,8 +17,13 @@ host::FieldDef CreateFields(const std::string& name, const std::string& aliasNam
 // are cut to 10 characters; empty when no field bears that name.
 std::string SetFieldName(const std::string& name, const host::Table& table);
 
-// Copies the layer's features, with `fieldName` renamed "analyfld", into the
-// shapefile "tempAnalysis" of the run's scratch folder; answers a layer on it.
+// The name the analysis field `fieldName` takes in the shapefile copy: its own
+// where dBASE can hold it (up to 10 ASCII letters, digits or underscores,
+// starting with a letter), else "analyfld".
+std::string CopyFieldName(const std::string& fieldName);
+
+// Copies the layer's features, with `fieldName` named as CopyFieldName says,
+// into the shapefile "tempAnalysis" of the run's scratch folder; answers a layer on it.
 host::LayerPtr CreateShapefile(const std::filesystem::path& scratch, const std::string& fieldName,
                                const host::Layer& source);
 

@@ -336,12 +336,13 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
         auto copy = CreateShapefile(scratch.path(), field, *analysis);
         copy->name = analysis->name;
         analysis = copy;
-        field = "analyfld";
+        field = CopyFieldName(field);
     }
     const std::string zoneField = field;
 
     // What the run uses of the analysis layer, and what it cannot place in a zone.
-    ReportData report{&r, *r.units, zoneField, raster.mapUnits, {}, {}, {}};
+    // The reports name the field as the user chose it, whatever the copy calls it.
+    ReportData report{&r, *r.units, r.field, raster.mapUnits, {}, {}, {}};
     const auto used = host::ValuesInUse(*analysis, zoneField);
     report.usage.push_back("Features Used: " + std::to_string(used.features) + " of " +
                            std::to_string(host::FeatureCount(*r.analysis)));

@@ -2,6 +2,7 @@
 
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
+#include "model/output_files.h"
 #include "model/run.h"
 #include "params/param_writer.h"
 #include "params/request_builder.h"
@@ -11,6 +12,7 @@
 #include "support/qt/qt_ui.h"
 
 #include <qgsapplication.h>
+#include <qgsdatasourceuri.h>
 #include <qgsfeedback.h>
 #include <qgsprocessingfeedback.h>
 #include <qgsprocessingoutputs.h>
@@ -19,7 +21,6 @@
 #include <qgsprocessingutils.h>
 #include <qgsproviderregistry.h>
 #include <qgsrasterlayer.h>
-#include <qgsvectorfilewriter.h>
 #include <qgsvectorlayer.h>
 
 #include <QCoreApplication>
@@ -110,18 +111,33 @@ coefficients::clsISModelProperties LoadStore(const fs::path& extensionFolder)
     return store;
 }
 
-// Sets files beside `shapefile` that belong to it: .prm, .met and .qml.
-QString Beside(const QString& file, const char* extension)
+// The file and layer an output destination names: a path, "path|layername=L",
+// or QGIS's form for a layer of an existing GeoPackage,
+// "ogr:dbname='path' table=\"L\" (geom)".
+std::pair<QString, QString> OutputFileOf(const QString& destination)
 {
-    const QFileInfo fi(file);
-    return fi.dir().filePath(fi.completeBaseName() + QLatin1Char('.') + QLatin1String(extension));
+    QString rest = destination;
+    if (rest.startsWith(QLatin1String("ogr:"))) {
+        rest = rest.mid(4);
+        const QgsDataSourceUri uri(rest);
+        if (!uri.database().isEmpty())
+            return {uri.database(), uri.table()};
+    }
+    const QVariantMap parts = QgsProviderRegistry::instance()->decodeUri(QStringLiteral("ogr"), rest);
+    const QString path = parts.value(QStringLiteral("path")).toString();
+    return {path.isEmpty() ? rest : path, parts.value(QStringLiteral("layerName")).toString()};
 }
 
-bool CopyOver(const QString& from, const QString& to)
-{
-    QFile::remove(to);
-    return QFile::copy(from, to);
-}
+// Removes the scratch folder of a GeoPackage output's run, whatever the outcome.
+struct ScratchRemover {
+    fs::path folder;
+    ~ScratchRemover()
+    {
+        std::error_code ec;
+        if (!folder.empty())
+            fs::remove_all(folder, ec);
+    }
+};
 
 }  // namespace
 
@@ -429,30 +445,47 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
             Ss(classes.at(i)), set));
     }
 
-    destination_ = parameterAsOutputLayer(parameters, kOutput, context);
-    if (destination_.isEmpty())
+    const QString destination = parameterAsOutputLayer(parameters, kOutput, context);
+    if (destination.isEmpty())
         throw QgsProcessingException(tr("No output was given."));
     r.layerName = Ss(parameterAsString(parameters, kLayerName, context));
     r.coverage =
         parameterAsEnum(parameters, kCoverage, context) == 1 ? params::Coverage::Exact : params::Coverage::Centre;
-    if (destination_.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
-        r.output = Ss(destination_);
-    } else {
-        // The engine writes shapefiles: run into a scratch folder, then convert.
+    const auto [file, table] = OutputFileOf(destination);
+    geoPackage_.reset();
+    if (file.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
+        r.output = Ss(file);
+    } else if (file.endsWith(QLatin1String(".gpkg"), Qt::CaseInsensitive)) {
+        const QString given = Qs(r.layerName);
+        if (!table.isEmpty() && !given.isEmpty() && given != table)
+            throw QgsProcessingException(
+                tr("The output names the layer '%1' and the layer name given is '%2': leave the layer name empty "
+                   "or give the same one.")
+                    .arg(table, given));
+        const QString layer = !table.isEmpty() ? table : !given.isEmpty() ? given : QFileInfo(file).completeBaseName();
+        model::GeoPackageOutput gpkg{Ss(QFileInfo(file).absoluteFilePath()), Ss(layer)};
+        model::CheckLayerName(gpkg.layer);
+        model::CheckGeoPackageOutput(gpkg, r);
+        // The engine writes shapefiles: run into a scratch folder; the layer is put in place afterwards.
         const QString scratch = QDir(QgsProcessingUtils::tempFolder())
                                     .filePath(QStringLiteral("halvo_") + QUuid::createUuid().toString(QUuid::Id128));
         QDir().mkpath(scratch);
-        r.output = Ss(QDir(scratch).filePath(QFileInfo(destination_).completeBaseName() + QStringLiteral(".shp")));
-        if (r.layerName.empty())
-            r.layerName = Ss(QFileInfo(destination_).completeBaseName());
+        r.output = Ss(QDir(scratch).filePath(layer + QStringLiteral(".shp")));
+        r.layerName = gpkg.layer;
+        geoPackage_ = std::move(gpkg);
+    } else {
+        throw QgsProcessingException(
+            tr("The output '%1' is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.")
+                .arg(destination));
     }
     return r;
 }
 
-QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext& context,
+QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext&,
                                                         QgsProcessingFeedback* feedback)
 {
     FeedbackUi ui(feedback, answerYes_);
+    const ScratchRemover scratch{geoPackage_ ? request_.output.parent_path() : fs::path()};
     model::RunResult result;
     try {
         result = model::Run(request_, ui);
@@ -464,8 +497,10 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
 
     QVariantMap out;
     if (!parameterFile_.isEmpty()) {
+        // A GeoPackage output is replayed as a shapefile beside it: the command line writes shapefiles.
         params::RunRequest ran = request_;
-        ran.output = Ss(destination_);
+        if (geoPackage_)
+            ran.output = geoPackage_->file.parent_path() / (geoPackage_->layer + ".shp");
         ran.layerName = result.outputLayer ? result.outputLayer->name : request_.layerName;
         try {
             params::SaveParameterFile(params::SavedParametersOf(ran, result.units), Ss(parameterFile_));
@@ -475,24 +510,16 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
         out.insert(kParameterFile, parameterFile_);
     }
     QString shapefile = Qp(result.shapefile), prm = Qp(result.parameterReport), met = Qp(result.metadataReport);
-    if (!destination_.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) {
-        QgsVectorLayer written(shapefile, QStringLiteral("written"), QStringLiteral("ogr"));
-        QgsVectorFileWriter::SaveVectorOptions options;
-        options.driverName = QgsVectorFileWriter::driverForExtension(QFileInfo(destination_).suffix());
-        options.layerName = Qs(request_.layerName);
-        options.fileEncoding = QStringLiteral("UTF-8");
-        QString error;
-        if (QgsVectorFileWriter::writeAsVectorFormatV3(&written, destination_, context.transformContext(), options,
-                                                       &error) != QgsVectorFileWriter::NoError)
-            throw QgsProcessingException(tr("The output '%1' could not be written: %2").arg(destination_, error));
-        const QString newPrm = Beside(destination_, "prm"), newMet = Beside(destination_, "met"),
-                      newQml = Beside(destination_, "qml");
-        if (!CopyOver(prm, newPrm) || !CopyOver(met, newMet) || !CopyOver(Qp(result.style), newQml))
-            throw QgsProcessingException(tr("The reports could not be copied beside '%1'.").arg(destination_));
-        QDir(QFileInfo(shapefile).absolutePath()).removeRecursively();
-        shapefile = destination_;
-        prm = newPrm;
-        met = newMet;
+    if (geoPackage_) {
+        std::vector<fs::path> reports;
+        try {
+            reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
+        } catch (...) {
+            throw FailureOf(std::current_exception(), ui);
+        }
+        shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
+        prm = Qp(reports.at(1));
+        met = Qp(reports.at(2));
     }
     feedback->pushInfo(tr("Output: %1").arg(shapefile));
     out.insert(kOutput, shapefile);

@@ -4,6 +4,7 @@
 // The analysis hands its parameters to the same request builder as the dialog
 // and the CLI, and the request to model::Run.
 
+#include "model/geopackage_output.h"
 #include "params/request_builder.h"
 #include "support/ui.h"
 
@@ -14,6 +15,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,8 +81,8 @@ private:
                                     QgsProcessingFeedback* feedback);
 
     params::RunRequest request_;
-    QString destination_;    // what the user asked for; the run writes `request_.output`
-    QString parameterFile_;  // "Save parameters to", if given
+    std::optional<model::GeoPackageOutput> geoPackage_;  // else the run writes the shapefile asked for
+    QString parameterFile_;                              // "Save parameters to", if given
     bool answerYes_ = false;
 };
 

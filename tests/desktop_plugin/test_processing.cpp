@@ -13,6 +13,8 @@
 #include <qgsprocessingparameters.h>
 #include <qgsprocessingregistry.h>
 #include <qgsproject.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorfilewriter.h>
 #include <qgsvectorlayer.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 namespace halvo::test {
 namespace {
@@ -42,7 +45,8 @@ protected:
         ::unsetenv("HALVO_HOME");
         ClearProject();
     }
-    // Runs the algorithm as the toolbox and qgis_process do; false when it failed.
+    // Runs the algorithm as the toolbox does: prepared here, processed on a
+    // worker thread, finished here. False when it failed.
     bool run(const QString& id, const QVariantMap& parameters, QVariantMap& results, QgsProcessingFeedback& feedback)
     {
         std::unique_ptr<QgsProcessingAlgorithm> alg(QgsApplication::processingRegistry()->createAlgorithmById(id));
@@ -51,8 +55,20 @@ protected:
             return false;
         QgsProcessingContext context;
         context.setProject(QgsProject::instance());
+        if (!alg->prepare(parameters, context, &feedback))
+            return false;
         bool ok = false;
-        results = alg->run(parameters, context, &feedback, &ok);
+        std::thread worker([&] {
+            try {
+                results = alg->runPrepared(parameters, context, &feedback);
+                ok = true;
+            } catch (const QgsProcessingException& e) {
+                feedback.reportError(e.what());
+            }
+        });
+        worker.join();
+        if (ok)
+            results.insert(alg->postProcess(context, &feedback));
         return ok;
     }
 
@@ -134,6 +150,56 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     EXPECT_NE(prm.find("Cell Coverage: exact"), std::string::npos) << prm;
     EXPECT_EQ(ReadFile(ext / "out" / "medium.prm").find("Cell Coverage"), std::string::npos);
     EXPECT_NE(ReadFile(ext / "out" / "medium.met").find(", run from QGIS.\r\n"), std::string::npos);
+}
+
+// A GeoPackage output is one layer of the file: the other layers stay, a layer
+// of the same name is replaced, and neither an input layer nor another
+// output's reports are written over.
+TEST_F(Processing, GeoPackageOutputIsOneLayerOfTheFile)
+{
+    const fs::path keep = ext / "keep.gpkg";
+    QgsVectorLayer zones(Q(Zones(ext.path())), "zones", "ogr");
+    for (const char* name : {"cats", "other"}) {
+        QgsVectorFileWriter::SaveVectorOptions o;
+        o.driverName = "GPKG";
+        o.layerName = name;
+        o.actionOnExistingFile =
+            fs::exists(keep) ? QgsVectorFileWriter::CreateOrOverwriteLayer : QgsVectorFileWriter::CreateOrOverwriteFile;
+        ASSERT_EQ(QgsVectorFileWriter::writeAsVectorFormatV3(&zones, Q(keep), QgsCoordinateTransformContext(), o),
+                  QgsVectorFileWriter::NoError);
+    }
+    Zones(ext.path(), "owned");  // a shapefile output with its own report
+    std::ofstream(ext / "owned.prm") << "theirs";
+
+    const QString layerOfKeep = "ogr:dbname='" + Q(keep) + "' table=\"%1\" (geom)";
+    const struct {
+        QString output;
+        const char* refusal;
+    } cases[] = {{Q(keep), nullptr},  // adds "keep", then replaces it
+                 {Q(keep), nullptr},
+                 {layerOfKeep.arg("result"), nullptr},
+                 {layerOfKeep.arg("CATS"), "would replace the input"},
+                 {layerOfKeep.arg("owned"), "would replace those of"}};
+    for (const auto& c : cases) {
+        QVariantMap results;
+        QgsProcessingFeedback feedback;
+        const bool ok = run("halvo:imperviousbyzone",
+                            {{"LANDCOVER", Q(LandCover(ext.path()))},
+                             {"ZONES", Q(keep) + "|layername=cats"},
+                             {"FIELD", "NAME"},
+                             {"OUTPUT", c.output}},
+                            results, feedback);
+        EXPECT_EQ(ok, !c.refusal) << c.output.toStdString() << "\n" << feedback.textLog().toStdString();
+        if (c.refusal) {
+            EXPECT_NE(feedback.textLog().indexOf(c.refusal), -1) << feedback.textLog().toStdString();
+        }
+    }
+    QgsVectorLayer file(Q(keep), "keep", "ogr");
+    EXPECT_EQ(file.dataProvider()->subLayers().size(), 4);
+    for (const char* name : {"cats", "other", "keep", "result"})
+        EXPECT_EQ(QgsVectorLayer(Q(keep) + "|layername=" + name, name, "ogr").featureCount(), 2) << name;
+    EXPECT_TRUE(fs::exists(ext / "keep.prm") && fs::exists(ext / "result.met") && fs::exists(ext / "result.qml"));
+    EXPECT_EQ(ReadFile(ext / "owned.prm"), "theirs");
 }
 
 TEST_F(Processing, SelectedFeaturesOnlyAnalysesTheSelection)

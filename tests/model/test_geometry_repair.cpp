@@ -90,7 +90,7 @@ TEST_F(Overlap, GeoPackageMultiPolygonCountsTheUnion)
     const auto zones = rc.polygons("zones", "NAME", true, {{kBoth, "Z"}}, 5070, "GPKG");
     const auto r = run(zones);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(rc.read(rc.data() / "out.shp", "analyfld").at("Z").total, 337.5);
+    EXPECT_EQ(rc.read(rc.data() / "out.shp", "NAME").at("Z").total, 337.5);
     EXPECT_NE(r.err.find("1 feature of the layer 'zones' had an invalid geometry and was repaired"), std::string::npos)
         << r.err;
 }

@@ -103,7 +103,7 @@ TEST(RealData, DensityAndNeighbourhoodScenarioAddUp)
     auto run = [&](const std::string& name, const std::string& more) {
         const auto r = rc.cli(base + more + " --output " + (rc.data() / (name + ".shp")).string());
         EXPECT_EQ(r.status, 0) << r.err;
-        return rc.read(rc.data() / (name + ".shp"), "analyfld");
+        return rc.read(rc.data() / (name + ".shp"), "FEATUREID");
     };
     const std::string density = "--density-layer " + (derived / "durham_blockgroups_pop_5070.gpkg").string() +
                                 " --density-field popdens_sqmi_2010 --high 5000 --low 1000";

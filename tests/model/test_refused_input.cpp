@@ -75,7 +75,7 @@ TEST(RefusedInput, AMultiLayerSourceNeedsItsLayerNamed)
 
     r = s.run(gpkg.string() + "|layername=more");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "analyfld").size(), 1u);
+    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "NAME").size(), 1u);
     EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("Analysis Layer: more"), std::string::npos);
 }
 
@@ -85,7 +85,7 @@ TEST(RefusedInput, FeaturesWithoutAZoneAreCountedAndALayerOfAnyGeometryRuns)
     const auto gpkg = Package(s.rc.data() / "any.gpkg", false, wkbUnknown);
     const auto r = s.run(gpkg.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "analyfld").size(), 2u);
+    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "NAME").size(), 2u);
     const std::string prm = ReadFile(s.rc.data() / "out.prm");
     EXPECT_NE(prm.find("Features Used: 3 of 3"), std::string::npos) << prm;
     EXPECT_NE(prm.find("Left Out: 1 feature(s) without a value in NAME (4.00 ha)"), std::string::npos) << prm;

@@ -201,7 +201,7 @@ TEST(RunCopyFirst, GeoPackageWithLongFieldNameIsCopiedAndKeepsItsName)
     const std::string qml = ReadFile(rc.data() / "gp.qml");
     EXPECT_NE(qml.find("field=\"analyfld\""), std::string::npos);
     EXPECT_NE(qml.find("name=\"WATERSHED_NAME\""), std::string::npos);
-    EXPECT_NE(ReadFile(rc.data() / "gp.prm").find("  Analysis Field: analyfld"), std::string::npos);
+    EXPECT_NE(ReadFile(rc.data() / "gp.prm").find("  Analysis Field: WATERSHED_NAME"), std::string::npos);
 }
 
 TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)

@@ -26,9 +26,9 @@ std::map<std::string, Shape> ShapesByZone(const fs::path& shp, const std::string
 }
 
 // Each zone keeps its own shape: the same parts, valid, the same area.
-void ExpectSameShapes(const fs::path& expected, const fs::path& got)
+void ExpectSameShapes(const fs::path& expected, const fs::path& got, const std::string& field)
 {
-    const auto a = ShapesByZone(expected, "analyfld"), b = ShapesByZone(got, "analyfld");
+    const auto a = ShapesByZone(expected, field), b = ShapesByZone(got, field);
     ASSERT_EQ(b.size(), a.size());
     for (const auto& [zone, p] : a) {
         EXPECT_EQ(b.at(zone).parts, p.parts) << zone;
@@ -54,8 +54,7 @@ TEST(SameAnswer, ASelectionMeansTheSameFeaturesInEveryFormat)
                               " --field tract_id --select \"bg_id = '370630006001'\"" + " --coefficients-csv " +
                               csv.string() + " --output " + out.string());
         ASSERT_EQ(r.status, 0) << r.err;
-        // A GeoPackage's zone field is copied as "analyfld".
-        results[i] = rc.read(out, i == 0 ? "tract_id" : "analyfld");
+        results[i] = rc.read(out, "tract_id");
         EXPECT_NE(ReadFile(rc.data() / ("out" + std::to_string(i) + ".prm")).find("Features Used: 1 of 153"),
                   std::string::npos);
         ++i;
@@ -94,7 +93,7 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     const auto r = rc.cli(base + " --density-layer " + half.string() +
                           " --density-field DENS --high 5000 --low 100 --output " + split.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto all = rc.read(plain, "analyfld"), cut = rc.read(split, "analyfld");
+    const auto all = rc.read(plain, "FEATUREID"), cut = rc.read(split, "FEATUREID");
     ASSERT_EQ(cut.size(), all.size()) << "zones outside the density layer vanished";
     int flagged = 0;
     for (const auto& [zone, full] : all) {
@@ -111,7 +110,7 @@ TEST(SameAnswer, ZonesOutsideTheDensityLayerAreFlaggedAndCounted)
     const std::string prm = ReadFile(rc.data() / "split.prm");
     EXPECT_NE(prm.find("zone(s) partly or wholly outside the population density layer"), std::string::npos) << prm;
 
-    ExpectSameShapes(plain, split);
+    ExpectSameShapes(plain, split, "FEATUREID");
 }
 
 TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
@@ -132,6 +131,6 @@ TEST(SameAnswer, DensityPiecesDissolveIntoTheZonesOwnShape)
     const auto r = rc.cli(base + " --density-layer " + (dir / "gpw2020_cells_utm26n.gpkg").string() +
                           " --density-field popdens_km2 --high 500 --low 100 --output " + density.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_EQ(ShapesByZone(fixed, "analyfld").size(), 6u);
-    ExpectSameShapes(fixed, density);
+    ASSERT_EQ(ShapesByZone(fixed, "name").size(), 6u);
+    ExpectSameShapes(fixed, density, "name");
 }

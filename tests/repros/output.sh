@@ -51,4 +51,18 @@ run_halvo --output "$SCRATCH/nosuch/x.shp"
 check "missing folder refused without --yes" test "$status" -ne 0 -a ! -e "$HALVO_HOME/output/x.shp"
 run_halvo --output "$SCRATCH/nosuch/x.shp" --yes
 check "missing folder with --yes: written to output/" test "$status" -eq 0 -a -f "$HALVO_HOME/output/x.shp"
+
+# A signal while a question waits on the terminal still stops the run as a signal does.
+mkfifo "$SCRATCH/keyboard"
+for sig in INT:130 TERM:143; do
+    name=${sig%%:*} log=$SCRATCH/ask-${sig%%:*}.log
+    script -qefc "$HALVO run --landcover $SAMPLE/landcover.tif --analysis $SAMPLE/watersheds.shp --field NAME --output $SCRATCH/ask-$name/x.shp" "$log" <"$SCRATCH/keyboard" >/dev/null 2>&1 &
+    asker=$!
+    exec 3>"$SCRATCH/keyboard"  # the keyboard stays open, as a person's would
+    for _ in $(seq 600); do grep -q "OK or Cancel" "$log" 2>/dev/null && break; sleep 0.1; done
+    pkill -"$name" -f "^$HALVO run .*ask-$name/x.shp" || true
+    set +e; wait "$asker"; code=$?; set -e
+    exec 3>&-
+    check "SIG$name at a question exits ${sig##*:} (got $code)" test "$code" -eq "${sig##*:}"
+done
 finish
