@@ -161,7 +161,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
 {
     params::RunRequest r;
     if (!o.parameters.empty()) {
-        params::clsReadParams reader;
+        params::ParameterReader reader;
         reader.read(o.parameters);
         const params::RunParameters p = params::ParametersOf(reader);
         r = params::RequestOf(p, params::MapOfSources(p));
@@ -278,26 +278,24 @@ int RunCommand(const RunOptions& o)
         for (const auto& s : result.skipped)
             std::cerr << "halvo: skipped " << s << "\n";
         return 0;
-    } catch (const support::Canceled&) {
-        ui.endLine();
-        std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
-                  << "; no output was written and any earlier output is unchanged\n";
-        return stopSignal == SIGTERM ? 143 : 130;
-    } catch (const support::Stopped&) {
-        ui.endLine();
-        std::cerr << "halvo: the run did not complete; no output was written\n";
-        return 1;
     } catch (...) {
+        // The one place the command line turns a failure into what it says.
         ui.endLine();
-        const auto c = support::describe(std::current_exception());
-        if (c.formatted) {
-            // An error with its chain of procedures: the report.
-            support::UiScope scope(ui);
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+        const support::Caught c = support::describe(std::current_exception());
+        switch (c.kind) {
+        case support::Failure::Canceled:
+            std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+                      << "; no output was written and any earlier output is unchanged\n";
+            return stopSignal == SIGTERM ? 143 : 130;
+        case support::Failure::Failed:
+            ui.showCallStack(support::ReportText(c, "ExecuteModel", "clsISExecuteModel"));
+            [[fallthrough]];
+        case support::Failure::Stopped:
             std::cerr << "halvo: the run did not complete; no output was written\n";
-        } else {
-            std::cerr << "halvo: error: " << c.description << "\n";
+            return 1;
+        case support::Failure::Refused: break;
         }
+        std::cerr << "halvo: error: " << c.description << "\n";
         return 1;
     }
 }

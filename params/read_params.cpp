@@ -45,18 +45,18 @@ void AddNew(support::OrderedDict<V>& dict, const std::string& key, V value)
 }
 }  // namespace
 
-std::string clsReadParams::Value(std::string_view key) const
+std::string ParameterReader::Value(std::string_view key) const
 {
     const std::string* v = plain_.find(key);
     return v ? *v : std::string();
 }
 
-TextList clsReadParams::ParamCol(const std::vector<std::string>& fields)
+TextList ParameterReader::ParamCol(const std::vector<std::string>& fields)
 {
     return fields.size() > 2 ? TextList(fields.begin() + 2, fields.end()) : TextList();
 }
 
-void clsReadParams::ReadParameters(const std::string& PathName, const std::string& FileName)
+void ParameterReader::ReadParameters(const std::string& PathName, const std::string& FileName)
 {
     pathName_ = PathName;
     fileName_ = FileName;
@@ -73,7 +73,7 @@ void clsReadParams::ReadParameters(const std::string& PathName, const std::strin
     });
 }
 
-void clsReadParams::read(const std::filesystem::path& file)
+void ParameterReader::read(const std::filesystem::path& file)
 {
     bool escaped = false, first = true;
     for (const std::string& raw : support::ReadLines(file)) {
@@ -98,7 +98,7 @@ void clsReadParams::read(const std::filesystem::path& file)
     }
 }
 
-void clsReadParams::FlushParameters()
+void ParameterReader::FlushParameters()
 {
     plain_.clear();
     landClasses_.clear();

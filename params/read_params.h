@@ -16,7 +16,7 @@ namespace halvo::params {
 using TextList = std::vector<std::string>;
 using TextTable = support::OrderedDict<TextList>;
 
-class clsReadParams {
+class ParameterReader {
 public:
     // Values of the plain keys; "" for a key the file did not hold.
     std::string AnalysisTheme() const { return Value("ANALYSISTHEME"); }

@@ -1,6 +1,6 @@
 #pragma once
 // The values a run is started with, as a parameter file holds them:
-// WriteParamsToFile writes them, clsReadParams reads them back.
+// WriteParamsToFile writes them, ParameterReader reads them back.
 
 #include <string>
 #include <vector>

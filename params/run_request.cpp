@@ -95,8 +95,8 @@ host::Map MapOfSources(const RunParameters& p)
     LayerSet layers;
     host::Map map;
     auto add = [&](const std::string& name, const std::string& source, host::LayerKind kind, const char* what) {
-        if (name.empty())
-            return;
+        if (name.empty() || host::FindLayer(name, map))
+            return;  // a layer given twice (a scenario over the zones, say) is one layer
         if (source.empty())
             refuse(std::string("The parameter file does not say where the ") + what + " '" + name +
                    "' is: save it again from Halvo");
@@ -149,7 +149,7 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
     return r;
 }
 
-RunParameters ParametersOf(const clsReadParams& reader)
+RunParameters ParametersOf(const ParameterReader& reader)
 {
     RunParameters p;
     p.view = reader.Value("VIEW");

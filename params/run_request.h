@@ -86,7 +86,7 @@ host::Map MapOfSources(const RunParameters& parameters);
 RunRequest RequestOf(const RunParameters& parameters, const host::Map& map);
 
 // The record as a parameter file holds it, read back by the file's reader.
-class clsReadParams;
-RunParameters ParametersOf(const clsReadParams& reader);
+class ParameterReader;
+RunParameters ParametersOf(const ParameterReader& reader);
 
 }  // namespace halvo::params

@@ -23,7 +23,7 @@ namespace {
 // Restores the arrow and closes the notice whatever way the run ends.
 class BusyScope {
 public:
-    explicit BusyScope(QWidget* owner) : notice_(new support::frmISProcessing(owner))
+    explicit BusyScope(QWidget* owner) : notice_(new support::ProcessingNotice(owner))
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         notice_->show();
@@ -38,7 +38,7 @@ public:
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    QPointer<support::frmISProcessing> notice_;
+    QPointer<support::ProcessingNotice> notice_;
 };
 
 // A run's messages that ask nothing become notices. Warnings wait for the
@@ -81,25 +81,20 @@ private:
 };
 
 // The one place the dialog's run turns a failure into what the user sees.
-void showFailure(const std::exception_ptr& failure, support::Ui& ui)
+void showFailure(const support::Caught& c, support::Ui& ui)
 {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const support::Stopped&) {
-        // The run has told the user why.
-    } catch (const support::Canceled&) {
+    switch (c.kind) {
+    case support::Failure::Stopped: break;  // the run has told the user why
+    case support::Failure::Canceled:
         ui.message("The run was canceled; no output was written.", support::kDefaultCaption, support::Icon::Information,
                    support::Buttons::OK);
-    } catch (...) {
-        const support::Caught c = support::describe(failure);
-        if (c.formatted)
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
-        else
-            support::MsgBox(c.description, support::Buttons::OK, support::Icon::Exclamation);
+        break;
+    case support::Failure::Failed: ui.showCallStack(support::ReportText(c, "ExecuteModel", "clsISExecuteModel")); break;
+    case support::Failure::Refused: support::MsgBox(c.description, support::Buttons::OK, support::Icon::Exclamation);
     }
 }
 
-void runDialog(params::frmISParams& dialog, QgsProjectMap& map, const fs::path& ext, const DialogRunHooks& hooks)
+void runDialog(params::AnalysisDialog& dialog, QgsProjectMap& map, const fs::path& ext, const DialogRunHooks& hooks)
 {
     const fs::path folder = dialog.outputFolder();
     if (::access(folder.c_str(), W_OK) != 0) {
@@ -121,7 +116,7 @@ void runDialog(params::frmISParams& dialog, QgsProjectMap& map, const fs::path& 
         request.layerName = dialog.layerName();
         result = model::Run(request, ui);
     } catch (...) {
-        showFailure(std::current_exception(), ui);
+        showFailure(support::describe(std::current_exception()), ui);
     }
     map.finishRun(result ? &*result : nullptr);
     ui.release(result.has_value());
@@ -131,10 +126,10 @@ void runDialog(params::frmISParams& dialog, QgsProjectMap& map, const fs::path& 
 
 }  // namespace
 
-void ConnectDialogRun(params::frmISParams& dialog, QgsProjectMap& map, fs::path ext, DialogRunHooks hooks)
+void ConnectDialogRun(params::AnalysisDialog& dialog, QgsProjectMap& map, fs::path ext, DialogRunHooks hooks)
 {
     QPointer<QgsProjectMap> target(&map);
-    QObject::connect(&dialog, &params::frmISParams::runRequested, &dialog, [&dialog, target, ext, hooks] {
+    QObject::connect(&dialog, &params::AnalysisDialog::runRequested, &dialog, [&dialog, target, ext, hooks] {
         if (target)
             runDialog(dialog, *target, ext, hooks);
     });

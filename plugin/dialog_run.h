@@ -12,7 +12,7 @@
 #include <functional>
 
 namespace halvo::params {
-class frmISParams;
+class AnalysisDialog;
 }
 namespace halvo::model {
 struct RunResult;
@@ -31,7 +31,7 @@ struct DialogRunHooks {
 };
 
 // Runs whenever `dialog` asks, over `map`, until the dialog goes.
-void ConnectDialogRun(params::frmISParams& dialog, QgsProjectMap& map, std::filesystem::path extensionFolder,
+void ConnectDialogRun(params::AnalysisDialog& dialog, QgsProjectMap& map, std::filesystem::path extensionFolder,
                       DialogRunHooks hooks = {});
 
 }  // namespace halvo::plugin

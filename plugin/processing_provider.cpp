@@ -199,23 +199,21 @@ bool FeedbackUi::canceled() const { return feedback_ && feedback_->isCanceled();
 // with: an error report goes to the log, the exception carries the words.
 static QgsProcessingException FailureOf(const std::exception_ptr& failure, FeedbackUi& ui)
 {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const QgsProcessingException& e) {
-        return e;
-    } catch (const support::Canceled&) {
+    const support::Caught c = support::describe(failure);
+    switch (c.kind) {
+    case support::Failure::Canceled:
         return QgsProcessingException(QObject::tr("The run was canceled; no output was written."));
-    } catch (const support::Stopped& e) {
+    case support::Failure::Stopped:
         return QgsProcessingException(
-            QObject::tr("The run did not complete (%1); no output was written.").arg(QString::fromUtf8(e.what())));
-    } catch (...) {
-        const support::Caught c = support::describe(failure);
-        if (c.formatted) {
-            support::UiScope scope(ui);
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
-        }
-        return QgsProcessingException(Qs(c.description));
+            QObject::tr("The run did not complete (%1); no output was written.").arg(Qs(c.description)));
+    case support::Failure::Failed: {
+        const std::string report = support::ReportText(c, "ExecuteModel", "clsISExecuteModel");
+        ui.showCallStack(report);
+        return QgsProcessingException(support::DisplayText(report));
     }
+    case support::Failure::Refused: break;
+    }
+    return QgsProcessingException(Qs(c.description));
 }
 
 // --- Provider ---------------------------------------------------------------
@@ -362,6 +360,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
     support::UiScope scope(ui);
     try {
         request_ = buildRequest(parameters, context, feedback);
+    } catch (const QgsProcessingException&) {
+        throw;
     } catch (...) {
         throw FailureOf(std::current_exception(), ui);
     }
@@ -487,40 +487,33 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
     FeedbackUi ui(feedback, answerYes_);
     const ScratchRemover scratch{geoPackage_ ? request_.output.parent_path() : fs::path()};
     model::RunResult result;
+    QVariantMap out;
+    QString shapefile, prm, met;
     try {
         result = model::Run(request_, ui);
+        if (!parameterFile_.isEmpty()) {
+            // A GeoPackage output is replayed as a shapefile beside it: the command line writes shapefiles.
+            params::RunRequest ran = request_;
+            if (geoPackage_)
+                ran.output = geoPackage_->file.parent_path() / (geoPackage_->layer + ".shp");
+            ran.layerName = result.outputLayer ? result.outputLayer->name : request_.layerName;
+            params::SaveParameterFile(params::SavedParametersOf(ran, result.units), Ss(parameterFile_));
+            out.insert(kParameterFile, parameterFile_);
+        }
+        shapefile = Qp(result.shapefile);
+        prm = Qp(result.parameterReport);
+        met = Qp(result.metadataReport);
+        if (geoPackage_) {
+            const std::vector<fs::path> reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
+            shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
+            prm = Qp(reports.at(1));
+            met = Qp(reports.at(2));
+        }
     } catch (...) {
         throw FailureOf(std::current_exception(), ui);
     }
     for (const std::string& s : result.skipped)
         feedback->pushWarning(tr("Skipped: %1").arg(Qs(s)));
-
-    QVariantMap out;
-    if (!parameterFile_.isEmpty()) {
-        // A GeoPackage output is replayed as a shapefile beside it: the command line writes shapefiles.
-        params::RunRequest ran = request_;
-        if (geoPackage_)
-            ran.output = geoPackage_->file.parent_path() / (geoPackage_->layer + ".shp");
-        ran.layerName = result.outputLayer ? result.outputLayer->name : request_.layerName;
-        try {
-            params::SaveParameterFile(params::SavedParametersOf(ran, result.units), Ss(parameterFile_));
-        } catch (...) {
-            throw FailureOf(std::current_exception(), ui);
-        }
-        out.insert(kParameterFile, parameterFile_);
-    }
-    QString shapefile = Qp(result.shapefile), prm = Qp(result.parameterReport), met = Qp(result.metadataReport);
-    if (geoPackage_) {
-        std::vector<fs::path> reports;
-        try {
-            reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
-        } catch (...) {
-            throw FailureOf(std::current_exception(), ui);
-        }
-        shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
-        prm = Qp(reports.at(1));
-        met = Qp(reports.at(2));
-    }
     feedback->pushInfo(tr("Output: %1").arg(shapefile));
     out.insert(kOutput, shapefile);
     out.insert(kParameterReport, prm);

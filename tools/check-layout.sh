@@ -36,20 +36,23 @@ hits=$(printf '%s\n' $sources | grep -E '^(cli|plugin|params/qt)/' |
 hits=$(printf '%s\n' $sources | grep -E '^params/' | xargs grep -l -E '#include "model/' || true)
 [ -z "$hits" ] || say "params/ includes model/ (the request layer sits below the run): $hits"
 
-# Product code outside model/ and host/ (their stages are being moved off
-# their per-procedure wrappers): no cls/frm/bas types, no _Click handlers.
+# Product code: no cls/frm/bas types, no _Click handlers. Not held to it yet:
+# model/ and host/ (being rewritten), reports/ and the coefficient store's
+# classes in coefficients/ (their own owners rename them).
 # The procedure and module names the error report lists are data (strings).
 named=$(printf '%s\n' $sources | grep -v -E '^(tests|bench|fuzz|model|host)/')
 hits=$(printf '%s\n' $named | xargs grep -n -E '^\s*(class|struct) +(cls|frm|bas)[A-Z]|\b[A-Za-z]+_Click *\(' |
-  grep -v -E '^(coefficients|reports)/[^/]+\.(h|cpp):' || true)
+  grep -v -E '^(reports/|coefficients/[^/]+\.(h|cpp):)' || true)
 [ -z "$hits" ] || say "old-style names (cls/frm/bas types, _Click handlers):"$'\n'"$hits"
 
 # Catch sites (a catch clause, or a Guarded wrapper that catches): at most
 # $max_catch in product code outside tests. Faces catch once; below them,
-# errors travel.
+# errors travel. Not counted yet: model/ and host/ (their stages are being
+# moved off their wrappers), coefficients/ and reports/ (their procedures
+# still report and return).
 max_catch=30
-count=$(printf '%s\n' $sources | grep -v -E '^(tests|bench|fuzz)/' | xargs grep -o -E '\bcatch *\(|\bGuarded(Void)? *\(' |
-  grep -v -E '^support/error_reporting\.h:' | wc -l)
+count=$(printf '%s\n' $sources | grep -v -E '^(tests|bench|fuzz|model|host|coefficients|reports)/' |
+  xargs grep -o -E '\bcatch *\(|\bGuarded(Void)? *\(' | wc -l)
 [ "$count" -le "$max_catch" ] || say "$count catch sites in product code (at most $max_catch)"
 
 exit $fail

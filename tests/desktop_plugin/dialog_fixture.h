@@ -43,9 +43,9 @@ protected:
         map.reset();
     }
 
-    params::frmISParams& open()
+    params::AnalysisDialog& open()
     {
-        dialog = new params::frmISParams(nullptr, ext.path(), map.get());
+        dialog = new params::AnalysisDialog(nullptr, ext.path(), map.get());
         dialog->saveFileDialog = [this] { return browseAnswer; };
         dialog->inputBox = [this](const QString&, const QString&) { return inputAnswer; };
         dialog->showModal = [this](QDialog&) {
@@ -53,7 +53,7 @@ protected:
             return QDialog::Rejected;
         };
         plugin::ConnectDialogRun(*dialog, *map, ext.path());
-        EXPECT_TRUE(dialog->Form_Load());
+        EXPECT_TRUE(dialog->load());
         return *dialog;
     }
     template <class T>
@@ -76,7 +76,7 @@ protected:
     TempDir data{"halvo-desktop-data"};
     ScriptedUi ui;
     std::unique_ptr<plugin::QgsProjectMap> map;
-    QPointer<params::frmISParams> dialog;
+    QPointer<params::AnalysisDialog> dialog;
     QString browseAnswer;
     std::optional<QString> inputAnswer;
     int modalShown = 0;

@@ -83,14 +83,14 @@ protected:
         return feedback.textLog().toStdString();
     }
 
-    std::string dialogSays(const std::function<void(params::frmISParams&)>& choose)
+    std::string dialogSays(const std::function<void(params::AnalysisDialog&)>& choose)
     {
         open();
         combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
         combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-        dialog->optPopDensity(1)->setChecked(true);
+        dialog->densityOption(1)->setChecked(true);
         child<QLineEdit>("txtOutputTheme")->setText(Q(data / "dialog"));
-        dialog->txtOutputTheme_Validate();
+        dialog->checkOutputBox();
         choose(*dialog);
         ui.messages.clear();
         child<QPushButton>("cmdISRun")->click();
@@ -109,25 +109,25 @@ TEST_F(Faces, RefuseTheSameChoicesInTheSameWords)
     struct Case {
         std::string cli;
         QVariantMap processing;
-        std::function<void(params::frmISParams&)> dialog;  // null: the dialog cannot make this choice
+        std::function<void(params::AnalysisDialog&)> dialog;  // null: the dialog cannot make this choice
         std::string words;
     };
     const std::string density = Zones(data.path(), "density").string();
     const Case cases[] = {
         {"--coefficients Twice",
          {{"COEFFICIENT_SET", 1}},
-         [&](params::frmISParams&) { combo("cboLCType")->setCurrentIndex(1); },
+         [&](params::AnalysisDialog&) { combo("cboLCType")->setCurrentIndex(1); },
          "The coefficient set 'Twice' gives the class 22 twice: keep one row of it"},
         {"--density-layer " + density + " --density-field HUC --high 1 --low 2",
          {{"DENSITY", 3}, {"DENSITY_LAYER", "density"}, {"DENSITY_FIELD", "HUC"}, {"HIGH", 1}, {"LOW", 2}},
-         [&](params::frmISParams& d) {
-             d.optPopDensity(3)->setChecked(true);
+         [&](params::AnalysisDialog& d) {
+             d.densityOption(3)->setChecked(true);
              auto& pd = d.density();
-             pd.cboPDenTheme()->setCurrentIndex(pd.cboPDenTheme()->findText("density"));
-             pd.cboPDenTheme_Click();
-             pd.cboPDenFld()->setCurrentIndex(pd.cboPDenFld()->findText("HUC"));
-             pd.txtHigh()->setText("1");
-             pd.txtLow()->setText("2");
+             pd.layerList()->setCurrentIndex(pd.layerList()->findText("density"));
+             pd.densityLayerChosen();
+             pd.fieldList()->setCurrentIndex(pd.fieldList()->findText("HUC"));
+             pd.highBox()->setText("1");
+             pd.lowBox()->setText("2");
          },
          "Population density \"Low\" value must be less than the \"High\" value."},
         {"--scenario " + density + "=99",
@@ -152,9 +152,9 @@ TEST_F(Faces, SavedParametersReplayFromTheCommandLine)
     open();
     combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
     combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-    dialog->optPopDensity(0)->setChecked(true);
+    dialog->densityOption(0)->setChecked(true);
     child<QLineEdit>("txtOutputTheme")->setText(Q(data / "dialog"));
-    dialog->txtOutputTheme_Validate();
+    dialog->checkOutputBox();
     dialog->saveParametersDialog = [&] { return Q(data / "dialog.txt"); };
     child<QPushButton>("cmdSaveParams")->click();
     child<QPushButton>("cmdISRun")->click();

@@ -60,7 +60,7 @@ TEST(ParamWriter, FixedDensityAndScenarioGapsReadBack)
     EXPECT_NE(text.find("\r\nDS#3#c#Forest#11\r\nCLASS#21#Open#0.3333333#0.1#0\r\n"), std::string::npos);
 
     ScriptedUi ui;
-    clsReadParams reader;
+    ParameterReader reader;
     reader.ReadParameters(ext.path().string(), "model_params.txt");
     EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(reader.PopulationDensity(), "0");
@@ -126,7 +126,7 @@ TEST(ParamFile, WhateverIsWrittenComesBackExactly)
     const std::string text = ReadFile(ext / "temp/model_params.txt");
     EXPECT_EQ(text.rfind("ESCAPE#%\r\nVIEW#\r\nLCTHEME#land%23cover %2523 100%25\r\n", 0), 0u) << text;
 
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "model_params.txt");
     EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
     EXPECT_EQ(r.lcTheme(), p.landCoverLayer);
@@ -165,7 +165,7 @@ TEST(ParamFile, PlainValuesAreWrittenAsBeforeAndOldFilesReadAsBefore)
     // A file of an earlier version: "%23" is text, "#" still separates.
     std::ofstream(ext / "temp/old.txt", std::ios::binary)
         << "VIEW#\r\nLCTHEME#lc%23\r\nOUTTHEMENAME#a%2\r\nCLASS#2#Dev#1#2#3\r\n";
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "old.txt");
     EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(r.lcTheme(), "lc%23");
@@ -179,7 +179,7 @@ TEST(ParamFile, ABrokenEscapeIsABadLine)
     ScriptedUi ui;
     std::ofstream(ext / "temp/model_params.txt", std::ios::binary)
         << "ESCAPE#%\r\nLCTHEME#a%23b\r\nLCUNITS#Me%2\r\nANALYSISTHEME#x\r\n";
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "model_params.txt");
     ASSERT_EQ(ui.reports.size(), 1u);
     EXPECT_NE(ui.reports[0].find("Invalid escape"), std::string::npos) << ui.reports[0];
