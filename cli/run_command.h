@@ -23,7 +23,7 @@ struct RunOptions {
     std::string high, low;               // thresholds, passed on as typed
     std::vector<std::string> scenarios;  // PATH=CLASS, in row order
     std::string coverage = "centre";     // centre | exact
-    std::string parameters;  // a saved parameter file instead of the options above
+    std::string parameters;              // a saved parameter file instead of the options above
     std::string output;
     std::string layerName;
     bool yes = false;

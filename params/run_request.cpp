@@ -170,8 +170,9 @@ RunParameters ParametersOf(const ParameterReader& reader)
     p.landCoverSource = reader.Value("LCSOURCE");
     p.analysisSource = reader.Value("ANALYSISSOURCE");
     p.densitySource = reader.Value("POPDENSITYSOURCE");
-    for (const auto& [row, s] : reader.DevScenarios()) {
-        const auto n = coefficients::ParseNumber(row);
+    for (const auto& entry : reader.DevScenarios()) {
+        const TextList& s = entry.second;
+        const auto n = coefficients::ParseNumber(entry.first);
         auto at = [&](std::size_t i) { return i < s.size() ? s[i] : std::string(); };
         p.scenarios.push_back({n ? static_cast<int>(*n) : 0, true, at(0), at(1), at(2), at(3)});
     }

@@ -51,8 +51,8 @@ Caught describe(const std::exception_ptr& e)
         std::rethrow_exception(e);
     } catch (const std::exception& x) {
         if (const auto* error = dynamic_cast<const Error*>(&x))
-            return {error->number(), error->source(),  error->description(),
-                    error->formatted(), error->chain(), error->formatted() ? Failure::Failed : Failure::Refused};
+            return {error->number(),    error->source(), error->description(),
+                    error->formatted(), error->chain(),  error->formatted() ? Failure::Failed : Failure::Refused};
         if (dynamic_cast<const Stopped*>(&x))
             return {0, "halvo", x.what(), false, {}, Failure::Stopped};
         if (dynamic_cast<const Canceled*>(&x))

@@ -34,8 +34,7 @@ TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
     const auto coef =
         rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
     std::ofstream(rc.path() / "etc/isprops.xml", std::ios::binary)
-        << "<ISModelProperties><ISLCDefs>"
-        << Set("Same", Class(21, "Developed", 50) + Class(41, "Forest", 0))
+        << "<ISModelProperties><ISLCDefs>" << Set("Same", Class(21, "Developed", 50) + Class(41, "Forest", 0))
         << Set("Same", Class(21, "Developed", 100) + Class(41, "Forest", 100)) << "</ISLCDefs></ISModelProperties>";
     const std::string base = "run --landcover " + lc.string() + " --analysis " + zones.string() + " --field NAME ";
     const std::string csv = " --coefficients-csv " + coef.string();
