@@ -88,10 +88,4 @@ std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set)
     return lines;
 }
 
-std::vector<ClassLine> ClassLinesOf(const coefficients::clsISModelProperties& store, std::string_view setName)
-{
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store, setName);
-    return set ? ClassLinesOf(*set) : std::vector<ClassLine>{};
-}
-
 }  // namespace halvo::params

@@ -26,8 +26,4 @@ bool WriteParamsToFile(const RunParameters& params, const std::string& workingDi
 // The classes of one set, in set order.
 std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set);
 
-// The classes of the set the run uses: the first named `setName`, never mixed
-// with a later set of the same name; none when no set has that name.
-std::vector<ClassLine> ClassLinesOf(const coefficients::clsISModelProperties& store, std::string_view setName);
-
 }  // namespace halvo::params

@@ -40,8 +40,6 @@ public:
     AnalysisDialog(QWidget* parent, std::filesystem::path extensionFolder, MapSource* map);
     ~AnalysisDialog() override;
 
-    // The host the lists and the run work against (the Application property).
-    void setApplication(MapSource* map) { map_ = map; }
 
     // Loads the store and fills the lists; false when the dialog must close
     // (the store message has then been shown where that applies).

@@ -80,20 +80,6 @@ TEST(ParamWriter, MissingFolderIsToldAndWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
-TEST(ParamWriter, ClassesComeFromTheFirstSetOfTheChosenNameOnly)
-{
-    halvo::coefficients::clsISModelProperties store;
-    for (const char* n : {"A", "B", "A"}) {
-        auto& set = store.ISLCDefs.Add();
-        set.LCType = n;
-        set.LCClasses.Add().ID = static_cast<std::int32_t>(store.ISLCDefs.Count());
-    }
-    const auto lines = ClassLinesOf(store, "A");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].id, 1);
-    EXPECT_TRUE(ClassLinesOf(store, "a").empty());
-}
-
 namespace {
 // Everything a parameter value can hold: the separator, line breaks, the
 // escape character and look-alike escapes, backslashes, control characters,
