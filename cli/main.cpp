@@ -49,7 +49,8 @@ int main(int argc, char** argv)
     halvo::cli::AddCoefficientsOptions(*coefficientsCmd, coefficients);
 
     halvo::cli::ReportOptions report;
-    auto* reportCmd = app.add_subcommand("report", "Print the parameter report or metadata record of a run's output");
+    auto* reportCmd = app.add_subcommand(
+        "report", "Print the parameter report or metadata record of a run's output, or write its page");
     halvo::cli::AddReportOptions(*reportCmd, report);
 
     CLI11_PARSE(app, argc, argv);

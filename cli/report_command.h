@@ -1,5 +1,6 @@
 #pragma once
-// `halvo report prm|met PATH.shp`: prints the report a run left beside its output.
+// `halvo report prm|met PATH.shp`: prints the report a run left beside its output;
+// `halvo report html PATH.shp` writes its page.
 
 #include <CLI/CLI.hpp>
 
@@ -8,7 +9,7 @@
 namespace halvo::cli {
 
 struct ReportOptions {
-    std::string kind;  // "prm" or "met"
+    std::string kind;  // "prm", "met" or "html"
     std::string shapefile;
 };
 

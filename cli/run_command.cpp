@@ -104,6 +104,9 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     sub.add_option("--layer-name", o.layerName,
                    "Name of the output layer and its reports <name>.prm and <name>.met (default: the\n"
                    "file's name); reports of that name that are not the earlier output's are refused");
+    sub.add_flag("--html", o.html,
+                 "Also write <name>.html beside the reports: a page with the zones on a map, their figures\n"
+                 "in a table and a chart, for people without a GIS");
     sub.add_flag("--timings", o.timings, "Show how long each stage took");
     sub.add_option("--threads", o.threads,
                    "Worker threads for tabulation, dissolve and overlay (0 or default: all cores)")
@@ -218,6 +221,7 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
         r.output = outputOf(o.output, ext);
         r.layerName = o.layerName;
     }
+    r.htmlPage = o.html;
     r.extensionFolder = ext;
     r.face = params::Face::CommandLine;
     return r;
@@ -275,6 +279,8 @@ int RunCommand(const RunOptions& o)
                   << "Style:             " << result.style.string() << "\n"
                   << "Parameter report:  " << result.parameterReport.string() << "\n"
                   << "Metadata report:   " << result.metadataReport.string() << "\n";
+        if (!result.page.empty())
+            std::cout << "Page:              " << result.page.string() << "\n";
         for (const auto& s : result.skipped)
             std::cerr << "halvo: skipped " << s << "\n";
         return 0;

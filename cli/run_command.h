@@ -26,6 +26,7 @@ struct RunOptions {
     std::string parameters;              // a saved parameter file instead of the options above
     std::string output;
     std::string layerName;
+    bool html = false;
     bool yes = false;
     bool timings = false;
     int threads = 0;   // 0: all cores

@@ -4,17 +4,20 @@
 
 #include "host/map.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace halvo::host {
 
-// A feature layer's data, open for reading; owns the dataset.
+// A feature layer's data, open for reading: its own dataset, or one the
+// thread's OpenInputs keeps open, lent until this is gone.
 class FeatureSource {
 public:
     static FeatureSource Open(const Layer& layer, bool update = false);
@@ -22,8 +25,14 @@ public:
     const OGRSpatialReference* srs() const { return layer_->GetSpatialRef(); }
     std::string driverName() const;
 
+    struct Lent;
+    struct GiveBack {
+        void operator()(Lent* lent) const;
+    };
+
 private:
     GDALDatasetUniquePtr ds_;
+    std::unique_ptr<Lent, GiveBack> lent_;
     OGRLayer* layer_ = nullptr;
 };
 
@@ -42,6 +51,22 @@ struct FeatureRecord {
 // invalid polygon is repaired (RepairPolygon) and counted (GeometryRepairs).
 std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
                                         const OGRSpatialReference* target = nullptr);
+
+struct ZoneLayer::Features {
+    FieldDef field;                            // the zone field, text as wide as its longest value
+    std::unique_ptr<OGRSpatialReference> srs;  // the layer's, null when it has none
+    std::vector<FeatureRecord> records;        // file order
+    std::vector<Value> zones;                  // distinct values, ascending
+    std::vector<int> zoneOf;                   // per record: index into zones, -1 without a value
+
+    // Each zone's union of its shapes (null for a zone without any), made
+    // on the first call from the records' shapes.
+    std::vector<OGRGeometryUniquePtr>& unions();
+
+private:
+    std::vector<OGRGeometryUniquePtr> unions_;
+    bool united_ = false;
+};
 
 // Invalid polygons, common in digitised data (parts that overlap, rings that
 // cross themselves, holes that leave their shell), are filled as the union of

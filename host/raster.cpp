@@ -359,6 +359,9 @@ bool AnyEqual(const T* p, std::size_t n, T value)
 template <class T>
 using TallyFor = std::conditional_t<std::is_same_v<T, std::uint8_t>, ByteTally, WideTally<T>>;
 
+// Rows of a band, in strips: the edge table holds one band at a time.
+constexpr int kStripsPerBand = 16;
+
 // A cell whose covered share is no more than this (round-off where an edge
 // runs along or through a cell's corner) is only touched, not covered.
 constexpr double kShareOfContact = 1e-9;
@@ -404,111 +407,291 @@ struct CoverCells {
     }
 };
 
+// What one pass over the raster yields: the tallies, the NODATA contacts, or both.
+struct ScanPlan {
+    bool tally = true;
+    bool contacts = false;
+};
+
+// What a rule sees of a strip: its edge table and groups, the shapes, and
+// the columns read.
+struct StripView {
+    const scan::StripEdgeTable& table;
+    const scan::StripEdgeTable::Strip& strip;
+    const std::vector<scan::PixelShape>& shapes;
+    Window read;
+};
+
+// One chunk of a strip's cells as read.
 template <class T>
-AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads,
-                        const ProgressFn& progress, GDALDatasetUniquePtr first, Coverage coverage)
+struct ChunkCells {
+    Window window;
+    const T* values;
+    const T* at(int row, int col) const
+    {
+        return values + static_cast<std::size_t>(row - window.row0) * window.width() +
+               static_cast<std::size_t>(col - window.col0);
+    }
+};
+
+// The coverage rules are siblings with one interface, chosen once per pass:
+// which cells a shape's bounding box can reach, which rows its edges concern,
+// which cells of a strip it takes (prepare), how they are counted, and which
+// of them make it touch NODATA. Each worker holds its own rule object.
+
+// The centre rule: a cell counts wholly for the last shape holding its
+// centre; a shape touches every cell whose closed square it meets.
+template <class T>
+class CentreRule {
+public:
+    static Window window(const scan::PixelShape& s, bool contacts)
+    {
+        return contacts ? TouchWindow(s) : CentreWindow(s);
+    }
+    static scan::StripEdgeTable::Rows rows(bool contacts)
+    {
+        return contacts ? scan::StripEdgeTable::Rows::Touch : scan::StripEdgeTable::Rows::Centre;
+    }
+
+    CentreRule(int /*zoneCount*/, const ScanPlan& plan) : plan_(plan) {}
+
+    template <class Flagged>
+    void prepare(const StripView& v, Flagged&& /*isFlagged*/)
+    {
+        if (!plan_.tally)
+            return;
+        runs_.reset(v.strip.rowBegin, v.strip.rowEnd);
+        for (const auto& g : v.strip.groups) {
+            const int zone = v.shapes[static_cast<std::size_t>(g.shape)].zone;
+            scan::ForEachCentreSpan(v.table.edges(v.strip, g), v.strip.rowBegin, v.strip.rowEnd, scratch_,
+                                    [&](int row, int c0, int c1) {
+                                        c0 = std::max(c0, v.read.col0);
+                                        c1 = std::min(c1, v.read.col1);
+                                        if (c0 < c1)
+                                            runs_.add(row, c0, c1, zone);
+                                    });
+        }
+    }
+
+    template <class CountRun>
+    void count(const ChunkCells<T>& /*chunk*/, CountRun&& countRun)
+    {
+        runs_.forEach(countRun);
+    }
+
+    // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
+    // cell of the strip for which hits(row, c0, c1) holds.
+    template <class Hits, class ZoneFlagged, class Flag>
+    void touch(const StripView& v, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    {
+        for (const auto& g : v.strip.groups) {
+            if (zoneFlagged(v.shapes[static_cast<std::size_t>(g.shape)].zone))
+                continue;
+            const auto edges = v.table.edges(v.strip, g);
+            bool hit = false;
+            for (const auto& e : edges) {
+                scan::ForEachTouchedRun(e, v.read.row0, v.read.row1,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
+                if (hit)
+                    break;
+            }
+            if (!hit)
+                scan::ForEachCentreSpan(edges, v.read.row0, v.read.row1, scratch_,
+                                        [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
+            if (hit)
+                flag(v.shapes[static_cast<std::size_t>(g.shape)].zone);
+        }
+    }
+
+    template <class Fn>
+    void forEachShare(bool /*signedBytes*/, Fn&& /*fn*/) const
+    {
+    }
+    static constexpr bool kShares = false;
+
+private:
+    ScanPlan plan_;
+    scan::ZoneRuns runs_;
+    scan::SpanScratch scratch_;
+};
+
+// Exact cover: each shape counts every cell by the share of its area inside
+// the shape; a shape touches NODATA where it covers some share of it.
+template <class T>
+class ExactRule {
+public:
+    static Window window(const scan::PixelShape& s, bool /*contacts*/) { return CoverWindow(s); }
+    static scan::StripEdgeTable::Rows rows(bool /*contacts*/) { return scan::StripEdgeTable::Rows::Cover; }
+
+    ExactRule(int zoneCount, const ScanPlan& plan) : plan_(plan), shares_(plan.tally ? zoneCount : 0) {}
+
+    template <class Flagged>
+    void prepare(const StripView& v, Flagged&& isFlagged)
+    {
+        if (plan_.tally)
+            cover_.gather(v.table, v.strip, v.shapes, v.read, 0.0);
+        else
+            cover_.gather(v.table, v.strip, v.shapes, v.read, kShareOfContact, isFlagged);
+    }
+
+    template <class CountRun>
+    void count(const ChunkCells<T>& chunk, CountRun&& countRun)
+    {
+        for (const auto& r : cover_.runs)
+            countRun(r.row, r.c0, r.c1, r.zone);
+        for (const auto& c : cover_.cuts)
+            if (c.col >= chunk.window.col0 && c.col < chunk.window.col1)
+                shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
+    }
+
+    template <class Hits, class ZoneFlagged, class Flag>
+    void touch(const StripView& /*v*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    {
+        for (const auto& r : cover_.runs)
+            if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
+                flag(r.zone);
+        for (const auto& c : cover_.cuts)
+            if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
+                flag(c.zone);
+    }
+
+    template <class Fn>
+    void forEachShare(bool signedBytes, Fn&& fn) const
+    {
+        shares_.forEach(signedBytes, fn);
+    }
+    static constexpr bool kShares = true;
+
+private:
+    ScanPlan plan_;
+    ShareTally<T> shares_;
+    CoverCells cover_;
+};
+template <class T, class Rule>
+void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads, const ProgressFn& progress,
+          GDALDatasetUniquePtr first, ScanPlan plan, const std::vector<char>& settled, AreaTabulation& out,
+          std::vector<std::atomic<bool>>& flagged)
 {
     const auto& shapes = placed.shapes;
-    const bool exact = coverage == Coverage::Exact;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
     const int blockCols = BlockColumns(band0);
     const bool signedBytes = SignedBytes(band0);
-    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : CentreWindow(s); };
+    const std::optional<T> nodata = RawNodata<T>(raster.nodata, signedBytes);
+    // Without a NODATA value only the extent flags a zone, and that is settled already.
+    plan.contacts = plan.contacts && nodata.has_value();
+    if (!plan.tally && !plan.contacts) {
+        if (progress)
+            progress(1.0);
+        return;
+    }
+    auto windowOf = [&](const scan::PixelShape& s) { return Rule::window(s, plan.contacts); };
+    // Shapes settled before the pass are only read for their tallies.
+    const std::vector<char> noSkip;
+    const std::vector<char>& skip = plan.tally ? noSkip : settled;
 
     Window all;
-    for (const auto& s : shapes) {
-        const Window w = windowOf(s);
-        all.add(w.col0, w.col1, w.row0, w.row1);
-    }
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        if (skip.empty() || !skip[i]) {
+            const Window w = windowOf(shapes[i]);
+            all.add(w.col0, w.col1, w.row0, w.row1);
+        }
     const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table =
-        window.empty()
-            ? scan::StripEdgeTable()
-            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Centre);
+    // The edges are cut into strips a band of rows at a time, so the table
+    // holds one band's edges, not the whole raster's.
+    const int bandRows = layout.rows * kStripsPerBand;
+    const int stripCount = window.empty() ? 0 : (window.row1 - 1) / layout.rows - window.row0 / layout.rows + 1;
 
     struct Worker {
         StripSource<T> source;
         TallyFor<T> tally;
-        ShareTally<T> shares;
-        scan::ZoneRuns runs;
-        scan::SpanScratch scratch;
-        CoverCells cover;
+        Rule rule;
     };
-    const int workerCount = WorkerCount(threads, table.size());
+    const int workerCount = WorkerCount(threads, stripCount);
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(zoneCount),
-                                               ShareTally<T>(exact ? zoneCount : 0),
-                                               {},
-                                               {},
-                                               {}}));
+                                               TallyFor<T>(plan.tally ? zoneCount : 0), Rule(zoneCount, plan)}));
+    auto zoneFlagged = [&](int zone) {
+        return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
+    };
+    auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
+    auto flag = [&](int zone) { flagged[static_cast<std::size_t>(zone)] = true; };
 
-    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
-        const auto& strip = table[k];
-        if (strip.groups.empty())
-            return;
-        Worker& wk = *workers[static_cast<std::size_t>(w)];
-        // Only the columns the strip's shapes can reach are read.
-        Window cols;
-        for (const auto& g : strip.groups) {
-            const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-            cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+    // The row below each zone's last: a worker past it folds the zone's tally.
+    std::vector<int> zoneEndRow(static_cast<std::size_t>(zoneCount), std::numeric_limits<int>::min());
+    for (const auto& s : shapes)
+        if (s.geometry) {
+            int& end = zoneEndRow[static_cast<std::size_t>(s.zone)];
+            end = std::max(end, windowOf(s).row1);
         }
-        const Window read = cols.intersect(window);
-        if (read.empty())
-            return;
-        auto countRun = [&](const Window& chunk, const T* values, int row, int c0, int c1, int zone) {
-            c0 = std::max(c0, chunk.col0);
-            c1 = std::min(c1, chunk.col1);
-            if (c0 < c1)
-                wk.tally.countRun(zone,
-                                  values + static_cast<std::size_t>(row - chunk.row0) * chunk.width() +
-                                      static_cast<std::size_t>(c0 - chunk.col0),
-                                  static_cast<std::size_t>(c1 - c0));
+    std::vector<char> skipBand(shapes.size());
+    int stripsDone = 0;
+    for (int bandBegin = window.row0; bandBegin < window.row1;) {
+        const int bandEnd = std::min(window.row1, (bandBegin / bandRows + 1) * bandRows);
+        for (std::size_t i = 0; i < shapes.size(); ++i) {
+            const Window w = windowOf(shapes[i]);
+            skipBand[i] = (!skip.empty() && skip[i]) || w.row1 <= bandBegin || w.row0 >= bandEnd;
+        }
+        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
+                                         Rule::rows(plan.contacts), skipBand);
+        const auto bandProgress = [&](double f) {
+            if (progress)
+                progress((stripsDone + f * table.size()) / stripCount);
         };
-        if (exact) {
-            wk.cover.gather(table, strip, shapes, read, 0.0);
-            ForEachChunk(read, blockCols, [&](const Window& chunk) {
-                const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-                for (const auto& r : wk.cover.runs)
-                    countRun(chunk, values, r.row, r.c0, r.c1, r.zone);
-                for (const auto& c : wk.cover.cuts)
-                    if (c.col >= chunk.col0 && c.col < chunk.col1)
-                        wk.shares.add(c.zone,
-                                      values[static_cast<std::size_t>(c.row - chunk.row0) * chunk.width() +
-                                             static_cast<std::size_t>(c.col - chunk.col0)],
-                                      c.share);
+        RunStrips(workerCount, table.size(), bandProgress, [&](int w, int k) {
+            const auto& strip = table[k];
+            // Only the columns the strip's shapes can reach are read; for contact
+            // alone, only those of zones not yet flagged.
+            Window cols;
+            for (const auto& g : strip.groups)
+                if (plan.tally || !isFlagged(g.shape)) {
+                    const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
+                    cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+                }
+            const StripView view{table, strip, shapes, cols.intersect(window)};
+            if (view.read.empty())
+                return;
+            Worker& wk = *workers[static_cast<std::size_t>(w)];
+            if (plan.tally)
+                wk.tally.retire(strip.rowBegin, zoneEndRow);
+            wk.rule.prepare(view, isFlagged);
+            ForEachChunk(view.read, blockCols, [&](const Window& cells) {
+                const ChunkCells<T> chunk{cells, wk.source.read(raster.path, cells, layout.dropCache)};
+                if (plan.tally)
+                    wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
+                        c0 = std::max(c0, cells.col0);
+                        c1 = std::min(c1, cells.col1);
+                        if (c0 < c1)
+                            wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
+                    });
+                if (!plan.contacts ||
+                    !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
+                    return;
+                // Is any cell of row `row`, columns [c0, c1), NODATA?
+                auto hits = [&](int row, int c0, int c1) {
+                    c0 = std::max(c0, cells.col0);
+                    c1 = std::min(c1, cells.col1);
+                    return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
+                };
+                wk.rule.touch(view, hits, zoneFlagged, flag);
             });
-            return;
-        }
-        wk.runs.reset(strip.rowBegin, strip.rowEnd);
-        for (const auto& g : strip.groups) {
-            const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
-            scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, wk.scratch,
-                                    [&](int row, int c0, int c1) {
-                                        c0 = std::max(c0, read.col0);
-                                        c1 = std::min(c1, read.col1);
-                                        if (c0 < c1)
-                                            wk.runs.add(row, c0, c1, zone);
-                                    });
-        }
-        ForEachChunk(read, blockCols, [&](const Window& chunk) {
-            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            wk.runs.forEach([&](int row, int c0, int c1, int zone) { countRun(chunk, values, row, c0, c1, zone); });
         });
-    });
+        stripsDone += table.size();
+        bandBegin = bandEnd;
+    }
+    if (progress && stripCount == 0)
+        progress(1.0);
+    if (!plan.tally)
+        return;
 
     // Merge: every tally reports (class value, zone, cells or shares); NODATA
     // only adds to the zone's cells.
-    AreaTabulation out;
     out.zoneCount = zoneCount;
     out.cellArea = raster.cellArea();
     out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
-    if (exact)
+    if (Rule::kShares)
         out.zoneShares.assign(static_cast<std::size_t>(zoneCount), 0.0);
     std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
     std::map<std::int64_t, std::vector<double>> sharesByClass;
@@ -522,7 +705,7 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
             column.resize(static_cast<std::size_t>(zoneCount));
             column[static_cast<std::size_t>(zone)] += n;
         });
-        wk->shares.forEach(signedBytes, [&](std::int64_t value, int zone, double share) {
+        wk->rule.forEachShare(signedBytes, [&](std::int64_t value, int zone, double share) {
             out.zoneShares[static_cast<std::size_t>(zone)] += share;
             if (isNodata(value))
                 return;
@@ -534,7 +717,7 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
     }
     const std::size_t classCount = byClass.size();
     out.counts.assign(static_cast<std::size_t>(zoneCount) * classCount, 0);
-    if (exact)
+    if (Rule::kShares)
         out.shares.assign(static_cast<std::size_t>(zoneCount) * classCount, 0.0);
     for (const auto& [value, column] : byClass) {
         const std::size_t ci = out.classes.size();
@@ -545,114 +728,6 @@ AreaTabulation Tabulate(const RasterInfo& raster, const Placed& placed, int zone
             for (std::size_t z = 0; z < it->second.size(); ++z)
                 out.shares[z * classCount + ci] = it->second[z];
     }
-    return out;
-}
-
-// ---------------------------------------------------------------------------
-// NODATA contact
-
-template <class T>
-void FlagNodataContacts(const RasterInfo& raster, const Placed& placed, const std::vector<char>& settled, int threads,
-                        const ProgressFn& progress, GDALDatasetUniquePtr first, std::vector<std::atomic<bool>>& flagged,
-                        Coverage coverage)
-{
-    const bool exact = coverage == Coverage::Exact;
-    auto windowOf = [&](const scan::PixelShape& s) { return exact ? CoverWindow(s) : TouchWindow(s); };
-    const auto& shapes = placed.shapes;
-    GDALRasterBand& band0 = *first->GetRasterBand(1);
-    const StripLayout layout = StripLayoutOf(band0);
-    const int blockCols = BlockColumns(band0);
-    const std::optional<T> nodata = RawNodata<T>(raster.nodata, SignedBytes(band0));
-    if (!nodata) {
-        if (progress)
-            progress(1.0);
-        return;
-    }
-
-    Window all;
-    for (std::size_t i = 0; i < shapes.size(); ++i)
-        if (!settled[i]) {
-            const Window w = windowOf(shapes[i]);
-            all.add(w.col0, w.col1, w.row0, w.row1);
-        }
-    const Window window = all.clipped(raster.width, raster.height);
-    const scan::StripEdgeTable table =
-        window.empty()
-            ? scan::StripEdgeTable()
-            : scan::StripEdgeTable(shapes, placed.transform, window.row0, window.row1, layout.rows,
-                                   exact ? scan::StripEdgeTable::Rows::Cover : scan::StripEdgeTable::Rows::Touch,
-                                   settled);
-
-    struct Worker {
-        StripSource<T> source;
-        scan::SpanScratch scratch;
-        CoverCells cover;
-    };
-    const int workerCount = WorkerCount(threads, table.size());
-    std::vector<std::unique_ptr<Worker>> workers;
-    for (int w = 0; w < workerCount; ++w)
-        workers.push_back(std::unique_ptr<Worker>(
-            new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)), {}, {}}));
-    auto isFlagged = [&](int shape) {
-        return flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(shape)].zone)].load(
-            std::memory_order_relaxed);
-    };
-
-    RunStrips(workerCount, table.size(), progress, [&](int w, int k) {
-        const auto& strip = table[k];
-        Window cols;
-        for (const auto& g : strip.groups)
-            if (!isFlagged(g.shape)) {
-                const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
-            }
-        const Window read = cols.clipped(raster.width, raster.height);
-        if (read.empty())
-            return;
-        Worker& wk = *workers[static_cast<std::size_t>(w)];
-        if (exact)
-            wk.cover.gather(table, strip, shapes, read, kShareOfContact, isFlagged);
-        ForEachChunk(read, blockCols, [&](const Window& chunk) {
-            const T* values = wk.source.read(raster.path, chunk, layout.dropCache);
-            const std::size_t width = chunk.width();
-            if (!AnyEqual(values, width * static_cast<std::size_t>(chunk.row1 - chunk.row0), *nodata))
-                return;
-            // Is any cell of row `row`, columns [c0, c1), NODATA?
-            auto hits = [&](int row, int c0, int c1) {
-                c0 = std::max(c0, chunk.col0);
-                c1 = std::min(c1, chunk.col1);
-                return c0 < c1 && AnyEqual(values + static_cast<std::size_t>(row - chunk.row0) * width +
-                                               static_cast<std::size_t>(c0 - chunk.col0),
-                                           static_cast<std::size_t>(c1 - c0), *nodata);
-            };
-            if (exact) {
-                for (const auto& r : wk.cover.runs)
-                    if (hits(r.row, r.c0, r.c1))
-                        flagged[static_cast<std::size_t>(r.zone)] = true;
-                for (const auto& c : wk.cover.cuts)
-                    if (hits(c.row, c.col, c.col + 1))
-                        flagged[static_cast<std::size_t>(c.zone)] = true;
-                return;
-            }
-            for (const auto& g : strip.groups) {
-                if (isFlagged(g.shape))
-                    continue;
-                const auto edges = table.edges(strip, g);
-                bool hit = false;
-                for (const auto& e : edges) {
-                    scan::ForEachTouchedRun(e, read.row0, read.row1,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1 + 1); });
-                    if (hit)
-                        break;
-                }
-                if (!hit)
-                    scan::ForEachCentreSpan(edges, read.row0, read.row1, wk.scratch,
-                                            [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
-                if (hit)
-                    flagged[static_cast<std::size_t>(shapes[static_cast<std::size_t>(g.shape)].zone)] = true;
-            }
-        });
-    });
 }
 
 }  // namespace
@@ -695,48 +770,70 @@ RasterInfo DescribeRaster(const fs::path& path)
     return info;
 }
 
+namespace {
+
+ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                  const ProgressFn& progress, Coverage coverage, ScanPlan plan)
+{
+    const Placed placed = Place(raster, shapes, zoneCount);
+    std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
+    // A shape reaching past the extent needs no cells read for its contact;
+    // those are settled first.
+    std::vector<char> settled(placed.shapes.size(), 0);
+    if (plan.contacts) {
+        constexpr double slack = scan::kTouchSlack;
+        for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+            const auto& s = placed.shapes[i];
+            if (!s.geometry)
+                settled[i] = 1;
+            else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
+                     s.maxy > raster.height + slack) {
+                flagged[static_cast<std::size_t>(s.zone)] = true;
+                settled[i] = 1;
+            }
+        }
+        plan.contacts = raster.nodata.has_value();
+    }
+    ZoneScan out;
+    if (plan.tally || plan.contacts) {
+        GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+        const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
+        // The rule is chosen once for the pass.
+        WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
+            if (coverage == Coverage::Exact)
+                Scan<T, ExactRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
+                                      out.tabulation, flagged);
+            else
+                Scan<T, CentreRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
+                                       out.tabulation, flagged);
+        });
+    } else if (progress) {
+        progress(1.0);
+    }
+    out.touchesNodata.resize(flagged.size());
+    for (std::size_t z = 0; z < flagged.size(); ++z)
+        out.touchesNodata[z] = flagged[z].load();
+    return out;
+}
+
+}  // namespace
+
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                             const ProgressFn& progress, Coverage coverage)
 {
-    const Placed placed = Place(raster, shapes, zoneCount);
-    GDALDatasetUniquePtr ds = OpenRaster(raster.path);
-    const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
-    return WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-        return Tabulate<T>(raster, placed, zoneCount, threads, progress, std::move(ds), coverage);
-    });
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, false}).tabulation;
 }
 
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
                                 int threads, const ProgressFn& progress, Coverage coverage)
 {
-    const Placed placed = Place(raster, shapes, zoneCount);
-    std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
-    // A shape reaching past the extent needs no cells read; those are settled first.
-    std::vector<char> settled(placed.shapes.size(), 0);
-    constexpr double slack = scan::kTouchSlack;
-    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
-        const auto& s = placed.shapes[i];
-        if (!s.geometry)
-            settled[i] = 1;
-        else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
-                 s.maxy > raster.height + slack) {
-            flagged[static_cast<std::size_t>(s.zone)] = true;
-            settled[i] = 1;
-        }
-    }
-    if (raster.nodata) {
-        GDALDatasetUniquePtr ds = OpenRaster(raster.path);
-        const GDALDataType type = ds->GetRasterBand(1)->GetRasterDataType();
-        WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
-            FlagNodataContacts<T>(raster, placed, settled, threads, progress, std::move(ds), flagged, coverage);
-        });
-    } else if (progress) {
-        progress(1.0);
-    }
-    std::vector<bool> out(flagged.size());
-    for (std::size_t z = 0; z < flagged.size(); ++z)
-        out[z] = flagged[z].load();
-    return out;
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {false, true}).touchesNodata;
+}
+
+ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                   const ProgressFn& progress, Coverage coverage)
+{
+    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, true});
 }
 
 }  // namespace halvo::host

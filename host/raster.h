@@ -102,6 +102,14 @@ AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShap
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
                                 int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
+// Both of the above from one read of the raster.
+struct ZoneScan {
+    AreaTabulation tabulation;
+    std::vector<bool> touchesNodata;
+};
+ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
+                   const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+
 // Columns read at a time within a strip (rounded to whole blocks), so memory
 // does not grow with the raster's width; a tuning knob, also for tests.
 void SetReadChunkColumns(int columns);

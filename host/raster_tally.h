@@ -4,6 +4,7 @@
 // of disjoint strips simply add up. Whole cells are counted; the shares of
 // cells a zone's boundary cuts (exact coverage) are summed apart.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -15,18 +16,25 @@
 
 namespace halvo::host {
 
-// Byte cells: a dense 256-bin histogram per zone, indexed by the raw byte.
+// Byte cells: a dense 256-bin histogram per zone the worker is in, indexed
+// by the raw byte. Zones the scan has left (retire) fold their histogram
+// into a short list of (value, cells) and give it to the next zone, so the
+// histograms grow with the zones a strip holds, not with all the zones.
 class ByteTally {
 public:
-    explicit ByteTally(int zoneCount) : bins_(static_cast<std::size_t>(zoneCount) * kBins, 0) {}
+    explicit ByteTally(int zoneCount) : slotOf_(static_cast<std::size_t>(zoneCount), -1), totals_(slotOf_.size()) {}
 
     // Cells values[0 .. n) all lie in zone.
     void countRun(int zone, const std::uint8_t* values, std::size_t n)
     {
+        Slot& slot = slotFor(zone);
+        if (n > kFoldAt - slot.cells)
+            fold(zone, slot);
+        slot.cells += n;
         // Land cover comes in patches, so neighbouring cells often hit the
         // same bin; spreading them over kCopies sub-histograms breaks up that
         // chain of dependent increments.
-        std::uint64_t* h = bins_.data() + static_cast<std::size_t>(zone) * kBins;
+        std::uint32_t* h = bins_.data() + static_cast<std::size_t>(slot.index) * kBins;
         std::size_t i = 0;
         for (; i + kCopies <= n; i += kCopies)
             for (std::size_t k = 0; k < kCopies; ++k)
@@ -35,27 +43,90 @@ public:
             ++h[values[i]];
     }
 
+    // Folds the histograms of the zones whose last row lies above `row`.
+    void retire(int row, const std::vector<int>& zoneEndRow)
+    {
+        for (std::size_t i = 0; i < active_.size();) {
+            const int zone = active_[i];
+            if (zoneEndRow[static_cast<std::size_t>(zone)] > row) {
+                ++i;
+                continue;
+            }
+            Slot& slot = slots_[static_cast<std::size_t>(slotOf_[static_cast<std::size_t>(zone)])];
+            fold(zone, slot);
+            free_.push_back(slot.index);
+            slotOf_[static_cast<std::size_t>(zone)] = -1;
+            active_[i] = active_.back();
+            active_.pop_back();
+        }
+    }
+
     // fn(class value, zone, cells) for every non-empty bin.
     template <class Fn>
-    void forEach(bool signedBytes, Fn&& fn) const
+    void forEach(bool signedBytes, Fn&& fn)
     {
-        const std::size_t zones = bins_.size() / kBins;
-        for (std::size_t z = 0; z < zones; ++z)
-            for (std::size_t v = 0; v < 256; ++v) {
-                std::uint64_t n = 0;
-                for (std::size_t k = 0; k < kCopies; ++k)
-                    n += bins_[z * kBins + k * 256 + v];
-                if (n)
-                    fn(signedBytes ? static_cast<std::int64_t>(static_cast<std::int8_t>(v))
-                                   : static_cast<std::int64_t>(v),
-                       static_cast<int>(z), n);
-            }
+        for (int zone : active_)
+            fold(zone, slots_[static_cast<std::size_t>(slotOf_[static_cast<std::size_t>(zone)])]);
+        for (std::size_t z = 0; z < totals_.size(); ++z)
+            for (const auto& [v, n] : totals_[z])
+                fn(signedBytes ? static_cast<std::int64_t>(static_cast<std::int8_t>(v)) : static_cast<std::int64_t>(v),
+                   static_cast<int>(z), n);
     }
 
 private:
     static constexpr std::size_t kCopies = 4;
-    static constexpr std::size_t kBins = 256 * kCopies;  // per zone
-    std::vector<std::uint64_t> bins_;
+    static constexpr std::size_t kBins = 256 * kCopies;  // per slot
+    // A slot folds before any bin could pass what 32 bits hold.
+    static constexpr std::uint64_t kFoldAt = 0xFFFFFFFFu;
+
+    struct Slot {
+        std::int32_t index = 0;  // into bins_, in kBins
+        std::uint64_t cells = 0;
+    };
+
+    Slot& slotFor(int zone)
+    {
+        std::int32_t& at = slotOf_[static_cast<std::size_t>(zone)];
+        if (at < 0) {
+            if (free_.empty()) {
+                free_.push_back(static_cast<std::int32_t>(slots_.size()));
+                slots_.push_back({static_cast<std::int32_t>(slots_.size()), 0});
+                bins_.resize(bins_.size() + kBins, 0);
+            }
+            at = free_.back();
+            free_.pop_back();
+            active_.push_back(zone);
+        }
+        return slots_[static_cast<std::size_t>(at)];
+    }
+
+    void fold(int zone, Slot& slot)
+    {
+        std::uint32_t* h = bins_.data() + static_cast<std::size_t>(slot.index) * kBins;
+        auto& total = totals_[static_cast<std::size_t>(zone)];
+        for (std::size_t v = 0; v < 256; ++v) {
+            std::uint64_t n = 0;
+            for (std::size_t k = 0; k < kCopies; ++k) {
+                n += h[k * 256 + v];
+                h[k * 256 + v] = 0;
+            }
+            if (n == 0)
+                continue;
+            auto it = std::find_if(total.begin(), total.end(), [&](const auto& p) { return p.first == v; });
+            if (it == total.end())
+                total.emplace_back(static_cast<std::uint8_t>(v), n);
+            else
+                it->second += n;
+        }
+        slot.cells = 0;
+    }
+
+    std::vector<std::int32_t> slotOf_;  // per zone, -1 when it has none
+    std::vector<Slot> slots_;
+    std::vector<std::int32_t> free_;
+    std::vector<int> active_;  // zones holding a slot
+    std::vector<std::uint32_t> bins_;
+    std::vector<std::vector<std::pair<std::uint8_t, std::uint64_t>>> totals_;
 };
 
 // Wider integer cells: values get dense local indexes on first sight (a table
@@ -82,6 +153,9 @@ public:
             i = end;
         }
     }
+
+    // Wide tallies are kept per zone and class seen: nothing to fold.
+    void retire(int /*row*/, const std::vector<int>& /*zoneEndRow*/) {}
 
     template <class Fn>
     void forEach(bool /*signedBytes*/, Fn&& fn) const

@@ -22,28 +22,101 @@ namespace halvo::host {
 
 namespace fs = std::filesystem;
 
+struct FeatureSource::Lent {
+    GDALDatasetUniquePtr ds;
+    bool out = false;  // lent to a live FeatureSource
+};
+
+void FeatureSource::GiveBack::operator()(Lent* lent) const { lent->out = false; }
+
+struct OpenInputs::Kept {
+    std::map<std::string, FeatureSource::Lent> byFile;
+};
+
+namespace {
+thread_local OpenInputs* openInputs = nullptr;
+}  // namespace
+
+OpenInputs::OpenInputs(const std::vector<std::filesystem::path>& files)
+    : kept_(std::make_unique<Kept>()), outer_(openInputs)
+{
+    for (const auto& f : files)
+        kept_->byFile.try_emplace(f.string());
+    openInputs = this;
+}
+
+OpenInputs::~OpenInputs() { openInputs = outer_; }
+
+namespace {
+
+// The kept place of `path`'s dataset, or null when the file is not kept.
+FeatureSource::Lent* keptDataset(const fs::path& path)
+{
+    for (OpenInputs* in = openInputs; in; in = in->outer())
+        if (auto it = in->kept().byFile.find(path.string()); it != in->kept().byFile.end())
+            return &it->second;
+    return nullptr;
+}
+
+}  // namespace
+
 FeatureSource FeatureSource::Open(const Layer& layer, bool update)
 {
     EnsureGdal();
     FeatureSource s;
-    s.ds_.reset(GDALDataset::Open(layer.source.string().c_str(),
-                                  GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr, nullptr,
-                                  nullptr));
-    if (!s.ds_)
+    GDALDataset* ds = nullptr;
+    if (Lent* lent = update ? nullptr : keptDataset(layer.source); lent && !lent->out) {
+        if (!lent->ds)
+            lent->ds.reset(GDALDataset::Open(layer.source.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
+                                             nullptr, nullptr));
+        if (lent->ds) {
+            lent->out = true;
+            s.lent_.reset(lent);
+            ds = lent->ds.get();
+        }
+    }
+    if (!ds) {
+        s.ds_.reset(GDALDataset::Open(layer.source.string().c_str(),
+                                      GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr, nullptr,
+                                      nullptr));
+        ds = s.ds_.get();
+    }
+    if (!ds)
         RaiseGdal("Cannot open the layer '" + layer.name + "' (" + layer.source.string() + ")");
-    s.layer_ = layer.sourceLayer.empty() ? s.ds_->GetLayer(0) : s.ds_->GetLayerByName(layer.sourceLayer.c_str());
+    s.layer_ = layer.sourceLayer.empty() ? ds->GetLayer(0) : ds->GetLayerByName(layer.sourceLayer.c_str());
+    if (s.layer_ && s.lent_) {
+        // An earlier reader may have left a filter or its place.
+        s.layer_->SetAttributeFilter(nullptr);
+        s.layer_->SetSpatialFilter(nullptr);
+        s.layer_->ResetReading();
+    }
     if (!s.layer_)
         RaiseGdal("The layer '" + layer.name + "' has no feature data in " + layer.source.string());
     return s;
 }
 
-std::string FeatureSource::driverName() const { return ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : ""; }
+std::string FeatureSource::driverName() const
+{
+    GDALDataset* ds = ds_ ? ds_.get() : lent_->ds.get();
+    return ds->GetDriver() ? ds->GetDriver()->GetDescription() : "";
+}
 
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
 {
     EnsureGdal();
-    GDALDatasetUniquePtr ds(
-        GDALDataset::Open(dataset.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    GDALDatasetUniquePtr own;
+    GDALDataset* ds = nullptr;
+    if (FeatureSource::Lent* lent = keptDataset(dataset)) {
+        if (!lent->ds)
+            lent->ds.reset(GDALDataset::Open(dataset.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
+                                             nullptr, nullptr));
+        ds = lent->ds.get();
+    }
+    if (!ds) {
+        own.reset(
+            GDALDataset::Open(dataset.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+        ds = own.get();
+    }
     if (!ds)
         RaiseGdal("Cannot open '" + dataset.string() + "'");
     std::vector<std::string> names;
@@ -635,40 +708,87 @@ void CopyFeatures(const Layer& source, const std::string& field, const fs::path&
     out.finish();
 }
 
-void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const fs::path& outShp)
+ZoneLayer::ZoneLayer(const Layer& layer, std::string field, bool selectedOnly)
+    : layer_(layer), field_(std::move(field)), selectedOnly_(selectedOnly)
 {
-    auto src = FeatureSource::Open(source);
-    const int fi = fieldIndexExact(src.ogr(), field, source.name);
-    FieldDef def = DescribeField(*src.ogr()->GetLayerDefn()->GetFieldDefn(fi));
-    auto recs = ReadFeatures(source, field, selectedOnly);
-    if (def.type == kString)
-        def.length = std::max<int>(def.length, static_cast<int>(longestText(recs)));
+}
+ZoneLayer::ZoneLayer(ZoneLayer&&) noexcept = default;
+ZoneLayer& ZoneLayer::operator=(ZoneLayer&&) noexcept = default;
+ZoneLayer::~ZoneLayer() = default;
 
-    // A feature without a value belongs to no zone; the run counts it as left out.
-    std::map<Value, std::vector<OGRGeometryUniquePtr>, bool (*)(const Value&, const Value&)> groups(ValueLess);
-    for (auto& r : recs)
+ZoneLayer::Features& ZoneLayer::features()
+{
+    if (features_)
+        return *features_;
+    auto f = std::make_unique<Features>();
+    {
+        auto src = FeatureSource::Open(layer_);
+        f->field =
+            DescribeField(*src.ogr()->GetLayerDefn()->GetFieldDefn(fieldIndexExact(src.ogr(), field_, layer_.name)));
+        if (src.srs())
+            f->srs = std::make_unique<OGRSpatialReference>(*src.srs());
+    }
+    f->records = ReadFeatures(layer_, field_, selectedOnly_);
+    if (f->field.type == kString)
+        f->field.length = std::max<int>(f->field.length, static_cast<int>(longestText(f->records)));
+    for (const auto& r : f->records)
         if (!IsNull(r.value))
-            groups[r.value].push_back(std::move(r.geometry));
+            f->zones.push_back(r.value);
+    std::sort(f->zones.begin(), f->zones.end(), ValueLess);
+    f->zones.erase(std::unique(f->zones.begin(), f->zones.end(),
+                               [](const Value& a, const Value& b) { return !ValueLess(a, b) && !ValueLess(b, a); }),
+                   f->zones.end());
+    f->zoneOf.reserve(f->records.size());
+    for (const auto& r : f->records)
+        f->zoneOf.push_back(
+            IsNull(r.value) ? -1
+                            : static_cast<int>(std::lower_bound(f->zones.begin(), f->zones.end(), r.value, ValueLess) -
+                                               f->zones.begin()));
+    features_ = std::move(f);
+    return *features_;
+}
 
-    // Groups are merged side by side, each worker with its own GEOS context;
-    // the output keeps the value order.
-    std::vector<std::pair<const Value*, std::vector<OGRGeometryUniquePtr>*>> work;
-    for (auto& [value, parts] : groups)
-        work.emplace_back(&value, &parts);
-    std::vector<OGRGeometryUniquePtr> merged(work.size());
+std::vector<OGRGeometryUniquePtr>& ZoneLayer::Features::unions()
+{
+    if (united_)
+        return unions_;
+    // A feature without a value belongs to no zone; the run counts it as left out.
+    std::vector<std::vector<OGRGeometryUniquePtr>> parts(zones.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (zoneOf[i] >= 0 && records[i].geometry)
+            parts[static_cast<std::size_t>(zoneOf[i])].push_back(std::move(records[i].geometry));
+    // Zones are merged side by side, each worker with its own GEOS context.
+    unions_.resize(zones.size());
     ParallelFor(
-        work.size(), [] { return std::make_unique<GeosContext>(); },
-        [&](auto& geos, std::size_t i) { merged[i] = unionOf(*geos, *work[i].second); });
+        zones.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& geos, std::size_t z) {
+            if (!parts[z].empty())
+                unions_[z] = unionOf(*geos, parts[z]);
+        });
+    united_ = true;
+    return unions_;
+}
 
-    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, src.srs(), {def});
+void Dissolve(ZoneLayer& zones, const fs::path& outShp)
+{
+    auto& f = zones.features();
+    const auto& merged = f.unions();
+    // The output keeps the value order.
+    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, f.srs.get(), {f.field});
     auto ins = out.inserter();
-    for (std::size_t i = 0; i < work.size(); ++i) {
-        ins.buffer().setShape(merged[i].get());
-        ins.buffer().set(2, *work[i].first);
+    for (std::size_t z = 0; z < f.zones.size(); ++z) {
+        ins.buffer().setShape(merged[z].get());
+        ins.buffer().set(2, f.zones[z]);
         ins.insert();
     }
     ins.finish();
     out.finish();
+}
+
+void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const fs::path& outShp)
+{
+    ZoneLayer zones(source, field, selectedOnly);
+    Dissolve(zones, outShp);
 }
 
 namespace {
@@ -720,6 +840,8 @@ struct PreparedDeleter {
 std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp)
 {
     auto in = FeatureSource::Open(input);
+    // Read before the overlay's own walk below, which takes its dataset.
+    auto overlayRecords = ReadFeatures(overlay, {}, !overlay.selection.empty(), in.srs());
     auto ov = FeatureSource::Open(overlay);
     OGRFeatureDefn* inDefn = in.ogr()->GetLayerDefn();
     OGRFeatureDefn* ovDefn = ov.ogr()->GetLayerDefn();
@@ -751,9 +873,8 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     };
     std::vector<OverlayFeature> overlays;
     {
-        auto recs = ReadFeatures(overlay, {}, !overlay.selection.empty(), in.srs());
         std::map<long long, OGRGeometryUniquePtr> geomOf;
-        for (auto& r : recs)
+        for (auto& r : overlayRecords)
             geomOf[r.fid] = std::move(r.geometry);
         FeatureReader reader(ov.ogr(), overlay.name, overlay.source);
         for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {

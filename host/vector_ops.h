@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,26 @@ namespace halvo::host {
 
 // The names of the vector layers a dataset holds, in its order.
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset);
+
+// While it lives, the vector datasets of these files are opened once, on
+// first use, and lent to every read of them on this thread: a run opens each
+// input once however many stages read it. Only for files nothing writes
+// meanwhile. A read that starts while the same dataset is lent opens its own.
+class OpenInputs {
+public:
+    explicit OpenInputs(const std::vector<std::filesystem::path>& files);
+    OpenInputs(const OpenInputs&) = delete;
+    OpenInputs& operator=(const OpenInputs&) = delete;
+    ~OpenInputs();
+
+    struct Kept;
+    Kept& kept() { return *kept_; }
+    OpenInputs* outer() const { return outer_; }
+
+private:
+    std::unique_ptr<Kept> kept_;
+    OpenInputs* outer_;
+};
 
 // The long name of the vector format other than the shapefile whose files
 // carry the extension `ext` (".gpkg", any case); empty when there is none.
@@ -72,9 +93,35 @@ bool ValueLess(const Value& a, const Value& b);
 void CopyFeatures(const Layer& source, const std::string& field, const std::filesystem::path& outShp,
                   const std::string& newName, int minWidth);
 
+// A layer's zones, read once for a run: the features (only the selected
+// ones when asked) with their value of `field` and their shape, repaired, in
+// file order. Each zone's union is made once, when a stage first needs it;
+// the features give up their shapes to it. The features are read on first
+// use, so that a read error belongs to the stage that needed them.
+class ZoneLayer {
+public:
+    ZoneLayer(const Layer& layer, std::string field, bool selectedOnly);
+    ZoneLayer(ZoneLayer&&) noexcept;
+    ZoneLayer& operator=(ZoneLayer&&) noexcept;
+    ~ZoneLayer();
+
+    const Layer& layer() const { return layer_; }
+    const std::string& field() const { return field_; }
+
+    struct Features;  // host/ogr_layer.h
+    Features& features();
+
+private:
+    Layer layer_;
+    std::string field_;
+    bool selectedOnly_;
+    std::unique_ptr<Features> features_;
+};
+
 // One feature per distinct value of `field`, in ascending value order, each the
 // union of that value's polygons; features without a value are left out. The
 // output's only field is `field`.
+void Dissolve(ZoneLayer& zones, const std::filesystem::path& outShp);
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const std::filesystem::path& outShp);
 
 // Polygonal pieces of input ∩ overlay (only the overlay's selected features

@@ -49,8 +49,72 @@ std::vector<ZoneShape> mergedByZone(std::vector<ZoneShape> shapes, std::size_t z
 
 }  // namespace
 
+namespace {
+
+LayerTabulation scanShapes(std::vector<Value> zones, const std::vector<ZoneShape>& shapes, const RasterInfo& raster,
+                           const ProgressFn& progress, Coverage coverage, bool nodataContacts)
+{
+    LayerTabulation t;
+    t.zones = std::move(zones);
+    const int zoneCount = static_cast<int>(t.zones.size());
+    if (nodataContacts) {
+        auto scan = ScanZones(raster, shapes, zoneCount, 0, progress, coverage);
+        t.counts = std::move(scan.tabulation);
+        t.touchesNodata = std::move(scan.touchesNodata);
+    } else {
+        t.counts = TabulateArea(raster, shapes, zoneCount, 0, progress, coverage);
+    }
+    return t;
+}
+
+// Shapes lent to a scan, given back to their owners after it.
+class LentShapes {
+public:
+    void lend(int zone, OGRGeometryUniquePtr& owner)
+    {
+        shapes_.emplace_back(zone, std::unique_ptr<OGRGeometry>(owner.release()));
+        owners_.push_back(&owner);
+    }
+    const std::vector<ZoneShape>& shapes() const { return shapes_; }
+    LentShapes() = default;
+    LentShapes(const LentShapes&) = delete;
+    LentShapes& operator=(const LentShapes&) = delete;
+    ~LentShapes()
+    {
+        for (std::size_t i = 0; i < owners_.size(); ++i)
+            owners_[i]->reset(shapes_[i].geometry.release());
+    }
+
+private:
+    std::vector<ZoneShape> shapes_;
+    std::vector<OGRGeometryUniquePtr*> owners_;
+};
+
+}  // namespace
+
+LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const ProgressFn& progress, Coverage coverage,
+                              bool nodataContacts)
+{
+    auto& f = zones.features();
+    OGRSpatialReference srs;
+    if (f.srs && !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE && !f.srs->IsSame(&srs))
+        return TabulateLayer(zones.layer(), zones.field(), raster, progress, coverage, nodataContacts);
+    LentShapes lent;
+    if (coverage == Coverage::Exact) {
+        auto& unions = f.unions();
+        for (std::size_t z = 0; z < unions.size(); ++z)
+            if (unions[z])
+                lent.lend(static_cast<int>(z), unions[z]);
+    } else {
+        for (std::size_t i = 0; i < f.records.size(); ++i)
+            if (f.zoneOf[i] >= 0 && f.records[i].geometry)
+                lent.lend(f.zoneOf[i], f.records[i].geometry);
+    }
+    return scanShapes(f.zones, lent.shapes(), raster, progress, coverage, nodataContacts);
+}
+
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
-                              const ProgressFn& progress, Coverage coverage)
+                              const ProgressFn& progress, Coverage coverage, bool nodataContacts)
 {
     auto features = readInRasterSrs(zones, field, !zones.selection.empty(), raster);
     LayerTabulation t;
@@ -69,8 +133,7 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
     }
     if (coverage == Coverage::Exact)
         shapes = mergedByZone(std::move(shapes), t.zones.size());
-    t.counts = TabulateArea(raster, shapes, static_cast<int>(t.zones.size()), 0, progress, coverage);
-    return t;
+    return scanShapes(std::move(t.zones), shapes, raster, progress, coverage, nodataContacts);
 }
 
 std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster, Coverage coverage)
@@ -169,12 +232,13 @@ long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earli
             if (!taken)
                 support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + e->name + "'");
         }
+    auto features = ReadFeatures(layer, {}, !layer.selection.empty());
     auto src = FeatureSource::Open(layer);
     auto table =
         Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
     auto ins = table.inserter();
     long kept = 0;
-    for (auto& f : ReadFeatures(layer, {}, !layer.selection.empty())) {
+    for (auto& f : features) {
         if (!f.geometry)
             continue;
         OGRGeometryUniquePtr rest(taken ? f.geometry->Difference(taken.get()) : f.geometry.release());

@@ -6,6 +6,7 @@
 #include "host/map.h"
 #include "host/raster.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 
 #include <string>
 #include <vector>
@@ -15,15 +16,24 @@ namespace halvo::host {
 struct LayerTabulation {
     std::vector<Value> zones;  // distinct zone values, ascending; index = zone of `counts`
     AreaTabulation counts;
+    std::vector<bool> touchesNodata;  // by zone, as TouchesNodata tells it; only when asked
 };
 
 // Cells per zone (features grouped by their value of `field`; only the
 // selection when the layer has one) and class, by the given coverage rule.
 // For exact coverage a zone's features are first merged, so that where they
 // overlap the land counts once. Features without a value or a shape count
-// for no zone.
+// for no zone. With `nodataContacts`, the same read of the raster also tells
+// which zones touch NODATA or leave the raster.
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
-                              const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+                              const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre,
+                              bool nodataContacts = false);
+
+// The same for zones read already: the centre rule takes their features,
+// the exact rule their unions (made once, shared with the dissolve). Zones
+// in another coordinate system than the raster's are read again, as above.
+LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const ProgressFn& progress = {},
+                              Coverage coverage = Coverage::Centre, bool nodataContacts = false);
 
 // The IDs of the layer's features that touch (centre rule) or cover a share
 // of (exact rule) a NODATA cell, or leave the raster.

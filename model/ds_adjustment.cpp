@@ -172,12 +172,12 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
             const double a = host::ValueNumber(m.get(areaField));
             const double total = totals[it->second->zone];
             m.set(areaField, a + total);
-            const double coefficient = clsISGetLCArea::CoefficientLookup(rules, dcID, host::ValueText(m.get(1)));
-            if (coefficient == -9999) {
+            const auto coefficient = clsISGetLCArea::CoefficientLookup(rules, classId, host::ValueText(m.get(1)));
+            if (!coefficient) {
                 missing = true;
                 return false;
             }
-            m.set(isField, ((a + total) * coefficient) / 100);
+            m.set(isField, ((a + total) * *coefficient) / 100);
             return true;
         });
         if (missing) {

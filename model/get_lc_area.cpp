@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* kModule = "clsISGetLCArea";
-constexpr double kMissing = -9999;
 
 // The set's percentages as the run has always applied them: the value's
 // shortest decimal text read as a double, not the float widened.
@@ -62,30 +61,34 @@ std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLeve
     }
 }
 
-double clsISGetLCArea::CoefficientLookup(const AreaRules& rules, const std::string& classId,
-                                         const std::string& zoneName)
+std::optional<double> clsISGetLCArea::CoefficientLookup(const AreaRules& rules, long classId,
+                                                        const std::string& zoneName)
 {
     const auto level = LevelOf(rules.fixedLevel, zoneName);
-    const auto id = coefficients::ParseNumber(classId);
-    if (!level || !id || !rules.coefficients)
-        return kMissing;
-    return rules.coefficients->percent(static_cast<long>(*id), *level).value_or(kMissing);
+    if (!level || !rules.coefficients)
+        return std::nullopt;
+    return rules.coefficients->percent(classId, *level);
 }
 
 TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::Layer& landCover,
-                                         const std::string& zoneField, params::Coverage coverage)
+                                         const std::string& zoneField, params::Coverage coverage,
+                                         std::set<std::string>* touchingNodata, host::ZoneLayer* read)
 {
     const host::RasterInfo raster = host::DescribeRaster(landCover.source);
     support::Progress("Tabulating land cover", 0);
-    const auto tab = host::TabulateLayer(
-        zones, zoneField, raster, [](double f) { support::Progress("Tabulating land cover", f); }, coverage);
+    const auto progress = [](double f) { support::Progress("Tabulating land cover", f); };
+    const auto tab = read
+                         ? host::TabulateZones(*read, raster, progress, coverage, touchingNodata != nullptr)
+                         : host::TabulateLayer(zones, zoneField, raster, progress, coverage, touchingNodata != nullptr);
     support::CheckCanceled();
+    if (touchingNodata)
+        for (std::size_t z = 0; z < tab.zones.size(); ++z)
+            if (tab.touchesNodata[z])
+                touchingNodata->insert(host::ValueText(tab.zones[z]));
     const auto& counts = tab.counts;
 
     TabulationTable t;
-    t.fieldNames = {"Rowid", zoneField};
-    for (auto c : counts.classes)
-        t.fieldNames.push_back("VALUE_" + std::to_string(c));
+    t.classes = counts.classes;
     long id = 1;
     for (int z = 0; z < counts.zoneCount; ++z) {
         if (counts.zoneCover(z) <= 0)
@@ -102,7 +105,8 @@ TabulationTable clsISGetLCArea::tabulate(const host::Layer& zones, const host::L
 
 host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Layer& zones, const host::Layer& landCover,
                                         const std::string& zoneField, const AreaRules& rules,
-                                        const std::string& areaTableName)
+                                        const std::string& areaTableName, std::set<std::string>* touchingNodata,
+                                        host::ZoneLayer* read)
 {
     return support::Guarded("isGetLCArea", kModule, false, std::optional<host::Table>{},
                             [&]() -> std::optional<host::Table> {
@@ -117,7 +121,8 @@ host::Table clsISGetLCArea::isGetLCArea(const fs::path& scratch, const host::Lay
                                                    "The layer '" + zones.name + "' has no field '" + zoneField + "'");
                                 }
 
-                                const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage);
+                                const TabulationTable tab =
+                                    tabulate(zones, landCover, zoneField, rules.coverage, touchingNodata, read);
                                 if (tab.rows.empty()) {
                                     support::MsgBox("None of the selected features within " + zones.name + "\r" +
                                                         " intersect with the Land Cover layer " + landCover.name,
@@ -141,24 +146,22 @@ void clsISGetLCArea::CalculateAreas(host::Table& output, const TabulationTable& 
     support::GuardedVoid("CalculateAreas", kModule, false, [&] {
         auto ins = output.inserter();
         const double factor = UnitFactor(rules.units);
-        const int c = tab.fieldCount();
         for (const auto& row : tab.rows) {
             const std::string& zone = row.zone;
             std::vector<double> L, I;
-            for (int i = 2; i < c; ++i) {
-                const std::string classId = tab.fieldNames[static_cast<std::size_t>(i)].substr(6);
-                const double coefficient = CoefficientLookup(rules, classId, zone);
-                if (coefficient == kMissing) {
+            for (std::size_t k = 0; k < tab.classes.size(); ++k) {
+                const auto coefficient = CoefficientLookup(rules, static_cast<long>(tab.classes[k]), zone);
+                if (!coefficient) {
                     ins.finish();
                     support::MsgBox(
-                        "No coefficients defined in the selected Coefficient Set for the land cover class " + classId +
-                            "!",
+                        "No coefficients defined in the selected Coefficient Set for the land cover class " +
+                            std::to_string(tab.classes[k]) + "!",
                         support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
                     throw support::Stopped("a class has no coefficient");
                 }
-                const double value = row.areas[static_cast<std::size_t>(i - 2)];
+                const double value = row.areas[k];
                 L.push_back(value * factor);
-                I.push_back(((value * coefficient) / 100) * factor);
+                I.push_back(((value * *coefficient) / 100) * factor);
             }
             auto& buf = ins.buffer();
             std::size_t li = 0, ii = 0;

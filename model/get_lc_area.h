@@ -3,6 +3,7 @@
 
 #include "host/map.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 #include "model/tabulation.h"
 #include "params/run_request.h"
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,17 +51,20 @@ class clsISGetLCArea {
 public:
     // The area table `areaTableName` in the scratch folder. Throws Stopped
     // after telling the user when no zone meets the raster or a class has
-    // no coefficient.
+    // no coefficient. Given `touchingNodata`, the same read of the raster
+    // fills it with the zones (value texts) that touch NODATA or leave the
+    // raster. Given `read`, the zones are those, read already.
     host::Table isGetLCArea(const std::filesystem::path& scratch, const host::Layer& zones,
                             const host::Layer& landCover, const std::string& zoneField, const AreaRules& rules,
-                            const std::string& areaTableName);
+                            const std::string& areaTableName, std::set<std::string>* touchingNodata = nullptr,
+                            host::ZoneLayer* read = nullptr);
 
-    // The coefficient (a percentage) for a class and zone, or -9999 when there is none.
-    static double CoefficientLookup(const AreaRules& rules, const std::string& classId, const std::string& zoneName);
+    // The coefficient (a percentage) for a class and zone, if the set has one.
+    static std::optional<double> CoefficientLookup(const AreaRules& rules, long classId, const std::string& zoneName);
 
 private:
     TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                             params::Coverage coverage);
+                             params::Coverage coverage, std::set<std::string>* touchingNodata, host::ZoneLayer* read);
     void CalculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules);
 };
 

@@ -2,6 +2,7 @@
 
 #include "host/gdal_env.h"
 #include "model/legend.h"
+#include "reports/html_report.h"
 #include "reports/report_files.h"
 #include "support/error_reporting.h"
 
@@ -206,6 +207,8 @@ std::vector<fs::path> OutputSet(const fs::path& shapefile, const std::string& la
         set.push_back(fs::path(shapefile).replace_extension(ext));
     set.push_back(shapefile.parent_path() / (layerName + ".prm"));
     set.push_back(shapefile.parent_path() / (layerName + ".met"));
+    // Always in the set: a run without a page takes away the earlier run's, whose figures it replaced.
+    set.push_back(shapefile.parent_path() / (layerName + ".html"));
     return set;
 }
 
@@ -373,11 +376,16 @@ void CheckReportsBelongToOutput(const fs::path& shapefile, const std::string& la
     fs::path qml = shapefile;
     qml.replace_extension(".qml");
     const std::string recorded = fs::is_regular_file(statusOf(qml)) ? RecordedLayerName(shapefile) : "";
+    // The page is replaced (or taken away) only when it is one a run wrote.
+    if (const fs::path page = shapefile.parent_path() / (layerName + ".html");
+        fs::exists(statusOf(page)) && !reports::IsHtmlReport(page))
+        refuse("'" + page.string() + "' is not a page halvo wrote, and the run would replace it: move it away, " +
+               "or give the output another layer name");
     const bool own = recorded.empty() ? fs::exists(statusOf(shapefile)) && shapefile.stem().string() == layerName
                                       : recorded == layerName;
     if (own)
         return;
-    for (const char* ext : {".prm", ".met"}) {
+    for (const char* ext : {".prm", ".met", ".html"}) {
         const fs::path report = shapefile.parent_path() / (layerName + ext);
         if (!fs::exists(statusOf(report)))
             continue;

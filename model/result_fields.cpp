@@ -133,11 +133,19 @@ void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneV
 }
 
 void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
-                       host::Coverage coverage)
+                       host::Coverage coverage, const std::set<std::string>* touching)
 {
     support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {
-        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
-            outputLayer.selection.insert(fid);
+        if (!touching) {
+            for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
+                outputLayer.selection.insert(fid);
+        } else if (!touching->empty()) {
+            host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
+                if (touching->count(host::ValueText(r.get(2))))
+                    outputLayer.selection.insert(r.oid());
+                return true;
+            });
+        }
         if (outputLayer.selection.empty())
             return;
 

@@ -7,6 +7,7 @@
 #include "model/bas_util.h"
 #include "model/ds_adjustment.h"
 #include "model/get_lc_area.h"
+#include "model/html_page.h"
 #include "model/legend.h"
 #include "model/output_files.h"
 #include "model/population_density.h"
@@ -68,11 +69,15 @@ void requirePolygons(const host::Layer& layer, const char* what)
 // Every file a layer reads from.
 std::vector<fs::path> inputFiles(const RunRequest& r)
 {
-    std::vector<fs::path> files{r.landCover->source, r.analysis->source};
-    if (const auto* d = std::get_if<DensityLayer>(&r.density))
+    std::vector<fs::path> files;
+    for (const auto& layer : {r.landCover, r.analysis})
+        if (layer)
+            files.push_back(layer->source);
+    if (const auto* d = std::get_if<DensityLayer>(&r.density); d && d->layer)
         files.push_back(d->layer->source);
     for (const auto& s : r.scenarios)
-        files.push_back(s.layer->source);
+        if (s.layer)
+            files.push_back(s.layer->source);
     return files;
 }
 
@@ -89,16 +94,17 @@ support::OrderedDict<std::vector<std::string>> classTexts(const std::vector<para
     return t;
 }
 
-host::LayerPtr DissolveAnalysisLayer(const host::Layer& analysis, const std::string& field,
-                                     const std::string& chosenField, const fs::path& shapefile,
+host::LayerPtr DissolveAnalysisLayer(host::ZoneLayer& zones, const std::string& chosenField, const fs::path& shapefile,
                                      const std::string& layerName, Units units)
 {
+    const host::Layer& analysis = zones.layer();
+    const std::string& field = zones.field();
     return support::Guarded("DissolveAnalysisLayer", kModule, false, host::LayerPtr{}, [&]() -> host::LayerPtr {
         if (!host::FindLayerField(analysis, field)) {
             support::MsgBox("Error reading analysis field name");
             throw support::Stopped("the analysis field is missing");
         }
-        host::Dissolve(analysis, field, !analysis.selection.empty(), shapefile);
+        host::Dissolve(zones, shapefile);
 
         auto layer = std::make_shared<host::Layer>();
         layer->name = layerName;
@@ -269,6 +275,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 {
     support::UiScope scope(feedback);
     host::ResetGeometryRepairs();
+    // The run never writes its inputs, so each is opened once and kept open.
+    const host::OpenInputs inputs(inputFiles(request));
     RunRequest r = CheckRequest(request);
 
     fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
@@ -378,9 +386,17 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     }
     support::CheckCanceled();
 
-    // Area tabulation.
+    // Area tabulation. Where the zones are the output's, the same read of
+    // the raster tells which of them touch NODATA.
+    // The analysis zones are read once: tabulated (unless density cut
+    // them), then dissolved into the output.
+    host::ZoneLayer analysisZones(*analysis, zoneField, !analysis->selection.empty());
     clsISGetLCArea lcArea;
-    host::Table areaTable = lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp");
+    std::set<std::string> touchingNodata;
+    const bool zonesAreOutput = zones == analysis;
+    host::Table areaTable =
+        lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp",
+                           zonesAreOutput ? &touchingNodata : nullptr, zonesAreOutput ? &analysisZones : nullptr);
     support::CheckCanceled();
 
     // Development scenarios, one after another.
@@ -422,12 +438,12 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     // zone keeps its own shape, whatever pieces density cut it into.
     support::Progress("Dissolving the analysis layer");
     const fs::path staged = staging.folder() / r.output.filename();
-    host::LayerPtr output = DissolveAnalysisLayer(*analysis, zoneField, r.field, staged, r.layerName, *r.units);
+    host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units);
     support::Progress("Computing percent impervious");
     result.zones = isCalPctIS(*output, areaTable, zoneField);
     isUpdateLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones, r.coverage);
+    isSetCompleteArea(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
     if (zones != analysis) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
@@ -456,6 +472,11 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
     isWriteMetadata(report, *output, staging.folder());
+    if (r.htmlPage)
+        support::GuardedVoid("isWriteHtmlPage", kModule, false, [&] {
+            WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
+                          staging.folder() / (r.layerName + ".html"));
+        });
     support::CheckCanceled();
 
     staging.commit();
@@ -466,6 +487,8 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     result.style = fs::path(r.output).replace_extension(".qml");
     result.parameterReport = folder / (r.layerName + ".prm");
     result.metadataReport = folder / (r.layerName + ".met");
+    if (r.htmlPage)
+        result.page = folder / (r.layerName + ".html");
     return result;
 }
 

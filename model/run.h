@@ -19,6 +19,7 @@ using Feedback = support::Ui;
 struct RunResult {
     host::LayerPtr outputLayer;  // its selection: the zones flagged incomplete
     std::filesystem::path shapefile, style, parameterReport, metadataReport;
+    std::filesystem::path page;  // the HTML page, when asked for
     params::Units units = params::Units::Meters;
     std::vector<ZoneFigures> zones;    // in output order
     std::vector<std::string> skipped;  // what the run left out, in words

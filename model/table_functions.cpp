@@ -34,10 +34,8 @@ std::optional<host::Table> clsISTableFunctions::createDBF(const std::string& tab
     return support::Guarded(
         "createDBF", kModule, false, std::optional<host::Table>{}, [&]() -> std::optional<host::Table> {
             std::vector<std::string> areaNames, isNames;
-            for (int i = 2; i < tabulation.fieldCount(); ++i) {
-                const std::string& n = tabulation.fieldNames[static_cast<std::size_t>(i)];
-                const auto us = n.find('_');
-                const std::string id = us == std::string::npos ? std::string{} : n.substr(us + 1);
+            for (const auto c : tabulation.classes) {
+                const std::string id = std::to_string(c);
                 areaNames.push_back(AreaFieldName(id));
                 isNames.push_back(ISAreaFieldName(id));
             }

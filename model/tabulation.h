@@ -1,15 +1,15 @@
 #pragma once
-// The zonal tabulation of area as the run reads it: field 0 a row ID, field 1
-// the zone, then one column per land-cover class named "VALUE_" + class ID,
-// holding the class's area in the zone in square map units.
+// The zonal tabulation of area as the run reads it: per zone, one area per
+// land-cover class, in square map units.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace halvo::model {
 
 struct TabulationTable {
-    std::vector<std::string> fieldNames;
+    std::vector<std::int64_t> classes;  // ascending; one area per class in each row
     struct Row {
         long id = 0;
         std::string zone;
@@ -17,7 +17,8 @@ struct TabulationTable {
     };
     std::vector<Row> rows;
 
-    int fieldCount() const { return static_cast<int>(fieldNames.size()); }
+    // As a table: a row ID, the zone, then one column per class.
+    int fieldCount() const { return static_cast<int>(classes.size()) + 2; }
 };
 
 }  // namespace halvo::model

@@ -60,6 +60,8 @@ struct RunRequest {
     // The output shapefile and the name of its layer and reports.
     std::filesystem::path output;
     std::string layerName;
+    // Also write the output's page, <layer name>.html, beside the reports.
+    bool htmlPage = false;
     std::filesystem::path extensionFolder;
     // The dialog and Processing are QGIS; the command line says so.
     Face face = Face::Qgis;

@@ -12,6 +12,7 @@ packages=(
   qtbase5-dev qttools5-dev qttools5-dev-tools libqgis-dev qgis xvfb xauth imagemagick xdotool
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   help2man lintian
+  chromium
 )
 missing=()
 for p in "${packages[@]}"; do

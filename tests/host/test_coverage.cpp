@@ -220,12 +220,13 @@ TEST(ExactCoverage, NodataNeedsACoveredShare)
     shapes.emplace_back(2, Geom("POLYGON ((0 2,1.01 2,1.01 3,0 3,0 2))"));        // takes a sliver
     shapes.emplace_back(3, Geom("POLYGON ((1.2 2.2,1.4 2.2,1.4 2.4,1.2 2.2))"));  // inside it
     shapes.emplace_back(4, Geom("POLYGON ((3.5 0,4.5 0,4.5 1,3.5 1,3.5 0))"));    // leaves the raster
-    EXPECT_EQ(TouchesNodata(info, shapes, 5, 1, {}, Coverage::Exact),
-              (std::vector<bool>{false, false, true, true, true}));
+    const ZoneScan exact = ScanZones(info, shapes, 5, 1, {}, Coverage::Exact);
+    EXPECT_EQ(exact.touchesNodata, (std::vector<bool>{false, false, true, true, true}));
+    EXPECT_EQ(TouchesNodata(info, shapes, 5, 1, {}, Coverage::Exact), exact.touchesNodata);
     EXPECT_EQ(TouchesNodata(info, shapes, 5, 1), (std::vector<bool>{true, true, true, true, true}));
 
     // The NODATA share is in the zone's cover but in no class.
-    const AreaTabulation t = TabulateArea(info, shapes, 5, 1, {}, Coverage::Exact);
+    const AreaTabulation& t = exact.tabulation;
     EXPECT_NEAR(t.zoneCover(2), 1.01, 1e-12);
     double classified = 0;
     for (std::size_t k = 0; k < t.classes.size(); ++k)
