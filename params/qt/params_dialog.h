@@ -40,7 +40,6 @@ public:
     AnalysisDialog(QWidget* parent, std::filesystem::path extensionFolder, MapSource* map);
     ~AnalysisDialog() override;
 
-
     // Loads the store and fills the lists; false when the dialog must close
     // (the store message has then been shown where that applies).
     bool load();
