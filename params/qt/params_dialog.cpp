@@ -56,11 +56,6 @@ std::string TempFolderFromEnvironment()
     return {};
 }
 
-void SelectText(QComboBox& list, const std::string& text)
-{
-    list.setCurrentIndex(text.empty() ? -1 : list.findText(Qs(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
-}
-
 // Messages of a background reload would interrupt the user for nothing.
 class FeedbackSilencer final : public support::Ui {
 public:
@@ -928,44 +923,6 @@ RunParameters AnalysisDialog::toParameters()
     if (const auto* set = coefficients::FindSet(store_, p.setName))
         p.classes = ClassLinesOf(*set);
     return p;
-}
-
-void AnalysisDialog::fromParameters(const RunParameters& p)
-{
-    SelectText(*landCover_, p.landCoverLayer);
-    SelectText(*units_, p.landCoverUnits);
-    SelectText(*analysisLayer_, p.analysisLayer);
-    SelectText(*analysisField_, p.analysisField);
-    for (int i = 0; i < 4; ++i) {
-        densityOptions_[i]->setAutoExclusive(false);
-        densityOptions_[i]->setChecked(i == p.populationDensity);
-        densityOptions_[i]->setAutoExclusive(true);
-    }
-    if (p.populationDensity == 3) {
-        DensityDialog& d = density();
-        SelectText(*d.layerList(), p.densityLayer);
-        SelectText(*d.fieldList(), p.densityField);
-        d.highBox()->setText(Qs(p.densityHigh));
-        d.lowBox()->setText(Qs(p.densityLow));
-    }
-    outputBox_->setText(Qs(p.outputTheme));
-    layerNameBox_->setText(Qs(p.outputThemeName));
-
-    int rows = 0;
-    for (const ScenarioRow& s : p.scenarios)
-        rows = std::max(rows, s.row);
-    while (lastDS_ + 1 < rows && coefficientSet_->currentIndex() >= 0)
-        addScenario();
-    for (int i = 0; i <= lastDS_; ++i) {
-        const RowWidgets& r = rows_[static_cast<std::size_t>(i)];
-        r.apply->setChecked(false);
-        for (const ScenarioRow& s : p.scenarios)
-            if (s.row == i + 1) {
-                r.apply->setChecked(s.apply);
-                SelectText(*r.layer, s.layer);
-                SelectText(*r.toClass, s.className);
-            }
-    }
 }
 
 }  // namespace halvo::params

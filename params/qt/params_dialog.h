@@ -44,9 +44,8 @@ public:
     // (the store message has then been shown where that applies).
     bool load();
 
-    // The run's values as the controls hold them, and back.
+    // The run's values as the controls hold them.
     RunParameters toParameters();
-    void fromParameters(const RunParameters& p);
 
     bool ValidateForm(int lastDS);
     void RefreshForm();

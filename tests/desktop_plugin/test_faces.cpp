@@ -55,42 +55,56 @@ protected:
         DesktopTest::TearDown();
     }
 
-    std::string cli(const std::string& more)
+    // `halvo ARGS` against this extension folder: its exit status, and what it said on stderr.
+    int halvo(const std::string& args, std::string& said)
     {
         const fs::path err = data / "stderr.txt";
-        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' '" + HALVO_EXT_DIR + "/halvo' run" +
-                                " --landcover " + LandCover(data.path()).string() + " --analysis " +
-                                Zones(data.path()).string() + " --field NAME --output " + (data / "cli.shp").string() +
-                                " " + more + " < /dev/null > /dev/null 2> '" + err.string() + "'";
-        EXPECT_NE(std::system(cmd.c_str()), 0) << more;
-        return ReadFile(err);
+        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' '" + HALVO_EXT_DIR + "/halvo' " + args +
+                                " < /dev/null > /dev/null 2> '" + err.string() + "'";
+        const int status = std::system(cmd.c_str());
+        said = ReadFile(err);
+        return status;
+    }
+    std::string cli(const std::string& more)
+    {
+        std::string said;
+        EXPECT_NE(halvo("run --landcover " + LandCover(data.path()).string() + " --analysis " +
+                            Zones(data.path()).string() + " --field NAME --output " + (data / "cli.shp").string() +
+                            " " + more,
+                        said),
+                  0)
+            << more;
+        return said;
     }
 
-    std::string processing(QVariantMap parameters)
+    std::string processing(QVariantMap parameters, bool succeeds = false)
     {
-        parameters.insert("LANDCOVER", "landcover");
-        parameters.insert("ZONES", "zones");
-        parameters.insert("FIELD", "NAME");
+        parameters.insert({{"LANDCOVER", "landcover"}, {"ZONES", "zones"}, {"FIELD", "NAME"}});
         parameters.insert("OUTPUT", Q(data / "processing.shp"));
         std::unique_ptr<QgsProcessingAlgorithm> alg(
             QgsApplication::processingRegistry()->createAlgorithmById("halvo:imperviousbyzone"));
         QgsProcessingContext context;
         context.setProject(QgsProject::instance());
         QgsProcessingFeedback feedback;
-        bool ok = true;
+        bool ok = !succeeds;
         alg->run(parameters, context, &feedback, &ok);
-        EXPECT_FALSE(ok);
+        EXPECT_EQ(ok, succeeds) << feedback.textLog().toStdString();
         return feedback.textLog().toStdString();
     }
 
-    std::string dialogSays(const std::function<void(params::AnalysisDialog&)>& choose)
+    void openFilled(int density)
     {
         open();
         combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
         combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-        dialog->densityOption(1)->setChecked(true);
+        dialog->densityOption(density)->setChecked(true);
         child<QLineEdit>("txtOutputTheme")->setText(Q(data / "dialog"));
         dialog->checkOutputBox();
+    }
+
+    std::string dialogSays(const std::function<void(params::AnalysisDialog&)>& choose)
+    {
+        openFilled(1);
         choose(*dialog);
         ui.messages.clear();
         child<QPushButton>("cmdISRun")->click();
@@ -149,39 +163,21 @@ TEST_F(Faces, RefuseTheSameChoicesInTheSameWords)
 // replays either run to the same table.
 TEST_F(Faces, SavedParametersReplayFromTheCommandLine)
 {
-    open();
-    combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
-    combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-    dialog->densityOption(0)->setChecked(true);
-    child<QLineEdit>("txtOutputTheme")->setText(Q(data / "dialog"));
-    dialog->checkOutputBox();
+    openFilled(0);
     dialog->saveParametersDialog = [&] { return Q(data / "dialog.txt"); };
     child<QPushButton>("cmdSaveParams")->click();
     child<QPushButton>("cmdISRun")->click();
     ASSERT_TRUE(fs::exists(data / "dialog.dbf")) << (ui.reports.empty() ? "" : ui.reports[0]);
 
-    std::unique_ptr<QgsProcessingAlgorithm> alg(
-        QgsApplication::processingRegistry()->createAlgorithmById("halvo:imperviousbyzone"));
-    QgsProcessingContext context;
-    context.setProject(QgsProject::instance());
-    QgsProcessingFeedback feedback;
-    bool ok = false;
-    alg->run({{"LANDCOVER", "landcover"},
-              {"ZONES", "zones"},
-              {"FIELD", "NAME"},
-              {"DENSITY", 0},
-              {"OUTPUT", Q(data / "processing.shp")},
-              {"PARAMETER_FILE", Q(data / "processing.txt")}},
-             context, &feedback, &ok);
-    ASSERT_TRUE(ok) << feedback.textLog().toStdString();
+    processing({{"DENSITY", 0}, {"PARAMETER_FILE", Q(data / "processing.txt")}}, true);
 
     for (const char* saved : {"dialog", "processing"}) {
-        const fs::path file = data / (std::string(saved) + ".txt");
-        const std::string cmd = "HALVO_HOME='" + ext.path().string() + "' '" + HALVO_EXT_DIR +
-                                "/halvo' run --parameters '" + file.string() + "' --output '" +
-                                (data / "replay.shp").string() + "' < /dev/null > /dev/null 2> '" +
-                                (data / "replay.err").string() + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << ReadFile(data / "replay.err");
+        std::string said;
+        EXPECT_EQ(halvo("run --parameters '" + (data / (std::string(saved) + ".txt")).string() + "' --output '" +
+                            (data / "replay.shp").string() + "'",
+                        said),
+                  0)
+            << said;
         EXPECT_EQ(ReadFile(data / "replay.dbf"), ReadFile(data / (std::string(saved) + ".dbf"))) << saved;
     }
 }

@@ -1,10 +1,9 @@
 // The analysis dialog over a real QGIS project: its lists and the map's
 // events, the order of its checks, the output box, the scenario rows, the
-// controls <-> parameters pair and whole runs.
+// controls -> parameters and whole runs.
 
 #include "coefficients/model_store.h"
 #include "dialog_fixture.h"
-#include "params/param_writer.h"
 #include "support/qt/help_browser.h"
 
 #include <qgsgraduatedsymbolrenderer.h>
@@ -306,7 +305,7 @@ TEST_F(ParamsDialog, AddWithoutCoefficientSetChangesNothing)
                                        "adding Development Scenarios");
 }
 
-TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
+TEST_F(ParamsDialog, ControlsBecomeTheRunsParameters)
 {
     standardMap();
     AddVector(Vector(data.path(), "density.shp", {{"POP", 'd'}}, {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {120.0}}}),
@@ -336,20 +335,6 @@ TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
     EXPECT_EQ(p.scenarios[0].classId, "21");
     EXPECT_FALSE(p.scenarios[1].apply);
     EXPECT_FALSE(p.classes.empty());
-
-    delete dialog.data();
-    open();
-    dialog->fromParameters(p);
-    const params::RunParameters q = dialog->toParameters();
-    // The parameter file holds every field and every applied row and class.
-    auto written = [&](const params::RunParameters& r, const std::string& name) {
-        EXPECT_TRUE(params::WriteParamsToFile(r, data.path().string(), name));
-        return ReadFile(data / name);
-    };
-    EXPECT_EQ(written(q, "q.prm"), written(p, "p.prm"));
-    ASSERT_EQ(q.scenarios.size(), 2u);
-    EXPECT_FALSE(q.scenarios[1].apply);
-    EXPECT_EQ(q.scenarios[1].layer, p.scenarios[1].layer);
 }
 
 TEST_F(ParamsDialog, RunAddsTheOutputLayerDrawnInThreeClasses)
