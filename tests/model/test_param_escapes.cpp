@@ -4,7 +4,6 @@
 #include "params/run_request.h"
 #include "support/error_reporting.h"
 #include "support/run_case.h"
-#include "support/scripted_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -47,11 +46,9 @@ TEST(ParamEscapes, HashInClassLayerFieldAndPathNamesRunsAsGiven)
 
 TEST(ParamFile, AFractionalClassIdIsRefusedNotTruncated)
 {
-    ScriptedUi ui;
-    TempExtension ext;
-    fs::create_directories(ext / "temp");
-    std::ofstream(ext / "temp/model_params.txt") << "CLASS#21.5#Developed#80#55.5#30\r\n";
-    halvo::params::clsReadParams reader;
-    reader.ReadParameters(ext.path().string(), "model_params.txt");
+    TempDir dir;
+    std::ofstream(dir / "params.txt") << "CLASS#21.5#Developed#80#55.5#30\r\n";
+    halvo::params::ParameterReader reader;
+    reader.read(dir / "params.txt");
     EXPECT_THROW(halvo::params::ParametersOf(reader), halvo::support::Error);
 }
