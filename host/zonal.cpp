@@ -258,20 +258,4 @@ long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earli
     return kept;
 }
 
-void RefreshAreaField(const std::filesystem::path& shapefile)
-{
-    auto table = Table::Open(shapefile, true);
-    const int area = table.findField("Area") >= 0 ? table.findField("Area") : table.findField("AREA");
-    if (area >= 0 && table.field(area).type == kDouble) {
-        table.update({}, [&](Table::Row& r) {
-            if (const OGRGeometry* g = r.shape(); g && OGR_GT_IsSurface(wkbFlatten(g->getGeometryType())))
-                r.set(area, g->toSurface()->get_Area());
-            else if (g && wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
-                r.set(area, g->toMultiPolygon()->get_Area());
-            return true;
-        });
-    }
-    table.finish();
-}
-
 }  // namespace halvo::host
