@@ -7,7 +7,8 @@
 #include "host/threads.h"
 #include "host/vector_ops.h"
 #include "model/run.h"
-#include "params/param_writer.h"
+#include "params/read_params.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/folder_lock.h"
@@ -42,26 +43,34 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                     "  halvo run --landcover landcover.tif --analysis watersheds.shp --field NAME \\\n"
                     "            --density-layer blockgroups.shp --density-field DENSITY --high 500 --low 100 \\\n"
                     "            --scenario newdev.shp=23 --output out/with_scenario.shp");
-    sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)")->required();
-    sub.add_option("--units", o.units,
-                   "Linear unit of the land-cover raster's coordinate system: Meters (areas in hectares) or\n"
-                   "Feet (acres). It describes the raster and converts nothing: the other unit scales every\n"
-                   "area wrongly. Default: read from the raster")
-        ->check(CLI::IsMember({"Meters", "Feet"}));
-    sub.add_option("--analysis", o.analysis, "Polygon layer whose polygons are grouped into zones")->required();
-    sub.add_option("--field", o.field, "Field of the analysis layer whose values name the zones")->required();
-    sub.add_option("--select", o.select,
-                   "Where clause (OGR SQL) selecting the analysis features to use, e.g. \"HUC_ID\" < 5\n"
-                   "(default: all)");
+    auto* file = sub.add_option("--parameters", o.parameters,
+                                "Run a parameter file saved by the analysis dialog or the Processing\n"
+                                "algorithm (\"Save parameters...\"): its layers, field, coefficients, density,\n"
+                                "scenarios and output; --output replaces the output (and its layer\n"
+                                "name, unless --layer-name gives one)");
+    std::vector<CLI::Option*> choices;
+    choices.push_back(sub.add_option("--landcover", o.landcover, "Land-cover raster (single band, integer classes)"));
+    choices.push_back(
+        sub.add_option("--units", o.units,
+                       "Linear unit of the land-cover raster's coordinate system: Meters (areas in hectares) or\n"
+                       "Feet (acres). It describes the raster and converts nothing: the other unit scales every\n"
+                       "area wrongly. Default: read from the raster")
+            ->check(CLI::IsMember({"Meters", "Feet"})));
+    choices.push_back(sub.add_option("--analysis", o.analysis, "Polygon layer whose polygons are grouped into zones"));
+    choices.push_back(sub.add_option("--field", o.field, "Field of the analysis layer whose values name the zones"));
+    choices.push_back(sub.add_option("--select", o.select,
+                                     "Where clause (OGR SQL) selecting the analysis features to use, e.g. "
+                                     "\"HUC_ID\" < 5\n(default: all)"));
     auto* set = sub.add_option("--coefficients", o.coefficients,
                                "Coefficient set of the store etc/isprops.xml (default: its first set)");
-    sub.add_option("--coefficients-csv", o.coefficientsCsv,
-                   "Comma-separated coefficient file (Value,ClassName,High,Medium,Low) instead of a stored set")
-        ->excludes(set);
-    sub.add_option("--density", o.density,
-                   "Population density level applied everywhere: high, medium or low (default: medium);\n"
-                   "not with --density-layer")
-        ->check(CLI::IsMember({"high", "medium", "low"}));
+    auto* csv =
+        sub.add_option("--coefficients-csv", o.coefficientsCsv,
+                       "Comma-separated coefficient file (Value,ClassName,High,Medium,Low) instead of a stored set");
+    csv->excludes(set);
+    auto* level = sub.add_option("--density", o.density,
+                                 "Population density level applied everywhere: high, medium or low (default: "
+                                 "medium);\nnot with --density-layer")
+                      ->check(CLI::IsMember({"high", "medium", "low"}));
     auto* dl = sub.add_option("--density-layer", o.densityLayer,
                               "Population density polygons: choose High/Medium/Low per polygon piece\n"
                               "(needs --density-field, --high and --low); land outside it is left out");
@@ -72,15 +81,21 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
     df->needs(dl);
     hi->needs(dl);
     lo->needs(dl);
-    sub.add_option("--scenario", o.scenarios,
-                   "Development scenario PATH=CLASS: land inside PATH's polygons counts as CLASS (a class ID\n"
-                   "or name of the coefficient set); repeat for several, applied in the order given (land in\n"
-                   "several is recast by the first; one with no land left to recast is skipped)");
-    sub.add_option("--coverage", o.coverage,
-                   "How a land-cover cell counts for a zone: centre (wholly, in the zone holding its centre)\n"
-                   "or exact (by the share of its area inside the zone; for zones of a few cells);\n"
-                   "default: centre")
-        ->check(CLI::IsMember({"centre", "exact"}));
+    auto* scenario =
+        sub.add_option("--scenario", o.scenarios,
+                       "Development scenario PATH=CLASS: land inside PATH's polygons counts as CLASS (a class ID\n"
+                       "or name of the coefficient set); repeat for several, applied in the order given (land in\n"
+                       "several is recast by the first; one with no land left to recast is skipped)");
+    auto* coverage =
+        sub.add_option("--coverage", o.coverage,
+                       "How a land-cover cell counts for a zone: centre (wholly, in the zone holding its centre)\n"
+                       "or exact (by the share of its area inside the zone; for zones of a few cells);\n"
+                       "default: centre")
+            ->check(CLI::IsMember({"centre", "exact"}));
+    for (CLI::Option* c : {set, csv, level, dl, df, hi, lo, scenario, coverage})
+        choices.push_back(c);
+    for (CLI::Option* c : choices)
+        file->excludes(c);
     sub.add_option("--output", o.output,
                    "Output shapefile; \".shp\" is added when missing, another format's name (.gpkg ...)\n"
                    "is refused (default: halvo.shp in the extension folder's output folder). When its\n"
@@ -130,122 +145,85 @@ LayerSpec parseLayer(const std::string& given)
     return {support::ToUtf8(sourceLayer.empty() ? p.stem().string() : sourceLayer), p, sourceLayer};
 }
 
-[[noreturn]] void fail(const std::string& message) { support::raise(support::err::kInvalidCall, message); }
+using params::Refuse;
 
-params::DensityLevel densityLevel(const std::string& d)
+// --output as given: the CLI writes shapefiles.
+fs::path outputOf(const std::string& given, const fs::path& ext)
 {
-    return d == "high"  ? params::DensityLevel::High
-           : d == "low" ? params::DensityLevel::Low
-                        : params::DensityLevel::Medium;
-}
-
-std::vector<params::ClassLine> chosenClasses(const RunOptions& o, const fs::path& ext, std::string& setName)
-{
-    if (!o.coefficientsCsv.empty()) {
-        if (::access(o.coefficientsCsv.c_str(), R_OK) != 0)
-            fail("The coefficient file '" + o.coefficientsCsv + "' cannot be read");
-        setName = fs::path(o.coefficientsCsv).stem().string();
-        auto set = coefficients::ReadCoeffsFile(o.coefficientsCsv, setName);
-        if (!set)
-            throw support::Stopped("the coefficient file was refused");
-        return params::ClassLinesOf(*set);
-    }
-    coefficients::clsISModelProperties store;
-    const fs::path storePath = support::StorePath(ext);
-    if (!coefficients::GetISModelProperties(store, storePath))
-        fail("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +
-             "/etc/isprops.xml'.");
-    if (store.ISLCDefs.Count() == 0)
-        fail("The coefficient store '" + storePath.string() + "' holds no coefficient set");
-    setName = o.coefficients.empty() ? store.ISLCDefs.Item(1).LCType : o.coefficients;
-    const auto* set = coefficients::FindSet(store, setName);
-    if (!set) {
-        std::string names;
-        for (const auto& s : store.ISLCDefs)
-            names += (names.empty() ? "" : ", ") + s.LCType;
-        fail("There is no coefficient set '" + setName + "' in '" + storePath.string() + "' (sets: " + names + ")");
-    }
-    if (const std::string fault = coefficients::SetFault(*set); !fault.empty())
-        fail(fault);
-    return params::ClassLinesOf(*set);
+    if (given.find('|') != std::string::npos)
+        Refuse("The output '" + given +
+               "' holds '|' options: the CLI writes shapefiles; give a file name ending in .shp");
+    if (const std::string format = host::OtherVectorFormatOf(fs::path(given).extension().string()); !format.empty())
+        Refuse("The output '" + given + "' names a file of another format (" + format +
+               "): the CLI writes shapefiles; give a file name ending in .shp");
+    return given.empty() ? ext / "output" / "halvo.shp" : fs::path(given);
 }
 
 // The request the options describe; layers are read by the engine.
 params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
 {
     params::RunRequest r;
+    if (!o.parameters.empty()) {
+        params::ParameterReader reader;
+        reader.read(o.parameters);
+        const params::RunParameters p = params::ParametersOf(reader);
+        r = params::RequestOf(p, params::MapOfSources(p));
+        // Another output takes its own layer name unless --layer-name gives one.
+        if (!o.output.empty() || r.output.empty()) {
+            r.output = outputOf(o.output, ext);
+            r.layerName.clear();
+        }
+        if (!o.layerName.empty())
+            r.layerName = o.layerName;
+    } else {
+        if (o.landcover.empty() || o.analysis.empty() || o.field.empty())
+            Refuse("halvo run needs --landcover, --analysis and --field, or --parameters FILE");
+        params::LayerSet layers;
+        auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
+            return layers.add(given.name, given.path, given.sourceLayer, kind);
+        };
+        const LayerSpec an = parseLayer(o.analysis), lc = parseLayer(o.landcover);
+        if (an.name == lc.name)
+            Refuse("The land-cover and analysis layers are both named '" + an.name + "': name them with NAME=PATH");
+        r.analysis = layerFor(an, host::LayerKind::Feature);
+        r.landCover = layerFor(lc, host::LayerKind::Raster);
+        r.field = o.field;
+        if (!o.units.empty())
+            r.units = params::UnitsFromName(o.units);
+        if (!o.select.empty()) {
+            if (!fs::exists(r.analysis->source))
+                Refuse("The analysis layer '" + r.analysis->source.string() + "' does not exist");
+            host::SelectByWhere(*r.analysis, o.select, false);
+            if (r.analysis->selection.empty())
+                Refuse("--select " + o.select + " selects no feature of '" + an.path.string() + "'");
+        }
+        const params::CoefficientSet set =
+            o.coefficientsCsv.empty() ? params::StoredSet(ext, o.coefficients) : params::SetFromFile(o.coefficientsCsv);
+        params::SetCoefficients(r, set);
+        if (!o.densityLayer.empty()) {
+            if (!o.density.empty())
+                Refuse("--density " + o.density + " applies one level everywhere and --density-layer chooses it " +
+                       "per polygon: give one of them, not both");
+            r.density = params::DensityFromText(layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature),
+                                                o.densityField, o.high, o.low);
+        } else {
+            r.density = params::DensityLevelNamed(o.density);
+        }
+        int row = 1;
+        for (const auto& text : o.scenarios) {
+            const auto eq = text.rfind('=');
+            if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
+                Refuse("--scenario " + text + ": write it as PATH=CLASS");
+            r.scenarios.push_back(params::ScenarioOf(
+                row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), text.substr(eq + 1), set));
+        }
+        r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
+        r.output = outputOf(o.output, ext);
+        r.layerName = o.layerName;
+    }
+    r.htmlPage = o.html;
     r.extensionFolder = ext;
     r.face = params::Face::CommandLine;
-    std::vector<host::LayerPtr> layers;
-    auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
-        for (const auto& l : layers)
-            if (l->sourceLayer == given.sourceLayer && fs::exists(l->source) && fs::exists(given.path) &&
-                fs::equivalent(l->source, given.path))
-                return l;
-        auto l = std::make_shared<host::Layer>();
-        l->name = given.name;
-        for (int k = 2; std::any_of(layers.begin(), layers.end(), [&](auto& e) { return e->name == l->name; }); ++k)
-            l->name = given.name + "_" + std::to_string(k);
-        l->kind = kind;
-        l->source = given.path;
-        l->sourceLayer = given.sourceLayer;
-        layers.push_back(l);
-        return l;
-    };
-
-    const LayerSpec an = parseLayer(o.analysis), lc = parseLayer(o.landcover);
-    if (an.name == lc.name)
-        fail("The land-cover and analysis layers are both named '" + an.name + "': name them with NAME=PATH");
-    r.analysis = layerFor(an, host::LayerKind::Feature);
-    r.landCover = layerFor(lc, host::LayerKind::Raster);
-    r.field = o.field;
-    if (!o.units.empty())
-        r.units = params::UnitsFromName(o.units);
-    if (!o.select.empty()) {
-        if (!fs::exists(r.analysis->source))
-            fail("The analysis layer '" + r.analysis->source.string() + "' does not exist");
-        host::SelectByWhere(*r.analysis, o.select, false);
-        if (r.analysis->selection.empty())
-            fail("--select " + o.select + " selects no feature of '" + an.path.string() + "'");
-    }
-    r.classes = chosenClasses(o, ext, r.setName);
-
-    if (!o.densityLayer.empty()) {
-        if (!o.density.empty())
-            fail("--density " + o.density + " applies one level everywhere and --density-layer chooses it per " +
-                 "polygon: give one of them, not both");
-        r.density = params::DensityFromText(layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature),
-                                            o.densityField, o.high, o.low, "--high value", "--low value");
-    } else {
-        r.density = densityLevel(o.density);
-    }
-    int row = 1;
-    for (const auto& text : o.scenarios) {
-        const auto eq = text.rfind('=');
-        if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
-            fail("--scenario " + text + ": write it as PATH=CLASS");
-        const std::string cls = text.substr(eq + 1);
-        const params::ClassLine* found = nullptr;
-        for (const auto& c : r.classes)
-            if (std::to_string(c.id) == cls || c.name == cls) {
-                found = &c;
-                break;
-            }
-        if (!found)
-            fail("--scenario " + text + ": the coefficient set has no class '" + cls + "'");
-        r.scenarios.push_back(
-            {row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), found->id, found->name});
-    }
-    r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
-    if (o.output.find('|') != std::string::npos)
-        fail("The output '" + o.output +
-             "' holds '|' options: the CLI writes shapefiles; give a file name ending in .shp");
-    if (const std::string format = host::OtherVectorFormatOf(fs::path(o.output).extension().string()); !format.empty())
-        fail("The output '" + o.output + "' names a file of another format (" + format +
-             "): the CLI writes shapefiles; give a file name ending in .shp");
-    r.output = o.output.empty() ? ext / "output" / "halvo.shp" : fs::path(o.output);
-    r.layerName = o.layerName;
-    r.htmlPage = o.html;
     return r;
 }
 
@@ -306,26 +284,24 @@ int RunCommand(const RunOptions& o)
         for (const auto& s : result.skipped)
             std::cerr << "halvo: skipped " << s << "\n";
         return 0;
-    } catch (const support::Canceled&) {
-        ui.endLine();
-        std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
-                  << "; no output was written and any earlier output is unchanged\n";
-        return stopSignal == SIGTERM ? 143 : 130;
-    } catch (const support::Stopped&) {
-        ui.endLine();
-        std::cerr << "halvo: the run did not complete; no output was written\n";
-        return 1;
     } catch (...) {
+        // The one place the command line turns a failure into what it says.
         ui.endLine();
-        const auto c = support::describe(std::current_exception());
-        if (c.formatted) {
-            // An error with its chain of procedures: the report.
-            support::UiScope scope(ui);
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+        const support::Caught c = support::describe(std::current_exception());
+        switch (c.kind) {
+        case support::Failure::Canceled:
+            std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+                      << "; no output was written and any earlier output is unchanged\n";
+            return stopSignal == SIGTERM ? 143 : 130;
+        case support::Failure::Failed:
+            ui.showCallStack(support::ReportText(c, "ExecuteModel", "clsISExecuteModel"));
+            [[fallthrough]];
+        case support::Failure::Stopped:
             std::cerr << "halvo: the run did not complete; no output was written\n";
-        } else {
-            std::cerr << "halvo: error: " << c.description << "\n";
+            return 1;
+        case support::Failure::Refused: break;
         }
+        std::cerr << "halvo: error: " << c.description << "\n";
         return 1;
     }
 }

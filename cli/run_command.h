@@ -1,6 +1,6 @@
 #pragma once
-// `halvo run`: builds a map from the files it is given, writes the run's
-// parameter file and starts the run the way the analysis dialog does.
+// `halvo run`: hands the files and choices it is given (or a saved parameter
+// file) to the request builder and runs the request.
 
 #include <CLI/CLI.hpp>
 
@@ -23,6 +23,7 @@ struct RunOptions {
     std::string high, low;               // thresholds, passed on as typed
     std::vector<std::string> scenarios;  // PATH=CLASS, in row order
     std::string coverage = "centre";     // centre | exact
+    std::string parameters;              // a saved parameter file instead of the options above
     std::string output;
     std::string layerName;
     bool html = false;

@@ -77,7 +77,6 @@ Answer TerminalUi::message(std::string_view text, std::string_view title, Icon i
 
 void TerminalUi::showCallStack(std::string_view report)
 {
-    ++reports_;
     endLine();
     std::fprintf(err_, "%s", TerminalText(report).c_str());
     std::fflush(err_);

@@ -22,7 +22,6 @@ public:
     void showCallStack(std::string_view report) override;
     void progress(std::string_view stage, double fraction) override;
 
-    int reportsShown() const { return reports_; }
     // Ends a progress line left open.
     void endLine();
 
@@ -33,7 +32,6 @@ private:
     bool interactive_;
     std::string lastStage_;
     int lastPercent_ = -1;
-    int reports_ = 0;
     bool timings_ = false;
     std::chrono::steady_clock::time_point stageStart_;
 };

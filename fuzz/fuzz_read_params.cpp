@@ -22,7 +22,7 @@ constexpr const char* kFile = "model_params.txt";
 
 // The reader's tables written back as lines in the file's own layout,
 // escaped as the writer would when a value needs it.
-std::string Relayout(const params::clsReadParams& r, const std::vector<std::string>& keys)
+std::string Relayout(const params::ParameterReader& r, const std::vector<std::string>& keys)
 {
     std::vector<std::vector<std::string>> lines;
     for (const auto& k : keys)
@@ -70,7 +70,7 @@ void RawFile(std::string_view bytes)
 {
     fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, bytes);
     fuzz::Ui().reset();
-    params::clsReadParams first;
+    params::ParameterReader first;
     first.ReadParameters(fuzz::Extension().string(), kFile);
     fuzz::Check(fuzz::Ui().reports <= 1, "the reader stops at its first bad line");
     if (fuzz::Ui().reports != 0)
@@ -87,7 +87,7 @@ void RawFile(std::string_view bytes)
             keys.push_back(key);
     }
     fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, Relayout(first, keys));
-    params::clsReadParams second;
+    params::ParameterReader second;
     second.ReadParameters(fuzz::Extension().string(), kFile);
     fuzz::Check(fuzz::Ui().reports == 0, "a relaid file reads without complaint");
     for (const auto& k : keys)
@@ -112,8 +112,12 @@ void WrittenThenRead(FuzzedDataProvider& in)
     p.outputThemeName = in.ConsumeRandomLengthString(40);
     const int scenarios = in.ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < scenarios; ++i)
-        p.scenarios.push_back({i + 1, in.ConsumeBool(), in.ConsumeRandomLengthString(20),
-                               in.ConsumeRandomLengthString(20), std::to_string(in.ConsumeIntegral<std::uint8_t>())});
+        p.scenarios.push_back({i + 1,
+                               in.ConsumeBool(),
+                               in.ConsumeRandomLengthString(20),
+                               in.ConsumeRandomLengthString(20),
+                               std::to_string(in.ConsumeIntegral<std::uint8_t>()),
+                               {}});
     const int classes = in.ConsumeIntegralInRange(0, 4);
     for (int i = 0; i < classes; ++i)
         p.classes.push_back({in.ConsumeIntegral<std::int32_t>(), in.ConsumeRandomLengthString(20),
@@ -122,7 +126,7 @@ void WrittenThenRead(FuzzedDataProvider& in)
 
     fuzz::Ui().reset();
     fuzz::Check(params::WriteParamsToFile(p, (fuzz::Extension() / "temp").string(), kFile), "the writer writes");
-    params::clsReadParams r;
+    params::ParameterReader r;
     r.ReadParameters(fuzz::Extension().string(), kFile);
 
     // Class IDs are the table's keys: a repeated one stops the reading there.

@@ -4,7 +4,6 @@
 // from files; the plugin mirrors the QGIS project into it.
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -33,26 +32,12 @@ struct Layer {
 
 using LayerPtr = std::shared_ptr<Layer>;
 
-class Map {
-public:
+struct Map {
     std::vector<LayerPtr> layers;  // top level, legend order
     int units = kUnitsMeters;
-
-    // New layers go on top of the legend, as a desktop map adds them.
-    void addLayer(LayerPtr layer);
-    void removeLayer(const LayerPtr& layer);
-
-    std::function<void(const LayerPtr&)> onAdded;
-    std::function<void(const LayerPtr&)> onRemoved;
 };
 
 // The layer of that name, groups searched one level deep; the last match wins.
 LayerPtr FindLayer(const std::string& name, const Map& map);
-
-// What the run needs of the host application: the focus map and a refresh.
-struct Application {
-    Map* focusMap = nullptr;
-    std::function<void()> refresh;
-};
 
 }  // namespace halvo::host

@@ -13,6 +13,7 @@
 #include "model/population_density.h"
 #include "model/table_functions.h"
 #include "params/param_writer.h"
+#include "params/request_builder.h"
 #include "reports/run_reports.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -243,17 +244,8 @@ RunRequest CheckRequest(const RunRequest& request)
     requirePolygons(*r.analysis, "analysis layer");
     if (!host::FindLayerField(*r.analysis, r.field))
         refuse("The analysis layer '" + r.analysis->source.string() + "' has no field '" + r.field + "'");
-    if (r.classes.empty())
-        refuse("The coefficient set '" + r.setName + "' holds no class");
-    std::set<long> ids;
-    for (const auto& c : r.classes)
-        if (!ids.insert(c.id).second)
-            refuse("The coefficient set '" + r.setName + "' gives the class " + std::to_string(c.id) +
-                   " twice: keep one row of it");
-    for (const auto& c : r.classes)
-        if (const std::string fault = coefficients::CoefficientFault(r.setName, c.id, c.name, c.high, c.medium, c.low);
-            !fault.empty())
-            refuse(fault);
+    if (const std::string fault = params::ClassesFault(r.setName, r.classes); !fault.empty())
+        refuse(fault);
 
     if (auto* d = std::get_if<DensityLayer>(&r.density)) {
         if (!d->layer)
@@ -261,11 +253,8 @@ RunRequest CheckRequest(const RunRequest& request)
         requirePolygons(*d->layer, "population density layer");
         if (!host::FindLayerField(*d->layer, d->field))
             refuse("The population density layer '" + d->layer->source.string() + "' has no field '" + d->field + "'");
-        if (!std::isfinite(d->high) || !std::isfinite(d->low))
-            refuse("The density thresholds must be numbers");
-        if (d->high < d->low)
-            refuse("The High density threshold (" + d->highText + ") is below the Low one (" + d->lowText +
-                   "): Medium could never apply");
+        if (const std::string fault = params::ThresholdsFault(d->high, d->low); !fault.empty())
+            refuse(fault);
     }
     for (const auto& s : r.scenarios) {
         if (!s.layer)

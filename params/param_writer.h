@@ -4,11 +4,15 @@
 #include "coefficients/is_model_properties.h"
 #include "params/run_parameters.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace halvo::params {
+
+// Writes `file`, CR LF, as WriteParamsToFile does; throws when it cannot.
+void SaveParameterFile(const RunParameters& params, const std::filesystem::path& file);
 
 // Writes workingDirectory/fileName, CR LF: the plain keys, the density lines
 // only for code 3, a DS line for each applied scenario row (under its own row
@@ -21,9 +25,5 @@ bool WriteParamsToFile(const RunParameters& params, const std::string& workingDi
 
 // The classes of one set, in set order.
 std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set);
-
-// The classes of the set the run uses: the first named `setName`, never mixed
-// with a later set of the same name; none when no set has that name.
-std::vector<ClassLine> ClassLinesOf(const coefficients::clsISModelProperties& store, std::string_view setName);
 
 }  // namespace halvo::params

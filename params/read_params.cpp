@@ -45,18 +45,18 @@ void AddNew(support::OrderedDict<V>& dict, const std::string& key, V value)
 }
 }  // namespace
 
-std::string clsReadParams::Value(std::string_view key) const
+std::string ParameterReader::Value(std::string_view key) const
 {
     const std::string* v = plain_.find(key);
     return v ? *v : std::string();
 }
 
-TextList clsReadParams::ParamCol(const std::vector<std::string>& fields)
+TextList ParameterReader::ParamCol(const std::vector<std::string>& fields)
 {
     return fields.size() > 2 ? TextList(fields.begin() + 2, fields.end()) : TextList();
 }
 
-void clsReadParams::ReadParameters(const std::string& PathName, const std::string& FileName)
+void ParameterReader::ReadParameters(const std::string& PathName, const std::string& FileName)
 {
     pathName_ = PathName;
     fileName_ = FileName;
@@ -69,31 +69,36 @@ void clsReadParams::ReadParameters(const std::string& PathName, const std::strin
                             support::Buttons::OK, support::Icon::Critical, "Missing: Model_Params File");
             return;
         }
-        bool escaped = false, first = true;
-        for (const std::string& raw : support::ReadLines(file)) {
-            const std::string text = support::ToUtf8(raw);
-            if (first && text == kEscapeLine) {
-                escaped = true;  // values of this file are escaped
-                first = false;
-                continue;
-            }
-            first = false;
-            auto fields = SplitHash(text);
-            if (escaped)
-                for (std::size_t i = 1; i < fields.size(); ++i)
-                    fields[i] = UnescapeValue(fields[i]);
-            const std::string& key = Field(fields, 0);
-            if (key == "CLASS")
-                AddNew(landClasses_, Field(fields, 1), ParamCol(fields));
-            else if (key == "DS")
-                AddNew(devScenarios_, Field(fields, 1), ParamCol(fields));
-            else
-                AddNew(plain_, key, Field(fields, 1));
-        }
+        read(file);
     });
 }
 
-void clsReadParams::FlushParameters()
+void ParameterReader::read(const std::filesystem::path& file)
+{
+    bool escaped = false, first = true;
+    for (const std::string& raw : support::ReadLines(file)) {
+        const std::string text = support::ToUtf8(raw);
+        if (first && text == kEscapeLine) {
+            escaped = true;  // values of this file are escaped
+            first = false;
+            continue;
+        }
+        first = false;
+        auto fields = SplitHash(text);
+        if (escaped)
+            for (std::size_t i = 1; i < fields.size(); ++i)
+                fields[i] = UnescapeValue(fields[i]);
+        const std::string& key = Field(fields, 0);
+        if (key == "CLASS")
+            AddNew(landClasses_, Field(fields, 1), ParamCol(fields));
+        else if (key == "DS")
+            AddNew(devScenarios_, Field(fields, 1), ParamCol(fields));
+        else
+            AddNew(plain_, key, Field(fields, 1));
+    }
+}
+
+void ParameterReader::FlushParameters()
 {
     plain_.clear();
     landClasses_.clear();

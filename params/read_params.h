@@ -4,6 +4,7 @@
 
 #include "support/ordered_dict.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,7 @@ namespace halvo::params {
 using TextList = std::vector<std::string>;
 using TextTable = support::OrderedDict<TextList>;
 
-class clsReadParams {
+class ParameterReader {
 public:
     // Values of the plain keys; "" for a key the file did not hold.
     std::string AnalysisTheme() const { return Value("ANALYSISTHEME"); }
@@ -42,6 +43,9 @@ public:
     // decoded (params/param_escape.h); any other file is read as it is.
     void ReadParameters(const std::string& PathName, const std::string& FileName);
     void FlushParameters();
+    // Reads `file` (any path) on top of what is loaded; throws at a bad line or
+    // an unreadable file, keeping the lines before it.
+    void read(const std::filesystem::path& file);
 
     // Any plain key, including those without an accessor (VIEW, OUTTHEME,
     // POPDENSITYMED).

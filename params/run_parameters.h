@@ -1,6 +1,6 @@
 #pragma once
-// The values a run is started with, as the analysis dialog or the CLI hold
-// them; WriteParamsToFile turns them into model_params.txt.
+// The values a run is started with, as a parameter file holds them:
+// WriteParamsToFile writes them, ParameterReader reads them back.
 
 #include <string>
 #include <vector>
@@ -13,6 +13,7 @@ struct ScenarioRow {
     std::string layer;      // scenario polygon layer name
     std::string className;  // target class name
     std::string classId;    // target class ID as decimal text
+    std::string source;     // where the layer's data is (a saved file only)
 };
 
 struct ClassLine {
@@ -37,6 +38,13 @@ struct RunParameters {
     std::string coverage;         // COVERAGE: "exact", or empty for the cell-centre rule
     std::vector<ScenarioRow> scenarios;
     std::vector<ClassLine> classes;  // the chosen set's classes, in set order
+    // A saved parameter file also says where each layer's data is (PATH or
+    // PATH|layername=LAYER) and which set the classes came from, so the
+    // command line can run it without the map it was set up in.
+    std::string setName;          // COEFFSET
+    std::string landCoverSource;  // LCSOURCE
+    std::string analysisSource;   // ANALYSISSOURCE
+    std::string densitySource;    // POPDENSITYSOURCE
 };
 
 }  // namespace halvo::params

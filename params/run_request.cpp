@@ -2,6 +2,7 @@
 
 #include "coefficients/number_text.h"
 #include "params/read_params.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 
 namespace halvo::params {
@@ -18,14 +19,6 @@ host::LayerPtr layerNamed(const std::string& name, const host::Map& map, const c
     return layer;
 }
 
-double threshold(const std::string& text, const std::string& name)
-{
-    const auto v = coefficients::ParseNumber(text);
-    if (!v)
-        refuse("The " + name + " '" + text + "' is not a number: give a plain number such as 500 or 12.5");
-    return *v;
-}
-
 long classId(const std::string& text)
 {
     const auto v = coefficients::ParseNumber(text);
@@ -35,19 +28,6 @@ long classId(const std::string& text)
 }
 
 }  // namespace
-
-DensityLayer DensityFromText(host::LayerPtr layer, std::string field, const std::string& high, const std::string& low,
-                             const std::string& highName, const std::string& lowName)
-{
-    DensityLayer d;
-    d.layer = std::move(layer);
-    d.field = std::move(field);
-    d.highText = high;
-    d.lowText = low;
-    d.high = threshold(high, highName);
-    d.low = threshold(low, lowName);
-    return d;
-}
 
 std::optional<Units> UnitsFromName(std::string_view name)
 {
@@ -81,9 +61,58 @@ RunParameters ParametersOf(const RunRequest& r, Units units)
         p.coverage = CoverageName(r.coverage);
     for (const Scenario& s : r.scenarios)
         p.scenarios.push_back(
-            {s.row, true, s.layer ? s.layer->name : std::string(), s.className, std::to_string(s.classId)});
+            {s.row, true, s.layer ? s.layer->name : std::string(), s.className, std::to_string(s.classId), {}});
     p.classes = r.classes;
     return p;
+}
+
+namespace {
+
+std::string sourceText(const host::LayerPtr& layer)
+{
+    if (!layer)
+        return {};
+    return layer->source.string() + (layer->sourceLayer.empty() ? "" : "|layername=" + layer->sourceLayer);
+}
+
+}  // namespace
+
+RunParameters SavedParametersOf(const RunRequest& r, Units units)
+{
+    RunParameters p = ParametersOf(r, units);
+    p.setName = r.setName;
+    p.landCoverSource = sourceText(r.landCover);
+    p.analysisSource = sourceText(r.analysis);
+    if (const auto* d = std::get_if<DensityLayer>(&r.density))
+        p.densitySource = sourceText(d->layer);
+    for (std::size_t i = 0; i < r.scenarios.size(); ++i)
+        p.scenarios[i].source = sourceText(r.scenarios[i].layer);
+    return p;
+}
+
+host::Map MapOfSources(const RunParameters& p)
+{
+    LayerSet layers;
+    host::Map map;
+    auto add = [&](const std::string& name, const std::string& source, host::LayerKind kind, const char* what) {
+        if (name.empty() || host::FindLayer(name, map))
+            return;  // a layer given twice (a scenario over the zones, say) is one layer
+        if (source.empty())
+            refuse(std::string("The parameter file does not say where the ") + what + " '" + name +
+                   "' is: save it again from Halvo");
+        const auto bar = source.find("|layername=");
+        const std::string path = source.substr(0, bar);
+        const std::string inside = bar == std::string::npos ? std::string() : source.substr(bar + 11);
+        map.layers.push_back(layers.add(name, path, inside, kind));
+    };
+    add(p.landCoverLayer, p.landCoverSource, host::LayerKind::Raster, "land cover layer");
+    add(p.analysisLayer, p.analysisSource, host::LayerKind::Feature, "analysis layer");
+    if (p.populationDensity == 3)
+        add(p.densityLayer, p.densitySource, host::LayerKind::Feature, "population density layer");
+    for (const ScenarioRow& s : p.scenarios)
+        if (s.apply)
+            add(s.layer, s.source, host::LayerKind::Feature, "development scenario layer");
+    return map;
 }
 
 RunRequest RequestOf(const RunParameters& p, const host::Map& map)
@@ -93,7 +122,10 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
     r.units = UnitsFromName(p.landCoverUnits);
     r.analysis = layerNamed(p.analysisLayer, map, "analysis layer");
     r.field = p.analysisField;
+    r.setName = p.setName;
     r.classes = p.classes;
+    if (std::string fault = ClassesFault(r.setName, r.classes); !fault.empty())
+        refuse(fault);
     switch (p.populationDensity) {
     case 0:
     case 1:
@@ -104,10 +136,11 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
         break;
     default: refuse("Population Density option not defined");
     }
+    const CoefficientSet set{r.setName, r.classes};
     for (const ScenarioRow& s : p.scenarios)
         if (s.apply)
             r.scenarios.push_back(
-                {s.row, layerNamed(s.layer, map, "development scenario layer"), classId(s.classId), s.className});
+                ScenarioOf(s.row, layerNamed(s.layer, map, "development scenario layer"), s.classId, set));
     r.output = p.outputTheme;
     r.layerName = p.outputThemeName;
     if (!p.coverage.empty() && p.coverage != "centre" && p.coverage != "exact")
@@ -116,7 +149,7 @@ RunRequest RequestOf(const RunParameters& p, const host::Map& map)
     return r;
 }
 
-RunParameters ParametersOf(const clsReadParams& reader)
+RunParameters ParametersOf(const ParameterReader& reader)
 {
     RunParameters p;
     p.view = reader.Value("VIEW");
@@ -133,10 +166,15 @@ RunParameters ParametersOf(const clsReadParams& reader)
     p.outputTheme = reader.Value("OUTTHEME");
     p.outputThemeName = reader.OutThemeName();
     p.coverage = reader.Value("COVERAGE");
-    for (const auto& [row, s] : reader.DevScenarios()) {
-        const auto n = coefficients::ParseNumber(row);
-        p.scenarios.push_back({n ? static_cast<int>(*n) : 0, true, s.size() > 0 ? s[0] : std::string(),
-                               s.size() > 1 ? s[1] : std::string(), s.size() > 2 ? s[2] : std::string()});
+    p.setName = reader.Value("COEFFSET");
+    p.landCoverSource = reader.Value("LCSOURCE");
+    p.analysisSource = reader.Value("ANALYSISSOURCE");
+    p.densitySource = reader.Value("POPDENSITYSOURCE");
+    for (const auto& entry : reader.DevScenarios()) {
+        const TextList& s = entry.second;
+        const auto n = coefficients::ParseNumber(entry.first);
+        auto at = [&](std::size_t i) { return i < s.size() ? s[i] : std::string(); };
+        p.scenarios.push_back({n ? static_cast<int>(*n) : 0, true, at(0), at(1), at(2), at(3)});
     }
     for (const auto& entry : reader.LandClasses()) {
         const std::string& id = entry.first;

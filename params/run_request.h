@@ -1,7 +1,8 @@
 #pragma once
 // A run as the engine takes it: typed layers, field, coefficients, density
-// choice, scenarios and output. Both faces build one; the parameter file is
-// its record, written from it and read back into it.
+// choice, scenarios and output. The faces build one through
+// params/request_builder.h; a saved parameter file is its record, written from
+// it and read back into it.
 
 #include "host/map.h"
 #include "host/raster.h"
@@ -31,12 +32,6 @@ struct DensityLayer {
     // The thresholds as the user typed them; the reports quote them.
     std::string highText, lowText;
 };
-
-// Per-polygon density from thresholds as typed ("." decimals); throws naming
-// `highName` or `lowName` when one is not a plain number.
-DensityLayer DensityFromText(host::LayerPtr layer, std::string field, const std::string& high, const std::string& low,
-                             const std::string& highName = "High density threshold",
-                             const std::string& lowName = "Low density threshold");
 
 using DensityChoice = std::variant<DensityLevel, DensityLayer>;
 
@@ -80,12 +75,20 @@ inline const char* CoverageName(Coverage c) { return c == Coverage::Exact ? "exa
 // The parameter file's record of a request (layers by name).
 RunParameters ParametersOf(const RunRequest& request, Units units);
 
+// The record as a saved parameter file holds it: also where each layer's data
+// is and the coefficient set's name.
+RunParameters SavedParametersOf(const RunRequest& request, Units units);
+
+// A map of the layers a saved parameter file names, read from where it says
+// they are; throws naming a layer it does not place.
+host::Map MapOfSources(const RunParameters& parameters);
+
 // A request from a parameter file's record, its layers found by name in `map`;
 // throws naming the first layer or value it cannot use.
 RunRequest RequestOf(const RunParameters& parameters, const host::Map& map);
 
 // The record as a parameter file holds it, read back by the file's reader.
-class clsReadParams;
-RunParameters ParametersOf(const clsReadParams& reader);
+class ParameterReader;
+RunParameters ParametersOf(const ParameterReader& reader);
 
 }  // namespace halvo::params

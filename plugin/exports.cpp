@@ -11,8 +11,8 @@
 #include <filesystem>
 
 namespace {
-const QString sName = halvo::plugin::clsISExt::ProductName();
-const QString sDescription = halvo::plugin::clsISExt::Description();
+const QString sName = halvo::plugin::Extension::ProductName();
+const QString sDescription = halvo::plugin::Extension::Description();
 const QString sCategory = QStringLiteral("Plugins");
 const QString sVersion = halvo::support::VersionText().mid(8);
 // Plugin Manager shows the icon only from a file: the one installed beside the library.
@@ -30,7 +30,7 @@ const QString sUpdateDate = QStringLiteral("2024-01-01");
 
 QGISEXTERN QgisPlugin* classFactory(QgisInterface* qgisInterfacePointer)
 {
-    return new halvo::plugin::clsISExt(qgisInterfacePointer);
+    return new halvo::plugin::Extension(qgisInterfacePointer);
 }
 QGISEXTERN const QString* name() { return &sName; }
 QGISEXTERN const QString* description() { return &sDescription; }

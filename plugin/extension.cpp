@@ -1,6 +1,7 @@
 #include "plugin/extension.h"
 
 #include "params/qt/params_dialog.h"
+#include "plugin/dialog_run.h"
 #include "plugin/processing_provider.h"
 #include "plugin/qgis_map.h"
 #include "support/error_reporting.h"
@@ -47,19 +48,19 @@ struct ItemInfo {
 constexpr ItemInfo kMenuItems[6] = {{1, false}, {2, false}, {3, false}, {4, false}, {5, true}, {6, false}};
 }  // namespace
 
-// --- clsCommands ------------------------------------------------------------
+// --- Command ------------------------------------------------------------
 
-clsCommands::clsCommands(int subType, QObject* parent) : QObject(parent), subType_(subType)
+Command::Command(int subType, QObject* parent) : QObject(parent), subType_(subType)
 {
     action_ = new QAction(Caption(), this);
     action_->setObjectName(QStringLiteral("HALVO_EXT.clsCommands.%1").arg(subType));
     action_->setToolTip(Tooltip());
     action_->setStatusTip(Message());
     action_->setEnabled(false);
-    connect(action_, &QAction::triggered, this, &clsCommands::OnClick);
+    connect(action_, &QAction::triggered, this, &Command::OnClick);
 }
 
-void clsCommands::OnCreate(clsISExt* extension)
+void Command::OnCreate(Extension* extension)
 {
     ext_ = extension;
     if (!ext_)
@@ -67,7 +68,7 @@ void clsCommands::OnCreate(clsISExt* extension)
     action_->setEnabled(Enabled());
 }
 
-QString clsCommands::Name() const
+QString Command::Name() const
 {
     switch (subType_) {
     case 1: return tr("Run Impervious Surface Analysis...");
@@ -80,9 +81,9 @@ QString clsCommands::Name() const
     }
 }
 
-bool clsCommands::Enabled() const { return ext_ && ext_->State() == kEnabled; }
+bool Command::Enabled() const { return ext_ && ext_->State() == kEnabled; }
 
-void clsCommands::OnClick()
+void Command::OnClick()
 {
     support::GuardedVoid("ICommand_OnClick", kCommands, true, [&] {
         if (!ext_)
@@ -100,9 +101,9 @@ void clsCommands::OnClick()
     });
 }
 
-// --- clsMenuDef ---------------------------------------------------------------
+// --- MenuDef ---------------------------------------------------------------
 
-bool clsMenuDef::GetItemInfo(int position, int& subType, bool& group)
+bool MenuDef::GetItemInfo(int position, int& subType, bool& group)
 {
     if (position < 0 || position >= ItemCount())
         return false;
@@ -111,22 +112,22 @@ bool clsMenuDef::GetItemInfo(int position, int& subType, bool& group)
     return true;
 }
 
-// --- clsISExt -------------------------------------------------------------------
+// --- Extension -------------------------------------------------------------------
 
-clsISExt::clsISExt(QgisInterface* iface)
+Extension::Extension(QgisInterface* iface)
     : QgisPlugin(ProductName(), Description(), QStringLiteral("Plugins"), support::VersionText(), QgisPlugin::UI),
       iface_(iface), ext_(support::ExtensionFolder())
 {
 }
 
-clsISExt::~clsISExt()
+Extension::~Extension()
 {
     releaseProcessing();
     removeGui();
     Shutdown();
 }
 
-void clsISExt::initGui()
+void Extension::initGui()
 {
     uiScope_ = std::make_unique<support::UiScope>(ui_);
     followQgisLanguage();
@@ -154,7 +155,7 @@ void clsISExt::initGui()
     std::cerr << "Halvo: plugin loaded from " << ext_.string() << std::endl;
 }
 
-void clsISExt::unload()
+void Extension::unload()
 {
     releaseProcessing();
     removeGui();
@@ -163,7 +164,7 @@ void clsISExt::unload()
     translation_.reset();
 }
 
-void clsISExt::followQgisLanguage()
+void Extension::followQgisLanguage()
 {
     // QGIS keeps the language it speaks in its settings, for plugins to follow.
     if (!translation_)
@@ -171,25 +172,25 @@ void clsISExt::followQgisLanguage()
             ext_, QgsSettings().value(QStringLiteral("locale/userLocale"), QString()).toString());
 }
 
-void clsISExt::releaseProcessing()
+void Extension::releaseProcessing()
 {
     if (processingHeld_)
         ReleaseProvider();
     processingHeld_ = false;
 }
 
-void clsISExt::Startup(HostApplication* initializationData)
+void Extension::Startup(HostApplication* initializationData)
 {
-    m_pApp = initializationData;
-    if (!m_pApp)
+    host_ = initializationData;
+    if (!host_)
         support::MsgBox("m_pApp is crapola");
-    if (m_pApp && m_pApp->project) {
-        map_ = std::make_unique<QgsProjectMap>(m_pApp->project, support::TempFolder(ext_));
-        map_->repaint = m_pApp->refresh;
+    if (host_ && host_->project) {
+        map_ = std::make_unique<QgsProjectMap>(host_->project, support::TempFolder(ext_));
+        map_->repaint = host_->refresh;
     }
 }
 
-void clsISExt::Shutdown()
+void Extension::Shutdown()
 {
     delete params_.data();
     delete coefficients_.data();
@@ -197,57 +198,57 @@ void clsISExt::Shutdown()
     delete reports_.data();
     support::CloseSharedWindows();
     map_.reset();
-    m_pApp = nullptr;
+    host_ = nullptr;
 }
 
-int clsISExt::State()
+int Extension::State()
 {
-    if (m_extState == kEnabled)
+    if (state_ == kEnabled)
         support::EnsureWorkingFolders(ext_);
-    return m_extState;
+    return state_;
 }
 
-void clsISExt::buildGui()
+void Extension::buildGui()
 {
     if (menu_)
         return;
-    QMainWindow* window = m_pApp ? m_pApp->mainWindow : nullptr;
-    for (int i = 0; i < clsCommands::GetCount(); ++i) {
-        commands_[static_cast<std::size_t>(i)] = new clsCommands(i + 1, this);
+    QMainWindow* window = host_ ? host_->mainWindow : nullptr;
+    for (int i = 0; i < Command::GetCount(); ++i) {
+        commands_[static_cast<std::size_t>(i)] = new Command(i + 1, this);
         commands_[static_cast<std::size_t>(i)]->OnCreate(this);
     }
 
     // Alt+I opens it: no QGIS menu uses that letter.
     menu_ = new QMenu(QStringLiteral("&") +
-                          QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
+                          QCoreApplication::translate("halvo::plugin::MenuDef", "Impervious Surface Tools"),
                       window);
-    menu_->setObjectName(clsMenuDef::Name());
-    for (int pos = 0; pos < clsMenuDef::ItemCount(); ++pos) {
+    menu_->setObjectName(MenuDef::Name());
+    for (int pos = 0; pos < MenuDef::ItemCount(); ++pos) {
         int subType = 0;
         bool group = false;
-        if (!clsMenuDef::GetItemInfo(pos, subType, group))
+        if (!MenuDef::GetItemInfo(pos, subType, group))
             continue;
         if (group)
             menu_->addSeparator();
         menu_->addAction(commands_[static_cast<std::size_t>(subType - 1)]->action());
     }
     // The host polls the commands' Enabled before showing them.
-    connect(menu_, &QMenu::aboutToShow, this, &clsISExt::refreshEnabled);
+    connect(menu_, &QMenu::aboutToShow, this, &Extension::refreshEnabled);
 
     if (window) {
         QMenuBar* bar = window->menuBar();
-        if (m_pApp->helpMenu)
-            bar->insertMenu(m_pApp->helpMenu->menuAction(), menu_);
+        if (host_->helpMenu)
+            bar->insertMenu(host_->helpMenu->menuAction(), menu_);
         else
             bar->addMenu(menu_);
 
-        toolbar_ = new QToolBar(clsToolbar::Caption(), window);
+        toolbar_ = new QToolBar(Toolbar::Caption(), window);
         toolbar_->setObjectName(QStringLiteral("HalvoTools"));
-        toolbar_->setToolTip(clsToolbar::Name());
+        toolbar_->setToolTip(Toolbar::Name());
         auto* button = new QToolButton(toolbar_);
         button->setObjectName(QStringLiteral("HALVO_EXT.clsMenuDef"));
-        button->setText(clsMenuDef::Caption());
-        button->setToolTip(clsMenuDef::Caption());
+        button->setText(MenuDef::Caption());
+        button->setToolTip(MenuDef::Caption());
         button->setIcon(QIcon(support::IconPath()));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setMenu(menu_);
@@ -258,43 +259,45 @@ void clsISExt::buildGui()
     refreshEnabled();
 }
 
-void clsISExt::removeGui()
+void Extension::removeGui()
 {
     delete toolbar_.data();
     delete menu_.data();
-    for (clsCommands*& c : commands_) {
+    for (Command*& c : commands_) {
         delete c;
         c = nullptr;
     }
 }
 
-void clsISExt::refreshEnabled()
+void Extension::refreshEnabled()
 {
-    for (clsCommands* c : commands_)
+    for (Command* c : commands_)
         if (c)
             c->action()->setEnabled(c->Enabled());
 }
 
-params::frmISParams* clsISExt::openParams()
+params::AnalysisDialog* Extension::openParams()
 {
     if (!map_)
         support::raise(91, "There is no QGIS project to work on");
     if (!params_) {
-        auto* dialog = new params::frmISParams(m_pApp ? m_pApp->mainWindow : nullptr, ext_, map_.get());
+        auto* dialog = new params::AnalysisDialog(host_ ? host_->mainWindow : nullptr, ext_, map_.get());
         dialog->helpHandler = [this] {
-            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("params_dialog.html"));
+            support::ShowHelpBrowser(ext_, host_ ? host_->mainWindow : nullptr, QStringLiteral("params_dialog.html"));
         };
-        if (m_pApp && m_pApp->messageBar) {
-            dialog->notice = [this](const QString& text, const QString& title, support::Icon icon) {
+        DialogRunHooks hooks;
+        if (host_ && host_->messageBar) {
+            hooks.notice = [this](const QString& text, const QString& title, support::Icon icon) {
                 pushNotice(text, title, icon);
             };
-            dialog->runSucceeded = [this, dialog](const model::RunResult& result) {
+            hooks.succeeded = [this, dialog](const model::RunResult& result) {
                 keepChoices(*dialog);
                 announceRun(result);
             };
         }
+        ConnectDialogRun(*dialog, *map_, ext_, std::move(hooks));
         map_->sync();
-        if (!dialog->Form_Load()) {
+        if (!dialog->load()) {
             delete dialog;
             return nullptr;
         }
@@ -308,14 +311,14 @@ params::frmISParams* clsISExt::openParams()
     return params_.data();
 }
 
-void clsISExt::openCoefficients()
+void Extension::openCoefficients()
 {
 #ifdef HALVO_HAVE_COEFFICIENTS_QT
     if (!coefficients_) {
-        auto* editor = new coefficients::frmISModelProps(m_pApp ? m_pApp->mainWindow : nullptr, ext_);
+        auto* editor = new coefficients::CoefficientEditor(host_ ? host_->mainWindow : nullptr, ext_);
         editor->setWindowFlag(Qt::Window);
         const auto help = [this] {
-            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("coefficients.html"));
+            support::ShowHelpBrowser(ext_, host_ ? host_->mainWindow : nullptr, QStringLiteral("coefficients.html"));
         };
         editor->setHelpHandler(help);
         support::InstallHelpKey(editor, help);
@@ -336,9 +339,9 @@ const char* const kChoiceKeys[] = {"landCover",    "units",        "analysis", "
                                    "densityLayer", "densityField", "high",     "low",   "outputFolder"};
 }  // namespace
 
-void clsISExt::keepChoices(params::frmISParams& dialog)
+void Extension::keepChoices(params::AnalysisDialog& dialog)
 {
-    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    QgsProject* project = host_ ? host_->project : nullptr;
     if (!project)
         return;
     const QVariantMap choices = dialog.choices();
@@ -351,9 +354,9 @@ void clsISExt::keepChoices(params::frmISParams& dialog)
     }
 }
 
-void clsISExt::restoreChoices(params::frmISParams& dialog)
+void Extension::restoreChoices(params::AnalysisDialog& dialog)
 {
-    QgsProject* project = m_pApp ? m_pApp->project : nullptr;
+    QgsProject* project = host_ ? host_->project : nullptr;
     if (!project)
         return;
     QVariantMap choices;
@@ -367,25 +370,25 @@ void clsISExt::restoreChoices(params::frmISParams& dialog)
         dialog.restoreChoices(choices);
 }
 
-void clsISExt::pushNotice(const QString& text, const QString& title, support::Icon icon)
+void Extension::pushNotice(const QString& text, const QString& title, support::Icon icon)
 {
     const Qgis::MessageLevel level = icon == support::Icon::Critical      ? Qgis::MessageLevel::Critical
                                      : icon == support::Icon::Exclamation ? Qgis::MessageLevel::Warning
                                                                           : Qgis::MessageLevel::Info;
     QgsMessageLog::logMessage(title.isEmpty() ? text : title + QStringLiteral(": ") + text, QStringLiteral("Halvo"),
                               level);
-    if (m_pApp && m_pApp->messageBar)
-        m_pApp->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
-                                        level == Qgis::MessageLevel::Info ? 10 : 0);
+    if (host_ && host_->messageBar)
+        host_->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
+                                       level == Qgis::MessageLevel::Info ? 10 : 0);
 }
 
-void clsISExt::announceRun(const model::RunResult& result)
+void Extension::announceRun(const model::RunResult& result)
 {
     const QString layer = result.outputLayer ? QString::fromStdString(result.outputLayer->name) : QString();
     const QString file = QString::fromStdString(result.shapefile.string());
     const QString text = tr("%1 written to %2").arg(layer, file);
     QgsMessageLog::logMessage(text, QStringLiteral("Halvo"), Qgis::MessageLevel::Success);
-    if (!m_pApp || !m_pApp->messageBar)
+    if (!host_ || !host_->messageBar)
         return;
     auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success, 0);
     auto* button = new QPushButton(tr("Parameter Report"));
@@ -399,17 +402,17 @@ void clsISExt::announceRun(const model::RunResult& result)
         }
     });
     item->setWidget(button);
-    m_pApp->messageBar->pushItem(item);
+    host_->messageBar->pushItem(item);
 }
 
-reports::frmISTParams* clsISExt::openReports(const char* fileType)
+reports::frmISTParams* Extension::openReports(const char* fileType)
 {
     if (!reports_) {
-        reports_ = new reports::frmISTParams(m_pApp ? m_pApp->mainWindow : nullptr);
+        reports_ = new reports::frmISTParams(host_ ? host_->mainWindow : nullptr);
         reports_->setWindowFlag(Qt::Window);
         reports_->setAttribute(Qt::WA_DeleteOnClose);
         support::InstallHelpKey(reports_, [this] {
-            support::ShowHelpBrowser(ext_, m_pApp ? m_pApp->mainWindow : nullptr, QStringLiteral("reports.html"));
+            support::ShowHelpBrowser(ext_, host_ ? host_->mainWindow : nullptr, QStringLiteral("reports.html"));
         });
     }
     reports_->FileType(fileType);

@@ -29,7 +29,7 @@ class QgsMessageBar;
 class QgsProject;
 
 namespace halvo::params {
-class frmISParams;
+class AnalysisDialog;
 }
 namespace halvo::model {
 struct RunResult;
@@ -38,7 +38,7 @@ struct RunResult;
 namespace halvo::plugin {
 
 class QgsProjectMap;
-class clsISExt;
+class Extension;
 
 // What the extension is handed at start: QGIS's main window and project.
 struct HostApplication {
@@ -52,14 +52,13 @@ struct HostApplication {
 enum ExtensionState : int { kStateUnset = 0, kEnabled = 1, kDisabled = 2, kUnavailable = 4 };
 
 // One command per subtype 1..6; each is an action in the menu.
-class clsCommands : public QObject {
+class Command : public QObject {
     Q_OBJECT
 public:
-    clsCommands(int subType, QObject* parent = nullptr);
+    Command(int subType, QObject* parent = nullptr);
     static constexpr int GetCount() { return 6; }
-    void SetSubType(int subType) { subType_ = subType; }
     // Finds the extension; without one the command stays disabled.
-    void OnCreate(clsISExt* extension);
+    void OnCreate(Extension* extension);
 
     QString Name() const;
     QString Caption() const { return Name(); }
@@ -74,12 +73,12 @@ public:
 
 private:
     int subType_;
-    QPointer<clsISExt> ext_;
+    QPointer<Extension> ext_;
     QAction* action_;
 };
 
 // The menu of the six commands: four working ones, a separator, help and about.
-class clsMenuDef {
+class MenuDef {
 public:
     static constexpr int ItemCount() { return 6; }
     static QString Name() { return QStringLiteral("Halvo"); }
@@ -88,18 +87,18 @@ public:
     static bool GetItemInfo(int position, int& subType, bool& group);
 };
 
-class clsToolbar {
+class Toolbar {
 public:
     static constexpr int ItemCount() { return 1; }
     static QString Name() { return QStringLiteral("Halvo Tools"); }
     static QString Caption() { return QStringLiteral("Halvo Tools"); }
 };
 
-class clsISExt : public QObject, public QgisPlugin {
+class Extension : public QObject, public QgisPlugin {
     Q_OBJECT
 public:
-    explicit clsISExt(QgisInterface* iface);
-    ~clsISExt() override;
+    explicit Extension(QgisInterface* iface);
+    ~Extension() override;
 
     // QGIS entry points.
     void initGui() override;
@@ -109,7 +108,6 @@ public:
     void followQgisLanguage();
 
     // The extension's own interface.
-    QString ExtName() const { return QStringLiteral("Halvo"); }
     static QString ProductName() { return QStringLiteral("Halvo Tools"); }
     static QString Description()
     {
@@ -117,7 +115,7 @@ public:
     }
     void Startup(HostApplication* initializationData);
     void Shutdown();
-    void setState(int state) { m_extState = state; }
+    void setState(int state) { state_ = state; }
     // Reading the state of an enabled extension makes sure temp/ and output/ exist.
     int State();
 
@@ -126,14 +124,14 @@ public:
     void removeGui();
 
     const std::filesystem::path& extensionFolder() const { return ext_; }
-    HostApplication* application() const { return m_pApp; }
+    HostApplication* application() const { return host_; }
     QgsProjectMap* projectMap() const { return map_.get(); }
     QMenu* menu() const { return menu_; }
     QToolBar* toolbar() const { return toolbar_; }
-    const std::array<clsCommands*, 6>& commands() const { return commands_; }
+    const std::array<Command*, 6>& commands() const { return commands_; }
 
     // The shared dialogs.
-    params::frmISParams* openParams();
+    params::AnalysisDialog* openParams();
     void openCoefficients();
     // The report viewer for "prm" or "met"; one shared instance.
     reports::frmISTParams* openReports(const char* fileType);
@@ -143,14 +141,14 @@ public:
     // The success notice of a run, with a button that opens its parameter report.
     void announceRun(const model::RunResult& result);
 
-    HostApplication* m_pApp = nullptr;
-    int m_extState = kStateUnset;
+    HostApplication* host_ = nullptr;
+    int state_ = kStateUnset;
 
 private:
     void refreshEnabled();
     // The analysis dialog's choices kept in the project (scope "Halvo") and back.
-    void keepChoices(params::frmISParams& dialog);
-    void restoreChoices(params::frmISParams& dialog);
+    void keepChoices(params::AnalysisDialog& dialog);
+    void restoreChoices(params::AnalysisDialog& dialog);
     void releaseProcessing();
 
     QgisInterface* iface_;
@@ -159,10 +157,10 @@ private:
     support::QtUi ui_;
     std::unique_ptr<support::UiScope> uiScope_;
     std::unique_ptr<QgsProjectMap> map_;
-    std::array<clsCommands*, 6> commands_{};
+    std::array<Command*, 6> commands_{};
     QPointer<QMenu> menu_;
     QPointer<QToolBar> toolbar_;
-    QPointer<params::frmISParams> params_;
+    QPointer<params::AnalysisDialog> params_;
     QPointer<QWidget> coefficients_;
     QPointer<reports::frmISTParams> reports_;
     bool processingHeld_ = false;

@@ -5,7 +5,7 @@
 #include "model/output_files.h"
 #include "model/run.h"
 #include "params/param_writer.h"
-#include "params/run_parameters.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
@@ -57,6 +57,7 @@ const QString kCoverage = QStringLiteral("COVERAGE");
 const QString kAnswerYes = QStringLiteral("ANSWER_YES");
 const QString kOutput = QStringLiteral("OUTPUT");
 const QString kParameterReport = QStringLiteral("PARAMETER_REPORT");
+const QString kParameterFile = QStringLiteral("PARAMETER_FILE");
 const QString kMetadataReport = QStringLiteral("METADATA_REPORT");
 const QString kInput = QStringLiteral("INPUT");
 const QString kName = QStringLiteral("NAME");
@@ -88,38 +89,25 @@ std::pair<QString, QString> FileOf(const QgsMapLayer& layer)
     return {path.isEmpty() ? layer.source() : path, uri.value(QStringLiteral("layerName")).toString()};
 }
 
-// Layer names must differ: the parameter report finds layers by name.
-host::LayerPtr MakeLayer(std::vector<host::LayerPtr>& taken, const QString& name, host::LayerKind kind,
-                         const QString& path, const QString& sourceLayer)
+// A QGIS layer's file as a layer of the request. A shapefile holds one layer;
+// OGR names it after the file anyway.
+host::LayerPtr MakeLayer(params::LayerSet& layers, const QString& name, host::LayerKind kind, const QString& path,
+                         const QString& sourceLayer)
 {
-    auto l = std::make_shared<host::Layer>();
-    l->kind = kind;
-    l->name = Ss(name.isEmpty() ? QFileInfo(path).completeBaseName() : name);
-    const std::string base = l->name;
-    for (int k = 2; std::any_of(taken.begin(), taken.end(), [&](const auto& t) { return t->name == l->name; }); ++k)
-        l->name = base + "_" + std::to_string(k);
-    l->source = Ss(path);
-    // A shapefile holds one layer; OGR names it after the file anyway.
-    if (!path.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive))
-        l->sourceLayer = Ss(sourceLayer);
-    taken.push_back(l);
-    return l;
-}
-
-QString ProblemText(const FeedbackUi& ui, const QString& fallback)
-{
-    return ui.lastProblem().isEmpty() ? fallback : ui.lastProblem();
+    const bool shapefile = path.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive);
+    return layers.add(Ss(name.isEmpty() ? QFileInfo(path).completeBaseName() : name), Ss(path),
+                      shapefile ? std::string() : Ss(sourceLayer), kind);
 }
 
 // The store of the extension folder, or the algorithm fails saying why.
-coefficients::clsISModelProperties LoadStore(const FeedbackUi& ui, const fs::path& extensionFolder)
+coefficients::clsISModelProperties LoadStore(const fs::path& extensionFolder)
 {
     coefficients::clsISModelProperties store;
     const fs::path path = support::StorePath(extensionFolder);
     if (!coefficients::GetISModelProperties(store, path))
-        throw QgsProcessingException(ProblemText(
-            ui, QCoreApplication::translate("ImperviousByZoneAlgorithm", "The coefficient store '%1' cannot be read.")
-                    .arg(Qp(path))));
+        throw QgsProcessingException(
+            QCoreApplication::translate("ImperviousByZoneAlgorithm", "The coefficient store '%1' cannot be read.")
+                .arg(Qp(path)));
     return store;
 }
 
@@ -165,7 +153,6 @@ support::Answer FeedbackUi::message(std::string_view text, std::string_view titl
                              : caption + QStringLiteral(": ") + body;
     if (buttons == support::Buttons::OK) {
         if (icon == support::Icon::Critical || icon == support::Icon::Exclamation) {
-            lastProblem_ = body;
             if (feedback_)
                 feedback_->pushWarning(line);
         } else if (feedback_) {
@@ -185,16 +172,13 @@ support::Answer FeedbackUi::message(std::string_view text, std::string_view titl
                                              .arg(yesNo ? QObject::tr("No") : QObject::tr("Cancel"),
                                                   yesNo ? QObject::tr("Yes") : QObject::tr("OK")));
     }
-    if (!answerYes_)
-        lastProblem_ = body;
     return answerYes_ ? yes : no;
 }
 
 void FeedbackUi::showCallStack(std::string_view report)
 {
-    lastProblem_ = support::DisplayText(report);
     if (feedback_)
-        feedback_->reportError(lastProblem_, false);
+        feedback_->reportError(support::DisplayText(report), false);
 }
 
 void FeedbackUi::progress(std::string_view stage, double fraction)
@@ -210,6 +194,27 @@ void FeedbackUi::progress(std::string_view stage, double fraction)
 }
 
 bool FeedbackUi::canceled() const { return feedback_ && feedback_->isCanceled(); }
+
+// The one place a Processing step turns a failure into what the step ends
+// with: an error report goes to the log, the exception carries the words.
+static QgsProcessingException FailureOf(const std::exception_ptr& failure, FeedbackUi& ui)
+{
+    const support::Caught c = support::describe(failure);
+    switch (c.kind) {
+    case support::Failure::Canceled:
+        return QgsProcessingException(QObject::tr("The run was canceled; no output was written."));
+    case support::Failure::Stopped:
+        return QgsProcessingException(
+            QObject::tr("The run did not complete (%1); no output was written.").arg(Qs(c.description)));
+    case support::Failure::Failed: {
+        const std::string report = support::ReportText(c, "ExecuteModel", "clsISExecuteModel");
+        ui.showCallStack(report);
+        return QgsProcessingException(support::DisplayText(report));
+    }
+    case support::Failure::Refused: break;
+    }
+    return QgsProcessingException(Qs(c.description));
+}
 
 // --- Provider ---------------------------------------------------------------
 
@@ -321,6 +326,11 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
     auto* output = new QgsProcessingParameterVectorDestination(kOutput, tr("Output"), QgsProcessing::TypeVectorPolygon);
     output->setSupportsNonFileBasedOutput(false);
     addParameter(output);
+    // "Save parameters...": the run as a file `halvo run --parameters` replays.
+    auto* saved = new QgsProcessingParameterFileDestination(
+        kParameterFile, tr("Save parameters to"), tr("Halvo parameter files (*.txt)"), QVariant(), true, false);
+    saved->setFlags(saved->flags() | QgsProcessingParameterDefinition::FlagAdvanced);
+    addParameter(saved);
     addOutput(new QgsProcessingOutputFile(kParameterReport, tr("Parameter report")));
     addOutput(new QgsProcessingOutputFile(kMetadataReport, tr("Metadata report")));
 }
@@ -329,7 +339,7 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
 // plain files are written out by Processing first.
 host::LayerPtr ImperviousByZoneAlgorithm::vectorInput(const QVariantMap& parameters, const QString& key,
                                                       QgsProcessingContext& context, QgsProcessingFeedback* feedback,
-                                                      std::vector<host::LayerPtr>& taken)
+                                                      params::LayerSet& layers)
 {
     std::unique_ptr<QgsProcessingFeatureSource> source(parameterAsSource(parameters, key, context));
     if (!source)
@@ -340,76 +350,80 @@ host::LayerPtr ImperviousByZoneAlgorithm::vectorInput(const QVariantMap& paramet
         &layerName);
     if (path.isEmpty())
         throw QgsProcessingException(tr("The layer given for %1 cannot be written for the run.").arg(key));
-    return MakeLayer(taken, source->sourceName(), host::LayerKind::Feature, path, layerName);
+    return MakeLayer(layers, source->sourceName(), host::LayerKind::Feature, path, layerName);
 }
 
 bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
                                                  QgsProcessingFeedback* feedback)
 {
+    FeedbackUi ui(feedback, false);
+    support::UiScope scope(ui);
+    try {
+        request_ = buildRequest(parameters, context, feedback);
+    } catch (const QgsProcessingException&) {
+        throw;
+    } catch (...) {
+        throw FailureOf(std::current_exception(), ui);
+    }
+    answerYes_ = parameterAsBoolean(parameters, kAnswerYes, context);
+    parameterFile_ = parameters.value(kParameterFile).isNull()
+                         ? QString()
+                         : parameterAsFileOutput(parameters, kParameterFile, context);
+    return true;
+}
+
+// The parameters as raw choices for the request builder.
+params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& parameters, QgsProcessingContext& context,
+                                                           QgsProcessingFeedback* feedback)
+{
     params::RunRequest r;
     r.extensionFolder = support::ExtensionFolder();
-    std::vector<host::LayerPtr> taken;
+    params::LayerSet layers;
 
     QgsRasterLayer* raster = parameterAsRasterLayer(parameters, kLandCover, context);
     if (!raster)
         throw QgsProcessingException(tr("No land cover grid was given."));
     const auto [rasterPath, rasterLayer] = FileOf(*raster);
-    r.landCover = MakeLayer(taken, raster->name(), host::LayerKind::Raster, rasterPath, QString());
+    r.landCover = MakeLayer(layers, raster->name(), host::LayerKind::Raster, rasterPath, QString());
     switch (parameterAsEnum(parameters, kUnits, context)) {
     case 1: r.units = params::Units::Meters; break;
     case 2: r.units = params::Units::Feet; break;
     default: break;
     }
 
-    r.analysis = vectorInput(parameters, kZones, context, feedback, taken);
+    r.analysis = vectorInput(parameters, kZones, context, feedback, layers);
     r.field = Ss(parameterAsString(parameters, kField, context));
     if (r.field.empty())
         throw QgsProcessingException(tr("No analysis field was given."));
 
-    FeedbackUi ui(feedback, false);
-    support::UiScope scope(ui);
     const QString csv = parameterAsFile(parameters, kCsv, context);
+    params::CoefficientSet set;
     if (!csv.isEmpty()) {
-        r.setName = Ss(QFileInfo(csv).completeBaseName());
-        const auto set = coefficients::ReadCoeffsFile(Ss(csv), r.setName);
-        if (!set)
-            throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' was refused.").arg(csv)));
-        r.classes = params::ClassLinesOf(*set);
+        set = params::SetFromFile(Ss(csv));
     } else {
-        const fs::path storePath = support::StorePath(r.extensionFolder);
-        const coefficients::clsISModelProperties store = LoadStore(ui, r.extensionFolder);
+        const QStringList names = StoredSetNames();
         const int index = parameterAsEnum(parameters, kSet, context);
-        if (index < 0 || index >= store.ISLCDefs.Count())
-            throw QgsProcessingException(
-                tr("The coefficient store '%1' has no set number %2.").arg(Qp(storePath)).arg(index));
-        const auto& set = store.ISLCDefs.Item(index + 1);
-        r.setName = set.LCType;
-        r.classes = params::ClassLinesOf(set);
+        set = params::StoredSet(r.extensionFolder, index >= 0 && index < names.size() ? Ss(names.at(index)) : "");
     }
+    params::SetCoefficients(r, set);
 
     const int density = parameterAsEnum(parameters, kDensity, context);
+    const QVariant densityLayer = parameters.value(kDensityLayer);
+    const bool densityLayerGiven =
+        densityLayer.isValid() && !densityLayer.isNull() &&
+        !(densityLayer.userType() == QMetaType::QString && densityLayer.toString().isEmpty());
     if (density == 3) {
-        if (!parameters.value(kDensityLayer).isValid() || parameters.value(kDensityLayer).isNull())
-            throw QgsProcessingException(tr("Density from a layer needs the population density layer."));
-        params::DensityLayer d;
-        d.layer = vectorInput(parameters, kDensityLayer, context, feedback, taken);
-        d.field = Ss(parameterAsString(parameters, kDensityField, context));
-        if (d.field.empty())
-            throw QgsProcessingException(tr("Density from a layer needs the density field."));
-        const QVariant high = parameters.value(kHigh), low = parameters.value(kLow);
-        if (!high.isValid() || high.isNull() || !low.isValid() || low.isNull())
-            throw QgsProcessingException(tr("Density from a layer needs the high and low thresholds."));
-        d.high = parameterAsDouble(parameters, kHigh, context);
-        d.low = parameterAsDouble(parameters, kLow, context);
-        if (!std::isfinite(d.high) || !std::isfinite(d.low) || d.high < d.low)
-            throw QgsProcessingException(tr("The high threshold must be a number at or above the low threshold."));
-        d.highText = Ss(QString::number(d.high, 'g', 15));
-        d.lowText = Ss(QString::number(d.low, 'g', 15));
-        r.density = d;
+        auto threshold = [&](const QString& key) {
+            const QVariant v = parameters.value(key);
+            return v.isValid() && !v.isNull()
+                       ? Ss(QString::number(parameterAsDouble(parameters, key, context), 'g', 15))
+                       : std::string();
+        };
+        r.density = params::DensityFromText(
+            densityLayerGiven ? vectorInput(parameters, kDensityLayer, context, feedback, layers) : nullptr,
+            Ss(parameterAsString(parameters, kDensityField, context)), threshold(kHigh), threshold(kLow));
     } else {
-        const QVariant layer = parameters.value(kDensityLayer);
-        if (layer.isValid() && !layer.isNull() &&
-            !(layer.userType() == QMetaType::QString && layer.toString().isEmpty()))
+        if (densityLayerGiven)
             throw QgsProcessingException(tr("A population density layer was given with one coefficient for all land: "
                                             "choose \"Calculate from a density layer\", or leave the layer out."));
         r.density = static_cast<params::DensityLevel>(std::clamp(density, 0, 2));
@@ -425,16 +439,10 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
                                          .arg(scenarios.size())
                                          .arg(classes.size()));
     for (int i = 0; i < scenarios.size(); ++i) {
-        const std::string cls = Ss(classes.at(i));
-        const auto found = std::find_if(r.classes.begin(), r.classes.end(),
-                                        [&](const auto& c) { return std::to_string(c.id) == cls || c.name == cls; });
-        if (found == r.classes.end())
-            throw QgsProcessingException(
-                tr("The coefficient set '%1' has no class '%2'.").arg(Qs(r.setName), classes.at(i)));
         const auto [path, sourceLayer] = FileOf(*scenarios.at(i));
-        r.scenarios.push_back({i + 1,
-                               MakeLayer(taken, scenarios.at(i)->name(), host::LayerKind::Feature, path, sourceLayer),
-                               found->id, found->name});
+        r.scenarios.push_back(params::ScenarioOf(
+            i + 1, MakeLayer(layers, scenarios.at(i)->name(), host::LayerKind::Feature, path, sourceLayer),
+            Ss(classes.at(i)), set));
     }
 
     const QString destination = parameterAsOutputLayer(parameters, kOutput, context);
@@ -456,12 +464,8 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
                     .arg(table, given));
         const QString layer = !table.isEmpty() ? table : !given.isEmpty() ? given : QFileInfo(file).completeBaseName();
         model::GeoPackageOutput gpkg{Ss(QFileInfo(file).absoluteFilePath()), Ss(layer)};
-        try {
-            model::CheckLayerName(gpkg.layer);
-            model::CheckGeoPackageOutput(gpkg, r);
-        } catch (const support::Error& e) {
-            throw QgsProcessingException(Qs(e.description()));
-        }
+        model::CheckLayerName(gpkg.layer);
+        model::CheckGeoPackageOutput(gpkg, r);
         // The engine writes shapefiles: run into a scratch folder; the layer is put in place afterwards.
         const QString scratch = QDir(QgsProcessingUtils::tempFolder())
                                     .filePath(QStringLiteral("halvo_") + QUuid::createUuid().toString(QUuid::Id128));
@@ -474,9 +478,7 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
             tr("The output '%1' is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.")
                 .arg(destination));
     }
-    answerYes_ = parameterAsBoolean(parameters, kAnswerYes, context);
-    request_ = std::move(r);
-    return true;
+    return r;
 }
 
 QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext&,
@@ -485,36 +487,33 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
     FeedbackUi ui(feedback, answerYes_);
     const ScratchRemover scratch{geoPackage_ ? request_.output.parent_path() : fs::path()};
     model::RunResult result;
+    QVariantMap out;
+    QString shapefile, prm, met;
     try {
         result = model::Run(request_, ui);
-    } catch (const support::Canceled&) {
-        throw QgsProcessingException(tr("The run was canceled; no output was written."));
-    } catch (const support::Stopped&) {
-        throw QgsProcessingException(ProblemText(ui, tr("The run did not complete; no output was written.")));
-    } catch (...) {
-        const support::Caught c = support::describe(std::current_exception());
-        if (c.formatted) {
-            support::UiScope scope(ui);
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
+        if (!parameterFile_.isEmpty()) {
+            // A GeoPackage output is replayed as a shapefile beside it: the command line writes shapefiles.
+            params::RunRequest ran = request_;
+            if (geoPackage_)
+                ran.output = geoPackage_->file.parent_path() / (geoPackage_->layer + ".shp");
+            ran.layerName = result.outputLayer ? result.outputLayer->name : request_.layerName;
+            params::SaveParameterFile(params::SavedParametersOf(ran, result.units), Ss(parameterFile_));
+            out.insert(kParameterFile, parameterFile_);
         }
-        throw QgsProcessingException(Qs(c.description));
+        shapefile = Qp(result.shapefile);
+        prm = Qp(result.parameterReport);
+        met = Qp(result.metadataReport);
+        if (geoPackage_) {
+            const std::vector<fs::path> reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
+            shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
+            prm = Qp(reports.at(1));
+            met = Qp(reports.at(2));
+        }
+    } catch (...) {
+        throw FailureOf(std::current_exception(), ui);
     }
     for (const std::string& s : result.skipped)
         feedback->pushWarning(tr("Skipped: %1").arg(Qs(s)));
-
-    QVariantMap out;
-    QString shapefile = Qp(result.shapefile), prm = Qp(result.parameterReport), met = Qp(result.metadataReport);
-    if (geoPackage_) {
-        std::vector<fs::path> reports;
-        try {
-            reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
-        } catch (const support::Error& e) {
-            throw QgsProcessingException(Qs(e.description()));
-        }
-        shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
-        prm = Qp(reports.at(1));
-        met = Qp(reports.at(2));
-    }
     feedback->pushInfo(tr("Output: %1").arg(shapefile));
     out.insert(kOutput, shapefile);
     out.insert(kParameterReport, prm);
@@ -554,7 +553,7 @@ QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ui, ext);
+    coefficients::clsISModelProperties store = LoadStore(ext);
     if (coefficients::FindSet(store, name))
         throw QgsProcessingException(tr("There is already a coefficient set named '%1'.").arg(Qs(name)));
     bool asked = false;
@@ -565,7 +564,7 @@ QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
             return first ? name : std::string();
         });
     if (added.empty())
-        throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' was not imported.").arg(file)));
+        throw QgsProcessingException(tr("The coefficient file '%1' was not imported.").arg(file));
     feedback->pushInfo(tr("Coefficient set '%1' added to '%2'.").arg(Qs(added), Qp(support::StorePath(ext))));
     return {{kName, Qs(added)}};
 }
@@ -592,13 +591,13 @@ QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ui, ext);
+    coefficients::clsISModelProperties store = LoadStore(ext);
     const int index = parameterAsEnum(parameters, kSet, context);
     if (index < 0 || index >= store.ISLCDefs.Count())
         throw QgsProcessingException(tr("The coefficient store has no set number %1.").arg(index));
     const QString file = parameterAsFileOutput(parameters, kOutput, context);
     if (!coefficients::ExportCoeffsToFile(store, Ss(file), store.ISLCDefs.Item(index + 1).LCType))
-        throw QgsProcessingException(ProblemText(ui, tr("The coefficient file '%1' could not be written.").arg(file)));
+        throw QgsProcessingException(tr("The coefficient file '%1' could not be written.").arg(file));
     return {{kOutput, file}};
 }
 

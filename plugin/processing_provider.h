@@ -1,11 +1,11 @@
 #pragma once
 // The Processing provider "Halvo": the analysis and the coefficient import and
 // export as algorithms for the toolbox, batch runs, models and qgis_process.
-// The analysis builds the same RunRequest as the dialog and the CLI and hands
-// it to model::Run.
+// The analysis hands its parameters to the same request builder as the dialog
+// and the CLI, and the request to model::Run.
 
 #include "model/geopackage_output.h"
-#include "params/run_request.h"
+#include "params/request_builder.h"
 #include "support/ui.h"
 
 #include <qgsprocessingalgorithm.h>
@@ -49,14 +49,11 @@ public:
     void showCallStack(std::string_view report) override;
     void progress(std::string_view stage, double fraction) override;
     bool canceled() const override;
-    // The text of the last warning or error, for the exception that ends a failed step.
-    const QString& lastProblem() const { return lastProblem_; }
 
 private:
     QgsProcessingFeedback* feedback_;
     bool answerYes_;
     std::string stage_;
-    QString lastProblem_;
 };
 
 class ImperviousByZoneAlgorithm final : public QgsProcessingAlgorithm {
@@ -79,10 +76,13 @@ protected:
 
 private:
     host::LayerPtr vectorInput(const QVariantMap& parameters, const QString& key, QgsProcessingContext& context,
-                               QgsProcessingFeedback* feedback, std::vector<host::LayerPtr>& taken);
+                               QgsProcessingFeedback* feedback, params::LayerSet& layers);
+    params::RunRequest buildRequest(const QVariantMap& parameters, QgsProcessingContext& context,
+                                    QgsProcessingFeedback* feedback);
 
     params::RunRequest request_;
     std::optional<model::GeoPackageOutput> geoPackage_;  // else the run writes the shapefile asked for
+    QString parameterFile_;                              // "Save parameters to", if given
     bool answerYes_ = false;
 };
 

@@ -66,11 +66,6 @@ QString absolutePath(const fs::path& p) { return QFileInfo(QString::fromStdStrin
 QgsProjectMap::QgsProjectMap(QgsProject* project, fs::path tempFolder, QObject* parent)
     : MapSource(parent), project_(project), temp_(std::move(tempFolder))
 {
-    app_.focusMap = &map_;
-    app_.refresh = [this] {
-        if (repaint)
-            repaint();
-    };
     connect(project_, &QgsProject::layersAdded, this, &QgsProjectMap::schedule);
     connect(project_, &QgsProject::layersRemoved, this, &QgsProjectMap::schedule);
     connect(project_, &QgsProject::crsChanged, this, &QgsProjectMap::schedule);
@@ -82,11 +77,6 @@ QgsProjectMap::QgsProjectMap(QgsProject* project, fs::path tempFolder, QObject* 
         sync();
         emit openDocument();
     });
-    // The engine adds its output to the Map; the layer reaches QGIS when the run is over.
-    map_.onRemoved = [this](const host::LayerPtr& l) {
-        if (running_)
-            removedByRun_.push_back(l);
-    };
     sync();
 }
 
@@ -332,7 +322,6 @@ void QgsProjectMap::prepareRun(const fs::path& outputShapefile)
             if (auto* vl = qobject_cast<QgsVectorLayer*>(project_->mapLayer(it.key()));
                 vl && vl->isValid() && vl->geometryType() == QgsWkbTypes::PolygonGeometry)
                 exportForRun(it.value(), *vl, ++n);
-    removedByRun_.clear();
     running_ = true;
 }
 
@@ -384,10 +373,6 @@ void QgsProjectMap::finishRun(const model::RunResult* result)
 {
     running_ = false;
     QStringList gone;
-    for (const host::LayerPtr& l : removedByRun_)
-        if (const auto it = idOf_.find(l.get()); it != idOf_.end())
-            gone << it.value();
-    removedByRun_.clear();
     if (result)
         gone << replaced_;
     replaced_.clear();

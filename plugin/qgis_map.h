@@ -6,6 +6,10 @@
 
 #include "params/qt/map_source.h"
 
+namespace halvo::model {
+struct RunResult;
+}
+
 #include <QHash>
 #include <QString>
 
@@ -27,12 +31,16 @@ public:
     QgsProjectMap(QgsProject* project, std::filesystem::path tempFolder, QObject* parent = nullptr);
     ~QgsProjectMap() override;
 
-    host::Application& application() override { return app_; }
+    host::Map& focusMap() override { return map_; }
     bool isValid(const host::Layer& layer) const override;
     int shapeType(const host::Layer& layer) const override;
     std::vector<host::FieldDef> fields(const host::Layer& layer) const override;
-    void prepareRun(const std::filesystem::path& outputShapefile) override;
-    void finishRun(const model::RunResult* result) override;
+    // Just before a run: layers the engine cannot read directly are written
+    // out, and the layers showing `outputShapefile` let go of it.
+    void prepareRun(const std::filesystem::path& outputShapefile);
+    // Just after a run: its output added to the project, drawn and selected;
+    // null after a failed run.
+    void finishRun(const model::RunResult* result);
 
     // Rebuilds the map from the project now and raises the events the change
     // amounts to. Signals from the project call it on the next turn of the loop.
@@ -52,14 +60,12 @@ private:
     QgsProject* project_;
     std::filesystem::path temp_;
     host::Map map_;
-    host::Application app_;
     QHash<QString, host::LayerPtr> byId_;  // one Map layer per QGIS layer, kept across rebuilds
     QHash<const host::Layer*, QString> idOf_;
     std::set<const host::Layer*> needsExport_;  // no plain file behind it
-    std::vector<host::LayerPtr> removedByRun_;
-    QStringList replaced_;  // layer IDs showing the output a run may replace
-    QStringList order_;     // top-level entries at the last sync
-    QStringList ids_;       // every layer id at the last sync
+    QStringList replaced_;                      // layer IDs showing the output a run may replace
+    QStringList order_;                         // top-level entries at the last sync
+    QStringList ids_;                           // every layer id at the last sync
     bool scheduled_ = false;
     bool running_ = false;
 };

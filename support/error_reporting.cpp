@@ -9,13 +9,12 @@
 namespace halvo::support {
 
 namespace {
-thread_local bool traceFormatted = false;
 constexpr std::string_view kCrLf = "\r\n";
 }  // namespace
 
-Error::Error(long number, std::string source, std::string description, bool formatted)
+Error::Error(long number, std::string source, std::string description, std::vector<std::string> chain)
     : std::runtime_error(description), number_(number), source_(std::move(source)),
-      description_(std::move(description)), formatted_(formatted)
+      description_(std::move(description)), chain_(std::move(chain))
 {
 }
 
@@ -33,52 +32,51 @@ std::string Location(std::string_view procedure, std::string_view module, long l
     return s;
 }
 
-void ReportError(bool display, std::string_view location, long number, std::string_view source,
-                 std::string_view description)
+std::string ReportText(const Caught& c, std::string_view procedure, std::string_view module)
 {
-    std::string loc(location), src(source), desc(description);
-    if (!traceFormatted) {
-        desc = std::string(kCrLf) + "Error Number " + std::string(kCrLf) + "\t" + std::to_string(number) +
-               std::string(kCrLf) + "Description" + std::string(kCrLf) + "\t" + desc + std::string(kCrLf) +
-               std::string(kCrLf);
-    }
-    if (display) {
-        traceFormatted = false;
-        std::string text = "Record Call Stack Sequence - Bottom line is error line.";
-        text.append(kCrLf).append(kCrLf).append("\t").append(loc).append(kCrLf).append(desc);
-        ui().showCallStack(text);
-        return;
-    }
-    traceFormatted = true;
-    throw Error(number, src, "\t" + loc + std::string(kCrLf) + desc, true);
+    std::string text = "Record Call Stack Sequence - Bottom line is error line.";
+    text.append(kCrLf).append(kCrLf);
+    text.append("\t").append(Location(procedure, module)).append(kCrLf);
+    for (const std::string& place : c.chain)
+        text.append("\t").append(place).append(kCrLf);
+    text.append(kCrLf).append("Error Number ").append(kCrLf).append("\t").append(std::to_string(c.number));
+    text.append(kCrLf).append("Description").append(kCrLf).append("\t").append(c.description);
+    text.append(kCrLf).append(kCrLf);
+    return text;
 }
 
 Caught describe(const std::exception_ptr& e)
 {
     try {
         std::rethrow_exception(e);
-    } catch (const Error& x) {
-        return {x.number(), x.source(), x.description(), x.formatted()};
-    } catch (const std::bad_alloc&) {
-        return {7, "halvo", "Out of memory"};
-    } catch (const std::filesystem::filesystem_error& x) {
-        return {err::kFileAccess, "halvo", x.what()};
-    } catch (const std::system_error& x) {
-        return {err::kFileAccess, "halvo", x.what()};
     } catch (const std::exception& x) {
-        return {err::kHostFailure, "halvo", x.what()};
+        if (const auto* error = dynamic_cast<const Error*>(&x))
+            return {error->number(),    error->source(), error->description(),
+                    error->formatted(), error->chain(),  error->formatted() ? Failure::Failed : Failure::Refused};
+        if (dynamic_cast<const Stopped*>(&x))
+            return {0, "halvo", x.what(), false, {}, Failure::Stopped};
+        if (dynamic_cast<const Canceled*>(&x))
+            return {0, "halvo", x.what(), false, {}, Failure::Canceled};
+        if (dynamic_cast<const std::bad_alloc*>(&x))
+            return {7, "halvo", "Out of memory", false, {}, Failure::Refused};
+        const bool files = dynamic_cast<const std::system_error*>(&x) != nullptr;  // filesystem_error too
+        return {files ? err::kFileAccess : err::kHostFailure, "halvo", x.what(), false, {}, Failure::Refused};
     } catch (...) {
+        return {err::kHostFailure, "halvo", "Unknown error", false, {}, Failure::Refused};
     }
-    return {err::kHostFailure, "halvo", "Unknown error"};
 }
 
 void ReportCurrent(bool display, std::string_view procedure, std::string_view module)
 {
     Caught c = describe(std::current_exception());
-    // The trace state travels with the exception, so an error swallowed on the
-    // way up cannot leave the next, fresh error looking formatted.
-    traceFormatted = c.formatted;
-    ReportError(display, Location(procedure, module), c.number, c.source, c.description);
+    if (c.kind == Failure::Stopped || c.kind == Failure::Canceled)
+        throw;
+    if (display) {
+        ui().showCallStack(ReportText(c, procedure, module));
+        return;
+    }
+    c.chain.insert(c.chain.begin(), Location(procedure, module));
+    throw Error(c.number, c.source, c.description, std::move(c.chain));
 }
 
 }  // namespace halvo::support

@@ -1,31 +1,33 @@
 #pragma once
-// The one error reporter: a procedure that fails either shows the report (with
-// the chain of procedures it travelled through) or passes it to its caller
-// with its own location added in front.
+// The one error reporter: an error carries the chain of procedures it
+// travelled through as data; the face that catches it builds the report.
 
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvo::support {
 
-// An error travelling up the call chain. `description` is plain until the first
-// procedure passes it on; from then on it holds the formatted trace.
+// An error travelling up the call chain: its cause (number, source,
+// description) and the procedures it passed through, outermost first, as the
+// error report lists them ("procedure module ").
 class Error : public std::runtime_error {
 public:
-    Error(long number, std::string source, std::string description, bool formatted = false);
-    // True when description already holds a trace from deeper procedures.
-    bool formatted() const noexcept { return formatted_; }
+    Error(long number, std::string source, std::string description, std::vector<std::string> chain = {});
+    // True once a procedure has passed it on: the report then lists the chain.
+    bool formatted() const noexcept { return !chain_.empty(); }
     long number() const noexcept { return number_; }
     const std::string& source() const noexcept { return source_; }
     const std::string& description() const noexcept { return description_; }
+    const std::vector<std::string>& chain() const noexcept { return chain_; }
 
 private:
     long number_;
     std::string source_;
     std::string description_;
-    bool formatted_;
+    std::vector<std::string> chain_;
 };
 
 // A run stopped after telling the user why in a message: nothing more to report.
@@ -59,20 +61,26 @@ std::string ErrLineText(long line);
 // procedure + " " + module + " " + line text.
 std::string Location(std::string_view procedure, std::string_view module, long line = 0);
 
-// Shows the report (display) or rethrows with this location prepended.
-void ReportError(bool display, std::string_view location, long number, std::string_view source,
-                 std::string_view description);
-
-// Turns any in-flight exception into the number/source/description triple.
+// What a face caught, as data: the kind of failure, the cause, and the chain
+// of procedures (empty for input refused before any stage ran).
+enum class Failure { Refused, Failed, Stopped, Canceled };
 struct Caught {
     long number;
     std::string source;
-    std::string description;
-    bool formatted = false;
+    std::string description;  // the cause; for Stopped, the short reason
+    bool formatted = false;   // a chain to report
+    std::vector<std::string> chain;
+    Failure kind = Failure::Refused;
 };
 Caught describe(const std::exception_ptr& e);
 
-// Reports the current exception (call from inside a catch block).
+// The error report for a failure caught at `procedure module`: the chain,
+// outermost first, then the number and description of the cause.
+std::string ReportText(const Caught& c, std::string_view procedure, std::string_view module);
+
+// Reports the current exception (call from inside a catch block): shows the
+// report (display), or passes it on with this procedure added to its chain.
+// Stopped and Canceled are not reported: they travel on as they are.
 void ReportCurrent(bool display, std::string_view procedure, std::string_view module);
 
 // The handler pattern: runs body; on failure reports under procedure/module and
@@ -82,12 +90,8 @@ R Guarded(std::string_view procedure, std::string_view module, bool display, R f
 {
     try {
         return body();
-    } catch (const Stopped&) {
-        throw;
-    } catch (const Canceled&) {
-        throw;
     } catch (...) {
-        ReportCurrent(display, procedure, module);
+        ReportCurrent(display, procedure, module);  // Stopped and Canceled travel on
         return fallback;
     }
 }
@@ -97,10 +101,6 @@ void GuardedVoid(std::string_view procedure, std::string_view module, bool displ
 {
     try {
         body();
-    } catch (const Stopped&) {
-        throw;
-    } catch (const Canceled&) {
-        throw;
     } catch (...) {
         ReportCurrent(display, procedure, module);
     }

@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kForm = "frmAddLCType";
 }
 
-frmAddLCType::frmAddLCType(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent)
+AddSetDialog::AddSetDialog(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent)
     : QDialog(parent), m_editorList(editorList), m_editorGrid(editorGrid)
 {
     setObjectName(kForm);
@@ -64,19 +64,19 @@ frmAddLCType::frmAddLCType(QComboBox& editorList, QTableWidget& editorGrid, QWid
     auto guard = [](const char* procedure, auto body) {
         return [procedure, body] { support::GuardedVoid(procedure, kForm, true, body); };
     };
-    connect(ChkModelAfter, &QCheckBox::clicked, this, guard("ChkModelAfter_Click", [this] { ChkModelAfter_Click(); }));
-    connect(cmdOK, &QPushButton::clicked, this, guard("cmdOK_Click", [this] { cmdOK_Click(); }));
-    connect(cmdCancel, &QPushButton::clicked, this, guard("cmdCancel_Click", [this] { cmdCancel_Click(); }));
+    connect(ChkModelAfter, &QCheckBox::clicked, this, guard("ChkModelAfter_Click", [this] { modelAfterToggled(); }));
+    connect(cmdOK, &QPushButton::clicked, this, guard("cmdOK_Click", [this] { acceptEntries(); }));
+    connect(cmdCancel, &QPushButton::clicked, this, guard("cmdCancel_Click", [this] { rejectEntries(); }));
 }
 
-void frmAddLCType::showEvent(QShowEvent* e)
+void AddSetDialog::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        support::GuardedVoid("Form_Load", kForm, true, [this] { Form_Load(); });
+        support::GuardedVoid("Form_Load", kForm, true, [this] { load(); });
 }
 
-void frmAddLCType::Form_Load()
+void AddSetDialog::load()
 {
     if (m_model)
         LoadLCTypeCombobox(*cboLCType, *m_model);
@@ -87,16 +87,16 @@ void frmAddLCType::Form_Load()
     lblModelAfter->setEnabled(false);
 }
 
-void frmAddLCType::ChkModelAfter_Click()
+void AddSetDialog::modelAfterToggled()
 {
     const bool on = ChkModelAfter->isChecked();
     cboLCType->setEnabled(on);
     lblModelAfter->setEnabled(on);
 }
 
-void frmAddLCType::cmdCancel_Click() { reject(); }
+void AddSetDialog::rejectEntries() { reject(); }
 
-void frmAddLCType::cmdOK_Click()
+void AddSetDialog::acceptEntries()
 {
     if (txtLCType->text().isEmpty()) {
         reject();

@@ -16,12 +16,12 @@ class QTableWidget;
 
 namespace halvo::coefficients {
 
-class frmAddLCType : public QDialog {
+class AddSetDialog : public QDialog {
     Q_OBJECT
 public:
     // `editorList` and `editorGrid` are the editor's set list and grid, which
     // must outlive this dialog.
-    frmAddLCType(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent);
+    AddSetDialog(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent);
 
     // The model the sets to model after come from; set before showing.
     void ISModelProperties(const clsISModelProperties& model) { m_model = &model; }
@@ -30,10 +30,10 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void Form_Load();
-    void ChkModelAfter_Click();
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void load();
+    void modelAfterToggled();
+    void acceptEntries();
+    void rejectEntries();
 
     QComboBox& m_editorList;
     QTableWidget& m_editorGrid;

@@ -44,7 +44,7 @@ const QString kStoreFilter = QStringLiteral("Halvo Coefficient File (*.xml)");
 
 QPushButton* Button(const char* name, const char* caption, QWidget* parent)
 {
-    auto* b = new QPushButton(QCoreApplication::translate("halvo::coefficients::frmISModelProps", caption), parent);
+    auto* b = new QPushButton(QCoreApplication::translate("halvo::coefficients::CoefficientEditor", caption), parent);
     b->setObjectName(QString::fromLatin1(name));
     // Enter belongs to the grid and its editor, never to a default button.
     b->setAutoDefault(false);
@@ -74,12 +74,12 @@ QString TypedInto(const QLineEdit& box, const QString& typed)
 }  // namespace
 
 template <class F>
-void frmISModelProps::guarded(const char* procedure, F&& body)
+void CoefficientEditor::guarded(const char* procedure, F&& body)
 {
     support::GuardedVoid(procedure, kForm, true, std::forward<F>(body));
 }
 
-frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensionFolder)
+CoefficientEditor::CoefficientEditor(QWidget* parent, std::filesystem::path extensionFolder)
     : QDialog(parent), m_ext(std::move(extensionFolder))
 {
     setObjectName(kForm);
@@ -122,17 +122,17 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     txtActiveCell->setContextMenuPolicy(Qt::NoContextMenu);
     txtActiveCell->hide();
 
-    cmdNew = Button("cmdNew", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "New..."), this);
-    cmdApply = Button("cmdApply", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Apply"), this);
-    cmdQuit = Button("cmdQuit", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Quit"), this);
-    cmdHelp = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Help"), this);
+    cmdNew = Button("cmdNew", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "New..."), this);
+    cmdApply = Button("cmdApply", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Apply"), this);
+    cmdQuit = Button("cmdQuit", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Quit"), this);
+    cmdHelp = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Help"), this);
     auto* fraTransfer = new QGroupBox(tr("Transfer"), this);
     fraTransfer->setObjectName(QStringLiteral("fraTransfer"));
     CmdImport =
-        Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Import..."), fraTransfer);
+        Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Import..."), fraTransfer);
     CmdExport =
-        Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Export..."), fraTransfer);
-    CmdMerge = Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::frmISModelProps", "Merge..."), fraTransfer);
+        Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Export..."), fraTransfer);
+    CmdMerge = Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Merge..."), fraTransfer);
 
     MnuFGridRows = new QMenu(tr("Row Popup"), this);
     MnuFGridRows->setObjectName(QStringLiteral("MnuFGridRows"));
@@ -175,7 +175,7 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     txtActiveCell->installEventFilter(this);
 
     connect(cboLCType, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this] { guarded("cboLCType_Click", [this] { cboLCType_Click(); }); });
+            [this] { guarded("cboLCType_Click", [this] { setChosen(); }); });
     connect(grdLCDef, &QTableWidget::currentCellChanged, this, [this](int row, int col, int prevRow, int prevCol) {
         guarded("grdLCDef_LeaveCell", [&] { grdLCDef_LeaveCell(prevRow + 1, prevCol + 1); });
         guarded("grdLCDef_EnterCell", [&] { grdLCDef_EnterCell(row + 1, col + 1); });
@@ -192,36 +192,34 @@ frmISModelProps::frmISModelProps(QWidget* parent, std::filesystem::path extensio
     });
 
     connect(cmdApply, &QPushButton::clicked, this, [this] { guarded("cmdApply_click", [this] { cmdApply_click(); }); });
-    connect(cmdQuit, &QPushButton::clicked, this, [this] { guarded("cmdQuit_Click", [this] { cmdQuit_Click(); }); });
-    connect(cmdNew, &QPushButton::clicked, this, [this] { guarded("cmdNew_Click", [this] { cmdNew_Click(); }); });
-    connect(cmdHelp, &QPushButton::clicked, this, [this] { guarded("cmdHelp_Click", [this] { cmdHelp_Click(); }); });
-    connect(CmdImport, &QPushButton::clicked, this,
-            [this] { guarded("cmdImport_Click", [this] { cmdImport_Click(); }); });
-    connect(CmdExport, &QPushButton::clicked, this,
-            [this] { guarded("cmdExport_Click", [this] { cmdExport_Click(); }); });
-    connect(CmdMerge, &QPushButton::clicked, this, [this] { guarded("cmdMerge_Click", [this] { cmdMerge_Click(); }); });
+    connect(cmdQuit, &QPushButton::clicked, this, [this] { guarded("cmdQuit_Click", [this] { quit(); }); });
+    connect(cmdNew, &QPushButton::clicked, this, [this] { guarded("cmdNew_Click", [this] { newSet(); }); });
+    connect(cmdHelp, &QPushButton::clicked, this, [this] { guarded("cmdHelp_Click", [this] { showHelp(); }); });
+    connect(CmdImport, &QPushButton::clicked, this, [this] { guarded("cmdImport_Click", [this] { importSet(); }); });
+    connect(CmdExport, &QPushButton::clicked, this, [this] { guarded("cmdExport_Click", [this] { exportSet(); }); });
+    connect(CmdMerge, &QPushButton::clicked, this, [this] { guarded("cmdMerge_Click", [this] { mergeStore(); }); });
     connect(MnuFGridAddRow, &QAction::triggered, this,
-            [this] { guarded("MnuFGridAddRow_Click", [this] { MnuFGridAddRow_Click(); }); });
+            [this] { guarded("MnuFGridAddRow_Click", [this] { addRow(); }); });
     connect(MnuFGridInsRow, &QAction::triggered, this,
-            [this] { guarded("MnuFGridInsRow_Click", [this] { MnuFGridInsRow_Click(); }); });
+            [this] { guarded("MnuFGridInsRow_Click", [this] { insertRow(); }); });
     connect(MnuFGridDelRow, &QAction::triggered, this,
-            [this] { guarded("MnuFGridDelRow_Click", [this] { MnuFGridDelRow_Click(); }); });
+            [this] { guarded("MnuFGridDelRow_Click", [this] { deleteRow(); }); });
 
     setUnsaved(false);
 }
 
 // ---- opening and closing ----
 
-void frmISModelProps::showEvent(QShowEvent* e)
+void CoefficientEditor::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     if (!m_loaded) {
         m_loaded = true;
-        guarded("Form_Load", [this] { Form_Load(); });
+        guarded("Form_Load", [this] { load(); });
     }
 }
 
-void frmISModelProps::done(int result)
+void CoefficientEditor::done(int result)
 {
     // Closing drops the copy of the store; the next opening reads the file again.
     hideTextBox();
@@ -231,7 +229,7 @@ void frmISModelProps::done(int result)
     QDialog::done(result);
 }
 
-void frmISModelProps::Form_Load()
+void CoefficientEditor::load()
 {
     m_shown = -99;
     setUnsaved(false);
@@ -271,7 +269,7 @@ void frmISModelProps::Form_Load()
         moveTo(1, 1);
 }
 
-void frmISModelProps::refreshCommands()
+void CoefficientEditor::refreshCommands()
 {
     const bool shown = m_storeLoaded && m_shown >= 0;
     grdLCDef->setEnabled(shown);
@@ -283,15 +281,15 @@ void frmISModelProps::refreshCommands()
 
 // ---- sets ----
 
-QString frmISModelProps::shownName() const { return m_shown >= 0 ? cboLCType->itemText(m_shown) : QString(); }
+QString CoefficientEditor::shownName() const { return m_shown >= 0 ? cboLCType->itemText(m_shown) : QString(); }
 
-void frmISModelProps::setUnsaved(bool on)
+void CoefficientEditor::setUnsaved(bool on)
 {
     m_unsaved = on;
     cmdApply->setEnabled(on);
 }
 
-void frmISModelProps::cboLCType_Click()
+void CoefficientEditor::setChosen()
 {
     int pos = cboLCType->currentIndex();
     if (pos == m_shown || pos < 0)
@@ -317,7 +315,7 @@ void frmISModelProps::cboLCType_Click()
     moveTo(1, 1);
 }
 
-bool frmISModelProps::save()
+bool CoefficientEditor::save()
 {
     if (!m_storeLoaded || m_shown < 0)
         return false;
@@ -341,7 +339,7 @@ bool frmISModelProps::save()
     return true;
 }
 
-void frmISModelProps::relistSets()
+void CoefficientEditor::relistSets()
 {
     // The model is the store as saved, with what other writers added meanwhile.
     const QString shown = shownName();
@@ -353,7 +351,7 @@ void frmISModelProps::relistSets()
     refreshCommands();
 }
 
-void frmISModelProps::cmdApply_click()
+void CoefficientEditor::cmdApply_click()
 {
     if (!save())
         return;
@@ -361,7 +359,7 @@ void frmISModelProps::cmdApply_click()
     setUnsaved(false);
 }
 
-void frmISModelProps::cmdQuit_Click()
+void CoefficientEditor::quit()
 {
     if (m_unsaved) {
         const auto answer = support::MsgBox("Changes to the coefficient set have not been saved. \r\n"
@@ -376,7 +374,7 @@ void frmISModelProps::cmdQuit_Click()
     close();
 }
 
-bool frmISModelProps::saveFirst(const char* firstLine)
+bool CoefficientEditor::saveFirst(const char* firstLine)
 {
     if (!m_unsaved)
         return true;
@@ -388,12 +386,12 @@ bool frmISModelProps::saveFirst(const char* firstLine)
     return true;
 }
 
-void frmISModelProps::cmdNew_Click()
+void CoefficientEditor::newSet()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before adding a new coefficient set. "))
         return;
     const int before = cboLCType->count();
-    frmAddLCType add(*cboLCType, *grdLCDef, this);
+    AddSetDialog add(*cboLCType, *grdLCDef, this);
     add.ISModelProperties(m_model);
     add.exec();
     if (cboLCType->count() > before) {
@@ -405,7 +403,7 @@ void frmISModelProps::cmdNew_Click()
     }
 }
 
-QString frmISModelProps::chooseFile(const FileRequest& request)
+QString CoefficientEditor::chooseFile(const FileRequest& request)
 {
     if (m_chooseFile)
         return m_chooseFile(request).trimmed();
@@ -424,7 +422,7 @@ QString frmISModelProps::chooseFile(const FileRequest& request)
     return dialog.selectedFiles().constFirst().trimmed();
 }
 
-void frmISModelProps::cmdImport_Click()
+void CoefficientEditor::importSet()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before importng a new coefficient set. "))
         return;
@@ -445,7 +443,7 @@ void frmISModelProps::cmdImport_Click()
         relistSets();
 }
 
-void frmISModelProps::cmdExport_Click()
+void CoefficientEditor::exportSet()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before export a new coefficient set. "))
         return;
@@ -457,7 +455,7 @@ void frmISModelProps::cmdExport_Click()
     ExportCoeffsToFile(m_model, StdStr(file), StdStr(shownName()));
 }
 
-void frmISModelProps::cmdMerge_Click()
+void CoefficientEditor::mergeStore()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before adding new coefficient sets. "))
         return;
@@ -468,7 +466,7 @@ void frmISModelProps::cmdMerge_Click()
         relistSets();
 }
 
-void frmISModelProps::cmdHelp_Click()
+void CoefficientEditor::showHelp()
 {
     if (m_help)
         m_help();
@@ -476,23 +474,23 @@ void frmISModelProps::cmdHelp_Click()
 
 // ---- the grid ----
 
-int frmISModelProps::curRow() const { return grdLCDef->currentRow() + 1; }
-int frmISModelProps::curCol() const { return grdLCDef->currentColumn() + 1; }
+int CoefficientEditor::curRow() const { return grdLCDef->currentRow() + 1; }
+int CoefficientEditor::curCol() const { return grdLCDef->currentColumn() + 1; }
 
-void frmISModelProps::moveTo(int row, int col)
+void CoefficientEditor::moveTo(int row, int col)
 {
     if (row < 1 || row >= GridRows(*grdLCDef) || col < 1 || col >= kLCGridCols)
         return;
     grdLCDef->setCurrentCell(row - 1, col - 1);
 }
 
-void frmISModelProps::IsCellVisible()
+void CoefficientEditor::IsCellVisible()
 {
     if (QTableWidgetItem* item = grdLCDef->currentItem())
         grdLCDef->scrollToItem(item);
 }
 
-void frmISModelProps::INCR_CELL()
+void CoefficientEditor::INCR_CELL()
 {
     const int row = curRow();
     const int col = curCol();
@@ -503,7 +501,7 @@ void frmISModelProps::INCR_CELL()
     IsCellVisible();
 }
 
-void frmISModelProps::hideTextBox()
+void CoefficientEditor::hideTextBox()
 {
     if (!txtActiveCell->isVisible())
         return;
@@ -515,7 +513,7 @@ void frmISModelProps::hideTextBox()
     m_editRow = m_editCol = -1;
 }
 
-void frmISModelProps::Set_TextBox()
+void CoefficientEditor::Set_TextBox()
 {
     QTableWidgetItem* item = grdLCDef->currentItem();
     if (!item || curRow() < 1 || curCol() < 1)
@@ -532,7 +530,7 @@ void frmISModelProps::Set_TextBox()
     setUnsaved(true);
 }
 
-void frmISModelProps::grdLCDef_EnterCell(int row, int col)
+void CoefficientEditor::grdLCDef_EnterCell(int row, int col)
 {
     hideTextBox();
     if (row < 1 || col < 1)
@@ -542,7 +540,7 @@ void frmISModelProps::grdLCDef_EnterCell(int row, int col)
         item->setBackground(CurrentCellColor());
 }
 
-void frmISModelProps::grdLCDef_LeaveCell(int row, int col)
+void CoefficientEditor::grdLCDef_LeaveCell(int row, int col)
 {
     if (row < 1 || col < 1 || row >= GridRows(*grdLCDef))
         return;
@@ -555,7 +553,7 @@ void frmISModelProps::grdLCDef_LeaveCell(int row, int col)
     }
 }
 
-bool frmISModelProps::ValidateEntry(int col, const QString& typed, const QString& newText)
+bool CoefficientEditor::ValidateEntry(int col, const QString& typed, const QString& newText)
 {
     const char* refusal = nullptr;
     if (col == kColValue) {
@@ -577,7 +575,7 @@ bool frmISModelProps::ValidateEntry(int col, const QString& typed, const QString
     return false;
 }
 
-bool frmISModelProps::grdLCDef_KeyPress(QKeyEvent* e)
+bool CoefficientEditor::gridKeyPress(QKeyEvent* e)
 {
     const int row = curRow();
     const int col = curCol();
@@ -616,7 +614,7 @@ bool frmISModelProps::grdLCDef_KeyPress(QKeyEvent* e)
     return true;
 }
 
-bool frmISModelProps::txtActiveCell_KeyPress(QKeyEvent* e)
+bool CoefficientEditor::cellEditorKeyPress(QKeyEvent* e)
 {
     const int row = curRow();
     const int col = curCol();
@@ -688,7 +686,7 @@ bool frmISModelProps::txtActiveCell_KeyPress(QKeyEvent* e)
     return handled;
 }
 
-bool frmISModelProps::grdLCDef_MouseDown(QMouseEvent* e)
+bool CoefficientEditor::grdLCDef_MouseDown(QMouseEvent* e)
 {
     hideTextBox();
     if (e->button() == Qt::RightButton)
@@ -696,17 +694,17 @@ bool frmISModelProps::grdLCDef_MouseDown(QMouseEvent* e)
     return false;
 }
 
-bool frmISModelProps::eventFilter(QObject* watched, QEvent* e)
+bool CoefficientEditor::eventFilter(QObject* watched, QEvent* e)
 {
     bool consumed = false;
     if (watched == grdLCDef && e->type() == QEvent::KeyPress) {
         support::GuardedVoid("grdLCDef_KeyPress", kForm, true,
-                             [&] { consumed = grdLCDef_KeyPress(static_cast<QKeyEvent*>(e)); });
+                             [&] { consumed = gridKeyPress(static_cast<QKeyEvent*>(e)); });
         return consumed;
     }
     if (watched == txtActiveCell && e->type() == QEvent::KeyPress) {
         support::GuardedVoid("txtActiveCell_KeyPress", kForm, true,
-                             [&] { consumed = txtActiveCell_KeyPress(static_cast<QKeyEvent*>(e)); });
+                             [&] { consumed = cellEditorKeyPress(static_cast<QKeyEvent*>(e)); });
         return consumed;
     }
     if (watched == grdLCDef->viewport() && e->type() == QEvent::MouseButtonPress) {
@@ -719,7 +717,7 @@ bool frmISModelProps::eventFilter(QObject* watched, QEvent* e)
 
 // ---- row commands ----
 
-void frmISModelProps::MnuFGridAddRow_Click()
+void CoefficientEditor::addRow()
 {
     const int row = GridRows(*grdLCDef);
     SetGridRows(*grdLCDef, row + 1);
@@ -731,11 +729,11 @@ void frmISModelProps::MnuFGridAddRow_Click()
     setUnsaved(true);
 }
 
-void frmISModelProps::MnuFGridInsRow_Click()
+void CoefficientEditor::insertRow()
 {
     const int row = curRow();
     if (row < 1) {
-        MnuFGridAddRow_Click();
+        addRow();
         return;
     }
     const int last = GridRows(*grdLCDef);
@@ -751,7 +749,7 @@ void frmISModelProps::MnuFGridInsRow_Click()
     setUnsaved(true);
 }
 
-void frmISModelProps::MnuFGridDelRow_Click()
+void CoefficientEditor::deleteRow()
 {
     const int row = curRow();
     const int last = GridRows(*grdLCDef) - 1;

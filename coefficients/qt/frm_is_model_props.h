@@ -37,10 +37,10 @@ struct FileRequest {
 // Returns the chosen path, or "" for Cancel.
 using FileChooser = std::function<QString(const FileRequest&)>;
 
-class frmISModelProps : public QDialog {
+class CoefficientEditor : public QDialog {
     Q_OBJECT
 public:
-    frmISModelProps(QWidget* parent, std::filesystem::path extensionFolder);
+    CoefficientEditor(QWidget* parent, std::filesystem::path extensionFolder);
 
     void setHelpHandler(std::function<void()> handler) { m_help = std::move(handler); }
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
@@ -63,23 +63,23 @@ protected:
 
 private:
     // Event procedures.
-    void Form_Load();
-    void cboLCType_Click();
+    void load();
+    void setChosen();
     void cmdApply_click();
-    void cmdQuit_Click();
-    void cmdNew_Click();
-    void cmdImport_Click();
-    void cmdExport_Click();
-    void cmdMerge_Click();
-    void cmdHelp_Click();
+    void quit();
+    void newSet();
+    void importSet();
+    void exportSet();
+    void mergeStore();
+    void showHelp();
     void grdLCDef_EnterCell(int row, int col);
     void grdLCDef_LeaveCell(int row, int col);
-    bool grdLCDef_KeyPress(QKeyEvent* e);
+    bool gridKeyPress(QKeyEvent* e);
     bool grdLCDef_MouseDown(QMouseEvent* e);
-    bool txtActiveCell_KeyPress(QKeyEvent* e);
-    void MnuFGridAddRow_Click();
-    void MnuFGridInsRow_Click();
-    void MnuFGridDelRow_Click();
+    bool cellEditorKeyPress(QKeyEvent* e);
+    void addRow();
+    void insertRow();
+    void deleteRow();
 
     // Private routines.
     void Set_TextBox();
@@ -110,7 +110,7 @@ private:
     clsISModelProperties m_model;
     int m_shown = -99;
     bool m_unsaved = false;
-    bool m_loaded = false;       // Form_Load has run since the last close
+    bool m_loaded = false;       // load has run since the last close
     bool m_storeLoaded = false;  // the store read; otherwise nothing may be saved over it
     QString m_enterText;         // the current cell's text when it was entered
     int m_editRow = -1;          // the cell txtActiveCell edits

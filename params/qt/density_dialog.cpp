@@ -1,8 +1,8 @@
 #include "params/qt/density_dialog.h"
 
 #include "coefficients/number_text.h"
-
 #include "params/qt/model_util.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -44,24 +44,24 @@ bool IsNumeric(const QString& text, double* value)
     return plain.has_value();
 }
 
-frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run) : QDialog(parent), map_(map), run_(run)
+DensityDialog::DensityDialog(QWidget* parent, MapSource* map, QWidget* run) : QDialog(parent), map_(map), run_(run)
 {
     setObjectName(QStringLiteral("frmISPDensity"));
     setWindowTitle(tr("Population Density Calculation"));
 
-    cboPDenTheme_ = new QComboBox(this);
-    cboPDenTheme_->setObjectName(QStringLiteral("cboPDenTheme"));
-    cboPDenFld_ = new QComboBox(this);
-    cboPDenFld_->setObjectName(QStringLiteral("cboPDenFld"));
-    txtHigh_ = new QLineEdit(this);
-    txtHigh_->setObjectName(QStringLiteral("txtHigh"));
-    txtLow_ = new QLineEdit(this);
-    txtLow_->setObjectName(QStringLiteral("txtLow"));
+    layerList_ = new QComboBox(this);
+    layerList_->setObjectName(QStringLiteral("cboPDenTheme"));
+    fieldList_ = new QComboBox(this);
+    fieldList_->setObjectName(QStringLiteral("cboPDenFld"));
+    highBox_ = new QLineEdit(this);
+    highBox_->setObjectName(QStringLiteral("txtHigh"));
+    lowBox_ = new QLineEdit(this);
+    lowBox_->setObjectName(QStringLiteral("txtLow"));
     for (int i = 0; i < 2; ++i) {
-        txtMed_[i] = new QLineEdit(this);
-        txtMed_[i]->setObjectName(QStringLiteral("txtMed"));
-        txtMed_[i]->setProperty("index", i);
-        txtMed_[i]->setEnabled(false);
+        mediumBoxes_[i] = new QLineEdit(this);
+        mediumBoxes_[i]->setObjectName(QStringLiteral("txtMed"));
+        mediumBoxes_[i]->setProperty("index", i);
+        mediumBoxes_[i]->setEnabled(false);
     }
     auto* cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -71,93 +71,91 @@ frmISPDensity::frmISPDensity(QWidget* parent, MapSource* map, QWidget* run) : QD
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(tr("Pop. Density Layer"), this), 0, 0);
-    grid->addWidget(cboPDenTheme_, 0, 1, 1, 4);
+    grid->addWidget(layerList_, 0, 1, 1, 4);
     grid->addWidget(new QLabel(tr("Definition Field"), this), 1, 0);
-    grid->addWidget(cboPDenFld_, 1, 1, 1, 4);
+    grid->addWidget(fieldList_, 1, 1, 1, 4);
     grid->addWidget(new QLabel(tr("High"), this), 2, 0);
     grid->addWidget(new QLabel(QStringLiteral(">="), this), 2, 1);
-    grid->addWidget(txtHigh_, 2, 2);
+    grid->addWidget(highBox_, 2, 2);
     grid->addWidget(new QLabel(tr("Medium"), this), 3, 0);
     grid->addWidget(new QLabel(QStringLiteral("between"), this), 3, 1);
-    grid->addWidget(txtMed_[0], 3, 2);
+    grid->addWidget(mediumBoxes_[0], 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("AND"), this), 3, 3);
-    grid->addWidget(txtMed_[1], 3, 4);
+    grid->addWidget(mediumBoxes_[1], 3, 4);
     grid->addWidget(new QLabel(tr("Low"), this), 4, 0);
     grid->addWidget(new QLabel(QStringLiteral("<="), this), 4, 1);
-    grid->addWidget(txtLow_, 4, 2);
+    grid->addWidget(lowBox_, 4, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     grid->addLayout(buttons, 5, 0, 1, 5);
 
-    connect(cboPDenTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmISPDensity::cboPDenTheme_Click);
-    connect(txtHigh_, &QLineEdit::textChanged, txtMed_[0], &QLineEdit::setText);
-    connect(txtLow_, &QLineEdit::textChanged, txtMed_[1], &QLineEdit::setText);
-    connect(cmdOK, &QPushButton::clicked, this, &frmISPDensity::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmISPDensity::cmdCancel_Click);
+    connect(layerList_, qOverload<int>(&QComboBox::currentIndexChanged), this, &DensityDialog::densityLayerChosen);
+    connect(highBox_, &QLineEdit::textChanged, mediumBoxes_[0], &QLineEdit::setText);
+    connect(lowBox_, &QLineEdit::textChanged, mediumBoxes_[1], &QLineEdit::setText);
+    connect(cmdOK, &QPushButton::clicked, this, &DensityDialog::acceptEntries);
+    connect(cmdCancel, &QPushButton::clicked, this, &DensityDialog::rejectEntries);
 }
 
-void frmISPDensity::Form_Load()
+void DensityDialog::load()
 {
-    support::GuardedVoid("Form_Load", kForm, true, [&] {
+    Handle("Form_Load", kForm, [&] {
         if (!map_)
             support::raise(91, "Object variable or With block variable not set");
-        CheckLayers(*cboPDenTheme_, kFeatureLayer, *map_, 1, run_);
+        CheckLayers(*layerList_, kFeatureLayer, *map_, 1, run_);
         // The first layer is selected explicitly; an empty list cannot be.
-        if (cboPDenTheme_->count() == 0)
+        if (layerList_->count() == 0)
             support::raise(380, "Invalid property value");
-        const QSignalBlocker quiet(cboPDenTheme_);
-        cboPDenTheme_->setCurrentIndex(0);
+        const QSignalBlocker quiet(layerList_);
+        layerList_->setCurrentIndex(0);
         lastLayerPos_ = 0;
-        LoadFldsCombobox(*cboPDenFld_, SelectedText(*cboPDenTheme_), *map_, 1);
-        cboPDenFld_->setCurrentIndex(-1);
+        LoadFldsCombobox(*fieldList_, SelectedText(*layerList_), *map_, 1);
+        fieldList_->setCurrentIndex(-1);
     });
 }
 
-void frmISPDensity::cboPDenTheme_Click()
+void DensityDialog::densityLayerChosen()
 {
-    support::GuardedVoid("cboPDenTheme_Click", kForm, true, [&] {
-        const int pos = cboPDenTheme_->currentIndex();
+    Handle("cboPDenTheme_Click", kForm, [&] {
+        const int pos = layerList_->currentIndex();
         if (pos == lastLayerPos_ || !map_)
             return;
-        LoadFldsCombobox(*cboPDenFld_, SelectedText(*cboPDenTheme_), *map_, 1);
-        cboPDenFld_->setCurrentIndex(-1);
+        LoadFldsCombobox(*fieldList_, SelectedText(*layerList_), *map_, 1);
+        fieldList_->setCurrentIndex(-1);
         lastLayerPos_ = pos;
     });
 }
 
-bool frmISPDensity::ValidatePDenForm()
+bool DensityDialog::ValidatePDenForm()
 {
-    return support::Guarded("ValidatePDenForm", "basISModelUtil", true, false, [&] {
-        std::string message;
-        double high = 0, low = 0;
-        if (cboPDenTheme_->currentIndex() < 0)
-            message = "No Population Density theme selected, please select from dropdown list.";
-        else if (cboPDenFld_->currentIndex() < 0)
-            message = "No Populaiton Density field selected, please select from dropdown list.";
-        else if (!IsNumeric(txtHigh_->text(), &high) || !IsNumeric(txtLow_->text(), &low))
-            message = "Numeric value must be entered in field.";
-        else if (high < low)
-            message = "Population density \"Low\" value must be less than the \"High\" value.";
-        if (message.empty())
-            return true;
-        support::MsgBox(message, support::Buttons::OK, support::Icon::Exclamation);
-        return false;
-    });
+    std::string message;
+    double high = 0, low = 0;
+    if (layerList_->currentIndex() < 0)
+        message = "No Population Density theme selected, please select from dropdown list.";
+    else if (fieldList_->currentIndex() < 0)
+        message = "No Populaiton Density field selected, please select from dropdown list.";
+    else if (!IsNumeric(highBox_->text(), &high) || !IsNumeric(lowBox_->text(), &low))
+        message = "Numeric value must be entered in field.";
+    else
+        message = ThresholdsFault(high, low);
+    if (message.empty())
+        return true;
+    support::MsgBox(message, support::Buttons::OK, support::Icon::Exclamation);
+    return false;
 }
 
-void frmISPDensity::cmdOK_Click()
+void DensityDialog::acceptEntries()
 {
     if (ValidatePDenForm())
         accept();
 }
 
-void frmISPDensity::cmdCancel_Click() { reject(); }
+void DensityDialog::rejectEntries() { reject(); }
 
-std::string frmISPDensity::densityLayer() const { return SelectedText(*cboPDenTheme_); }
-std::string frmISPDensity::densityField() const { return SelectedText(*cboPDenFld_); }
-std::string frmISPDensity::high() const { return PlainNumber(txtHigh_->text()).value_or(Ss(txtHigh_->text())); }
-std::string frmISPDensity::low() const { return PlainNumber(txtLow_->text()).value_or(Ss(txtLow_->text())); }
+std::string DensityDialog::densityLayer() const { return SelectedText(*layerList_); }
+std::string DensityDialog::densityField() const { return SelectedText(*fieldList_); }
+std::string DensityDialog::high() const { return PlainNumber(highBox_->text()).value_or(Ss(highBox_->text())); }
+std::string DensityDialog::low() const { return PlainNumber(lowBox_->text()).value_or(Ss(lowBox_->text())); }
 
 }  // namespace halvo::params

@@ -14,14 +14,14 @@ class QPushButton;
 
 namespace halvo::params {
 
-class frmISPDensity : public QDialog {
+class DensityDialog : public QDialog {
     Q_OBJECT
 public:
     // `run` is the parameters dialog's "Run", enabled after the map's layer count.
-    frmISPDensity(QWidget* parent, MapSource* map, QWidget* run = nullptr);
+    DensityDialog(QWidget* parent, MapSource* map, QWidget* run = nullptr);
 
     // Fills the layer list and the first layer's fields; failures are reported.
-    void Form_Load();
+    void load();
     // True when the entries are complete and consistent; otherwise says why.
     bool ValidatePDenForm();
 
@@ -30,26 +30,26 @@ public:
     std::string high() const;
     std::string low() const;
 
-    QComboBox* cboPDenTheme() const { return cboPDenTheme_; }
-    QComboBox* cboPDenFld() const { return cboPDenFld_; }
-    QLineEdit* txtHigh() const { return txtHigh_; }
-    QLineEdit* txtLow() const { return txtLow_; }
-    QLineEdit* txtMed(int i) const { return txtMed_[i]; }
+    QComboBox* layerList() const { return layerList_; }
+    QComboBox* fieldList() const { return fieldList_; }
+    QLineEdit* highBox() const { return highBox_; }
+    QLineEdit* lowBox() const { return lowBox_; }
+    QLineEdit* mediumBox(int i) const { return mediumBoxes_[i]; }
 
 public slots:
-    void cboPDenTheme_Click();
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void densityLayerChosen();
+    void acceptEntries();
+    void rejectEntries();
 
 private:
     MapSource* map_;
     QWidget* run_;
     int lastLayerPos_ = 0;
-    QComboBox* cboPDenTheme_;
-    QComboBox* cboPDenFld_;
-    QLineEdit* txtHigh_;
-    QLineEdit* txtMed_[2] = {nullptr, nullptr};
-    QLineEdit* txtLow_;
+    QComboBox* layerList_;
+    QComboBox* fieldList_;
+    QLineEdit* highBox_;
+    QLineEdit* mediumBoxes_[2] = {nullptr, nullptr};
+    QLineEdit* lowBox_;
 };
 
 // Plain decimal numbers in the C or the user's locale.

@@ -9,7 +9,6 @@
 namespace halvo::params {
 
 namespace {
-constexpr const char* kModule = "basISModelUtil";
 }
 
 QString Qs(const std::string& s) { return QString::fromStdString(s); }
@@ -59,21 +58,19 @@ std::vector<LayerEntry> GetLayerIndex(std::string_view kind, MapSource& map, int
 
 void CheckLayers(QComboBox& list, std::string_view kind, MapSource& map, int filter, QWidget* run)
 {
-    support::GuardedVoid("CheckLayers", kModule, true, [&] {
-        const QSignalBlocker quiet(list);
-        list.clear();
-        if (map.focusMap().layers.empty()) {
-            if (run)
-                run->setEnabled(false);
-            return;
-        }
-        for (const LayerEntry& e : GetLayerIndex(kind, map, filter)) {
-            list.addItem(Qs(e.name), e.position);
-            list.setCurrentIndex(0);
-        }
+    const QSignalBlocker quiet(list);
+    list.clear();
+    if (map.focusMap().layers.empty()) {
         if (run)
-            run->setEnabled(true);
-    });
+            run->setEnabled(false);
+        return;
+    }
+    for (const LayerEntry& e : GetLayerIndex(kind, map, filter)) {
+        list.addItem(Qs(e.name), e.position);
+        list.setCurrentIndex(0);
+    }
+    if (run)
+        run->setEnabled(true);
 }
 
 bool FieldListed(int type, int filter)
@@ -89,44 +86,38 @@ bool FieldListed(int type, int filter)
 
 void LoadFldsCombobox(QComboBox& list, const std::string& layerName, MapSource& map, int filter)
 {
-    support::GuardedVoid("LoadFldsCombobox", kModule, true, [&] {
-        const QSignalBlocker quiet(list);
-        list.clear();
-        if (layerName.empty())
-            return;
-        const host::LayerPtr layer = host::FindLayer(layerName, map.focusMap());
-        if (!layer)
-            return;
-        for (const host::FieldDef& f : map.fields(*layer))
-            if (FieldListed(f.type, filter))
-                list.addItem(Qs(f.name));
-        list.setCurrentIndex(-1);
-    });
+    const QSignalBlocker quiet(list);
+    list.clear();
+    if (layerName.empty())
+        return;
+    const host::LayerPtr layer = host::FindLayer(layerName, map.focusMap());
+    if (!layer)
+        return;
+    for (const host::FieldDef& f : map.fields(*layer))
+        if (FieldListed(f.type, filter))
+            list.addItem(Qs(f.name));
+    list.setCurrentIndex(-1);
 }
 
 void LoadLCTypeCombobox(QComboBox& list, const coefficients::clsISModelProperties& store)
 {
-    support::GuardedVoid("LoadLCTypeCombobox", kModule, true, [&] {
-        list.clear();
-        for (const coefficients::clsISLCDef& set : store.ISLCDefs)
-            list.addItem(Qs(set.LCType));
-    });
+    list.clear();
+    for (const coefficients::clsISLCDef& set : store.ISLCDefs)
+        list.addItem(Qs(set.LCType));
 }
 
 void SetDefaultLCUnits(QComboBox& units, const host::Map& map)
 {
-    support::GuardedVoid("SetDefaultLCUnits", kModule, true, [&] {
-        QString want;
-        if (map.units == host::kUnitsFeet)
-            want = QStringLiteral("Feet");
-        else if (map.units == host::kUnitsMeters)
-            want = QStringLiteral("Meters");
-        else
-            return;
-        for (int i = 0; i < units.count(); ++i)
-            if (units.itemText(i).compare(want, Qt::CaseInsensitive) == 0)
-                units.setCurrentIndex(i);
-    });
+    QString want;
+    if (map.units == host::kUnitsFeet)
+        want = QStringLiteral("Feet");
+    else if (map.units == host::kUnitsMeters)
+        want = QStringLiteral("Meters");
+    else
+        return;
+    for (int i = 0; i < units.count(); ++i)
+        if (units.itemText(i).compare(want, Qt::CaseInsensitive) == 0)
+            units.setCurrentIndex(i);
 }
 
 QString ThemeNameOf(const QString& outputPath)
@@ -138,10 +129,7 @@ QString ThemeNameOf(const QString& outputPath)
     return slash >= 0 ? s.mid(slash + 1) : s;
 }
 
-void SetThemeName(const QString& outputPath, QLineEdit& themeName)
-{
-    support::GuardedVoid("SetThemeName", kModule, true, [&] { themeName.setText(ThemeNameOf(outputPath)); });
-}
+void SetThemeName(const QString& outputPath, QLineEdit& themeName) { themeName.setText(ThemeNameOf(outputPath)); }
 
 QString WithShpExtension(const QString& text)
 {

@@ -3,14 +3,13 @@
 #include "coefficients/model_store.h"
 #include "host/raster.h"
 #include "host/table.h"
-#include "model/run.h"
 #include "params/param_writer.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/model_util.h"
+#include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/qt/help_browser.h"
-#include "support/qt/processing.h"
 #include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
@@ -57,11 +56,6 @@ std::string TempFolderFromEnvironment()
     return {};
 }
 
-void SelectText(QComboBox& list, const std::string& text)
-{
-    list.setCurrentIndex(text.empty() ? -1 : list.findText(Qs(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
-}
-
 // Messages of a background reload would interrupt the user for nothing.
 class FeedbackSilencer final : public support::Ui {
 public:
@@ -76,68 +70,9 @@ private:
     support::UiScope scope_;
 };
 
-// Restores the arrow and closes the notice whatever way the run ends.
-class BusyScope {
-public:
-    explicit BusyScope(QWidget* owner) : notice_(new support::frmISProcessing(owner))
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        notice_->show();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    ~BusyScope()
-    {
-        delete notice_.data();
-        QApplication::restoreOverrideCursor();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    QPointer<support::frmISProcessing> notice_;
-};
-
-// A run's messages that ask nothing become notices. Warnings wait for the
-// run's end: after a refusal they are its reason and shown as boxes.
-class RunNoticeUi final : public support::Ui {
-public:
-    using Notice = std::function<void(const QString&, const QString&, support::Icon)>;
-    RunNoticeUi(support::Ui& inner, Notice notice) : inner_(inner), notice_(std::move(notice)) {}
-
-    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
-                            support::Buttons buttons) override
-    {
-        if (!notice_ || buttons != support::Buttons::OK || icon == support::Icon::Critical)
-            return inner_.message(text, title, icon, buttons);
-        if (icon == support::Icon::Exclamation)
-            held_.push_back({std::string(text), std::string(title)});
-        else
-            notice_(support::TranslatedText(text), support::TranslatedText(title), icon);
-        return support::Answer::OK;
-    }
-    void showCallStack(std::string_view report) override { inner_.showCallStack(report); }
-    void progress(std::string_view stage, double fraction) override { inner_.progress(stage, fraction); }
-    bool canceled() const override { return inner_.canceled(); }
-
-    // Held warnings: notices after a run that went through, boxes otherwise.
-    void release(bool succeeded)
-    {
-        for (const auto& [text, title] : held_)
-            if (succeeded)
-                notice_(support::TranslatedText(text), support::TranslatedText(title), support::Icon::Exclamation);
-            else
-                inner_.message(text, title, support::Icon::Exclamation, support::Buttons::OK);
-        held_.clear();
-    }
-
-private:
-    support::Ui& inner_;
-    Notice notice_;
-    std::vector<std::pair<std::string, std::string>> held_;
-};
 }  // namespace
 
-frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* map)
+AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSource* map)
     : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder)), map_(map)
 {
     setObjectName(QStringLiteral("frmISParams"));
@@ -148,82 +83,85 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
         w->setObjectName(QString::fromLatin1(name));
         return w;
     };
-    cboLCTheme_ = named(new QComboBox(this), "cboLCTheme");
-    cboLCUnits_ = named(new QComboBox(this), "cboLCUnits");
-    cboAnalysisTheme_ = named(new QComboBox(this), "cboAnalysisTheme");
-    cboAnalysisUnit_ = named(new QComboBox(this), "cboAnalysisUnit");
-    auto* fraPopDensity = named(new QGroupBox(tr("Coefficients"), this), "fraPopDensity");
-    cboLCType_ = named(new QComboBox(fraPopDensity), "cboLCType");
-    const char* optCaptions[4] = {QT_TR_NOOP("High"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Low"), QT_TR_NOOP("Calculate")};
+    landCover_ = named(new QComboBox(this), "cboLCTheme");
+    units_ = named(new QComboBox(this), "cboLCUnits");
+    analysisLayer_ = named(new QComboBox(this), "cboAnalysisTheme");
+    analysisField_ = named(new QComboBox(this), "cboAnalysisUnit");
+    auto* coefficientsFrame = named(new QGroupBox(tr("Coefficients"), this), "fraPopDensity");
+    coefficientSet_ = named(new QComboBox(coefficientsFrame), "cboLCType");
+    const char* captions[4] = {QT_TR_NOOP("High"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Low"), QT_TR_NOOP("Calculate")};
     for (int i = 0; i < 4; ++i) {
-        opt_[i] = named(new QRadioButton(tr(optCaptions[i]), fraPopDensity), "optPopDensity");
-        opt_[i]->setProperty("index", i);
+        densityOptions_[i] = named(new QRadioButton(tr(captions[i]), coefficientsFrame), "optPopDensity");
+        densityOptions_[i]->setProperty("index", i);
     }
-    txtOutputTheme_ = named(new QLineEdit(this), "txtOutputTheme");
-    cmdOutputBrowse_ = named(new QPushButton(tr("Browse..."), this), "cmdOutputBrowse");
-    txtThemeName_ = named(new QLineEdit(this), "txtThemeName");
-    cmdISRun_ = named(new QPushButton(tr("Run"), this), "cmdISRun");
-    cmdISQuit_ = named(new QPushButton(tr("Quit"), this), "cmdISQuit");
-    cmdISHelp_ = named(new QPushButton(tr("Help"), this), "cmdISHelp");
-    for (QPushButton* b : {cmdOutputBrowse_, cmdISRun_, cmdISQuit_, cmdISHelp_})
+    outputBox_ = named(new QLineEdit(this), "txtOutputTheme");
+    browseButton_ = named(new QPushButton(tr("Browse..."), this), "cmdOutputBrowse");
+    layerNameBox_ = named(new QLineEdit(this), "txtThemeName");
+    runButton_ = named(new QPushButton(tr("Run"), this), "cmdISRun");
+    saveButton_ = named(new QPushButton(tr("Save parameters..."), this), "cmdSaveParams");
+    quitButton_ = named(new QPushButton(tr("Quit"), this), "cmdISQuit");
+    helpButton_ = named(new QPushButton(tr("Help"), this), "cmdISHelp");
+    for (QPushButton* b : {browseButton_, runButton_, saveButton_, quitButton_, helpButton_})
         b->setAutoDefault(false);
 
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(tr("Land Cover Grid"), this), 0, 0);
-    top->addWidget(cboLCTheme_, 0, 1);
+    top->addWidget(landCover_, 0, 1);
     top->addWidget(new QLabel(tr("Land Cover Grid Units"), this), 0, 2);
-    top->addWidget(cboLCUnits_, 0, 3);
+    top->addWidget(units_, 0, 3);
     top->addWidget(new QLabel(tr("Analysis Layer"), this), 1, 0);
-    top->addWidget(cboAnalysisTheme_, 1, 1);
+    top->addWidget(analysisLayer_, 1, 1);
     top->addWidget(new QLabel(tr("Analysis Field"), this), 1, 2);
-    top->addWidget(cboAnalysisUnit_, 1, 3);
+    top->addWidget(analysisField_, 1, 3);
     top->setColumnStretch(1, 3);
     top->setColumnStretch(3, 2);
 
-    auto* coeff = new QGridLayout(fraPopDensity);
-    coeff->addWidget(new QLabel(tr("Coefficient Set"), fraPopDensity), 0, 0);
-    coeff->addWidget(cboLCType_, 0, 1, 1, 4);
-    coeff->addWidget(new QLabel(tr("Which Coefficient?"), fraPopDensity), 1, 0);
+    auto* coeff = new QGridLayout(coefficientsFrame);
+    coeff->addWidget(new QLabel(tr("Coefficient Set"), coefficientsFrame), 0, 0);
+    coeff->addWidget(coefficientSet_, 0, 1, 1, 4);
+    coeff->addWidget(new QLabel(tr("Which Coefficient?"), coefficientsFrame), 1, 0);
     for (int i = 0; i < 4; ++i)
-        coeff->addWidget(opt_[i], 1, i + 1);
+        coeff->addWidget(densityOptions_[i], 1, i + 1);
 
     auto* out = new QGridLayout;
     out->addWidget(new QLabel(tr("Output Shapefile"), this), 0, 0);
-    out->addWidget(txtOutputTheme_, 0, 1);
-    out->addWidget(cmdOutputBrowse_, 0, 2);
+    out->addWidget(outputBox_, 0, 1);
+    out->addWidget(browseButton_, 0, 2);
     out->addWidget(new QLabel(tr("Layer Name"), this), 1, 0);
-    out->addWidget(txtThemeName_, 1, 1);
+    out->addWidget(layerNameBox_, 1, 1);
 
     buildScenarioFrame(this);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(cmdISHelp_);
+    bottom->addWidget(helpButton_);
     bottom->addStretch();
-    bottom->addWidget(cmdISRun_);
-    bottom->addWidget(cmdISQuit_);
+    bottom->addWidget(saveButton_);
+    bottom->addWidget(runButton_);
+    bottom->addWidget(quitButton_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(fraPopDensity);
+    layout->addWidget(coefficientsFrame);
     layout->addLayout(out);
-    layout->addWidget(fraDSMain_);
+    layout->addWidget(scenarioFrame_);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(cboAnalysisTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &frmISParams::cboAnalysisTheme_Click);
-    connect(cboLCTheme_, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmISParams::cboLCTheme_Click);
-    connect(cmdOutputBrowse_, &QPushButton::clicked, this, &frmISParams::cmdOutputBrowse_Click);
-    connect(cmdISRun_, &QPushButton::clicked, this, &frmISParams::cmdISRun_Click);
-    connect(cmdISQuit_, &QPushButton::clicked, this, &frmISParams::cmdISQuit_Click);
-    connect(cmdISHelp_, &QPushButton::clicked, this, &frmISParams::cmdISHelp_Click);
-    connect(cmdDSAdd_, &QPushButton::clicked, this, &frmISParams::cmdDSAdd_Click);
-    connect(cmdDSDelete_, &QPushButton::clicked, this, &frmISParams::cmdDSDelete_Click);
-    connect(VScroll1_, &QScrollBar::valueChanged, this, &frmISParams::VScroll1_Change);
-    support::InstallHelpKey(this, [this] { cmdISHelp_Click(); });
-    txtOutputTheme_->installEventFilter(this);
-    txtThemeName_->installEventFilter(this);
-    opt_[3]->installEventFilter(this);
+    connect(analysisLayer_, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &AnalysisDialog::analysisLayerChosen);
+    connect(landCover_, qOverload<int>(&QComboBox::currentIndexChanged), this, &AnalysisDialog::landCoverChosen);
+    connect(browseButton_, &QPushButton::clicked, this, &AnalysisDialog::browseOutput);
+    connect(runButton_, &QPushButton::clicked, this, &AnalysisDialog::run);
+    connect(saveButton_, &QPushButton::clicked, this, &AnalysisDialog::saveParameters);
+    connect(quitButton_, &QPushButton::clicked, this, &AnalysisDialog::quit);
+    connect(helpButton_, &QPushButton::clicked, this, &AnalysisDialog::showHelp);
+    connect(addButton_, &QPushButton::clicked, this, &AnalysisDialog::addScenario);
+    connect(deleteButton_, &QPushButton::clicked, this, &AnalysisDialog::deleteScenario);
+    connect(scrollBar_, &QScrollBar::valueChanged, this, &AnalysisDialog::scrollScenarios);
+    support::InstallHelpKey(this, [this] { showHelp(); });
+    outputBox_->installEventFilter(this);
+    layerNameBox_->installEventFilter(this);
+    densityOptions_[3]->installEventFilter(this);
 
     saveFileDialog = [this] {
         return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_, tr("Shapefile (*.shp)"));
@@ -236,39 +174,43 @@ frmISParams::frmISParams(QWidget* parent, fs::path extensionFolder, MapSource* m
         return s;
     };
     showModal = [](QDialog& d) { return d.exec(); };
+    saveParametersDialog = [this] {
+        return QFileDialog::getSaveFileName(this, tr("Save Parameters"), lastFolder_,
+                                            tr("Halvo parameter files (*.txt)"));
+    };
 }
 
-frmISParams::~frmISParams() { delete density_.data(); }
+AnalysisDialog::~AnalysisDialog() { delete density_.data(); }
 
-void frmISParams::buildScenarioFrame(QWidget* parent)
+void AnalysisDialog::buildScenarioFrame(QWidget* parent)
 {
-    fraDSMain_ = new QGroupBox(tr("Land Cover Change Scenarios"), parent);
-    fraDSMain_->setObjectName(QStringLiteral("fraDSMain"));
-    fraDSContainer_ = new QWidget(fraDSMain_);
-    fraDSContainer_->setObjectName(QStringLiteral("fraDSContainer"));
-    fraDSItems_ = new QWidget(fraDSContainer_);
-    fraDSItems_->setObjectName(QStringLiteral("fraDSItems"));
-    VScroll1_ = new QScrollBar(Qt::Vertical, fraDSContainer_);
-    VScroll1_->setObjectName(QStringLiteral("VScroll1"));
-    VScroll1_->setMinimum(0);
-    VScroll1_->hide();
-    lblDSApply_ = new QLabel(tr("Apply"), fraDSMain_);
-    lblDSApply_->setObjectName(QStringLiteral("lblDSApply"));
-    lblDSApply_->hide();
-    cmdDSAdd_ = new QPushButton(tr("Add"), fraDSMain_);
-    cmdDSAdd_->setObjectName(QStringLiteral("cmdDSAdd"));
-    cmdDSDelete_ = new QPushButton(tr("Delete..."), fraDSMain_);
-    cmdDSDelete_->setObjectName(QStringLiteral("cmdDSDelete"));
-    cmdDSDelete_->setEnabled(false);
-    for (QPushButton* b : {cmdDSAdd_, cmdDSDelete_})
+    scenarioFrame_ = new QGroupBox(tr("Land Cover Change Scenarios"), parent);
+    scenarioFrame_->setObjectName(QStringLiteral("fraDSMain"));
+    scenarioView_ = new QWidget(scenarioFrame_);
+    scenarioView_->setObjectName(QStringLiteral("fraDSContainer"));
+    scenarioRows_ = new QWidget(scenarioView_);
+    scenarioRows_->setObjectName(QStringLiteral("fraDSItems"));
+    scrollBar_ = new QScrollBar(Qt::Vertical, scenarioView_);
+    scrollBar_->setObjectName(QStringLiteral("VScroll1"));
+    scrollBar_->setMinimum(0);
+    scrollBar_->hide();
+    applyLabel_ = new QLabel(tr("Apply"), scenarioFrame_);
+    applyLabel_->setObjectName(QStringLiteral("lblDSApply"));
+    applyLabel_->hide();
+    addButton_ = new QPushButton(tr("Add"), scenarioFrame_);
+    addButton_->setObjectName(QStringLiteral("cmdDSAdd"));
+    deleteButton_ = new QPushButton(tr("Delete..."), scenarioFrame_);
+    deleteButton_->setObjectName(QStringLiteral("cmdDSDelete"));
+    deleteButton_->setEnabled(false);
+    for (QPushButton* b : {addButton_, deleteButton_})
         b->setAutoDefault(false);
 
     // Row 0 is laid out up front and stays hidden until the first "Add".
     rows_.push_back(makeRow(0));
-    const DSRow& r = rows_.front();
-    for (QWidget* w : {static_cast<QWidget*>(r.chkDSApply), static_cast<QWidget*>(r.lblDSNum),
-                       static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
-                       static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
+    const RowWidgets& r = rows_.front();
+    for (QWidget* w :
+         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
+          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
         w->hide();
     layoutScenarioFrame();
 }
@@ -276,75 +218,75 @@ void frmISParams::buildScenarioFrame(QWidget* parent)
 // The rows keep the old form's logic (a pitch of 350 twips, six rows in view,
 // the scroll bar in twips), but their columns and pitch in pixels follow the
 // texts and the font, so no language or font size cuts them off.
-frmISParams::RowGeometry frmISParams::rowGeometry() const
+AnalysisDialog::RowGeometry AnalysisDialog::rowGeometry() const
 {
-    const DSRow& r = rows_.front();
-    const QFontMetrics fm(fraDSItems_->font());
+    const RowWidgets& r = rows_.front();
+    const QFontMetrics fm(scenarioRows_->font());
     const int gap = fm.averageCharWidth();
     RowGeometry g;
-    g.line = std::max(r.cboDSTheme->sizeHint().height(), fm.height() + 4);
+    g.line = std::max(r.layer->sizeHint().height(), fm.height() + 4);
     g.pitch = std::max(Twips(kRowPitch), g.line + 3);
     g.chkX = gap / 2;
-    g.numX = g.chkX + r.chkDSApply->sizeHint().width() + gap / 2;
+    g.numX = g.chkX + r.apply->sizeHint().width() + gap / 2;
     g.label1X = g.numX + fm.horizontalAdvance(QStringLiteral("99.")) + gap;
-    g.themeX = g.label1X + fm.horizontalAdvance(r.lblDSLabel1->text()) + gap;
+    g.themeX = g.label1X + fm.horizontalAdvance(r.withinLabel->text()) + gap;
     g.themeW = std::max(Twips(2150), fm.averageCharWidth() * 20);
     g.label2X = g.themeX + g.themeW + gap;
-    g.classX = g.label2X + fm.horizontalAdvance(r.lblDSLabel2->text()) + gap;
+    g.classX = g.label2X + fm.horizontalAdvance(r.toLabel->text()) + gap;
     g.classW = std::max(Twips(2000), fm.averageCharWidth() * 18);
     g.width = g.classX + g.classW + gap / 2;
     return g;
 }
 
-int frmISParams::pixels(int twipsDown) const { return twipsDown * rowGeometry().pitch / kRowPitch; }
+int AnalysisDialog::pixels(int twipsDown) const { return twipsDown * rowGeometry().pitch / kRowPitch; }
 
-void frmISParams::layoutScenarioFrame()
+void AnalysisDialog::layoutScenarioFrame()
 {
     const RowGeometry g = rowGeometry();
-    const QFontMetrics fm(fraDSMain_->font());
+    const QFontMetrics fm(scenarioFrame_->font());
     const int margin = fm.averageCharWidth();
-    const int bar = VScroll1_->sizeHint().width();
+    const int bar = scrollBar_->sizeHint().width();
     const int top = fm.height() + margin;  // below the frame's title
-    lblDSApply_->adjustSize();
-    lblDSApply_->move(margin, top);
-    const int containerTop = top + lblDSApply_->height();
+    applyLabel_->adjustSize();
+    applyLabel_->move(margin, top);
+    const int containerTop = top + applyLabel_->height();
     // Six rows in view, as before: the 2200 twips of the old container.
     const int containerH = pixels(2200);
-    fraDSContainer_->setGeometry(margin, containerTop, g.width + bar + 2, containerH);
-    fraDSItems_->setGeometry(0, fraDSItems_->y(), g.width, pixels(innerHeight_));
-    VScroll1_->setGeometry(g.width + 2, pixels(100), bar, containerH - pixels(100));
+    scenarioView_->setGeometry(margin, containerTop, g.width + bar + 2, containerH);
+    scenarioRows_->setGeometry(0, scenarioRows_->y(), g.width, pixels(innerHeight_));
+    scrollBar_->setGeometry(g.width + 2, pixels(100), bar, containerH - pixels(100));
     int right = margin + g.width + bar + 2;
     const int buttonTop = containerTop + containerH + margin / 2;
     int buttonH = 0;
-    for (QPushButton* b : {cmdDSDelete_, cmdDSAdd_}) {
+    for (QPushButton* b : {deleteButton_, addButton_}) {
         const QSize hint = b->sizeHint().expandedTo(QSize(Twips(855), Twips(375)));
         b->setGeometry(right - hint.width(), buttonTop, hint.width(), hint.height());
         right -= hint.width() + margin;
         buttonH = std::max(buttonH, hint.height());
     }
-    fraDSMain_->setFixedSize(margin * 2 + g.width + bar + 2, buttonTop + buttonH + margin);
+    scenarioFrame_->setFixedSize(margin * 2 + g.width + bar + 2, buttonTop + buttonH + margin);
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
         placeRow(rows_[static_cast<std::size_t>(i)], i);
 }
 
-frmISParams::DSRow frmISParams::makeRow(int index)
+AnalysisDialog::RowWidgets AnalysisDialog::makeRow(int index)
 {
-    DSRow r{};
-    r.chkDSApply = new QCheckBox(fraDSItems_);
-    r.chkDSApply->setObjectName(QStringLiteral("chkDSApply"));
-    r.lblDSNum = new QLabel(QString::number(index + 1) + QLatin1Char('.'), fraDSItems_);
-    r.lblDSNum->setObjectName(QStringLiteral("lblDSNum"));
-    r.lblDSLabel1 = new QLabel(tr("Change land cover classes within"), fraDSItems_);
-    r.lblDSLabel1->setObjectName(QStringLiteral("lblDSLabel1"));
-    r.cboDSTheme = new QComboBox(fraDSItems_);
-    r.cboDSTheme->setObjectName(QStringLiteral("cboDSTheme"));
-    r.lblDSLabel2 = new QLabel(tr("layer to"), fraDSItems_);
-    r.lblDSLabel2->setObjectName(QStringLiteral("lblDSLabel2"));
-    r.cboDSToClass = new QComboBox(fraDSItems_);
-    r.cboDSToClass->setObjectName(QStringLiteral("cboDSToClass"));
-    for (QWidget* w : {static_cast<QWidget*>(r.chkDSApply), static_cast<QWidget*>(r.lblDSNum),
-                       static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
-                       static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
+    RowWidgets r{};
+    r.apply = new QCheckBox(scenarioRows_);
+    r.apply->setObjectName(QStringLiteral("chkDSApply"));
+    r.number = new QLabel(QString::number(index + 1) + QLatin1Char('.'), scenarioRows_);
+    r.number->setObjectName(QStringLiteral("lblDSNum"));
+    r.withinLabel = new QLabel(tr("Change land cover classes within"), scenarioRows_);
+    r.withinLabel->setObjectName(QStringLiteral("lblDSLabel1"));
+    r.layer = new QComboBox(scenarioRows_);
+    r.layer->setObjectName(QStringLiteral("cboDSTheme"));
+    r.toLabel = new QLabel(tr("layer to"), scenarioRows_);
+    r.toLabel->setObjectName(QStringLiteral("lblDSLabel2"));
+    r.toClass = new QComboBox(scenarioRows_);
+    r.toClass->setObjectName(QStringLiteral("cboDSToClass"));
+    for (QWidget* w :
+         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
+          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
         w->setProperty("index", index);
     // Row 0 is placed with the frame, which measures it.
     if (!rows_.empty())
@@ -352,34 +294,34 @@ frmISParams::DSRow frmISParams::makeRow(int index)
     return r;
 }
 
-void frmISParams::placeRow(const DSRow& r, int index)
+void AnalysisDialog::placeRow(const RowWidgets& r, int index)
 {
     const RowGeometry g = rowGeometry();
     const int top = pixels(kRow0LabelTop) / 2 + index * g.pitch;
     auto put = [&](QWidget* w, int x, int width, int height) {
         w->setGeometry(x, top + (g.line - height) / 2, width, height);
     };
-    const int text = QFontMetrics(fraDSItems_->font()).height() + 2;
-    put(r.chkDSApply, g.chkX, r.chkDSApply->sizeHint().width(), r.chkDSApply->sizeHint().height());
-    put(r.lblDSNum, g.numX, g.label1X - g.numX, text);
-    put(r.lblDSLabel1, g.label1X, g.themeX - g.label1X, text);
-    put(r.cboDSTheme, g.themeX, g.themeW, g.line);
-    put(r.lblDSLabel2, g.label2X, g.classX - g.label2X, text);
-    put(r.cboDSToClass, g.classX, g.classW, g.line);
+    const int text = QFontMetrics(scenarioRows_->font()).height() + 2;
+    put(r.apply, g.chkX, r.apply->sizeHint().width(), r.apply->sizeHint().height());
+    put(r.number, g.numX, g.label1X - g.numX, text);
+    put(r.withinLabel, g.label1X, g.themeX - g.label1X, text);
+    put(r.layer, g.themeX, g.themeW, g.line);
+    put(r.toLabel, g.label2X, g.classX - g.label2X, text);
+    put(r.toClass, g.classX, g.classW, g.line);
 }
 
-bool frmISParams::Form_Load()
+bool AnalysisDialog::load()
 {
     try {
         if (!map_)
             support::raise(91, "Object variable or With block variable not set");
-        connect(map_, &MapSource::itemAdded, this, &frmISParams::ItemAdded, Qt::UniqueConnection);
-        connect(map_, &MapSource::itemDeleted, this, &frmISParams::ItemDeleted, Qt::UniqueConnection);
-        connect(map_, &MapSource::itemReordered, this, &frmISParams::ItemReordered, Qt::UniqueConnection);
-        connect(map_, &MapSource::openDocument, this, &frmISParams::OpenDocument, Qt::UniqueConnection);
+        connect(map_, &MapSource::itemAdded, this, &AnalysisDialog::ItemAdded, Qt::UniqueConnection);
+        connect(map_, &MapSource::itemDeleted, this, &AnalysisDialog::ItemDeleted, Qt::UniqueConnection);
+        connect(map_, &MapSource::itemReordered, this, &AnalysisDialog::ItemReordered, Qt::UniqueConnection);
+        connect(map_, &MapSource::openDocument, this, &AnalysisDialog::OpenDocument, Qt::UniqueConnection);
 
         lastDS_ = -1;
-        cmdDSDelete_->setEnabled(false);
+        deleteButton_->setEnabled(false);
 
         if (!coefficients::GetISModelProperties(store_, support::StorePath(ext_))) {
             support::MsgBox("Failed To Load XML - verify the file 'isprops.xml' is located in the " + ext_.string() +
@@ -388,27 +330,27 @@ bool frmISParams::Form_Load()
             return false;
         }
 
-        CheckLayers(*cboLCTheme_, kRasterLayer, *map_, 0, cmdISRun_);
-        CheckLayers(*cboAnalysisTheme_, kFeatureLayer, *map_, 2, cmdISRun_);
+        CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
+        CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
         lastAnalysisPos_ = 0;
-        LoadFldsCombobox(*cboAnalysisUnit_, SelectedText(*cboAnalysisTheme_), *map_, 2);
-        cboAnalysisUnit_->setCurrentIndex(-1);
+        LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
+        analysisField_->setCurrentIndex(-1);
 
-        LoadLCTypeCombobox(*cboLCType_, store_);
-        if (cboLCType_->count() == 0) {
+        LoadLCTypeCombobox(*coefficientSet_, store_);
+        if (coefficientSet_->count() == 0) {
             support::MsgBox("The coefficient store " + support::StorePath(ext_).string() +
                                 " holds no coefficient set. Make one in Change Coefficients (New or Import) first.",
                             support::Buttons::OK, support::Icon::Exclamation);
             return false;
         }
-        cboLCType_->setCurrentIndex(0);
+        coefficientSet_->setCurrentIndex(0);
 
-        cboLCUnits_->clear();
-        cboLCUnits_->addItem(QStringLiteral("Meters"));
-        cboLCUnits_->addItem(QStringLiteral("Feet"));
-        cboLCUnits_->setCurrentIndex(-1);
-        SetDefaultLCUnits(*cboLCUnits_, map_->focusMap());
-        cboLCTheme_Click();
+        units_->clear();
+        units_->addItem(QStringLiteral("Meters"));
+        units_->addItem(QStringLiteral("Feet"));
+        units_->setCurrentIndex(-1);
+        SetDefaultLCUnits(*units_, map_->focusMap());
+        landCoverChosen();
         watchStore();
         return true;
     } catch (...) {
@@ -417,12 +359,12 @@ bool frmISParams::Form_Load()
     }
 }
 
-void frmISParams::cboLCTheme_Click()
+void AnalysisDialog::landCoverChosen()
 {
     // The raster's own unit is the default; the run warns when the choice differs.
-    if (!map_ || cboLCTheme_->currentIndex() < 0)
+    if (!map_ || landCover_->currentIndex() < 0)
         return;
-    const host::LayerPtr layer = host::FindLayer(SelectedText(*cboLCTheme_), map_->focusMap());
+    const host::LayerPtr layer = host::FindLayer(SelectedText(*landCover_), map_->focusMap());
     if (!layer || layer->source.empty())
         return;
     std::string unit;
@@ -431,17 +373,17 @@ void frmISParams::cboLCTheme_Click()
     } catch (...) {
         return;  // an unreadable raster is refused by the run, with its cause
     }
-    const int i = cboLCUnits_->findText(Qs(unit));
+    const int i = units_->findText(Qs(unit));
     if (!unit.empty() && i >= 0)
-        cboLCUnits_->setCurrentIndex(i);
+        units_->setCurrentIndex(i);
 }
 
-void frmISParams::watchStore()
+void AnalysisDialog::watchStore()
 {
     const QString path = Qs(support::StorePath(ext_).string());
     if (!storeWatcher_) {
         storeWatcher_ = new QFileSystemWatcher(this);
-        connect(storeWatcher_, &QFileSystemWatcher::fileChanged, this, &frmISParams::reloadStore);
+        connect(storeWatcher_, &QFileSystemWatcher::fileChanged, this, &AnalysisDialog::reloadStore);
         // A save renames a new file over the store: watch the folder to see it arrive.
         connect(storeWatcher_, &QFileSystemWatcher::directoryChanged, this, [this, path] {
             if (!storeWatcher_->files().contains(path) && QFileInfo::exists(path))
@@ -453,7 +395,7 @@ void frmISParams::watchStore()
         storeWatcher_->addPath(path);
 }
 
-void frmISParams::reloadStore()
+void AnalysisDialog::reloadStore()
 {
     watchStore();
     coefficients::clsISModelProperties fresh;
@@ -463,97 +405,97 @@ void frmISParams::reloadStore()
         if (!coefficients::GetISModelProperties(fresh, support::StorePath(ext_)) || fresh.ISLCDefs.Count() == 0)
             return;
     }
-    const QString chosen = cboLCType_->currentText();
+    const QString chosen = coefficientSet_->currentText();
     std::vector<QString> classes;
-    for (const DSRow& r : rows_)
-        classes.push_back(r.cboDSToClass->currentText());
+    for (const RowWidgets& r : rows_)
+        classes.push_back(r.toClass->currentText());
     store_ = std::move(fresh);
-    LoadLCTypeCombobox(*cboLCType_, store_);
-    const int at = cboLCType_->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    cboLCType_->setCurrentIndex(at >= 0 ? at : 0);
+    LoadLCTypeCombobox(*coefficientSet_, store_);
+    const int at = coefficientSet_->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    coefficientSet_->setCurrentIndex(at >= 0 ? at : 0);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        LoadDSToClassCombo(*rows_[i].cboDSToClass);
-        rows_[i].cboDSToClass->setCurrentIndex(
-            rows_[i].cboDSToClass->findText(classes[i], Qt::MatchExactly | Qt::MatchCaseSensitive));
+        LoadDSToClassCombo(*rows_[i].toClass);
+        rows_[i].toClass->setCurrentIndex(
+            rows_[i].toClass->findText(classes[i], Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
 }
 
-void frmISParams::cboAnalysisTheme_Click()
+void AnalysisDialog::analysisLayerChosen()
 {
-    support::GuardedVoid("cboAnalysisTheme_Click", kForm, true, [&] {
-        const int pos = cboAnalysisTheme_->currentIndex();
+    Handle("cboAnalysisTheme_Click", kForm, [&] {
+        const int pos = analysisLayer_->currentIndex();
         if (pos == lastAnalysisPos_ || !map_)
             return;
-        LoadFldsCombobox(*cboAnalysisUnit_, SelectedText(*cboAnalysisTheme_), *map_, 2);
-        cboAnalysisUnit_->setCurrentIndex(-1);
+        LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
+        analysisField_->setCurrentIndex(-1);
         lastAnalysisPos_ = pos;
     });
 }
 
-void frmISParams::refillAfterMapChange(bool added)
+void AnalysisDialog::refillAfterMapChange(bool added)
 {
     if (!map_)
         return;
-    CheckLayers(*cboLCTheme_, kRasterLayer, *map_, 0, cmdISRun_);
-    CheckLayers(*cboAnalysisTheme_, kFeatureLayer, *map_, 2, cmdISRun_);
+    CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
+    CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
     if (added)
-        cboAnalysisTheme_Click();
-    LoadFldsCombobox(*cboAnalysisUnit_, SelectedText(*cboAnalysisTheme_), *map_, 2);
-    cboAnalysisUnit_->setCurrentIndex(-1);
-    lastAnalysisPos_ = cboAnalysisTheme_->currentIndex();
+        analysisLayerChosen();
+    LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
+    analysisField_->setCurrentIndex(-1);
+    lastAnalysisPos_ = analysisLayer_->currentIndex();
 }
 
 // Nothing above these handlers could take an error, so they show it themselves.
-void frmISParams::ItemAdded()
+void AnalysisDialog::ItemAdded()
 {
-    support::GuardedVoid("m_pActiveViewEvents_ItemAdded", kForm, true, [&] { refillAfterMapChange(true); });
+    Handle("m_pActiveViewEvents_ItemAdded", kForm, [&] { refillAfterMapChange(true); });
 }
 
-void frmISParams::ItemDeleted()
+void AnalysisDialog::ItemDeleted()
 {
-    support::GuardedVoid("m_pActiveViewEvents_ItemDeleted", kForm, true, [&] { refillAfterMapChange(false); });
+    Handle("m_pActiveViewEvents_ItemDeleted", kForm, [&] { refillAfterMapChange(false); });
 }
 
-void frmISParams::ItemReordered()
+void AnalysisDialog::ItemReordered()
 {
-    support::GuardedVoid("m_pActiveViewEvents_ItemReordered", kForm, true, [&] { refillAfterMapChange(false); });
+    Handle("m_pActiveViewEvents_ItemReordered", kForm, [&] { refillAfterMapChange(false); });
 }
 
-void frmISParams::OpenDocument()
+void AnalysisDialog::OpenDocument()
 {
-    support::GuardedVoid("DocumentEvents_OpenDocument", kForm, true, [&] {
+    Handle("DocumentEvents_OpenDocument", kForm, [&] {
         if (!map_)
             return;
-        CheckLayers(*cboLCTheme_, kRasterLayer, *map_, 0, cmdISRun_);
-        CheckLayers(*cboAnalysisTheme_, kFeatureLayer, *map_, 2, cmdISRun_);
+        CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
+        CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
     });
 }
 
-void frmISParams::cmdOutputBrowse_Click()
+void AnalysisDialog::browseOutput()
 {
-    support::GuardedVoid("cmdOutputBrowse_Click", kForm, true, [&] {
+    Handle("cmdOutputBrowse_Click", kForm, [&] {
         const QString chosen = saveFileDialog ? saveFileDialog() : QString();
-        txtOutputTheme_->setText(chosen.isEmpty() ? QStringLiteral("halvo") : chosen.trimmed());
-        txtOutputTheme_->setFocus();
+        outputBox_->setText(chosen.isEmpty() ? QStringLiteral("halvo") : chosen.trimmed());
+        outputBox_->setFocus();
         // "Browse..." has lost the focus: the layer name follows the box.
-        SetThemeName(txtOutputTheme_->text(), *txtThemeName_);
+        SetThemeName(outputBox_->text(), *layerNameBox_);
     });
 }
 
-void frmISParams::txtOutputTheme_Validate()
+void AnalysisDialog::checkOutputBox()
 {
-    support::GuardedVoid("txtOutputTheme_Validate", kForm, true, [&] {
-        QString text = txtOutputTheme_->text().trimmed();
-        txtOutputTheme_->setText(text);
+    Handle("txtOutputTheme_Validate", kForm, [&] {
+        QString text = outputBox_->text().trimmed();
+        outputBox_->setText(text);
         if (text.isEmpty())
             return;
         text = WithShpExtension(text);
-        txtOutputTheme_->setText(text);
-        SetThemeName(text, *txtThemeName_);
+        outputBox_->setText(text);
+        SetThemeName(text, *layerNameBox_);
 
-        savedAnalysisPos_ = cboAnalysisTheme_->currentIndex();
-        savedLCPos_ = cboLCTheme_->currentIndex();
-        savedUnitPos_ = cboAnalysisUnit_->currentIndex();
+        savedAnalysisPos_ = analysisLayer_->currentIndex();
+        savedLCPos_ = landCover_->currentIndex();
+        savedUnitPos_ = analysisField_->currentIndex();
         savedLayerCount_ = map_ ? static_cast<long>(map_->focusMap().layers.size()) : 0;
 
         const std::string temp = TempFolderFromEnvironment();
@@ -569,137 +511,131 @@ void frmISParams::txtOutputTheme_Validate()
                             "created in " +
                                 outFolder_ + ".",
                             support::Buttons::OK, support::Icon::Information, "Output Location");
-            txtOutputTheme_->setText(Qs(outFolder_ + "/" + shpName_));
+            outputBox_->setText(Qs(outFolder_ + "/" + shpName_));
         }
-        layerName_ = Ss(txtThemeName_->text());
+        layerName_ = Ss(layerNameBox_->text());
     });
 }
 
-void frmISParams::txtThemeName_LostFocus() { layerName_ = Ss(txtThemeName_->text()); }
+void AnalysisDialog::takeLayerName() { layerName_ = Ss(layerNameBox_->text()); }
 
-bool frmISParams::eventFilter(QObject* watched, QEvent* event)
+bool AnalysisDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusOut) {
-        if (watched == txtOutputTheme_)
-            txtOutputTheme_Validate();
-        else if (watched == txtThemeName_)
-            txtThemeName_LostFocus();
-    } else if (watched == opt_[3] && event->type() == QEvent::MouseButtonRelease) {
+        if (watched == outputBox_)
+            checkOutputBox();
+        else if (watched == layerNameBox_)
+            takeLayerName();
+    } else if (watched == densityOptions_[3] && event->type() == QEvent::MouseButtonRelease) {
         // Only a mouse release on "Calculate" opens the density dialog, after
         // the button has taken the click.
         const auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton && opt_[3]->rect().contains(me->pos()))
-            QTimer::singleShot(0, this, [this] { optPopDensity_MouseUp(3); });
+        if (me->button() == Qt::LeftButton && densityOptions_[3]->rect().contains(me->pos()))
+            QTimer::singleShot(0, this, [this] { openDensityDialog(3); });
     }
     return QDialog::eventFilter(watched, event);
 }
 
-frmISPDensity& frmISParams::density()
+DensityDialog& AnalysisDialog::density()
 {
     if (!density_) {
-        density_ = new frmISPDensity(this, map_, cmdISRun_);
+        density_ = new DensityDialog(this, map_, runButton_);
         density_->setModal(true);
         support::InstallHelpKey(density_,
                                 [this] { support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html")); });
-        density_->Form_Load();
+        density_->load();
     }
     return *density_;
 }
 
-void frmISParams::unloadDensity() { delete density_.data(); }
+void AnalysisDialog::unloadDensity() { delete density_.data(); }
 
-void frmISParams::optPopDensity_MouseUp(int index)
+void AnalysisDialog::openDensityDialog(int index)
 {
-    support::GuardedVoid("optPopDensity_MouseUp", kForm, true, [&] {
+    Handle("optPopDensity_MouseUp", kForm, [&] {
         if (index != 3)
             return;
-        frmISPDensity& d = density();
+        DensityDialog& d = density();
         if (showModal(d) == QDialog::Rejected)
             unloadDensity();
     });
 }
 
-bool frmISParams::ValidateForm(int lastDS)
+bool AnalysisDialog::ValidateForm(int lastDS)
 {
-    return support::Guarded("ValidateForm", "basISModelUtil", true, false, [&] {
-        std::string message;
-        QWidget* focus = nullptr;
-        auto fail = [&](QWidget* w, const char* text) {
-            focus = w;
-            message = text;
-        };
-        if (cboAnalysisTheme_->currentIndex() < 0)
-            fail(cboAnalysisTheme_, "No Analysis theme selected, please select from dropdown list.");
-        else if (cboLCTheme_->currentIndex() < 0)
-            fail(cboLCTheme_, "No Land Cover theme selected, please select from dropdown list.");
-        else if (cboLCUnits_->currentIndex() < 0)
-            fail(cboLCUnits_, "Land Cover units not defined, please select from dropdown list.");
-        else if (cboLCType_->currentIndex() < 0)
-            fail(cboLCType_, "Land Cover Type not defined, please select from dropdown list.");
-        else if (cboAnalysisUnit_->currentIndex() < 0)
-            fail(cboAnalysisUnit_, "Analysis unit not defined, please select from dropdown list.");
-        const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*cboLCType_));
-        const std::string setFault = message.empty() && set ? coefficients::SetFault(*set) : std::string();
-        if (!setFault.empty())
-            fail(cboLCType_, setFault.c_str());
-        if (message.empty()) {
-            int first = -1;
-            for (int i = 0; i < 4 && first < 0; ++i)
-                if (opt_[i]->isChecked())
-                    first = i;
-            if (first < 0) {
-                fail(opt_[0], "Population Density option not defined, please select option.");
-            } else if (first == 3) {
-                frmISPDensity& d = density();
-                if (!d.ValidatePDenForm()) {
-                    if (showModal(d) == QDialog::Rejected)
-                        unloadDensity();
-                    return false;
-                }
+    std::string message;
+    QWidget* focus = nullptr;
+    auto fail = [&](QWidget* w, const char* text) {
+        focus = w;
+        message = text;
+    };
+    if (analysisLayer_->currentIndex() < 0)
+        fail(analysisLayer_, "No Analysis theme selected, please select from dropdown list.");
+    else if (landCover_->currentIndex() < 0)
+        fail(landCover_, "No Land Cover theme selected, please select from dropdown list.");
+    else if (units_->currentIndex() < 0)
+        fail(units_, "Land Cover units not defined, please select from dropdown list.");
+    else if (coefficientSet_->currentIndex() < 0)
+        fail(coefficientSet_, "Land Cover Type not defined, please select from dropdown list.");
+    else if (analysisField_->currentIndex() < 0)
+        fail(analysisField_, "Analysis unit not defined, please select from dropdown list.");
+    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
+    const std::string setFault = message.empty() && set ? ClassesFault(set->LCType, ClassLinesOf(*set)) : std::string();
+    if (!setFault.empty())
+        fail(coefficientSet_, setFault.c_str());
+    if (message.empty()) {
+        int first = -1;
+        for (int i = 0; i < 4 && first < 0; ++i)
+            if (densityOptions_[i]->isChecked())
+                first = i;
+        if (first < 0) {
+            fail(densityOptions_[0], "Population Density option not defined, please select option.");
+        } else if (first == 3) {
+            DensityDialog& d = density();
+            if (!d.ValidatePDenForm()) {
+                if (showModal(d) == QDialog::Rejected)
+                    unloadDensity();
+                return false;
             }
         }
-        if (message.empty() && txtOutputTheme_->text().isEmpty())
-            fail(txtOutputTheme_, "Output Theme not defined, please enter a name.");
-        for (int i = 0; message.empty() && i <= lastDS && i < static_cast<int>(rows_.size()); ++i) {
-            const DSRow& r = rows_[static_cast<std::size_t>(i)];
-            if (!r.chkDSApply->isChecked())
-                continue;
-            if (r.cboDSTheme->currentIndex() < 0)
-                fail(r.cboDSTheme, "No theme selected, please select from dropdown list.");
-            else if (r.cboDSToClass->currentIndex() < 0)
-                fail(r.cboDSToClass, "No class selected, please select from dropdown list.");
-        }
-        if (message.empty())
-            return true;
-        focus->setFocus();
-        support::MsgBox(message, support::Buttons::OK, support::Icon::Exclamation);
-        return false;
-    });
-}
-
-void frmISParams::RefreshForm()
-{
-    try {
-        const long count = map_ ? static_cast<long>(map_->focusMap().layers.size()) : 0;
-        const int analysis = count > savedLayerCount_ ? savedAnalysisPos_ + 1 : savedAnalysisPos_;
-        if (analysis < cboAnalysisTheme_->count())
-            cboAnalysisTheme_->setCurrentIndex(analysis);
-        if (savedLCPos_ < cboLCTheme_->count())
-            cboLCTheme_->setCurrentIndex(savedLCPos_);
-        if (savedUnitPos_ < cboAnalysisUnit_->count())
-            cboAnalysisUnit_->setCurrentIndex(savedUnitPos_);
-        txtOutputTheme_->clear();
-        txtThemeName_->clear();
-        savedAnalysisPos_ = savedLCPos_ = savedUnitPos_ = 0;
-    } catch (...) {
-        support::ReportCurrent(false, "RefreshForm", kForm);
     }
+    if (message.empty() && outputBox_->text().isEmpty())
+        fail(outputBox_, "Output Theme not defined, please enter a name.");
+    for (int i = 0; message.empty() && i <= lastDS && i < static_cast<int>(rows_.size()); ++i) {
+        const RowWidgets& r = rows_[static_cast<std::size_t>(i)];
+        if (!r.apply->isChecked())
+            continue;
+        if (r.layer->currentIndex() < 0)
+            fail(r.layer, "No theme selected, please select from dropdown list.");
+        else if (r.toClass->currentIndex() < 0)
+            fail(r.toClass, "No class selected, please select from dropdown list.");
+    }
+    if (message.empty())
+        return true;
+    focus->setFocus();
+    support::MsgBox(message, support::Buttons::OK, support::Icon::Exclamation);
+    return false;
 }
 
-void frmISParams::cmdISRun_Click()
+void AnalysisDialog::RefreshForm()
 {
-    support::GuardedVoid("cmdISRun_Click", kForm, true, [&] {
-        if (txtOutputTheme_->text().isEmpty()) {
+    const long count = map_ ? static_cast<long>(map_->focusMap().layers.size()) : 0;
+    const int analysis = count > savedLayerCount_ ? savedAnalysisPos_ + 1 : savedAnalysisPos_;
+    if (analysis < analysisLayer_->count())
+        analysisLayer_->setCurrentIndex(analysis);
+    if (savedLCPos_ < landCover_->count())
+        landCover_->setCurrentIndex(savedLCPos_);
+    if (savedUnitPos_ < analysisField_->count())
+        analysisField_->setCurrentIndex(savedUnitPos_);
+    outputBox_->clear();
+    layerNameBox_->clear();
+    savedAnalysisPos_ = savedLCPos_ = savedUnitPos_ = 0;
+}
+
+void AnalysisDialog::run()
+{
+    Handle("cmdISRun_Click", kForm, [&] {
+        if (outputBox_->text().isEmpty()) {
             support::MsgBox("Please specify an output name.", support::Buttons::OK, support::Icon::Information,
                             "Shapefile Name");
             return;
@@ -712,60 +648,42 @@ void frmISParams::cmdISRun_Click()
         // A failed check leaves the entries as typed, to be corrected.
         if (!ValidateForm(lastDS_))
             return;
-        run();
+        emit runRequested();
         RefreshForm();
     });
 }
 
-void frmISParams::run()
+void AnalysisDialog::saveParameters()
 {
-    const fs::path folder = outFolder_;
-    if (::access(folder.c_str(), W_OK) != 0) {
-        support::MsgBox("The output folder (" + folder.string() +
-                            ") cannot be written. Please choose another location for the output shapefile.",
-                        support::Buttons::OK, support::Icon::Exclamation, "Output Location");
-        return;
-    }
-    BusyScope busy(this);
-    // Read the form before the map changes under it.
-    const RunParameters parameters = toParameters();
-    map_->prepareRun(folder / shpName_);
-    std::optional<model::RunResult> result;
-    RunNoticeUi ui(support::ui(), notice);
-    try {
-        RunRequest request = RequestOf(parameters, map_->focusMap());
-        request.setName = SelectedText(*cboLCType_);
-        request.extensionFolder = ext_;
-        request.output = folder / shpName_;
-        request.layerName = layerName_;
-        result = model::Run(request, ui);
-    } catch (const support::Stopped&) {
-        // The run has told the user why.
-    } catch (const support::Canceled&) {
-        ui.message("The run was canceled; no output was written.", support::kDefaultCaption, support::Icon::Information,
-                   support::Buttons::OK);
-    } catch (...) {
-        if (support::describe(std::current_exception()).formatted)
-            support::ReportCurrent(true, "ExecuteModel", "clsISExecuteModel");
-        else
-            support::MsgBox(support::describe(std::current_exception()).description, support::Buttons::OK,
-                            support::Icon::Exclamation);
-    }
-    map_->finishRun(result ? &*result : nullptr);
-    ui.release(result.has_value());
-    if (result && runSucceeded)
-        runSucceeded(*result);
+    Handle("cmdSaveParams_Click", kForm, [&] {
+        if (!ValidateForm(lastDS_))
+            return;
+        const QString file = saveParametersDialog ? saveParametersDialog() : QString();
+        if (file.isEmpty())
+            return;
+        RunParameters p = toParameters();
+        if (!shpName_.empty())
+            p.outputTheme = (fs::path(outFolder_) / shpName_).string();
+        p.outputThemeName = layerName_;
+        try {
+            const RunRequest request = RequestOf(p, map_->focusMap());
+            SaveParameterFile(SavedParametersOf(request, UnitsFromName(p.landCoverUnits).value_or(Units::Meters)),
+                              Ss(file));
+        } catch (const support::Error& e) {
+            support::MsgBox(e.description(), support::Buttons::OK, support::Icon::Exclamation, "Save Parameters");
+        }
+    });
 }
 
-void frmISParams::cmdISQuit_Click()
+void AnalysisDialog::quit()
 {
     unloadDensity();
     close();
 }
 
-void frmISParams::cmdISHelp_Click()
+void AnalysisDialog::showHelp()
 {
-    support::GuardedVoid("cmdISHelp_Click", kForm, true, [&] {
+    Handle("cmdISHelp_Click", kForm, [&] {
         if (helpHandler)
             helpHandler();
         else
@@ -775,29 +693,29 @@ void frmISParams::cmdISHelp_Click()
 
 // --- Scenario rows ---------------------------------------------------------
 
-int frmISParams::GetDSItemsFrameHeight(int lastIndex) { return (lastIndex + 1) * kRowPitch + kRow0LabelTop; }
+int AnalysisDialog::GetDSItemsFrameHeight(int lastIndex) { return (lastIndex + 1) * kRowPitch + kRow0LabelTop; }
 
-void frmISParams::SetDSVScroll(int innerHeight)
+void AnalysisDialog::SetDSVScroll(int innerHeight)
 {
     const int d = innerHeight - 2100 - 100;
     if (d <= 0) {
         // Rows scrolled away come back once everything fits again.
-        VScroll1_->setValue(0);
-        VScroll1_->hide();
+        scrollBar_->setValue(0);
+        scrollBar_->hide();
         return;
     }
-    VScroll1_->show();
-    VScroll1_->setMaximum(innerHeight - 2200);
-    VScroll1_->setPageStep(700);
-    VScroll1_->setSingleStep(350);
+    scrollBar_->show();
+    scrollBar_->setMaximum(innerHeight - 2200);
+    scrollBar_->setPageStep(700);
+    scrollBar_->setSingleStep(350);
 }
 
-void frmISParams::VScroll1_Change(int value) { fraDSItems_->move(0, -pixels(value)); }
+void AnalysisDialog::scrollScenarios(int value) { scenarioRows_->move(0, -pixels(value)); }
 
-void frmISParams::LoadDSToClassCombo(QComboBox& list)
+void AnalysisDialog::LoadDSToClassCombo(QComboBox& list)
 {
     list.clear();
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*cboLCType_));
+    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
     if (!set)
         return;
     for (const coefficients::clsLCClass& c : set->LCClasses)
@@ -805,95 +723,91 @@ void frmISParams::LoadDSToClassCombo(QComboBox& list)
     list.setCurrentIndex(-1);
 }
 
-void frmISParams::AddDS(int index)
+void AnalysisDialog::AddDS(int index)
 {
-    support::GuardedVoid("AddDS", "basISModelUtil", true, [&] {
-        if (index == 0) {
-            const DSRow& r = rows_.front();
-            lblDSApply_->show();
-            for (QWidget* w : {static_cast<QWidget*>(r.chkDSApply), static_cast<QWidget*>(r.lblDSNum),
-                               static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
-                               static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
-                w->show();
-            r.chkDSApply->setChecked(true);
-            if (map_)
-                CheckLayers(*r.cboDSTheme, kFeatureLayer, *map_, 0, cmdISRun_);
-            LoadDSToClassCombo(*r.cboDSToClass);
-            return;
-        }
-        while (static_cast<int>(rows_.size()) > index) {
-            // A stale row at this index (never expected) is replaced whole.
-            const DSRow& old = rows_.back();
-            delete old.chkDSApply, delete old.lblDSNum, delete old.lblDSLabel1;
-            delete old.cboDSTheme, delete old.lblDSLabel2, delete old.cboDSToClass;
-            rows_.pop_back();
-        }
-        DSRow r = makeRow(index);
-        const DSRow& first = rows_.front();
-        r.chkDSApply->setChecked(true);
-        for (int i = 0; i < first.cboDSTheme->count(); ++i)
-            r.cboDSTheme->addItem(first.cboDSTheme->itemText(i), first.cboDSTheme->itemData(i));
-        r.cboDSTheme->setCurrentIndex(r.cboDSTheme->count() > 0 ? 0 : -1);
-        for (int i = 0; i < first.cboDSToClass->count(); ++i)
-            r.cboDSToClass->addItem(first.cboDSToClass->itemText(i), first.cboDSToClass->itemData(i));
-        r.cboDSToClass->setCurrentIndex(-1);
-        for (QWidget* w : {static_cast<QWidget*>(r.chkDSApply), static_cast<QWidget*>(r.lblDSNum),
-                           static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
-                           static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
+    if (index == 0) {
+        const RowWidgets& r = rows_.front();
+        applyLabel_->show();
+        for (QWidget* w :
+             {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
+              static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
             w->show();
-        rows_.push_back(r);
-    });
+        r.apply->setChecked(true);
+        if (map_)
+            CheckLayers(*r.layer, kFeatureLayer, *map_, 0, runButton_);
+        LoadDSToClassCombo(*r.toClass);
+        return;
+    }
+    while (static_cast<int>(rows_.size()) > index) {
+        // A stale row at this index (never expected) is replaced whole.
+        const RowWidgets& old = rows_.back();
+        delete old.apply, delete old.number, delete old.withinLabel;
+        delete old.layer, delete old.toLabel, delete old.toClass;
+        rows_.pop_back();
+    }
+    RowWidgets r = makeRow(index);
+    const RowWidgets& first = rows_.front();
+    r.apply->setChecked(true);
+    for (int i = 0; i < first.layer->count(); ++i)
+        r.layer->addItem(first.layer->itemText(i), first.layer->itemData(i));
+    r.layer->setCurrentIndex(r.layer->count() > 0 ? 0 : -1);
+    for (int i = 0; i < first.toClass->count(); ++i)
+        r.toClass->addItem(first.toClass->itemText(i), first.toClass->itemData(i));
+    r.toClass->setCurrentIndex(-1);
+    for (QWidget* w :
+         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
+          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+        w->show();
+    rows_.push_back(r);
 }
 
-void frmISParams::RemoveDS(int index, int lastIndex)
+void AnalysisDialog::RemoveDS(int index, int lastIndex)
 {
-    support::GuardedVoid("RemoveDS", "basISModelUtil", true, [&] {
-        if (lastIndex == 0) {
-            const DSRow& r = rows_.front();
-            lblDSApply_->hide();
-            for (QWidget* w : {static_cast<QWidget*>(r.chkDSApply), static_cast<QWidget*>(r.lblDSNum),
-                               static_cast<QWidget*>(r.lblDSLabel1), static_cast<QWidget*>(r.cboDSTheme),
-                               static_cast<QWidget*>(r.lblDSLabel2), static_cast<QWidget*>(r.cboDSToClass)})
-                w->hide();
-            return;
-        }
-        for (int i = index; i < lastIndex; ++i) {
-            const DSRow& to = rows_.at(static_cast<std::size_t>(i));
-            const DSRow& from = rows_.at(static_cast<std::size_t>(i + 1));
-            to.chkDSApply->setChecked(from.chkDSApply->isChecked());
-            to.cboDSTheme->setCurrentIndex(from.cboDSTheme->currentIndex());
-            to.cboDSToClass->setCurrentIndex(from.cboDSToClass->currentIndex());
-        }
-        const DSRow last = rows_.at(static_cast<std::size_t>(lastIndex));
-        rows_.erase(rows_.begin() + lastIndex);
-        delete last.chkDSApply, delete last.lblDSNum, delete last.lblDSLabel1;
-        delete last.cboDSTheme, delete last.lblDSLabel2, delete last.cboDSToClass;
-    });
+    if (lastIndex == 0) {
+        const RowWidgets& r = rows_.front();
+        applyLabel_->hide();
+        for (QWidget* w :
+             {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
+              static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+            w->hide();
+        return;
+    }
+    for (int i = index; i < lastIndex; ++i) {
+        const RowWidgets& to = rows_.at(static_cast<std::size_t>(i));
+        const RowWidgets& from = rows_.at(static_cast<std::size_t>(i + 1));
+        to.apply->setChecked(from.apply->isChecked());
+        to.layer->setCurrentIndex(from.layer->currentIndex());
+        to.toClass->setCurrentIndex(from.toClass->currentIndex());
+    }
+    const RowWidgets last = rows_.at(static_cast<std::size_t>(lastIndex));
+    rows_.erase(rows_.begin() + lastIndex);
+    delete last.apply, delete last.number, delete last.withinLabel;
+    delete last.layer, delete last.toLabel, delete last.toClass;
 }
 
-void frmISParams::cmdDSAdd_Click()
+void AnalysisDialog::addScenario()
 {
-    support::GuardedVoid("cmdDSAdd_Click", kForm, true, [&] {
-        if (cboLCType_->currentIndex() < 0) {
+    Handle("cmdDSAdd_Click", kForm, [&] {
+        if (coefficientSet_->currentIndex() < 0) {
             support::MsgBox(
                 "No Land Cover Type defined, please select from the dropdown list before adding Development "
                 "Scenarios",
                 support::Buttons::OK, support::Icon::Exclamation);
-            cboLCType_->setFocus();
+            coefficientSet_->setFocus();
             return;
         }
         ++lastDS_;
         AddDS(lastDS_);
         innerHeight_ = GetDSItemsFrameHeight(lastDS_);
-        fraDSItems_->resize(fraDSItems_->width(), pixels(innerHeight_));
+        scenarioRows_->resize(scenarioRows_->width(), pixels(innerHeight_));
         SetDSVScroll(innerHeight_);
-        cmdDSDelete_->setEnabled(true);
+        deleteButton_->setEnabled(true);
     });
 }
 
-void frmISParams::cmdDSDelete_Click()
+void AnalysisDialog::deleteScenario()
 {
-    support::GuardedVoid("cmdDSDelete_Click", kForm, true, [&] {
+    Handle("cmdDSDelete_Click", kForm, [&] {
         if (lastDS_ < 0)
             return;
         const auto answer = inputBox(tr("Enter number of scenario to delete:"), tr("Delete Scenario"));
@@ -912,61 +826,61 @@ void frmISParams::cmdDSDelete_Click()
         RemoveDS(k - 1, lastDS_);
         --lastDS_;
         innerHeight_ = GetDSItemsFrameHeight(lastDS_);
-        fraDSItems_->resize(fraDSItems_->width(), pixels(innerHeight_));
+        scenarioRows_->resize(scenarioRows_->width(), pixels(innerHeight_));
         SetDSVScroll(innerHeight_);
-        cmdDSDelete_->setEnabled(lastDS_ >= 0);
+        deleteButton_->setEnabled(lastDS_ >= 0);
     });
 }
 
 // --- Remembered choices -------------------------------------------------------
 
-QVariantMap frmISParams::choices()
+QVariantMap AnalysisDialog::choices()
 {
     QVariantMap c;
-    c.insert(QStringLiteral("landCover"), cboLCTheme_->currentText());
-    c.insert(QStringLiteral("units"), cboLCUnits_->currentText());
-    c.insert(QStringLiteral("analysis"), cboAnalysisTheme_->currentText());
-    c.insert(QStringLiteral("field"), cboAnalysisUnit_->currentText());
-    c.insert(QStringLiteral("set"), cboLCType_->currentText());
+    c.insert(QStringLiteral("landCover"), landCover_->currentText());
+    c.insert(QStringLiteral("units"), units_->currentText());
+    c.insert(QStringLiteral("analysis"), analysisLayer_->currentText());
+    c.insert(QStringLiteral("field"), analysisField_->currentText());
+    c.insert(QStringLiteral("set"), coefficientSet_->currentText());
     int option = -1;
     for (int i = 0; i < 4; ++i)
-        if (opt_[i]->isChecked())
+        if (densityOptions_[i]->isChecked())
             option = i;
     c.insert(QStringLiteral("density"), option);
     if (option == 3 && density_) {
-        c.insert(QStringLiteral("densityLayer"), density_->cboPDenTheme()->currentText());
-        c.insert(QStringLiteral("densityField"), density_->cboPDenFld()->currentText());
-        c.insert(QStringLiteral("high"), density_->txtHigh()->text());
-        c.insert(QStringLiteral("low"), density_->txtLow()->text());
+        c.insert(QStringLiteral("densityLayer"), density_->layerList()->currentText());
+        c.insert(QStringLiteral("densityField"), density_->fieldList()->currentText());
+        c.insert(QStringLiteral("high"), density_->highBox()->text());
+        c.insert(QStringLiteral("low"), density_->lowBox()->text());
     }
     const QString folder = outFolder_.empty() ? lastFolder_ : Qs(outFolder_);
     c.insert(QStringLiteral("outputFolder"), folder);
     return c;
 }
 
-void frmISParams::restoreChoices(const QVariantMap& c)
+void AnalysisDialog::restoreChoices(const QVariantMap& c)
 {
     auto pick = [&](QComboBox* list, const char* key) {
         const int i = list->findText(c.value(QLatin1String(key)).toString(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (i >= 0)
             list->setCurrentIndex(i);
     };
-    pick(cboLCTheme_, "landCover");
-    pick(cboLCUnits_, "units");
-    pick(cboAnalysisTheme_, "analysis");  // refills the field list
-    pick(cboAnalysisUnit_, "field");
-    pick(cboLCType_, "set");
+    pick(landCover_, "landCover");
+    pick(units_, "units");
+    pick(analysisLayer_, "analysis");  // refills the field list
+    pick(analysisField_, "field");
+    pick(coefficientSet_, "set");
     bool ok = false;
     const int option = c.value(QStringLiteral("density")).toInt(&ok);
     if (ok && option >= 0 && option < 4) {
-        opt_[option]->setChecked(true);
+        densityOptions_[option]->setChecked(true);
         if (option == 3) {
-            frmISPDensity& d = density();
-            pick(d.cboPDenTheme(), "densityLayer");
-            d.cboPDenTheme_Click();
-            pick(d.cboPDenFld(), "densityField");
-            d.txtHigh()->setText(c.value(QStringLiteral("high")).toString());
-            d.txtLow()->setText(c.value(QStringLiteral("low")).toString());
+            DensityDialog& d = density();
+            pick(d.layerList(), "densityLayer");
+            d.densityLayerChosen();
+            pick(d.fieldList(), "densityField");
+            d.highBox()->setText(c.value(QStringLiteral("high")).toString());
+            d.lowBox()->setText(c.value(QStringLiteral("low")).toString());
         }
     }
     lastFolder_ = c.value(QStringLiteral("outputFolder")).toString();
@@ -974,78 +888,41 @@ void frmISParams::restoreChoices(const QVariantMap& c)
 
 // --- Controls <-> parameters -----------------------------------------------
 
-RunParameters frmISParams::toParameters()
+RunParameters AnalysisDialog::toParameters()
 {
     RunParameters p;
-    p.landCoverLayer = SelectedText(*cboLCTheme_);
-    p.landCoverUnits = SelectedText(*cboLCUnits_);
-    p.analysisLayer = SelectedText(*cboAnalysisTheme_);
-    p.analysisField = SelectedText(*cboAnalysisUnit_);
+    p.landCoverLayer = SelectedText(*landCover_);
+    p.landCoverUnits = SelectedText(*units_);
+    p.analysisLayer = SelectedText(*analysisLayer_);
+    p.analysisField = SelectedText(*analysisField_);
     p.populationDensity = 4;
     for (int i = 3; i >= 0; --i)
-        if (opt_[i]->isChecked())
+        if (densityOptions_[i]->isChecked())
             p.populationDensity = i;
     if (p.populationDensity == 3) {
-        frmISPDensity& d = density();
+        DensityDialog& d = density();
         p.densityLayer = d.densityLayer();
         p.densityField = d.densityField();
         p.densityHigh = d.high();
         p.densityLow = d.low();
     }
-    p.outputTheme = Ss(txtOutputTheme_->text());
-    p.outputThemeName = Ss(txtThemeName_->text());
+    p.outputTheme = Ss(outputBox_->text());
+    p.outputThemeName = Ss(layerNameBox_->text());
     for (int i = 0; i <= lastDS_ && i < static_cast<int>(rows_.size()); ++i) {
-        const DSRow& r = rows_[static_cast<std::size_t>(i)];
+        const RowWidgets& r = rows_[static_cast<std::size_t>(i)];
         ScenarioRow s;
         s.row = i + 1;
-        s.apply = r.chkDSApply->isChecked();
-        s.layer = SelectedText(*r.cboDSTheme);
-        s.className = SelectedText(*r.cboDSToClass);
-        if (r.cboDSToClass->currentIndex() >= 0)
-            s.classId = std::to_string(r.cboDSToClass->currentData().toInt());
+        s.apply = r.apply->isChecked();
+        s.layer = SelectedText(*r.layer);
+        s.className = SelectedText(*r.toClass);
+        if (r.toClass->currentIndex() >= 0)
+            s.classId = std::to_string(r.toClass->currentData().toInt());
         p.scenarios.push_back(s);
     }
-    if (const auto* set = coefficients::FindSet(store_, SelectedText(*cboLCType_)))
+    p.setName = SelectedText(*coefficientSet_);
+    if (const auto* set = coefficients::FindSet(store_, p.setName))
         p.classes = ClassLinesOf(*set);
     return p;
-}
-
-void frmISParams::fromParameters(const RunParameters& p)
-{
-    SelectText(*cboLCTheme_, p.landCoverLayer);
-    SelectText(*cboLCUnits_, p.landCoverUnits);
-    SelectText(*cboAnalysisTheme_, p.analysisLayer);
-    SelectText(*cboAnalysisUnit_, p.analysisField);
-    for (int i = 0; i < 4; ++i) {
-        opt_[i]->setAutoExclusive(false);
-        opt_[i]->setChecked(i == p.populationDensity);
-        opt_[i]->setAutoExclusive(true);
-    }
-    if (p.populationDensity == 3) {
-        frmISPDensity& d = density();
-        SelectText(*d.cboPDenTheme(), p.densityLayer);
-        SelectText(*d.cboPDenFld(), p.densityField);
-        d.txtHigh()->setText(Qs(p.densityHigh));
-        d.txtLow()->setText(Qs(p.densityLow));
-    }
-    txtOutputTheme_->setText(Qs(p.outputTheme));
-    txtThemeName_->setText(Qs(p.outputThemeName));
-
-    int rows = 0;
-    for (const ScenarioRow& s : p.scenarios)
-        rows = std::max(rows, s.row);
-    while (lastDS_ + 1 < rows && cboLCType_->currentIndex() >= 0)
-        cmdDSAdd_Click();
-    for (int i = 0; i <= lastDS_; ++i) {
-        const DSRow& r = rows_[static_cast<std::size_t>(i)];
-        r.chkDSApply->setChecked(false);
-        for (const ScenarioRow& s : p.scenarios)
-            if (s.row == i + 1) {
-                r.chkDSApply->setChecked(s.apply);
-                SelectText(*r.cboDSTheme, s.layer);
-                SelectText(*r.cboDSToClass, s.className);
-            }
-    }
 }
 
 }  // namespace halvo::params

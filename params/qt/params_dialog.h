@@ -1,7 +1,9 @@
 #pragma once
-// The analysis parameters dialog: picks the layers, units, coefficients,
-// density choice, scenario rows and output of a run, keeps its lists in step
-// with the map, checks the entries, writes model_params.txt and runs.
+// The analysis parameters dialog: a form that picks the layers, units,
+// coefficients, density choice, scenario rows and output of a run, keeps its
+// lists in step with the map, checks the entries and asks for the run
+// (runRequested), which the plugin carries out; or saves them as a parameter
+// file for `halvo run --parameters`.
 
 #include "coefficients/is_model_properties.h"
 #include "params/qt/map_source.h"
@@ -28,30 +30,22 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 
-namespace halvo::model {
-struct RunResult;
-}
-
 namespace halvo::params {
 
-class frmISPDensity;
+class DensityDialog;
 
-class frmISParams : public QDialog {
+class AnalysisDialog : public QDialog {
     Q_OBJECT
 public:
-    frmISParams(QWidget* parent, std::filesystem::path extensionFolder, MapSource* map);
-    ~frmISParams() override;
-
-    // The host the lists and the run work against (the Application property).
-    void setApplication(MapSource* map) { map_ = map; }
+    AnalysisDialog(QWidget* parent, std::filesystem::path extensionFolder, MapSource* map);
+    ~AnalysisDialog() override;
 
     // Loads the store and fills the lists; false when the dialog must close
     // (the store message has then been shown where that applies).
-    bool Form_Load();
+    bool load();
 
-    // The run's values as the controls hold them, and back.
+    // The run's values as the controls hold them.
     RunParameters toParameters();
-    void fromParameters(const RunParameters& p);
 
     bool ValidateForm(int lastDS);
     void RefreshForm();
@@ -66,7 +60,7 @@ public:
     int innerFrameHeight() const { return innerHeight_; }
 
     // The density dialog, loaded on first use.
-    frmISPDensity& density();
+    DensityDialog& density();
     void unloadDensity();
 
     // The choices worth keeping between openings (layers, units, field, set,
@@ -84,51 +78,53 @@ public:
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<int(QDialog&)> showModal;
     std::function<void()> helpHandler;
-    // Where a run's notices go (the host's message bar and log) instead of
-    // message boxes; questions and error reports stay boxes. Unset: boxes.
-    std::function<void(const QString& text, const QString& title, support::Icon icon)> notice;
-    // After a run that wrote its output.
-    std::function<void(const model::RunResult& result)> runSucceeded;
+    // Where "Save parameters..." writes; empty: nothing is saved.
+    std::function<QString()> saveParametersDialog;
 
-    struct DSRow {
-        QCheckBox* chkDSApply;
-        QLabel* lblDSNum;
-        QLabel* lblDSLabel1;
-        QComboBox* cboDSTheme;
-        QLabel* lblDSLabel2;
-        QComboBox* cboDSToClass;
+    struct RowWidgets {
+        QCheckBox* apply;
+        QLabel* number;
+        QLabel* withinLabel;
+        QComboBox* layer;
+        QLabel* toLabel;
+        QComboBox* toClass;
     };
-    const DSRow& row(int i) const { return rows_.at(static_cast<std::size_t>(i)); }
-    QRadioButton* optPopDensity(int i) const { return opt_[i]; }
+    const RowWidgets& row(int i) const { return rows_.at(static_cast<std::size_t>(i)); }
+    QRadioButton* densityOption(int i) const { return densityOptions_[i]; }
 
 public slots:
-    void cboAnalysisTheme_Click();
-    void cboLCTheme_Click();
+    void analysisLayerChosen();
+    void landCoverChosen();
     // Reads the coefficient store again after it changed on disk (an edit or
     // import in the editor, the CLI), keeping the choices that still exist.
     void reloadStore();
-    void cmdOutputBrowse_Click();
-    void txtOutputTheme_Validate();
-    void txtThemeName_LostFocus();
-    void optPopDensity_MouseUp(int index);
-    void cmdISRun_Click();
-    void cmdISQuit_Click();
-    void cmdISHelp_Click();
-    void cmdDSAdd_Click();
-    void cmdDSDelete_Click();
-    void VScroll1_Change(int value);
+    void browseOutput();
+    void checkOutputBox();
+    void takeLayerName();
+    void openDensityDialog(int index);
+    void run();
+    void saveParameters();
+    void quit();
+    void showHelp();
+    void addScenario();
+    void deleteScenario();
+    void scrollScenarios(int value);
     void ItemAdded();
     void ItemDeleted();
     void ItemReordered();
     void OpenDocument();
+
+signals:
+    // The entries passed the checks: run them (the plugin does).
+    void runRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildScenarioFrame(QWidget* parent);
-    DSRow makeRow(int index);
-    void placeRow(const DSRow& r, int index);
+    RowWidgets makeRow(int index);
+    void placeRow(const RowWidgets& r, int index);
     struct RowGeometry {
         int line = 0, pitch = 0;  // pixels: a row's height and the distance between rows
         int chkX = 0, numX = 0, label1X = 0, themeX = 0, themeW = 0, label2X = 0, classX = 0, classW = 0;
@@ -140,12 +136,11 @@ private:
     void layoutScenarioFrame();
     void refillAfterMapChange(bool added);
     void watchStore();
-    void run();
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
     coefficients::clsISModelProperties store_;
-    QPointer<frmISPDensity> density_;
+    QPointer<DensityDialog> density_;
     QFileSystemWatcher* storeWatcher_ = nullptr;
 
     QString lastFolder_;  // where "Browse..." starts
@@ -158,27 +153,28 @@ private:
     int lastDS_ = -1;
     int innerHeight_ = 100;
 
-    QComboBox* cboLCTheme_;
-    QComboBox* cboLCUnits_;
-    QComboBox* cboAnalysisTheme_;
-    QComboBox* cboAnalysisUnit_;
-    QComboBox* cboLCType_;
-    QRadioButton* opt_[4] = {nullptr, nullptr, nullptr, nullptr};
-    QLineEdit* txtOutputTheme_;
-    QPushButton* cmdOutputBrowse_;
-    QLineEdit* txtThemeName_;
-    QPushButton* cmdISRun_;
-    QPushButton* cmdISQuit_;
-    QPushButton* cmdISHelp_;
+    QComboBox* landCover_;
+    QComboBox* units_;
+    QComboBox* analysisLayer_;
+    QComboBox* analysisField_;
+    QComboBox* coefficientSet_;
+    QRadioButton* densityOptions_[4] = {nullptr, nullptr, nullptr, nullptr};
+    QLineEdit* outputBox_;
+    QPushButton* browseButton_;
+    QLineEdit* layerNameBox_;
+    QPushButton* runButton_;
+    QPushButton* saveButton_;
+    QPushButton* quitButton_;
+    QPushButton* helpButton_;
 
-    QGroupBox* fraDSMain_ = nullptr;
-    QWidget* fraDSContainer_ = nullptr;
-    QWidget* fraDSItems_ = nullptr;
-    QScrollBar* VScroll1_ = nullptr;
-    QLabel* lblDSApply_ = nullptr;
-    QPushButton* cmdDSAdd_ = nullptr;
-    QPushButton* cmdDSDelete_ = nullptr;
-    std::vector<DSRow> rows_;
+    QGroupBox* scenarioFrame_ = nullptr;
+    QWidget* scenarioView_ = nullptr;
+    QWidget* scenarioRows_ = nullptr;
+    QScrollBar* scrollBar_ = nullptr;
+    QLabel* applyLabel_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    std::vector<RowWidgets> rows_;
 };
 
 }  // namespace halvo::params

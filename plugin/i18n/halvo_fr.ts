@@ -391,7 +391,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::coefficients::frmAddLCType</name>
+    <name>halvo::coefficients::AddSetDialog</name>
     <message>
         <source>Add Coefficient Set</source>
         <translation>Ajouter un jeu de coefficients</translation>
@@ -418,7 +418,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::coefficients::frmISModelProps</name>
+    <name>halvo::coefficients::CoefficientEditor</name>
     <message>
         <source>Change Coefficients</source>
         <translation>Modifier les coefficients</translation>
@@ -497,7 +497,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::params::frmISPDensity</name>
+    <name>halvo::params::DensityDialog</name>
     <message>
         <source>Population Density Calculation</source>
         <translation>Calcul de la densité de population</translation>
@@ -532,7 +532,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::params::frmISParams</name>
+    <name>halvo::params::AnalysisDialog</name>
     <message>
         <source>Coefficients</source>
         <translation>Coefficients</translation>
@@ -643,7 +643,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::plugin::clsCommands</name>
+    <name>halvo::plugin::Command</name>
     <message>
         <source>Run Impervious Surface Analysis...</source>
         <translation>Lancer l&apos;analyse de surface imperméable...</translation>
@@ -670,7 +670,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::plugin::clsISExt</name>
+    <name>halvo::plugin::Extension</name>
     <message>
         <source>%1 written to %2</source>
         <translation>%1 écrit dans %2</translation>
@@ -685,7 +685,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::plugin::clsMenuDef</name>
+    <name>halvo::plugin::MenuDef</name>
     <message>
         <source>Impervious Surface Tools</source>
         <translation>Outils de surface imperméable</translation>
@@ -718,7 +718,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::support::frmHelpBrowser2</name>
+    <name>halvo::support::HelpBrowser</name>
     <message>
         <source>Halvo Help</source>
         <translation>Aide de Halvo</translation>
@@ -729,7 +729,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::support::frmISAbout</name>
+    <name>halvo::support::AboutDialog</name>
     <message>
         <source>The Halvo uses a land cover grid to estimate the impervious surface area for polygon features within a shapefile based on coefficients of imperviousness for each land cover type.</source>
         <translation>Halvo utilise une grille d&apos;occupation du sol pour estimer la surface imperméable des polygones d&apos;un shapefile, d&apos;après des coefficients d&apos;imperméabilité propres à chaque type d&apos;occupation du sol.</translation>
@@ -752,7 +752,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::support::frmISProcessing</name>
+    <name>halvo::support::ProcessingNotice</name>
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>

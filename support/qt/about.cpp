@@ -12,19 +12,19 @@ static void initHalvoResources() { Q_INIT_RESOURCE(support_qt); }
 namespace halvo::support {
 
 namespace {
-QPointer<frmISAbout> sharedAbout;
+QPointer<AboutDialog> sharedAbout;
 
 const char* const kDescription = QT_TRANSLATE_NOOP(
-    "halvo::support::frmISAbout",
+    "halvo::support::AboutDialog",
     "The Halvo uses a land cover grid to estimate the impervious surface area for polygon features within a "
     "shapefile based on coefficients of imperviousness for each land cover type.");
 const char* const kCredit = QT_TRANSLATE_NOOP(
-    "halvo::support::frmISAbout",
+    "halvo::support::AboutDialog",
     "Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are "
     "estimates from published land-cover studies; check them against local conditions before relying on the "
     "results.");
 const char* const kContact =
-    QT_TRANSLATE_NOOP("halvo::support::frmISAbout", "Contact: the Halvo project's issue tracker.");
+    QT_TRANSLATE_NOOP("halvo::support::AboutDialog", "Contact: the Halvo project's issue tracker.");
 }  // namespace
 
 QString IconPath()
@@ -40,7 +40,7 @@ QString VersionText(int major, int minor, int revision)
 
 QString VersionText() { return VersionText(HALVO_VERSION_MAJOR, HALVO_VERSION_MINOR, HALVO_VERSION_PATCH); }
 
-frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFolder) : QDialog(parent, Qt::Window)
+AboutDialog::AboutDialog(QWidget* parent, const std::filesystem::path& extensionFolder) : QDialog(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmISAbout"));
     setWindowTitle(tr("About Halvo"));
@@ -92,10 +92,10 @@ frmISAbout::frmISAbout(QWidget* parent, const std::filesystem::path& extensionFo
     grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-frmISAbout* ShowAbout(QWidget* parent)
+AboutDialog* ShowAbout(QWidget* parent)
 {
     if (!sharedAbout)
-        sharedAbout = new frmISAbout(parent);
+        sharedAbout = new AboutDialog(parent);
     sharedAbout->show();
     sharedAbout->raise();
     sharedAbout->activateWindow();

@@ -15,11 +15,10 @@
 namespace halvo::support {
 
 namespace {
-QPointer<frmHelpBrowser2> sharedHelp;
+QPointer<HelpBrowser> sharedHelp;
 }
 
-frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder,
-                                 std::filesystem::path sharedData)
+HelpBrowser::HelpBrowser(QWidget* parent, std::filesystem::path extensionFolder, std::filesystem::path sharedData)
     : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder)), shared_(std::move(sharedData))
 {
     setObjectName(QStringLiteral("frmHelpBrowser2"));
@@ -35,9 +34,9 @@ frmHelpBrowser2::frmHelpBrowser2(QWidget* parent, std::filesystem::path extensio
     resize(760, 620);
 }
 
-void frmHelpBrowser2::Form_Load() { showPage(QStringLiteral("is_index.html")); }
+void HelpBrowser::load() { showPage(QStringLiteral("is_index.html")); }
 
-void frmHelpBrowser2::showPage(const QString& name)
+void HelpBrowser::showPage(const QString& name)
 {
     GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
         const std::filesystem::path page = HelpFolder(ext_, shared_) / name.toStdString();
@@ -49,7 +48,7 @@ void frmHelpBrowser2::showPage(const QString& name)
     });
 }
 
-void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
+void HelpBrowser::resizeEvent(QResizeEvent* e)
 {
     QDialog::resizeEvent(e);
     // The browser follows the window: 300 twips narrower, 720 twips lower.
@@ -61,10 +60,10 @@ void frmHelpBrowser2::resizeEvent(QResizeEvent* e)
     cmdClose_->setGeometry(b.right() - button.width(), b.bottom() + 6, button.width(), button.height());
 }
 
-frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)
+HelpBrowser* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)
 {
     if (!sharedHelp)
-        sharedHelp = new frmHelpBrowser2(parent, extensionFolder);
+        sharedHelp = new HelpBrowser(parent, extensionFolder);
     sharedHelp->showPage(page);
     sharedHelp->show();
     sharedHelp->raise();

@@ -15,14 +15,14 @@ class QPushButton;
 
 namespace halvo::support {
 
-class frmHelpBrowser2 : public QDialog {
+class HelpBrowser : public QDialog {
     Q_OBJECT
 public:
     // The pages are the extension folder's help/, else those installed in sharedData.
-    frmHelpBrowser2(QWidget* parent, std::filesystem::path extensionFolder,
-                    std::filesystem::path sharedData = SharedDataFolder());
+    HelpBrowser(QWidget* parent, std::filesystem::path extensionFolder,
+                std::filesystem::path sharedData = SharedDataFolder());
     // Opens the index page, or says that it is missing (the window opens anyway).
-    void Form_Load();
+    void load();
     // Opens a page of help/ (a file name such as "density.html"), or says that it is missing.
     void showPage(const QString& page);
     QTextBrowser* browser() const { return brwHelpPage_; }
@@ -41,20 +41,20 @@ private:
 constexpr int Twips(int twips) { return (twips + 7) / 15; }
 
 // The shared help window on `page`: created on first use, raised afterwards.
-frmHelpBrowser2* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent = nullptr,
-                                 const QString& page = QStringLiteral("is_index.html"));
+HelpBrowser* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent = nullptr,
+                             const QString& page = QStringLiteral("is_index.html"));
 // F1 (the platform's help key) in `window` and its controls calls `open`.
 void InstallHelpKey(QWidget* window, std::function<void()> open);
 // Closes the shared windows (the plugin does so before it is unloaded).
 void CloseSharedWindows();
 
-class frmISAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit frmISAbout(QWidget* parent = nullptr, const std::filesystem::path& extensionFolder = ExtensionFolder());
+    explicit AboutDialog(QWidget* parent = nullptr, const std::filesystem::path& extensionFolder = ExtensionFolder());
 };
 
-frmISAbout* ShowAbout(QWidget* parent = nullptr);
+AboutDialog* ShowAbout(QWidget* parent = nullptr);
 void CloseAboutBox();
 
 // "Version 2.1.15" for 2, 1, 15.

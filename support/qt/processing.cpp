@@ -11,10 +11,10 @@
 namespace halvo::support {
 
 namespace {
-frmISProcessing* shown = nullptr;
+ProcessingNotice* shown = nullptr;
 }
 
-frmISProcessing::frmISProcessing(QWidget* owner)
+ProcessingNotice::ProcessingNotice(QWidget* owner)
     : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmISProcessing"));
@@ -50,15 +50,15 @@ frmISProcessing::frmISProcessing(QWidget* owner)
     setMinimumWidth(label1_->fontMetrics().horizontalAdvance(label1_->text()) + 48);
 }
 
-frmISProcessing::~frmISProcessing()
+ProcessingNotice::~ProcessingNotice()
 {
     if (shown == this)
         shown = nullptr;
 }
 
-frmISProcessing* frmISProcessing::current() { return shown; }
+ProcessingNotice* ProcessingNotice::current() { return shown; }
 
-void frmISProcessing::setStage(const QString& stage, double fraction)
+void ProcessingNotice::setStage(const QString& stage, double fraction)
 {
     if (fraction < 0) {
         bar_->setRange(0, 0);
@@ -71,7 +71,7 @@ void frmISProcessing::setStage(const QString& stage, double fraction)
     bar_->setToolTip(stage);
 }
 
-void frmISProcessing::showEvent(QShowEvent* e)
+void ProcessingNotice::showEvent(QShowEvent* e)
 {
     shown = this;
     if (auto* owner = parentWidget()) {
@@ -82,7 +82,7 @@ void frmISProcessing::showEvent(QShowEvent* e)
     QFrame::showEvent(e);
 }
 
-void frmISProcessing::hideEvent(QHideEvent* e)
+void ProcessingNotice::hideEvent(QHideEvent* e)
 {
     if (shown == this)
         shown = nullptr;

@@ -11,17 +11,17 @@ class QPushButton;
 
 namespace halvo::support {
 
-class frmISProcessing : public QFrame {
+class ProcessingNotice : public QFrame {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = QT_TR_NOOP("Performing Impervious Surface Analysis.  Please wait...");
 
     // Owned by `owner`, drawn without a caption over it.
-    explicit frmISProcessing(QWidget* owner);
-    ~frmISProcessing() override;
+    explicit ProcessingNotice(QWidget* owner);
+    ~ProcessingNotice() override;
 
     // The notice on screen now, if any; progress reports go there.
-    static frmISProcessing* current();
+    static ProcessingNotice* current();
 
     // fraction < 0: the stage's length is unknown.
     void setStage(const QString& stage, double fraction);

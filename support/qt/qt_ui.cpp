@@ -120,7 +120,7 @@ Answer QtUi::message(std::string_view text, std::string_view title, Icon icon, B
     if (busy)
         QApplication::setOverrideCursor(Qt::ArrowCursor);
     // The notice stays on top of everything; it must not cover the question.
-    QPointer<frmISProcessing> notice = frmISProcessing::current();
+    QPointer<ProcessingNotice> notice = ProcessingNotice::current();
     if (notice)
         notice->hide();
     QMessageBox box(qicon, TranslatedText(title), TranslatedText(text), qbuttons, QApplication::activeWindow());
@@ -156,21 +156,21 @@ void QtUi::showCallStack(std::string_view report)
 
 void QtUi::progress(std::string_view stage, double fraction)
 {
-    if (auto* notice = frmISProcessing::current())
+    if (auto* notice = ProcessingNotice::current())
         notice->setStage(DisplayText(stage), fraction);
     // Keep the windows painted, but let no click start anything mid-run: with
     // the notice up only its Cancel button takes input (it is modal).
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (now - lastPump_ >= 50) {
         lastPump_ = now;
-        QApplication::processEvents(frmISProcessing::current() ? QEventLoop::AllEvents
-                                                               : QEventLoop::ExcludeUserInputEvents);
+        QApplication::processEvents(ProcessingNotice::current() ? QEventLoop::AllEvents
+                                                                : QEventLoop::ExcludeUserInputEvents);
     }
 }
 
 bool QtUi::canceled() const
 {
-    const frmISProcessing* notice = frmISProcessing::current();
+    const ProcessingNotice* notice = ProcessingNotice::current();
     return notice && notice->cancelRequested();
 }
 

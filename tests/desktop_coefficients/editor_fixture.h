@@ -39,7 +39,7 @@ inline const char* kTwoSets =
 struct EditorTest : ::testing::Test {
     TempExtension ext;
     ScriptedUi ui;
-    std::unique_ptr<coefficients::frmISModelProps> dlg;
+    std::unique_ptr<coefficients::CoefficientEditor> dlg;
     QTableWidget* grid = nullptr;
     QComboBox* list = nullptr;
     QLineEdit* box = nullptr;
@@ -49,7 +49,7 @@ struct EditorTest : ::testing::Test {
     void open(const char* storeText = kTwoSets)
     {
         std::ofstream(store(), std::ios::binary) << storeText;
-        dlg = std::make_unique<coefficients::frmISModelProps>(nullptr, ext.path());
+        dlg = std::make_unique<coefficients::CoefficientEditor>(nullptr, ext.path());
         dlg->show();
         dlg->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));

@@ -51,7 +51,7 @@ TEST_F(EditorTest, OpensOnTheFirstSetInTheGridLayout)
     for (int c = 0; c < 6; ++c)
         EXPECT_EQ(GridColWidth(*grid, c), widths[c]);
     EXPECT_EQ(current(), std::make_pair(1, 1));
-    EXPECT_EQ(grid->item(0, 0)->background().color(), frmISModelProps::CurrentCellColor());
+    EXPECT_EQ(grid->item(0, 0)->background().color(), CoefficientEditor::CurrentCellColor());
 }
 
 TEST_F(EditorTest, CellKeysMoveAndCheckWhatIsTyped)

@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "params/qt/density_dialog.h"
 #include "params/qt/params_dialog.h"
+#include "plugin/dialog_run.h"
 #include "plugin/qgis_map.h"
 #include "support/ext_folder.h"
 #include "support/scripted_ui.h"
@@ -42,16 +43,17 @@ protected:
         map.reset();
     }
 
-    params::frmISParams& open()
+    params::AnalysisDialog& open()
     {
-        dialog = new params::frmISParams(nullptr, ext.path(), map.get());
+        dialog = new params::AnalysisDialog(nullptr, ext.path(), map.get());
         dialog->saveFileDialog = [this] { return browseAnswer; };
         dialog->inputBox = [this](const QString&, const QString&) { return inputAnswer; };
         dialog->showModal = [this](QDialog&) {
             ++modalShown;
             return QDialog::Rejected;
         };
-        EXPECT_TRUE(dialog->Form_Load());
+        plugin::ConnectDialogRun(*dialog, *map, ext.path());
+        EXPECT_TRUE(dialog->load());
         return *dialog;
     }
     template <class T>
@@ -74,7 +76,7 @@ protected:
     TempDir data{"halvo-desktop-data"};
     ScriptedUi ui;
     std::unique_ptr<plugin::QgsProjectMap> map;
-    QPointer<params::frmISParams> dialog;
+    QPointer<params::AnalysisDialog> dialog;
     QString browseAnswer;
     std::optional<QString> inputAnswer;
     int modalShown = 0;

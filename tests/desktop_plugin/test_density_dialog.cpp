@@ -25,59 +25,59 @@ protected:
 TEST_F(DensityDialog, ListsNumericPolygonLayersAndTheirNumericFields)
 {
     densityMap();
-    params::frmISPDensity d(nullptr, map.get());
-    d.Form_Load();
-    EXPECT_EQ(Items(d.cboPDenTheme()), (QStringList{"density", "zones"}));
-    EXPECT_EQ(d.cboPDenTheme()->currentIndex(), 0);
-    EXPECT_EQ(Items(d.cboPDenFld()), (QStringList{"POP", "HH"}));
-    EXPECT_EQ(d.cboPDenFld()->currentIndex(), -1);
-    d.cboPDenTheme()->setCurrentIndex(1);
-    EXPECT_EQ(Items(d.cboPDenFld()), (QStringList{"HUC", "SHARE"}));
+    params::DensityDialog d(nullptr, map.get());
+    d.load();
+    EXPECT_EQ(Items(d.layerList()), (QStringList{"density", "zones"}));
+    EXPECT_EQ(d.layerList()->currentIndex(), 0);
+    EXPECT_EQ(Items(d.fieldList()), (QStringList{"POP", "HH"}));
+    EXPECT_EQ(d.fieldList()->currentIndex(), -1);
+    d.layerList()->setCurrentIndex(1);
+    EXPECT_EQ(Items(d.fieldList()), (QStringList{"HUC", "SHARE"}));
     EXPECT_TRUE(ui.reports.empty());
 }
 
 TEST_F(DensityDialog, ThresholdsAreMirroredAndChecked)
 {
     densityMap();
-    params::frmISPDensity d(nullptr, map.get());
-    d.Form_Load();
+    params::DensityDialog d(nullptr, map.get());
+    d.load();
     auto validate = [&] {
         ui.messages.clear();
         const bool ok = d.ValidatePDenForm();
         return ok ? std::string("ok") : ui.messages.at(0).text;
     };
     EXPECT_EQ(validate(), "No Populaiton Density field selected, please select from dropdown list.");
-    d.cboPDenFld()->setCurrentIndex(0);
+    d.fieldList()->setCurrentIndex(0);
 
-    QTest::keyClicks(d.txtHigh(), "50");
-    QTest::keyClicks(d.txtLow(), "10");
-    EXPECT_EQ(d.txtMed(0)->text(), "50");
-    EXPECT_EQ(d.txtMed(1)->text(), "10");
-    EXPECT_FALSE(d.txtMed(0)->isEnabled());
+    QTest::keyClicks(d.highBox(), "50");
+    QTest::keyClicks(d.lowBox(), "10");
+    EXPECT_EQ(d.mediumBox(0)->text(), "50");
+    EXPECT_EQ(d.mediumBox(1)->text(), "10");
+    EXPECT_FALSE(d.mediumBox(0)->isEnabled());
     EXPECT_EQ(validate(), "ok");
 
-    d.txtHigh()->setText("10");
-    d.txtLow()->setText("50");
+    d.highBox()->setText("10");
+    d.lowBox()->setText("50");
     EXPECT_EQ(validate(), "Population density \"Low\" value must be less than the \"High\" value.");
-    d.txtLow()->setText("10");
+    d.lowBox()->setText("10");
     EXPECT_EQ(validate(), "ok") << "equal thresholds pass";
 
-    d.txtHigh()->setText("");
-    d.txtLow()->setText("abc");
+    d.highBox()->setText("");
+    d.lowBox()->setText("abc");
     EXPECT_EQ(validate(), "Numeric value must be entered in field.");
-    d.txtHigh()->setText("20");
+    d.highBox()->setText("20");
     EXPECT_EQ(validate(), "Numeric value must be entered in field.");
     // What the run could not read is refused here, whatever the locale takes.
-    d.txtLow()->setText("10");
+    d.lowBox()->setText("10");
     for (const char* bad : {"5,000", "inf", "nan", "1e", "0x10"}) {
-        d.txtHigh()->setText(bad);
+        d.highBox()->setText(bad);
         EXPECT_EQ(validate(), "Numeric value must be entered in field.") << bad;
     }
     EXPECT_EQ(ui.messages.at(0).icon, support::Icon::Exclamation);
 
     // A French user's decimal comma reaches the run as a point.
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    d.txtHigh()->setText("500,5");
+    d.highBox()->setText("500,5");
     EXPECT_EQ(validate(), "ok");
     EXPECT_EQ(d.high(), "500.5");
     QLocale::setDefault(QLocale::c());
@@ -89,12 +89,12 @@ TEST_F(DensityDialog, EmptyLayerListIsReportedAndOkSaysSo)
     // zones has numeric fields; take it away so nothing qualifies.
     QgsProject::instance()->removeMapLayer(QgsProject::instance()->mapLayersByName("zones").at(0));
     Settle();
-    params::frmISPDensity d(nullptr, map.get());
-    d.Form_Load();
+    params::DensityDialog d(nullptr, map.get());
+    d.load();
     ASSERT_EQ(ui.reports.size(), 1u);
     EXPECT_NE(ui.reports[0].find("Form_Load ISPDensity"), std::string::npos);
-    EXPECT_TRUE(Items(d.cboPDenFld()).isEmpty());
-    d.cmdOK_Click();
+    EXPECT_TRUE(Items(d.fieldList()).isEmpty());
+    d.acceptEntries();
     EXPECT_EQ(ui.messages.back().text, "No Population Density theme selected, please select from dropdown list.");
 }
 
@@ -103,7 +103,7 @@ TEST_F(DensityDialog, IncompleteEntriesStopTheRunAndOpenTheDialog)
     densityMap();
     open();
     combo("cboAnalysisUnit")->setCurrentIndex(0);
-    dialog->optPopDensity(3)->setChecked(true);
+    dialog->densityOption(3)->setChecked(true);
     EXPECT_FALSE(dialog->ValidateForm(-1));
     EXPECT_EQ(ui.messages.back().text, "No Populaiton Density field selected, please select from dropdown list.");
     EXPECT_EQ(modalShown, 1);
@@ -115,27 +115,27 @@ TEST_F(DensityDialog, OkKeepsTheEntriesCancelRebuildsThem)
     open();
     int shows = 0;
     dialog->showModal = [&](QDialog& shown) {
-        auto& d = static_cast<params::frmISPDensity&>(shown);
+        auto& d = static_cast<params::DensityDialog&>(shown);
         if (++shows == 1) {
-            d.cboPDenFld()->setCurrentIndex(0);
-            d.txtHigh()->setText("50");
-            d.txtLow()->setText("10");
-            d.cmdOK_Click();
+            d.fieldList()->setCurrentIndex(0);
+            d.highBox()->setText("50");
+            d.lowBox()->setText("10");
+            d.acceptEntries();
         }
         return shows == 1 ? d.result() : QDialog::Rejected;
     };
-    dialog->optPopDensity_MouseUp(3);
+    dialog->openDensityDialog(3);
     EXPECT_EQ(dialog->density().high(), "50") << "OK only hides it";
-    dialog->optPopDensity_MouseUp(3);  // cancelled this time
+    dialog->openDensityDialog(3);  // cancelled this time
     EXPECT_EQ(dialog->density().high(), "") << "Cancel unloads it";
-    EXPECT_EQ(dialog->density().cboPDenTheme()->currentIndex(), 0);
+    EXPECT_EQ(dialog->density().layerList()->currentIndex(), 0);
 
     // A real mouse release on "Calculate" opens it; the other options do not.
-    QTest::mouseClick(dialog->optPopDensity(1), Qt::LeftButton);
-    QTest::mouseClick(dialog->optPopDensity(3), Qt::LeftButton);
+    QTest::mouseClick(dialog->densityOption(1), Qt::LeftButton);
+    QTest::mouseClick(dialog->densityOption(3), Qt::LeftButton);
     Settle();
     EXPECT_EQ(shows, 3);
-    EXPECT_TRUE(dialog->optPopDensity(3)->isChecked());
+    EXPECT_TRUE(dialog->densityOption(3)->isChecked());
 }
 
 }  // namespace

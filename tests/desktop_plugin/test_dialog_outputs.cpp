@@ -31,11 +31,11 @@ TEST_F(DialogOutputs, AnOutputNamedLikeTheAnalysisLayerIsRefusedAndTheLayerStays
     open();
     combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
     combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-    dialog->optPopDensity(1)->setChecked(true);
+    dialog->densityOption(1)->setChecked(true);
     const fs::path zones = data.path() / "zones.shp";
     const std::string before = Bytes(zones), beforeDbf = Bytes(data.path() / "zones.dbf");
     child<QLineEdit>("txtOutputTheme")->setText(QString::fromStdString((data.path() / "zones").string()));
-    dialog->txtOutputTheme_Validate();
+    dialog->checkOutputBox();
     child<QPushButton>("cmdISRun")->click();
 
     bool told = false;

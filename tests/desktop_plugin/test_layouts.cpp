@@ -98,17 +98,17 @@ protected:
 TEST_P(Layouts, EveryDialogShowsItsWholeText)
 {
     standardMap();
-    params::frmISParams& d = open();
+    params::AnalysisDialog& d = open();
     d.findChild<QPushButton*>("cmdDSAdd")->click();
     d.findChild<QPushButton*>("cmdDSAdd")->click();
     expectFits(&d);
     expectFits(&d.density());
 
-    coefficients::frmISModelProps editor(nullptr, ext.path());
+    coefficients::CoefficientEditor editor(nullptr, ext.path());
     expectFits(&editor);
     QComboBox list;
     QTableWidget grid;
-    coefficients::frmAddLCType add(list, grid, nullptr);
+    coefficients::AddSetDialog add(list, grid, nullptr);
     expectFits(&add);
 
     std::ofstream(data / "zones.prm", std::ios::binary) << "report\r\n";
@@ -119,15 +119,15 @@ TEST_P(Layouts, EveryDialogShowsItsWholeText)
     viewer.Form_Activate();
     expectFits(&viewer);
 
-    support::frmISAbout about;
+    support::AboutDialog about;
     expectFits(&about);
-    support::frmHelpBrowser2 help(nullptr, ext.path());
+    support::HelpBrowser help(nullptr, ext.path());
     expectFits(&help);
     support::CallStackWindow report;
     expectFits(&report);
     QWidget owner;
     owner.show();
-    support::frmISProcessing notice(&owner);
+    support::ProcessingNotice notice(&owner);
     expectFits(&notice);
 }
 

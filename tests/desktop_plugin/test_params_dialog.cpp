@@ -1,10 +1,9 @@
 // The analysis dialog over a real QGIS project: its lists and the map's
 // events, the order of its checks, the output box, the scenario rows, the
-// controls <-> parameters pair and whole runs.
+// controls -> parameters and whole runs.
 
 #include "coefficients/model_store.h"
 #include "dialog_fixture.h"
-#include "params/param_writer.h"
 #include "support/qt/help_browser.h"
 
 #include <qgsgraduatedsymbolrenderer.h>
@@ -34,12 +33,12 @@ protected:
     {
         combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("zones"));
         combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-        dialog->optPopDensity(1)->setChecked(true);
+        dialog->densityOption(1)->setChecked(true);
     }
     void output(const QString& text)
     {
         child<QLineEdit>("txtOutputTheme")->setText(text);
-        dialog->txtOutputTheme_Validate();
+        dialog->checkOutputBox();
     }
     std::vector<std::string> texts() const
     {
@@ -105,8 +104,8 @@ TEST_F(ParamsDialog, StoreThatDoesNotParseOrHoldsNoSetClosesTheDialogWithTheMess
     for (const auto& [xml, says] : cases) {
         const auto before = ui.messages.size();
         std::ofstream(store) << xml;
-        params::frmISParams d(nullptr, ext.path(), map.get());
-        EXPECT_FALSE(d.Form_Load());
+        params::AnalysisDialog d(nullptr, ext.path(), map.get());
+        EXPECT_FALSE(d.load());
         ASSERT_EQ(ui.messages.size(), before + 1);
         EXPECT_EQ(ui.messages.back().text, says);
     }
@@ -133,7 +132,7 @@ TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
     combo("cboAnalysisUnit")->setCurrentIndex(0);
     EXPECT_FALSE(dialog->ValidateForm(-1));
     EXPECT_EQ(ui.messages.back().text, "Population Density option not defined, please select option.");
-    dialog->optPopDensity(2)->setChecked(true);
+    dialog->densityOption(2)->setChecked(true);
     EXPECT_FALSE(dialog->ValidateForm(-1));
     EXPECT_EQ(ui.messages.back().text, "Output Theme not defined, please enter a name.");
 
@@ -142,7 +141,7 @@ TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
     EXPECT_FALSE(dialog->ValidateForm(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.back().text, "No class selected, please select from dropdown list.");
     // An unticked row is not looked at.
-    dialog->row(0).chkDSApply->setChecked(false);
+    dialog->row(0).apply->setChecked(false);
     const auto before = ui.messages.size();
     EXPECT_TRUE(dialog->ValidateForm(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.size(), before);
@@ -230,10 +229,10 @@ TEST_F(ParamsDialog, ScenarioRowsAddScrollAndDelete)
     EXPECT_EQ(dialog->lastDSIndex(), 0);
     EXPECT_EQ(dialog->innerFrameHeight(), 450);
     EXPECT_FALSE(child<QLabel>("lblDSApply")->isHidden());
-    EXPECT_TRUE(dialog->row(0).chkDSApply->isChecked());
-    EXPECT_EQ(dialog->row(0).cboDSTheme->currentText(), "zones");
-    EXPECT_EQ(dialog->row(0).cboDSToClass->currentIndex(), -1);
-    EXPECT_EQ(dialog->row(0).cboDSToClass->itemData(0).toInt(), 11) << "class IDs ride along";
+    EXPECT_TRUE(dialog->row(0).apply->isChecked());
+    EXPECT_EQ(dialog->row(0).layer->currentText(), "zones");
+    EXPECT_EQ(dialog->row(0).toClass->currentIndex(), -1);
+    EXPECT_EQ(dialog->row(0).toClass->itemData(0).toInt(), 11) << "class IDs ride along";
     EXPECT_TRUE(child<QScrollBar>("VScroll1")->isHidden());
     EXPECT_TRUE(child<QPushButton>("cmdDSDelete")->isEnabled());
 
@@ -247,11 +246,11 @@ TEST_F(ParamsDialog, ScenarioRowsAddScrollAndDelete)
     EXPECT_EQ(bar->pageStep(), 700);
     EXPECT_EQ(bar->singleStep(), 350);
     // One step of 350 twips scrolls by one row, whatever the font makes a row's height.
-    const int pitch = dialog->row(6).lblDSNum->y() - dialog->row(5).lblDSNum->y();
-    EXPECT_GE(pitch, dialog->row(0).cboDSTheme->height());
+    const int pitch = dialog->row(6).number->y() - dialog->row(5).number->y();
+    EXPECT_GE(pitch, dialog->row(0).layer->height());
     bar->setValue(350);
     EXPECT_EQ(child<QWidget>("fraDSItems")->y(), -pitch);
-    EXPECT_EQ(dialog->row(6).lblDSNum->text(), "7.");
+    EXPECT_EQ(dialog->row(6).number->text(), "7.");
 
     for (const char* bad : {"0", "8", "x"}) {
         inputAnswer = QString::fromLatin1(bad);
@@ -269,17 +268,17 @@ TEST_F(ParamsDialog, DeletingRowTwoOfThreeMovesRowThreeUp)
     open();
     for (int i = 0; i < 3; ++i)
         child<QPushButton>("cmdDSAdd")->click();
-    dialog->row(2).chkDSApply->setChecked(false);
-    dialog->row(2).cboDSToClass->setCurrentIndex(4);
-    dialog->row(1).cboDSToClass->setCurrentIndex(1);
+    dialog->row(2).apply->setChecked(false);
+    dialog->row(2).toClass->setCurrentIndex(4);
+    dialog->row(1).toClass->setCurrentIndex(1);
 
     inputAnswer = QStringLiteral("2");
     child<QPushButton>("cmdDSDelete")->click();
     EXPECT_EQ(dialog->lastDSIndex(), 1);
-    EXPECT_FALSE(dialog->row(1).chkDSApply->isChecked());
-    EXPECT_EQ(dialog->row(1).cboDSToClass->currentIndex(), 4);
-    EXPECT_EQ(dialog->row(0).lblDSNum->text(), "1.");
-    EXPECT_EQ(dialog->row(1).lblDSNum->text(), "2.");
+    EXPECT_FALSE(dialog->row(1).apply->isChecked());
+    EXPECT_EQ(dialog->row(1).toClass->currentIndex(), 4);
+    EXPECT_EQ(dialog->row(0).number->text(), "1.");
+    EXPECT_EQ(dialog->row(1).number->text(), "2.");
     EXPECT_EQ(dialog->findChildren<QCheckBox*>("chkDSApply").size(), 2);
 
     // Down to none: the heading goes, "Delete..." is disabled; "Add" shows row 0 afresh.
@@ -291,8 +290,8 @@ TEST_F(ParamsDialog, DeletingRowTwoOfThreeMovesRowThreeUp)
     EXPECT_TRUE(child<QLabel>("lblDSApply")->isHidden());
     EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
     child<QPushButton>("cmdDSAdd")->click();
-    EXPECT_EQ(dialog->row(0).cboDSToClass->currentIndex(), -1);
-    EXPECT_TRUE(dialog->row(0).chkDSApply->isChecked());
+    EXPECT_EQ(dialog->row(0).toClass->currentIndex(), -1);
+    EXPECT_TRUE(dialog->row(0).apply->isChecked());
 }
 
 TEST_F(ParamsDialog, AddWithoutCoefficientSetChangesNothing)
@@ -306,7 +305,7 @@ TEST_F(ParamsDialog, AddWithoutCoefficientSetChangesNothing)
                                        "adding Development Scenarios");
 }
 
-TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
+TEST_F(ParamsDialog, ControlsBecomeTheRunsParameters)
 {
     standardMap();
     AddVector(Vector(data.path(), "density.shp", {{"POP", 'd'}}, {{"POLYGON((0 0,600 0,600 600,0 600,0 0))", {120.0}}}),
@@ -314,16 +313,16 @@ TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
     Settle();
     open();
     fillValid();
-    dialog->optPopDensity(3)->setChecked(true);
+    dialog->densityOption(3)->setChecked(true);
     auto& d = dialog->density();
-    d.cboPDenFld()->setCurrentIndex(0);
-    d.txtHigh()->setText("50");
-    d.txtLow()->setText("10");
+    d.fieldList()->setCurrentIndex(0);
+    d.highBox()->setText("50");
+    d.lowBox()->setText("10");
     output(QString::fromStdString((data / "result").string()));
     for (int i = 0; i < 2; ++i)
         child<QPushButton>("cmdDSAdd")->click();
-    dialog->row(0).cboDSToClass->setCurrentIndex(2);
-    dialog->row(1).chkDSApply->setChecked(false);
+    dialog->row(0).toClass->setCurrentIndex(2);
+    dialog->row(1).apply->setChecked(false);
     const params::RunParameters p = dialog->toParameters();
 
     EXPECT_EQ(p.analysisLayer, "zones");
@@ -336,20 +335,6 @@ TEST_F(ParamsDialog, ControlsAndParametersRoundTrip)
     EXPECT_EQ(p.scenarios[0].classId, "21");
     EXPECT_FALSE(p.scenarios[1].apply);
     EXPECT_FALSE(p.classes.empty());
-
-    delete dialog.data();
-    open();
-    dialog->fromParameters(p);
-    const params::RunParameters q = dialog->toParameters();
-    // The parameter file holds every field and every applied row and class.
-    auto written = [&](const params::RunParameters& r, const std::string& name) {
-        EXPECT_TRUE(params::WriteParamsToFile(r, data.path().string(), name));
-        return ReadFile(data / name);
-    };
-    EXPECT_EQ(written(q, "q.prm"), written(p, "p.prm"));
-    ASSERT_EQ(q.scenarios.size(), 2u);
-    EXPECT_FALSE(q.scenarios[1].apply);
-    EXPECT_EQ(q.scenarios[1].layer, p.scenarios[1].layer);
 }
 
 TEST_F(ParamsDialog, RunAddsTheOutputLayerDrawnInThreeClasses)
@@ -410,7 +395,7 @@ TEST_F(ParamsDialog, MemoryLayerIsWrittenOutWithItsSelection)
     open();
     combo("cboAnalysisTheme")->setCurrentIndex(combo("cboAnalysisTheme")->findText("scratch"));
     combo("cboAnalysisUnit")->setCurrentIndex(combo("cboAnalysisUnit")->findText("NAME"));
-    dialog->optPopDensity(0)->setChecked(true);
+    dialog->densityOption(0)->setChecked(true);
     output(QString::fromStdString((data / "fromMemory").string()));
     child<QPushButton>("cmdISRun")->click();
     EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
@@ -451,7 +436,7 @@ TEST_F(ParamsDialog, LoadsUnitsOfTheRasterNotTheProjectFirstLayersAndSetsFollowi
     EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
     EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
     for (int i = 0; i < 4; ++i)
-        EXPECT_FALSE(dialog->optPopDensity(i)->isChecked());
+        EXPECT_FALSE(dialog->densityOption(i)->isChecked());
     EXPECT_FALSE(child<QPushButton>("cmdDSDelete")->isEnabled());
 
     // A set added to the store while the dialog is open shows up, and the choice is kept.

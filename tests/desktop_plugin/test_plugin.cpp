@@ -80,7 +80,7 @@ protected:
         ClearProject();
     }
 
-    void start(plugin::clsISExt& plugin)
+    void start(plugin::Extension& plugin)
     {
         plugin.Startup(&app);
         plugin.setState(plugin::kEnabled);
@@ -102,7 +102,7 @@ protected:
 
 TEST_F(Plugin, MenuHoldsSixCommandsInTwoGroupsBeforeHelp)
 {
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
 
     QMenu* menu = plugin.menu();
@@ -139,7 +139,7 @@ TEST_F(Plugin, MenuHoldsSixCommandsInTwoGroupsBeforeHelp)
 
 TEST_F(Plugin, CommandsAreEnabledOnlyWhileTheExtensionIs)
 {
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     plugin.Startup(&app);
     plugin.buildGui();
     for (auto* c : plugin.commands())
@@ -155,7 +155,7 @@ TEST_F(Plugin, CommandsAreEnabledOnlyWhileTheExtensionIs)
     EXPECT_TRUE(fs::is_directory(ext / "temp"));
     EXPECT_TRUE(fs::is_directory(ext / "output"));
 
-    plugin::clsCommands stray(7);
+    plugin::Command stray(7);
     EXPECT_EQ(stray.Name(), "");
     stray.OnCreate(nullptr);
     EXPECT_EQ(ui.messages.back().text, "m_pEXT is nothing");
@@ -164,7 +164,7 @@ TEST_F(Plugin, CommandsAreEnabledOnlyWhileTheExtensionIs)
 
 TEST_F(Plugin, StartupWithoutApplicationSaysSo)
 {
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     plugin.Startup(nullptr);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().text, "m_pApp is crapola");
@@ -174,7 +174,7 @@ TEST_F(Plugin, RunCommandReusesOneDialog)
 {
     standardMap();
     Settle();
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
     plugin.commands()[0]->action()->trigger();
     auto* first = plugin.openParams();
@@ -182,7 +182,7 @@ TEST_F(Plugin, RunCommandReusesOneDialog)
     EXPECT_TRUE(first->isVisible());
     plugin.commands()[0]->action()->trigger();
     EXPECT_EQ(plugin.openParams(), first);
-    EXPECT_EQ(window.findChildren<params::frmISParams*>().size(), 1);
+    EXPECT_EQ(window.findChildren<params::AnalysisDialog*>().size(), 1);
     EXPECT_TRUE(ui.reports.empty());
 }
 
@@ -199,7 +199,7 @@ TEST_F(Plugin, ReportViewerListsProjectLayersWithReportsBesideTheirData)
     group->addLayer(inner);
     root->removeLayer(inner);
     Settle();
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
 
     auto* viewer = plugin.openReports("prm");
@@ -228,18 +228,18 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     Settle();
     auto* bar = new QgsMessageBar(&window);
     app.messageBar = bar;
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
-    params::frmISParams* dialog = plugin.openParams();
+    params::AnalysisDialog* dialog = plugin.openParams();
     ASSERT_NE(dialog, nullptr);
     auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
     analysis->setCurrentIndex(analysis->findText("zones"));
     auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
     field->setCurrentIndex(field->findText("NAME"));
-    dialog->optPopDensity(1)->setChecked(true);
+    dialog->densityOption(1)->setChecked(true);
     fs::create_directories(ext / "out");
     dialog->findChild<QLineEdit*>("txtOutputTheme")->setText(QString::fromStdString((ext / "out" / "result").string()));
-    dialog->txtOutputTheme_Validate();
+    dialog->checkOutputBox();
     dialog->findChild<QPushButton*>("cmdISRun")->click();
 
     ASSERT_TRUE(fs::exists(ext / "out" / "result.shp"));
@@ -269,7 +269,7 @@ TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
     fs::copy(SourceDir() / "help", ext / "help", fs::copy_options::recursive);
     standardMap();
     Settle();
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
     auto pressF1 = [](QWidget* w) {
         w->show();
@@ -277,11 +277,11 @@ TEST_F(Plugin, F1OpensEachDialogsOwnHelpPage)
         QApplication::setActiveWindow(w);
         QTest::keyClick(w, Qt::Key_F1);
         for (QWidget* top : QApplication::allWidgets())
-            if (auto* h = qobject_cast<support::frmHelpBrowser2*>(top))
+            if (auto* h = qobject_cast<support::HelpBrowser*>(top))
                 return h->browser()->source().fileName();
         return QString();
     };
-    params::frmISParams* dialog = plugin.openParams();
+    params::AnalysisDialog* dialog = plugin.openParams();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(pressF1(dialog), "params_dialog.html");
     dialog->density().show();
@@ -296,7 +296,7 @@ TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
     fs::copy(fs::path(HALVO_EXT_DIR) / "i18n", ext / "i18n");
     QgsSettings().setValue(QStringLiteral("locale/userLocale"), QStringLiteral("fr_FR"));
     {
-        plugin::clsISExt plugin(nullptr);
+        plugin::Extension plugin(nullptr);
         plugin.followQgisLanguage();
         plugin.Startup(&app);
         plugin.setState(plugin::kEnabled);
@@ -307,7 +307,7 @@ TEST_F(Plugin, SpeaksTheLanguageQgisIsSetToUntilUnloaded)
         plugin.unload();
     }
     QgsSettings().remove(QStringLiteral("locale/userLocale"));
-    EXPECT_EQ(QCoreApplication::translate("halvo::plugin::clsMenuDef", "Impervious Surface Tools"),
+    EXPECT_EQ(QCoreApplication::translate("halvo::plugin::MenuDef", "Impervious Surface Tools"),
               "Impervious Surface Tools");
 }
 
@@ -322,9 +322,9 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     second.LCType = "Second";
     store.ISLCDefs.Add(second);
     ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
-    plugin::clsISExt plugin(nullptr);
+    plugin::Extension plugin(nullptr);
     start(plugin);
-    params::frmISParams* dialog = plugin.openParams();
+    params::AnalysisDialog* dialog = plugin.openParams();
     ASSERT_NE(dialog, nullptr);
     auto* analysis = dialog->findChild<QComboBox*>("cboAnalysisTheme");
     auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
@@ -334,7 +334,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     field->setCurrentIndex(field->findText("HUC"));
     set->setCurrentIndex(1);
     const QString setName = set->currentText();
-    dialog->optPopDensity(2)->setChecked(true);
+    dialog->densityOption(2)->setChecked(true);
     dialog->close();
     Settle();
     EXPECT_EQ(QgsProject::instance()->readEntry("Halvo", "/field"), "HUC");
@@ -344,7 +344,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisTheme")->currentText(), "zones");
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisUnit")->currentText(), "HUC");
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboLCType")->currentText(), setName);
-    EXPECT_TRUE(dialog->optPopDensity(2)->isChecked());
+    EXPECT_TRUE(dialog->densityOption(2)->isChecked());
 }
 
 }  // namespace

@@ -245,10 +245,6 @@ TEST_F(Processing, CanceledRunWritesNothingAndBadChoicesAreRefusedByName)
     QgsProcessingFeedback noClass;
     EXPECT_FALSE(run("halvo:imperviousbyzone", scenarios, results, noClass));
     EXPECT_NE(noClass.textLog().indexOf("one scenario class for each scenario layer"), -1);
-    scenarios.insert("SCENARIO_CLASSES", "no such class");
-    QgsProcessingFeedback unknown;
-    EXPECT_FALSE(run("halvo:imperviousbyzone", scenarios, results, unknown));
-    EXPECT_NE(unknown.textLog().indexOf("has no class 'no such class'"), -1);
 }
 
 TEST_F(Processing, CoefficientSetExportedThenImportedUnderANewName)

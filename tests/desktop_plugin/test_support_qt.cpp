@@ -96,8 +96,8 @@ TEST(HelpWindow, MissingPageIsNamedAndTheWindowStillOpens)
 {
     ScriptedUi ui;
     TempDir ext("halvo-help"), shared("halvo-share");
-    support::frmHelpBrowser2 help(nullptr, ext.path(), shared.path());
-    help.Form_Load();
+    support::HelpBrowser help(nullptr, ext.path(), shared.path());
+    help.load();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
               "The Halvo help file (" + (ext.path() / "help/is_index.html").string() + ") does not exist.");
@@ -111,14 +111,14 @@ TEST(HelpWindow, ShowsItsOwnIndexOrTheInstalledOneAndFollowsTheWindowSize)
     TempDir ext("halvo-help"), shared("halvo-share");
     std::filesystem::create_directories(shared / "help");
     std::ofstream(shared / "help/is_index.html") << "<html><body><h1>Installed Help</h1></body></html>";
-    support::frmHelpBrowser2 installed(nullptr, ext.path(), shared.path());
-    installed.Form_Load();
+    support::HelpBrowser installed(nullptr, ext.path(), shared.path());
+    installed.load();
     EXPECT_TRUE(installed.browser()->toPlainText().contains("Installed Help"));
 
     std::filesystem::create_directories(ext / "help");
     std::ofstream(ext / "help/is_index.html") << "<html><body><h1>Halvo Help</h1></body></html>";
-    support::frmHelpBrowser2 help(nullptr, ext.path(), shared.path());
-    help.Form_Load();
+    support::HelpBrowser help(nullptr, ext.path(), shared.path());
+    help.load();
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(help.browser()->toPlainText().contains("Halvo Help"));
     help.show();
@@ -133,7 +133,7 @@ TEST(HelpWindow, ShowsItsOwnIndexOrTheInstalledOneAndFollowsTheWindowSize)
 TEST(AboutBox, NamesVersionAndTheFolderInUse)
 {
     EXPECT_EQ(support::VersionText(2, 1, 15), "Version 2.1.15");
-    support::frmISAbout about(nullptr, "/home/someone/.local/share/halvo");
+    support::AboutDialog about(nullptr, "/home/someone/.local/share/halvo");
     EXPECT_EQ(about.findChild<QLabel*>("lblFolder")->text(), "Extension folder: /home/someone/.local/share/halvo");
     EXPECT_TRUE(about.findChild<QLabel*>("lblDisclaimer")->text().contains("\n\r\n"));
 }
@@ -143,7 +143,7 @@ TEST(QtUi, NoticeCancelStopsTheRunAndStepsAsideForMessageBoxes)
     support::QtUi ui;
     QWidget owner;
     owner.show();
-    support::frmISProcessing notice(&owner);
+    support::ProcessingNotice notice(&owner);
     notice.show();
     EXPECT_FALSE(ui.canceled());
     auto* label = notice.findChild<QLabel*>("Label1");

@@ -29,7 +29,7 @@ RunParameters Example()
     p.densityLow = "100";
     p.outputTheme = "isresult";
     p.outputThemeName = "Impervious result";
-    p.scenarios = {{1, true, "newdev", "Developed", "2"}, {2, false, "skip", "Forest", "11"}};
+    p.scenarios = {{1, true, "newdev", "Developed", "2", {}}, {2, false, "skip", "Forest", "11", {}}};
     p.classes = {{2, "Developed", 80, 55.5f, 30}, {11, "Forest", 2, 1, 0}};
     return p;
 }
@@ -52,7 +52,7 @@ TEST(ParamWriter, FixedDensityAndScenarioGapsReadBack)
     TempExtension ext;
     RunParameters p = Example();
     p.populationDensity = 0;
-    p.scenarios = {{1, false, "a", "A", "1"}, {2, false, "b", "B", "2"}, {3, true, "c", "Forest", "11"}};
+    p.scenarios = {{1, false, "a", "A", "1", {}}, {2, false, "b", "B", "2", {}}, {3, true, "c", "Forest", "11", {}}};
     p.classes = {{21, "Open", 1.0f / 3.0f, 0.1f, 0}};
     ASSERT_TRUE(WriteParamsToFile(p, (ext / "temp").string(), "model_params.txt"));
     const std::string text = ReadFile(ext / "temp/model_params.txt");
@@ -60,7 +60,7 @@ TEST(ParamWriter, FixedDensityAndScenarioGapsReadBack)
     EXPECT_NE(text.find("\r\nDS#3#c#Forest#11\r\nCLASS#21#Open#0.3333333#0.1#0\r\n"), std::string::npos);
 
     ScriptedUi ui;
-    clsReadParams reader;
+    ParameterReader reader;
     reader.ReadParameters(ext.path().string(), "model_params.txt");
     EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(reader.PopulationDensity(), "0");
@@ -80,20 +80,6 @@ TEST(ParamWriter, MissingFolderIsToldAndWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
-TEST(ParamWriter, ClassesComeFromTheFirstSetOfTheChosenNameOnly)
-{
-    halvo::coefficients::clsISModelProperties store;
-    for (const char* n : {"A", "B", "A"}) {
-        auto& set = store.ISLCDefs.Add();
-        set.LCType = n;
-        set.LCClasses.Add().ID = static_cast<std::int32_t>(store.ISLCDefs.Count());
-    }
-    const auto lines = ClassLinesOf(store, "A");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].id, 1);
-    EXPECT_TRUE(ClassLinesOf(store, "a").empty());
-}
-
 namespace {
 // Everything a parameter value can hold: the separator, line breaks, the
 // escape character and look-alike escapes, backslashes, control characters,
@@ -111,7 +97,7 @@ RunParameters Awkward()
     p.densityLow = "1%0";
     p.outputTheme = "C:\\out\\run #1\\result.shp";
     p.outputThemeName = "caf\xe9 #1";  // Latin-1, not UTF-8
-    p.scenarios = {{1, true, "new#dev", "Developed #2", "2"}, {3, true, "m\xc3\xa9tro\r", "Forest", "11"}};
+    p.scenarios = {{1, true, "new#dev", "Developed #2", "2", {}}, {3, true, "m\xc3\xa9tro\r", "Forest", "11", {}}};
     p.classes = {{2, "Developed #2", 80, 55.5f, 30}, {11, "Forest%20\nWet", 2, 1, 0}};
     return p;
 }
@@ -126,7 +112,7 @@ TEST(ParamFile, WhateverIsWrittenComesBackExactly)
     const std::string text = ReadFile(ext / "temp/model_params.txt");
     EXPECT_EQ(text.rfind("ESCAPE#%\r\nVIEW#\r\nLCTHEME#land%23cover %2523 100%25\r\n", 0), 0u) << text;
 
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "model_params.txt");
     EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
     EXPECT_EQ(r.lcTheme(), p.landCoverLayer);
@@ -165,7 +151,7 @@ TEST(ParamFile, PlainValuesAreWrittenAsBeforeAndOldFilesReadAsBefore)
     // A file of an earlier version: "%23" is text, "#" still separates.
     std::ofstream(ext / "temp/old.txt", std::ios::binary)
         << "VIEW#\r\nLCTHEME#lc%23\r\nOUTTHEMENAME#a%2\r\nCLASS#2#Dev#1#2#3\r\n";
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "old.txt");
     EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(r.lcTheme(), "lc%23");
@@ -179,7 +165,7 @@ TEST(ParamFile, ABrokenEscapeIsABadLine)
     ScriptedUi ui;
     std::ofstream(ext / "temp/model_params.txt", std::ios::binary)
         << "ESCAPE#%\r\nLCTHEME#a%23b\r\nLCUNITS#Me%2\r\nANALYSISTHEME#x\r\n";
-    clsReadParams r;
+    ParameterReader r;
     r.ReadParameters(ext.path().string(), "model_params.txt");
     ASSERT_EQ(ui.reports.size(), 1u);
     EXPECT_NE(ui.reports[0].find("Invalid escape"), std::string::npos) << ui.reports[0];

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-using halvo::params::clsReadParams;
+using halvo::params::ParameterReader;
 using halvo::params::TextList;
 using halvo::test::ScriptedUi;
 using halvo::test::TempExtension;
@@ -16,7 +16,7 @@ namespace {
 struct Reader : ::testing::Test {
     TempExtension ext;
     ScriptedUi ui;
-    clsReadParams reader;
+    ParameterReader reader;
 
     void read(const std::string& text)
     {

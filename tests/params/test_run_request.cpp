@@ -1,5 +1,5 @@
-// A run's request survives the parameter file: written from a request, read
-// back into one, with its layers found again by name.
+// A run's request survives a saved parameter file: written from a request,
+// read back into one, with its layers placed again from their sources.
 
 #include "params/param_writer.h"
 #include "params/read_params.h"
@@ -25,14 +25,14 @@ host::LayerPtr Layer(host::Map& map, const std::string& name, host::LayerKind ki
     return l;
 }
 
-RunRequest RoundTrip(const RunRequest& r, const host::Map& map)
+RunRequest RoundTrip(const RunRequest& r)
 {
-    test::TempExtension ext;
-    EXPECT_TRUE(WriteParamsToFile(ParametersOf(r, r.units.value_or(Units::Meters)), (ext / "temp").string(),
-                                  "model_params.txt"));
-    clsReadParams reader;
-    reader.ReadParameters(ext.path().string(), "model_params.txt");
-    return RequestOf(ParametersOf(reader), map);
+    test::TempDir dir("halvo-saved");
+    SaveParameterFile(SavedParametersOf(r, r.units.value_or(Units::Meters)), dir / "run.txt");
+    ParameterReader reader;
+    reader.read(dir / "run.txt");
+    const RunParameters p = ParametersOf(reader);
+    return RequestOf(p, MapOfSources(p));
 }
 
 }  // namespace
@@ -46,6 +46,7 @@ TEST(RunRequest, SurvivesTheParameterFile)
     r.analysis = Layer(map, "watersheds", host::LayerKind::Feature);
     r.units = Units::Feet;
     r.field = "NAME";
+    r.setName = "Set #2";
     r.classes = {{21, "Developed - Open Space", 80, 55.5f, 0.1f}, {1000, "Custom", 12.25f, 3, 1}};
     DensityLayer d{Layer(map, "tracts", host::LayerKind::Feature), "DENSITY", 500.5, 100, "500.5", "100"};
     r.density = d;
@@ -55,10 +56,12 @@ TEST(RunRequest, SurvivesTheParameterFile)
     r.layerName = "Result with spaces";
     r.coverage = Coverage::Exact;
 
-    const RunRequest back = RoundTrip(r, map);
+    r.analysis->sourceLayer = "zones|2";
+    const RunRequest back = RoundTrip(r);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(back.landCover, r.landCover);
-    EXPECT_EQ(back.analysis, r.analysis);
+    EXPECT_EQ(back.landCover->source, r.landCover->source);
+    EXPECT_EQ(back.analysis->sourceLayer, "zones|2");
+    EXPECT_EQ(back.setName, "Set #2");
     EXPECT_EQ(back.units, Units::Feet);
     EXPECT_EQ(back.field, "NAME");
     ASSERT_EQ(back.classes.size(), 2u);
@@ -67,12 +70,12 @@ TEST(RunRequest, SurvivesTheParameterFile)
     EXPECT_EQ(back.classes[0].low, 0.1f) << "a single-precision coefficient comes back as the same float";
     const auto* density = std::get_if<DensityLayer>(&back.density);
     ASSERT_NE(density, nullptr);
-    EXPECT_EQ(density->layer, d.layer);
+    EXPECT_EQ(density->layer->name, "tracts");
     EXPECT_EQ(density->high, 500.5);
     EXPECT_EQ(density->lowText, "100");
     ASSERT_EQ(back.scenarios.size(), 2u);
     EXPECT_EQ(back.scenarios[1].row, 3);
-    EXPECT_EQ(back.scenarios[1].layer, r.analysis);
+    EXPECT_EQ(back.scenarios[1].layer->source, r.analysis->source);
     EXPECT_EQ(back.scenarios[1].classId, 1000);
     EXPECT_EQ(back.output, r.output);
     EXPECT_EQ(back.layerName, r.layerName);
@@ -80,7 +83,7 @@ TEST(RunRequest, SurvivesTheParameterFile)
 
     // A fixed level comes back as that level.
     r.density = DensityLevel::Low;
-    EXPECT_EQ(std::get<DensityLevel>(RoundTrip(r, map).density), DensityLevel::Low);
+    EXPECT_EQ(std::get<DensityLevel>(RoundTrip(r).density), DensityLevel::Low);
 }
 
 TEST(RunRequest, RefusesWhatItCannotUse)
@@ -93,6 +96,7 @@ TEST(RunRequest, RefusesWhatItCannotUse)
     p.landCoverLayer = "landcover";
     p.analysisLayer = "zones";
     p.populationDensity = 1;
+    p.classes = {{21, "Developed", 50, 40, 30}};
     EXPECT_NO_THROW(RequestOf(p, map));
 
     auto refused = [&](RunParameters q, const std::string& why) {
@@ -109,6 +113,7 @@ TEST(RunRequest, RefusesWhatItCannotUse)
     q = p;
     q.populationDensity = 3;
     q.densityLayer = "zones";
+    q.densityField = "POP";
     q.densityHigh = "5,000";
     q.densityLow = "100";
     refused(q, "'5,000' is not a number");

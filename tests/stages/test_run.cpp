@@ -71,7 +71,7 @@ TEST_F(Request, RefusedNamingWhatIsWrong)
         {[&](auto& q) { q.classes.back().low = -1; }, "the Low coefficient -1; coefficients are percentages"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NOPE", 5, 1, "5", "1"}; }, "no field 'NOPE'"},
         {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NAME", 100, 500, "100", "500"}; },
-         "is below the Low one"},
+         "\"Low\" value must be less than the \"High\" value"},
         {[&](auto& q) { q.output = rc.data() / "out/"; }, "names no file"},
         {[&](auto& q) { q.output = rc.data() / "out"; }, "is a folder"},
         {[&](auto& q) { q.output = rc.data() / "a\\b.shp"; }, "backslash"},
