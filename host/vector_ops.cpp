@@ -793,10 +793,14 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
 
 namespace {
 
-// A shapefile field name for `name` that no earlier field took.
+// A shapefile field name for `name` that no earlier field took; dBASE names
+// ignore case, so "id" takes "ID".
 std::string uniqueName(const std::string& name, const std::vector<std::string>& taken)
 {
-    auto isTaken = [&](const std::string& n) { return std::find(taken.begin(), taken.end(), n) != taken.end(); };
+    auto isTaken = [&](const std::string& n) {
+        return std::any_of(taken.begin(), taken.end(),
+                           [&](const std::string& t) { return EQUAL(t.c_str(), n.c_str()); });
+    };
     std::string cut = name.substr(0, 10);
     if (!isTaken(cut))
         return cut;
