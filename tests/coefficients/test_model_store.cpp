@@ -55,18 +55,6 @@ TEST(NumberText, ShortPlainDecimalsAndHalfEvenIds)
         EXPECT_FALSE(ParseNumber(bad)) << bad;
 }
 
-TEST(ItemList, PositionsAreOneBased)
-{
-    clsLCClasses list;
-    for (const char* n : {"a", "b", "c"})
-        list.Add(Class(1, n, 0, 0, 0));
-    list.Remove(2);
-    ASSERT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Item(2).LCName, "c");
-    EXPECT_THROW(list.Item(0), halvo::support::Error);
-    EXPECT_THROW(list.Remove(3), halvo::support::Error);
-}
-
 TEST(Store, SavesTheExactIndentedLayout)
 {
     TempExtension ext;

@@ -1,8 +1,13 @@
-// Names holding the parameter file's separator reach the run as they were given.
+// What the parameter file says reaches the run as it was given, or is refused.
 
+#include "params/read_params.h"
+#include "params/run_request.h"
+#include "support/error_reporting.h"
 #include "support/run_case.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace halvo::test;
 namespace fs = std::filesystem;
@@ -37,4 +42,13 @@ TEST(ParamEscapes, HashInClassLayerFieldAndPathNamesRunsAsGiven)
         << prm;
     EXPECT_NE(prm.find("  Changed land cover classes within new #dev layer to Developed #1"), std::string::npos) << prm;
     EXPECT_TRUE(rc.tempIsEmpty());
+}
+
+TEST(ParamFile, AFractionalClassIdIsRefusedNotTruncated)
+{
+    TempDir dir;
+    std::ofstream(dir / "params.txt") << "CLASS#21.5#Developed#80#55.5#30\r\n";
+    halvo::params::ParameterReader reader;
+    reader.read(dir / "params.txt");
+    EXPECT_THROW(halvo::params::ParametersOf(reader), halvo::support::Error);
 }
