@@ -793,10 +793,14 @@ void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, 
 
 namespace {
 
-// A shapefile field name for `name` that no earlier field took.
+// A shapefile field name for `name` that no earlier field took; dBASE names
+// ignore case, so "id" takes "ID".
 std::string uniqueName(const std::string& name, const std::vector<std::string>& taken)
 {
-    auto isTaken = [&](const std::string& n) { return std::find(taken.begin(), taken.end(), n) != taken.end(); };
+    auto isTaken = [&](const std::string& n) {
+        return std::any_of(taken.begin(), taken.end(),
+                           [&](const std::string& t) { return EQUAL(t.c_str(), n.c_str()); });
+    };
     std::string cut = name.substr(0, 10);
     if (!isTaken(cut))
         return cut;
@@ -837,7 +841,8 @@ struct PreparedDeleter {
 
 }  // namespace
 
-std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp)
+std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp,
+                                             const PieceFields& derive)
 {
     auto in = FeatureSource::Open(input);
     // Read before the overlay's own walk below, which takes its dataset.
@@ -961,6 +966,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     noteRepairs(input, repairedFids);
 
     auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, in.srs(), fields);
+    int area = out.findField("Area") >= 0 ? out.findField("Area") : out.findField("AREA");
+    if (area >= 0 && out.field(area).type != kDouble)
+        area = -1;
+    const PieceFiller fill = derive ? derive(out, sourceOf) : PieceFiller{};
     auto ins = out.inserter();
     const int ovCount = ovDefn->GetFieldCount();
     for (std::size_t k = 0; k < inputs.size(); ++k) {
@@ -971,6 +980,10 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
                 buf.set(2 + i, fieldValue(*overlays[h].feature, i));
             for (int i = 0; i < inDefn->GetFieldCount(); ++i)
                 buf.set(2 + ovCount + i, fieldValue(*inputs[k], i));
+            if (area >= 0)
+                buf.set(area, OGR_G_Area(OGRGeometry::ToHandle(poly.get())));
+            if (fill)
+                fill(buf);
             ins.insert();
         }
     }

@@ -223,55 +223,62 @@ FieldUse ValuesInUse(const Layer& layer, const std::string& field)
 
 long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier, const std::filesystem::path& outShp)
 {
-    OGRGeometryUniquePtr taken;
+    struct Taken {
+        OGRGeometryUniquePtr geometry;
+        OGREnvelope box;
+        std::string layer;
+    };
+    std::vector<Taken> taken;
     for (const Layer* e : earlier)
-        for (auto& f : ReadFeatures(*e, {}, !e->selection.empty())) {
-            if (!f.geometry)
-                continue;
-            taken.reset(taken ? taken->Union(f.geometry.get()) : f.geometry.release());
-            if (!taken)
-                support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + e->name + "'");
-        }
+        for (auto& f : ReadFeatures(*e, {}, !e->selection.empty()))
+            if (f.geometry) {
+                OGREnvelope box;
+                f.geometry->getEnvelope(&box);
+                taken.push_back({std::move(f.geometry), box, e->name});
+            }
     auto features = ReadFeatures(layer, {}, !layer.selection.empty());
+    // Each polygon loses only the earlier land near it: merging all of it
+    // first, and cutting every polygon by the whole, cost most of the stage.
+    std::vector<OGRGeometryUniquePtr> rests(features.size());
+    ParallelFor(
+        features.size(), [] { return 0; },
+        [&](int&, std::size_t k) {
+            auto& f = features[k];
+            if (!f.geometry)
+                return;
+            OGREnvelope box;
+            f.geometry->getEnvelope(&box);
+            OGRGeometryUniquePtr near;
+            for (const auto& t : taken) {
+                if (!t.box.Intersects(box))
+                    continue;
+                near.reset(near ? near->Union(t.geometry.get()) : t.geometry->clone());
+                if (!near)
+                    support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + t.layer + "'");
+            }
+            rests[k].reset(near ? f.geometry->Difference(near.get()) : f.geometry.release());
+            if (!rests[k])
+                support::raise(support::err::kHostFailure,
+                               "Cannot take earlier scenarios' land out of a polygon of '" + layer.name + "'");
+        });
     auto src = FeatureSource::Open(layer);
     auto table =
         Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
     auto ins = table.inserter();
     long kept = 0;
-    for (auto& f : features) {
-        if (!f.geometry)
-            continue;
-        OGRGeometryUniquePtr rest(taken ? f.geometry->Difference(taken.get()) : f.geometry.release());
-        if (!rest)
-            support::raise(support::err::kHostFailure,
-                           "Cannot take earlier scenarios' land out of a polygon of '" + layer.name + "'");
-        if (rest->IsEmpty() || OGR_G_Area(OGRGeometry::ToHandle(rest.get())) <= 0)
+    for (std::size_t k = 0; k < features.size(); ++k) {
+        auto& rest = rests[k];
+        if (!rest || rest->IsEmpty() || OGR_G_Area(OGRGeometry::ToHandle(rest.get())) <= 0)
             continue;
         OGRGeometryUniquePtr poly(OGRGeometryFactory::forceToMultiPolygon(rest.release()));
         ins.buffer().setShape(poly.get());
-        ins.buffer().set(2, static_cast<long long>(f.fid));
+        ins.buffer().set(2, static_cast<long long>(features[k].fid));
         ins.insert();
         ++kept;
     }
     ins.finish();
     table.finish();
     return kept;
-}
-
-void RefreshAreaField(const std::filesystem::path& shapefile)
-{
-    auto table = Table::Open(shapefile, true);
-    const int area = table.findField("Area") >= 0 ? table.findField("Area") : table.findField("AREA");
-    if (area >= 0 && table.field(area).type == kDouble) {
-        table.update({}, [&](Table::Row& r) {
-            if (const OGRGeometry* g = r.shape(); g && OGR_GT_IsSurface(wkbFlatten(g->getGeometryType())))
-                r.set(area, g->toSurface()->get_Area());
-            else if (g && wkbFlatten(g->getGeometryType()) == wkbMultiPolygon)
-                r.set(area, g->toMultiPolygon()->get_Area());
-            return true;
-        });
-    }
-    table.finish();
 }
 
 }  // namespace halvo::host

@@ -73,7 +73,4 @@ FieldUse ValuesInUse(const Layer& layer, const std::string& field);
 long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier,
                       const std::filesystem::path& outShp);
 
-// Sets a double "Area"/"AREA" field of a shapefile to each polygon's area.
-void RefreshAreaField(const std::filesystem::path& shapefile);
-
 }  // namespace halvo::host

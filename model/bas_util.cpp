@@ -69,7 +69,7 @@ host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& field
 }
 
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const fs::path& scratch)
+                               const fs::path& scratch, const host::PieceFields& derive)
 {
     const fs::path out = scratch / (outputName + ".shp");
     auto layer = std::make_shared<host::Layer>();
@@ -77,9 +77,8 @@ host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& over
     layer->kind = host::LayerKind::Feature;
     layer->source = out;
     layer->srsName = host::SpatialReferenceName(input);
-    for (const auto& [name, source] : host::Intersect(input, overlay, out))
+    for (const auto& [name, source] : host::Intersect(input, overlay, out, derive))
         layer->fieldAliases[name] = source;
-    host::RefreshAreaField(out);
     return layer;
 }
 

@@ -3,6 +3,7 @@
 
 #include "host/map.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 
 #include <filesystem>
 #include <string>
@@ -29,8 +30,8 @@ host::LayerPtr CreateShapefile(const std::filesystem::path& scratch, const std::
 
 // The polygonal intersection of `input` with `overlay` as the shapefile
 // `outputName` in the run's scratch folder. The new layer's field aliases
-// name each field's source field.
+// name each field's source field; `derive` adds fields as host::Intersect says.
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const std::filesystem::path& scratch);
+                               const std::filesystem::path& scratch, const host::PieceFields& derive = {});
 
 }  // namespace halvo::model

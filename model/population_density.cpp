@@ -34,52 +34,49 @@ bool clsPopulationDensity::DensityCalculation(const host::Layer& densityLayer, c
     return support::Guarded("DensityCalculation", "clsPopulationDensity", false, false, [&] {
         if (host::SpatialReferenceName(densityLayer) != host::SpatialReferenceName(analysisLayer))
             return false;
-        newTheme_ = IntersectLayers(densityLayer, analysisLayer, "popIntersect", scratch);
-        auto table = host::Table::Open(newTheme_->source, true);
+        // The code field is filled as each piece is written: the pieces are written once.
+        const auto derive = [&](host::Table& table, const std::map<std::string, std::string>& sourceOf) {
+            // The density field: its "_1" copy first (the analysis layer had a field of
+            // that name), then its own name; a name the shapefile had to cut is found
+            // by its source, among the density layer's fields that follow the analysis layer's.
+            auto findBySource = [&](const std::string& source) {
+                for (int i = table.fieldCount() - 1; i >= 2; --i) {
+                    const auto it = sourceOf.find(table.field(i).name);
+                    if (it != sourceOf.end() && it->second == source)
+                        return i;
+                }
+                return -1;
+            };
+            int density = table.findField(densityField + "_1");
+            if (density < 0)
+                density = table.findField(densityField);
+            if (density < 0)
+                density = findBySource(densityField);
+            if (density < 0)
+                support::raise(5, "The field '" + densityField + "' is not in the intersection of '" +
+                                      densityLayer.name + "' and '" + analysisLayer.name + "'");
 
-        // The density field: its "_1" copy first (the analysis layer had a field of
-        // that name), then its own name; a name the shapefile had to cut is found
-        // by its source, among the density layer's fields that follow the analysis layer's.
-        auto findBySource = [&](const std::string& source) {
-            for (int i = table.fieldCount() - 1; i >= 2; --i) {
-                const auto it = newTheme_->fieldAliases.find(table.field(i).name);
-                if (it != newTheme_->fieldAliases.end() && it->second == source)
-                    return i;
-            }
-            return -1;
+            const int analysis = table.findField(analysisField);
+            if (analysis < 0)
+                support::raise(5, "The field '" + analysisField + "' is not in the intersection");
+            const host::FieldDef& a = table.field(analysis);
+            newFieldName_ = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
+            const int length = (a.type == host::kString ? a.length : std::max(a.length, a.precision)) + 8;
+            table.addField(CreateFields(newFieldName_, newFieldName_, host::kString, length, a.precision, a.scale));
+            const int analysisAgain = table.findField(analysisField);
+            const int newField = table.findField(newFieldName_);
+            return host::PieceFiller([=, &densityLayer, &densityField](host::Table::Row& r) {
+                const host::Value v = r.get(density);
+                if (host::IsNull(v))
+                    support::raise(94, "Invalid use of Null: a feature of '" + densityLayer.name +
+                                           "' has no value in '" + densityField + "'");
+                const double d = std::holds_alternative<std::string>(v)
+                                     ? toNumber(std::get<std::string>(v), "the density value")
+                                     : host::ValueNumber(v);
+                r.set(newField, host::ValueText(r.get(analysisAgain)) + "#" + DensityDigit(d, high, low));
+            });
         };
-        int density = table.findField(densityField + "_1");
-        if (density < 0)
-            density = table.findField(densityField);
-        if (density < 0)
-            density = findBySource(densityField);
-        if (density < 0)
-            support::raise(5, "The field '" + densityField + "' is not in the intersection of '" + densityLayer.name +
-                                  "' and '" + analysisLayer.name + "'");
-
-        const int analysis = table.findField(analysisField);
-        if (analysis < 0)
-            support::raise(5, "The field '" + analysisField + "' is not in the intersection");
-        const host::FieldDef& a = table.field(analysis);
-        newFieldName_ = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
-        const int length = (a.type == host::kString ? a.length : std::max(a.length, a.precision)) + 8;
-        table.addField(CreateFields(newFieldName_, newFieldName_, host::kString, length, a.precision, a.scale));
-        const int analysisAgain = table.findField(analysisField);
-        const int newField = table.findField(newFieldName_);
-
-        table.update({}, [&](host::Table::Row& r) {
-            const host::Value v = r.get(density);
-            if (host::IsNull(v))
-                support::raise(94, "Invalid use of Null: a feature of '" + densityLayer.name + "' has no value in '" +
-                                       densityField + "'");
-            const double d = std::holds_alternative<std::string>(v)
-                                 ? toNumber(std::get<std::string>(v), "the density value")
-                                 : host::ValueNumber(v);
-            const char digit = DensityDigit(d, high, low);
-            r.set(newField, host::ValueText(r.get(analysisAgain)) + "#" + digit);
-            return true;
-        });
-        table.finish();
+        newTheme_ = IntersectLayers(densityLayer, analysisLayer, "popIntersect", scratch, derive);
         return true;
     });
 }

@@ -84,14 +84,14 @@ TEST_F(VectorOps, DissolveMergesEachValueInOrderAndLeavesOutFeaturesWithoutOne)
 TEST_F(VectorOps, IntersectNumbersTakenNamesAndUsesOnlyTheSelectedOverlay)
 {
     const auto zones = layer("zones", "NAME", {{Box(0, 0, 2, 2), "Z1"}, {Box(2, 0, 4, 2), "Z2"}});
-    const auto density = layer("density", "NAME", {{Box(1, 0, 3, 2), "D"}});
+    const auto density = layer("density", "name", {{Box(1, 0, 3, 2), "D"}});
     const auto names = Intersect(*density, *zones, mem + "pieces.shp");
-    EXPECT_EQ(names, (std::map<std::string, std::string>{{"NAME", "NAME"}, {"NAME_1", "NAME"}}));
+    EXPECT_EQ(names, (std::map<std::string, std::string>{{"NAME", "NAME"}, {"name_1", "name"}}));
     auto pieces = Shapes(mem + "pieces.shp", "NAME");
     ASSERT_EQ(pieces.size(), 2u);
     EXPECT_EQ(pieces[0].value, "Z1");
     EXPECT_DOUBLE_EQ(pieces[0].area, 2);
-    EXPECT_EQ(Shapes(mem + "pieces.shp", "NAME_1")[1].value, "D");
+    EXPECT_EQ(Shapes(mem + "pieces.shp", "name_1")[1].value, "D");
 
     zones->selection = {1};
     Intersect(*density, *zones, mem + "selected.shp");
