@@ -3,6 +3,7 @@
 #include "host/vector_ops.h"
 #include "model/legend.h"
 #include "model/output_files.h"
+#include "reports/html_report.h"
 #include "support/error_reporting.h"
 
 #include <fcntl.h>
@@ -119,6 +120,12 @@ void CheckGeoPackageOutput(const GeoPackageOutput& output, const RunRequest& req
                    layerText(l->source, name) + "': choose another output layer name or file");
     }
 
+    // As beside a shapefile: only a page a run wrote is replaced.
+    if (const fs::path page = folder / (output.layer + ".html");
+        request.htmlPage && fs::exists(page, ec) && !reports::IsHtmlReport(page))
+        refuse("'" + page.string() + "' is not a page halvo wrote, and the run would replace it: move it away, " +
+               "or give the output another layer name");
+
     const auto reports = GeoPackageReports(output);
     if (std::none_of(reports.begin(), reports.end(),
                      [&](const fs::path& p) { return fs::exists(fs::symlink_status(p, ec)); }))
@@ -150,8 +157,13 @@ std::vector<fs::path> PlaceGeoPackageOutput(const GeoPackageOutput& output, cons
 {
     RemoveStaleStaging(output.file.parent_path());
     const Staging staging(output.file.parent_path());
-    const auto finals = GeoPackageReports(output);
-    const fs::path made[] = {scratch.style, scratch.parameterReport, scratch.metadataReport};
+    auto finals = GeoPackageReports(output);
+    std::vector<fs::path> made{scratch.style, scratch.parameterReport, scratch.metadataReport};
+    std::error_code pageMissing;
+    if (!scratch.page.empty() && fs::exists(scratch.page, pageMissing)) {
+        finals.push_back(output.file.parent_path() / (output.layer + ".html"));
+        made.push_back(scratch.page);
+    }
     for (std::size_t i = 0; i < finals.size(); ++i) {
         std::error_code ec;
         fs::copy_file(made[i], staging.path() / finals[i].filename(), ec);

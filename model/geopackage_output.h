@@ -29,7 +29,8 @@ std::vector<std::filesystem::path> GeoPackageReports(const GeoPackageOutput& out
 void CheckGeoPackageOutput(const GeoPackageOutput& output, const params::RunRequest& request);
 
 // Puts the result of a run made into a scratch folder in place as `output`;
-// answers the reports' new paths in the order of GeoPackageReports.
+// answers the reports' new paths in the order of GeoPackageReports, then the
+// page's (<layer>.html) when the run wrote one.
 std::vector<std::filesystem::path> PlaceGeoPackageOutput(const GeoPackageOutput& output, const RunResult& scratch);
 
 }  // namespace halvo::model

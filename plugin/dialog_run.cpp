@@ -116,6 +116,7 @@ void runDialog(params::AnalysisDialog& dialog, QgsProjectMap& map, const fs::pat
         request.extensionFolder = ext;
         request.output = folder / dialog.shapefileName();
         request.layerName = dialog.layerName();
+        request.htmlPage = dialog.htmlPage();
         result = model::Run(request, ui);
     } catch (...) {
         showFailure(support::describe(std::current_exception()), ui);

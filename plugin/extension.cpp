@@ -25,6 +25,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenu>
@@ -33,6 +35,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
+#include <QUrl>
 
 #include <iostream>
 
@@ -335,8 +338,8 @@ void Extension::openCoefficients()
 
 namespace {
 const QString kScope = QStringLiteral("Halvo");
-const char* const kChoiceKeys[] = {"landCover",    "units",        "analysis", "field", "set",         "density",
-                                   "densityLayer", "densityField", "high",     "low",   "outputFolder"};
+const char* const kChoiceKeys[] = {"landCover",    "units",        "analysis", "field", "set",          "density",
+                                   "densityLayer", "densityField", "high",     "low",   "outputFolder", "htmlPage"};
 }  // namespace
 
 void Extension::keepChoices(params::AnalysisDialog& dialog)
@@ -401,7 +404,20 @@ void Extension::announceRun(const model::RunResult& result)
                 viewer->layers()->setCurrentIndex(i);
         }
     });
-    item->setWidget(button);
+    if (result.page.empty()) {
+        item->setWidget(button);
+    } else {
+        auto* buttons = new QWidget;
+        auto* row = new QHBoxLayout(buttons);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(button);
+        auto* page = new QPushButton(tr("Open HTML Page"), buttons);
+        page->setObjectName(QStringLiteral("cmdOpenHtmlPage"));
+        const QUrl url = QUrl::fromLocalFile(QString::fromStdString(result.page.string()));
+        connect(page, &QPushButton::clicked, this, [url] { QDesktopServices::openUrl(url); });
+        row->addWidget(page);
+        item->setWidget(buttons);
+    }
     host_->messageBar->pushItem(item);
 }
 

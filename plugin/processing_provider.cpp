@@ -59,6 +59,8 @@ const QString kScenarioClasses = QStringLiteral("SCENARIO_CLASSES");
 const QString kLayerName = QStringLiteral("LAYER_NAME");
 const QString kCoverage = QStringLiteral("COVERAGE");
 const QString kAnswerYes = QStringLiteral("ANSWER_YES");
+const QString kHtml = QStringLiteral("HTML");
+const QString kOutputHtml = QStringLiteral("OUTPUT_HTML");
 const QString kOutput = QStringLiteral("OUTPUT");
 const QString kParameterReport = QStringLiteral("PARAMETER_REPORT");
 const QString kParameterFile = QStringLiteral("PARAMETER_FILE");
@@ -336,6 +338,7 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
                                        {tr("Cell centre: a cell counts wholly for the zone holding its centre"),
                                         tr("Exact: each cell counts by the share of its area inside the zone")},
                                        false, 0));
+    addParameter(new QgsProcessingParameterBoolean(kHtml, tr("Write an HTML page"), false, true));
     auto* yes = new QgsProcessingParameterBoolean(kAnswerYes, tr("Answer OK/Yes to the run's questions"), false);
     yes->setFlags(yes->flags() | QgsProcessingParameterDefinition::FlagAdvanced);
     addParameter(yes);
@@ -349,6 +352,7 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
     addParameter(saved);
     addOutput(new QgsProcessingOutputFile(kParameterReport, tr("Parameter report")));
     addOutput(new QgsProcessingOutputFile(kMetadataReport, tr("Metadata report")));
+    addOutput(new QgsProcessingOutputHtml(kOutputHtml, tr("HTML page")));
 }
 
 // A vector input as a file the engine reads: selections and layers that are not
@@ -471,6 +475,7 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
     if (destination.isEmpty())
         throw QgsProcessingException(tr("No output was given."));
     r.layerName = Ss(parameterAsString(parameters, kLayerName, context));
+    r.htmlPage = parameterAsBoolean(parameters, kHtml, context);
     r.coverage =
         parameterAsEnum(parameters, kCoverage, context) == 1 ? params::Coverage::Exact : params::Coverage::Centre;
     const auto [file, table] = OutputFileOf(destination);
@@ -510,7 +515,7 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
     const ScratchRemover scratch{geoPackage_ ? request_.output.parent_path() : fs::path()};
     model::RunResult result;
     QVariantMap out;
-    QString shapefile, prm, met;
+    QString shapefile, prm, met, page;
     const host::QuietGdal quiet;
     try {
         result = model::Run(request_, ui);
@@ -526,11 +531,14 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
         shapefile = Qp(result.shapefile);
         prm = Qp(result.parameterReport);
         met = Qp(result.metadataReport);
+        page = result.page.empty() ? QString() : Qp(result.page);
         if (geoPackage_) {
             const std::vector<fs::path> reports = model::PlaceGeoPackageOutput(*geoPackage_, result);
             shapefile = Qp(geoPackage_->file) + QStringLiteral("|layername=") + Qs(geoPackage_->layer);
             prm = Qp(reports.at(1));
             met = Qp(reports.at(2));
+            if (!page.isEmpty())
+                page = Qp(reports.back());
         }
     } catch (...) {
         throw FailureOf(std::current_exception(), ui);
@@ -548,6 +556,8 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
     }
     out.insert(kParameterReport, prm);
     out.insert(kMetadataReport, met);
+    if (!page.isEmpty())
+        out.insert(kOutputHtml, page);
     return out;
 }
 

@@ -99,6 +99,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSou
     outputBox_ = named(new QLineEdit(this), "txtOutputTheme");
     browseButton_ = named(new QPushButton(tr("Browse..."), this), "cmdOutputBrowse");
     layerNameBox_ = named(new QLineEdit(this), "txtThemeName");
+    htmlPageBox_ = named(new QCheckBox(tr("Write an HTML page"), this), "chkHtmlPage");
     runButton_ = named(new QPushButton(tr("Run"), this), "cmdISRun");
     saveButton_ = named(new QPushButton(tr("Save parameters..."), this), "cmdSaveParams");
     quitButton_ = named(new QPushButton(tr("Quit"), this), "cmdISQuit");
@@ -131,6 +132,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSou
     out->addWidget(browseButton_, 0, 2);
     out->addWidget(new QLabel(tr("Layer Name"), this), 1, 0);
     out->addWidget(layerNameBox_, 1, 1);
+    out->addWidget(htmlPageBox_, 2, 1);
 
     buildScenarioFrame(this);
 
@@ -870,6 +872,7 @@ QVariantMap AnalysisDialog::choices()
     }
     const QString folder = outFolder_.empty() ? lastFolder_ : Qs(outFolder_);
     c.insert(QStringLiteral("outputFolder"), folder);
+    c.insert(QStringLiteral("htmlPage"), htmlPageBox_->isChecked());
     return c;
 }
 
@@ -899,9 +902,12 @@ void AnalysisDialog::restoreChoices(const QVariantMap& c)
         }
     }
     lastFolder_ = c.value(QStringLiteral("outputFolder")).toString();
+    htmlPageBox_->setChecked(c.value(QStringLiteral("htmlPage")).toBool());
 }
 
 // --- Controls <-> parameters -----------------------------------------------
+
+bool AnalysisDialog::htmlPage() const { return htmlPageBox_->isChecked(); }
 
 RunParameters AnalysisDialog::toParameters()
 {

@@ -64,7 +64,7 @@ public:
     void unloadDensity();
 
     // The choices worth keeping between openings (layers, units, field, set,
-    // density, output folder) by name, and back; what no longer exists is skipped.
+    // density, output folder, HTML page) by name, and back; what no longer exists is skipped.
     QVariantMap choices();
     void restoreChoices(const QVariantMap& choices);
 
@@ -72,6 +72,8 @@ public:
     const std::string& shapefileName() const { return shpName_; }
     const std::string& outputFolder() const { return outFolder_; }
     const std::string& layerName() const { return layerName_; }
+    // Whether the run also writes the output's HTML page.
+    bool htmlPage() const;
 
     // Seams for what waits on the user.
     std::function<QString()> saveFileDialog;
@@ -162,6 +164,7 @@ private:
     QLineEdit* outputBox_;
     QPushButton* browseButton_;
     QLineEdit* layerNameBox_;
+    QCheckBox* htmlPageBox_;
     QPushButton* runButton_;
     QPushButton* saveButton_;
     QPushButton* quitButton_;

@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation>Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
+        <translation type="vanished">Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
     </message>
     <message>
         <source>The coefficient store has no set number %1.</source>
@@ -166,7 +166,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient file &apos;%1&apos; was refused.</source>
-        <translation>Die Koeffizientendatei „%1“ wurde abgelehnt.</translation>
+        <translation type="vanished">Die Koeffizientendatei „%1“ wurde abgelehnt.</translation>
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
@@ -174,23 +174,23 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; has no set number %2.</source>
-        <translation>Der Koeffizientenspeicher „%1“ hat keinen Satz Nummer %2.</translation>
+        <translation type="vanished">Der Koeffizientenspeicher „%1“ hat keinen Satz Nummer %2.</translation>
     </message>
     <message>
         <source>Density from a layer needs the population density layer.</source>
-        <translation>Dichte aus einem Layer braucht den Bevölkerungsdichtelayer.</translation>
+        <translation type="vanished">Dichte aus einem Layer braucht den Bevölkerungsdichtelayer.</translation>
     </message>
     <message>
         <source>Density from a layer needs the density field.</source>
-        <translation>Dichte aus einem Layer braucht das Dichtefeld.</translation>
+        <translation type="vanished">Dichte aus einem Layer braucht das Dichtefeld.</translation>
     </message>
     <message>
         <source>Density from a layer needs the high and low thresholds.</source>
-        <translation>Dichte aus einem Layer braucht die obere und untere Schwelle.</translation>
+        <translation type="vanished">Dichte aus einem Layer braucht die obere und untere Schwelle.</translation>
     </message>
     <message>
         <source>The high threshold must be a number at or above the low threshold.</source>
-        <translation>Die obere Schwelle muss eine Zahl größer oder gleich der unteren sein.</translation>
+        <translation type="vanished">Die obere Schwelle muss eine Zahl größer oder gleich der unteren sein.</translation>
     </message>
     <message>
         <source>Give one scenario class for each scenario layer: %1 layers, %2 classes.</source>
@@ -198,7 +198,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient set &apos;%1&apos; has no class &apos;%2&apos;.</source>
-        <translation>Der Koeffizientensatz „%1“ hat keine Klasse „%2“.</translation>
+        <translation type="vanished">Der Koeffizientensatz „%1“ hat keine Klasse „%2“.</translation>
     </message>
     <message>
         <source>No output was given.</source>
@@ -206,11 +206,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The run was canceled; no output was written.</source>
-        <translation>Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
+        <translation type="vanished">Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
     </message>
     <message>
         <source>The run did not complete; no output was written.</source>
-        <translation>Der Lauf wurde nicht abgeschlossen; es wurde keine Ausgabe geschrieben.</translation>
+        <translation type="vanished">Der Lauf wurde nicht abgeschlossen; es wurde keine Ausgabe geschrieben.</translation>
     </message>
     <message>
         <source>Skipped: %1</source>
@@ -218,15 +218,55 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The output &apos;%1&apos; could not be written: %2</source>
-        <translation>Die Ausgabe „%1“ konnte nicht geschrieben werden: %2</translation>
+        <translation type="vanished">Die Ausgabe „%1“ konnte nicht geschrieben werden: %2</translation>
     </message>
     <message>
         <source>The reports could not be copied beside &apos;%1&apos;.</source>
-        <translation>Die Berichte konnten nicht neben „%1“ kopiert werden.</translation>
+        <translation type="vanished">Die Berichte konnten nicht neben „%1“ kopiert werden.</translation>
     </message>
     <message>
         <source>Output: %1</source>
         <translation>Ausgabe: %1</translation>
+    </message>
+    <message>
+        <source>Cell coverage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cell centre: a cell counts wholly for the zone holding its centre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exact: each cell counts by the share of its area inside the zone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write an HTML page</source>
+        <translation>Eine HTML-Seite schreiben</translation>
+    </message>
+    <message>
+        <source>Save parameters to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Halvo parameter files (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTML page</source>
+        <translation>HTML-Seite</translation>
+    </message>
+    <message>
+        <source>A population density layer was given with one coefficient for all land: choose &quot;Calculate from a density layer&quot;, or leave the layer out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The output names the layer &apos;%1&apos; and the layer name given is &apos;%2&apos;: leave the layer name empty or give the same one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The output &apos;%1&apos; is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -257,7 +297,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation>Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
+        <translation type="vanished">Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
     </message>
     <message>
         <source>There is already a coefficient set named &apos;%1&apos;.</source>
@@ -297,6 +337,14 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>The run was canceled; no output was written.</source>
+        <translation type="unfinished">Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
+    </message>
+    <message>
+        <source>The run did not complete (%1); no output was written.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -497,41 +545,6 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::params::DensityDialog</name>
-    <message>
-        <source>Population Density Calculation</source>
-        <translation>Berechnung der Bevölkerungsdichte</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
-        <source>Pop. Density Layer</source>
-        <translation>Dichtelayer</translation>
-    </message>
-    <message>
-        <source>Definition Field</source>
-        <translation>Definitionsfeld</translation>
-    </message>
-    <message>
-        <source>High</source>
-        <translation>Hoch</translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <translation>Mittel</translation>
-    </message>
-    <message>
-        <source>Low</source>
-        <translation>Niedrig</translation>
-    </message>
-</context>
-<context>
     <name>halvo::params::AnalysisDialog</name>
     <message>
         <source>Coefficients</source>
@@ -641,6 +654,57 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
         <source>Delete Scenario</source>
         <translation>Szenario löschen</translation>
     </message>
+    <message>
+        <source>Write an HTML page</source>
+        <translation>Eine HTML-Seite schreiben</translation>
+    </message>
+    <message>
+        <source>Save parameters...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Halvo parameter files (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>halvo::params::DensityDialog</name>
+    <message>
+        <source>Population Density Calculation</source>
+        <translation>Berechnung der Bevölkerungsdichte</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Pop. Density Layer</source>
+        <translation>Dichtelayer</translation>
+    </message>
+    <message>
+        <source>Definition Field</source>
+        <translation>Definitionsfeld</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Niedrig</translation>
+    </message>
 </context>
 <context>
     <name>halvo::plugin::Command</name>
@@ -683,6 +747,10 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
         <source>Parameter Report</source>
         <translation>Parameterbericht</translation>
     </message>
+    <message>
+        <source>Open HTML Page</source>
+        <translation>HTML-Seite öffnen</translation>
+    </message>
 </context>
 <context>
     <name>halvo::plugin::MenuDef</name>
@@ -696,32 +764,6 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     <message>
         <source>Select a Layer:</source>
         <translation>Layer wählen:</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Schließen</translation>
-    </message>
-</context>
-<context>
-    <name>halvo::support::CallStackWindow</name>
-    <message>
-        <source>Halvo Error Report</source>
-        <translation>Halvo-Fehlerbericht</translation>
-    </message>
-    <message>
-        <source>Copy</source>
-        <translation>Kopieren</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Schließen</translation>
-    </message>
-</context>
-<context>
-    <name>halvo::support::HelpBrowser</name>
-    <message>
-        <source>Halvo Help</source>
-        <translation>Halvo-Hilfe</translation>
     </message>
     <message>
         <source>Close</source>
@@ -749,6 +791,36 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Extension folder: </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>halvo::support::CallStackWindow</name>
+    <message>
+        <source>Halvo Error Report</source>
+        <translation>Halvo-Fehlerbericht</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>halvo::support::HelpBrowser</name>
+    <message>
+        <source>Halvo Help</source>
+        <translation>Halvo-Hilfe</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>

@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation>Le magasin de coefficients « %1 » est illisible.</translation>
+        <translation type="vanished">Le magasin de coefficients « %1 » est illisible.</translation>
     </message>
     <message>
         <source>The coefficient store has no set number %1.</source>
@@ -166,7 +166,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient file &apos;%1&apos; was refused.</source>
-        <translation>Le fichier de coefficients « %1 » a été refusé.</translation>
+        <translation type="vanished">Le fichier de coefficients « %1 » a été refusé.</translation>
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
@@ -174,23 +174,23 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; has no set number %2.</source>
-        <translation>Le magasin de coefficients « %1 » n&apos;a pas de jeu numéro %2.</translation>
+        <translation type="vanished">Le magasin de coefficients « %1 » n&apos;a pas de jeu numéro %2.</translation>
     </message>
     <message>
         <source>Density from a layer needs the population density layer.</source>
-        <translation>La densité par couche demande la couche de densité de population.</translation>
+        <translation type="vanished">La densité par couche demande la couche de densité de population.</translation>
     </message>
     <message>
         <source>Density from a layer needs the density field.</source>
-        <translation>La densité par couche demande le champ de densité.</translation>
+        <translation type="vanished">La densité par couche demande le champ de densité.</translation>
     </message>
     <message>
         <source>Density from a layer needs the high and low thresholds.</source>
-        <translation>La densité par couche demande les seuils élevé et faible.</translation>
+        <translation type="vanished">La densité par couche demande les seuils élevé et faible.</translation>
     </message>
     <message>
         <source>The high threshold must be a number at or above the low threshold.</source>
-        <translation>Le seuil élevé doit être un nombre supérieur ou égal au seuil faible.</translation>
+        <translation type="vanished">Le seuil élevé doit être un nombre supérieur ou égal au seuil faible.</translation>
     </message>
     <message>
         <source>Give one scenario class for each scenario layer: %1 layers, %2 classes.</source>
@@ -198,7 +198,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient set &apos;%1&apos; has no class &apos;%2&apos;.</source>
-        <translation>Le jeu de coefficients « %1 » n&apos;a pas de classe « %2 ».</translation>
+        <translation type="vanished">Le jeu de coefficients « %1 » n&apos;a pas de classe « %2 ».</translation>
     </message>
     <message>
         <source>No output was given.</source>
@@ -206,11 +206,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The run was canceled; no output was written.</source>
-        <translation>L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
+        <translation type="vanished">L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
     </message>
     <message>
         <source>The run did not complete; no output was written.</source>
-        <translation>L&apos;exécution n&apos;a pas abouti ; aucune sortie n&apos;a été écrite.</translation>
+        <translation type="vanished">L&apos;exécution n&apos;a pas abouti ; aucune sortie n&apos;a été écrite.</translation>
     </message>
     <message>
         <source>Skipped: %1</source>
@@ -218,15 +218,55 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The output &apos;%1&apos; could not be written: %2</source>
-        <translation>La sortie « %1 » n&apos;a pas pu être écrite : %2</translation>
+        <translation type="vanished">La sortie « %1 » n&apos;a pas pu être écrite : %2</translation>
     </message>
     <message>
         <source>The reports could not be copied beside &apos;%1&apos;.</source>
-        <translation>Les rapports n&apos;ont pas pu être copiés à côté de « %1 ».</translation>
+        <translation type="vanished">Les rapports n&apos;ont pas pu être copiés à côté de « %1 ».</translation>
     </message>
     <message>
         <source>Output: %1</source>
         <translation>Sortie : %1</translation>
+    </message>
+    <message>
+        <source>Cell coverage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cell centre: a cell counts wholly for the zone holding its centre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exact: each cell counts by the share of its area inside the zone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write an HTML page</source>
+        <translation>Écrire une page HTML</translation>
+    </message>
+    <message>
+        <source>Save parameters to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Halvo parameter files (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTML page</source>
+        <translation>Page HTML</translation>
+    </message>
+    <message>
+        <source>A population density layer was given with one coefficient for all land: choose &quot;Calculate from a density layer&quot;, or leave the layer out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The output names the layer &apos;%1&apos; and the layer name given is &apos;%2&apos;: leave the layer name empty or give the same one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The output &apos;%1&apos; is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -257,7 +297,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation>Le magasin de coefficients « %1 » est illisible.</translation>
+        <translation type="vanished">Le magasin de coefficients « %1 » est illisible.</translation>
     </message>
     <message>
         <source>There is already a coefficient set named &apos;%1&apos;.</source>
@@ -297,6 +337,14 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>The run was canceled; no output was written.</source>
+        <translation type="unfinished">L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
+    </message>
+    <message>
+        <source>The run did not complete (%1); no output was written.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -497,41 +545,6 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::params::DensityDialog</name>
-    <message>
-        <source>Population Density Calculation</source>
-        <translation>Calcul de la densité de population</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Annuler</translation>
-    </message>
-    <message>
-        <source>Pop. Density Layer</source>
-        <translation>Couche de densité</translation>
-    </message>
-    <message>
-        <source>Definition Field</source>
-        <translation>Champ de définition</translation>
-    </message>
-    <message>
-        <source>High</source>
-        <translation>Élevé</translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <translation>Moyen</translation>
-    </message>
-    <message>
-        <source>Low</source>
-        <translation>Faible</translation>
-    </message>
-</context>
-<context>
     <name>halvo::params::AnalysisDialog</name>
     <message>
         <source>Coefficients</source>
@@ -641,6 +654,57 @@ de la nouvelle couche de surface imperméable.</translation>
         <source>Delete Scenario</source>
         <translation>Supprimer un scénario</translation>
     </message>
+    <message>
+        <source>Write an HTML page</source>
+        <translation>Écrire une page HTML</translation>
+    </message>
+    <message>
+        <source>Save parameters...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Halvo parameter files (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>halvo::params::DensityDialog</name>
+    <message>
+        <source>Population Density Calculation</source>
+        <translation>Calcul de la densité de population</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Pop. Density Layer</source>
+        <translation>Couche de densité</translation>
+    </message>
+    <message>
+        <source>Definition Field</source>
+        <translation>Champ de définition</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Élevé</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Moyen</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Faible</translation>
+    </message>
 </context>
 <context>
     <name>halvo::plugin::Command</name>
@@ -683,6 +747,10 @@ de la nouvelle couche de surface imperméable.</translation>
         <source>Parameter Report</source>
         <translation>Rapport des paramètres</translation>
     </message>
+    <message>
+        <source>Open HTML Page</source>
+        <translation>Ouvrir la page HTML</translation>
+    </message>
 </context>
 <context>
     <name>halvo::plugin::MenuDef</name>
@@ -696,32 +764,6 @@ de la nouvelle couche de surface imperméable.</translation>
     <message>
         <source>Select a Layer:</source>
         <translation>Choisir une couche :</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Fermer</translation>
-    </message>
-</context>
-<context>
-    <name>halvo::support::CallStackWindow</name>
-    <message>
-        <source>Halvo Error Report</source>
-        <translation>Rapport d&apos;erreur Halvo</translation>
-    </message>
-    <message>
-        <source>Copy</source>
-        <translation>Copier</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Fermer</translation>
-    </message>
-</context>
-<context>
-    <name>halvo::support::HelpBrowser</name>
-    <message>
-        <source>Halvo Help</source>
-        <translation>Aide de Halvo</translation>
     </message>
     <message>
         <source>Close</source>
@@ -749,6 +791,36 @@ de la nouvelle couche de surface imperméable.</translation>
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Extension folder: </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>halvo::support::CallStackWindow</name>
+    <message>
+        <source>Halvo Error Report</source>
+        <translation>Rapport d&apos;erreur Halvo</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Copier</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+</context>
+<context>
+    <name>halvo::support::HelpBrowser</name>
+    <message>
+        <source>Halvo Help</source>
+        <translation>Aide de Halvo</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
     </message>
 </context>
 <context>

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -237,12 +238,14 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     auto* field = dialog->findChild<QComboBox*>("cboAnalysisUnit");
     field->setCurrentIndex(field->findText("NAME"));
     dialog->densityOption(1)->setChecked(true);
+    dialog->findChild<QCheckBox*>("chkHtmlPage")->setChecked(true);
     fs::create_directories(ext / "out");
     dialog->findChild<QLineEdit*>("txtOutputTheme")->setText(QString::fromStdString((ext / "out" / "result").string()));
     dialog->checkOutputBox();
     dialog->findChild<QPushButton*>("cmdISRun")->click();
 
     ASSERT_TRUE(fs::exists(ext / "out" / "result.shp"));
+    EXPECT_TRUE(fs::exists(ext / "out" / "result.html"));
     for (const Shown& m : ui.messages)
         EXPECT_NE(m.title, "NODATA Cells!") << "the NODATA notice is no box";
     QStringList titles, texts;
@@ -256,6 +259,7 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     EXPECT_TRUE(titles.contains("NODATA Cells!")) << titles.join('|').toStdString();
     ASSERT_NE(success, nullptr) << titles.join('|').toStdString();
     EXPECT_TRUE(success->text().contains("result")) << success->text().toStdString();
+    EXPECT_NE(success->findChild<QPushButton*>("cmdOpenHtmlPage"), nullptr);
     auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
     ASSERT_NE(open, nullptr);
     open->click();
@@ -335,6 +339,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     set->setCurrentIndex(1);
     const QString setName = set->currentText();
     dialog->densityOption(2)->setChecked(true);
+    dialog->findChild<QCheckBox*>("chkHtmlPage")->setChecked(true);
     dialog->close();
     Settle();
     EXPECT_EQ(QgsProject::instance()->readEntry("Halvo", "/field"), "HUC");
@@ -345,6 +350,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboAnalysisUnit")->currentText(), "HUC");
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboLCType")->currentText(), setName);
     EXPECT_TRUE(dialog->densityOption(2)->isChecked());
+    EXPECT_TRUE(dialog->findChild<QCheckBox*>("chkHtmlPage")->isChecked());
 }
 
 }  // namespace

@@ -137,6 +137,7 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     loaded.sink = QgsProperty::fromValue(Q(ext / "out" / "scenario.gpkg"));
     second.insert("OUTPUT", loaded);
     second.insert("COVERAGE", 1);
+    second.insert("HTML", true);
 
     QVariantMap results[2];
     // QGIS's own GDAL error handler stays; no file stays open once deleted.
@@ -165,6 +166,9 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     EXPECT_TRUE(fs::exists(ext / "out" / "medium.met"));
     EXPECT_EQ(results[1].value("PARAMETER_REPORT").toString(), Q(ext / "out" / "scenario.prm"));
     EXPECT_TRUE(fs::exists(ext / "out" / "scenario.met"));
+    EXPECT_FALSE(results[0].contains("OUTPUT_HTML"));
+    EXPECT_EQ(results[1].value("OUTPUT_HTML").toString(), Q(ext / "out" / "scenario.html"));
+    EXPECT_TRUE(fs::exists(ext / "out" / "scenario.html"));
 
     QgsVectorLayer shp(Q(ext / "out" / "medium.shp"), "medium", "ogr");
     QgsVectorLayer gpkg(Q(ext / "out" / "scenario.gpkg"), "scenario", "ogr");
