@@ -3,6 +3,7 @@
 #include "cli/coefficients_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "host/gdal_env.h"
 #include "support/ext_folder.h"
 
 #include <CLI/CLI.hpp>
@@ -31,6 +32,7 @@ public:
 
 int main(int argc, char** argv)
 {
+    const halvo::host::QuietGdal quiet;  // failures are told with their cause, once
     CLI::App app{"Halvo: impervious surface per zone from land cover and coefficients"};
     app.formatter(std::make_shared<FirstLineFormatter>());
     app.require_subcommand(1);

@@ -13,12 +13,12 @@ namespace halvo::host {
 void EnsureGdal()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        GDALAllRegister();
-        // GDAL keeps each thread's last error itself; nothing is printed.
-        CPLSetErrorHandler(CPLQuietErrorHandler);
-    });
+    std::call_once(once, [] { GDALAllRegister(); });
 }
+
+// A handler stack of the thread's own: the process-wide handler belongs to the host program.
+QuietGdal::QuietGdal() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+QuietGdal::~QuietGdal() { CPLPopErrorHandler(); }
 
 std::string LastGdalError()
 {

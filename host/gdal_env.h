@@ -1,6 +1,7 @@
 #pragma once
 // One place that sets GDAL up and routes its messages: drivers registered
-// once, errors kept for the message of the failing call instead of printed.
+// once; during a run errors are kept for the message of the failing call
+// instead of printed.
 
 #include <cstddef>
 #include <filesystem>
@@ -9,6 +10,16 @@
 namespace halvo::host {
 
 void EnsureGdal();
+
+// While it lives, GDAL prints nothing on this thread (its last error is still
+// kept); the handler of the program hosting us is back afterwards.
+class QuietGdal {
+public:
+    QuietGdal();
+    ~QuietGdal();
+    QuietGdal(const QuietGdal&) = delete;
+    QuietGdal& operator=(const QuietGdal&) = delete;
+};
 
 // The last error GDAL raised on this thread, or empty.
 std::string LastGdalError();

@@ -10,6 +10,8 @@ void SetDefaultThreads(int n);
 
 }  // namespace halvo::host
 
+#include "host/gdal_env.h"
+
 #include <atomic>
 #include <cstddef>
 #include <exception>
@@ -40,6 +42,7 @@ void ParallelFor(std::size_t count, MakeState&& makeState, Body&& body, int work
     std::exception_ptr failure;
     std::mutex failureLock;
     auto worker = [&](int w) {
+        const QuietGdal quiet;
         try {
             auto state = [&] {
                 if constexpr (std::is_invocable_v<MakeState, int>)

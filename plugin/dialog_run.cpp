@@ -1,5 +1,6 @@
 #include "plugin/dialog_run.h"
 
+#include "host/gdal_env.h"
 #include "model/run.h"
 #include "params/qt/params_dialog.h"
 #include "plugin/qgis_map.h"
@@ -109,6 +110,7 @@ void runDialog(params::AnalysisDialog& dialog, QgsProjectMap& map, const fs::pat
     map.prepareRun(folder / dialog.shapefileName());
     std::optional<model::RunResult> result;
     RunNoticeUi ui(support::ui(), hooks.notice);
+    const host::QuietGdal quiet;
     try {
         params::RunRequest request = params::RequestOf(parameters, map.focusMap());
         request.extensionFolder = ext;

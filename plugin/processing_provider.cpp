@@ -1,7 +1,10 @@
 #include "plugin/processing_provider.h"
 
+#include "plugin/qgis_map.h"
+
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
+#include "host/gdal_env.h"
 #include "model/output_files.h"
 #include "model/run.h"
 #include "params/param_writer.h"
@@ -14,6 +17,7 @@
 #include <qgsapplication.h>
 #include <qgsdatasourceuri.h>
 #include <qgsfeedback.h>
+#include <qgsgraduatedsymbolrenderer.h>
 #include <qgsprocessingfeedback.h>
 #include <qgsprocessingoutputs.h>
 #include <qgsprocessingparameters.h>
@@ -65,6 +69,18 @@ const QString kInput = QStringLiteral("INPUT");
 const QString kName = QStringLiteral("NAME");
 
 int holders = 0;
+
+// Styles a loaded output as the dialog does; runs on the main thread once the layer is in the project.
+class OutputStyler final : public QgsProcessingLayerPostProcessorInterface {
+public:
+    void postProcessLayer(QgsMapLayer* layer, QgsProcessingContext&, QgsProcessingFeedback*) override
+    {
+        auto* vl = qobject_cast<QgsVectorLayer*>(layer);
+        auto* graduated = vl ? dynamic_cast<QgsGraduatedSymbolRenderer*>(vl->renderer()) : nullptr;
+        if (vl && (!graduated || graduated->classAttribute() != QLatin1String("pctIS")))
+            ApplyOutputRenderer(*vl);
+    }
+};
 
 QString Qs(const std::string& s) { return QString::fromStdString(s); }
 std::string Ss(const QString& s) { return s.toStdString(); }
@@ -281,7 +297,7 @@ QString ImperviousByZoneAlgorithm::shortHelpString() const
 
 QString ImperviousByZoneAlgorithm::helpUrl() const
 {
-    const fs::path page = support::ExtensionFolder() / "help" / "params_dialog.html";
+    const fs::path page = support::HelpFolder(support::ExtensionFolder()) / "params_dialog.html";
     return QUrl::fromLocalFile(Qp(page)).toString();
 }
 
@@ -370,6 +386,11 @@ bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, 
         throw FailureOf(std::current_exception(), ui);
     }
     answerYes_ = parameterAsBoolean(parameters, kAnswerYes, context);
+    // The layer is queued for loading when the run has named it: entries made here are lost on the threaded path.
+    auto queued = context.layersToLoadOnCompletion();
+    loadInto_ = queued.contains(destination_) ? queued.value(destination_).project : nullptr;
+    queued.remove(destination_);
+    context.setLayersToLoadOnCompletion(queued);
     parameterFile_ = parameters.value(kParameterFile).isNull()
                          ? QString()
                          : parameterAsFileOutput(parameters, kParameterFile, context);
@@ -450,6 +471,7 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
     }
 
     const QString destination = parameterAsOutputLayer(parameters, kOutput, context);
+    destination_ = destination;
     if (destination.isEmpty())
         throw QgsProcessingException(tr("No output was given."));
     r.layerName = Ss(parameterAsString(parameters, kLayerName, context));
@@ -486,7 +508,7 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
     return r;
 }
 
-QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext&,
+QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsProcessingContext& context,
                                                         QgsProcessingFeedback* feedback)
 {
     FeedbackUi ui(feedback, answerYes_);
@@ -494,6 +516,7 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
     model::RunResult result;
     QVariantMap out;
     QString shapefile, prm, met, page;
+    const host::QuietGdal quiet;
     try {
         result = model::Run(request_, ui);
         if (!parameterFile_.isEmpty()) {
@@ -524,6 +547,13 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
         feedback->pushWarning(tr("Skipped: %1").arg(Qs(s)));
     feedback->pushInfo(tr("Output: %1").arg(shapefile));
     out.insert(kOutput, shapefile);
+    if (loadInto_) {
+        const std::string name = result.outputLayer ? result.outputLayer->name : request_.layerName;
+        QgsProcessingContext::LayerDetails details(Qs(name), loadInto_, kOutput, QgsProcessingUtils::LayerHint::Vector);
+        details.forceName = true;  // the name the dialog gives, not the file's
+        details.setPostProcessor(new OutputStyler());
+        context.addLayerToLoadOnCompletion(shapefile, details);
+    }
     out.insert(kParameterReport, prm);
     out.insert(kMetadataReport, met);
     if (!page.isEmpty())

@@ -83,6 +83,8 @@ private:
     params::RunRequest request_;
     std::optional<model::GeoPackageOutput> geoPackage_;  // else the run writes the shapefile asked for
     QString parameterFile_;                              // "Save parameters to", if given
+    QgsProject* loadInto_ = nullptr;                     // "Open output file after running"
+    QString destination_;                                // OUTPUT as given
     bool answerYes_ = false;
 };
 

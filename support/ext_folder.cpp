@@ -26,6 +26,20 @@ std::string Env(const char* name)
     return v ? std::string(v) : std::string();
 }
 
+// Copies the store in without ever replacing one that is there: two first runs may race.
+void SeedStore(const fs::path& from, const fs::path& ext)
+{
+    std::error_code ec;
+    const fs::path store = StorePath(ext);
+    if (fs::exists(store, ec) || !fs::is_regular_file(from, ec))
+        return;
+    const fs::path scratch = store.string() + ".seed-" + std::to_string(::getpid());
+    if (fs::copy_file(from, scratch, fs::copy_options::overwrite_existing, ec))
+        (void)::link(scratch.c_str(), store.c_str());
+    fs::remove(scratch, ec);
+}
+}  // namespace
+
 fs::path ProgramFolder()
 {
     // The object that holds this code: the halvo program, or the plugin library.
@@ -40,20 +54,6 @@ fs::path ProgramFolder()
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::current_path() : self.parent_path();
 }
-
-// Copies the store in without ever replacing one that is there: two first runs may race.
-void SeedStore(const fs::path& from, const fs::path& ext)
-{
-    std::error_code ec;
-    const fs::path store = StorePath(ext);
-    if (fs::exists(store, ec) || !fs::is_regular_file(from, ec))
-        return;
-    const fs::path scratch = store.string() + ".seed-" + std::to_string(::getpid());
-    if (fs::copy_file(from, scratch, fs::copy_options::overwrite_existing, ec))
-        (void)::link(scratch.c_str(), store.c_str());
-    fs::remove(scratch, ec);
-}
-}  // namespace
 
 fs::path SharedDataFolder() { return fs::path(HALVO_SHARE_DIR); }
 
@@ -95,13 +95,14 @@ fs::path ResolveExtensionFolder(const FolderPlaces& places)
 
 fs::path ExtensionFolder() { return ResolveExtensionFolder(CurrentPlaces()); }
 
-fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData)
+fs::path HelpFolder(const fs::path& extensionFolder, const fs::path& sharedData, const fs::path& programFolder)
 {
     std::error_code ec;
-    fs::path own = extensionFolder / "help";
-    if (fs::is_directory(own, ec) || !fs::is_directory(sharedData / "help", ec))
-        return own;
-    return sharedData / "help";
+    // The installation's pages serve whatever HALVO_HOME names.
+    for (const fs::path& folder : {extensionFolder, programFolder, sharedData})
+        if (fs::is_directory(folder / "help", ec))
+            return folder / "help";
+    return extensionFolder / "help";
 }
 
 std::string ExtensionFolderFault(const fs::path& extensionFolder)

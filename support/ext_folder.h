@@ -14,6 +14,9 @@ std::filesystem::path ExtensionFolder();
 // Where the installed read-only files live (etc/isprops.xml, help/): share/halvo below the install prefix.
 std::filesystem::path SharedDataFolder();
 
+// The folder of the program or plugin library: an installed plugin's help/ and i18n/ are there.
+std::filesystem::path ProgramFolder();
+
 // What the extension folder is chosen from; ExtensionFolder() fills it from the environment.
 struct FolderPlaces {
     std::string halvoHome;                // HALVO_HOME
@@ -26,9 +29,10 @@ FolderPlaces CurrentPlaces();
 // Chooses the folder; a per-user folder is made and seeded here.
 std::filesystem::path ResolveExtensionFolder(const FolderPlaces& places);
 
-// The help pages: help/ of the extension folder, else the installed ones.
+// The help pages: help/ of the extension folder, else of the plugin's folder, else the shared ones.
 std::filesystem::path HelpFolder(const std::filesystem::path& extensionFolder,
-                                 const std::filesystem::path& sharedData = SharedDataFolder());
+                                 const std::filesystem::path& sharedData = SharedDataFolder(),
+                                 const std::filesystem::path& programFolder = ProgramFolder());
 
 // Why the folder cannot serve as the extension folder: it, or a folder on
 // its path, is a file or a device, or its path loops through symbolic links.

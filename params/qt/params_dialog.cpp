@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -37,6 +38,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace halvo::params {
 
@@ -434,33 +436,43 @@ void AnalysisDialog::analysisLayerChosen()
     });
 }
 
-void AnalysisDialog::refillAfterMapChange(bool added)
+void AnalysisDialog::refillAfterMapChange()
 {
     if (!map_)
         return;
-    CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
-    CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
-    if (added)
-        analysisLayerChosen();
+    // The lists follow the project; a choice still offered stays chosen.
+    const QString land = landCover_->currentText();
+    const QString analysis = analysisLayer_->currentText();
+    const QString field = analysisField_->currentText();
+    {
+        const QSignalBlocker quietLand(landCover_), quietAnalysis(analysisLayer_);
+        CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
+        CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
+        for (auto [list, chosen] : {std::pair{landCover_, land}, std::pair{analysisLayer_, analysis}})
+            if (const int i = list->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive); i >= 0)
+                list->setCurrentIndex(i);
+    }
+    if (landCover_->currentText() != land)
+        landCoverChosen();
     LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
-    analysisField_->setCurrentIndex(-1);
+    analysisField_->setCurrentIndex(analysisLayer_->currentText() == analysis ? analysisField_->findText(field) : -1);
     lastAnalysisPos_ = analysisLayer_->currentIndex();
 }
 
 // Nothing above these handlers could take an error, so they show it themselves.
 void AnalysisDialog::ItemAdded()
 {
-    Handle("m_pActiveViewEvents_ItemAdded", kForm, [&] { refillAfterMapChange(true); });
+    Handle("m_pActiveViewEvents_ItemAdded", kForm, [&] { refillAfterMapChange(); });
 }
 
 void AnalysisDialog::ItemDeleted()
 {
-    Handle("m_pActiveViewEvents_ItemDeleted", kForm, [&] { refillAfterMapChange(false); });
+    Handle("m_pActiveViewEvents_ItemDeleted", kForm, [&] { refillAfterMapChange(); });
 }
 
 void AnalysisDialog::ItemReordered()
 {
-    Handle("m_pActiveViewEvents_ItemReordered", kForm, [&] { refillAfterMapChange(false); });
+    Handle("m_pActiveViewEvents_ItemReordered", kForm, [&] { refillAfterMapChange(); });
 }
 
 void AnalysisDialog::OpenDocument()
@@ -479,8 +491,11 @@ void AnalysisDialog::browseOutput()
         const QString chosen = saveFileDialog ? saveFileDialog() : QString();
         outputBox_->setText(chosen.isEmpty() ? QStringLiteral("halvo") : chosen.trimmed());
         outputBox_->setFocus();
-        // "Browse..." has lost the focus: the layer name follows the box.
-        SetThemeName(outputBox_->text(), *layerNameBox_);
+        // A file chosen is taken as if typed and left: ".shp" added, the layer name following.
+        if (chosen.isEmpty())
+            SetThemeName(outputBox_->text(), *layerNameBox_);
+        else
+            checkOutputBox();
     });
 }
 

@@ -136,7 +136,7 @@ private:
     // Pixels for a vertical distance in the rows' twips.
     int pixels(int twipsDown) const;
     void layoutScenarioFrame();
-    void refillAfterMapChange(bool added);
+    void refillAfterMapChange();
     void watchStore();
 
     std::filesystem::path ext_;

@@ -39,7 +39,7 @@ std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& ext
     auto t = std::make_unique<InstalledTranslator>();
     // "fr_FR" finds halvo_fr_FR.qm or else halvo_fr.qm. An installed plugin's
     // per-user folder has none: the package keeps them with its other shared files.
-    for (const auto& folder : {extensionFolder / "i18n", SharedDataFolder() / "i18n"})
+    for (const auto& folder : {extensionFolder / "i18n", ProgramFolder() / "i18n", SharedDataFolder() / "i18n"})
         if (t->load(QStringLiteral("halvo_") + locale, QString::fromStdString(folder.string()))) {
             QCoreApplication::installTranslator(t.get());
             return t;

@@ -67,13 +67,22 @@ TEST_F(ParamsDialog, ListsFollowLayersAddedRemovedAndReordered)
     EXPECT_EQ(Items(combo("cboLCTheme")), QStringList{"landcover"});
     // Legend order, newest on top; a polygon layer with only doubles qualifies.
     EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"doubles", "zones"}));
-    EXPECT_EQ(combo("cboAnalysisTheme")->currentIndex(), 0);
-    EXPECT_TRUE(Items(combo("cboAnalysisUnit")).isEmpty()) << "doubles are not listed as fields";
     EXPECT_TRUE(child<QPushButton>("cmdISRun")->isEnabled());
-
+    combo("cboAnalysisTheme")->setCurrentIndex(0);
+    EXPECT_TRUE(Items(combo("cboAnalysisUnit")).isEmpty()) << "doubles are not listed as fields";
     combo("cboAnalysisTheme")->setCurrentIndex(1);
     EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
     EXPECT_EQ(combo("cboAnalysisUnit")->currentIndex(), -1);
+
+    // Layers added later are listed; the choices made stay.
+    combo("cboAnalysisUnit")->setCurrentIndex(0);
+    AddRaster(LandCover(data.path()), "newer");
+    AddVector(data.path() / "zones.shp", "zones2");
+    Settle();
+    EXPECT_EQ(Items(combo("cboLCTheme")), (QStringList{"newer", "landcover"}));
+    EXPECT_EQ(combo("cboLCTheme")->currentText(), "landcover");
+    EXPECT_EQ(combo("cboAnalysisTheme")->currentText(), "zones");
+    EXPECT_EQ(combo("cboAnalysisUnit")->currentText(), "NAME");
 
     // Dragging zones to the top of the legend.
     QgsLayerTree* root = QgsProject::instance()->layerTreeRoot();
@@ -81,12 +90,12 @@ TEST_F(ParamsDialog, ListsFollowLayersAddedRemovedAndReordered)
     root->insertChildNode(0, node->clone());
     root->removeChildNode(node);
     Settle();
-    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"zones", "doubles"}));
-    EXPECT_EQ(Items(combo("cboAnalysisUnit")), (QStringList{"NAME", "HUC"}));
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"zones", "zones2", "doubles"}));
+    EXPECT_EQ(combo("cboAnalysisUnit")->currentText(), "NAME");
 
     QgsProject::instance()->removeMapLayer(zones);
     Settle();
-    EXPECT_EQ(Items(combo("cboAnalysisTheme")), QStringList{"doubles"});
+    EXPECT_EQ(Items(combo("cboAnalysisTheme")), (QStringList{"zones2", "doubles"}));
     EXPECT_TRUE(ui.reports.empty());
 }
 
@@ -177,6 +186,12 @@ TEST_F(ParamsDialog, OutputBoxAddsShpAndFallsBackToTheTemporaryFolder)
     EXPECT_EQ(name->text(), "roads");
     EXPECT_EQ(dialog->layerName(), "roads");
     EXPECT_TRUE(ui.messages.empty());
+
+    // Browse... without the extension.
+    dialog->saveFileDialog = [&] { return QString::fromStdString((data / "tf_density").string()); };
+    child<QPushButton>("cmdOutputBrowse")->click();
+    EXPECT_EQ(box->text().toStdString(), (data / "tf_density.shp").string());
+    EXPECT_EQ(dialog->shapefileName(), "tf_density.shp");
 
     output(QString::fromStdString((data / "roads.").string()));
     EXPECT_EQ(box->text().toStdString(), (data / "roads.shp").string());

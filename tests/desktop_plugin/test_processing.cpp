@@ -7,6 +7,7 @@
 
 #include <qgsapplication.h>
 #include <qgsfeatureiterator.h>
+#include <qgsgraduatedsymbolrenderer.h>
 #include <qgsprocessingalgorithm.h>
 #include <qgsprocessingcontext.h>
 #include <qgsprocessingfeedback.h>
@@ -18,6 +19,8 @@
 #include <qgsvectorlayer.h>
 
 #include <gtest/gtest.h>
+
+#include <cpl_error.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -69,6 +72,15 @@ protected:
         worker.join();
         if (ok)
             results.insert(alg->postProcess(context, &feedback));
+        // Then loads the outputs as the toolbox does.
+        const auto queued = context.layersToLoadOnCompletion();
+        for (auto it = queued.cbegin(); ok && it != queued.cend(); ++it) {
+            auto* layer = new QgsVectorLayer(it.key(), QString(), "ogr");
+            it.value().setOutputLayerName(layer);
+            it.value().project->addMapLayer(layer);
+            if (it.value().postProcessor())
+                it.value().postProcessor()->postProcessLayer(layer, context, &feedback);
+        }
         return ok;
     }
 
@@ -112,7 +124,8 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     const QVariantMap common{{"LANDCOVER", Q(raster)}, {"ZONES", Q(zones)}, {"FIELD", "NAME"}, {"COEFFICIENT_SET", 0}};
     QVariantMap first = common;
     first.insert("DENSITY", 1);
-    first.insert("OUTPUT", Q(ext / "out" / "medium.shp"));
+    QgsProcessingOutputLayerDefinition loaded(Q(ext / "out" / "medium.shp"), QgsProject::instance());
+    first.insert("OUTPUT", loaded);
     QVariantMap second = common;
     second.insert("DENSITY", 3);
     second.insert("DENSITY_LAYER", Q(density));
@@ -121,17 +134,34 @@ TEST_F(Processing, BatchOfTwoRunsWritesShapefileAndGeoPackageWithReports)
     second.insert("LOW", 100);
     second.insert("SCENARIOS", QStringList{Q(newdev)});
     second.insert("SCENARIO_CLASSES", "41");
-    second.insert("OUTPUT", Q(ext / "out" / "scenario.gpkg"));
+    loaded.sink = QgsProperty::fromValue(Q(ext / "out" / "scenario.gpkg"));
+    second.insert("OUTPUT", loaded);
     second.insert("COVERAGE", 1);
     second.insert("HTML", true);
 
     QVariantMap results[2];
+    // QGIS's own GDAL error handler stays; no file stays open once deleted.
+    const CPLErrorHandler own = [](CPLErr, CPLErrorNum, const char*) {};
+    const CPLErrorHandler qgis = CPLSetErrorHandler(own);
     for (int i = 0; i < 2; ++i) {
         QgsProcessingFeedback feedback;
         ASSERT_TRUE(run("halvo:imperviousbyzone", i == 0 ? first : second, results[i], feedback))
             << feedback.textLog().toStdString();
     }
+    EXPECT_EQ(CPLSetErrorHandler(qgis), own);
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        EXPECT_EQ(fs::read_symlink(fd, ec).string().find("(deleted)"), std::string::npos) << fd.path();
+    }
     EXPECT_EQ(results[0].value("OUTPUT").toString(), Q(ext / "out" / "medium.shp"));
+    // Both outputs are in the project, named and styled as the dialog's.
+    for (const char* name : {"medium", "scenario"}) {
+        const auto found = QgsProject::instance()->mapLayersByName(name);
+        ASSERT_EQ(found.size(), 1) << name;
+        auto* renderer = dynamic_cast<QgsGraduatedSymbolRenderer*>(qobject_cast<QgsVectorLayer*>(found[0])->renderer());
+        ASSERT_NE(renderer, nullptr) << name;
+        EXPECT_EQ(renderer->classAttribute(), "pctIS");
+    }
     EXPECT_EQ(results[0].value("PARAMETER_REPORT").toString(), Q(ext / "out" / "medium.prm"));
     EXPECT_TRUE(fs::exists(ext / "out" / "medium.met"));
     EXPECT_EQ(results[1].value("PARAMETER_REPORT").toString(), Q(ext / "out" / "scenario.prm"));

@@ -71,8 +71,11 @@ TEST_F(ExtensionFolderRules, HelpPagesOfTheFolderElseTheInstalledOnes)
     EXPECT_EQ(support::HelpFolder(ext, places.sharedData), ext / "help") << "nothing installed: name the folder's own";
     fs::create_directories(root / "share/help");
     EXPECT_EQ(support::HelpFolder(ext, places.sharedData), root / "share/help");
+    // A plugin installed in a profile keeps its pages beside the library, whatever HALVO_HOME says.
+    fs::create_directories(root / "plugin/help");
+    EXPECT_EQ(support::HelpFolder(ext, places.sharedData, root / "plugin"), root / "plugin/help");
     fs::create_directories(ext / "help");
-    EXPECT_EQ(support::HelpFolder(ext, places.sharedData), ext / "help");
+    EXPECT_EQ(support::HelpFolder(ext, places.sharedData, root / "plugin"), ext / "help");
 }
 
 }  // namespace
