@@ -105,7 +105,7 @@ xdotool key Tab                    # txtOutputTheme
 xdotool type "$WORK/out/watersheds_is"
 xdotool key Tab Tab                # leaves the box (validated), txtThemeName
 shot params-filled 1 "$dialog"
-xdotool key Tab space              # "Run"
+xdotool key Tab Tab space          # past the HTML page box to "Run"
 
 # The run ends with its success and NODATA notices in QGIS's message bar.
 for ((i = 0; i < 480; i++)); do
