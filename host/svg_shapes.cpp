@@ -75,7 +75,12 @@ SvgShapes ReadSvgShapes(const std::filesystem::path& shapefile, int pixels)
     ForEachFeature(source.ogr(), layer.name, shapefile, [&](const OGRFeatureUniquePtr& f) {
         std::string path;
         std::optional<std::pair<long, long>> start;
+        SvgShapes::Box bounds;
         if (const OGRGeometry* g = f->GetGeometryRef(); g && !g->IsEmpty()) {
+            OGREnvelope box;
+            g->getEnvelope(&box);
+            bounds = {std::lround((box.MinX - s.minX) / s.step), std::lround((s.maxY - box.MaxY) / s.step),
+                      std::lround((box.MaxX - s.minX) / s.step), std::lround((s.maxY - box.MinY) / s.step)};
             // Detail finer than the grid cannot show; leaving it out keeps a large layer small.
             const OGRGeometryUniquePtr simple(g->Simplify(s.step));
             const OGRGeometry* shape = simple && !simple->IsEmpty() ? simple.get() : g;
@@ -85,14 +90,12 @@ SvgShapes ReadSvgShapes(const std::filesystem::path& shapefile, int pixels)
             else if (type == wkbMultiPolygon)
                 for (const OGRPolygon* part : *shape->toMultiPolygon())
                     appendPolygon(path, *part, s, start);
-            if (path.empty()) {
-                OGREnvelope box;
-                g->getEnvelope(&box);
+            if (path.empty())
                 path = 'M' + std::to_string(std::lround(((box.MinX + box.MaxX) / 2 - s.minX) / s.step)) + ' ' +
                        std::to_string(std::lround((s.maxY - (box.MinY + box.MaxY) / 2) / s.step)) + "h1v1h-1z";
-            }
         }
         s.paths.push_back(std::move(path));
+        s.boxes.push_back(bounds);
         return true;
     });
     return s;

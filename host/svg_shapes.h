@@ -20,6 +20,11 @@ struct SvgShapes {
     // with a relative "m". A feature smaller than a step is a one-step
     // square, so every zone shows; one without geometry has an empty path.
     std::vector<std::string> paths;
+    // Each path's bounds on the grid, y down: left, top, right, bottom.
+    struct Box {
+        long left = 0, top = 0, right = 0, bottom = 0;
+    };
+    std::vector<Box> boxes;
 };
 
 // Reads the polygons of `shapefile` for a map `pixels` across its longer side.

@@ -25,6 +25,9 @@ constexpr std::size_t kBarsUpTo = 60;
 // block of text the script pages through.
 constexpr std::size_t kEveryZoneUpTo = 2000;
 constexpr std::size_t kFirstRows = 100;
+// A run of a class's zones drawn as one path: at most this many zones, and
+// at most a quarter of the map across.
+constexpr std::size_t kZonesInRun = 1000;
 
 std::string esc(const std::string& s)
 {
@@ -136,10 +139,28 @@ std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZon
     for (const auto& [cls, members] : groups) {
         out += "<g class=\"" + cls + "\">";
         if (titles.empty()) {
-            out += "<path d=\"";
-            for (std::size_t i : members)
+            // A class's zones in runs of neighbours, a path a run: a browser
+            // draws a part of the map from the paths that reach into it, and
+            // one path of a whole class would be walked for every part.
+            const long span = std::lround(std::max(s.maxX - s.minX, s.maxY - s.minY) / s.step / 4);
+            host::SvgShapes::Box run;
+            std::size_t inRun = 0;
+            for (std::size_t i : members) {
+                const auto& b = s.boxes[i];
+                const host::SvgShapes::Box joined{std::min(run.left, b.left), std::min(run.top, b.top),
+                                                  std::max(run.right, b.right), std::max(run.bottom, b.bottom)};
+                if (inRun > 0 &&
+                    (inRun == kZonesInRun || joined.right - joined.left > span || joined.bottom - joined.top > span)) {
+                    out += "\"/>\n";
+                    inRun = 0;
+                }
+                if (inRun == 0)
+                    out += "<path d=\"";
+                run = inRun++ == 0 ? b : joined;
                 out += s.paths[i];
-            out += "\"/>";
+            }
+            if (inRun > 0)
+                out += "\"/>";
         } else {
             for (std::size_t i : members)
                 out += "<path d=\"" + s.paths[i] + "\"><title>" + esc(titles[i]) + "</title></path>\n";
