@@ -274,7 +274,7 @@ tbody tr td:first-child::before{content:"";display:inline-block;width:.8em;heigh
 tr.k0 td:first-child::before{background:var(--k0)}tr.k1 td:first-child::before{background:var(--k1)}tr.k2 td:first-child::before{background:var(--k2)}
 th button{font:inherit;font-weight:bold;border:0;background:none;padding:0;color:inherit;cursor:pointer;text-decoration:underline dotted}
 pre{white-space:pre-wrap;font-size:.85rem;background:#f4f4f4;padding:.5rem;overflow-wrap:anywhere}
-#zone-data{tab-size:14;white-space:pre}#pager button{font:inherit;margin-right:.5em}
+#zone-data{tab-size:16;white-space:pre;overflow-x:auto}#pager button{font:inherit;margin-right:.5em}
 #info{position:sticky;bottom:0;background:#fff;border:2px solid #333;padding:.4rem .6rem;margin:.5rem 0}
 @media print{@page{margin:12mm}body{max-width:none;font-size:10pt;padding:0}#info{display:none}
 #map{max-height:none}figure,pre{break-inside:avoid}thead{display:table-header-group}tr{break-inside:avoid}
