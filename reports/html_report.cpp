@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <string_view>
 
 namespace halvo::reports {
 
@@ -25,9 +26,13 @@ constexpr std::size_t kBarsUpTo = 60;
 // block of text the script pages through.
 constexpr std::size_t kEveryZoneUpTo = 2000;
 constexpr std::size_t kFirstRows = 100;
-// A run of a class's zones drawn as one path: at most this many zones, and
-// at most a quarter of the map across.
-constexpr std::size_t kZonesInRun = 1000;
+// A large map is cut into this many tiles a side; each class draws a path a
+// tile. A browser paints a part of the map from the paths that reach into
+// it, so one path of a whole class would be walked for every part it paints.
+constexpr int kTilesAcross = 8;
+// A tile's number as one character of a zone's entry in the map's data-tiles.
+constexpr std::string_view kTileDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_";
+static_assert(kTileDigits.size() >= kTilesAcross * kTilesAcross);
 
 std::string esc(const std::string& s)
 {
@@ -119,15 +124,29 @@ std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZon
     std::string out = "<svg id=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + num(s.minX * kx - pad) + " " +
                       num(-s.maxY - pad) + " " + num(w + 2 * pad) + " " + num(h + 3 * pad + font) +
                       "\" role=\"img\" aria-labelledby=\"map-alt\"";
-    // Each zone's class, a letter a zone, and the zones without a shape: the
-    // script finds a zone's row from them.
-    std::string letters, undrawn;
+    // Each zone's class, a letter a zone, and the zones without a shape, and
+    // on a large map the tile of each: the script finds a zone's row from them.
+    const bool tiled = titles.empty();
+    const double across = std::max(std::max(s.maxX - s.minX, s.maxY - s.minY) / s.step, 1.0);
+    std::vector<int> tileOf(classOfZone.size(), 0);
+    std::string letters, tiles, undrawn;
     for (std::size_t i = 0; i < classOfZone.size(); ++i) {
         letters += classOfZone[i].back();
-        if (i >= s.paths.size() || s.paths[i].empty())
+        if (i >= s.paths.size() || s.paths[i].empty()) {
             undrawn += (undrawn.empty() ? "" : " ") + std::to_string(i);
+        } else if (tiled) {
+            const auto& b = s.boxes[i];
+            auto at = [&](long low, long high) {
+                return std::clamp(static_cast<int>(static_cast<double>(low + high) / 2 / across * kTilesAcross), 0,
+                                  kTilesAcross - 1);
+            };
+            tileOf[i] = at(b.top, b.bottom) * kTilesAcross + at(b.left, b.right);
+        }
+        if (tiled)
+            tiles += kTileDigits[static_cast<std::size_t>(tileOf[i])];
     }
-    out += " data-classes=\"" + letters + "\" data-undrawn=\"" + undrawn + "\"><title id=\"map-alt\">" + esc(summary) +
+    out += " data-classes=\"" + letters + "\" data-undrawn=\"" + undrawn + "\"" +
+           (tiled ? " data-tiles=\"" + tiles + "\"" : std::string()) + "><title id=\"map-alt\">" + esc(summary) +
            "</title>\n";
     // The paths are on the grid of `step`.
     out += "<g class=\"zones\" transform=\"matrix(" + num(s.step * kx) + " 0 0 " + num(s.step) + " " +
@@ -136,31 +155,18 @@ std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZon
     for (std::size_t i = 0; i < classOfZone.size() && i < s.paths.size(); ++i)
         if (!s.paths[i].empty())
             groups[classOfZone[i]].push_back(i);
-    for (const auto& [cls, members] : groups) {
+    for (auto& [cls, members] : groups) {
         out += "<g class=\"" + cls + "\">";
-        if (titles.empty()) {
-            // A class's zones in runs of neighbours, a path a run: a browser
-            // draws a part of the map from the paths that reach into it, and
-            // one path of a whole class would be walked for every part.
-            const long span = std::lround(std::max(s.maxX - s.minX, s.maxY - s.minY) / s.step / 4);
-            host::SvgShapes::Box run;
-            std::size_t inRun = 0;
-            for (std::size_t i : members) {
-                const auto& b = s.boxes[i];
-                const host::SvgShapes::Box joined{std::min(run.left, b.left), std::min(run.top, b.top),
-                                                  std::max(run.right, b.right), std::max(run.bottom, b.bottom)};
-                if (inRun > 0 &&
-                    (inRun == kZonesInRun || joined.right - joined.left > span || joined.bottom - joined.top > span)) {
-                    out += "\"/>\n";
-                    inRun = 0;
-                }
-                if (inRun == 0)
-                    out += "<path d=\"";
-                run = inRun++ == 0 ? b : joined;
-                out += s.paths[i];
+        if (tiled) {
+            // By tile, and in the layer's order within one.
+            std::stable_sort(members.begin(), members.end(),
+                             [&](std::size_t a, std::size_t b) { return tileOf[a] < tileOf[b]; });
+            for (std::size_t k = 0; k < members.size(); ++k) {
+                if (k == 0 || tileOf[members[k]] != tileOf[members[k - 1]])
+                    out += (k == 0 ? "<path d=\"" : "\"/>\n<path d=\"");
+                out += s.paths[members[k]];
             }
-            if (inRun > 0)
-                out += "\"/>";
+            out += "\"/>";
         } else {
             for (std::size_t i : members)
                 out += "<path d=\"" + s.paths[i] + "\"><title>" + esc(titles[i]) + "</title></path>\n";
@@ -283,9 +289,10 @@ pre{white-space:pre-wrap;font-size:.85rem;background:#f4f4f4;padding:.5rem;overf
 )";
 
 // Sorting, paging and a zone's figures on hover or tap. The map's paths of a
-// class hold that class's zones in the layer's order, each starting with
-// an "M"; the map's data-classes has a letter a zone, so the n-th zone of a
-// class is found in the table's rows or the text of every zone.
+// class hold that class's zones in the layer's order (by tile first on a
+// large map), each starting with an "M"; the map's data-classes has a letter
+// a zone and data-tiles its tile, so the n-th zone of a class is found in the
+// table's rows or the text of every zone.
 constexpr const char* kScript = R"(<script>
 (function () {
   var table = document.getElementById('zones'), body = table.tBodies[0], heads = table.tHead.rows[0].cells;
@@ -383,6 +390,13 @@ constexpr const char* kScript = R"(<script>
     var members = {};
     for (var i = 0; i < classes.length; ++i)
       if (!undrawn[i]) (members[classes[i]] = members[classes[i]] || []).push(i);
+    // A large map draws a class tile by tile, in the layer's order within a tile.
+    var tiles = map.getAttribute('data-tiles'), digits = '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_';
+    if (tiles) {
+      var tile = [];
+      for (i = 0; i < tiles.length; ++i) tile.push(digits.indexOf(tiles[i]));
+      for (var c in members) members[c].sort(function (a, b) { return tile[a] - tile[b] || a - b; });
+    }
     Array.prototype.forEach.call(zonesG.children, function (g) {
       var list = members[g.getAttribute('class').slice(1)] || [], n = 0;
       Array.prototype.forEach.call(g.children, function (p) { n = parse(p.getAttribute('d'), list, n); });
