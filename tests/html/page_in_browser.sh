@@ -50,5 +50,5 @@ check() {  # PAGE DBF LAYER: the page as the browser built it, and as the file h
 browser --hide-scrollbars --window-size=1000,2600 --screenshot="$HALVO_BUILD/tests/html/page.png" "$(url "$page")" 2>/dev/null
 check "$page" "$scratch/out/catchments.dbf" "Third Fork <catchments>"
 # A page of more zones than it draws one by one: the table pages through the text of every zone.
-HALVO=$HALVO REPEAT=1 bash "$HALVO_SOURCE/bench/html_page.sh" 2500 "$scratch/big" >/dev/null
+HALVO=$HALVO REPEAT=0 bash "$HALVO_SOURCE/bench/html_page.sh" 2500 "$scratch/big" >/dev/null
 check "$scratch/big/zones2500.html" "$scratch/big/zones2500.dbf" zones2500
