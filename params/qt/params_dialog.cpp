@@ -36,6 +36,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -247,10 +248,17 @@ AnalysisDialog::RowGeometry AnalysisDialog::rowGeometry() const
     g.numX = g.applyX + r.apply->sizeHint().width() + gap / 2;
     g.label1X = g.numX + fm.horizontalAdvance(QStringLiteral("99.")) + gap;
     g.themeX = g.label1X + fm.horizontalAdvance(r.withinLabel->text()) + gap;
-    g.themeW = std::max(Twips(2150), fm.averageCharWidth() * 20);
+    // The lists are as wide as their longest entry needs, within reason.
+    int themeText = 0, classText = 0;
+    for (const RowWidgets& row : rows_) {
+        themeText = std::max(themeText, row.layer->sizeHint().width());
+        classText = std::max(classText, row.toClass->sizeHint().width());
+    }
+    const int most = fm.averageCharWidth() * 40;
+    g.themeW = std::max({Twips(2150), fm.averageCharWidth() * 20, std::min(themeText, most)});
     g.label2X = g.themeX + g.themeW + gap;
     g.classX = g.label2X + fm.horizontalAdvance(r.toLabel->text()) + gap;
-    g.classW = std::max(Twips(2000), fm.averageCharWidth() * 18);
+    g.classW = std::max({Twips(2000), fm.averageCharWidth() * 18, std::min(classText, most)});
     g.width = g.classX + g.classW + gap / 2;
     return g;
 }
@@ -297,10 +305,12 @@ AnalysisDialog::RowWidgets AnalysisDialog::makeRow(int index)
     r.withinLabel->setObjectName(QStringLiteral("lblDSLabel1"));
     r.layer = new QComboBox(scenarioRows_);
     r.layer->setObjectName(QStringLiteral("cboDSTheme"));
+    r.layer->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     r.toLabel = new QLabel(tr("layer to"), scenarioRows_);
     r.toLabel->setObjectName(QStringLiteral("lblDSLabel2"));
     r.toClass = new QComboBox(scenarioRows_);
     r.toClass->setObjectName(QStringLiteral("cboDSToClass"));
+    r.toClass->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (QWidget* w : r.all())
         w->setProperty("index", index);
     // Row 0 is placed with the frame, which measures it.
@@ -473,6 +483,7 @@ void AnalysisDialog::refillAfterMapChange()
     }
     if (density_)
         density_->refill();
+    layoutScenarioFrame();
 }
 
 // Nothing above these handlers could take an error, so they show it themselves.
@@ -876,6 +887,7 @@ void AnalysisDialog::addScenario()
         }
         ++lastDS_;
         showRow(lastDS_);
+        layoutScenarioFrame();
         innerHeight_ = rowsHeight(lastDS_);
         scenarioRows_->resize(scenarioRows_->width(), pixels(innerHeight_));
         updateScrollBar(innerHeight_);
