@@ -963,7 +963,7 @@ void AnalysisDialog::restoreChoices(const QVariantMap& c)
     const int option = c.value(QStringLiteral("density")).toInt(&ok);
     if (ok && option >= 0 && option < 4) {
         densityOptions_[option]->setChecked(true);
-        if (option == 3) {
+        if (option == 3 && !c.value(QStringLiteral("densityLayer")).toString().isEmpty()) {
             for (const char* key : {"densityLayer", "densityField", "high", "low"})
                 densityKept_.insert(QLatin1String(key), c.value(QLatin1String(key)));
             density().setEntries(densityKept_);
