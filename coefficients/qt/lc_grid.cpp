@@ -5,10 +5,13 @@
 #include "support/ui.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -16,7 +19,12 @@ namespace halvo::coefficients {
 
 namespace {
 
-constexpr const char* kHeaders[kLCGridCols] = {"", "Value", "Name", "High", "Medium", "Low"};
+constexpr const char* kHeaders[kLCGridCols] = {"",
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Value"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Name"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "High"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Medium"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Low")};
 
 // A cell that holds no item would show Qt's default header numbers or refuse
 // a background colour, so every cell gets one.
@@ -98,12 +106,28 @@ void SetLCGridHeaders(QTableWidget& grid)
 {
     if (grid.columnCount() != kLCGridCols - 1)
         grid.setColumnCount(kLCGridCols - 1);
-    grid.verticalHeader()->setFixedWidth(kLCGridWidths[0]);
     for (int c = 1; c < kLCGridCols; ++c) {
-        grid.setColumnWidth(c - 1, kLCGridWidths[c]);
         QTableWidgetItem* head = EnsureItem(grid, 0, c);
-        head->setText(QString::fromLatin1(kHeaders[c]));
+        head->setText(QCoreApplication::translate("halvo::coefficients::CoefficientEditor", kHeaders[c]));
         head->setTextAlignment(Qt::AlignCenter);
+    }
+    FitLCGridColumns(grid);
+}
+
+void FitLCGridColumns(QTableWidget& grid)
+{
+    const QFontMetrics cells(grid.font());
+    const QFontMetrics heads(grid.horizontalHeader()->font());
+    const int headPad = 2 * grid.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &grid) + 4;
+    const int cellPad = 2 * grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 6;
+    grid.verticalHeader()->setFixedWidth(
+        std::max(kLCGridWidths[0], heads.horizontalAdvance(QString::number(grid.rowCount())) + headPad));
+    for (int c = 1; c < kLCGridCols; ++c) {
+        int width = std::max(kLCGridWidths[c], heads.horizontalAdvance(TextMatrix(grid, 0, c)) + headPad);
+        for (int r = 0; r < grid.rowCount(); ++r)
+            if (const QTableWidgetItem* item = grid.item(r, c - 1))
+                width = std::max(width, cells.horizontalAdvance(item->text()) + cellPad);
+        grid.setColumnWidth(c - 1, width);
     }
 }
 
@@ -125,6 +149,7 @@ void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelPr
     }
     if (GridRows(grid) == 1)
         SetGridRows(grid, 2);
+    FitLCGridColumns(grid);
 }
 
 void RemoveEmptyGridRows(QTableWidget& grid)

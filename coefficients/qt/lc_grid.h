@@ -24,7 +24,7 @@ namespace halvo::coefficients {
 enum LCGridColumn : int { kColNumber = 0, kColValue = 1, kColName = 2, kColHigh = 3, kColMed = 4, kColLow = 5 };
 inline constexpr int kLCGridCols = 6;
 
-// Widths in pixels (the old layout's twips / 15), column 0 first.
+// Least widths in pixels (the old layout's twips / 15), column 0 first.
 inline constexpr int kLCGridWidths[kLCGridCols] = {27, 52, 173, 64, 64, 64};
 
 // Cell text by grid position; "" for a cell that holds nothing.
@@ -38,8 +38,11 @@ void SetGridRows(QTableWidget& grid, int rows);
 // Width of a grid column in pixels.
 int GridColWidth(const QTableWidget& grid, int col);
 
-// The six column widths and the five centred header texts.
+// The five centred header texts, in the user's language, and the widths.
 void SetLCGridHeaders(QTableWidget& grid);
+// Every column as wide as its header and texts need in the grid's font (a
+// larger font or a translation), never narrower than kLCGridWidths.
+void FitLCGridColumns(QTableWidget& grid);
 
 // Shows the first set named `setName`, one row per class; one empty row when
 // the set is missing or has no classes.

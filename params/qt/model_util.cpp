@@ -116,7 +116,7 @@ void SetDefaultLCUnits(QComboBox& units, const host::Map& map)
     else
         return;
     for (int i = 0; i < units.count(); ++i)
-        if (units.itemText(i).compare(want, Qt::CaseInsensitive) == 0)
+        if (units.itemData(i).toString().compare(want, Qt::CaseInsensitive) == 0)
             units.setCurrentIndex(i);
 }
 

@@ -3,7 +3,7 @@
 // through its widgets with real key and mouse events.
 
 #include "coefficients/model_store.h"
-#include "coefficients/qt/frm_is_model_props.h"
+#include "coefficients/qt/coefficient_editor.h"
 #include "coefficients/qt/lc_grid.h"
 
 #include "support/scripted_ui.h"

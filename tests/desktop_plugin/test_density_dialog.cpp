@@ -3,6 +3,7 @@
 
 #include "dialog_fixture.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -30,7 +31,7 @@ TEST_F(DensityDialog, ListsNumericPolygonLayersAndTheirNumericFields)
     EXPECT_EQ(Items(d.layerList()), (QStringList{"density", "zones"}));
     EXPECT_EQ(d.layerList()->currentIndex(), 0);
     EXPECT_EQ(Items(d.fieldList()), (QStringList{"POP", "HH"}));
-    EXPECT_EQ(d.fieldList()->currentIndex(), -1);
+    EXPECT_EQ(d.fieldList()->currentIndex(), 0) << "a population field is the likely choice";
     d.layerList()->setCurrentIndex(1);
     EXPECT_EQ(Items(d.fieldList()), (QStringList{"HUC", "SHARE"}));
     EXPECT_TRUE(ui.reports.empty());
@@ -43,9 +44,10 @@ TEST_F(DensityDialog, ThresholdsAreMirroredAndChecked)
     d.load();
     auto validate = [&] {
         ui.messages.clear();
-        const bool ok = d.ValidatePDenForm();
+        const bool ok = d.validate();
         return ok ? std::string("ok") : ui.messages.at(0).text;
     };
+    d.fieldList()->setCurrentIndex(-1);
     EXPECT_EQ(validate(), "No Populaiton Density field selected, please select from dropdown list.");
     d.fieldList()->setCurrentIndex(0);
 
@@ -104,37 +106,39 @@ TEST_F(DensityDialog, IncompleteEntriesStopTheRunAndOpenTheDialog)
     open();
     combo("cboAnalysisUnit")->setCurrentIndex(0);
     dialog->densityOption(3)->setChecked(true);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
-    EXPECT_EQ(ui.messages.back().text, "No Populaiton Density field selected, please select from dropdown list.");
+    EXPECT_FALSE(dialog->validate(-1));
+    EXPECT_EQ(ui.messages.back().text, "Numeric value must be entered in field.");
     EXPECT_EQ(modalShown, 1);
 }
 
-TEST_F(DensityDialog, OkKeepsTheEntriesCancelRebuildsThem)
+TEST_F(DensityDialog, OkKeepsTheEntriesCancelGoesBack)
 {
     densityMap();
     open();
+    dialog->densityOption(1)->setChecked(true);
     int shows = 0;
     dialog->showModal = [&](QDialog& shown) {
         auto& d = static_cast<params::DensityDialog&>(shown);
-        if (++shows == 1) {
-            d.fieldList()->setCurrentIndex(0);
-            d.highBox()->setText("50");
-            d.lowBox()->setText("10");
-            d.acceptEntries();
-        }
-        return shows == 1 ? d.result() : QDialog::Rejected;
+        d.highBox()->setText(++shows == 2 ? "50" : "99");
+        d.lowBox()->setText("10");
+        return shows == 2 ? int(QDialog::Accepted) : int(QDialog::Rejected);
     };
-    dialog->openDensityDialog(3);
-    EXPECT_EQ(dialog->density().high(), "50") << "OK only hides it";
-    dialog->openDensityDialog(3);  // cancelled this time
-    EXPECT_EQ(dialog->density().high(), "") << "Cancel unloads it";
-    EXPECT_EQ(dialog->density().layerList()->currentIndex(), 0);
+    dialog->densityOption(3)->setChecked(true);
+    dialog->openDensityDialog(3);  // cancelled, nothing kept: back to Medium
+    EXPECT_TRUE(dialog->densityOption(1)->isChecked());
+    dialog->densityOption(3)->setChecked(true);
+    dialog->openDensityDialog(3);  // OK
+    dialog->openDensityDialog(3);  // cancelled: what OK took stays, and is summed up
+    EXPECT_TRUE(dialog->densityOption(3)->isChecked());
+    EXPECT_EQ(dialog->density().high(), "50");
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblDensitySummary")->text(),
+              "Density from density (POP): High >= 50, Low <= 10");
 
     // A real mouse release on "Calculate" opens it; the other options do not.
     QTest::mouseClick(dialog->densityOption(1), Qt::LeftButton);
     QTest::mouseClick(dialog->densityOption(3), Qt::LeftButton);
     Settle();
-    EXPECT_EQ(shows, 3);
+    EXPECT_EQ(shows, 4);
     EXPECT_TRUE(dialog->densityOption(3)->isChecked());
 }
 

@@ -130,29 +130,29 @@ TEST_F(ParamsDialog, ValidationStopsAtTheFirstFailingCheck)
     open();
     combo("cboLCUnits")->setCurrentIndex(-1);  // the raster's unit was preselected
     // Units and field are both missing: only the units are mentioned.
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Land Cover units not defined, please select from dropdown list.");
     EXPECT_EQ(ui.messages[0].icon, support::Icon::Exclamation);
 
     combo("cboLCUnits")->setCurrentIndex(0);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Analysis unit not defined, please select from dropdown list.");
     combo("cboAnalysisUnit")->setCurrentIndex(0);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Population Density option not defined, please select option.");
     dialog->densityOption(2)->setChecked(true);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Output Theme not defined, please enter a name.");
 
     output(QString::fromStdString((data / "out").string()));
     child<QPushButton>("cmdDSAdd")->click();
-    EXPECT_FALSE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_FALSE(dialog->validate(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.back().text, "No class selected, please select from dropdown list.");
     // An unticked row is not looked at.
     dialog->row(0).apply->setChecked(false);
     const auto before = ui.messages.size();
-    EXPECT_TRUE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_TRUE(dialog->validate(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.size(), before);
 }
 
@@ -212,12 +212,15 @@ TEST_F(ParamsDialog, OutputBoxAddsShpAndFallsBackToTheTemporaryFolder)
     EXPECT_EQ(box->text().toStdString(), temp.path().string() + "/roads.shp");
     EXPECT_EQ(dialog->outputFolder(), temp.path().string());
 
-    // A folder that does not exist: the extension's output folder when no temporary folder is set.
-    for (const char* v : {"TEMP", "Tmp", "TMP"})
-        ::unsetenv(v);
-    output("/no/such/folder/roads");
-    EXPECT_EQ(ui.messages.back().title, "Output Location");
-    EXPECT_EQ(box->text().toStdString(), (ext.path() / "output").string() + "/roads.shp");
+    // A folder that does not exist is made on the user's word, never swapped for another.
+    const QString missing = QString::fromStdString((data / "new/sub/roads").string());
+    for (const auto answer : {support::Answer::No, support::Answer::Yes}) {
+        ui.answers = {answer};
+        output(missing);
+        EXPECT_EQ(ui.messages.back().text, "The folder " + (data / "new/sub").string() + " does not exist. Create it?");
+        EXPECT_EQ(box->text(), missing + ".shp");
+        EXPECT_EQ(fs::is_directory(data / "new/sub"), answer == support::Answer::Yes);
+    }
 }
 
 TEST_F(ParamsDialog, CancelledBrowseLeavesHalvo)
@@ -486,6 +489,19 @@ TEST_F(ParamsDialog, GeoPackageKeyIsNoZoneFieldAndFailedChecksKeepTheEntries)
     EXPECT_EQ(child<QLineEdit>("txtOutputTheme")->text(),
               QString::fromStdString((data / "out" / "typed.shp").string()));
     EXPECT_EQ(child<QLineEdit>("txtThemeName")->text(), "My name");
+}
+
+TEST_F(ParamsDialog, ScenarioRowsFollowTheProject)
+{
+    standardMap();
+    open();
+    child<QPushButton>("cmdDSAdd")->click();
+    QComboBox* row = dialog->row(0).layer;
+    const QString chosen = row->currentText();
+    AddVector(data.path() / "zones.shp", "zones2");
+    Settle();
+    EXPECT_TRUE(Items(row).contains("zones2"));
+    EXPECT_EQ(row->currentText(), chosen);
 }
 
 }  // namespace

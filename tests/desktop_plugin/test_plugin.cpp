@@ -263,7 +263,7 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
     ASSERT_NE(open, nullptr);
     open->click();
-    const auto viewers = window.findChildren<reports::frmISTParams*>();
+    const auto viewers = window.findChildren<reports::ReportViewer*>();
     ASSERT_EQ(viewers.size(), 1);
     EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
 }

@@ -1,10 +1,11 @@
-#include "reports/qt/frm_is_t_params.h"
+#include "reports/qt/report_viewer.h"
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -45,10 +46,10 @@ TEST(ReportViewer, ListsLayersWithReportsInMapOrderAndShowsTheFirst)
     group->members.push_back(r.layer("Inner", "inner", "inner report"));
     r.map.layers = {r.layer("Second", "second", "second\r\nreport"), r.layer("Plain", "plain", nullptr), group,
                     r.layer("Third", "third", "caf\xe9 report")};
-    reports::frmISTParams viewer;
-    viewer.FileType("prm");
-    viewer.Application([&] { return &r.map; });
-    viewer.Form_Activate();
+    reports::ReportViewer viewer;
+    viewer.setFileType("prm");
+    viewer.setMap([&] { return &r.map; });
+    viewer.refresh();
 
     ASSERT_EQ(viewer.layers()->count(), 2);
     EXPECT_EQ(viewer.layers()->itemText(0), "Second");
@@ -68,6 +69,11 @@ TEST(ReportViewer, ListsLayersWithReportsInMapOrderAndShowsTheFirst)
     EXPECT_NE(ui.reports[0].find("cboSelLayers_Click frmISTParams"), std::string::npos);
     EXPECT_EQ(viewer.text()->toPlainText(), QString::fromUtf8("caf\xc3\xa9 report"));
     EXPECT_TRUE(ui.messages.empty());
+
+    viewer.show();  // a long abstract wraps: no scrolling sideways
+    viewer.text()->setPlainText(QStringLiteral("word ").repeated(200));
+    QApplication::processEvents();
+    EXPECT_EQ(viewer.text()->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(ReportViewer, RenamedLayerHasNoReportAndTheViewerCloses)
@@ -77,11 +83,11 @@ TEST(ReportViewer, RenamedLayerHasNoReportAndTheViewerCloses)
     auto l = r.layer("Result", "result", "text");
     l->name = "Result (renamed)";
     r.map.layers = {l};
-    reports::frmISTParams viewer;
-    viewer.FileType("met");
-    viewer.Application([&] { return &r.map; });
+    reports::ReportViewer viewer;
+    viewer.setFileType("met");
+    viewer.setMap([&] { return &r.map; });
     viewer.show();
-    viewer.Form_Activate();
+    viewer.refresh();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "No Metadata Files");
     EXPECT_EQ(ui.messages[0].text, "There are no layers with an associated \"Metadata\" file.");

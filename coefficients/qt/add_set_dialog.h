@@ -24,7 +24,7 @@ public:
     AddSetDialog(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent);
 
     // The model the sets to model after come from; set before showing.
-    void ISModelProperties(const clsISModelProperties& model) { m_model = &model; }
+    void setModel(const clsISModelProperties& model) { m_model = &model; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -39,12 +39,12 @@ private:
     QTableWidget& m_editorGrid;
     const clsISModelProperties* m_model = nullptr;
 
-    QLineEdit* txtLCType;
-    QCheckBox* ChkModelAfter;
-    QLabel* lblModelAfter;
-    QComboBox* cboLCType;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
+    QLineEdit* m_nameBox;
+    QCheckBox* m_modelAfter;
+    QLabel* m_modelAfterLabel;
+    QComboBox* m_setList;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
 };
 
 }  // namespace halvo::coefficients
