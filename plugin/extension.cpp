@@ -382,7 +382,8 @@ void Extension::pushNotice(const QString& text, const QString& title, support::I
                               level);
     if (host_ && host_->messageBar)
         host_->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
-                                       level == Qgis::MessageLevel::Info ? 10 : 0);
+                                       level == Qgis::MessageLevel::Info ? QgsMessageBar::defaultMessageTimeout(level)
+                                                                         : 0);
 }
 
 void Extension::announceRun(const model::RunResult& result)
@@ -393,7 +394,9 @@ void Extension::announceRun(const model::RunResult& result)
     QgsMessageLog::logMessage(text, QStringLiteral("Halvo"), Qgis::MessageLevel::Success);
     if (!host_ || !host_->messageBar)
         return;
-    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success, 0);
+    // Gone after QGIS's own time for a success, so notices of several runs do not pile up.
+    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success,
+                                       QgsMessageBar::defaultMessageTimeout(Qgis::MessageLevel::Success));
     auto* button = new QPushButton(tr("Parameter Report"));
     button->setObjectName(QStringLiteral("cmdOpenParameterReport"));
     connect(button, &QPushButton::clicked, this, [this, layer] {

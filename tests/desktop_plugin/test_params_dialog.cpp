@@ -423,6 +423,7 @@ TEST_F(ParamsDialog, MemoryLayerIsWrittenOutWithItsSelection)
     ASSERT_EQ(out->featureCount(), 1);
     out->getFeatures().nextFeature(f);
     EXPECT_EQ(f.attribute(0).toString(), "East");
+    EXPECT_TRUE(fs::is_empty(support::TempFolder(ext.path()))) << "temp/ keeps the written-out layer";
 }
 
 TEST_F(ParamsDialog, UnwritableOutputFolderIsRefusedBeforeTheRun)

@@ -259,6 +259,7 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     EXPECT_TRUE(titles.contains("NODATA Cells!")) << titles.join('|').toStdString();
     ASSERT_NE(success, nullptr) << titles.join('|').toStdString();
     EXPECT_TRUE(success->text().contains("result")) << success->text().toStdString();
+    EXPECT_EQ(success->duration(), QgsMessageBar::defaultMessageTimeout(Qgis::MessageLevel::Success));
     EXPECT_NE(success->findChild<QPushButton*>("cmdOpenHtmlPage"), nullptr);
     auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
     ASSERT_NE(open, nullptr);
