@@ -814,8 +814,8 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
         <translation>Halvo schätzt mit einem Landbedeckungsraster die versiegelte Fläche der Polygone eines Shapefiles anhand von Versiegelungskoeffizienten je Landbedeckungstyp.</translation>
     </message>
     <message>
-        <source>Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
-        <translation>Halvo ist freie Software, geschrieben und gepflegt von den Halvo-Entwicklern. Die mitgelieferten Koeffizienten sind Schätzungen aus veröffentlichten Landbedeckungsstudien; prüfen Sie sie an den örtlichen Verhältnissen, bevor Sie sich auf die Ergebnisse verlassen.</translation>
+        <source>Halvo is free software under the GNU General Public License, version 2 or later, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
+        <translation>Halvo ist freie Software unter der GNU General Public License, Version 2 oder später, geschrieben und gepflegt von den Halvo-Entwicklern. Die mitgelieferten Koeffizienten sind Schätzungen aus veröffentlichten Landbedeckungsstudien; prüfen Sie sie an den örtlichen Verhältnissen, bevor Sie sich auf die Ergebnisse verlassen.</translation>
     </message>
     <message>
         <source>Contact: the Halvo project&apos;s issue tracker.</source>

@@ -814,8 +814,8 @@ de la nouvelle couche de surface imperméable.</translation>
         <translation>Halvo utilise une grille d&apos;occupation du sol pour estimer la surface imperméable des polygones d&apos;un shapefile, d&apos;après des coefficients d&apos;imperméabilité propres à chaque type d&apos;occupation du sol.</translation>
     </message>
     <message>
-        <source>Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
-        <translation>Halvo est un logiciel libre, écrit et maintenu par les développeurs de Halvo. Les coefficients fournis sont des estimations tirées d&apos;études publiées sur l&apos;occupation du sol ; vérifiez-les au regard des conditions locales avant de vous fier aux résultats.</translation>
+        <source>Halvo is free software under the GNU General Public License, version 2 or later, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
+        <translation>Halvo est un logiciel libre sous la licence publique générale GNU, version 2 ou ultérieure, écrit et maintenu par les développeurs de Halvo. Les coefficients fournis sont des estimations tirées d&apos;études publiées sur l&apos;occupation du sol ; vérifiez-les au regard des conditions locales avant de vous fier aux résultats.</translation>
     </message>
     <message>
         <source>Contact: the Halvo project&apos;s issue tracker.</source>

@@ -20,7 +20,8 @@ const char* const kDescription = QT_TRANSLATE_NOOP(
     "shapefile based on coefficients of imperviousness for each land cover type.");
 const char* const kCredit = QT_TRANSLATE_NOOP(
     "halvo::support::AboutDialog",
-    "Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are "
+    "Halvo is free software under the GNU General Public License, version 2 or later, written and maintained "
+    "by the Halvo developers. The coefficients it ships are "
     "estimates from published land-cover studies; check them against local conditions before relying on the "
     "results.");
 const char* const kContact =
