@@ -81,5 +81,4 @@ void ParameterReader::read(const std::filesystem::path& file)
     }
 }
 
-
 }  // namespace halvo::params

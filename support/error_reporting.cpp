@@ -54,8 +54,7 @@ std::vector<std::string> TakeChain(bool& shownHere)
 }  // namespace
 
 Error::Error(long number, std::string source, std::string description)
-    : std::runtime_error(description), number_(number), source_(std::move(source)),
-      description_(std::move(description))
+    : std::runtime_error(description), number_(number), source_(std::move(source)), description_(std::move(description))
 {
     // A new error starts its own chain; not one made and handled inside a
     // destructor while another is on its way out.
@@ -118,8 +117,7 @@ Caught describe(const std::exception_ptr& e)
         std::rethrow_exception(e);
     } catch (const std::exception& x) {
         if (const auto* error = dynamic_cast<const Error*>(&x))
-            return {error->number(), error->source(), error->description(), failed, std::move(chain), kind,
-                    shownHere};
+            return {error->number(), error->source(), error->description(), failed, std::move(chain), kind, shownHere};
         if (dynamic_cast<const Stopped*>(&x))
             return {0, "halvo", x.what(), false, {}, Failure::Stopped};
         if (dynamic_cast<const Canceled*>(&x))
@@ -127,8 +125,8 @@ Caught describe(const std::exception_ptr& e)
         if (dynamic_cast<const std::bad_alloc*>(&x))
             return {7, "halvo", "Out of memory", failed, std::move(chain), kind, shownHere};
         const bool files = dynamic_cast<const std::system_error*>(&x) != nullptr;  // filesystem_error too
-        return {files ? err::kFileAccess : err::kHostFailure, "halvo", x.what(), failed, std::move(chain), kind,
-                shownHere};
+        return {
+            files ? err::kFileAccess : err::kHostFailure, "halvo", x.what(), failed, std::move(chain), kind, shownHere};
     } catch (...) {
         return {err::kHostFailure, "halvo", "Unknown error", failed, std::move(chain), kind, shownHere};
     }

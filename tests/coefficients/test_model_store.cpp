@@ -199,8 +199,7 @@ TEST(Store, FailedSaveLeavesTheOldStoreWhole)
     }
     EXPECT_EQ(Store(ext), before);
     EXPECT_EQ(EtcFiles(ext), std::vector<std::string>{"isprops.xml"});
-    EXPECT_NE(report.find("\r\n\r\n\tPutISModelProperties basUtil \r\n\r\nError Number "), std::string::npos)
-        << report;
+    EXPECT_NE(report.find("\r\n\r\n\tPutISModelProperties basUtil \r\n\r\nError Number "), std::string::npos) << report;
     EXPECT_NE(report.find("is read-only"), std::string::npos);
 
     // Any other mode is kept by the save, whatever the umask.
