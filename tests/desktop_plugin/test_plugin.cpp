@@ -325,7 +325,7 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     coefficients::CoeffSet second = store.ISLCDefs.Item(1);
     second.LCType = "Second";
     store.ISLCDefs.Add(second);
-    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    coefficients::PutISModelProperties(store, ext.path());
     plugin::Extension plugin(nullptr);
     start(plugin);
     params::AnalysisDialog* dialog = plugin.openParams();
