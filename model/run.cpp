@@ -1,6 +1,6 @@
 #include "model/run.h"
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"

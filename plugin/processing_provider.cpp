@@ -91,7 +91,7 @@ QString Qp(const fs::path& p) { return QString::fromStdString(p.string()); }
 QStringList StoredSetNames()
 {
     QStringList names;
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     // A missing store is reported when a run needs it, not while the toolbox loads.
     FeedbackUi quiet(nullptr, false);
     support::UiScope scope(quiet);
@@ -147,9 +147,9 @@ host::LayerPtr MakeLayer(params::LayerSet& layers, const QString& name, host::La
 }
 
 // The store of the extension folder, or the algorithm fails saying why.
-coefficients::clsISModelProperties LoadStore(const fs::path& extensionFolder)
+coefficients::CoeffStore LoadStore(const fs::path& extensionFolder)
 {
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     const fs::path path = support::StorePath(extensionFolder);
     if (!coefficients::GetISModelProperties(store, path))
         throw QgsProcessingException(
@@ -655,7 +655,7 @@ QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ext);
+    coefficients::CoeffStore store = LoadStore(ext);
     if (coefficients::FindSet(store, name))
         throw QgsProcessingException(tr("There is already a coefficient set named '%1'.").arg(Qs(name)));
     bool asked = false;
@@ -691,7 +691,7 @@ QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ext);
+    coefficients::CoeffStore store = LoadStore(ext);
     QStringList names;
     for (const auto& s : store.ISLCDefs)
         names << Qs(s.LCType);

@@ -236,7 +236,7 @@ void CoefficientEditor::done(int result)
     // Closing drops the copy of the store; the next opening reads the file again.
     hideTextBox();
     m_loaded = false;
-    m_model = clsISModelProperties{};
+    m_model = CoeffStore{};
     setUnsaved(false);
     QDialog::done(result);
 }
@@ -245,7 +245,7 @@ void CoefficientEditor::load()
 {
     m_shown = -99;
     setUnsaved(false);
-    m_model = clsISModelProperties{};
+    m_model = CoeffStore{};
     {
         const QSignalBlocker quiet(m_setList);
         m_setList->clear();
@@ -267,7 +267,7 @@ void CoefficientEditor::load()
     m_storeLoaded = loaded;
     if (!loaded) {
         // The store on disk may still hold the user's sets: nothing here may overwrite it.
-        m_model = clsISModelProperties{};
+        m_model = CoeffStore{};
         refreshCommands();
         support::MsgBox(StoreLoadFailedText(m_ext), support::Buttons::OK, support::Icon::None, "Halvo");
         return;
@@ -337,7 +337,7 @@ bool CoefficientEditor::save()
     if (!rows)
         return false;
     const std::string name = StdStr(shownName());
-    const StoreUpdate saved = UpdateStore(m_model, m_ext, [&](clsISModelProperties& store) {
+    const StoreUpdate saved = UpdateStore(m_model, m_ext, [&](CoeffStore& store) {
         SetClasses(store, name, *rows);
         return true;
     });
@@ -444,7 +444,7 @@ void CoefficientEditor::importSet()
         return;
     // The file is checked before the name is asked: a bad line is said (with
     // its number) before the user has typed anything.
-    clsLCClasses checked;
+    CoverClasses checked;
     if (!ReadCoeffLines(StdStr(file), checked))
         return;
     TextPrompt prompt = m_prompt;

@@ -8,7 +8,7 @@
 // through the hooks below so another face (or a test) can answer them.
 
 #include "coefficients/coeff_files.h"
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include <QColor>
 #include <QDialog>
@@ -49,7 +49,7 @@ public:
     // For the face that owns the dialog, and for tests.
     bool unsaved() const { return m_unsaved; }
     int shownPosition() const { return m_shown; }
-    const clsISModelProperties& model() const { return m_model; }
+    const CoeffStore& model() const { return m_model; }
 
     // The current-cell background.
     static QColor CurrentCellColor() { return {255, 255, 192}; }
@@ -112,7 +112,7 @@ private:
     void guarded(const char* procedure, F&& body);
 
     std::filesystem::path m_ext;
-    clsISModelProperties m_model;
+    CoeffStore m_model;
     int m_shown = -99;
     bool m_unsaved = false;
     bool m_loaded = false;       // load has run since the last close

@@ -131,14 +131,14 @@ void FitLCGridColumns(QTableWidget& grid)
     }
 }
 
-void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelProperties& model)
+void LoadLCGrid(QTableWidget& grid, std::string_view setName, const CoeffStore& model)
 {
     SetGridRows(grid, 1);
     SetLCGridHeaders(grid);
-    if (const clsISLCDef* set = FindSet(model, setName)) {
+    if (const CoeffSet* set = FindSet(model, setName)) {
         SetGridRows(grid, set->LCClasses.Count() + 1);
         int j = 1;
-        for (const clsLCClass& c : set->LCClasses) {
+        for (const CoverClass& c : set->LCClasses) {
             const QString texts[kLCGridCols] = {Num(std::int64_t{j}), Num(std::int64_t{c.ID}),
                                                 QStr(c.LCName),       Num(c.LCHigh),
                                                 Num(c.LCMed),         Num(c.LCLow)};
@@ -170,7 +170,7 @@ void RemoveEmptyGridRows(QTableWidget& grid)
     }
 }
 
-bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model)
+bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, CoeffStore& model)
 {
     const auto rows = GridClasses(grid);
     if (!rows)
@@ -179,14 +179,14 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
     return true;
 }
 
-std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
+std::optional<std::vector<CoverClass>> GridClasses(QTableWidget& grid)
 {
     RemoveEmptyGridRows(grid);
 
     // Everything is converted before the model is touched.
-    std::vector<clsLCClass> rows;
+    std::vector<CoverClass> rows;
     for (int r = 1; r < GridRows(grid); ++r) {
-        clsLCClass c;
+        CoverClass c;
         for (int col : {kColValue, kColHigh, kColMed, kColLow}) {
             if (TrimSpace(StdStr(TextMatrix(grid, r, col))).empty())
                 SetTextMatrix(grid, r, col, QStringLiteral("0"));
@@ -231,14 +231,14 @@ std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
     return rows;
 }
 
-void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows)
+void SetClasses(CoeffStore& model, std::string_view setName, const std::vector<CoverClass>& rows)
 {
-    clsISLCDef* set = FindSet(model, setName);
+    CoeffSet* set = FindSet(model, setName);
     if (!set) {
         set = &model.ISLCDefs.Add();
         set->LCType = std::string(setName);
     }
-    clsLCClasses& classes = set->LCClasses;
+    CoverClasses& classes = set->LCClasses;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto r = static_cast<std::int32_t>(i + 1);
         if (classes.Count() < r)
@@ -259,11 +259,11 @@ bool inComboBox(const QComboBox& list, const QString& text)
     return false;
 }
 
-void LoadLCTypeCombobox(QComboBox& list, const clsISModelProperties& model)
+void LoadLCTypeCombobox(QComboBox& list, const CoeffStore& model)
 {
     const QSignalBlocker quiet(list);
     list.clear();
-    for (const clsISLCDef& set : model.ISLCDefs)
+    for (const CoeffSet& set : model.ISLCDefs)
         list.addItem(QStr(set.LCType));
     list.setCurrentIndex(-1);
 }

@@ -99,10 +99,10 @@ void LoadFldsCombobox(QComboBox& list, const std::string& layerName, MapSource& 
     list.setCurrentIndex(-1);
 }
 
-void LoadLCTypeCombobox(QComboBox& list, const coefficients::clsISModelProperties& store)
+void LoadLCTypeCombobox(QComboBox& list, const coefficients::CoeffStore& store)
 {
     list.clear();
-    for (const coefficients::clsISLCDef& set : store.ISLCDefs)
+    for (const coefficients::CoeffSet& set : store.ISLCDefs)
         list.addItem(Qs(set.LCType));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The list and output-name procedures shared by the analysis dialogs.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "params/qt/map_source.h"
 #include "support/qt/qt_ui.h"
 
@@ -45,7 +45,7 @@ bool FieldListed(int type, int filter);
 void LoadFldsCombobox(QComboBox& list, const std::string& layerName, MapSource& map, int filter);
 
 // The coefficient set names, in store order.
-void LoadLCTypeCombobox(QComboBox& list, const coefficients::clsISModelProperties& store);
+void LoadLCTypeCombobox(QComboBox& list, const coefficients::CoeffStore& store);
 
 // Preselects "Feet" or "Meters" after the map's units; other units select nothing.
 void SetDefaultLCUnits(QComboBox& units, const host::Map& map);

@@ -419,7 +419,7 @@ void AnalysisDialog::watchStore()
 void AnalysisDialog::reloadStore()
 {
     watchStore();
-    coefficients::clsISModelProperties fresh;
+    coefficients::CoeffStore fresh;
     {
         // A store caught half-written or faulty keeps the sets already loaded.
         FeedbackSilencer quiet;
@@ -676,7 +676,7 @@ bool AnalysisDialog::validate(int lastDS)
         fail(coefficientSet_, "Land Cover Type not defined, please select from dropdown list.");
     else if (analysisField_->currentIndex() < 0)
         fail(analysisField_, "Analysis unit not defined, please select from dropdown list.");
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
+    const coefficients::CoeffSet* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
     const std::string setFault = message.empty() && set ? ClassesFault(set->LCType, ClassLinesOf(*set)) : std::string();
     if (!setFault.empty())
         fail(coefficientSet_, setFault.c_str());
@@ -810,10 +810,10 @@ void AnalysisDialog::scrollScenarios(int value) { scenarioRows_->move(0, -pixels
 void AnalysisDialog::fillClassList(QComboBox& list)
 {
     list.clear();
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
+    const coefficients::CoeffSet* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
     if (!set)
         return;
-    for (const coefficients::clsLCClass& c : set->LCClasses)
+    for (const coefficients::CoverClass& c : set->LCClasses)
         list.addItem(Qs(c.LCName), static_cast<int>(c.ID));
     list.setCurrentIndex(-1);
 }

@@ -5,7 +5,7 @@
 // (runRequested), which the plugin carries out; or saves them as a parameter
 // file for `halvo run --parameters`.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "params/qt/map_source.h"
 #include "params/run_parameters.h"
 #include "support/ui.h"
@@ -149,7 +149,7 @@ private:
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
-    coefficients::clsISModelProperties store_;
+    coefficients::CoeffStore store_;
     QPointer<DensityDialog> density_;
     QFileSystemWatcher* storeWatcher_ = nullptr;
 

@@ -88,7 +88,7 @@ TEST_F(AddLCType, ANewSetStartsFromAModelSetOrEmptyAndIsSavedByApply)
         EXPECT_EQ(cell(2, c), "");
     click("cmdApply");
 
-    clsISModelProperties stored;
+    CoeffStore stored;
     ASSERT_TRUE(GetISModelProperties(stored, store()));
     ASSERT_EQ(stored.ISLCDefs.Count(), 4);
     EXPECT_EQ(FindSet(stored, "Copy")->LCClasses.Item(1).LCName, "Only");

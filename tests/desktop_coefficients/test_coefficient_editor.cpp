@@ -32,9 +32,9 @@ void rowCommand(EditorTest& t, int row, const char* action)
     menu->hide();
 }
 
-clsISModelProperties Stored(const fs::path& store)
+CoeffStore Stored(const fs::path& store)
 {
-    clsISModelProperties m;
+    CoeffStore m;
     EXPECT_TRUE(GetISModelProperties(m, store));
     return m;
 }
@@ -341,9 +341,9 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
 {
     open();
     // Meanwhile another writer (the command line, a second editor) adds a set.
-    clsISModelProperties other;
+    CoeffStore other;
     ASSERT_EQ(UpdateStore(other, ext.path(),
-                          [](clsISModelProperties& s) {
+                          [](CoeffStore& s) {
                               s.ISLCDefs.Add().LCType = "FromElsewhere";
                               return true;
                           }),
@@ -351,7 +351,7 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
     pick(1, 2);
     type("Lake");
     click("cmdApply");
-    const clsISModelProperties stored = Stored(store());
+    const CoeffStore stored = Stored(store());
     ASSERT_NE(FindSet(stored, "FromElsewhere"), nullptr);
     EXPECT_EQ(FindSet(stored, "Default")->LCClasses.Item(1).LCName, "Lake");
     EXPECT_EQ(list->count(), 3);

@@ -460,12 +460,12 @@ TEST_F(ParamsDialog, LoadsUnitsOfTheRasterNotTheProjectFirstLayersAndSetsFollowi
 
     // A set added to the store while the dialog is open shows up, and the choice is kept.
     const QString chosen = combo("cboLCType")->currentText();
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
-    coefficients::clsISLCDef copy = store.ISLCDefs.Item(1);
+    coefficients::CoeffSet copy = store.ISLCDefs.Item(1);
     copy.LCType = "Added elsewhere";
     store.ISLCDefs.Add(copy);
-    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    coefficients::PutISModelProperties(store, ext.path());
     EXPECT_TRUE(QTest::qWaitFor([&] { return combo("cboLCType")->findText("Added elsewhere") >= 0; }, 5000));
     EXPECT_EQ(combo("cboLCType")->currentText(), chosen);
 }

@@ -321,12 +321,12 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     standardMap();
     AddVector(Zones(ext.path(), "other"), "other");
     Settle();
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
-    coefficients::clsISLCDef second = store.ISLCDefs.Item(1);
+    coefficients::CoeffSet second = store.ISLCDefs.Item(1);
     second.LCType = "Second";
     store.ISLCDefs.Add(second);
-    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    coefficients::PutISModelProperties(store, ext.path());
     plugin::Extension plugin(nullptr);
     start(plugin);
     params::AnalysisDialog* dialog = plugin.openParams();

@@ -1,5 +1,6 @@
 #include "params/param_writer.h"
 #include "params/read_params.h"
+#include "support/error_reporting.h"
 
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
@@ -61,8 +62,7 @@ TEST(ParamWriter, FixedDensityAndScenarioGapsReadBack)
 
     ScriptedUi ui;
     ParameterReader reader;
-    reader.ReadParameters(ext.path().string(), "model_params.txt");
-    EXPECT_TRUE(ui.reports.empty());
+    reader.read(ext / "temp/model_params.txt");
     EXPECT_EQ(reader.PopulationDensity(), "0");
     EXPECT_EQ(reader.PopDensityTheme() + reader.PopDensityHigh() + reader.PopDensityLow(), "");
     EXPECT_EQ(reader.DevScenarios().count(), 1u);
@@ -113,8 +113,7 @@ TEST(ParamFile, WhateverIsWrittenComesBackExactly)
     EXPECT_EQ(text.rfind("ESCAPE#%\r\nVIEW#\r\nLCTHEME#land%23cover %2523 100%25\r\n", 0), 0u) << text;
 
     ParameterReader r;
-    r.ReadParameters(ext.path().string(), "model_params.txt");
-    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
+    r.read(ext / "temp/model_params.txt");
     EXPECT_EQ(r.lcTheme(), p.landCoverLayer);
     EXPECT_EQ(r.LCUnits(), "Meters");
     EXPECT_EQ(r.AnalysisTheme(), p.analysisLayer);
@@ -152,8 +151,7 @@ TEST(ParamFile, PlainValuesAreWrittenAsBeforeAndOldFilesReadAsBefore)
     std::ofstream(ext / "temp/old.txt", std::ios::binary)
         << "VIEW#\r\nLCTHEME#lc%23\r\nOUTTHEMENAME#a%2\r\nCLASS#2#Dev#1#2#3\r\n";
     ParameterReader r;
-    r.ReadParameters(ext.path().string(), "old.txt");
-    EXPECT_TRUE(ui.reports.empty());
+    r.read(ext / "temp/old.txt");
     EXPECT_EQ(r.lcTheme(), "lc%23");
     EXPECT_EQ(r.OutThemeName(), "a%2");
     EXPECT_EQ(*r.LandClasses().find("2"), (TextList{"Dev", "1", "2", "3"}));
@@ -166,9 +164,12 @@ TEST(ParamFile, ABrokenEscapeIsABadLine)
     std::ofstream(ext / "temp/model_params.txt", std::ios::binary)
         << "ESCAPE#%\r\nLCTHEME#a%23b\r\nLCUNITS#Me%2\r\nANALYSISTHEME#x\r\n";
     ParameterReader r;
-    r.ReadParameters(ext.path().string(), "model_params.txt");
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_NE(ui.reports[0].find("Invalid escape"), std::string::npos) << ui.reports[0];
+    try {
+        r.read(ext / "temp/model_params.txt");
+        ADD_FAILURE() << "read a broken escape";
+    } catch (const halvo::support::Error& e) {
+        EXPECT_NE(e.description().find("Invalid escape"), std::string::npos) << e.description();
+    }
     EXPECT_EQ(r.lcTheme(), "a#b");
     EXPECT_EQ(r.AnalysisTheme(), "");
 }

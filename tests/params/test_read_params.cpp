@@ -21,7 +21,7 @@ struct Reader : ::testing::Test {
     void read(const std::string& text)
     {
         std::ofstream(ext / "temp/model_params.txt", std::ios::binary) << text;
-        reader.ReadParameters(ext.path().string(), "model_params.txt");
+        reader.read(ext / "temp/model_params.txt");
     }
 };
 }  // namespace
@@ -48,38 +48,18 @@ TEST_F(Reader, ReadsEveryKindOfLine)
     EXPECT_EQ(*reader.DevScenarios().find("3"), (TextList{"a", "b", "Forest", "11"}));  // fields shift
     EXPECT_EQ(*reader.LandClasses().find("2"), (TextList{"Developed", "80", "55.5", "30"}));
     EXPECT_EQ(reader.LandClasses().begin()->first, "2");
-
-    reader.FlushParameters();
-    EXPECT_EQ(reader.lcTheme(), "");
-    EXPECT_TRUE(reader.LandClasses().empty());
 }
 
-TEST_F(Reader, BadLineIsReportedAndKeepsTheLinesBefore)
+TEST_F(Reader, BadLineThrowsAndKeepsTheLinesBefore)
 {
     for (const char* bad : {"LCTHEME#second", "NOHASH", "", "CLASS#2#again#1#1#1"}) {
-        ui.reports.clear();
-        read(std::string("LCTHEME#first\r\nCLASS#2#x#1#1#1\r\n") + bad + "\r\nLCUNITS#Feet\r\n");
-        ASSERT_EQ(ui.reports.size(), 1u) << bad;
-        EXPECT_EQ(ui.reports[0].rfind("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n"
-                                      "\tReadParameters clsReadParams \r\n",
-                                      0),
-                  0u);
+        reader = ParameterReader();
+        EXPECT_THROW(read(std::string("LCTHEME#first\r\nCLASS#2#x#1#1#1\r\n") + bad + "\r\nLCUNITS#Feet\r\n"),
+                     std::exception)
+            << bad;
         EXPECT_EQ(reader.lcTheme(), "first") << bad;
         EXPECT_EQ(reader.LandClasses().count(), 1u) << bad;
         EXPECT_EQ(reader.LCUnits(), "") << bad;
     }
-    EXPECT_NE(ui.reports[0].find("already associated"), std::string::npos);
-}
-
-TEST_F(Reader, MissingFileIsToldAndLeavesEverythingEmpty)
-{
-    read("LCTHEME#old");
-    reader.ReadParameters(ext.path().string(), "other.txt");
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "A 'other.txt' does not exist in " + ext.path().string() +
-                                       "/temp. \r This file is required to perform an Halvo analysis.");
-    EXPECT_EQ(ui.messages[0].title, "Missing: Model_Params File");
-    EXPECT_EQ(ui.messages[0].icon, halvo::support::Icon::Critical);
-    EXPECT_EQ(reader.lcTheme(), "");
-    EXPECT_TRUE(ui.reports.empty());
+    EXPECT_THROW(reader.read(ext / "temp/missing.txt"), std::exception);
 }

@@ -1,67 +1,84 @@
 #include "support/error_reporting.h"
-#include "support/scripted_ui.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 using namespace halvo;
 
 namespace {
+constexpr const char* kHead = "Record Call Stack Sequence - Bottom line is error line.\r\n\r\n";
 constexpr const char* kBlockTail = "\r\nError Number \r\n\t5\r\nDescription\r\n\tbad thing\r\n\r\n";
 
 void inner() { support::raise(5, "bad thing", "src"); }
 
 void middle()
 {
-    support::GuardedVoid("C", "modC", false, [] { inner(); });
+    const support::Procedure frame("C", "modC");
+    inner();
 }
 
 void passOn()
 {
-    support::GuardedVoid("B", "modB", false, [] { middle(); });
+    const support::Procedure frame("B", "modB");
+    middle();
+}
+
+void shownHere()
+{
+    const support::Procedure frame("S", "modS", support::Shown::Here);
+    passOn();
+}
+
+void outside()
+{
+    const support::Procedure frame("O", "modO");
+    shownHere();
+}
+
+// What a face catching at "A modA" reports.
+std::string FaceReport(void (*body)())
+{
+    try {
+        body();
+    } catch (...) {
+        return support::ReportText(support::describe(std::current_exception()), "A", "modA");
+    }
+    return {};
 }
 }  // namespace
 
-TEST(ErrorReporting, ShownWhereItHappenedHasOneLocation)
+TEST(ErrorReporting, TheFaceListsTheChainOutermostFirst)
 {
-    test::ScriptedUi ui;
-    const bool r = support::Guarded("A", "modA", true, true, [] {
-        inner();
-        return false;
-    });
-    EXPECT_TRUE(r);  // the fallback
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tA modA \r\n") + kBlockTail);
-}
-
-TEST(ErrorReporting, PassedOnTwiceThenShownListsOutermostFirst)
-{
-    test::ScriptedUi ui;
-    support::GuardedVoid("A", "modA", true, [] { passOn(); });
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0], std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n"
-                                         "\tA modA \r\n\tB modB \r\n\tC modC \r\n") +
-                                 kBlockTail);
-
-    // The next error starts a fresh block.
-    support::GuardedVoid("D", "modD", true, [] { inner(); });
-    ASSERT_EQ(ui.reports.size(), 2u);
-    EXPECT_EQ(ui.reports[1],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tD modD \r\n") + kBlockTail);
+    EXPECT_EQ(FaceReport(inner), std::string(kHead) + "\tA modA \r\n" + kBlockTail);
+    EXPECT_EQ(FaceReport(passOn), std::string(kHead) + "\tA modA \r\n\tB modB \r\n\tC modC \r\n" + kBlockTail);
+    // The next error starts a fresh chain.
+    EXPECT_EQ(FaceReport(inner), std::string(kHead) + "\tA modA \r\n" + kBlockTail);
+    // Where the old program showed the report, the report starts, whoever catches.
+    EXPECT_EQ(FaceReport(outside), std::string(kHead) + "\tS modS \r\n\tB modB \r\n\tC modC \r\n" + kBlockTail);
 }
 
 TEST(ErrorReporting, SwallowedTraceDoesNotLeakIntoTheNextError)
 {
-    test::ScriptedUi ui;
     try {
         passOn();
     } catch (const support::Error&) {
         // a caller that skips the failed step instead of reporting it
     }
-    support::GuardedVoid("E", "modE", true, [] { inner(); });
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tE modE \r\n") + kBlockTail);
+    EXPECT_EQ(FaceReport(inner), std::string(kHead) + "\tA modA \r\n" + kBlockTail);
+}
+
+TEST(ErrorReporting, AnyFailureLeavingAProcedureIsReportedWithItsChain)
+{
+    try {
+        const support::Procedure frame("B", "modB");
+        throw std::runtime_error("disk gone");
+    } catch (...) {
+        const support::Caught c = support::describe(std::current_exception());
+        EXPECT_EQ(c.kind, support::Failure::Failed);
+        EXPECT_EQ(c.chain, std::vector<std::string>{"B modB "});
+        EXPECT_EQ(c.description, "disk gone");
+    }
 }
 
 TEST(ErrorReporting, LineTextAndLocation)
