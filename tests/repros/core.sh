@@ -24,6 +24,17 @@ check "a later scenario's sliver of land does not stop the run" test "$status" -
 check "the earlier scenario is applied" grep -q 'Changed land cover classes within a layer' o.prm
 check "the sliver's scenario is said skipped" grep -q 'Skipped the scenario of the b layer' o.prm
 
+# Each input is opened once and lent to every stage: a run with density pieces
+# and two scenarios opens the analysis shapefile at most 3 times.
+command -v strace >/dev/null || fail "strace is missing (tools/setup.sh installs it)"
+printf 'WKT,DENS\n"%s",600\n"%s",50\n' "$(box 0 0 600 1000)" "$(box 500 0 1000 1000)" >dens.csv
+ogr2ogr -q -a_srs EPSG:5070 -oo AUTODETECT_TYPE=YES -oo KEEP_GEOM_COLUMNS=NO dens.shp dens.csv
+strace -f -e trace=openat,open -o opens.txt "$HALVO" run --landcover lc.tif --analysis zone.shp --field NAME --yes \
+  --density-layer dens.shp --density-field DENS --high 500 --low 100 --scenario a.shp=24 --scenario b.shp=22 \
+  --output opens.shp >/dev/null 2>&1 </dev/null
+opened=$(grep -v ENOENT opens.txt | grep -c '/zone.shp"\|"zone.shp"' || true)
+check "the analysis shapefile is opened at most 3 times (opened $opened)" test "$opened" -ge 1 -a "$opened" -le 3
+
 # A stage's error lists the procedures it left, under their old names, though no stage catches.
 printf 'WKT,DENS\n"%s",\n' "$(box 0 0 30 40)" >dens.csv
 ogr2ogr -q -a_srs EPSG:5070 -oo AUTODETECT_TYPE=YES -oo KEEP_GEOM_COLUMNS=NO dens.shp dens.csv
