@@ -123,7 +123,7 @@ std::string RecordedLayerName(const fs::path& shp)
     return {};
 }
 
-void isUpdateLegend(const host::Layer& outputLayer)
+void WriteLegend(const host::Layer& outputLayer)
 {
     const Procedure procedure("isUpdateLegend", "clsISExecuteModel");
     fs::path qml = outputLayer.source;

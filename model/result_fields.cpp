@@ -43,8 +43,8 @@ void AddNewFields(host::Table& output, params::Units units)
     output.addField(CreateFields("Complete", "Complete", host::kString, 1, 0, 0));
 }
 
-std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table& areaTable,
-                                    const std::string& analysisField)
+std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
+                                          const std::string& analysisField)
 {
     const Procedure procedure("isCalPctIS", kModule);
     auto output = host::Table::Open(outputLayer.source, true);
@@ -130,8 +130,8 @@ void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneV
     output.finish();
 }
 
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
-                       host::Coverage coverage, const std::set<std::string>* touching)
+void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                     host::Coverage coverage, const std::set<std::string>* touching)
 {
     const Procedure procedure("isSetCompleteArea", kModule);
     if (!touching) {

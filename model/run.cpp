@@ -163,7 +163,7 @@ std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host:
     return short_;
 }
 
-void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::path& folder)
+void writeReports(const ReportData& d, const host::Layer& output, const fs::path& folder)
 {
     const RunRequest& r = *d.request;
     reports::ReportInputs in;
@@ -438,10 +438,10 @@ RunResult runStages(const RunRequest& request)
     const fs::path staged = staging.folder() / r.output.filename();
     host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units);
     support::Progress("Computing percent impervious");
-    result.zones = isCalPctIS(*output, areaTable, zoneField);
-    isUpdateLegend(*output);
+    result.zones = FillResultFields(*output, areaTable, zoneField);
+    WriteLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
+    FlagNodataZones(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
     if (zones != analysis) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
@@ -469,7 +469,7 @@ RunResult runStages(const RunRequest& request)
     if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
-    isWriteMetadata(report, *output, staging.folder());
+    writeReports(report, *output, staging.folder());
     if (r.htmlPage) {
         const Procedure procedure("isWriteHtmlPage", kModule);
         WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
