@@ -775,6 +775,25 @@ RasterInfo DescribeRaster(const fs::path& path)
 
 namespace {
 
+// GDAL's block cache, bounded while a pass runs unless the user set
+// GDAL_CACHEMAX: each block is needed once, but the sources of a mosaic keep
+// theirs, so the cache would otherwise grow with the raster up to its default.
+class BoundedBlockCache {
+public:
+    BoundedBlockCache() : old_(GDALGetCacheMax64())
+    {
+        constexpr GIntBig kCap = 256LL << 20;
+        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr) && old_ > kCap)
+            GDALSetCacheMax64(kCap);
+    }
+    BoundedBlockCache(const BoundedBlockCache&) = delete;
+    BoundedBlockCache& operator=(const BoundedBlockCache&) = delete;
+    ~BoundedBlockCache() { GDALSetCacheMax64(old_); }
+
+private:
+    GIntBig old_;
+};
+
 }  // namespace
 
 ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
@@ -785,6 +804,7 @@ ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     const int first = std::clamp(rows.first, 0, raster.height);
     const int last = rows.count < 0 ? raster.height : std::clamp(first + rows.count, first, raster.height);
     const Placed placed = Place(raster, shapes, zoneCount);
+    const BoundedBlockCache cache;
     std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
     // A shape reaching past the extent needs no cells read for its contact;
     // those are settled first.
