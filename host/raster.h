@@ -82,31 +82,52 @@ struct AreaTabulation {
         const auto z = static_cast<std::size_t>(zone);
         return static_cast<double>(zoneCells[z]) + (zoneShares.empty() ? 0.0 : zoneShares[z]);
     }
+    // Adds the tallies of other rows of the same zones (and raster).
+    AreaTabulation& operator+=(const AreaTabulation& other);
 };
 
 using ProgressFn = std::function<void(double fraction)>;
 
-// Centre: each cell belongs to the zone of the last shape (in the order
-// given) whose interior holds the cell's centre. Exact: each shape counts
-// every cell by the share of its area inside the shape; the shapes of one
-// zone must not overlap (union them first), shapes of different zones each
-// count their own. NODATA cells count for no class. threads <= 0 picks the
-// hardware's count.
-AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                            int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+// Rows [first, first + count) of the raster; a negative count runs through
+// the last row. Windows that do not overlap split a pass: their tallies add up.
+struct RowWindow {
+    int first = 0;
+    int count = -1;
+};
 
-// For each zone: true when one of its shapes reaches outside the raster's
-// extent or, centre rule, touches a NODATA cell (the cell's closed square
-// meets the polygon, boundary contact included); exact rule, covers some
-// share of a NODATA cell (contact along the boundary alone is no share).
-std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                                int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+// What one pass over the raster yields: the tallies, which zones touch
+// NODATA or leave the raster, or both.
+enum class Yield { Tallies, Contacts, Both };
 
-// Both of the above from one read of the raster.
+// The tallies and the contacts of the zones; those of disjoint row windows
+// merge with +=.
 struct ZoneScan {
     AreaTabulation tabulation;
-    std::vector<bool> touchesNodata;
+    std::vector<bool> touchesNodata;  // by zone; only when asked for
+    ZoneScan& operator+=(const ZoneScan& other);
 };
+
+// The one pass over the raster, for the cells of the given rows; every
+// raster read of a run goes through it.
+// Tallies, centre rule: each cell belongs to the zone of the last shape (in
+// the order given) whose interior holds the cell's centre. Exact: each shape
+// counts every cell by the share of its area inside the shape; the shapes of
+// one zone must not overlap (union them first), shapes of different zones
+// each count their own. NODATA cells count for no class.
+// Contacts: a zone is flagged when one of its shapes reaches outside the
+// raster's extent or, centre rule, touches a NODATA cell of the rows (the
+// cell's closed square meets the polygon, boundary contact included); exact
+// rule, covers some share of such a cell (contact along the boundary alone
+// is no share).
+// threads <= 0 picks the hardware's count.
+ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows = {}, Yield yield = Yield::Both, int threads = 0, const ProgressFn& progress = {});
+
+// ScanRows over every row, for the tallies, the contacts or both.
+AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                            int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                                int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
                    const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 

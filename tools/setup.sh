@@ -11,7 +11,7 @@ packages=(
   python3 python3-gdal python3-numpy
   qtbase5-dev qttools5-dev qttools5-dev-tools libqgis-dev qgis xvfb xauth imagemagick xdotool
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
-  help2man lintian
+  help2man lintian strace
   chromium
 )
 missing=()
