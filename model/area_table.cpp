@@ -4,7 +4,6 @@
 #include "host/vector_ops.h"
 #include "host/zonal.h"
 #include "model/area_fields.h"
-#include "model/procedure.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -110,7 +109,7 @@ TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover,
 
 void calculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules)
 {
-    const Procedure procedure("CalculateAreas", kModule);
+    const support::Procedure procedure("CalculateAreas", kModule);
     {
         auto ins = output.inserter();
         const double factor = UnitFactor(rules.units);
@@ -157,7 +156,7 @@ void calculateAreas(host::Table& output, const TabulationTable& tab, const AreaR
 host::Table createAreaTable(const std::string& tableName, const std::string& zoneField, int fieldCount,
                             const TabulationTable& tabulation, const fs::path& scratch)
 {
-    const Procedure procedure("createDBF", kTablesModule);
+    const support::Procedure procedure("createDBF", kTablesModule);
     std::vector<std::string> areaNames, isNames;
     for (const auto c : tabulation.classes) {
         const std::string id = std::to_string(c);
@@ -184,7 +183,7 @@ std::optional<host::Table> areaTable(const fs::path& scratch, const host::Layer&
                                      const std::string& zoneField, const AreaRules& rules, const std::string& tableName,
                                      std::set<std::string>* touchingNodata, host::ZoneLayer* read, bool noZoneIsFault)
 {
-    const Procedure procedure("isGetLCArea", kModule);
+    const support::Procedure procedure("isGetLCArea", kModule);
     std::string zoneName = zoneField;
     if (zoneName.size() > 10) {
         auto t = host::Table::Open(zones.source);
@@ -239,7 +238,7 @@ int ZoneFieldWidth(const TabulationTable& t)
 host::Table SumByZone(host::Table& table, const std::string& tableName, const std::string& codedField,
                       const std::string& zoneField, const fs::path& scratch)
 {
-    const Procedure procedure("SumTable", kTablesModule);
+    const support::Procedure procedure("SumTable", kTablesModule);
     if (table.findField(codedField) < 0 && table.field(1).name != codedField)
         support::raise(5, "The area table has no field '" + codedField + "'");
 
@@ -265,7 +264,7 @@ host::Table SumByZone(host::Table& table, const std::string& tableName, const st
 
     // The same format, the zone field renamed.
     auto out = [&] {
-        const Procedure copying("CopyTableFormat", kTablesModule);
+        const support::Procedure copying("CopyTableFormat", kTablesModule);
         std::vector<host::FieldDef> fields;
         for (int i = 0; i < table.fieldCount(); ++i) {
             host::FieldDef f = table.field(i);

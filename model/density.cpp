@@ -3,8 +3,8 @@
 #include "coefficients/number_text.h"
 #include "host/table.h"
 #include "host/vector_ops.h"
-#include "model/procedure.h"
 #include "model/scratch_layers.h"
+#include "support/error_reporting.h"
 
 namespace halvo::model {
 
@@ -31,7 +31,7 @@ std::optional<DensityPieces> SplitByDensity(const host::Layer& densityLayer, con
                                             double high, double low, const host::Layer& analysisLayer,
                                             const std::string& analysisField, const std::filesystem::path& scratch)
 {
-    const Procedure procedure("DensityCalculation", "clsPopulationDensity");
+    const support::Procedure procedure("DensityCalculation", "clsPopulationDensity");
     if (host::SpatialReferenceName(densityLayer) != host::SpatialReferenceName(analysisLayer))
         return std::nullopt;
     DensityPieces pieces;

@@ -1,7 +1,7 @@
 #include "model/legend.h"
 
 #include "host/table.h"
-#include "model/procedure.h"
+#include "support/error_reporting.h"
 
 #include <pugixml.hpp>
 
@@ -125,7 +125,7 @@ std::string RecordedLayerName(const fs::path& shp)
 
 void WriteLegend(const host::Layer& outputLayer)
 {
-    const Procedure procedure("isUpdateLegend", "clsISExecuteModel");
+    const support::Procedure procedure("isUpdateLegend", "clsISExecuteModel");
     fs::path qml = outputLayer.source;
     qml.replace_extension(".qml");
     // QGIS numbers the attribute fields from 0, the object ID and shape left out.

@@ -2,7 +2,6 @@
 
 #include "host/zonal.h"
 #include "model/area_fields.h"
-#include "model/procedure.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -33,7 +32,7 @@ std::string zoneClause(const std::string& field, const std::string& value, bool 
 
 void AddNewFields(host::Table& output, params::Units units)
 {
-    const Procedure procedure("AddNewFields", kModule);
+    const support::Procedure procedure("AddNewFields", kModule);
     const bool feet = units == params::Units::Feet;
     output.addField(
         CreateFields(feet ? "TotAcres" : "TotHects", feet ? "TotalAcres" : "TotalHectares", host::kDouble, 0, 18, 6));
@@ -46,7 +45,7 @@ void AddNewFields(host::Table& output, params::Units units)
 std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
                                           const std::string& analysisField)
 {
-    const Procedure procedure("isCalPctIS", kModule);
+    const support::Procedure procedure("isCalPctIS", kModule);
     auto output = host::Table::Open(outputLayer.source, true);
     const bool text = output.field(2).type == host::kString;
 
@@ -114,7 +113,7 @@ std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::
 
 void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones)
 {
-    const Procedure procedure("FlagIncomplete", kModule);
+    const support::Procedure procedure("FlagIncomplete", kModule);
     auto output = host::Table::Open(outputLayer.source, true);
     std::size_t i = 0;
     output.update({}, [&](host::Table::Row& r) {
@@ -133,7 +132,7 @@ void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneV
 void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
                      host::Coverage coverage, const std::set<std::string>* touching)
 {
-    const Procedure procedure("isSetCompleteArea", kModule);
+    const support::Procedure procedure("isSetCompleteArea", kModule);
     if (!touching) {
         for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
             outputLayer.selection.insert(fid);

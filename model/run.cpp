@@ -9,7 +9,6 @@
 #include "model/html_page.h"
 #include "model/legend.h"
 #include "model/output_files.h"
-#include "model/procedure.h"
 #include "model/scenario.h"
 #include "model/scratch_layers.h"
 #include "params/param_writer.h"
@@ -99,7 +98,7 @@ host::LayerPtr DissolveAnalysisLayer(host::ZoneLayer& zones, const std::string& 
 {
     const host::Layer& analysis = zones.layer();
     const std::string& field = zones.field();
-    const Procedure procedure("DissolveAnalysisLayer", kModule);
+    const support::Procedure procedure("DissolveAnalysisLayer", kModule);
     if (!host::FindLayerField(analysis, field)) {
         support::MsgBox("Error reading analysis field name");
         throw support::Stopped("the analysis field is missing");
@@ -471,7 +470,7 @@ RunResult runStages(const RunRequest& request)
     support::Progress("Writing the reports");
     writeReports(report, *output, staging.folder());
     if (r.htmlPage) {
-        const Procedure procedure("isWriteHtmlPage", kModule);
+        const support::Procedure procedure("isWriteHtmlPage", kModule);
         WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
                       staging.folder() / (r.layerName + ".html"));
     }
@@ -495,13 +494,7 @@ RunResult runStages(const RunRequest& request)
 RunResult Run(const RunRequest& request, Feedback& feedback)
 {
     support::UiScope scope(feedback);
-    // The one place below the faces that catches: the error takes the
-    // procedures it left into its chain, for the report.
-    try {
-        return runStages(request);
-    } catch (...) {
-        RethrowWithChain();
-    }
+    return runStages(request);
 }
 
 }  // namespace halvo::model

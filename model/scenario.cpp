@@ -2,7 +2,6 @@
 
 #include "host/vector_ops.h"
 #include "model/area_fields.h"
-#include "model/procedure.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -193,7 +192,7 @@ ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenari
         }
         return {};
     } catch (...) {
-        const support::Caught caught = CaughtWithChain();
+        const support::Caught caught = support::describe(std::current_exception());
         if (caught.kind == support::Failure::Stopped || caught.kind == support::Failure::Canceled)
             throw;
         // The report with its chain first, then the box; the run ends without a table.

@@ -2,7 +2,7 @@
 
 #include "host/vector_ops.h"
 #include "host/zonal.h"
-#include "model/procedure.h"
+#include "support/error_reporting.h"
 
 #include <algorithm>
 
@@ -24,7 +24,7 @@ host::FieldDef CreateFields(const std::string& name, const std::string& aliasNam
 
 std::string SetFieldName(const std::string& name, const host::Table& table)
 {
-    const Procedure procedure("SetFieldName", kModule);
+    const support::Procedure procedure("SetFieldName", kModule);
     if (name.size() <= 10)
         return name;
     const std::string prefix = name.substr(0, 10);
@@ -51,7 +51,7 @@ std::string CopyFieldName(const std::string& fieldName)
 
 host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& fieldName, const host::Layer& source)
 {
-    const Procedure procedure("CreateShapefile", kModule);
+    const support::Procedure procedure("CreateShapefile", kModule);
     const fs::path out = scratch / "tempAnalysis.shp";
     // Longer text values keep their full width: a cut value would merge zones.
     host::CopyFeatures(source, fieldName, out, CopyFieldName(fieldName), kCopyFieldWidth);
