@@ -411,6 +411,8 @@ struct CoverCells {
 struct ScanPlan {
     bool tally = true;
     bool contacts = false;
+    // The rows scanned: all, or one window of a scan cut into windows.
+    int rowBegin = 0, rowEnd = std::numeric_limits<int>::max();
 };
 
 // What a rule sees of a strip: its edge table and groups, the shapes, and
@@ -596,7 +598,8 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             const Window w = windowOf(shapes[i]);
             all.add(w.col0, w.col1, w.row0, w.row1);
         }
-    const Window window = all.clipped(raster.width, raster.height);
+    const Window window =
+        all.clipped(raster.width, raster.height).intersect(Window{0, raster.width, plan.rowBegin, plan.rowEnd});
     // The edges are cut into strips a band of rows at a time, so the table
     // holds one band's edges, not the whole raster's.
     const int bandRows = layout.rows * kStripsPerBand;
@@ -772,7 +775,10 @@ RasterInfo DescribeRaster(const fs::path& path)
 
 namespace {
 
-ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+std::mutex scannerMutex;
+std::shared_ptr<WindowScanner> windowScanner;
+
+ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                   const ProgressFn& progress, Coverage coverage, ScanPlan plan)
 {
     const Placed placed = Place(raster, shapes, zoneCount);
@@ -816,7 +822,141 @@ ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     return out;
 }
 
+ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
+                  const ProgressFn& progress, Coverage coverage, ScanPlan plan)
+{
+    std::shared_ptr<WindowScanner> scanner;
+    {
+        const std::lock_guard lock(scannerMutex);
+        scanner = windowScanner;
+    }
+    if (scanner)
+        return scanner->scan(ScanJob{raster, shapes, zoneCount, coverage, plan.tally, plan.contacts}, progress);
+    return ScanHere(raster, shapes, zoneCount, threads, progress, coverage, plan);
+}
+
+template <class V>
+void AddInto(std::vector<V>& into, const std::vector<V>& part)
+{
+    if (into.size() < part.size())
+        into.resize(part.size());
+    for (std::size_t i = 0; i < part.size(); ++i)
+        into[i] += part[i];
+}
+
 }  // namespace
+
+void SetWindowScanner(std::shared_ptr<WindowScanner> scanner)
+{
+    const std::lock_guard lock(scannerMutex);
+    windowScanner = std::move(scanner);
+}
+
+ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads)
+{
+    return ScanHere(job.raster, job.shapes, job.zoneCount, threads, {}, job.coverage,
+                    {job.tally, job.contacts, rowBegin, rowEnd});
+}
+
+void MergeScan(ZoneScan& into, const ZoneScan& part)
+{
+    AreaTabulation& a = into.tabulation;
+    const AreaTabulation& b = part.tabulation;
+    if (a.classes != b.classes && !b.classes.empty()) {
+        // Both onto the union of their classes, which stays ascending.
+        std::vector<std::int64_t> classes;
+        std::set_union(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(),
+                       std::back_inserter(classes));
+        const auto zones = static_cast<std::size_t>(std::max(a.zoneCount, b.zoneCount));
+        auto widen = [&](const AreaTabulation& t, auto& values) {
+            using V = typename std::decay_t<decltype(values)>::value_type;
+            std::vector<V> out(zones * classes.size(), V{});
+            if (!values.empty())
+                for (std::size_t ci = 0; ci < t.classes.size(); ++ci) {
+                    const auto at = static_cast<std::size_t>(
+                        std::lower_bound(classes.begin(), classes.end(), t.classes[ci]) - classes.begin());
+                    for (std::size_t z = 0; z < zones && z < static_cast<std::size_t>(t.zoneCount); ++z)
+                        out[z * classes.size() + at] = values[z * t.classes.size() + ci];
+                }
+            return out;
+        };
+        a.counts = widen(a, a.counts);
+        if (!a.shares.empty() || !b.shares.empty())
+            a.shares = widen(a, a.shares);
+        AreaTabulation wide = b;
+        wide.counts = widen(b, b.counts);
+        if (!b.shares.empty())
+            wide.shares = widen(b, b.shares);
+        a.classes = classes;
+        AddInto(a.counts, wide.counts);
+        AddInto(a.shares, wide.shares);
+    } else {
+        AddInto(a.counts, b.counts);
+        AddInto(a.shares, b.shares);
+    }
+    a.zoneCount = std::max(a.zoneCount, b.zoneCount);
+    a.cellArea = b.cellArea != 0 ? b.cellArea : a.cellArea;
+    AddInto(a.zoneCells, b.zoneCells);
+    AddInto(a.zoneShares, b.zoneShares);
+    if (into.touchesNodata.size() < part.touchesNodata.size())
+        into.touchesNodata.resize(part.touchesNodata.size());
+    for (std::size_t z = 0; z < part.touchesNodata.size(); ++z)
+        if (part.touchesNodata[z])
+            into.touchesNodata[z] = true;
+}
+
+std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)
+{
+    const GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+    const int strip = StripLayoutOf(*ds->GetRasterBand(1)).rows;
+    const int step = std::max(1, (std::max(rows, 1) + strip - 1) / strip) * strip;
+    std::vector<std::pair<int, int>> windows;
+    for (int r = 0; r < raster.height; r += step)
+        windows.emplace_back(r, std::min(raster.height, r + step));
+    return windows;
+}
+
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows)
+{
+    const Placed placed = Place(job.raster, job.shapes, job.zoneCount);
+    std::vector<std::vector<std::size_t>> out(windows.size());
+    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+        const scan::PixelShape& s = placed.shapes[i];
+        bool met = false;
+        if (s.geometry) {
+            // A row of margin: the contact test reaches the cells the border touches.
+            const int r0 = scan::ClampToInt(std::floor(s.miny)) - 1, r1 = scan::ClampToInt(std::ceil(s.maxy)) + 1;
+            for (std::size_t w = 0; w < windows.size(); ++w)
+                if (r0 < windows[w].second && r1 > windows[w].first) {
+                    out[w].push_back(i);
+                    met = true;
+                }
+        }
+        if (!met && !out.empty())
+            out.front().push_back(i);
+    }
+    return out;
+}
+
+std::string WkbOf(const ZoneShape& shape)
+{
+    if (!shape.geometry)
+        return {};
+    std::string wkb(shape.geometry->WkbSize(), '\0');
+    shape.geometry->exportToWkb(wkbNDR, reinterpret_cast<unsigned char*>(wkb.data()), wkbVariantIso);
+    return wkb;
+}
+
+ZoneShape ShapeFromWkb(int zone, const std::string& wkb)
+{
+    if (wkb.empty())
+        return ZoneShape(zone, nullptr);
+    OGRGeometry* g = nullptr;
+    if (OGRGeometryFactory::createFromWkb(wkb.data(), nullptr, &g, wkb.size(), wkbVariantIso) != OGRERR_NONE)
+        raise(err::kInvalidCall, "A zone shape sent for a window scan cannot be read back");
+    return ZoneShape(zone, std::unique_ptr<OGRGeometry>(g));
+}
 
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                             const ProgressFn& progress, Coverage coverage)
