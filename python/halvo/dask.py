@@ -93,7 +93,10 @@ class WindowExecutor:
         try:
             pending = set(futures)
             while pending:
-                done, pending = wait(pending, timeout=0.5, return_when="FIRST_COMPLETED")
+                try:
+                    done, pending = wait(pending, timeout=0.5, return_when="FIRST_COMPLETED")
+                except TimeoutError:
+                    done = set()  # none finished yet: the run may have been canceled meanwhile
                 for f in done:
                     if f.status == "error":
                         begin, end = rows[f.key]

@@ -54,9 +54,11 @@ def test_dask_runs(cluster, sample, durham, tmp_path, monkeypatch):
                                                     "popdens_sqmi_2010", 5000, 1000),
                          scenarios=[(durham / "derived/durham_city_limits_5070.gpkg", 24)])),
     ]
+    for folder in ("local", "dask", "cli", "fail"):
+        (tmp_path / folder).mkdir()
+    killed = []
     for name, kwargs in runs:
         halvo.run(**kwargs, output=tmp_path / "local" / f"{name}.shp", yes=True)
-        killed = []
 
         def kill_one(stage, f):
             # The first window's progress: the other windows are on the workers.
@@ -66,6 +68,7 @@ def test_dask_runs(cluster, sample, durham, tmp_path, monkeypatch):
 
         halvo.run(**kwargs, output=tmp_path / "dask" / f"{name}.shp", yes=True, client=client, progress=kill_one)
         assert (tmp_path / "local" / f"{name}.dbf").read_bytes() == (tmp_path / "dask" / f"{name}.dbf").read_bytes(), name
+    assert killed and workers[1].poll() is not None
 
     # The program's --dask, on the worker left.
     status, err = cli("run", "--landcover", sample / "landcover.tif", "--analysis", sample / "watersheds.shp",
