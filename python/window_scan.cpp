@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -113,18 +114,45 @@ std::string TaskOf(const host::ScanJob& job, const std::vector<std::size_t>& sha
     return std::move(w.text);
 }
 
+// Only the zones the window holds travel: a national run has many zones
+// and each window a few of them.
 std::string TallyText(const host::ZoneScan& s)
 {
     const host::AreaTabulation& t = s.tabulation;
+    const std::size_t classes = t.classes.size();
+    std::vector<std::int32_t> zones;
+    for (std::size_t z = 0; z < static_cast<std::size_t>(t.zoneCount); ++z)
+        if ((z < t.zoneCells.size() && t.zoneCells[z]) || (z < t.zoneShares.size() && t.zoneShares[z] != 0))
+            zones.push_back(static_cast<std::int32_t>(z));
+    std::vector<std::uint64_t> counts, zoneCells;
+    std::vector<double> shares, zoneShares;
+    for (const std::int32_t z : zones) {
+        const auto at = static_cast<std::size_t>(z) * classes;
+        counts.insert(counts.end(), t.counts.begin() + static_cast<std::ptrdiff_t>(at),
+                      t.counts.begin() + static_cast<std::ptrdiff_t>(at + classes));
+        zoneCells.push_back(t.zoneCells[static_cast<std::size_t>(z)]);
+        if (!t.shares.empty()) {
+            shares.insert(shares.end(), t.shares.begin() + static_cast<std::ptrdiff_t>(at),
+                          t.shares.begin() + static_cast<std::ptrdiff_t>(at + classes));
+            zoneShares.push_back(t.zoneShares[static_cast<std::size_t>(z)]);
+        }
+    }
+    std::vector<std::int32_t> touching;
+    for (std::size_t z = 0; z < s.touchesNodata.size(); ++z)
+        if (s.touchesNodata[z])
+            touching.push_back(static_cast<std::int32_t>(z));
     Writer w;
     w.put<std::int32_t>(t.zoneCount);
+    w.put<std::int32_t>(static_cast<std::int32_t>(s.touchesNodata.size()));
+    w.put<std::uint8_t>(t.shares.empty() && t.zoneShares.empty() ? 0 : 1);
     w.put(t.cellArea);
     w.put(t.classes);
-    w.put(t.counts);
-    w.put(t.zoneCells);
-    w.put(t.shares);
-    w.put(t.zoneShares);
-    w.put(s.touchesNodata);
+    w.put(zones);
+    w.put(counts);
+    w.put(zoneCells);
+    w.put(shares);
+    w.put(zoneShares);
+    w.put(touching);
     return std::move(w.text);
 }
 
@@ -134,13 +162,43 @@ host::ZoneScan TallyOf(std::string_view text)
     host::ZoneScan s;
     host::AreaTabulation& t = s.tabulation;
     t.zoneCount = r.get<std::int32_t>();
+    const auto flags = static_cast<std::size_t>(r.get<std::int32_t>());
+    const bool exact = r.get<std::uint8_t>() != 0;
     t.cellArea = r.get<double>();
     t.classes = r.vector<std::int64_t>();
-    t.counts = r.vector<std::uint64_t>();
-    t.zoneCells = r.vector<std::uint64_t>();
-    t.shares = r.vector<double>();
-    t.zoneShares = r.vector<double>();
-    s.touchesNodata = r.vector<bool>();
+    const auto zones = r.vector<std::int32_t>();
+    const auto counts = r.vector<std::uint64_t>();
+    const auto zoneCells = r.vector<std::uint64_t>();
+    const auto shares = r.vector<double>();
+    const auto zoneShares = r.vector<double>();
+    const auto touching = r.vector<std::int32_t>();
+    const std::size_t classes = t.classes.size(), zoneCount = static_cast<std::size_t>(std::max(t.zoneCount, 0));
+    if (counts.size() != zones.size() * classes || zoneCells.size() != zones.size() ||
+        (exact && (shares.size() != counts.size() || zoneShares.size() != zones.size())))
+        support::raise(support::err::kInvalidCall, "A window tally arrived garbled");
+    t.counts.assign(zoneCount * classes, 0);
+    t.zoneCells.assign(zoneCount, 0);
+    if (exact) {
+        t.shares.assign(zoneCount * classes, 0.0);
+        t.zoneShares.assign(zoneCount, 0.0);
+    }
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        const auto z = static_cast<std::size_t>(zones[i]);
+        if (z >= zoneCount)
+            support::raise(support::err::kInvalidCall, "A window tally names a zone the run does not have");
+        std::copy_n(counts.begin() + static_cast<std::ptrdiff_t>(i * classes), classes,
+                    t.counts.begin() + static_cast<std::ptrdiff_t>(z * classes));
+        t.zoneCells[z] = zoneCells[i];
+        if (exact) {
+            std::copy_n(shares.begin() + static_cast<std::ptrdiff_t>(i * classes), classes,
+                        t.shares.begin() + static_cast<std::ptrdiff_t>(z * classes));
+            t.zoneShares[z] = zoneShares[i];
+        }
+    }
+    s.touchesNodata.assign(flags, false);
+    for (const std::int32_t z : touching)
+        if (z >= 0 && static_cast<std::size_t>(z) < flags)
+            s.touchesNodata[static_cast<std::size_t>(z)] = true;
     return s;
 }
 
@@ -279,6 +337,20 @@ void BindWindowScan(py::module_& m)
         },
         py::arg("task"), py::arg("threads") = 0,
         "Counts one window task (bytes made by a run) on this machine; answers its tally as bytes.");
+    m.def(
+        "merge_tallies",
+        [](const std::vector<std::string>& tallies) {
+            std::string merged;
+            {
+                py::gil_scoped_release release;
+                host::ZoneScan out;
+                for (const std::string& t : tallies)
+                    host::MergeScan(out, TallyOf(t));
+                merged = TallyText(out);
+            }
+            return py::bytes(merged);
+        },
+        py::arg("tallies"), "Window tallies merged in the order given, as a run merges them (for measuring).");
 }
 
 }  // namespace halvo::python

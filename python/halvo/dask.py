@@ -117,7 +117,10 @@ class WindowExecutor:
 
 
 def executor_for(client: Any) -> WindowExecutor:
-    """The executor for halvo.run's client=: a Client, a scheduler address or "local"."""
+    """The executor for halvo.run's client=: a Client, a scheduler address, "local",
+    or a WindowExecutor as it is."""
+    if isinstance(client, WindowExecutor):
+        return client
     if isinstance(client, str):
         return WindowExecutor(connect(client), own=True)
     return WindowExecutor(client)
