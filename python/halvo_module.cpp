@@ -89,7 +89,8 @@ using params::Refuse;
 fs::path OutputOf(const std::string& given, const fs::path& ext)
 {
     if (given.find('|') != std::string::npos)
-        Refuse("The output '" + given + "' holds '|' options: halvo writes shapefiles; give a file name ending in .shp");
+        Refuse("The output '" + given +
+               "' holds '|' options: halvo writes shapefiles; give a file name ending in .shp");
     if (const std::string format = host::OtherVectorFormatOf(fs::path(given).extension().string()); !format.empty())
         Refuse("The output '" + given + "' names a file of another format (" + format +
                "): halvo writes shapefiles; give a file name ending in .shp");
@@ -242,9 +243,8 @@ public:
         messages_.push_back(line);
         const int level = icon == support::Icon::Critical ? 40 : icon == support::Icon::Exclamation ? 30 : 20;
         try {
-            py::module_::import("logging")
-                .attr("getLogger")("halvo")
-                .attr("log")(level, "%s: %s\n%s", IconWord(icon), std::string(title), line);
+            py::module_::import("logging").attr("getLogger")("halvo").attr("log")(level, "%s: %s\n%s", IconWord(icon),
+                                                                                  std::string(title), line);
         } catch (py::error_already_set& e) {
             e.discard_as_unraisable("halvo message");
         }

@@ -6,8 +6,8 @@
 
 #include <pybind11/stl.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <type_traits>
