@@ -19,6 +19,7 @@ engine's message.
 
 from __future__ import annotations
 
+import logging
 import math
 import sys
 import uuid
@@ -46,7 +47,7 @@ def local_client(workers: Optional[int] = None, threads_per_worker: int = 1):
     from distributed import Client, LocalCluster
 
     cluster = LocalCluster(n_workers=workers, threads_per_worker=threads_per_worker, processes=True,
-                           dashboard_address=None)
+                           dashboard_address=None, silence_logs=logging.ERROR)
     return Client(cluster)
 
 
