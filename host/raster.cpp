@@ -835,15 +835,6 @@ ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     return ScanHere(raster, shapes, zoneCount, threads, progress, coverage, plan);
 }
 
-template <class V>
-void AddInto(std::vector<V>& into, const std::vector<V>& part)
-{
-    if (into.size() < part.size())
-        into.resize(part.size());
-    for (std::size_t i = 0; i < part.size(); ++i)
-        into[i] += part[i];
-}
-
 }  // namespace
 
 void SetWindowScanner(std::shared_ptr<WindowScanner> scanner)
@@ -856,53 +847,6 @@ ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads)
 {
     return ScanHere(job.raster, job.shapes, job.zoneCount, threads, {}, job.coverage,
                     {job.tally, job.contacts, rowBegin, rowEnd});
-}
-
-void MergeScan(ZoneScan& into, const ZoneScan& part)
-{
-    AreaTabulation& a = into.tabulation;
-    const AreaTabulation& b = part.tabulation;
-    if (a.classes != b.classes && !b.classes.empty()) {
-        // Both onto the union of their classes, which stays ascending.
-        std::vector<std::int64_t> classes;
-        std::set_union(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(),
-                       std::back_inserter(classes));
-        const auto zones = static_cast<std::size_t>(std::max(a.zoneCount, b.zoneCount));
-        auto widen = [&](const AreaTabulation& t, auto& values) {
-            using V = typename std::decay_t<decltype(values)>::value_type;
-            std::vector<V> out(zones * classes.size(), V{});
-            if (!values.empty())
-                for (std::size_t ci = 0; ci < t.classes.size(); ++ci) {
-                    const auto at = static_cast<std::size_t>(
-                        std::lower_bound(classes.begin(), classes.end(), t.classes[ci]) - classes.begin());
-                    for (std::size_t z = 0; z < zones && z < static_cast<std::size_t>(t.zoneCount); ++z)
-                        out[z * classes.size() + at] = values[z * t.classes.size() + ci];
-                }
-            return out;
-        };
-        a.counts = widen(a, a.counts);
-        if (!a.shares.empty() || !b.shares.empty())
-            a.shares = widen(a, a.shares);
-        AreaTabulation wide = b;
-        wide.counts = widen(b, b.counts);
-        if (!b.shares.empty())
-            wide.shares = widen(b, b.shares);
-        a.classes = classes;
-        AddInto(a.counts, wide.counts);
-        AddInto(a.shares, wide.shares);
-    } else {
-        AddInto(a.counts, b.counts);
-        AddInto(a.shares, b.shares);
-    }
-    a.zoneCount = std::max(a.zoneCount, b.zoneCount);
-    a.cellArea = b.cellArea != 0 ? b.cellArea : a.cellArea;
-    AddInto(a.zoneCells, b.zoneCells);
-    AddInto(a.zoneShares, b.zoneShares);
-    if (into.touchesNodata.size() < part.touchesNodata.size())
-        into.touchesNodata.resize(part.touchesNodata.size());
-    for (std::size_t z = 0; z < part.touchesNodata.size(); ++z)
-        if (part.touchesNodata[z])
-            into.touchesNodata[z] = true;
 }
 
 std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)

@@ -122,8 +122,8 @@ struct ScanJob {
 };
 
 // Counts a scan elsewhere (a cluster): cuts it into row windows, has each
-// counted by ScanWindow wherever the same files are, and merges them
-// (MergeScan). While one is set, every scan of this process goes to it.
+// counted by ScanWindow wherever the same files are, and adds their tallies
+// up. While one is set, every scan of this process goes to it.
 class WindowScanner {
 public:
     virtual ~WindowScanner() = default;
@@ -131,11 +131,10 @@ public:
 };
 void SetWindowScanner(std::shared_ptr<WindowScanner> scanner);
 
-// The scan of rows [rowBegin, rowEnd) only; scans of disjoint windows merge
-// into the scan of their union.
+// The scan of rows [rowBegin, rowEnd) only. Scans of disjoint windows add up
+// to the scan of their union: counts and shares add (classes by value), the
+// NODATA flags are or'ed.
 ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads = 0);
-// Adds `part` (of the same shapes, another window) into `into`.
-void MergeScan(ZoneScan& into, const ZoneScan& part);
 // The raster's rows in windows of whole read strips (its blocks), at least
 // `rows` rows each: [begin, end) pairs.
 std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows);

@@ -156,50 +156,103 @@ std::string TallyText(const host::ZoneScan& s)
     return std::move(w.text);
 }
 
-host::ZoneScan TallyOf(std::string_view text)
+// A window's tally as it travelled: its zones only.
+struct SparseTally {
+    std::int32_t zoneCount = 0, flags = 0;
+    bool exact = false;
+    double cellArea = 0;
+    std::vector<std::int64_t> classes;
+    std::vector<std::int32_t> zones;
+    std::vector<std::uint64_t> counts, zoneCells;
+    std::vector<double> shares, zoneShares;
+    std::vector<std::int32_t> touching;
+};
+
+SparseTally TallyOf(std::string_view text)
 {
     Reader r(text);
-    host::ZoneScan s;
-    host::AreaTabulation& t = s.tabulation;
+    SparseTally t;
     t.zoneCount = r.get<std::int32_t>();
-    const auto flags = static_cast<std::size_t>(r.get<std::int32_t>());
-    const bool exact = r.get<std::uint8_t>() != 0;
+    t.flags = r.get<std::int32_t>();
+    t.exact = r.get<std::uint8_t>() != 0;
     t.cellArea = r.get<double>();
     t.classes = r.vector<std::int64_t>();
-    const auto zones = r.vector<std::int32_t>();
-    const auto counts = r.vector<std::uint64_t>();
-    const auto zoneCells = r.vector<std::uint64_t>();
-    const auto shares = r.vector<double>();
-    const auto zoneShares = r.vector<double>();
-    const auto touching = r.vector<std::int32_t>();
-    const std::size_t classes = t.classes.size(), zoneCount = static_cast<std::size_t>(std::max(t.zoneCount, 0));
-    if (counts.size() != zones.size() * classes || zoneCells.size() != zones.size() ||
-        (exact && (shares.size() != counts.size() || zoneShares.size() != zones.size())))
+    t.zones = r.vector<std::int32_t>();
+    t.counts = r.vector<std::uint64_t>();
+    t.zoneCells = r.vector<std::uint64_t>();
+    t.shares = r.vector<double>();
+    t.zoneShares = r.vector<double>();
+    t.touching = r.vector<std::int32_t>();
+    const std::size_t n = t.zones.size();
+    bool fits = t.counts.size() == n * t.classes.size() && t.zoneCells.size() == n &&
+                (!t.exact || (t.shares.size() == t.counts.size() && t.zoneShares.size() == n));
+    for (const std::int32_t z : t.zones)
+        fits = fits && z >= 0 && z < t.zoneCount;
+    for (const std::int32_t z : t.touching)
+        fits = fits && z >= 0 && z < t.flags;
+    if (!fits)
         support::raise(support::err::kInvalidCall, "A window tally arrived garbled");
-    t.counts.assign(zoneCount * classes, 0);
-    t.zoneCells.assign(zoneCount, 0);
-    if (exact) {
-        t.shares.assign(zoneCount * classes, 0.0);
-        t.zoneShares.assign(zoneCount, 0.0);
+    return t;
+}
+
+// The windows' tallies added up in the order given, so the sums are the same
+// run after run. Each adds only its own zones: the cost follows the windows'
+// zones, not all zones times all windows.
+host::ZoneScan MergeTallies(const std::vector<std::string>& texts, int zoneCount, bool tally)
+{
+    std::vector<SparseTally> tallies;
+    tallies.reserve(texts.size());
+    std::vector<std::int64_t> classes;
+    for (const std::string& text : texts) {
+        tallies.push_back(TallyOf(text));
+        std::vector<std::int64_t> both;
+        std::set_union(classes.begin(), classes.end(), tallies.back().classes.begin(), tallies.back().classes.end(),
+                       std::back_inserter(both));
+        classes = std::move(both);
     }
-    for (std::size_t i = 0; i < zones.size(); ++i) {
-        const auto z = static_cast<std::size_t>(zones[i]);
-        if (z >= zoneCount)
+    host::ZoneScan out;
+    host::AreaTabulation& a = out.tabulation;
+    const auto zones = static_cast<std::size_t>(std::max(zoneCount, 0));
+    const std::size_t width = classes.size();
+    if (tally) {
+        a.zoneCount = zoneCount;
+        a.classes = classes;
+        a.counts.assign(zones * width, 0);
+        a.zoneCells.assign(zones, 0);
+    }
+    out.touchesNodata.assign(zones, false);
+    std::vector<std::size_t> column;
+    for (const SparseTally& t : tallies) {
+        if (t.zoneCount > zoneCount || t.flags > zoneCount)
             support::raise(support::err::kInvalidCall, "A window tally names a zone the run does not have");
-        std::copy_n(counts.begin() + static_cast<std::ptrdiff_t>(i * classes), classes,
-                    t.counts.begin() + static_cast<std::ptrdiff_t>(z * classes));
-        t.zoneCells[z] = zoneCells[i];
-        if (exact) {
-            std::copy_n(shares.begin() + static_cast<std::ptrdiff_t>(i * classes), classes,
-                        t.shares.begin() + static_cast<std::ptrdiff_t>(z * classes));
-            t.zoneShares[z] = zoneShares[i];
+        for (const std::int32_t z : t.touching)
+            out.touchesNodata[static_cast<std::size_t>(z)] = true;
+        if (!tally)
+            continue;
+        if (t.cellArea != 0)
+            a.cellArea = t.cellArea;
+        if (t.exact && a.shares.empty()) {
+            a.shares.assign(zones * width, 0.0);
+            a.zoneShares.assign(zones, 0.0);
+        }
+        column.resize(t.classes.size());
+        for (std::size_t c = 0; c < t.classes.size(); ++c)
+            column[c] = static_cast<std::size_t>(std::lower_bound(classes.begin(), classes.end(), t.classes[c]) -
+                                                 classes.begin());
+        const std::size_t k = t.classes.size();
+        for (std::size_t i = 0; i < t.zones.size(); ++i) {
+            const auto z = static_cast<std::size_t>(t.zones[i]);
+            a.zoneCells[z] += t.zoneCells[i];
+            for (std::size_t c = 0; c < k; ++c)
+                a.counts[z * width + column[c]] += t.counts[i * k + c];
+            if (t.exact) {
+                a.zoneShares[z] += t.zoneShares[i];
+                for (std::size_t c = 0; c < k; ++c)
+                    a.shares[z * width + column[c]] += t.shares[i * k + c];
+            }
         }
     }
-    s.touchesNodata.assign(flags, false);
-    for (const std::int32_t z : touching)
-        if (z >= 0 && static_cast<std::size_t>(z) < flags)
-            s.touchesNodata[static_cast<std::size_t>(z)] = true;
-    return s;
+    return out;
 }
 
 // One window counted here: what a Dask worker runs.
@@ -274,8 +327,9 @@ public:
                     for (const py::handle a : answers)
                         tallies.push_back(a.cast<std::string>());
             } catch (py::error_already_set& e) {
+                // The exception's own words: the window and the engine's message.
                 if (!canceled)
-                    support::raise(support::err::kHostFailure, e.what(), "halvo.dask");
+                    support::raise(support::err::kHostFailure, py::str(e.value()).cast<std::string>(), "halvo.dask");
             }
         }
         if (canceled)
@@ -285,15 +339,7 @@ public:
                            "The window executor answered " + std::to_string(tallies.size()) + " tallies for " +
                                std::to_string(windows.size()) + " windows",
                            "halvo.dask");
-        // Merged in window order, so the sums are the same run after run.
-        host::ZoneScan out;
-        out.touchesNodata.assign(static_cast<std::size_t>(job.zoneCount), false);
-        for (const std::string& t : tallies)
-            host::MergeScan(out, TallyOf(t));
-        if (out.tabulation.zoneCount == 0 && job.tally) {
-            out.tabulation.zoneCount = job.zoneCount;
-            out.tabulation.zoneCells.assign(static_cast<std::size_t>(job.zoneCount), 0);
-        }
+        host::ZoneScan out = MergeTallies(tallies, job.zoneCount, job.tally);
         return out;
     }
 
@@ -339,18 +385,16 @@ void BindWindowScan(py::module_& m)
         "Counts one window task (bytes made by a run) on this machine; answers its tally as bytes.");
     m.def(
         "merge_tallies",
-        [](const std::vector<std::string>& tallies) {
+        [](const std::vector<std::string>& tallies, int zoneCount) {
             std::string merged;
             {
                 py::gil_scoped_release release;
-                host::ZoneScan out;
-                for (const std::string& t : tallies)
-                    host::MergeScan(out, TallyOf(t));
-                merged = TallyText(out);
+                merged = TallyText(MergeTallies(tallies, zoneCount, true));
             }
             return py::bytes(merged);
         },
-        py::arg("tallies"), "Window tallies merged in the order given, as a run merges them (for measuring).");
+        py::arg("tallies"), py::arg("zone_count"),
+        "Window tallies merged in the order given, as a run merges them (for measuring).");
 }
 
 }  // namespace halvo::python

@@ -68,7 +68,7 @@ def main():
     last = Recording.scans[-1]
     windows = len(last)
     start = time.perf_counter()
-    _halvo.merge_tallies(last)
+    _halvo.merge_tallies(last, int.from_bytes(last[0][:4], "little"))
     merge = time.perf_counter() - start
     print(f"one run: {windows} windows, tallies {sum(map(len, last)) / windows / 1024:.1f} KiB each, "
           f"merged in {merge * 1000:.1f} ms ({merge / windows * 1000:.2f} ms a window)")
