@@ -794,9 +794,10 @@ private:
     GIntBig old_;
 };
 
-}  // namespace
+std::mutex scannerMutex;
+std::shared_ptr<WindowScanner> windowScanner;
 
-ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
                   RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
 {
     ScanPlan plan{yield != Yield::Contacts, yield != Yield::Tallies};
@@ -847,6 +848,27 @@ ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     return out;
 }
 
+}  // namespace
+
+ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
+{
+    // A whole pass goes to the window scanner when one is set (a cluster);
+    // a window asked for is counted here.
+    if (rows.first == 0 && rows.count < 0) {
+        std::shared_ptr<WindowScanner> scanner;
+        {
+            const std::lock_guard lock(scannerMutex);
+            scanner = windowScanner;
+        }
+        if (scanner)
+            return scanner->scan(
+                ScanJob{raster, shapes, zoneCount, coverage, yield != Yield::Contacts, yield != Yield::Tallies},
+                progress);
+    }
+    return ScanHere(raster, shapes, zoneCount, coverage, rows, yield, threads, progress);
+}
+
 AreaTabulation& AreaTabulation::operator+=(const AreaTabulation& other)
 {
     if (other.zoneCells.empty())
@@ -895,6 +917,72 @@ ZoneScan& ZoneScan::operator+=(const ZoneScan& other)
         for (std::size_t z = 0; z < other.touchesNodata.size() && z < touchesNodata.size(); ++z)
             touchesNodata[z] = touchesNodata[z] || other.touchesNodata[z];
     return *this;
+}
+
+void SetWindowScanner(std::shared_ptr<WindowScanner> scanner)
+{
+    const std::lock_guard lock(scannerMutex);
+    windowScanner = std::move(scanner);
+}
+
+ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads)
+{
+    const Yield yield = job.tally ? (job.contacts ? Yield::Both : Yield::Tallies) : Yield::Contacts;
+    return ScanHere(job.raster, job.shapes, job.zoneCount, job.coverage, {rowBegin, rowEnd - rowBegin}, yield, threads,
+                    {});
+}
+
+std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)
+{
+    const GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+    const int strip = StripLayoutOf(*ds->GetRasterBand(1)).rows;
+    const int step = std::max(1, (std::max(rows, 1) + strip - 1) / strip) * strip;
+    std::vector<std::pair<int, int>> windows;
+    for (int r = 0; r < raster.height; r += step)
+        windows.emplace_back(r, std::min(raster.height, r + step));
+    return windows;
+}
+
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows)
+{
+    const Placed placed = Place(job.raster, job.shapes, job.zoneCount);
+    std::vector<std::vector<std::size_t>> out(windows.size());
+    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+        const scan::PixelShape& s = placed.shapes[i];
+        bool met = false;
+        if (s.geometry) {
+            // A row of margin: the contact test reaches the cells the border touches.
+            const int r0 = scan::ClampToInt(std::floor(s.miny)) - 1, r1 = scan::ClampToInt(std::ceil(s.maxy)) + 1;
+            for (std::size_t w = 0; w < windows.size(); ++w)
+                if (r0 < windows[w].second && r1 > windows[w].first) {
+                    out[w].push_back(i);
+                    met = true;
+                }
+        }
+        if (!met && !out.empty())
+            out.front().push_back(i);
+    }
+    return out;
+}
+
+std::string WkbOf(const ZoneShape& shape)
+{
+    if (!shape.geometry)
+        return {};
+    std::string wkb(shape.geometry->WkbSize(), '\0');
+    shape.geometry->exportToWkb(wkbNDR, reinterpret_cast<unsigned char*>(wkb.data()), wkbVariantIso);
+    return wkb;
+}
+
+ZoneShape ShapeFromWkb(int zone, const std::string& wkb)
+{
+    if (wkb.empty())
+        return ZoneShape(zone, nullptr);
+    OGRGeometry* g = nullptr;
+    if (OGRGeometryFactory::createFromWkb(wkb.data(), nullptr, &g, wkb.size(), wkbVariantIso) != OGRERR_NONE)
+        raise(err::kInvalidCall, "A zone shape sent for a window scan cannot be read back");
+    return ZoneShape(zone, std::unique_ptr<OGRGeometry>(g));
 }
 
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,

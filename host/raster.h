@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class OGRGeometry;
@@ -130,6 +131,44 @@ std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<Zone
                                 int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
                    const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+
+// A scan as asked: the zones' shapes over the raster, the rule, and whether
+// the class tallies, the NODATA contacts or both are wanted.
+struct ScanJob {
+    const RasterInfo& raster;
+    const std::vector<ZoneShape>& shapes;
+    int zoneCount = 0;
+    Coverage coverage = Coverage::Centre;
+    bool tally = true, contacts = true;
+};
+
+// Counts a scan elsewhere (a cluster): cuts it into row windows, has each
+// counted by ScanWindow wherever the same files are, and adds their tallies
+// up. While one is set, every scan of this process goes to it.
+class WindowScanner {
+public:
+    virtual ~WindowScanner() = default;
+    virtual ZoneScan scan(const ScanJob& job, const ProgressFn& progress) = 0;
+};
+void SetWindowScanner(std::shared_ptr<WindowScanner> scanner);
+
+// The scan of rows [rowBegin, rowEnd) only. Scans of disjoint windows add up
+// to the scan of their union: counts and shares add (classes by value), the
+// NODATA flags are or'ed.
+ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads = 0);
+// The raster's rows in windows of whole read strips (its blocks), at least
+// `rows` rows each: [begin, end) pairs.
+std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows);
+
+// For each window, the shapes (indexes into job.shapes) its scan needs: those
+// whose rows it meets; shapes that meet none (off the raster, no geometry)
+// go with the first, which flags their zones.
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows);
+
+// A shape as well-known binary, and back, to send it to another process.
+std::string WkbOf(const ZoneShape& shape);
+ZoneShape ShapeFromWkb(int zone, const std::string& wkb);
 
 // Columns read at a time within a strip (rounded to whole blocks), so memory
 // does not grow with the raster's width; a tuning knob, also for tests.
