@@ -737,6 +737,15 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
 
 void SetReadChunkColumns(int columns) { chunkColumns = std::max(columns, 1); }
 
+std::string RasterLinearUnit(const fs::path& path)
+{
+    EnsureGdal();
+    const GDALDatasetUniquePtr ds(
+        GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    const OGRSpatialReference* srs = ds ? ds->GetSpatialRef() : nullptr;
+    return srs ? LinearUnitOf(*srs) : std::string();
+}
+
 RasterInfo DescribeRaster(const fs::path& path)
 {
     const GDALDatasetUniquePtr ds = OpenRaster(path);

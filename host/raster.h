@@ -40,6 +40,10 @@ struct RasterInfo {
 // cannot be read.
 RasterInfo DescribeRaster(const std::filesystem::path& path);
 
+// The linear unit of a raster's coordinates ("Meters", "Feet", ...), or empty
+// when it does not open or has none: a quiet look, for a default.
+std::string RasterLinearUnit(const std::filesystem::path& path);
+
 // How a cell counts for a zone. Centre: wholly, in the zone holding its
 // centre. Exact: with the share of its area inside the zone's polygons.
 enum class Coverage { Centre, Exact };

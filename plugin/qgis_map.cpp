@@ -323,17 +323,22 @@ void QgsProjectMap::prepareRun(const fs::path& outputShapefile)
     for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
         if (!it.value()->source.empty() && absolutePath(it.value()->source) == out)
             replaced_ << it.key();
+    // A failed export takes back the files exported before it.
+    struct Undo {
+        QgsProjectMap* map;
+        ~Undo()
+        {
+            if (map)
+                map->removeExported();
+        }
+    } undo{this};
     int n = 0;
-    try {
-        for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
-            if (needsExport_.count(it.value().get()))
-                if (auto* vl = qobject_cast<QgsVectorLayer*>(project_->mapLayer(it.key()));
-                    vl && vl->isValid() && vl->geometryType() == QgsWkbTypes::PolygonGeometry)
-                    exportForRun(it.value(), *vl, ++n);
-    } catch (...) {
-        removeExported();
-        throw;
-    }
+    for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
+        if (needsExport_.count(it.value().get()))
+            if (auto* vl = qobject_cast<QgsVectorLayer*>(project_->mapLayer(it.key()));
+                vl && vl->isValid() && vl->geometryType() == QgsWkbTypes::PolygonGeometry)
+                exportForRun(it.value(), *vl, ++n);
+    undo.map = nullptr;
     running_ = true;
 }
 

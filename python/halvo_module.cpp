@@ -406,7 +406,7 @@ auto WithStore(bool makesStore, double wait, Body&& body)
     StoreUi ui;
     support::UiScope scope(ui);
     support::SetLockWaitSeconds(wait);
-    coefficients::clsISModelProperties model;
+    coefficients::CoeffStore model;
     std::error_code ec;
     if (!(makesStore && !fs::exists(support::StorePath(ext), ec)) &&
         !coefficients::GetISModelProperties(model, support::StorePath(ext)))
@@ -417,9 +417,9 @@ auto WithStore(bool makesStore, double wait, Body&& body)
     return out;
 }
 
-const coefficients::clsISLCDef& NamedSet(const coefficients::clsISModelProperties& model, const std::string& name)
+const coefficients::CoeffSet& NamedSet(const coefficients::CoeffStore& model, const std::string& name)
 {
-    const coefficients::clsISLCDef* set = coefficients::FindSet(model, name);
+    const coefficients::CoeffSet* set = coefficients::FindSet(model, name);
     if (!set)
         RaiseHalvoError("Coefficient Set '" + name + "' is not defined.", "refused");
     return *set;
@@ -475,9 +475,9 @@ PYBIND11_MODULE(_halvo, m)
     m.def(
         "coefficient_sets",
         [](double wait) {
-            return WithStore(false, wait, [](coefficients::clsISModelProperties& model, const fs::path&) {
+            return WithStore(false, wait, [](coefficients::CoeffStore& model, const fs::path&) {
                 std::vector<std::string> names;
-                for (const coefficients::clsISLCDef& set : model.ISLCDefs)
+                for (const coefficients::CoeffSet& set : model.ISLCDefs)
                     names.push_back(set.LCType);
                 return names;
             });
@@ -486,10 +486,10 @@ PYBIND11_MODULE(_halvo, m)
     m.def(
         "coefficient_csv",
         [](const std::string& name, double wait) {
-            return WithStore(false, wait, [&](coefficients::clsISModelProperties& model, const fs::path&) {
+            return WithStore(false, wait, [&](coefficients::CoeffStore& model, const fs::path&) {
                 std::string text(coefficients::kCoeffHeader);
                 text += "\n";
-                for (const coefficients::clsLCClass& c : NamedSet(model, name).LCClasses)
+                for (const coefficients::CoverClass& c : NamedSet(model, name).LCClasses)
                     text += coefficients::CsvLine(c) + "\n";
                 return text;
             });
@@ -499,7 +499,7 @@ PYBIND11_MODULE(_halvo, m)
         "import_coefficients",
         [](const std::string& file, const std::string& name, double wait) {
             CheckReadable(file);
-            return WithStore(true, wait, [&](coefficients::clsISModelProperties& model, const fs::path& ext) {
+            return WithStore(true, wait, [&](coefficients::CoeffStore& model, const fs::path& ext) {
                 bool asked = false;
                 const coefficients::TextPrompt byArgument = [&](std::string_view, std::string_view, std::string_view) {
                     const bool first = !asked;
@@ -513,7 +513,7 @@ PYBIND11_MODULE(_halvo, m)
     m.def(
         "export_coefficients",
         [](const std::string& name, const std::string& file, double wait) {
-            WithStore(false, wait, [&](coefficients::clsISModelProperties& model, const fs::path&) {
+            WithStore(false, wait, [&](coefficients::CoeffStore& model, const fs::path&) {
                 NamedSet(model, name);
                 return coefficients::ExportCoeffsToFile(model, file, name);
             });
@@ -529,12 +529,10 @@ PYBIND11_MODULE(_halvo, m)
             cli::RunOptions o;
             cli::AddRunOptions(*app.add_subcommand("run", "Run an impervious surface analysis"), o);
             app.require_subcommand(1);
-            std::vector<std::string> reversed(args.rbegin(), args.rend());
-            try {
-                app.parse(reversed);
-            } catch (const CLI::ParseError& e) {
-                return app.exit(e);
-            }
+            std::vector<const char*> argv{"halvo"};
+            for (const std::string& a : args)
+                argv.push_back(a.c_str());
+            CLI11_PARSE(app, static_cast<int>(argv.size()), argv.data());
             const host::QuietGdal quiet;
             py::gil_scoped_release release;
             WindowScanScope windows(executor);

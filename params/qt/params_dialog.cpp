@@ -388,12 +388,8 @@ void AnalysisDialog::landCoverChosen()
     const host::LayerPtr layer = host::FindLayer(SelectedText(*landCover_), map_->focusMap());
     if (!layer || layer->source.empty())
         return;
-    std::string unit;
-    try {
-        unit = host::DescribeRaster(layer->source).linearUnit;
-    } catch (...) {
-        return;  // an unreadable raster is refused by the run, with its cause
-    }
+    // An unreadable raster gives no unit here; the run refuses it, with its cause.
+    const std::string unit = host::RasterLinearUnit(layer->source);
     const int i = units_->findData(Qs(unit), Qt::UserRole, Qt::MatchFixedString);
     if (!unit.empty() && i >= 0)
         units_->setCurrentIndex(i);
