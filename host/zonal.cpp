@@ -6,6 +6,7 @@
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
+#include <gdal.h>
 #include <ogr_api.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
@@ -152,6 +153,33 @@ std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterIn
     for (std::size_t i = 0; i < fids.size(); ++i)
         if (touched[i])
             out.push_back(fids[i]);
+    return out;
+}
+
+std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster)
+{
+    double forward[6], inverse[6];
+    std::copy(std::begin(raster.geoTransform), std::end(raster.geoTransform), forward);
+    if (!GDALInvGeoTransform(forward, inverse))
+        return {};
+    constexpr double slack = 1e-9;  // in cells, as the scan's own test
+    std::vector<long long> out;
+    for (const auto& f : readInRasterSrs(layer, {}, false, raster)) {
+        if (!f.geometry)
+            continue;
+        OGREnvelope e;
+        f.geometry->getEnvelope(&e);
+        bool leaves = false;
+        for (const double x : {e.MinX, e.MaxX})
+            for (const double y : {e.MinY, e.MaxY}) {
+                const double col = inverse[0] + x * inverse[1] + y * inverse[2];
+                const double row = inverse[3] + x * inverse[4] + y * inverse[5];
+                leaves =
+                    leaves || col < -slack || row < -slack || col > raster.width + slack || row > raster.height + slack;
+            }
+        if (leaves)
+            out.push_back(f.fid);
+    }
     return out;
 }
 

@@ -40,6 +40,9 @@ LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const 
 std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster,
                                               Coverage coverage = Coverage::Centre);
 
+// The IDs of the layer's features that reach past the raster's extent.
+std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster);
+
 // How many features the layer holds.
 long FeatureCount(const Layer& layer);
 

@@ -6,6 +6,7 @@
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace halvo::model {
@@ -158,13 +159,22 @@ void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover
         return true;
     });
     output.finish();
-    support::MsgBox("Some of the (selected) polygons in the Analysis Layer \r"
-                    "overlapped NODATA cells in the Land Cover Layer.  The \r"
-                    "area calculations for these polygons excludes the area \r"
-                    "of the NODATA cells.  These polygons may be identified \r"
-                    "by a 'N' in the 'Complete' field of the newly created \r"
-                    "Impervious Surface theme.",
-                    support::Buttons::OK, support::Icon::Information, "NODATA Cells!");
+    // Zones reaching past the grid are told as such; those within it met NODATA.
+    const std::vector<long long> leaving = host::FeaturesLeavingRaster(outputLayer, landCover);
+    const auto outside = static_cast<std::size_t>(std::count_if(
+        leaving.begin(), leaving.end(), [&](long long fid) { return outputLayer.selection.count(fid) != 0; }));
+    if (outside > 0)
+        support::MsgBox("Some of the (selected) polygons in the Analysis Layer extend beyond the Land Cover Layer; "
+                        "their areas exclude the part outside the grid. They are marked 'N' in the 'Complete' field.",
+                        support::Buttons::OK, support::Icon::Information, "Outside the Land Cover Grid");
+    if (outside < outputLayer.selection.size())
+        support::MsgBox("Some of the (selected) polygons in the Analysis Layer \r"
+                        "overlapped NODATA cells in the Land Cover Layer.  The \r"
+                        "area calculations for these polygons excludes the area \r"
+                        "of the NODATA cells.  These polygons may be identified \r"
+                        "by a 'N' in the 'Complete' field of the newly created \r"
+                        "Impervious Surface theme.",
+                        support::Buttons::OK, support::Icon::Information, "NODATA Cells!");
 }
 
 }  // namespace halvo::model
