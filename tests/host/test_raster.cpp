@@ -253,7 +253,7 @@ TEST(TabulateArea, LastShapeWinsAndNodataCountsOnlyAsZoneCells)
     EXPECT_DOUBLE_EQ(t.cellArea, 1.0);
 }
 
-TEST(TabulateArea, WideIntegerClassesKeepTheirValues)
+TEST(TabulateArea, WideIntegerClassesKeepTheirValuesAndOnlyRealNodataIsTouched)
 {
     TempDir dir;
     const Grid g{4, 2, {0, 1, 0, 2, 0, -1}};
@@ -264,17 +264,21 @@ TEST(TabulateArea, WideIntegerClassesKeepTheirValues)
         double nodata;
         std::vector<std::int64_t> classes;
         std::vector<std::uint64_t> counts;
+        bool touchesNodata;
     } cases[] = {
-        {GDT_Int16, {-5, -5, 300, -32768, 300, 300, 7, -5}, -32768, {-5, 7, 300}, {3, 1, 3}},
-        {GDT_UInt16, {65535, 40000, 40000, 0, 1, 1, 1, 0}, 0, {1, 40000, 65535}, {3, 2, 1}},
-        {GDT_Int32, {-2e9, 2e9, 5, 5, 5, -1, -1, -1}, -1, {-2000000000, 5, 2000000000}, {1, 3, 1}},
+        {GDT_Int16, {-5, -5, 300, -32768, 300, 300, 7, -5}, -32768, {-5, 7, 300}, {3, 1, 3}, true},
+        {GDT_UInt16, {65535, 40000, 40000, 0, 1, 1, 1, 0}, 0, {1, 40000, 65535}, {3, 2, 1}, true},
+        {GDT_Int32, {-2e9, 2e9, 5, 5, 5, -1, -1, -1}, -1, {-2000000000, 5, 2000000000}, {1, 3, 1}, true},
+        // A NODATA value the type cannot hold marks no cell (not class 0 by wrap-around).
+        {GDT_UInt16, {0, 0, 7, 7, 7, 0, 1, 1}, 65536, {0, 1, 7}, {3, 2, 3}, false},
     };
     for (const auto& c : cases) {
         const RasterInfo info = DescribeRaster(WriteRaster(dir / "w.tif", g, c.type, c.cells, c.nodata));
-        const AreaTabulation t = TabulateArea(info, whole, 1, 2);
-        EXPECT_EQ(t.classes, c.classes) << GDALGetDataTypeName(c.type);
-        EXPECT_EQ(t.counts, c.counts) << GDALGetDataTypeName(c.type);
-        EXPECT_EQ(t.zoneCells[0], 8u);
+        const ZoneScan scan = ScanZones(info, whole, 1, 2);
+        EXPECT_EQ(scan.tabulation.classes, c.classes) << GDALGetDataTypeName(c.type);
+        EXPECT_EQ(scan.tabulation.counts, c.counts) << GDALGetDataTypeName(c.type);
+        EXPECT_EQ(scan.tabulation.zoneCells[0], 8u);
+        EXPECT_EQ(scan.touchesNodata, std::vector<bool>{c.touchesNodata}) << c.nodata;
     }
 }
 
