@@ -368,6 +368,14 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
         <translation>NODATA-Zellen!</translation>
     </message>
     <message>
+        <source>Some of the (selected) polygons in the Analysis Layer extend beyond the Land Cover Layer; their areas exclude the part outside the grid. They are marked &apos;N&apos; in the &apos;Complete&apos; field.</source>
+        <translation>Einige (ausgewählte) Polygone des Analyse-Layers reichen über den Landbedeckungs-Layer hinaus; ihre Flächen schließen den Teil außerhalb des Rasters aus. Sie tragen ein „N“ im Feld „Complete“.</translation>
+    </message>
+    <message>
+        <source>Outside the Land Cover Grid</source>
+        <translation>Außerhalb des Landbedeckungsrasters</translation>
+    </message>
+    <message>
         <source>Shapefile Name</source>
         <translation>Shapefile-Name</translation>
     </message>

@@ -368,6 +368,14 @@ de la nouvelle couche de surface imperméable.</translation>
         <translation>Cellules NODATA !</translation>
     </message>
     <message>
+        <source>Some of the (selected) polygons in the Analysis Layer extend beyond the Land Cover Layer; their areas exclude the part outside the grid. They are marked &apos;N&apos; in the &apos;Complete&apos; field.</source>
+        <translation>Certains polygones (sélectionnés) de la couche d&apos;analyse dépassent la couche d&apos;occupation du sol ; leurs surfaces excluent la partie hors de la grille. Ils portent un « N » dans le champ « Complete ».</translation>
+    </message>
+    <message>
+        <source>Outside the Land Cover Grid</source>
+        <translation>Hors de la grille d&apos;occupation du sol</translation>
+    </message>
+    <message>
         <source>Shapefile Name</source>
         <translation>Nom du shapefile</translation>
     </message>

@@ -40,8 +40,12 @@ namespace halvo::support {
                                          "of the NODATA cells.  These polygons may be identified \r"
                                          "by a 'N' in the 'Complete' field of the newly created \r"
                                          "Impervious Surface theme."),
+    QT_TRANSLATE_NOOP("halvo::Messages",
+                      "Some of the (selected) polygons in the Analysis Layer extend beyond the Land Cover Layer; "
+                      "their areas exclude the part outside the grid. They are marked 'N' in the 'Complete' field."),
     // Titles.
     QT_TRANSLATE_NOOP("halvo::Messages", "NODATA Cells!"),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Outside the Land Cover Grid"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Shapefile Name"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Shapefile Name?"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Delete Scenario"),
