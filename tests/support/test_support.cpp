@@ -1,7 +1,9 @@
-// Which extension folder the program and the plugin use: HALVO_HOME, a build
-// tree, or a per-user folder seeded from the installed store.
+// The support subsystem: the error reports' call-stack blocks, and which
+// extension folder and help pages the program and the plugin use.
 
+#include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/scripted_ui.h"
 #include "support/test_paths.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,63 @@
 
 namespace halvo::test {
 namespace {
+
+constexpr const char* kBlockTail = "\r\nError Number \r\n\t5\r\nDescription\r\n\tbad thing\r\n\r\n";
+
+void inner() { support::raise(5, "bad thing", "src"); }
+
+void middle()
+{
+    support::GuardedVoid("C", "modC", false, [] { inner(); });
+}
+
+void passOn()
+{
+    support::GuardedVoid("B", "modB", false, [] { middle(); });
+}
+
+TEST(ErrorReporting, AnErrorShownWhereItHappenedNamesOneLocation)
+{
+    test::ScriptedUi ui;
+    const bool r = support::Guarded("A", "modA", true, true, [] {
+        inner();
+        return false;
+    });
+    EXPECT_TRUE(r);  // the fallback
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(ui.reports[0],
+              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tA modA \r\n") + kBlockTail);
+}
+
+TEST(ErrorReporting, AnErrorPassedOnListsOutermostFirstAndTheNextStartsAfresh)
+{
+    test::ScriptedUi ui;
+    support::GuardedVoid("A", "modA", true, [] { passOn(); });
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(ui.reports[0], std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n"
+                                         "\tA modA \r\n\tB modB \r\n\tC modC \r\n") +
+                                 kBlockTail);
+
+    // The next error starts a fresh block.
+    support::GuardedVoid("D", "modD", true, [] { inner(); });
+    ASSERT_EQ(ui.reports.size(), 2u);
+    EXPECT_EQ(ui.reports[1],
+              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tD modD \r\n") + kBlockTail);
+}
+
+TEST(ErrorReporting, ASwallowedErrorsTraceDoesNotLeakIntoTheNext)
+{
+    test::ScriptedUi ui;
+    try {
+        passOn();
+    } catch (const support::Error&) {
+        // a caller that skips the failed step instead of reporting it
+    }
+    support::GuardedVoid("E", "modE", true, [] { inner(); });
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_EQ(ui.reports[0],
+              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tE modE \r\n") + kBlockTail);
+}
 
 namespace fs = std::filesystem;
 
@@ -29,7 +88,7 @@ struct ExtensionFolderRules : ::testing::Test {
     }
 };
 
-TEST_F(ExtensionFolderRules, HalvoHomeThenABuildTreeThenThePerUserFolder)
+TEST_F(ExtensionFolderRules, HalvoHomeWinsThenABuildTreeThenASeededPerUserFolder)
 {
     fs::create_directories(root / "prog/etc");
     places.halvoHome = (root / "elsewhere").string();
@@ -50,7 +109,7 @@ TEST_F(ExtensionFolderRules, HalvoHomeThenABuildTreeThenThePerUserFolder)
     EXPECT_EQ(std::distance(fs::directory_iterator(user / "etc"), fs::directory_iterator{}), 1) << "no seed leftovers";
 }
 
-TEST_F(ExtensionFolderRules, PerUserFolderFollowsXdgAndKeepsTheUsersStore)
+TEST_F(ExtensionFolderRules, PerUserFolderFollowsXdgAndANewerReleaseNeverReplacesTheUsersStore)
 {
     places.xdgDataHome = (root / "xdg").string();
     const fs::path user = root / "xdg/halvo";
@@ -65,7 +124,7 @@ TEST_F(ExtensionFolderRules, PerUserFolderFollowsXdgAndKeepsTheUsersStore)
     EXPECT_EQ(support::ResolveExtensionFolder(places), root / "home/.local/share/halvo");
 }
 
-TEST_F(ExtensionFolderRules, HelpPagesOfTheFolderElseTheInstalledOnes)
+TEST_F(ExtensionFolderRules, HelpComesFromTheFolderElseThePluginElseTheInstalledPages)
 {
     const fs::path ext = root / "ext";
     EXPECT_EQ(support::HelpFolder(ext, places.sharedData), ext / "help") << "nothing installed: name the folder's own";
