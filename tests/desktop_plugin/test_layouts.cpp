@@ -4,7 +4,7 @@
 
 #include "coefficients/qt/frm_add_lc_type.h"
 #include "coefficients/qt/frm_is_model_props.h"
-#include "dialog_fixture.h"
+#include "fixture.h"
 #include "reports/qt/frm_is_t_params.h"
 #include "support/qt/help_browser.h"
 #include "support/qt/processing.h"

@@ -13,8 +13,6 @@
 namespace halvo::test {
 namespace {
 
-constexpr const char* kBlockTail = "\r\nError Number \r\n\t5\r\nDescription\r\n\tbad thing\r\n\r\n";
-
 void inner() { support::raise(5, "bad thing", "src"); }
 
 void middle()
@@ -27,47 +25,31 @@ void passOn()
     support::GuardedVoid("B", "modB", false, [] { middle(); });
 }
 
-TEST(ErrorReporting, AnErrorShownWhereItHappenedNamesOneLocation)
+// The report of an error raised through `where`, the procedures listed before the error block.
+std::string Report(const std::string& where)
 {
-    test::ScriptedUi ui;
-    const bool r = support::Guarded("A", "modA", true, true, [] {
+    return "Record Call Stack Sequence - Bottom line is error line.\r\n\r\n" + where +
+           "\r\nError Number \r\n\t5\r\nDescription\r\n\tbad thing\r\n\r\n";
+}
+
+TEST(ErrorReporting, TheCallStackListsOutermostFirstAndEachErrorStartsAfresh)
+{
+    ScriptedUi ui;
+    EXPECT_TRUE(support::Guarded("A", "modA", true, true, [] {
         inner();
         return false;
-    });
-    EXPECT_TRUE(r);  // the fallback
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tA modA \r\n") + kBlockTail);
-}
-
-TEST(ErrorReporting, AnErrorPassedOnListsOutermostFirstAndTheNextStartsAfresh)
-{
-    test::ScriptedUi ui;
+    })) << "the fallback";
     support::GuardedVoid("A", "modA", true, [] { passOn(); });
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0], std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n"
-                                         "\tA modA \r\n\tB modB \r\n\tC modC \r\n") +
-                                 kBlockTail);
-
-    // The next error starts a fresh block.
     support::GuardedVoid("D", "modD", true, [] { inner(); });
-    ASSERT_EQ(ui.reports.size(), 2u);
-    EXPECT_EQ(ui.reports[1],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tD modD \r\n") + kBlockTail);
-}
-
-TEST(ErrorReporting, ASwallowedErrorsTraceDoesNotLeakIntoTheNext)
-{
-    test::ScriptedUi ui;
     try {
         passOn();
     } catch (const support::Error&) {
-        // a caller that skips the failed step instead of reporting it
+        // a caller that skips the failed step instead of reporting it: its trace must not leak
     }
     support::GuardedVoid("E", "modE", true, [] { inner(); });
-    ASSERT_EQ(ui.reports.size(), 1u);
-    EXPECT_EQ(ui.reports[0],
-              std::string("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n\tE modE \r\n") + kBlockTail);
+    EXPECT_EQ(ui.reports, (std::vector<std::string>{Report("\tA modA \r\n"),
+                                                    Report("\tA modA \r\n\tB modB \r\n\tC modC \r\n"),
+                                                    Report("\tD modD \r\n"), Report("\tE modE \r\n")}));
 }
 
 namespace fs = std::filesystem;
