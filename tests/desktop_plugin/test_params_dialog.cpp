@@ -5,7 +5,6 @@
 
 #include "coefficients/model_store.h"
 #include "fixture.h"
-#include "support/qt/help_browser.h"
 
 #include <qgsgraduatedsymbolrenderer.h>
 #include <qgslayertree.h>

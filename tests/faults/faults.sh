@@ -14,15 +14,15 @@ cp "$store" "$SCRATCH/store.xml" && mkdir -p "$HALVO_HOME/temp" && printf '1,A,1
 ways=(shim)
 if unshare -m true 2>/dev/null; then ways=(mount shim); else echo "mount injection unavailable here: shim only" >&2; fi
 
-# run OUT [ARGS]: the sample into OUT; output and status in $out, $status.
-run() { local o=$1; shift; set +e; out=$("$@" "$HALVO" run --landcover "$SAMPLE/landcover.tif" --analysis "$SAMPLE/watersheds.shp" \
-  --field NAME --output "$o" 2>&1 </dev/null); status=$?; set -e; }
 # readonly WAY DIR: sets ro to a command prefix under which nothing below DIR can change.
 readonly_() { if [ "$1" = mount ]; then ro=(unshare -m sh -c 'mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" && exec "$@"' "$2")
   else ro=(env LD_PRELOAD="$HALVO_FAULT_SHIM" HALVO_FAULT_READONLY="$2"); fi; }
 # full WAY DIR BYTES SCRIPT: bash SCRIPT where the empty DIR holds about BYTES.
 full() { if [ "$1" = mount ]; then unshare -m bash -c "mount -t tmpfs -o size=$3 tmpfs '$2' && $4"
   else LD_PRELOAD=$HALVO_FAULT_SHIM HALVO_FAULT_FULL=$2 HALVO_FAULT_FULL_BYTES=$3 bash -c "$4"; fi; }
+# go LANDCOVER ANALYSIS OUT [PREFIX...]: a run on these; output and status in $out, $status. run: on the sample.
+go() { local l=$1 a=$2 o=$3; shift 3; set +e; out=$("$@" "$HALVO" run --landcover "$l" --analysis "$a" --field NAME --output "$o" 2>&1 </dev/null); status=$?; set -e; }
+run() { go "$SAMPLE/landcover.tif" "$SAMPLE/watersheds.shp" "$@"; }
 temp_empty() { [ -z "$(ls -A "$HALVO_HOME/temp" 2>/dev/null)" ]; }
 # refused NAME OUT WORDS: the last run failed naming WORDS and left nothing of OUT.
 refused() {
@@ -44,9 +44,9 @@ for way in "${ways[@]}"; do
   readonly_ "$way" "$HALVO_HOME/etc"
   for cmd in "import $SCRATCH/a.csv --name Mine" "merge $SCRATCH/store.xml"; do
     set +e; out=$("${ro[@]}" "$HALVO" coefficients $cmd 2>&1 </dev/null); status=$?; set -e
-    check "$way: read-only etc/ on ${cmd%% *} fails" test "$status" -ne 0
-    check "$way: read-only etc/ on ${cmd%% *} names the store" grep -qF "Failed To Save XML - verify the permissions to write to file '$store'" <<<"$out"
-    check "$way: read-only etc/ on ${cmd%% *} leaves the store whole" test "$(ls "$HALVO_HOME/etc")" = isprops.xml -a -z "$(cmp "$store" "$SCRATCH/store.xml")"
+    check "$way: read-only etc/ on ${cmd%% *} fails naming the store and leaves it whole and alone" test "$status" -ne 0 \
+      -a -n "$(grep -F "Failed To Save XML - verify the permissions to write to file '$store'" <<<"$out")" \
+      -a "$(ls "$HALVO_HOME/etc")" = isprops.xml -a -z "$(cmp "$store" "$SCRATCH/store.xml")"
   done
 
   # etc/ with room for the store but not for a second copy beside it, and a set as big as the store's own.
@@ -138,8 +138,7 @@ for part in dbf shx shp; do
   mkdir "$SCRATCH/$part" && cp "$SAMPLE"/watersheds.* "$SCRATCH/$part/"
   if [ "$part" = shp ]; then truncate -s $(($(stat -c %s "$SCRATCH/shp/watersheds.shp") * 6 / 10)) "$SCRATCH/shp/watersheds.shp"
   else rm "$SCRATCH/$part/watersheds.$part"; fi
-  set +e; out=$("$HALVO" run --landcover "$SAMPLE/landcover.tif" --analysis "$SCRATCH/$part/watersheds.shp" --field NAME \
-    --output "$SCRATCH/$part/out.shp" 2>&1 </dev/null); status=$?; set -e
+  go "$SAMPLE/landcover.tif" "$SCRATCH/$part/watersheds.shp" "$SCRATCH/$part/out.shp"
   refused "shapefile without its .$part (or cut)" "$SCRATCH/$part/out.shp" "$SCRATCH/$part/watersheds.shp"
 done
 
@@ -150,7 +149,7 @@ printf 'WKT,NAME\n"%s",Good\n"%s",BowTie\n"POLYGON EMPTY",Empty\n,NoShape\n' \
   "POLYGON((1500000 1600000,1501000 1600000,1501000 1599500,1500000 1599500,1500000 1600000))" \
   "POLYGON((1500000 1599500,1501000 1599000,1501000 1599500,1500000 1599000,1500000 1599500))" >"$SCRATCH/odd.csv"
 ogr2ogr -q -a_srs EPSG:5070 -oo KEEP_GEOM_COLUMNS=NO "$SCRATCH/odd.shp" "$SCRATCH/odd.csv"
-set +e; out=$("$HALVO" run --landcover "$SCRATCH/lc.tif" --analysis "$SCRATCH/odd.shp" --field NAME --output "$SCRATCH/odd-out.shp" 2>&1 </dev/null); status=$?; set -e
+go "$SCRATCH/lc.tif" "$SCRATCH/odd.shp" "$SCRATCH/odd-out.shp"
 check "odd geometries: the run completes" test "$status" -eq 0
 check "odd geometries: the good zone is 50 ha" awk -F, '$1 == "Good" && $2 + 0 == 50 { found = 1 } END { exit !found }' <(ogr2ogr -f CSV /vsistdout/ "$SCRATCH/odd-out.shp")
 check "odd geometries: temp/ empty" temp_empty
@@ -173,6 +172,6 @@ with open(sys.argv[1], "r+b") as f:
 EOF
 printf 'WKT,NAME\n"POLYGON((1500000 1593600,1506400 1593600,1506400 1600000,1500000 1600000,1500000 1593600))",All\n' >"$SCRATCH/wide.csv"
 ogr2ogr -q -a_srs EPSG:5070 -oo KEEP_GEOM_COLUMNS=NO "$SCRATCH/wide.shp" "$SCRATCH/wide.csv"
-set +e; out=$("$HALVO" run --landcover "$SCRATCH/tiled.tif" --analysis "$SCRATCH/wide.shp" --field NAME --output "$SCRATCH/tile-out.shp" 2>&1 </dev/null); status=$?; set -e
+go "$SCRATCH/tiled.tif" "$SCRATCH/wide.shp" "$SCRATCH/tile-out.shp"
 refused "a corrupt raster tile" "$SCRATCH/tile-out.shp" "$SCRATCH/tiled.tif"
 finish
