@@ -63,7 +63,6 @@ void Settle();
 // Empties the project and the queued events it leaves.
 void ClearProject();
 
-
 inline QStringList Items(const QComboBox* list)
 {
     QStringList out;

@@ -107,13 +107,13 @@ TEST_F(ParamFile, WhateverAValueHoldsComesBackExactly)
 
     reader.ReadParameters(ext.path().string(), "model_params.txt");
     EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
-    EXPECT_EQ((TextList{reader.lcTheme(), reader.LCUnits(), reader.AnalysisTheme(), reader.AnalysisFieldName(),
-                        reader.PopulationDensity(), reader.PopDensityTheme(), reader.PopDensityFldName(),
-                        reader.PopDensityHigh(), reader.PopDensityLow(), reader.Value("POPDENSITYMED"),
-                        reader.Value("OUTTHEME"), reader.OutThemeName(), reader.Value("VIEW")}),
-              (TextList{p.landCoverLayer, "Meters", p.analysisLayer, p.analysisField, "3", p.densityLayer,
-                        p.densityField, p.densityHigh, p.densityLow, p.densityHigh, p.outputTheme, p.outputThemeName,
-                        ""}));
+    EXPECT_EQ(
+        (TextList{reader.lcTheme(), reader.LCUnits(), reader.AnalysisTheme(), reader.AnalysisFieldName(),
+                  reader.PopulationDensity(), reader.PopDensityTheme(), reader.PopDensityFldName(),
+                  reader.PopDensityHigh(), reader.PopDensityLow(), reader.Value("POPDENSITYMED"),
+                  reader.Value("OUTTHEME"), reader.OutThemeName(), reader.Value("VIEW")}),
+        (TextList{p.landCoverLayer, "Meters", p.analysisLayer, p.analysisField, "3", p.densityLayer, p.densityField,
+                  p.densityHigh, p.densityLow, p.densityHigh, p.outputTheme, p.outputThemeName, ""}));
     ASSERT_EQ(reader.DevScenarios().count(), 2u);
     EXPECT_EQ(*reader.DevScenarios().find("1"), (TextList{"new#dev", "Developed #2", "2"}));
     EXPECT_EQ(*reader.DevScenarios().find("3"), (TextList{"m\xc3\xa9tro\r", "Forest", "11"}));

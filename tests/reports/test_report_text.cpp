@@ -33,14 +33,22 @@ TEST(ReportStamps, DateAndTimeStampsAreZeroPaddedAnd24HourWithTheRightMonth)
 
 TEST(ReportDoubles, FifteenSignificantDigitsNoTrailingZerosAndExponentsOutsidePlainRange)
 {
-    const std::pair<double, const char*> cases[] = {
-        {1234567.5, "1234567.5"}, {-78.9, "-78.9"}, {0.0, "0"}, {-0.0, "0"}, {1500000.0, "1500000"},
-        {1.0 / 3.0, "0.333333333333333"}, {2.0 / 3.0, "0.666666666666667"}, {0.1 + 0.2, "0.3"},
-        {1523456.123456789, "1523456.12345679"}, {123456789012345.0, "123456789012345"}, {1e15, "1E+15"},
-        {-1.25e20, "-1.25E+20"}, {999999999999999.9, "1E+15"} /* rounding moves the exponent */,
-        {0.0001, "0.0001"}, {0.00001, "1E-05"}, {1.5e-7, "1.5E-07"}};
-    for (const auto& [v, text] : cases)
-        EXPECT_EQ(DoubleText(v), text);
+    EXPECT_EQ(DoubleText(1234567.5), "1234567.5");
+    EXPECT_EQ(DoubleText(-78.9), "-78.9");
+    EXPECT_EQ(DoubleText(0.0), "0");
+    EXPECT_EQ(DoubleText(-0.0), "0");
+    EXPECT_EQ(DoubleText(1500000.0), "1500000");
+    EXPECT_EQ(DoubleText(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(DoubleText(2.0 / 3.0), "0.666666666666667");
+    EXPECT_EQ(DoubleText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(DoubleText(1523456.123456789), "1523456.12345679");
+    EXPECT_EQ(DoubleText(123456789012345.0), "123456789012345");
+    EXPECT_EQ(DoubleText(1e15), "1E+15");
+    EXPECT_EQ(DoubleText(-1.25e20), "-1.25E+20");
+    EXPECT_EQ(DoubleText(999999999999999.9), "1E+15");  // rounding moves the exponent
+    EXPECT_EQ(DoubleText(0.0001), "0.0001");
+    EXPECT_EQ(DoubleText(0.00001), "1E-05");
+    EXPECT_EQ(DoubleText(1.5e-7), "1.5E-07");
 }
 
 }  // namespace

@@ -47,9 +47,9 @@ TEST(ErrorReporting, TheCallStackListsOutermostFirstAndEachErrorStartsAfresh)
         // a caller that skips the failed step instead of reporting it: its trace must not leak
     }
     support::GuardedVoid("E", "modE", true, [] { inner(); });
-    EXPECT_EQ(ui.reports, (std::vector<std::string>{Report("\tA modA \r\n"),
-                                                    Report("\tA modA \r\n\tB modB \r\n\tC modC \r\n"),
-                                                    Report("\tD modD \r\n"), Report("\tE modE \r\n")}));
+    EXPECT_EQ(ui.reports,
+              (std::vector<std::string>{Report("\tA modA \r\n"), Report("\tA modA \r\n\tB modB \r\n\tC modC \r\n"),
+                                        Report("\tD modD \r\n"), Report("\tE modE \r\n")}));
 }
 
 namespace fs = std::filesystem;
