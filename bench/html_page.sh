@@ -2,13 +2,14 @@
 # The output page of a large output: a made-up output shapefile of ZONES zones
 # (a jittered grid of cells with stepped, raster-like edges, 5070 metres, the
 # output's fields), its page made by `halvo report html`, and the page drawn
-# by headless Chromium. Prints the page's size and the times.
+# by headless Chromium, REPEAT times (3) beside an empty page. Prints the
+# page's size and the times.
 #   bench/html_page.sh [ZONES] [DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zones=${1:-100000}
 dir=${2:-/tmp/halvo-bench-html}
-halvo="${HALVO_BUILD_DIR:-build}/ext/halvo"
+halvo=${HALVO:-${HALVO_BUILD_DIR:-build}/ext/halvo}
 mkdir -p "$dir"
 shp=$dir/zones$zones.shp
 if [ ! -f "$shp" ]; then
@@ -68,15 +69,40 @@ start=$(date +%s.%N)
 "$halvo" report html "$shp" >/dev/null
 made=$(date +%s.%N)
 page=$dir/zones$zones.html
-browser() {
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$(mktemp -d)" --hide-scrollbars \
-    --window-size=1280,1600 "$@" 2>/dev/null >/dev/null
+# Chromium's own times for the page: when loading ended, and when the frame
+# after it was drawn, from the start of the navigation.
+timing="<script>addEventListener('load',function(){requestAnimationFrame(function(){setTimeout(function(){
+console.log('halvo-timing',Math.round(performance.getEntriesByType('navigation')[0].loadEventEnd),
+Math.round(performance.now()))})})})</script>"
+echo "<!DOCTYPE html><title>empty</title><p>empty$timing" >"$dir/empty.html"
+{ cat "$page"; echo "$timing"; } >"$dir/timed$zones.html"
+# Wall and page times from an ordinary run; the CPU time from a run in one
+# process, where /usr/bin/time sees the renderer's share too.
+chromium_run() {  # LOG SHOT URL [SWITCH]
+  local profile
+  profile=$(mktemp -d)
+  /usr/bin/time -f '%e %U %S' -o "$dir/time" chromium --headless --no-sandbox --disable-gpu --disable-quic \
+    --no-first-run --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$profile" --hide-scrollbars --window-size=1280,1600 --enable-logging=stderr --v=0 \
+    --screenshot="$2" ${4:+"$4"} "$3" >/dev/null 2>"$1"
+  rm -rf "$profile"
 }
-echo '<!DOCTYPE html><title>empty</title>' >"$dir/empty.html"
-t0=$(date +%s.%N); browser --screenshot="$dir/empty.png" "file://$dir/empty.html"; t1=$(date +%s.%N)
-browser --screenshot="$dir/zones$zones.png" "file://$page"; t2=$(date +%s.%N)
+measure() {  # FILE NAME: prints wall s, CPU s, loaded ms, drawn ms
+  local wall user sys times
+  chromium_run "$dir/chromium.log" "$dir/$2.png" "file://$1"
+  read -r wall _ _ <"$dir/time"
+  times=$(grep -ao 'halvo-timing [0-9-]* [0-9-]*' "$dir/chromium.log" | cut -d' ' -f2-)
+  chromium_run /dev/null "$dir/$2.png" "file://$1" --single-process
+  read -r _ user sys <"$dir/time"
+  printf '%s %.2f %s\n' "$wall" "$(echo "$user + $sys" | bc)" "$times"
+}
 printf 'zones %s, 49 vertices each, shapefile %s bytes\n' "$zones" "$(stat -c %s "$shp")"
-printf 'page %s bytes (map paths %s bytes)\n' "$(stat -c %s "$page")" "$(grep '^<path' "$page" | wc -c)"
+printf 'page %s bytes (map paths %s bytes)\n' "$(stat -c %s "$page")" "$(grep -o '<path d="[^"]*"' "$page" | wc -c)"
 printf 'halvo report html %.2f s\n' "$(echo "$made - $start" | bc)"
-printf 'chromium screenshot %.2f s, of an empty page %.2f s\n' "$(echo "$t2 - $t1" | bc)" "$(echo "$t1 - $t0" | bc)"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo 'page         wall s  CPU s  loaded ms  drawn ms'
+for _ in $(seq "${REPEAT:-3}"); do
+  printf 'empty        %s\n' "$(measure "$dir/empty.html" empty)"
+  printf 'zones %-7s%s\n' "$zones" "$(measure "$dir/timed$zones.html" "zones$zones")"
+done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

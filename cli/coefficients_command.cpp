@@ -3,6 +3,7 @@
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
+#include "support/error_reporting.h"
 #include "support/ext_folder.h"
 #include "support/folder_lock.h"
 #include "support/ui.h"
@@ -45,33 +46,9 @@ void AddCoefficientsOptions(CLI::App& sub, CoefficientsOptions& o)
 
 namespace {
 
-// Passes everything to the terminal and remembers whether anything went wrong:
-// the procedures tell their failures only through what they show.
-class FailureWatch final : public support::Ui {
-public:
-    explicit FailureWatch(support::Ui& terminal) : terminal_(terminal) {}
-    support::Answer message(std::string_view text, std::string_view title, support::Icon icon,
-                            support::Buttons buttons) override
-    {
-        if (icon == support::Icon::Critical || icon == support::Icon::Exclamation)
-            failed = true;
-        return terminal_.message(text, title, icon, buttons);
-    }
-    void showCallStack(std::string_view report) override
-    {
-        failed = true;
-        terminal_.showCallStack(report);
-    }
-    void progress(std::string_view stage, double fraction) override { terminal_.progress(stage, fraction); }
-    bool failed = false;
-
-private:
-    support::Ui& terminal_;
-};
-
 void Fail(const std::string& text) { support::MsgBox(text, support::Buttons::OK, support::Icon::Critical); }
 
-bool LoadStore(clsISModelProperties& model, const fs::path& ext)
+bool LoadStore(CoeffStore& model, const fs::path& ext)
 {
     if (GetISModelProperties(model, support::StorePath(ext)))
         return true;
@@ -89,9 +66,9 @@ bool Readable(const std::string& file)
     return false;
 }
 
-const clsISLCDef* NamedSet(const clsISModelProperties& model, const std::string& name)
+const CoeffSet* NamedSet(const CoeffStore& model, const std::string& name)
 {
-    const clsISLCDef* set = FindSet(model, name);
+    const CoeffSet* set = FindSet(model, name);
     if (!set)
         Fail("Coefficient Set '" + name + "' is not defined.");
     return set;
@@ -104,7 +81,7 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
         Fail(fault);
         return 1;
     }
-    clsISModelProperties model;
+    CoeffStore model;
     // Import and merge make the first store; the rest need one.
     std::error_code ec;
     const bool makesStore = sub.got_subcommand("import") || sub.got_subcommand("merge");
@@ -112,16 +89,16 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
         return 1;
 
     if (sub.got_subcommand("list")) {
-        for (const clsISLCDef& set : model.ISLCDefs)
+        for (const CoeffSet& set : model.ISLCDefs)
             std::cout << set.LCType << "\n";
         return 0;
     }
     if (sub.got_subcommand("show")) {
-        const clsISLCDef* set = NamedSet(model, o.name);
+        const CoeffSet* set = NamedSet(model, o.name);
         if (!set)
             return 1;
         std::cout << kCoeffHeader << "\n";
-        for (const clsLCClass& c : set->LCClasses)
+        for (const CoverClass& c : set->LCClasses)
             std::cout << CsvLine(c) << "\n";
         return 0;
     }
@@ -145,9 +122,10 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
     if (sub.got_subcommand("merge")) {
         if (!Readable(o.file))
             return 1;
-        for (const std::string& name : MergeCoeffsFromFile(model, o.file, ext))
+        const MergeResult merged = MergeStoreFile(model, o.file, ext);
+        for (const std::string& name : merged.added)
             std::cout << name << "\n";
-        return 0;
+        return merged.refused ? 1 : 0;
     }
     return 2;
 }
@@ -157,12 +135,23 @@ int Run(const CLI::App& sub, const CoefficientsOptions& o)
 int CoefficientsCommand(const CLI::App& sub, const CoefficientsOptions& o)
 {
     TerminalUi terminal(false);
-    FailureWatch watch(terminal);
-    support::UiScope scope(watch);
+    support::UiScope scope(terminal);
     support::SetLockWaitSeconds(o.wait);
-    const int status = Run(sub, o);
-    terminal.endLine();
-    return status == 0 && watch.failed ? 1 : status;
+    try {
+        const int status = Run(sub, o);
+        terminal.endLine();
+        return status;
+    } catch (...) {
+        // The one place this command turns a failure into what it says: the
+        // report of the procedure that failed, or the plain cause.
+        terminal.endLine();
+        const support::Caught c = support::describe(std::current_exception());
+        if (c.kind == support::Failure::Failed)
+            terminal.showCallStack(support::ReportText(c, "CoefficientsCommand", "halvo"));
+        else
+            std::cerr << "halvo: error: " << c.description << "\n";
+        return 1;
+    }
 }
 
 }  // namespace halvo::cli

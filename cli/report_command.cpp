@@ -42,19 +42,12 @@ int htmlPage(const fs::path& shp)
                   << "' is not a page halvo wrote, and would be replaced: move it away first\n";
         return 1;
     }
-    try {
-        model::WriteHtmlPage(shp, layer, reports::ReportOf(shp, recorded, "prm"), page);
-        std::cout << page.string() << "\n";
-        return 0;
-    } catch (...) {
-        std::cerr << "halvo: error: " << support::describe(std::current_exception()).description << "\n";
-        return 1;
-    }
+    model::WriteHtmlPage(shp, layer, reports::ReportOf(shp, recorded, "prm"), page);
+    std::cout << page.string() << "\n";
+    return 0;
 }
 
-}  // namespace
-
-int ReportCommand(const ReportOptions& o)
+int Report(const ReportOptions& o)
 {
     // Reports are named after the output's layer name, which the run records
     // in the style file beside the shapefile; without that record, or with
@@ -70,9 +63,16 @@ int ReportCommand(const ReportOptions& o)
                   << " does not exist)\n";
         return 1;
     }
+    std::cout << reports::ReadReport(report);
+    return 0;
+}
+
+}  // namespace
+
+int ReportCommand(const ReportOptions& o)
+{
     try {
-        std::cout << reports::ReadReport(report);
-        return 0;
+        return Report(o);
     } catch (...) {
         std::cerr << "halvo: error: " << support::describe(std::current_exception()).description << "\n";
         return 1;

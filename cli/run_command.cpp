@@ -19,6 +19,10 @@
 #include <csignal>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 
 namespace halvo::cli {
@@ -115,6 +119,11 @@ void AddRunOptions(CLI::App& sub, RunOptions& o)
                    "Seconds to wait for another run of this extension folder to finish before giving up\n"
                    "(default: until it finishes)")
         ->check(CLI::NonNegativeNumber);
+    sub.add_option("--dask", o.dask,
+                   "Count the land-cover raster on a Dask cluster: the scheduler's address (tcp://HOST:PORT),\n"
+                   "or local for a cluster on this machine. Every worker reads the raster by the path given\n"
+                   "(the same files on every machine, or a /vsis3/ or /vsicurl/ path); needs the Python\n"
+                   "module halvo on the workers and here");
     sub.add_flag("--yes,-y", o.yes,
                  "Answer OK/Yes to every question (without it, questions asked with no\n"
                  "terminal get the cautious answer)");
@@ -262,8 +271,36 @@ public:
 
 }  // namespace
 
+namespace {
+
+// The run with --dask is the Python module's (halvo.dask), which drives the
+// cluster: this process becomes that one, with the same arguments.
+int DaskRun()
+{
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> args;
+    for (std::string arg; std::getline(in, arg, '\0');)
+        args.push_back(arg);
+    const char* python = std::getenv("HALVO_PYTHON");
+    const std::string interpreter = python && *python ? python : "/usr/bin/python3";
+    std::vector<char*> argv{const_cast<char*>(interpreter.c_str()), const_cast<char*>("-m"),
+                            const_cast<char*>("halvo.dask")};
+    for (std::size_t i = 1; i < args.size(); ++i)
+        argv.push_back(args[i].data());
+    argv.push_back(nullptr);
+    std::cout.flush();
+    ::execv(interpreter.c_str(), argv.data());
+    std::cerr << "halvo: error: --dask runs through the Python module halvo, but " << interpreter
+              << " cannot be started (" << std::strerror(errno) << "); install python3 or set HALVO_PYTHON\n";
+    return 1;
+}
+
+}  // namespace
+
 int RunCommand(const RunOptions& o)
 {
+    if (!o.dask.empty())
+        return DaskRun();
     RunTerminalUi ui(o.yes);
     ui.setTimings(o.timings);
     host::SetDefaultThreads(o.threads);

@@ -31,6 +31,7 @@ struct RunOptions {
     bool timings = false;
     int threads = 0;   // 0: all cores
     double wait = -1;  // seconds to wait for another run of the installation; below 0: without end
+    std::string dask;  // a Dask scheduler's address, or "local": the raster is counted on that cluster
 };
 
 // Declares the options on `sub`; returns the values they fill.

@@ -149,7 +149,7 @@ std::string Upper(std::string_view s)
 
 // The class of one data line, or the fault that stops the import. Fields are
 // tested one after another, each completely before the next.
-std::optional<clsLCClass> ParseLine(const std::vector<std::string>& f, const LineFault*& fault)
+std::optional<CoverClass> ParseLine(const std::vector<std::string>& f, const LineFault*& fault)
 {
     const auto id = ParseNumber(f[0]);
     if (!id) {
@@ -162,7 +162,7 @@ std::optional<clsLCClass> ParseLine(const std::vector<std::string>& f, const Lin
         fault = &kClassId;
         return std::nullopt;
     }
-    clsLCClass c;
+    CoverClass c;
     c.ID = *whole;
     c.LCName = std::string(f[1]);
     float* targets[] = {&c.LCHigh, &c.LCMed, &c.LCLow};
@@ -203,7 +203,7 @@ std::string ClassNameFault(std::string_view name)
     return {};
 }
 
-bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
+bool ReadCoeffLines(const std::string& fileName, CoverClasses& classes)
 {
     std::error_code ec;
     // Only a regular file: a FIFO or a device would block or never end.
@@ -214,7 +214,7 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
         return false;
     }
     std::unordered_set<std::int32_t> ids;
-    for (const clsLCClass& c : classes)
+    for (const CoverClass& c : classes)
         ids.insert(c.ID);
     // Decoded whole: a file is in one encoding, which one line alone may not show.
     std::string text = support::ToUtf8(support::ReadBytes(fileName));
@@ -279,31 +279,29 @@ bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes)
     return true;
 }
 
-std::string CsvLine(const clsLCClass& c)
+std::string CsvLine(const CoverClass& c)
 {
     return std::to_string(c.ID) + "," + CsvField(c.LCName) + "," + FormatSingle(c.LCHigh) + "," +
            FormatSingle(c.LCMed) + "," + FormatSingle(c.LCLow);
 }
 
-std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName)
+std::optional<CoeffSet> ReadCoeffsFile(const std::string& fileName, std::string setName)
 {
-    return support::Guarded("ReadCoeffsFile", kModule, true, std::optional<clsISLCDef>{},
-                            [&]() -> std::optional<clsISLCDef> {
-                                clsISLCDef set;
-                                set.LCType = std::move(setName);
-                                if (!ReadCoeffLines(fileName, set.LCClasses))
-                                    return std::nullopt;
-                                return set;
-                            });
+    const support::Procedure frame("ReadCoeffsFile", kModule, support::Shown::Here);
+    CoeffSet set;
+    set.LCType = std::move(setName);
+    if (!ReadCoeffLines(fileName, set.LCClasses))
+        return std::nullopt;
+    return set;
 }
 
-std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+std::string ImportCoeffsFromFile(CoeffStore& model, const std::string& fileName,
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName)
 {
     return support::Guarded("ImportCoeffsFromFile", kModule, true, std::string{}, [&]() -> std::string {
         // The file is read into a set of its own: whatever stops the import
         // leaves the model as it was.
-        clsLCClasses classes;
+        CoverClasses classes;
         bool read = false;
         for (;;) {
             const std::string name = askName("Enter new Coefficient Set name", "Import", "");
@@ -315,12 +313,12 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
                     return {};
                 read = true;
                 // Another writer may have taken the name since the model was read.
-                const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
+                const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](CoeffStore& store) {
                     if (FindSet(store, name)) {
                         taken = true;
                         return false;
                     }
-                    clsISLCDef& set = store.ISLCDefs.Add();
+                    CoeffSet& set = store.ISLCDefs.Add();
                     set.LCType = name;
                     set.LCClasses = classes;
                     return true;
@@ -346,13 +344,13 @@ std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string&
     });
 }
 
-bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName)
+bool ExportCoeffsToFile(const CoeffStore& model, const std::string& fileName, std::string_view setName)
 {
     return support::Guarded("ExportCoeffsToFile", kModule, true, false, [&] {
         support::TextWriter out(fileName);
         out.line(kCoeffHeader);
-        if (const clsISLCDef* set = FindSet(model, setName)) {
-            for (const clsLCClass& c : set->LCClasses)
+        if (const CoeffSet* set = FindSet(model, setName)) {
+            for (const CoverClass& c : set->LCClasses)
                 out.line(CsvLine(c));
         }
         out.finish();
@@ -360,52 +358,57 @@ bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fi
     });
 }
 
-std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+MergeResult MergeStoreFile(CoeffStore& model, const std::string& fileName, const std::filesystem::path& extensionFolder)
+{
+    const support::Procedure frame("MergeCoeffsFromFile", kModule, support::Shown::Here);
+    MergeResult result;
+    CoeffStore other;
+    if (!GetISModelProperties(other, fileName)) {
+        support::MsgBox("Failed To Load XML - Invalid file format.", support::Buttons::OKCancel,
+                        support::Icon::Exclamation);
+        return result;
+    }
+    for (const CoeffSet& loaded : other.ISLCDefs) {
+        if (const std::string fault = DuplicateIdFault(loaded); !fault.empty()) {
+            support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
+            return result;
+        }
+    }
+    bool duplicate = false;
+    const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](CoeffStore& store) {
+        for (const CoeffSet& loaded : other.ISLCDefs) {
+            // Until the name is free, so no two sets share a name.
+            std::string name = loaded.LCType;
+            while (FindSet(store, name)) {
+                name += "2";
+                duplicate = true;
+            }
+            CoeffSet& set = store.ISLCDefs.Add(loaded);
+            set.LCType = name;
+            result.added.push_back(name);
+        }
+        return true;
+    });
+    if (saved != StoreUpdate::Saved) {
+        result.added.clear();
+        if (saved != StoreUpdate::Busy)
+            support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
+                                                             : StoreSaveFailedText(extensionFolder),
+                            support::Buttons::OKCancel, support::Icon::Critical);
+        return result;
+    }
+    if (duplicate)
+        support::MsgBox("Coefficient sets were found with the duplicate names. A '2' was appended to the names "
+                        "of all duplicates.",
+                        support::Buttons::OK, support::Icon::Information);
+    result.refused = false;
+    return result;
+}
+
+std::vector<std::string> MergeCoeffsFromFile(CoeffStore& model, const std::string& fileName,
                                              const std::filesystem::path& extensionFolder)
 {
-    std::vector<std::string> added;
-    support::GuardedVoid("MergeCoeffsFromFile", kModule, true, [&] {
-        clsISModelProperties other;
-        if (!GetISModelProperties(other, fileName)) {
-            support::MsgBox("Failed To Load XML - Invalid file format.", support::Buttons::OKCancel,
-                            support::Icon::Exclamation);
-            return;
-        }
-        for (const clsISLCDef& loaded : other.ISLCDefs) {
-            if (const std::string fault = DuplicateIdFault(loaded); !fault.empty()) {
-                support::MsgBox(fault + " Nothing was merged.", support::Buttons::OK, support::Icon::Exclamation);
-                return;
-            }
-        }
-        bool duplicate = false;
-        const StoreUpdate saved = UpdateStore(model, extensionFolder, [&](clsISModelProperties& store) {
-            for (const clsISLCDef& loaded : other.ISLCDefs) {
-                // Until the name is free, so no two sets share a name.
-                std::string name = loaded.LCType;
-                while (FindSet(store, name)) {
-                    name += "2";
-                    duplicate = true;
-                }
-                clsISLCDef& set = store.ISLCDefs.Add(loaded);
-                set.LCType = name;
-                added.push_back(name);
-            }
-            return true;
-        });
-        if (saved != StoreUpdate::Saved) {
-            added.clear();
-            if (saved != StoreUpdate::Busy)
-                support::MsgBox(saved == StoreUpdate::Unreadable ? StoreLoadFailedText(extensionFolder)
-                                                                 : StoreSaveFailedText(extensionFolder),
-                                support::Buttons::OKCancel, support::Icon::Critical);
-            return;
-        }
-        if (duplicate)
-            support::MsgBox("Coefficient sets were found with the duplicate names. A '2' was appended to the names "
-                            "of all duplicates.",
-                            support::Buttons::OK, support::Icon::Information);
-    });
-    return added;
+    return MergeStoreFile(model, fileName, extensionFolder).added;
 }
 
 }  // namespace halvo::coefficients

@@ -5,7 +5,7 @@
 // a name with a comma, a quote or a line break stands in double quotes, inner
 // quotes doubled (RFC 4180), so every name the store holds can be exported.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,33 +43,42 @@ using TextPrompt =
 // `fileName` appears in the message as given. A header alone gives no class:
 // that is how a set without classes is exported. A file that cannot be read
 // throws support::Error.
-bool ReadCoeffLines(const std::string& fileName, clsLCClasses& classes);
+bool ReadCoeffLines(const std::string& fileName, CoverClasses& classes);
 
 // A set named `setName` read from a comma-separated file, for runs that take
-// their coefficients from such a file; nothing after a bad line (message shown)
-// or an unreadable file (reported).
-std::optional<clsISLCDef> ReadCoeffsFile(const std::string& fileName, std::string setName);
+// their coefficients from such a file; nothing after a bad line (message
+// shown). An unreadable file throws; the report starts at ReadCoeffsFile.
+std::optional<CoeffSet> ReadCoeffsFile(const std::string& fileName, std::string setName);
 
 // Asks for a new, unique set name, reads the file into a new set and adds it
 // to the store (UpdateStore: the model then holds the store as saved). Returns
 // the new name: empty when nothing was added (Cancel, a bad line, a store that
 // cannot be read or saved, or an error, which is reported); the model and the
 // store are then as they were.
-std::string ImportCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+std::string ImportCoeffsFromFile(CoeffStore& model, const std::string& fileName,
                                  const std::filesystem::path& extensionFolder, const TextPrompt& askName);
 
 // One class as a line of a comma-separated file, without the line end.
-std::string CsvLine(const clsLCClass& c);
+std::string CsvLine(const CoverClass& c);
 
 // Writes the header and the classes of the first set named `setName` (the
 // header alone when there is none). Errors are reported and give false.
-bool ExportCoeffsToFile(const clsISModelProperties& model, const std::string& fileName, std::string_view setName);
+bool ExportCoeffsToFile(const CoeffStore& model, const std::string& fileName, std::string_view setName);
 
 // Appends every set of the store file `fileName` to the store, a taken name
 // getting "2" appended until it is free (nothing when a set of the file holds
 // a class ID twice) (UpdateStore: the model then holds the store as
-// saved). Returns the names added, in order; none when nothing was stored.
-std::vector<std::string> MergeCoeffsFromFile(clsISModelProperties& model, const std::string& fileName,
+// saved). `added` holds the names added, in order; `refused` says a message
+// told why nothing was stored. An error throws; the report starts at
+// MergeCoeffsFromFile.
+struct MergeResult {
+    std::vector<std::string> added;
+    bool refused = true;
+};
+MergeResult MergeStoreFile(CoeffStore& model, const std::string& fileName,
+                           const std::filesystem::path& extensionFolder);
+// The names MergeStoreFile added, for callers that need no more.
+std::vector<std::string> MergeCoeffsFromFile(CoeffStore& model, const std::string& fileName,
                                              const std::filesystem::path& extensionFolder);
 
 }  // namespace halvo::coefficients

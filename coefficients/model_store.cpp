@@ -132,7 +132,7 @@ std::string DecodeStore(std::string_view bytes)
 
 }  // namespace
 
-bool GetISModelProperties(clsISModelProperties& model, const fs::path& path)
+bool GetISModelProperties(CoeffStore& model, const fs::path& path)
 {
     // Only a regular file of a store's size: a FIFO or a device would block
     // or never end.
@@ -186,28 +186,26 @@ std::vector<std::string> StoreLines(std::string_view xml)
     return lines;
 }
 
-bool PutISModelProperties(const clsISModelProperties& model, const fs::path& extensionFolder)
+void PutISModelProperties(const CoeffStore& model, const fs::path& extensionFolder)
 {
-    return support::Guarded("PutISModelProperties", "basUtil", true, false, [&] {
-        const fs::path store = support::StorePath(extensionFolder);
-        fs::create_directories(store.parent_path());
-        // The new file replaces whatever stands at the store's name; a link
-        // there is replaced, never written through.
-        struct stat old {};
-        const bool existing = ::lstat(store.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-        // A store made read-only stays so, also for root, whom modes do not stop.
-        if (existing && ((old.st_mode & 0222) == 0 || ::access(store.c_str(), W_OK) != 0))
-            support::raise(support::err::kFileAccess, "The file '" + store.string() + "' is read-only");
-        std::string text;
-        for (const std::string& line : StoreLines(model.XML()))
-            text.append(line).append("\r\n");
-        ScratchFile scratch(store.parent_path(), existing ? std::optional<mode_t>(old.st_mode & 07777) : std::nullopt);
-        if (existing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
-            scratch.owner(old.st_uid, old.st_gid);
-        scratch.write(text);
-        scratch.replace(store);
-        return true;
-    });
+    const support::Procedure frame("PutISModelProperties", "basUtil", support::Shown::Here);
+    const fs::path store = support::StorePath(extensionFolder);
+    fs::create_directories(store.parent_path());
+    // The new file replaces whatever stands at the store's name; a link
+    // there is replaced, never written through.
+    struct stat old {};
+    const bool existing = ::lstat(store.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    // A store made read-only stays so, also for root, whom modes do not stop.
+    if (existing && ((old.st_mode & 0222) == 0 || ::access(store.c_str(), W_OK) != 0))
+        support::raise(support::err::kFileAccess, "The file '" + store.string() + "' is read-only");
+    std::string text;
+    for (const std::string& line : StoreLines(model.XML()))
+        text.append(line).append("\r\n");
+    ScratchFile scratch(store.parent_path(), existing ? std::optional<mode_t>(old.st_mode & 07777) : std::nullopt);
+    if (existing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        scratch.owner(old.st_uid, old.st_gid);
+    scratch.write(text);
+    scratch.replace(store);
 }
 
 StoreLock::StoreLock(const fs::path& extensionFolder)
@@ -215,45 +213,30 @@ StoreLock::StoreLock(const fs::path& extensionFolder)
     const fs::path etc = extensionFolder / "etc";
     std::error_code ec;
     fs::create_directories(etc, ec);
-    fd_ = ::open(etc.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0)
+    fd_.reset(::open(etc.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd_.get() < 0)
         support::raise(support::err::kPathNotFound,
                        "Cannot open the folder '" + etc.string() + "': " + std::strerror(errno));
-    try {
-        support::LockFolder(fd_, etc, "another change to the coefficient store");
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
-    }
+    busy_ = support::LockFolderWithin(fd_.get(), etc, "another change to the coefficient store");
 }
 
-StoreLock::~StoreLock()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-StoreUpdate UpdateStore(clsISModelProperties& model, const fs::path& extensionFolder,
-                        const std::function<bool(clsISModelProperties&)>& change)
+StoreUpdate UpdateStore(CoeffStore& model, const fs::path& extensionFolder,
+                        const std::function<bool(CoeffStore&)>& change)
 {
     return support::Guarded("UpdateStore", "basUtil", true, StoreUpdate::SaveFailed, [&] {
-        std::optional<StoreLock> lock;
-        try {
-            lock.emplace(extensionFolder);
-        } catch (const support::LockTimeout& e) {
-            support::MsgBox(e.description(), support::Buttons::OK, support::Icon::Critical, "Coefficient Store Busy");
+        const StoreLock lock(extensionFolder);
+        if (!lock.busy().empty()) {
+            support::MsgBox(lock.busy(), support::Buttons::OK, support::Icon::Critical, "Coefficient Store Busy");
             return StoreUpdate::Busy;
         }
         const fs::path store = support::StorePath(extensionFolder);
-        clsISModelProperties current;
+        CoeffStore current;
         std::error_code ec;
         if (fs::exists(store, ec) && !GetISModelProperties(current, store))
             return StoreUpdate::Unreadable;
         if (!change(current))
             return StoreUpdate::Unchanged;
-        if (!PutISModelProperties(current, extensionFolder))
-            return StoreUpdate::SaveFailed;
+        PutISModelProperties(current, extensionFolder);
         model = std::move(current);
         return StoreUpdate::Saved;
     });

@@ -1,7 +1,8 @@
 #pragma once
 // The store file etc/isprops.xml: read whole into the tree, written whole from it.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
+#include "support/folder_lock.h"
 
 #include <filesystem>
 #include <functional>
@@ -15,7 +16,7 @@ namespace halvo::coefficients {
 // malformed file gives false and leaves the model alone. A faulty class is
 // reported through the error reporter and gives false too; the model may then
 // hold part of the file.
-bool GetISModelProperties(clsISModelProperties& model, const std::filesystem::path& path);
+bool GetISModelProperties(CoeffStore& model, const std::filesystem::path& path);
 
 // Writes the model to <extensionFolder>/etc/isprops.xml, one tag or value per
 // indented line, CR LF, UTF-8 without declaration; etc/ and the store are made
@@ -23,33 +24,34 @@ bool GetISModelProperties(clsISModelProperties& model, const std::filesystem::pa
 // (created exclusively, never through an existing name), with the store's
 // mode and owner, flushed to the disk and renamed over the store: a failed
 // save leaves the old store whole, and the store is never a link. A read-only
-// store is refused. Failures are reported and give false. Callers that change
-// the store go through UpdateStore.
-bool PutISModelProperties(const clsISModelProperties& model, const std::filesystem::path& extensionFolder);
+// store is refused. Failures throw; the report starts at PutISModelProperties.
+// Callers that change the store go through UpdateStore.
+void PutISModelProperties(const CoeffStore& model, const std::filesystem::path& extensionFolder);
 
 // Holds the store of an extension folder for one read-modify-write, across
 // processes: a second writer waits here until the first has saved
-// (support::LockFolder: it says so, naming the process, and throws
-// LockTimeout after the SetLockWait time). The lock sits on etc/ itself, as
+// (support::LockFolderWithin: it says so, naming the process, and gives up
+// after the SetLockWait time, see busy()). The lock sits on etc/ itself, as
 // the run's sits on temp/, so no file of its own can be planted or left
 // behind and it holds where etc/ is read-only. One at a time per process: it
 // is not re-entrant.
 class StoreLock {
 public:
     explicit StoreLock(const std::filesystem::path& extensionFolder);
-    ~StoreLock();
-    StoreLock(const StoreLock&) = delete;
-    StoreLock& operator=(const StoreLock&) = delete;
+    // Why the store was not locked: the wait ran out (the message names the
+    // holder); empty when it is held.
+    const std::string& busy() const noexcept { return busy_; }
 
 private:
-    int fd_ = -1;
+    support::OwnedFd fd_;
+    std::string busy_;
 };
 
 enum class StoreUpdate {
     Saved,       // the change is in the store, and in the caller's model
     Unchanged,   // the change declined; nothing was written
     Unreadable,  // the store is there but does not load: never written over
-    SaveFailed,  // reported; the store is as it was
+    SaveFailed,  // reported (the only report UpdateStore still shows itself); the store is as it was
     Busy,        // another process held the store past the wait; said, nothing written
 };
 
@@ -58,8 +60,8 @@ enum class StoreUpdate {
 // that and saves it. When saved, `model` becomes what was saved, so the caller
 // also sees what other writers added meanwhile. `change` runs under the lock:
 // it must not ask the user anything.
-StoreUpdate UpdateStore(clsISModelProperties& model, const std::filesystem::path& extensionFolder,
-                        const std::function<bool(clsISModelProperties&)>& change);
+StoreUpdate UpdateStore(CoeffStore& model, const std::filesystem::path& extensionFolder,
+                        const std::function<bool(CoeffStore&)>& change);
 
 // The messages for a store that does not load or cannot be saved.
 std::string StoreLoadFailedText(const std::filesystem::path& extensionFolder);

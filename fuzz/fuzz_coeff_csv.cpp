@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteBytes(csv, fuzz::AsText(data, size));
     fuzz::Ui().reset();
 
-    clsLCClasses classes;
+    CoverClasses classes;
     const bool ok = ReadCoeffLines(csv.string(), classes);
     if (!ok) {
         fuzz::Check(fuzz::Ui().messages == 1 && fuzz::Ui().lastTitle == "Coefficient Import Unsuccessful",
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     fuzz::Check(fuzz::Ui().messages == 0, "a good file shows nothing");
-    for (const clsLCClass& c : classes) {
+    for (const CoverClass& c : classes) {
         fuzz::Check(c.ID >= 0, "class IDs are not negative");
         fuzz::Check(InRange(c.LCHigh) && InRange(c.LCMed) && InRange(c.LCLow), "coefficients lie in 0..100");
     }
@@ -49,20 +49,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Import into a fresh store: saved, it loads back with the same classes.
     const fs::path store = support::StorePath(fuzz::Extension());
     fuzz::WriteBytes(store, "<ISModelProperties><ISLCDefs/></ISModelProperties>");
-    clsISModelProperties model;
+    CoeffStore model;
     fuzz::Check(GetISModelProperties(model, store), "the empty store loads");
     const std::string name = ImportCoeffsFromFile(
         model, csv.string(), fuzz::Extension(),
         [](std::string_view, std::string_view, std::string_view) { return std::string("Fuzzed"); });
     fuzz::Check(name == "Fuzzed" && fuzz::Ui().messages == 0 && fuzz::Ui().reports == 0,
                 "a good file imports and saves without a message");
-    clsISModelProperties reloaded;
+    CoeffStore reloaded;
     fuzz::Check(GetISModelProperties(reloaded, store), "the store an import saved loads again");
-    const clsISLCDef* set = FindSet(reloaded, "Fuzzed");
+    const CoeffSet* set = FindSet(reloaded, "Fuzzed");
     fuzz::Check(set && set->LCClasses.Count() == classes.Count(), "the imported set keeps its classes");
     auto j = set->LCClasses.begin();
-    for (const clsLCClass& c : classes) {
-        const clsLCClass& d = *j;
+    for (const CoverClass& c : classes) {
+        const CoverClass& d = *j;
         ++j;
         fuzz::Check(c.ID == d.ID && StoredName(c.LCName) == d.LCName, "IDs and names survive the store");
         fuzz::Check(Close(c.LCHigh, d.LCHigh) && Close(c.LCMed, d.LCMed) && Close(c.LCLow, d.LCLow),
@@ -72,12 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Export and import again: the same classes.
     const fs::path exported = fuzz::Scratch() / "exported.csv";
     fuzz::Check(ExportCoeffsToFile(model, exported.string(), "Fuzzed"), "an imported set exports");
-    clsLCClasses again;
+    CoverClasses again;
     fuzz::Check(ReadCoeffLines(exported.string(), again), "an exported set imports");
     fuzz::Check(again.Count() == classes.Count(), "export and import keep the number of classes");
     auto k = again.begin();
-    for (const clsLCClass& c : classes) {
-        const clsLCClass& d = *k;
+    for (const CoverClass& c : classes) {
+        const CoverClass& d = *k;
         ++k;
         fuzz::Check(c.ID == d.ID && c.LCName == d.LCName, "export and import keep IDs and names");
         fuzz::Check(Close(c.LCHigh, d.LCHigh) && Close(c.LCMed, d.LCMed) && Close(c.LCLow, d.LCLow),

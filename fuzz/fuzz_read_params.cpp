@@ -20,6 +20,17 @@ namespace {
 
 constexpr const char* kFile = "model_params.txt";
 
+// Reads the file; false when the reader refused a line (it keeps those before).
+bool Read(params::ParameterReader& r)
+{
+    try {
+        r.read(fuzz::Extension() / "temp" / kFile);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 // The reader's tables written back as lines in the file's own layout,
 // escaped as the writer would when a value needs it.
 std::string Relayout(const params::ParameterReader& r, const std::vector<std::string>& keys)
@@ -71,9 +82,7 @@ void RawFile(std::string_view bytes)
     fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, bytes);
     fuzz::Ui().reset();
     params::ParameterReader first;
-    first.ReadParameters(fuzz::Extension().string(), kFile);
-    fuzz::Check(fuzz::Ui().reports <= 1, "the reader stops at its first bad line");
-    if (fuzz::Ui().reports != 0)
+    if (!Read(first))
         return;
 
     std::vector<std::string> keys;
@@ -88,8 +97,7 @@ void RawFile(std::string_view bytes)
     }
     fuzz::WriteBytes(fuzz::Extension() / "temp" / kFile, Relayout(first, keys));
     params::ParameterReader second;
-    second.ReadParameters(fuzz::Extension().string(), kFile);
-    fuzz::Check(fuzz::Ui().reports == 0, "a relaid file reads without complaint");
+    fuzz::Check(Read(second), "a relaid file reads without complaint");
     for (const auto& k : keys)
         fuzz::Check(first.Value(k) == second.Value(k), "a plain value survives a relayout");
     fuzz::Check(SameTables(first.LandClasses(), second.LandClasses()), "classes survive a relayout");
@@ -127,7 +135,7 @@ void WrittenThenRead(FuzzedDataProvider& in)
     fuzz::Ui().reset();
     fuzz::Check(params::WriteParamsToFile(p, (fuzz::Extension() / "temp").string(), kFile), "the writer writes");
     params::ParameterReader r;
-    r.ReadParameters(fuzz::Extension().string(), kFile);
+    const bool read = Read(r);
 
     // Class IDs are the table's keys: a repeated one stops the reading there.
     bool distinct = true;
@@ -138,7 +146,7 @@ void WrittenThenRead(FuzzedDataProvider& in)
         return;
 
     // Whatever the values hold, they come back exactly as written.
-    fuzz::Check(fuzz::Ui().reports == 0, "a written file reads without complaint");
+    fuzz::Check(read, "a written file reads without complaint");
     fuzz::Check(r.lcTheme() == p.landCoverLayer, "the land-cover layer comes back");
     fuzz::Check(r.LCUnits() == p.landCoverUnits, "the units come back");
     fuzz::Check(r.AnalysisTheme() == p.analysisLayer, "the analysis layer comes back");

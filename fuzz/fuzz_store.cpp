@@ -3,7 +3,7 @@
 
 #include "fuzz_support.h"
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "coefficients/model_store.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -24,18 +24,18 @@ bool Close(float a, float b)
     return a == b || std::fabs(a - b) <= 1e-6f * std::max(std::fabs(a), std::fabs(b));
 }
 
-void SameSets(const clsISModelProperties& a, const clsISModelProperties& b, bool exact)
+void SameSets(const CoeffStore& a, const CoeffStore& b, bool exact)
 {
     fuzz::Check(a.ISLCDefs.Count() == b.ISLCDefs.Count(), "the number of sets survives a save");
     auto j = b.ISLCDefs.begin();
-    for (const clsISLCDef& s : a.ISLCDefs) {
-        const clsISLCDef& t = *j;
+    for (const CoeffSet& s : a.ISLCDefs) {
+        const CoeffSet& t = *j;
         ++j;
         fuzz::Check(s.LCType == t.LCType, "a set name survives a save");
         fuzz::Check(s.LCClasses.Count() == t.LCClasses.Count(), "the number of classes survives a save");
         auto k = t.LCClasses.begin();
-        for (const clsLCClass& c : s.LCClasses) {
-            const clsLCClass& d = *k;
+        for (const CoverClass& c : s.LCClasses) {
+            const CoverClass& d = *k;
             ++k;
             fuzz::Check(c.ID == d.ID && c.LCName == d.LCName, "a class ID and name survive a save");
             const bool same = exact ? (c.LCHigh == d.LCHigh || (std::isnan(c.LCHigh) && std::isnan(d.LCHigh))) &&
@@ -63,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const support::Error&) {
         }
     };
-    load(clsLCClass{});
-    load(clsLCClasses{});
-    load(clsISLCDef{});
-    load(clsISLCDefs{});
+    load(CoverClass{});
+    load(CoverClasses{});
+    load(CoeffSet{});
+    load(CoeffSets{});
 
     // The input once more as a set name nested up to the depth limit, so short
     // inputs reach it too: loading may fail but never run out of stack, and a
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 5; i < kMaxStoreDepth; ++i)
             wrapped += "</b>";
         wrapped += "</LCType></ISLCDef></ISLCDefs></I>";
-        load(clsISModelProperties{});
-        clsISModelProperties deep;
+        load(CoeffStore{});
+        CoeffStore deep;
         try {
             deep.XML(wrapped);
         } catch (const support::Error&) {
@@ -89,23 +89,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const fs::path store = support::StorePath(fuzz::Extension());
     fuzz::WriteBytes(store, text);
-    clsISModelProperties first;
+    CoeffStore first;
     if (!GetISModelProperties(first, store))
         return 0;
     fuzz::Check(fuzz::Ui().reports == 0, "a store that loads reports nothing");
 
-    fuzz::Check(PutISModelProperties(first, fuzz::Extension()), "a loaded store saves");
-    clsISModelProperties second;
+    PutISModelProperties(first, fuzz::Extension());  // a loaded store saves, or throws
+    CoeffStore second;
     fuzz::Check(GetISModelProperties(second, store), "a saved store loads");
     SameSets(first, second, false);
 
     // Cut values settle after one save: from then on saving is byte for byte stable.
-    fuzz::Check(PutISModelProperties(second, fuzz::Extension()), "a reloaded store saves");
+    PutISModelProperties(second, fuzz::Extension());  // a reloaded store saves, or throws
     const std::string savedAgain = fuzz::ReadBytes(store);
-    clsISModelProperties third;
+    CoeffStore third;
     fuzz::Check(GetISModelProperties(third, store), "a store saved twice loads");
     SameSets(second, third, true);
-    fuzz::Check(PutISModelProperties(third, fuzz::Extension()), "a store loaded twice saves");
+    PutISModelProperties(third, fuzz::Extension());  // a store loaded twice saves, or throws
     fuzz::Check(fuzz::ReadBytes(store) == savedAgain, "saving a reloaded store writes the same bytes");
     return 0;
 }

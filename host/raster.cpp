@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -569,8 +570,8 @@ private:
 };
 template <class T, class Rule>
 void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads, const ProgressFn& progress,
-          GDALDatasetUniquePtr first, ScanPlan plan, const std::vector<char>& settled, AreaTabulation& out,
-          std::vector<std::atomic<bool>>& flagged)
+          GDALDatasetUniquePtr first, ScanPlan plan, const std::vector<char>& settled, int firstRow, int endRow,
+          AreaTabulation& out, std::vector<std::atomic<bool>>& flagged)
 {
     const auto& shapes = placed.shapes;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
@@ -596,7 +597,9 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             const Window w = windowOf(shapes[i]);
             all.add(w.col0, w.col1, w.row0, w.row1);
         }
-    const Window window = all.clipped(raster.width, raster.height);
+    Window window = all.clipped(raster.width, raster.height);
+    window.row0 = std::max(window.row0, firstRow);
+    window.row1 = std::min(window.row1, endRow);
     // The edges are cut into strips a band of rows at a time, so the table
     // holds one band's edges, not the whole raster's.
     const int bandRows = layout.rows * kStripsPerBand;
@@ -734,6 +737,15 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
 
 void SetReadChunkColumns(int columns) { chunkColumns = std::max(columns, 1); }
 
+std::string RasterLinearUnit(const fs::path& path)
+{
+    EnsureGdal();
+    const GDALDatasetUniquePtr ds(
+        GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    const OGRSpatialReference* srs = ds ? ds->GetSpatialRef() : nullptr;
+    return srs ? LinearUnitOf(*srs) : std::string();
+}
+
 RasterInfo DescribeRaster(const fs::path& path)
 {
     const GDALDatasetUniquePtr ds = OpenRaster(path);
@@ -772,10 +784,37 @@ RasterInfo DescribeRaster(const fs::path& path)
 
 namespace {
 
-ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
-                  const ProgressFn& progress, Coverage coverage, ScanPlan plan)
+// GDAL's block cache, bounded while a pass runs unless the user set
+// GDAL_CACHEMAX: each block is needed once, but the sources of a mosaic keep
+// theirs, so the cache would otherwise grow with the raster up to its default.
+class BoundedBlockCache {
+public:
+    BoundedBlockCache() : old_(GDALGetCacheMax64())
+    {
+        constexpr GIntBig kCap = 256LL << 20;
+        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr) && old_ > kCap)
+            GDALSetCacheMax64(kCap);
+    }
+    BoundedBlockCache(const BoundedBlockCache&) = delete;
+    BoundedBlockCache& operator=(const BoundedBlockCache&) = delete;
+    ~BoundedBlockCache() { GDALSetCacheMax64(old_); }
+
+private:
+    GIntBig old_;
+};
+
+std::mutex scannerMutex;
+std::shared_ptr<WindowScanner> windowScanner;
+
+ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
 {
+    ScanPlan plan{yield != Yield::Contacts, yield != Yield::Tallies};
+    const bool contacts = plan.contacts;
+    const int first = std::clamp(rows.first, 0, raster.height);
+    const int last = rows.count < 0 ? raster.height : std::clamp(first + rows.count, first, raster.height);
     const Placed placed = Place(raster, shapes, zoneCount);
+    const BoundedBlockCache cache;
     std::vector<std::atomic<bool>> flagged(static_cast<std::size_t>(zoneCount));
     // A shape reaching past the extent needs no cells read for its contact;
     // those are settled first.
@@ -801,39 +840,176 @@ ZoneScan ScanWith(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
         // The rule is chosen once for the pass.
         WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
             if (coverage == Coverage::Exact)
-                Scan<T, ExactRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
-                                      out.tabulation, flagged);
+                Scan<T, ExactRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled, first,
+                                      last, out.tabulation, flagged);
             else
                 Scan<T, CentreRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
-                                       out.tabulation, flagged);
+                                       first, last, out.tabulation, flagged);
         });
     } else if (progress) {
         progress(1.0);
     }
-    out.touchesNodata.resize(flagged.size());
-    for (std::size_t z = 0; z < flagged.size(); ++z)
-        out.touchesNodata[z] = flagged[z].load();
+    if (contacts) {
+        out.touchesNodata.resize(flagged.size());
+        for (std::size_t z = 0; z < flagged.size(); ++z)
+            out.touchesNodata[z] = flagged[z].load();
+    }
     return out;
 }
 
 }  // namespace
 
+ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
+{
+    // A whole pass goes to the window scanner when one is set (a cluster);
+    // a window asked for is counted here.
+    if (rows.first == 0 && rows.count < 0) {
+        std::shared_ptr<WindowScanner> scanner;
+        {
+            const std::lock_guard lock(scannerMutex);
+            scanner = windowScanner;
+        }
+        if (scanner)
+            return scanner->scan(
+                ScanJob{raster, shapes, zoneCount, coverage, yield != Yield::Contacts, yield != Yield::Tallies},
+                progress);
+    }
+    return ScanHere(raster, shapes, zoneCount, coverage, rows, yield, threads, progress);
+}
+
+AreaTabulation& AreaTabulation::operator+=(const AreaTabulation& other)
+{
+    if (other.zoneCells.empty())
+        return *this;
+    if (zoneCells.empty())
+        return *this = other;
+    if (other.zoneCount != zoneCount)
+        support::raise(support::err::kInvalidCall, "Tallies of different zones cannot be added");
+    std::vector<std::int64_t> merged;
+    std::set_union(classes.begin(), classes.end(), other.classes.begin(), other.classes.end(),
+                   std::back_inserter(merged));
+    const bool exact = !shares.empty() || !other.shares.empty();
+    std::vector<std::uint64_t> c(static_cast<std::size_t>(zoneCount) * merged.size(), 0);
+    std::vector<double> s(exact ? c.size() : 0, 0.0);
+    for (const AreaTabulation* t : {static_cast<const AreaTabulation*>(this), &other}) {
+        for (std::size_t k = 0; k < t->classes.size(); ++k) {
+            const auto m = static_cast<std::size_t>(std::lower_bound(merged.begin(), merged.end(), t->classes[k]) -
+                                                    merged.begin());
+            for (std::size_t z = 0; z < static_cast<std::size_t>(zoneCount); ++z) {
+                const std::size_t from = z * t->classes.size() + k, to = z * merged.size() + m;
+                c[to] += t->counts[from];
+                if (!t->shares.empty())
+                    s[to] += t->shares[from];
+            }
+        }
+    }
+    for (std::size_t z = 0; z < zoneCells.size(); ++z)
+        zoneCells[z] += other.zoneCells[z];
+    if (exact) {
+        zoneShares.resize(zoneCells.size(), 0.0);
+        for (std::size_t z = 0; z < other.zoneShares.size(); ++z)
+            zoneShares[z] += other.zoneShares[z];
+    }
+    classes = std::move(merged);
+    counts = std::move(c);
+    shares = std::move(s);
+    return *this;
+}
+
+ZoneScan& ZoneScan::operator+=(const ZoneScan& other)
+{
+    tabulation += other.tabulation;
+    if (touchesNodata.empty())
+        touchesNodata = other.touchesNodata;
+    else
+        for (std::size_t z = 0; z < other.touchesNodata.size() && z < touchesNodata.size(); ++z)
+            touchesNodata[z] = touchesNodata[z] || other.touchesNodata[z];
+    return *this;
+}
+
+void SetWindowScanner(std::shared_ptr<WindowScanner> scanner)
+{
+    const std::lock_guard lock(scannerMutex);
+    windowScanner = std::move(scanner);
+}
+
+ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads)
+{
+    const Yield yield = job.tally ? (job.contacts ? Yield::Both : Yield::Tallies) : Yield::Contacts;
+    return ScanHere(job.raster, job.shapes, job.zoneCount, job.coverage, {rowBegin, rowEnd - rowBegin}, yield, threads,
+                    {});
+}
+
+std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)
+{
+    const GDALDatasetUniquePtr ds = OpenRaster(raster.path);
+    const int strip = StripLayoutOf(*ds->GetRasterBand(1)).rows;
+    const int step = std::max(1, (std::max(rows, 1) + strip - 1) / strip) * strip;
+    std::vector<std::pair<int, int>> windows;
+    for (int r = 0; r < raster.height; r += step)
+        windows.emplace_back(r, std::min(raster.height, r + step));
+    return windows;
+}
+
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows)
+{
+    const Placed placed = Place(job.raster, job.shapes, job.zoneCount);
+    std::vector<std::vector<std::size_t>> out(windows.size());
+    for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
+        const scan::PixelShape& s = placed.shapes[i];
+        bool met = false;
+        if (s.geometry) {
+            // A row of margin: the contact test reaches the cells the border touches.
+            const int r0 = scan::ClampToInt(std::floor(s.miny)) - 1, r1 = scan::ClampToInt(std::ceil(s.maxy)) + 1;
+            for (std::size_t w = 0; w < windows.size(); ++w)
+                if (r0 < windows[w].second && r1 > windows[w].first) {
+                    out[w].push_back(i);
+                    met = true;
+                }
+        }
+        if (!met && !out.empty())
+            out.front().push_back(i);
+    }
+    return out;
+}
+
+std::string WkbOf(const ZoneShape& shape)
+{
+    if (!shape.geometry)
+        return {};
+    std::string wkb(shape.geometry->WkbSize(), '\0');
+    shape.geometry->exportToWkb(wkbNDR, reinterpret_cast<unsigned char*>(wkb.data()), wkbVariantIso);
+    return wkb;
+}
+
+ZoneShape ShapeFromWkb(int zone, const std::string& wkb)
+{
+    if (wkb.empty())
+        return ZoneShape(zone, nullptr);
+    OGRGeometry* g = nullptr;
+    if (OGRGeometryFactory::createFromWkb(wkb.data(), nullptr, &g, wkb.size(), wkbVariantIso) != OGRERR_NONE)
+        raise(err::kInvalidCall, "A zone shape sent for a window scan cannot be read back");
+    return ZoneShape(zone, std::unique_ptr<OGRGeometry>(g));
+}
+
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                             const ProgressFn& progress, Coverage coverage)
 {
-    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, false}).tabulation;
+    return ScanRows(raster, shapes, zoneCount, coverage, {}, Yield::Tallies, threads, progress).tabulation;
 }
 
 std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
                                 int threads, const ProgressFn& progress, Coverage coverage)
 {
-    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {false, true}).touchesNodata;
+    return ScanRows(raster, shapes, zoneCount, coverage, {}, Yield::Contacts, threads, progress).touchesNodata;
 }
 
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads,
                    const ProgressFn& progress, Coverage coverage)
 {
-    return ScanWith(raster, shapes, zoneCount, threads, progress, coverage, {true, true});
+    return ScanRows(raster, shapes, zoneCount, coverage, {}, Yield::Both, threads, progress);
 }
 
 }  // namespace halvo::host

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class OGRGeometry;
@@ -38,6 +39,10 @@ struct RasterInfo {
 // Opens and describes a raster; throws support::Error naming the file when it
 // cannot be read.
 RasterInfo DescribeRaster(const std::filesystem::path& path);
+
+// The linear unit of a raster's coordinates ("Meters", "Feet", ...), or empty
+// when it does not open or has none: a quiet look, for a default.
+std::string RasterLinearUnit(const std::filesystem::path& path);
 
 // How a cell counts for a zone. Centre: wholly, in the zone holding its
 // centre. Exact: with the share of its area inside the zone's polygons.
@@ -82,33 +87,92 @@ struct AreaTabulation {
         const auto z = static_cast<std::size_t>(zone);
         return static_cast<double>(zoneCells[z]) + (zoneShares.empty() ? 0.0 : zoneShares[z]);
     }
+    // Adds the tallies of other rows of the same zones (and raster).
+    AreaTabulation& operator+=(const AreaTabulation& other);
 };
 
 using ProgressFn = std::function<void(double fraction)>;
 
-// Centre: each cell belongs to the zone of the last shape (in the order
-// given) whose interior holds the cell's centre. Exact: each shape counts
-// every cell by the share of its area inside the shape; the shapes of one
-// zone must not overlap (union them first), shapes of different zones each
-// count their own. NODATA cells count for no class. threads <= 0 picks the
-// hardware's count.
-AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                            int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+// Rows [first, first + count) of the raster; a negative count runs through
+// the last row. Windows that do not overlap split a pass: their tallies add up.
+struct RowWindow {
+    int first = 0;
+    int count = -1;
+};
 
-// For each zone: true when one of its shapes reaches outside the raster's
-// extent or, centre rule, touches a NODATA cell (the cell's closed square
-// meets the polygon, boundary contact included); exact rule, covers some
-// share of a NODATA cell (contact along the boundary alone is no share).
-std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
-                                int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+// What one pass over the raster yields: the tallies, which zones touch
+// NODATA or leave the raster, or both.
+enum class Yield { Tallies, Contacts, Both };
 
-// Both of the above from one read of the raster.
+// The tallies and the contacts of the zones; those of disjoint row windows
+// merge with +=.
 struct ZoneScan {
     AreaTabulation tabulation;
-    std::vector<bool> touchesNodata;
+    std::vector<bool> touchesNodata;  // by zone; only when asked for
+    ZoneScan& operator+=(const ZoneScan& other);
 };
+
+// The one pass over the raster, for the cells of the given rows; every
+// raster read of a run goes through it.
+// Tallies, centre rule: each cell belongs to the zone of the last shape (in
+// the order given) whose interior holds the cell's centre. Exact: each shape
+// counts every cell by the share of its area inside the shape; the shapes of
+// one zone must not overlap (union them first), shapes of different zones
+// each count their own. NODATA cells count for no class.
+// Contacts: a zone is flagged when one of its shapes reaches outside the
+// raster's extent or, centre rule, touches a NODATA cell of the rows (the
+// cell's closed square meets the polygon, boundary contact included); exact
+// rule, covers some share of such a cell (contact along the boundary alone
+// is no share).
+// threads <= 0 picks the hardware's count.
+ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows = {}, Yield yield = Yield::Both, int threads = 0, const ProgressFn& progress = {});
+
+// ScanRows over every row, for the tallies, the contacts or both.
+AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                            int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
+                                int threads = 0, const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
                    const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
+
+// A scan as asked: the zones' shapes over the raster, the rule, and whether
+// the class tallies, the NODATA contacts or both are wanted.
+struct ScanJob {
+    const RasterInfo& raster;
+    const std::vector<ZoneShape>& shapes;
+    int zoneCount = 0;
+    Coverage coverage = Coverage::Centre;
+    bool tally = true, contacts = true;
+};
+
+// Counts a scan elsewhere (a cluster): cuts it into row windows, has each
+// counted by ScanWindow wherever the same files are, and adds their tallies
+// up. While one is set, every scan of this process goes to it.
+class WindowScanner {
+public:
+    virtual ~WindowScanner() = default;
+    virtual ZoneScan scan(const ScanJob& job, const ProgressFn& progress) = 0;
+};
+void SetWindowScanner(std::shared_ptr<WindowScanner> scanner);
+
+// The scan of rows [rowBegin, rowEnd) only. Scans of disjoint windows add up
+// to the scan of their union: counts and shares add (classes by value), the
+// NODATA flags are or'ed.
+ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads = 0);
+// The raster's rows in windows of whole read strips (its blocks), at least
+// `rows` rows each: [begin, end) pairs.
+std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows);
+
+// For each window, the shapes (indexes into job.shapes) its scan needs: those
+// whose rows it meets; shapes that meet none (off the raster, no geometry)
+// go with the first, which flags their zones.
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows);
+
+// A shape as well-known binary, and back, to send it to another process.
+std::string WkbOf(const ZoneShape& shape);
+ZoneShape ShapeFromWkb(int zone, const std::string& wkb);
 
 // Columns read at a time within a strip (rounded to whole blocks), so memory
 // does not grow with the raster's width; a tuning knob, also for tests.

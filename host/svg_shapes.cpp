@@ -6,14 +6,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace halvo::host {
 
 namespace {
 
 // Appends one ring on the grid, moving by relative steps; nothing when it
-// shrinks below a triangle.
-void appendRing(std::string& out, const OGRLinearRing& ring, const SvgShapes& s)
+// shrinks below a triangle. A feature's first ring starts with an absolute
+// "M", its others with an "m" from the ring before, so the page can tell
+// features apart inside one path. `start` is the last ring's first point.
+void appendRing(std::string& out, const OGRLinearRing& ring, const SvgShapes& s,
+                std::optional<std::pair<long, long>>& start)
 {
     std::vector<std::pair<long, long>> points;
     points.reserve(static_cast<std::size_t>(ring.getNumPoints()));
@@ -27,7 +31,12 @@ void appendRing(std::string& out, const OGRLinearRing& ring, const SvgShapes& s)
         points.pop_back();
     if (points.size() < 3)
         return;
-    out += 'M' + std::to_string(points[0].first) + ' ' + std::to_string(points[0].second) + 'l';
+    if (start)
+        out += 'm' + std::to_string(points[0].first - start->first) + ' ' +
+               std::to_string(points[0].second - start->second) + 'l';
+    else
+        out += 'M' + std::to_string(points[0].first) + ' ' + std::to_string(points[0].second) + 'l';
+    start = points[0];
     for (std::size_t i = 1; i < points.size(); ++i) {
         const long dx = points[i].first - points[i - 1].first, dy = points[i].second - points[i - 1].second;
         if (i > 1 && dx >= 0)
@@ -40,10 +49,11 @@ void appendRing(std::string& out, const OGRLinearRing& ring, const SvgShapes& s)
     out += 'z';
 }
 
-void appendPolygon(std::string& out, const OGRPolygon& polygon, const SvgShapes& s)
+void appendPolygon(std::string& out, const OGRPolygon& polygon, const SvgShapes& s,
+                   std::optional<std::pair<long, long>>& start)
 {
     for (const OGRLinearRing* ring : polygon)
-        appendRing(out, *ring, s);
+        appendRing(out, *ring, s, start);
 }
 
 }  // namespace
@@ -64,24 +74,28 @@ SvgShapes ReadSvgShapes(const std::filesystem::path& shapefile, int pixels)
     }
     ForEachFeature(source.ogr(), layer.name, shapefile, [&](const OGRFeatureUniquePtr& f) {
         std::string path;
+        std::optional<std::pair<long, long>> start;
+        SvgShapes::Box bounds;
         if (const OGRGeometry* g = f->GetGeometryRef(); g && !g->IsEmpty()) {
+            OGREnvelope box;
+            g->getEnvelope(&box);
+            bounds = {std::lround((box.MinX - s.minX) / s.step), std::lround((s.maxY - box.MaxY) / s.step),
+                      std::lround((box.MaxX - s.minX) / s.step), std::lround((s.maxY - box.MinY) / s.step)};
             // Detail finer than the grid cannot show; leaving it out keeps a large layer small.
             const OGRGeometryUniquePtr simple(g->Simplify(s.step));
             const OGRGeometry* shape = simple && !simple->IsEmpty() ? simple.get() : g;
             const auto type = wkbFlatten(shape->getGeometryType());
             if (type == wkbPolygon)
-                appendPolygon(path, *shape->toPolygon(), s);
+                appendPolygon(path, *shape->toPolygon(), s, start);
             else if (type == wkbMultiPolygon)
                 for (const OGRPolygon* part : *shape->toMultiPolygon())
-                    appendPolygon(path, *part, s);
-            if (path.empty()) {
-                OGREnvelope box;
-                g->getEnvelope(&box);
+                    appendPolygon(path, *part, s, start);
+            if (path.empty())
                 path = 'M' + std::to_string(std::lround(((box.MinX + box.MaxX) / 2 - s.minX) / s.step)) + ' ' +
                        std::to_string(std::lround((s.maxY - (box.MinY + box.MaxY) / 2) / s.step)) + "h1v1h-1z";
-            }
         }
         s.paths.push_back(std::move(path));
+        s.boxes.push_back(bounds);
         return true;
     });
     return s;

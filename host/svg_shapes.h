@@ -15,9 +15,16 @@ struct SvgShapes {
     double step = 1;
     int mapUnits = 9;  // 3 feet, 9 metres, 11 decimal degrees
     // One path per feature, in feature order: its rings on the integer grid
-    // of `step`, simplified to it, holes drawn by the even-odd rule. A
-    // feature smaller than a step is a one-step square, so every zone shows.
+    // of `step`, simplified to it, holes drawn by the even-odd rule. Each
+    // starts with the one absolute "M" of the feature; its other rings start
+    // with a relative "m". A feature smaller than a step is a one-step
+    // square, so every zone shows; one without geometry has an empty path.
     std::vector<std::string> paths;
+    // Each path's bounds on the grid, y down: left, top, right, bottom.
+    struct Box {
+        long left = 0, top = 0, right = 0, bottom = 0;
+    };
+    std::vector<Box> boxes;
 };
 
 // Reads the polygons of `shapefile` for a map `pixels` across its longer side.

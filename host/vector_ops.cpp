@@ -101,7 +101,7 @@ std::string FeatureSource::driverName() const
     return ds->GetDriver() ? ds->GetDriver()->GetDescription() : "";
 }
 
-std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
+std::optional<std::vector<std::string>> VectorLayerNamesIfAny(const std::filesystem::path& dataset)
 {
     EnsureGdal();
     GDALDatasetUniquePtr own;
@@ -118,11 +118,19 @@ std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
         ds = own.get();
     }
     if (!ds)
-        RaiseGdal("Cannot open '" + dataset.string() + "'");
+        return std::nullopt;
     std::vector<std::string> names;
     for (int i = 0; i < ds->GetLayerCount(); ++i)
         names.emplace_back(ds->GetLayer(i)->GetName());
     return names;
+}
+
+std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset)
+{
+    std::optional<std::vector<std::string>> names = VectorLayerNamesIfAny(dataset);
+    if (!names)
+        RaiseGdal("Cannot open '" + dataset.string() + "'");
+    return std::move(*names);
 }
 
 std::string OtherVectorFormatOf(const std::string& ext)

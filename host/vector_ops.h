@@ -18,6 +18,8 @@ namespace halvo::host {
 
 // The names of the vector layers a dataset holds, in its order.
 std::vector<std::string> VectorLayerNames(const std::filesystem::path& dataset);
+// The same, or nothing when no vector dataset opens there.
+std::optional<std::vector<std::string>> VectorLayerNamesIfAny(const std::filesystem::path& dataset);
 
 // While it lives, the vector datasets of these files are opened once, on
 // first use, and lent to every read of them on this thread: a run opens each

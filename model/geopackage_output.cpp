@@ -139,12 +139,9 @@ void CheckGeoPackageOutput(const GeoPackageOutput& output, const RunRequest& req
             const std::string recorded = RecordedLayerName(p);
             owns = p.stem() == output.layer || (recorded.empty() ? p.stem().string() : recorded) == output.layer;
         } else if (ext == ".gpkg" && !sameFile(p, output.file)) {
-            try {
-                const auto names = host::VectorLayerNames(p);
-                owns = std::find(names.begin(), names.end(), output.layer) != names.end();
-            } catch (const support::Error&) {
-                continue;  // not a GeoPackage anyone could have written reports for
-            }
+            // One that does not open is no GeoPackage anyone could have written reports for.
+            const auto names = host::VectorLayerNamesIfAny(p);
+            owns = names && std::find(names->begin(), names->end(), output.layer) != names->end();
         }
         if (owns)
             refuse("The style and reports of the output '" + layerText(output.file, output.layer) + "' (" +

@@ -123,21 +123,20 @@ std::string RecordedLayerName(const fs::path& shp)
     return {};
 }
 
-void isUpdateLegend(const host::Layer& outputLayer)
+void WriteLegend(const host::Layer& outputLayer)
 {
-    support::GuardedVoid("isUpdateLegend", "clsISExecuteModel", false, [&] {
-        fs::path qml = outputLayer.source;
-        qml.replace_extension(".qml");
-        // QGIS numbers the attribute fields from 0, the object ID and shape left out.
-        FieldAliases aliases;
-        const auto table = host::Table::Open(outputLayer.source);
-        for (int i = 2; i < table.fieldCount(); ++i) {
-            const std::string& name = table.field(i).name;
-            const auto it = outputLayer.fieldAliases.find(name);
-            aliases.emplace_back(name, it != outputLayer.fieldAliases.end() ? it->second : name);
-        }
-        WriteLegendStyle(qml, aliases, outputLayer.name);
-    });
+    const support::Procedure procedure("isUpdateLegend", "clsISExecuteModel");
+    fs::path qml = outputLayer.source;
+    qml.replace_extension(".qml");
+    // QGIS numbers the attribute fields from 0, the object ID and shape left out.
+    FieldAliases aliases;
+    const auto table = host::Table::Open(outputLayer.source);
+    for (int i = 2; i < table.fieldCount(); ++i) {
+        const std::string& name = table.field(i).name;
+        const auto it = outputLayer.fieldAliases.find(name);
+        aliases.emplace_back(name, it != outputLayer.fieldAliases.end() ? it->second : name);
+    }
+    WriteLegendStyle(qml, aliases, outputLayer.name);
 }
 
 }  // namespace halvo::model

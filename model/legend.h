@@ -34,6 +34,6 @@ void WriteLegendStyle(const std::filesystem::path& qmlPath, const FieldAliases& 
 std::string RecordedLayerName(const std::filesystem::path& shp);
 
 // The output layer's style file, "<shapefile>.qml".
-void isUpdateLegend(const host::Layer& outputLayer);
+void WriteLegend(const host::Layer& outputLayer);
 
 }  // namespace halvo::model

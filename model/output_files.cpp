@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -53,11 +54,11 @@ fs::path resolved(const fs::path& p)
 pid_t ownerOf(const std::string& name)
 {
     const std::string rest = name.substr(std::strlen(kStagingPrefix));
-    try {
-        return static_cast<pid_t>(std::stol(rest.substr(0, rest.find('-'))));
-    } catch (...) {
+    long pid = 0;
+    const char* end = rest.data() + std::min(rest.find('-'), rest.size());
+    if (std::from_chars(rest.data(), end, pid).ec != std::errc{})
         return 0;
-    }
+    return static_cast<pid_t>(pid);
 }
 
 // What exists at `p` itself, a link not followed.

@@ -2,7 +2,7 @@
 
 #include "host/zonal.h"
 #include "model/area_fields.h"
-#include "model/bas_util.h"
+#include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -32,143 +32,139 @@ std::string zoneClause(const std::string& field, const std::string& value, bool 
 
 void AddNewFields(host::Table& output, params::Units units)
 {
-    support::GuardedVoid("AddNewFields", kModule, false, [&] {
-        const bool feet = units == params::Units::Feet;
-        output.addField(CreateFields(feet ? "TotAcres" : "TotHects", feet ? "TotalAcres" : "TotalHectares",
-                                     host::kDouble, 0, 18, 6));
-        output.addField(CreateFields(feet ? "TotISAcr" : "TotISHec", feet ? "TotalISAcres" : "TotalISHectares",
-                                     host::kDouble, 0, 18, 6));
-        output.addField(CreateFields("pctIS", "pctIS", host::kDouble, 0, 10, 2));
-        output.addField(CreateFields("Complete", "Complete", host::kString, 1, 0, 0));
-    });
+    const support::Procedure procedure("AddNewFields", kModule);
+    const bool feet = units == params::Units::Feet;
+    output.addField(
+        CreateFields(feet ? "TotAcres" : "TotHects", feet ? "TotalAcres" : "TotalHectares", host::kDouble, 0, 18, 6));
+    output.addField(CreateFields(feet ? "TotISAcr" : "TotISHec", feet ? "TotalISAcres" : "TotalISHectares",
+                                 host::kDouble, 0, 18, 6));
+    output.addField(CreateFields("pctIS", "pctIS", host::kDouble, 0, 10, 2));
+    output.addField(CreateFields("Complete", "Complete", host::kString, 1, 0, 0));
 }
 
-std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table& areaTable,
-                                    const std::string& analysisField)
+std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
+                                          const std::string& analysisField)
 {
-    return support::Guarded("isCalPctIS", kModule, false, std::vector<ZoneFigures>{}, [&] {
-        auto output = host::Table::Open(outputLayer.source, true);
-        const bool text = output.field(2).type == host::kString;
+    const support::Procedure procedure("isCalPctIS", kModule);
+    auto output = host::Table::Open(outputLayer.source, true);
+    const bool text = output.field(2).type == host::kString;
 
-        // One walk of the output instead of a query per zone: the first row
-        // holding each value, as the query's first match would be.
-        std::unordered_map<std::string, long long> rowOf;
-        output.search({}, [&](const host::Table::Row& r) {
-            rowOf.emplace(host::ValueText(r.get(2)), r.oid());
-            return true;
-        });
-
-        struct Result {
-            double total, impervious;
-        };
-        std::unordered_map<long long, Result> results;
-        areaTable.search({}, [&](const host::Table::Row& row) {
-            const std::string zone = host::ValueText(row.get(1));
-            auto it = rowOf.find(text ? zone : host::ValueText(host::Value(host::ValueNumber(zone))));
-            if (it == rowOf.end())
-                it = rowOf.find(zone);
-            if (it == rowOf.end())
-                support::raise(91, "No output feature matches [" + zoneClause(analysisField, zone, text) + "]");
-            double total = 0, impervious = 0;
-            // From position 2: the zone field is never a class's (its name may look like one).
-            for (int j = 2; j < areaTable.fieldCount(); ++j) {
-                const std::string& name = areaTable.field(j).name;
-                if (IsAreaField(name))
-                    total += host::ValueNumber(row.get(j));
-                else if (IsISAreaField(name))
-                    impervious += host::ValueNumber(row.get(j));
-            }
-            results.emplace(it->second, Result{total, impervious});
-            return true;
-        });
-
-        std::vector<ZoneFigures> figures;
-        output.update({}, [&](host::Table::Row& r) {
-            ZoneFigures z;
-            z.zone = host::ValueText(r.get(2));
-            auto it = results.find(r.oid());
-            if (it != results.end()) {
-                const auto [total, impervious] = it->second;
-                r.set(kTotalArea, total);
-                r.set(kTotalIS, impervious);
-                r.set(kPctIS, total == 0 ? 0.0 : impervious / total * 100);
-                r.set(kComplete, std::string("Y"));
-            }
-            figures.push_back(std::move(z));
-            return true;
-        });
-        output.finish();
-        // The figures as the file stores them, rounded to its decimals.
-        std::size_t i = 0;
-        host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
-            if (i < figures.size()) {
-                figures[i].total = host::ValueNumber(r.get(kTotalArea));
-                figures[i].impervious = host::ValueNumber(r.get(kTotalIS));
-                figures[i].percent = host::ValueNumber(r.get(kPctIS));
-            }
-            ++i;
-            return true;
-        });
-        return figures;
+    // One walk of the output instead of a query per zone: the first row
+    // holding each value, as the query's first match would be.
+    std::unordered_map<std::string, long long> rowOf;
+    output.search({}, [&](const host::Table::Row& r) {
+        rowOf.emplace(host::ValueText(r.get(2)), r.oid());
+        return true;
     });
+
+    struct Result {
+        double total, impervious;
+    };
+    std::unordered_map<long long, Result> results;
+    areaTable.search({}, [&](const host::Table::Row& row) {
+        const std::string zone = host::ValueText(row.get(1));
+        auto it = rowOf.find(text ? zone : host::ValueText(host::Value(host::ValueNumber(zone))));
+        if (it == rowOf.end())
+            it = rowOf.find(zone);
+        if (it == rowOf.end())
+            support::raise(91, "No output feature matches [" + zoneClause(analysisField, zone, text) + "]");
+        double total = 0, impervious = 0;
+        // From position 2: the zone field is never a class's (its name may look like one).
+        for (int j = 2; j < areaTable.fieldCount(); ++j) {
+            const std::string& name = areaTable.field(j).name;
+            if (IsAreaField(name))
+                total += host::ValueNumber(row.get(j));
+            else if (IsISAreaField(name))
+                impervious += host::ValueNumber(row.get(j));
+        }
+        results.emplace(it->second, Result{total, impervious});
+        return true;
+    });
+
+    std::vector<ZoneFigures> figures;
+    output.update({}, [&](host::Table::Row& r) {
+        ZoneFigures z;
+        z.zone = host::ValueText(r.get(2));
+        auto it = results.find(r.oid());
+        if (it != results.end()) {
+            const auto [total, impervious] = it->second;
+            r.set(kTotalArea, total);
+            r.set(kTotalIS, impervious);
+            r.set(kPctIS, total == 0 ? 0.0 : impervious / total * 100);
+            r.set(kComplete, std::string("Y"));
+        }
+        figures.push_back(std::move(z));
+        return true;
+    });
+    output.finish();
+    // The figures as the file stores them, rounded to its decimals.
+    std::size_t i = 0;
+    host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
+        if (i < figures.size()) {
+            figures[i].total = host::ValueNumber(r.get(kTotalArea));
+            figures[i].impervious = host::ValueNumber(r.get(kTotalIS));
+            figures[i].percent = host::ValueNumber(r.get(kPctIS));
+        }
+        ++i;
+        return true;
+    });
+    return figures;
 }
 
 void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones)
 {
-    support::GuardedVoid("FlagIncomplete", kModule, false, [&] {
-        auto output = host::Table::Open(outputLayer.source, true);
-        std::size_t i = 0;
-        output.update({}, [&](host::Table::Row& r) {
-            if (zoneValues.count(host::ValueText(r.get(2)))) {
-                r.set(kComplete, std::string("N"));
-                outputLayer.selection.insert(r.oid());
-                if (i < zones.size())
-                    zones[i].complete = false;
-            }
-            ++i;
-            return true;
-        });
-        output.finish();
+    const support::Procedure procedure("FlagIncomplete", kModule);
+    auto output = host::Table::Open(outputLayer.source, true);
+    std::size_t i = 0;
+    output.update({}, [&](host::Table::Row& r) {
+        if (zoneValues.count(host::ValueText(r.get(2)))) {
+            r.set(kComplete, std::string("N"));
+            outputLayer.selection.insert(r.oid());
+            if (i < zones.size())
+                zones[i].complete = false;
+        }
+        ++i;
+        return true;
     });
+    output.finish();
 }
 
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
-                       host::Coverage coverage, const std::set<std::string>* touching)
+void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                     host::Coverage coverage, const std::set<std::string>* touching)
 {
-    support::GuardedVoid("isSetCompleteArea", kModule, false, [&] {
-        if (!touching) {
-            for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
-                outputLayer.selection.insert(fid);
-        } else if (!touching->empty()) {
-            host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
-                if (touching->count(host::ValueText(r.get(2))))
-                    outputLayer.selection.insert(r.oid());
-                return true;
-            });
-        }
-        if (outputLayer.selection.empty())
-            return;
-
-        auto output = host::Table::Open(outputLayer.source, true);
-        std::size_t i = 0;
-        output.update({}, [&](host::Table::Row& r) {
-            if (outputLayer.selection.count(r.oid())) {
-                r.set(kComplete, std::string("N"));
-                if (i < zones.size())
-                    zones[i].complete = false;
-            }
-            ++i;
+    const support::Procedure procedure("isSetCompleteArea", kModule);
+    if (!touching) {
+        for (long long fid : host::FeaturesTouchingNodata(outputLayer, landCover, coverage))
+            outputLayer.selection.insert(fid);
+    } else if (!touching->empty()) {
+        host::Table::Open(outputLayer.source).search({}, [&](const host::Table::Row& r) {
+            if (touching->count(host::ValueText(r.get(2))))
+                outputLayer.selection.insert(r.oid());
             return true;
         });
-        output.finish();
-        support::MsgBox("Some of the (selected) polygons in the Analysis Layer \r"
-                        "overlapped NODATA cells in the Land Cover Layer.  The \r"
-                        "area calculations for these polygons excludes the area \r"
-                        "of the NODATA cells.  These polygons may be identified \r"
-                        "by a 'N' in the 'Complete' field of the newly created \r"
-                        "Impervious Surface theme.",
-                        support::Buttons::OK, support::Icon::Information, "NODATA Cells!");
+    }
+    if (outputLayer.selection.empty())
+        return;
+
+    auto output = host::Table::Open(outputLayer.source, true);
+    std::size_t i = 0;
+    output.update({}, [&](host::Table::Row& r) {
+        if (outputLayer.selection.count(r.oid())) {
+            r.set(kComplete, std::string("N"));
+            if (i < zones.size())
+                zones[i].complete = false;
+        }
+        ++i;
+        return true;
     });
+    output.finish();
+    support::MsgBox("Some of the (selected) polygons in the Analysis Layer \r"
+                    "overlapped NODATA cells in the Land Cover Layer.  The \r"
+                    "area calculations for these polygons excludes the area \r"
+                    "of the NODATA cells.  These polygons may be identified \r"
+                    "by a 'N' in the 'Complete' field of the newly created \r"
+                    "Impervious Surface theme.",
+                    support::Buttons::OK, support::Icon::Information, "NODATA Cells!");
 }
 
 }  // namespace halvo::model

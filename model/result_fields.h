@@ -26,16 +26,15 @@ void AddNewFields(host::Table& output, params::Units units);
 
 // Fills the result fields of each output feature from its zone's row of the
 // area table; answers each zone's figures in output order.
-std::vector<ZoneFigures> isCalPctIS(const host::Layer& outputLayer, host::Table& areaTable,
-                                    const std::string& analysisField);
+std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
+                                          const std::string& analysisField);
 
 // Flags the zones that touch NODATA cells or leave the raster with "N",
 // selects them in the layer and tells the user. Marks them in `zones`. The
 // zones are `touching` (value texts) when the tabulation found them already,
 // else the raster is read for them.
-void isSetCompleteArea(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
-                       host::Coverage coverage = host::Coverage::Centre,
-                       const std::set<std::string>* touching = nullptr);
+void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
+                     host::Coverage coverage = host::Coverage::Centre, const std::set<std::string>* touching = nullptr);
 
 // Flags the zones of these values "N" and selects them, like zones on NODATA.
 void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones);

@@ -1,17 +1,16 @@
 #include "model/run.h"
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"
-#include "model/bas_util.h"
-#include "model/ds_adjustment.h"
-#include "model/get_lc_area.h"
+#include "model/area_table.h"
+#include "model/density.h"
 #include "model/html_page.h"
 #include "model/legend.h"
 #include "model/output_files.h"
-#include "model/population_density.h"
-#include "model/table_functions.h"
+#include "model/scenario.h"
+#include "model/scratch_layers.h"
 #include "params/param_writer.h"
 #include "params/request_builder.h"
 #include "reports/run_reports.h"
@@ -99,27 +98,26 @@ host::LayerPtr DissolveAnalysisLayer(host::ZoneLayer& zones, const std::string& 
 {
     const host::Layer& analysis = zones.layer();
     const std::string& field = zones.field();
-    return support::Guarded("DissolveAnalysisLayer", kModule, false, host::LayerPtr{}, [&]() -> host::LayerPtr {
-        if (!host::FindLayerField(analysis, field)) {
-            support::MsgBox("Error reading analysis field name");
-            throw support::Stopped("the analysis field is missing");
-        }
-        host::Dissolve(zones, shapefile);
+    const support::Procedure procedure("DissolveAnalysisLayer", kModule);
+    if (!host::FindLayerField(analysis, field)) {
+        support::MsgBox("Error reading analysis field name");
+        throw support::Stopped("the analysis field is missing");
+    }
+    host::Dissolve(zones, shapefile);
 
-        auto layer = std::make_shared<host::Layer>();
-        layer->name = layerName;
-        layer->kind = host::LayerKind::Feature;
-        layer->source = shapefile;
-        layer->fieldAliases[field] = chosenField;
+    auto layer = std::make_shared<host::Layer>();
+    layer->name = layerName;
+    layer->kind = host::LayerKind::Feature;
+    layer->source = shapefile;
+    layer->fieldAliases[field] = chosenField;
 
-        auto table = host::Table::Open(shapefile, true);
-        if (table.fieldCount() <= 3)
-            AddNewFields(table, units);
-        for (int i = 3; i < table.fieldCount(); ++i)
-            layer->fieldAliases[table.field(i).name] = table.field(i).alias;
-        table.finish();
-        return layer;
-    });
+    auto table = host::Table::Open(shapefile, true);
+    if (table.fieldCount() <= 3)
+        AddNewFields(table, units);
+    for (int i = 3; i < table.fieldCount(); ++i)
+        layer->fieldAliases[table.field(i).name] = table.field(i).alias;
+    table.finish();
+    return layer;
 }
 
 struct ReportData {
@@ -164,7 +162,7 @@ std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host:
     return short_;
 }
 
-void isWriteMetadata(const ReportData& d, const host::Layer& output, const fs::path& folder)
+void writeReports(const ReportData& d, const host::Layer& output, const fs::path& folder)
 {
     const RunRequest& r = *d.request;
     reports::ReportInputs in;
@@ -271,9 +269,10 @@ RunRequest CheckRequest(const RunRequest& request)
     return r;
 }
 
-RunResult Run(const RunRequest& request, Feedback& feedback)
+namespace {
+
+RunResult runStages(const RunRequest& request)
 {
-    support::UiScope scope(feedback);
     host::ResetGeometryRepairs();
     // The run never writes its inputs, so each is opened once and kept open.
     const host::OpenInputs inputs(inputFiles(request));
@@ -373,16 +372,16 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     std::string zonesField = field;
     if (const auto* d = std::get_if<DensityLayer>(&r.density)) {
         support::Progress("Classifying population density");
-        clsPopulationDensity density;
-        if (!density.DensityCalculation(*d->layer, d->field, d->high, d->low, *analysis, field, scratch.path())) {
+        const auto pieces = SplitByDensity(*d->layer, d->field, d->high, d->low, *analysis, field, scratch.path());
+        if (!pieces) {
             support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
                             "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
                             "Population Density Layer are in the same projection.",
                             support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
             throw support::Stopped("the density layer could not be used");
         }
-        zones = density.NewAnalysisTheme();
-        zonesField = density.NewAnalysisFieldName();
+        zones = pieces->layer;
+        zonesField = pieces->field;
     }
     support::CheckCanceled();
 
@@ -391,12 +390,11 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     // The analysis zones are read once: tabulated (unless density cut
     // them), then dissolved into the output.
     host::ZoneLayer analysisZones(*analysis, zoneField, !analysis->selection.empty());
-    clsISGetLCArea lcArea;
     std::set<std::string> touchingNodata;
     const bool zonesAreOutput = zones == analysis;
     host::Table areaTable =
-        lcArea.isGetLCArea(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp",
-                           zonesAreOutput ? &touchingNodata : nullptr, zonesAreOutput ? &analysisZones : nullptr);
+        AreaTable(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp",
+                  zonesAreOutput ? &touchingNodata : nullptr, zonesAreOutput ? &analysisZones : nullptr);
     support::CheckCanceled();
 
     // Development scenarios, one after another.
@@ -415,12 +413,12 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
             land->srsName = host::SpatialReferenceName(*s.layer);
             host::SubtractPolygons(*s.layer, earlier, land->source);
         }
-        clsISDSAdjustment adjustment;
-        if (adjustment.isDSAdjustment(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n),
-                                      scratch.path(), *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get()) ==
-            clsISDSAdjustment::Outcome::Skipped) {
-            result.skipped.push_back("the development scenario " + s.layer->name + ": " + adjustment.skipReason());
-            report.skippedScenarios.emplace_back(s.layer->name, adjustment.skipReason());
+        const ScenarioOutcome outcome =
+            ApplyScenario(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n), scratch.path(),
+                          *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get());
+        if (!outcome.applied) {
+            result.skipped.push_back("the development scenario " + s.layer->name + ": " + outcome.skipReason);
+            report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
             report.skippedRows.insert(s.row);
         } else {
             earlier.push_back(s.layer.get());
@@ -430,8 +428,7 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
 
     // Density-coded zones folded back into the analysis values.
     if (std::holds_alternative<DensityLayer>(r.density)) {
-        clsISTableFunctions tf;
-        areaTable = std::move(*tf.SumTable(areaTable, "areaTab", zonesField, zoneField, scratch.path()));
+        areaTable = SumByZone(areaTable, "areaTab", zonesField, zoneField, scratch.path());
     }
 
     // The output, its result fields, style, completeness and reports. Each
@@ -440,10 +437,10 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     const fs::path staged = staging.folder() / r.output.filename();
     host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units);
     support::Progress("Computing percent impervious");
-    result.zones = isCalPctIS(*output, areaTable, zoneField);
-    isUpdateLegend(*output);
+    result.zones = FillResultFields(*output, areaTable, zoneField);
+    WriteLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    isSetCompleteArea(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
+    FlagNodataZones(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
     if (zones != analysis) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
@@ -471,12 +468,12 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
-    isWriteMetadata(report, *output, staging.folder());
-    if (r.htmlPage)
-        support::GuardedVoid("isWriteHtmlPage", kModule, false, [&] {
-            WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
-                          staging.folder() / (r.layerName + ".html"));
-        });
+    writeReports(report, *output, staging.folder());
+    if (r.htmlPage) {
+        const support::Procedure procedure("isWriteHtmlPage", kModule);
+        WriteHtmlPage(staged, r.layerName, staging.folder() / (r.layerName + ".prm"),
+                      staging.folder() / (r.layerName + ".html"));
+    }
     support::CheckCanceled();
 
     staging.commit();
@@ -490,6 +487,14 @@ RunResult Run(const RunRequest& request, Feedback& feedback)
     if (r.htmlPage)
         result.page = folder / (r.layerName + ".html");
     return result;
+}
+
+}  // namespace
+
+RunResult Run(const RunRequest& request, Feedback& feedback)
+{
+    support::UiScope scope(feedback);
+    return runStages(request);
 }
 
 }  // namespace halvo::model

@@ -70,20 +70,19 @@ void SaveParameterFile(const RunParameters& p, const std::filesystem::path& file
 
 bool WriteParamsToFile(const RunParameters& p, const std::string& workingDirectory, const std::string& fileName)
 {
-    return support::Guarded("WriteParamsToFile", "basISModelUtil", true, false, [&] {
-        if (!std::filesystem::is_directory(workingDirectory)) {
-            support::MsgBox("Working directory (" + workingDirectory + ") defined in ArcView project does not exist.");
-            return false;
-        }
-        SaveParameterFile(p, std::filesystem::path(workingDirectory) / fileName);
-        return true;
-    });
+    const support::Procedure frame("WriteParamsToFile", "basISModelUtil", support::Shown::Here);
+    if (!std::filesystem::is_directory(workingDirectory)) {
+        support::MsgBox("Working directory (" + workingDirectory + ") defined in ArcView project does not exist.");
+        return false;
+    }
+    SaveParameterFile(p, std::filesystem::path(workingDirectory) / fileName);
+    return true;
 }
 
-std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set)
+std::vector<ClassLine> ClassLinesOf(const coefficients::CoeffSet& set)
 {
     std::vector<ClassLine> lines;
-    for (const coefficients::clsLCClass& c : set.LCClasses)
+    for (const coefficients::CoverClass& c : set.LCClasses)
         lines.push_back({c.ID, c.LCName, c.LCHigh, c.LCMed, c.LCLow});
     return lines;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Writes model_params.txt from the values a run is started with.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "params/run_parameters.h"
 
 #include <filesystem>
@@ -20,10 +20,11 @@ void SaveParameterFile(const RunParameters& params, const std::filesystem::path&
 // format cannot ("#", a line break, non-UTF-8 text) the file starts with the
 // escape line and every value is escaped (params/param_escape.h), so the
 // reader gives back exactly what was written. False when the folder is missing
-// (told in a message box) or writing fails (reported).
+// (told in a message box); a failed write throws, and its report starts at
+// WriteParamsToFile.
 bool WriteParamsToFile(const RunParameters& params, const std::string& workingDirectory, const std::string& fileName);
 
 // The classes of one set, in set order.
-std::vector<ClassLine> ClassLinesOf(const coefficients::clsISLCDef& set);
+std::vector<ClassLine> ClassLinesOf(const coefficients::CoeffSet& set);
 
 }  // namespace halvo::params

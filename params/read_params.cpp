@@ -56,23 +56,6 @@ TextList ParameterReader::ParamCol(const std::vector<std::string>& fields)
     return fields.size() > 2 ? TextList(fields.begin() + 2, fields.end()) : TextList();
 }
 
-void ParameterReader::ReadParameters(const std::string& PathName, const std::string& FileName)
-{
-    pathName_ = PathName;
-    fileName_ = FileName;
-    FlushParameters();
-    support::GuardedVoid("ReadParameters", "clsReadParams", true, [&] {
-        const std::filesystem::path file = PathName + "/temp/" + FileName;
-        if (!std::filesystem::exists(file)) {
-            support::MsgBox("A '" + FileName + "' does not exist in " + PathName + "/temp. \r" +
-                                " This file is required to perform an Halvo analysis.",
-                            support::Buttons::OK, support::Icon::Critical, "Missing: Model_Params File");
-            return;
-        }
-        read(file);
-    });
-}
-
 void ParameterReader::read(const std::filesystem::path& file)
 {
     bool escaped = false, first = true;
@@ -96,13 +79,6 @@ void ParameterReader::read(const std::filesystem::path& file)
         else
             AddNew(plain_, key, Field(fields, 1));
     }
-}
-
-void ParameterReader::FlushParameters()
-{
-    plain_.clear();
-    landClasses_.clear();
-    devScenarios_.clear();
 }
 
 }  // namespace halvo::params

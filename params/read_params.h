@@ -36,13 +36,6 @@ public:
     const TextTable& DevScenarios() const { return devScenarios_; }
     std::string OutThemeName() const { return Value("OUTTHEMENAME"); }
 
-    // Reads PathName/temp/FileName. A missing file is told in a message box
-    // and leaves everything empty; a bad line (duplicate key, no "#", empty,
-    // a broken escape) is reported and ends the reading, keeping the lines
-    // before it. A file that starts with the escape line has its values
-    // decoded (params/param_escape.h); any other file is read as it is.
-    void ReadParameters(const std::string& PathName, const std::string& FileName);
-    void FlushParameters();
     // Reads `file` (any path) on top of what is loaded; throws at a bad line or
     // an unreadable file, keeping the lines before it.
     void read(const std::filesystem::path& file);
@@ -54,8 +47,6 @@ public:
 private:
     static TextList ParamCol(const std::vector<std::string>& fields);
 
-    std::string pathName_;
-    std::string fileName_;
     support::OrderedDict<std::string> plain_;
     TextTable landClasses_;
     TextTable devScenarios_;

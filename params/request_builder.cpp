@@ -55,7 +55,7 @@ std::string ClassesFault(const std::string& setName, const std::vector<ClassLine
 
 CoefficientSet StoredSet(const fs::path& ext, const std::string& name)
 {
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     const fs::path storePath = support::StorePath(ext);
     if (!coefficients::GetISModelProperties(store, storePath))
         Refuse("Failed To Load XML - verify the file 'isprops.xml' is located in the '" + ext.string() +

@@ -15,12 +15,15 @@ const QString sName = halvo::plugin::Extension::ProductName();
 const QString sDescription = halvo::plugin::Extension::Description();
 const QString sCategory = QStringLiteral("Plugins");
 const QString sVersion = halvo::support::VersionText().mid(8);
-// Plugin Manager shows the icon only from a file: the one installed beside the library.
+// Plugin Manager shows the icon only from a file: the one installed beside the
+// library by the install script, or the package's.
 QString iconFile()
 {
-    const auto beside = halvo::support::ExtensionFolder() / "halvo.svg";
-    return std::filesystem::is_regular_file(beside) ? QString::fromStdString(beside.string())
-                                                    : halvo::support::IconPath();
+    std::error_code ec;
+    for (const auto& folder : {halvo::support::ExtensionFolder(), halvo::support::SharedDataFolder()})
+        if (std::filesystem::is_regular_file(folder / "halvo.svg", ec))
+            return QString::fromStdString((folder / "halvo.svg").string());
+    return halvo::support::IconPath();
 }
 const QString sIcon = iconFile();
 const QString sExperimental = QStringLiteral("false");

@@ -10,7 +10,7 @@
 #include "support/ui.h"
 
 #ifdef HALVO_HAVE_COEFFICIENTS_QT
-#include "coefficients/qt/frm_is_model_props.h"
+#include "coefficients/qt/coefficient_editor.h"
 #endif
 
 #include "model/run.h"
@@ -382,7 +382,8 @@ void Extension::pushNotice(const QString& text, const QString& title, support::I
                               level);
     if (host_ && host_->messageBar)
         host_->messageBar->pushMessage(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), level,
-                                       level == Qgis::MessageLevel::Info ? 10 : 0);
+                                       level == Qgis::MessageLevel::Info ? QgsMessageBar::defaultMessageTimeout(level)
+                                                                         : 0);
 }
 
 void Extension::announceRun(const model::RunResult& result)
@@ -393,11 +394,13 @@ void Extension::announceRun(const model::RunResult& result)
     QgsMessageLog::logMessage(text, QStringLiteral("Halvo"), Qgis::MessageLevel::Success);
     if (!host_ || !host_->messageBar)
         return;
-    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success, 0);
+    // Gone after QGIS's own time for a success, so notices of several runs do not pile up.
+    auto* item = new QgsMessageBarItem(tr("Halvo"), text, Qgis::MessageLevel::Success,
+                                       QgsMessageBar::defaultMessageTimeout(Qgis::MessageLevel::Success));
     auto* button = new QPushButton(tr("Parameter Report"));
     button->setObjectName(QStringLiteral("cmdOpenParameterReport"));
     connect(button, &QPushButton::clicked, this, [this, layer] {
-        reports::frmISTParams* viewer = openReports("prm");
+        reports::ReportViewer* viewer = openReports("prm");
         if (viewer && viewer->layers()) {
             const int i = viewer->layers()->findText(layer);
             if (i >= 0)
@@ -421,18 +424,18 @@ void Extension::announceRun(const model::RunResult& result)
     host_->messageBar->pushItem(item);
 }
 
-reports::frmISTParams* Extension::openReports(const char* fileType)
+reports::ReportViewer* Extension::openReports(const char* fileType)
 {
     if (!reports_) {
-        reports_ = new reports::frmISTParams(host_ ? host_->mainWindow : nullptr);
+        reports_ = new reports::ReportViewer(host_ ? host_->mainWindow : nullptr);
         reports_->setWindowFlag(Qt::Window);
         reports_->setAttribute(Qt::WA_DeleteOnClose);
         support::InstallHelpKey(reports_, [this] {
             support::ShowHelpBrowser(ext_, host_ ? host_->mainWindow : nullptr, QStringLiteral("reports.html"));
         });
     }
-    reports_->FileType(fileType);
-    reports_->Application([this]() -> const host::Map* {
+    reports_->setFileType(fileType);
+    reports_->setMap([this]() -> const host::Map* {
         if (!map_)
             return nullptr;
         map_->sync();
@@ -441,7 +444,7 @@ reports::frmISTParams* Extension::openReports(const char* fileType)
     reports_->show();
     reports_->raise();
     reports_->activateWindow();
-    reports_->Form_Activate();
+    reports_->refresh();
     return reports_;
 }
 

@@ -3,11 +3,12 @@
 // six commands, the "Impervious Surface Tools" menu and the "Halvo Tools"
 // toolbar. It only wires; the dialogs and the engine do the work.
 
-#include "reports/qt/frm_is_t_params.h"
+#include "reports/qt/report_viewer.h"
 #include "support/qt/qt_ui.h"
 
 #include <qgisplugin.h>
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -82,7 +83,10 @@ class MenuDef {
 public:
     static constexpr int ItemCount() { return 6; }
     static QString Name() { return QStringLiteral("Halvo"); }
-    static QString Caption() { return QStringLiteral("Impervious Surface Tools"); }
+    static QString Caption()
+    {
+        return QCoreApplication::translate("halvo::plugin::MenuDef", "Impervious Surface Tools");
+    }
     // Subtype and whether the item begins a new group; false outside 0..5.
     static bool GetItemInfo(int position, int& subType, bool& group);
 };
@@ -91,7 +95,7 @@ class Toolbar {
 public:
     static constexpr int ItemCount() { return 1; }
     static QString Name() { return QStringLiteral("Halvo Tools"); }
-    static QString Caption() { return QStringLiteral("Halvo Tools"); }
+    static QString Caption() { return QCoreApplication::translate("halvo::plugin::Toolbar", "Halvo Tools"); }
 };
 
 class Extension : public QObject, public QgisPlugin {
@@ -134,7 +138,7 @@ public:
     params::AnalysisDialog* openParams();
     void openCoefficients();
     // The report viewer for "prm" or "met"; one shared instance.
-    reports::frmISTParams* openReports(const char* fileType);
+    reports::ReportViewer* openReports(const char* fileType);
 
     // A notice in QGIS's message bar and its log panel (tag "Halvo").
     void pushNotice(const QString& text, const QString& title, support::Icon icon);
@@ -162,7 +166,7 @@ private:
     QPointer<QToolBar> toolbar_;
     QPointer<params::AnalysisDialog> params_;
     QPointer<QWidget> coefficients_;
-    QPointer<reports::frmISTParams> reports_;
+    QPointer<reports::ReportViewer> reports_;
     bool processingHeld_ = false;
     std::unique_ptr<QTranslator> translation_;
 };

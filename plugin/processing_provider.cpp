@@ -8,6 +8,7 @@
 #include "model/output_files.h"
 #include "model/run.h"
 #include "params/param_writer.h"
+#include "params/qt/model_util.h"
 #include "params/request_builder.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -36,6 +37,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace halvo::plugin {
 
@@ -89,7 +91,7 @@ QString Qp(const fs::path& p) { return QString::fromStdString(p.string()); }
 QStringList StoredSetNames()
 {
     QStringList names;
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     // A missing store is reported when a run needs it, not while the toolbox loads.
     FeedbackUi quiet(nullptr, false);
     support::UiScope scope(quiet);
@@ -97,6 +99,33 @@ QStringList StoredSetNames()
         for (const auto& s : store.ISLCDefs)
             names << Qs(s.LCType);
     return names;
+}
+
+// The coefficient set by name, so saved models and batches keep naming the same
+// set whatever the store's order; a number, as earlier versions saved, still names one.
+class SetParameter final : public QgsProcessingParameterEnum {
+public:
+    SetParameter(const QString& name, const QString& description, const QStringList& sets, bool optional)
+        : QgsProcessingParameterEnum(name, description, sets, false,
+                                     sets.isEmpty() ? QVariant() : QVariant(sets.first()), optional, true)
+    {
+    }
+    QgsProcessingParameterDefinition* clone() const override { return new SetParameter(*this); }
+    bool checkValueIsAcceptable(const QVariant& input, QgsProcessingContext* context) const override
+    {
+        bool number = false;
+        const int i = input.toInt(&number);
+        return QgsProcessingParameterEnum::checkValueIsAcceptable(input, context) ||
+               (number && i >= 0 && i < options().size());
+    }
+};
+
+// The set a COEFFICIENT_SET value names: a name, or its number in the store.
+std::string SetNamed(const QString& value, const QStringList& names)
+{
+    bool number = false;
+    const int i = value.toInt(&number);
+    return Ss(!names.contains(value) && number && i >= 0 && i < names.size() ? names.at(i) : value);
 }
 
 // The file a map layer reads, and its layer inside that file.
@@ -118,9 +147,9 @@ host::LayerPtr MakeLayer(params::LayerSet& layers, const QString& name, host::La
 }
 
 // The store of the extension folder, or the algorithm fails saying why.
-coefficients::clsISModelProperties LoadStore(const fs::path& extensionFolder)
+coefficients::CoeffStore LoadStore(const fs::path& extensionFolder)
 {
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     const fs::path path = support::StorePath(extensionFolder);
     if (!coefficients::GetISModelProperties(store, path))
         throw QgsProcessingException(
@@ -311,8 +340,7 @@ void ImperviousByZoneAlgorithm::initAlgorithm(const QVariantMap&)
         new QgsProcessingParameterFeatureSource(kZones, tr("Analysis layer"), {QgsProcessing::TypeVectorPolygon}));
     addParameter(new QgsProcessingParameterField(kField, tr("Analysis field"), QVariant(), kZones));
     const QStringList sets = StoredSetNames();
-    addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
-                                                sets.isEmpty() ? QVariant() : QVariant(0), sets.isEmpty()));
+    addParameter(new SetParameter(kSet, tr("Coefficient set"), sets, sets.isEmpty()));
     addParameter(new QgsProcessingParameterFile(kCsv, tr("Coefficient file instead of a stored set (CSV)"),
                                                 QgsProcessingParameterFile::File, QStringLiteral("csv"), QVariant(),
                                                 true));
@@ -373,6 +401,38 @@ host::LayerPtr ImperviousByZoneAlgorithm::vectorInput(const QVariantMap& paramet
     return MakeLayer(layers, source->sourceName(), host::LayerKind::Feature, path, layerName);
 }
 
+ImperviousByZoneAlgorithm::~ImperviousByZoneAlgorithm() { const ScratchRemover gone{scratch_}; }
+
+// The analysis field as the analysis dialog offers it: text or whole numbers,
+// not the data source's own key (a GeoPackage's fid). Empty when it is one.
+QString ImperviousByZoneAlgorithm::zoneFieldFault(const QVariantMap& parameters, QgsProcessingContext& context) const
+{
+    const QgsVectorLayer* zones = parameterAsVectorLayer(parameters, kZones, context);
+    const QString field = parameterAsString(parameters, kField, context);
+    if (!zones || field.isEmpty())
+        return {};
+    QStringList offered;
+    for (const host::FieldDef& f : LayerFields(*zones))
+        if (params::FieldListed(f.type, 2))
+            offered << Qs(f.name);
+    if (offered.contains(field) || zones->fields().indexFromName(field) < 0)
+        return {};  // a missing field is the run's to refuse, naming the layer
+    return tr("The analysis field '%1' cannot name zones: choose a text or whole-number field of the analysis "
+              "layer (%2).")
+        .arg(field, offered.join(QStringLiteral(", ")));
+}
+
+bool ImperviousByZoneAlgorithm::checkParameterValues(const QVariantMap& parameters, QgsProcessingContext& context,
+                                                     QString* message) const
+{
+    if (!QgsProcessingAlgorithm::checkParameterValues(parameters, context, message))
+        return false;
+    const QString fault = zoneFieldFault(parameters, context);
+    if (message && !fault.isEmpty())
+        *message = fault;
+    return fault.isEmpty();
+}
+
 bool ImperviousByZoneAlgorithm::prepareAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
                                                  QgsProcessingFeedback* feedback)
 {
@@ -420,15 +480,16 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
     r.field = Ss(parameterAsString(parameters, kField, context));
     if (r.field.empty())
         throw QgsProcessingException(tr("No analysis field was given."));
+    if (const QString fault = zoneFieldFault(parameters, context); !fault.isEmpty())
+        throw QgsProcessingException(fault);
 
     const QString csv = parameterAsFile(parameters, kCsv, context);
     params::CoefficientSet set;
     if (!csv.isEmpty()) {
         set = params::SetFromFile(Ss(csv));
     } else {
-        const QStringList names = StoredSetNames();
-        const int index = parameterAsEnum(parameters, kSet, context);
-        set = params::StoredSet(r.extensionFolder, index >= 0 && index < names.size() ? Ss(names.at(index)) : "");
+        set = params::StoredSet(r.extensionFolder,
+                                SetNamed(parameterAsString(parameters, kSet, context), StoredSetNames()));
     }
     params::SetCoefficients(r, set);
 
@@ -497,6 +558,7 @@ params::RunRequest ImperviousByZoneAlgorithm::buildRequest(const QVariantMap& pa
         const QString scratch = QDir(QgsProcessingUtils::tempFolder())
                                     .filePath(QStringLiteral("halvo_") + QUuid::createUuid().toString(QUuid::Id128));
         QDir().mkpath(scratch);
+        scratch_ = Ss(scratch);
         r.output = Ss(QDir(scratch).filePath(layer + QStringLiteral(".shp")));
         r.layerName = gpkg.layer;
         geoPackage_ = std::move(gpkg);
@@ -512,7 +574,7 @@ QVariantMap ImperviousByZoneAlgorithm::processAlgorithm(const QVariantMap&, QgsP
                                                         QgsProcessingFeedback* feedback)
 {
     FeedbackUi ui(feedback, answerYes_);
-    const ScratchRemover scratch{geoPackage_ ? request_.output.parent_path() : fs::path()};
+    const ScratchRemover scratch{std::exchange(scratch_, {})};
     model::RunResult result;
     QVariantMap out;
     QString shapefile, prm, met, page;
@@ -593,7 +655,7 @@ QVariantMap ImportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ext);
+    coefficients::CoeffStore store = LoadStore(ext);
     if (coefficients::FindSet(store, name))
         throw QgsProcessingException(tr("There is already a coefficient set named '%1'.").arg(Qs(name)));
     bool asked = false;
@@ -619,9 +681,7 @@ QString ExportCoefficientsAlgorithm::shortHelpString() const
 
 void ExportCoefficientsAlgorithm::initAlgorithm(const QVariantMap&)
 {
-    const QStringList sets = StoredSetNames();
-    addParameter(new QgsProcessingParameterEnum(kSet, tr("Coefficient set"), sets, false,
-                                                sets.isEmpty() ? QVariant() : QVariant(0)));
+    addParameter(new SetParameter(kSet, tr("Coefficient set"), StoredSetNames(), false));
     addParameter(new QgsProcessingParameterFileDestination(kOutput, tr("Coefficient file"), tr("CSV files (*.csv)")));
 }
 
@@ -631,12 +691,16 @@ QVariantMap ExportCoefficientsAlgorithm::processAlgorithm(const QVariantMap& par
     FeedbackUi ui(feedback, false);
     support::UiScope scope(ui);
     const fs::path ext = support::ExtensionFolder();
-    coefficients::clsISModelProperties store = LoadStore(ext);
-    const int index = parameterAsEnum(parameters, kSet, context);
-    if (index < 0 || index >= store.ISLCDefs.Count())
-        throw QgsProcessingException(tr("The coefficient store has no set number %1.").arg(index));
+    coefficients::CoeffStore store = LoadStore(ext);
+    QStringList names;
+    for (const auto& s : store.ISLCDefs)
+        names << Qs(s.LCType);
+    const std::string name = SetNamed(parameterAsString(parameters, kSet, context), names);
+    if (!coefficients::FindSet(store, name))
+        throw QgsProcessingException(tr("The coefficient store has no set named '%1' (sets: %2).")
+                                         .arg(Qs(name), names.join(QStringLiteral(", "))));
     const QString file = parameterAsFileOutput(parameters, kOutput, context);
-    if (!coefficients::ExportCoeffsToFile(store, Ss(file), store.ISLCDefs.Item(index + 1).LCType))
+    if (!coefficients::ExportCoeffsToFile(store, Ss(file), name))
         throw QgsProcessingException(tr("The coefficient file '%1' could not be written.").arg(file));
     return {{kOutput, file}};
 }

@@ -59,6 +59,8 @@ private:
 class ImperviousByZoneAlgorithm final : public QgsProcessingAlgorithm {
     Q_DECLARE_TR_FUNCTIONS(ImperviousByZoneAlgorithm)
 public:
+    ImperviousByZoneAlgorithm() = default;
+    ~ImperviousByZoneAlgorithm() override;
     QString name() const override { return QStringLiteral("imperviousbyzone"); }
     QString displayName() const override;
     QString group() const override;
@@ -67,6 +69,8 @@ public:
     QString helpUrl() const override;
     ImperviousByZoneAlgorithm* createInstance() const override { return new ImperviousByZoneAlgorithm; }
     void initAlgorithm(const QVariantMap& configuration = QVariantMap()) override;
+    bool checkParameterValues(const QVariantMap& parameters, QgsProcessingContext& context,
+                              QString* message = nullptr) const override;
 
 protected:
     bool prepareAlgorithm(const QVariantMap& parameters, QgsProcessingContext& context,
@@ -77,11 +81,13 @@ protected:
 private:
     host::LayerPtr vectorInput(const QVariantMap& parameters, const QString& key, QgsProcessingContext& context,
                                QgsProcessingFeedback* feedback, params::LayerSet& layers);
+    QString zoneFieldFault(const QVariantMap& parameters, QgsProcessingContext& context) const;
     params::RunRequest buildRequest(const QVariantMap& parameters, QgsProcessingContext& context,
                                     QgsProcessingFeedback* feedback);
 
     params::RunRequest request_;
     std::optional<model::GeoPackageOutput> geoPackage_;  // else the run writes the shapefile asked for
+    std::filesystem::path scratch_;                      // a GeoPackage output's run folder, gone with the run
     QString parameterFile_;                              // "Save parameters to", if given
     QgsProject* loadInto_ = nullptr;                     // "Open output file after running"
     QString destination_;                                // OUTPUT as given

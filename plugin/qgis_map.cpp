@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace halvo::plugin {
 
@@ -80,7 +81,7 @@ QgsProjectMap::QgsProjectMap(QgsProject* project, fs::path tempFolder, QObject* 
     sync();
 }
 
-QgsProjectMap::~QgsProjectMap() = default;
+QgsProjectMap::~QgsProjectMap() { removeExported(); }
 
 void QgsProjectMap::schedule()
 {
@@ -237,14 +238,19 @@ int QgsProjectMap::shapeType(const host::Layer& layer) const
 
 std::vector<host::FieldDef> QgsProjectMap::fields(const host::Layer& layer) const
 {
-    std::vector<host::FieldDef> out;
     auto* vl = qobject_cast<QgsVectorLayer*>(qgisLayer(layer));
-    if (!vl || !vl->dataProvider())
+    return vl ? LayerFields(*vl) : std::vector<host::FieldDef>();
+}
+
+std::vector<host::FieldDef> LayerFields(const QgsVectorLayer& vl)
+{
+    std::vector<host::FieldDef> out;
+    if (!vl.dataProvider())
         return out;
     // The provider's fields: joined and virtual fields are not in the data the run reads.
-    const QgsFields fs = vl->dataProvider()->fields();
+    const QgsFields fs = vl.dataProvider()->fields();
     // The data source's own key (a GeoPackage's fid) names no zones: the run cannot read it as a field.
-    const QgsAttributeList keys = vl->dataProvider()->pkAttributeIndexes();
+    const QgsAttributeList keys = vl.dataProvider()->pkAttributeIndexes();
     for (int i = 0; i < fs.count(); ++i) {
         if (keys.contains(i))
             continue;
@@ -278,6 +284,7 @@ void QgsProjectMap::exportForRun(const host::LayerPtr& layer, QgsVectorLayer& vl
         }
     }
     const QString path = absolutePath(temp_ / ("qgislayer" + std::to_string(n) + ".gpkg"));
+    exported_.push_back(path.toStdString());
     QgsVectorFileWriter::SaveVectorOptions options;
     options.driverName = QStringLiteral("GPKG");
     options.layerName = QStringLiteral("layer");
@@ -316,13 +323,32 @@ void QgsProjectMap::prepareRun(const fs::path& outputShapefile)
     for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
         if (!it.value()->source.empty() && absolutePath(it.value()->source) == out)
             replaced_ << it.key();
+    // A failed export takes back the files exported before it.
+    struct Undo {
+        QgsProjectMap* map;
+        ~Undo()
+        {
+            if (map)
+                map->removeExported();
+        }
+    } undo{this};
     int n = 0;
     for (auto it = byId_.cbegin(); it != byId_.cend(); ++it)
         if (needsExport_.count(it.value().get()))
             if (auto* vl = qobject_cast<QgsVectorLayer*>(project_->mapLayer(it.key()));
                 vl && vl->isValid() && vl->geometryType() == QgsWkbTypes::PolygonGeometry)
                 exportForRun(it.value(), *vl, ++n);
+    undo.map = nullptr;
     running_ = true;
+}
+
+void QgsProjectMap::removeExported()
+{
+    // The run has read them: temp/ keeps nothing but run folders.
+    std::error_code ec;
+    for (const fs::path& file : std::exchange(exported_, {}))
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            fs::remove(file.string() + suffix, ec);
 }
 
 void ApplyOutputRenderer(QgsVectorLayer& layer)
@@ -372,6 +398,7 @@ QgsVectorLayer* QgsProjectMap::addOutput(const host::LayerPtr& out)
 void QgsProjectMap::finishRun(const model::RunResult* result)
 {
     running_ = false;
+    removeExported();
     QStringList gone;
     if (result)
         gone << replaced_;

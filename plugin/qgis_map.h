@@ -55,6 +55,7 @@ private:
     void schedule();
     host::LayerPtr describe(QgsMapLayer* ml);
     void exportForRun(const host::LayerPtr& layer, QgsVectorLayer& vl, int n);
+    void removeExported();
     QgsVectorLayer* addOutput(const host::LayerPtr& out);
 
     QgsProject* project_;
@@ -62,13 +63,17 @@ private:
     host::Map map_;
     QHash<QString, host::LayerPtr> byId_;  // one Map layer per QGIS layer, kept across rebuilds
     QHash<const host::Layer*, QString> idOf_;
-    std::set<const host::Layer*> needsExport_;  // no plain file behind it
-    QStringList replaced_;                      // layer IDs showing the output a run may replace
-    QStringList order_;                         // top-level entries at the last sync
-    QStringList ids_;                           // every layer id at the last sync
+    std::set<const host::Layer*> needsExport_;     // no plain file behind it
+    std::vector<std::filesystem::path> exported_;  // written into temp/ for the run under way
+    QStringList replaced_;                         // layer IDs showing the output a run may replace
+    QStringList order_;                            // top-level entries at the last sync
+    QStringList ids_;                              // every layer id at the last sync
     bool scheduled_ = false;
     bool running_ = false;
 };
+
+// A layer's fields as a run reads them: the provider's, without the data source's own key.
+std::vector<host::FieldDef> LayerFields(const QgsVectorLayer& layer);
 
 // Draws the layer in the three classes of the output legend on "pctIS".
 void ApplyOutputRenderer(QgsVectorLayer& layer);

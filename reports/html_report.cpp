@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <string_view>
 
 namespace halvo::reports {
 
@@ -18,9 +19,20 @@ namespace {
 
 // Above this many zones the chart shows how pctIS is spread, not each zone.
 constexpr std::size_t kBarsUpTo = 60;
-// Above this many the table starts closed: laying out a table of a hundred
-// thousand rows takes a browser far longer than the rest of the page.
-constexpr std::size_t kOpenTableUpTo = 2000;
+// Up to this many zones the map draws a path per zone, titled with its
+// figures, and the table has a row per zone. Above it a browser would take
+// seconds to build and lay out those elements, so the map draws one path per
+// class, the table shows its first rows, and every zone's figures are one
+// block of text the script pages through.
+constexpr std::size_t kEveryZoneUpTo = 2000;
+constexpr std::size_t kFirstRows = 100;
+// A large map is cut into this many tiles a side; each class draws a path a
+// tile. A browser paints a part of the map from the paths that reach into
+// it, so one path of a whole class would be walked for every part it paints.
+constexpr int kTilesAcross = 8;
+// A tile's number as one character of a zone's entry in the map's data-tiles.
+constexpr std::string_view kTileDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_";
+static_assert(kTileDigits.size() >= kTilesAcross * kTilesAcross);
 
 std::string esc(const std::string& s)
 {
@@ -97,7 +109,8 @@ std::pair<double, std::string> scaleLength(double span, bool feet)
     return {length, num(length) + " m"};
 }
 
-std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZone, const std::string& summary)
+std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZone,
+                   const std::vector<std::string>& titles, const std::string& summary)
 {
     const auto& s = p.shapes;
     // The view's coordinates are the layer's, y turned down; degrees of
@@ -110,8 +123,31 @@ std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZon
     const double pad = std::max(w, h) * 0.02, font = std::max(w, h) * 0.022;
     std::string out = "<svg id=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" + num(s.minX * kx - pad) + " " +
                       num(-s.maxY - pad) + " " + num(w + 2 * pad) + " " + num(h + 3 * pad + font) +
-                      "\" role=\"img\" aria-labelledby=\"map-alt\"><title id=\"map-alt\">" + esc(summary) +
-                      "</title>\n";
+                      "\" role=\"img\" aria-labelledby=\"map-alt\"";
+    // Each zone's class, a letter a zone, and the zones without a shape, and
+    // on a large map the tile of each: the script finds a zone's row from them.
+    const bool tiled = titles.empty();
+    const double across = std::max(std::max(s.maxX - s.minX, s.maxY - s.minY) / s.step, 1.0);
+    std::vector<int> tileOf(classOfZone.size(), 0);
+    std::string letters, tiles, undrawn;
+    for (std::size_t i = 0; i < classOfZone.size(); ++i) {
+        letters += classOfZone[i].back();
+        if (i >= s.paths.size() || s.paths[i].empty()) {
+            undrawn += (undrawn.empty() ? "" : " ") + std::to_string(i);
+        } else if (tiled) {
+            const auto& b = s.boxes[i];
+            auto at = [&](long low, long high) {
+                return std::clamp(static_cast<int>(static_cast<double>(low + high) / 2 / across * kTilesAcross), 0,
+                                  kTilesAcross - 1);
+            };
+            tileOf[i] = at(b.top, b.bottom) * kTilesAcross + at(b.left, b.right);
+        }
+        if (tiled)
+            tiles += kTileDigits[static_cast<std::size_t>(tileOf[i])];
+    }
+    out += " data-classes=\"" + letters + "\" data-undrawn=\"" + undrawn + "\"" +
+           (tiled ? " data-tiles=\"" + tiles + "\"" : std::string()) + "><title id=\"map-alt\">" + esc(summary) +
+           "</title>\n";
     // The paths are on the grid of `step`.
     out += "<g class=\"zones\" transform=\"matrix(" + num(s.step * kx) + " 0 0 " + num(s.step) + " " +
            num(s.minX * kx) + " " + num(-s.maxY) + ")\">\n";
@@ -119,10 +155,22 @@ std::string mapSvg(const HtmlPage& p, const std::vector<std::string>& classOfZon
     for (std::size_t i = 0; i < classOfZone.size() && i < s.paths.size(); ++i)
         if (!s.paths[i].empty())
             groups[classOfZone[i]].push_back(i);
-    for (const auto& [cls, members] : groups) {
+    for (auto& [cls, members] : groups) {
         out += "<g class=\"" + cls + "\">";
-        for (std::size_t i : members)
-            out += "<path d=\"" + s.paths[i] + "\"/>\n";
+        if (tiled) {
+            // By tile, and in the layer's order within one.
+            std::stable_sort(members.begin(), members.end(),
+                             [&](std::size_t a, std::size_t b) { return tileOf[a] < tileOf[b]; });
+            for (std::size_t k = 0; k < members.size(); ++k) {
+                if (k == 0 || tileOf[members[k]] != tileOf[members[k - 1]])
+                    out += (k == 0 ? "<path d=\"" : "\"/>\n<path d=\"");
+                out += s.paths[members[k]];
+            }
+            out += "\"/>";
+        } else {
+            for (std::size_t i : members)
+                out += "<path d=\"" + s.paths[i] + "\"><title>" + esc(titles[i]) + "</title></path>\n";
+        }
         out += "</g>\n";
     }
     out += "</g>\n";
@@ -213,7 +261,7 @@ figure{margin:0}svg{display:block;width:100%;height:auto}
 #map{max-height:80vh;border:1px solid #888}
 .zones path{stroke:#333;stroke-width:1.2;fill-rule:evenodd}
 .many .zones path{stroke-width:.4}
-.zones path.on{stroke:#000;stroke-width:5}
+.zones path.on{fill:none;stroke:#000;stroke-width:5;pointer-events:none}
 .k0 path,rect.k0,.sw.k0{fill:var(--k0);background:var(--k0)}
 .k1 path,rect.k1,.sw.k1{fill:var(--k1);background:var(--k1)}
 .k2 path,rect.k2,.sw.k2{fill:var(--k2);background:var(--k2)}
@@ -232,6 +280,7 @@ tbody tr td:first-child::before{content:"";display:inline-block;width:.8em;heigh
 tr.k0 td:first-child::before{background:var(--k0)}tr.k1 td:first-child::before{background:var(--k1)}tr.k2 td:first-child::before{background:var(--k2)}
 th button{font:inherit;font-weight:bold;border:0;background:none;padding:0;color:inherit;cursor:pointer;text-decoration:underline dotted}
 pre{white-space:pre-wrap;font-size:.85rem;background:#f4f4f4;padding:.5rem;overflow-wrap:anywhere}
+#zone-data{tab-size:16;white-space:pre;overflow-x:auto}#pager button{font:inherit;margin-right:.5em}
 #info{position:sticky;bottom:0;background:#fff;border:2px solid #333;padding:.4rem .6rem;margin:.5rem 0}
 @media print{@page{margin:12mm}body{max-width:none;font-size:10pt;padding:0}#info{display:none}
 #map{max-height:none}figure,pre{break-inside:avoid}thead{display:table-header-group}tr{break-inside:avoid}
@@ -239,56 +288,161 @@ pre{white-space:pre-wrap;font-size:.85rem;background:#f4f4f4;padding:.5rem;overf
 </style>
 )";
 
-// Sorting and a zone's figures on hover or tap. The paths of each class are
-// in feature order, as are the rows of that class: the n-th of one is the n-th of the other.
+// Sorting, paging and a zone's figures on hover or tap. The map's paths of a
+// class hold that class's zones in the layer's order (by tile first on a
+// large map), each starting with an "M"; the map's data-classes has a letter
+// a zone and data-tiles its tile, so the n-th zone of a class is found in the
+// table's rows or the text of every zone.
 constexpr const char* kScript = R"(<script>
 (function () {
-  var table = document.getElementById('zones'), body = table.tBodies[0];
-  var rows = Array.prototype.slice.call(body.rows), heads = table.tHead.rows[0].cells;
-  var byClass = {}, rowOf = new Map(), info = document.getElementById('info'), shown = null;
-  rows.forEach(function (r) { (byClass[r.className] = byClass[r.className] || []).push(r); });
-  document.querySelectorAll('#map .zones > g').forEach(function (g) {
-    var list = byClass[g.getAttribute('class')] || [];
-    Array.prototype.forEach.call(g.children, function (p, i) { rowOf.set(p, list[i]); });
-  });
-  function show(e) {
-    var row = rowOf.get(e.target);
-    if (!row || e.target === shown) return;
-    if (shown) shown.classList.remove('on');
-    shown = e.target;
-    shown.classList.add('on');
-    info.textContent = Array.prototype.map.call(row.cells, function (c, i) {
-      return heads[i].textContent + ': ' + (c.textContent || '(none)');
-    }).join(' \u00b7 ');
-    info.hidden = false;
+  var table = document.getElementById('zones'), body = table.tBodies[0], heads = table.tHead.rows[0].cells;
+  var map = document.getElementById('map'), zonesG = map.querySelector('.zones'), info = document.getElementById('info');
+  var text = document.getElementById('zone-data'), pager = document.getElementById('pager');
+  var classes = map.getAttribute('data-classes'), undrawn = {}, data = null, order = [], first = 0;
+  var size = text ? 100 : Infinity, prev, next, status;
+  map.getAttribute('data-undrawn').split(' ').forEach(function (i) { if (i) undrawn[i] = true; });
+  for (var i = 0; i < classes.length; ++i) order.push(i);
+  function cells() {
+    if (!data) data = text ? text.textContent.split('\n').slice(1, classes.length + 1).map(function (l) { return l.split('\t'); })
+      : Array.prototype.map.call(body.rows, function (r) {
+        return Array.prototype.map.call(r.cells, function (c) { return c.textContent.trim(); });
+      });
+    return data;
   }
-  var map = document.getElementById('map');
-  map.addEventListener('pointerover', show);
-  map.addEventListener('click', show);
+  function esc(t) { return t.replace(/&/g, '&amp;').replace(/</g, '&lt;'); }
+  function render() {
+    var html = '', end = Math.min(first + size, order.length);
+    for (var n = first; n < end; ++n)
+      html += '<tr class="k' + classes[order[n]] + '"><td>' + data[order[n]].map(esc).join('<td>');
+    body.innerHTML = html;
+    if (!text) return;
+    status.textContent = ' Rows ' + (first + 1) + '\u2013' + end + ' of ' + order.length + ' ';
+    prev.disabled = first === 0;
+    next.disabled = end >= order.length;
+  }
+  function button(label, where, act) {
+    var b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = label;
+    b.addEventListener('click', act);
+    where.appendChild(b);
+    return b;
+  }
+  if (text) {
+    pager.textContent = '';
+    prev = button('Previous ' + size, pager, function () { cells(); first = Math.max(0, first - size); render(); });
+    status = pager.appendChild(document.createElement('span'));
+    status.setAttribute('aria-live', 'polite');
+    next = button('Next ' + size, pager, function () { cells(); first += size; render(); });
+    status.textContent = ' Rows 1\u2013' + Math.min(size, order.length) + ' of ' + order.length + ' ';
+    prev.disabled = true;
+    next.disabled = order.length <= size;
+  }
+  var collator = new Intl.Collator(undefined, { numeric: true });
   Array.prototype.forEach.call(heads, function (th, col) {
-    var button = document.createElement('button'), numeric = th.hasAttribute('data-num');
-    button.type = 'button';
-    button.textContent = th.textContent;
+    var numeric = th.hasAttribute('data-num'), label = th.textContent;
     th.textContent = '';
-    th.appendChild(button);
-    button.addEventListener('click', function () {
+    button(label, th, function () {
       var up = th.getAttribute('aria-sort') !== 'ascending';
       Array.prototype.forEach.call(heads, function (h) { h.removeAttribute('aria-sort'); });
       th.setAttribute('aria-sort', up ? 'ascending' : 'descending');
-      var keyed = rows.map(function (r, i) {
-        var t = r.cells[col].textContent;
-        return { r: r, i: i, empty: t === '', k: numeric ? parseFloat(t) : t };
+      var keys = cells().map(function (c) { return c[col] === '' ? null : numeric ? parseFloat(c[col]) : c[col]; });
+      order.sort(function (a, b) {
+        var x = keys[a], y = keys[b];
+        if ((x === null) !== (y === null)) return x === null ? 1 : -1;
+        var c = x === null ? 0 : numeric ? x - y : collator.compare(x, y);
+        return (up ? c : -c) || a - b;
       });
-      keyed.sort(function (a, b) {
-        if (a.empty !== b.empty) return a.empty ? 1 : -1;
-        var c = numeric ? a.k - b.k : a.k.localeCompare(b.k, undefined, { numeric: true });
-        return (up ? c : -c) || a.i - b.i;
-      });
-      var fragment = document.createDocumentFragment();
-      keyed.forEach(function (e) { fragment.appendChild(e.r); });
-      body.appendChild(fragment);
+      first = 0;
+      render();
     });
   });
+  // The zones' rings on the map's grid, and a grid of buckets to find them by.
+  var shapes = null, buckets = {}, cell = 50, mark = null, shown = null;
+  function parse(d, list, n) {
+    var t = d.match(/[MmlhvZz]|-?[0-9.]+/g) || [], cmd = '', x = 0, y = 0, sx = 0, sy = 0, ring = null, shape = null;
+    for (var k = 0; k < t.length;) {
+      if (isNaN(t[k])) {
+        cmd = t[k++];
+        if (cmd === 'z' || cmd === 'Z') { x = sx; y = sy; }
+        continue;
+      }
+      var a = +t[k++];
+      if (cmd === 'M' || cmd === 'm') {
+        if (cmd === 'M') {
+          shape = { i: list[n++], rings: [] };
+          shapes.push(shape);
+          x = a; y = +t[k++];
+        } else { x += a; y += +t[k++]; }
+        sx = x; sy = y;
+        ring = [x, y];
+        shape.rings.push(ring);
+        cmd = 'l';
+      } else {
+        if (cmd === 'l') { x += a; y += +t[k++]; } else if (cmd === 'h') x += a; else y += a;
+        ring.push(x, y);
+      }
+    }
+    return n;
+  }
+  function index() {
+    shapes = [];
+    var members = {};
+    for (var i = 0; i < classes.length; ++i)
+      if (!undrawn[i]) (members[classes[i]] = members[classes[i]] || []).push(i);
+    // A large map draws a class tile by tile, in the layer's order within a tile.
+    var tiles = map.getAttribute('data-tiles'), digits = '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_';
+    if (tiles) {
+      var tile = [];
+      for (i = 0; i < tiles.length; ++i) tile.push(digits.indexOf(tiles[i]));
+      for (var c in members) members[c].sort(function (a, b) { return tile[a] - tile[b] || a - b; });
+    }
+    Array.prototype.forEach.call(zonesG.children, function (g) {
+      var list = members[g.getAttribute('class').slice(1)] || [], n = 0;
+      Array.prototype.forEach.call(g.children, function (p) { n = parse(p.getAttribute('d'), list, n); });
+    });
+    shapes.forEach(function (s) {
+      var x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+      s.rings.forEach(function (r) {
+        for (var k = 0; k < r.length; k += 2) {
+          x0 = Math.min(x0, r[k]); x1 = Math.max(x1, r[k]); y0 = Math.min(y0, r[k + 1]); y1 = Math.max(y1, r[k + 1]);
+        }
+      });
+      for (var cx = Math.floor(x0 / cell); cx <= Math.floor(x1 / cell); ++cx)
+        for (var cy = Math.floor(y0 / cell); cy <= Math.floor(y1 / cell); ++cy)
+          (buckets[cx + ',' + cy] = buckets[cx + ',' + cy] || []).push(s);
+    });
+    mark = zonesG.appendChild(document.createElementNS('http://www.w3.org/2000/svg', 'path'));
+    mark.setAttribute('class', 'on');
+  }
+  function inside(s, px, py) {
+    var odd = false;
+    s.rings.forEach(function (r) {
+      for (var a = 0, b = r.length - 2; a < r.length; b = a, a += 2)
+        if ((r[a + 1] > py) !== (r[b + 1] > py) && px < (r[b] - r[a]) * (py - r[a + 1]) / (r[b + 1] - r[a + 1]) + r[a])
+          odd = !odd;
+    });
+    return odd;
+  }
+  function show(e) {
+    if (!shapes) index();
+    var m = zonesG.getScreenCTM();
+    if (!m) return;
+    var p = new DOMPoint(e.clientX, e.clientY).matrixTransform(m.inverse());
+    var found = (buckets[Math.floor(p.x / cell) + ',' + Math.floor(p.y / cell)] || []).filter(function (s) {
+      return inside(s, p.x, p.y);
+    })[0];
+    if (!found || found === shown) return;
+    shown = found;
+    mark.setAttribute('d', found.rings.map(function (r) { return 'M' + r.join(' ') + 'Z'; }).join(''));
+    var row = cells()[found.i];
+    info.textContent = Array.prototype.map.call(heads, function (h, i) {
+      return h.textContent + ': ' + (row[i] || '(none)');
+    }).join(' \u00b7 ');
+    info.hidden = false;
+  }
+  map.addEventListener('pointermove', show);
+  map.addEventListener('click', show);
 })();
 </script>
 )";
@@ -347,37 +501,63 @@ std::string HtmlReport(const HtmlPage& p)
                       ">\n<header><h1>Impervious surface by zone: " + esc(p.layerName) + "</h1>\n";
     if (!prmTitle.empty())
         out += "<p>" + esc(prmTitle) + "</p>\n";
+    const bool everyZone = p.zones.size() <= kEveryZoneUpTo;
+    const std::string zoneHeading = p.zoneField.empty() ? "Zone" : p.zoneField;
+    std::vector<std::string> titles;
+    if (everyZone)
+        for (const auto& z : p.zones)
+            titles.push_back(zoneHeading + " " + z.zone + ": pctIS " + (z.percent ? fixed(*z.percent, 2) : "none") +
+                             ", total " + opt(z.total, 2) + " " + p.areaUnit + ", impervious " + opt(z.impervious, 2) +
+                             " " + p.areaUnit + ", Complete " + z.complete);
     out += "</header>\n<main>\n<section aria-labelledby=\"h-map\"><h2 id=\"h-map\">Map</h2>\n<figure>\n" +
-           mapSvg(p, classOfZone, mapSummary) + "<figcaption><ul class=\"legend\">\n";
+           mapSvg(p, classOfZone, titles, mapSummary) + "<figcaption><ul class=\"legend\">\n";
     for (std::size_t i = 0; i < p.classes.size(); ++i)
         out += "<li><span class=\"sw k" + std::to_string(i) + "\"></span>" + esc(p.classes[i].label) + " impervious (" +
                plural(count[classKey(i)], "zone", "zones") + ")</li>\n";
     if (count["kn"])
         out += "<li><span class=\"sw kn\"></span>no figures (" + plural(count["kn"], "zone", "zones") + ")</li>\n";
-    out += "</ul>\n<p class=\"note\">Colours chosen to read for colour-blind viewers; the QGIS style of the layer "
-           "draws the same classes in green, yellow and red. Point at or tap a zone for its figures.</p>"
-           "</figcaption>\n</figure>\n<p id=\"info\" aria-live=\"polite\" hidden></p>\n</section>\n"
-           "<section aria-labelledby=\"h-chart\"><h2 id=\"h-chart\">Impervious share</h2>\n<figure>\n" +
-           chartSvg(p, classOfZone, chartSummary) + "<figcaption class=\"note\">" + esc(chartSummary) +
-           "</figcaption>\n</figure>\n</section>\n"
-           "<section aria-labelledby=\"h-table\"><h2 id=\"h-table\">Zones</h2>\n<details" +
-           (p.zones.size() <= kOpenTableUpTo ? " open" : "") + "><summary>Every zone's figures (" +
-           plural(p.zones.size(), "row", "rows") +
-           (p.zones.size() <= kOpenTableUpTo ? ")" : "; opening the table takes a while)") +
-           "</summary>\n<div class=\"wrap\"><table id=\"zones\">\n<caption>" + zones + "; areas in " + unit +
-           ", pctIS in % of the zone's area. Complete is N where part of the zone " +
-           "was not counted. Select a heading to sort.</caption>\n<thead><tr><th scope=\"col\">" +
-           esc(p.zoneField.empty() ? "Zone" : p.zoneField) + "</th><th scope=\"col\" data-num>Total (" +
-           esc(p.areaUnit) + ")</th><th scope=\"col\" data-num>Impervious (" + esc(p.areaUnit) +
-           ")</th><th scope=\"col\" data-num>pctIS</th><th scope=\"col\">Complete</th></tr></thead>\n<tbody>\n";
-    // End tags of cells and rows are left out, as HTML allows: a large table stays small.
-    for (std::size_t i = 0; i < p.zones.size(); ++i) {
+    out +=
+        "</ul>\n<p class=\"note\">Colours chosen to read for colour-blind viewers; the QGIS style of the layer "
+        "draws the same classes in green, yellow and red. Point at or tap a zone for its figures.</p>"
+        "</figcaption>\n</figure>\n<p id=\"info\" aria-live=\"polite\" hidden></p>\n</section>\n"
+        "<section aria-labelledby=\"h-chart\"><h2 id=\"h-chart\">Impervious share</h2>\n<figure>\n" +
+        chartSvg(p, classOfZone, chartSummary) + "<figcaption class=\"note\">" + esc(chartSummary) +
+        "</figcaption>\n</figure>\n</section>\n"
+        "<section aria-labelledby=\"h-table\"><h2 id=\"h-table\">Zones</h2>\n<div class=\"wrap\"><table id=\"zones\">\n"
+        "<caption>" +
+        zones + "; areas in " + unit + ", pctIS in % of the zone's area. Complete is N where part of the zone " +
+        "was not counted. Select a heading to sort.</caption>\n<thead><tr><th scope=\"col\">" + esc(zoneHeading) +
+        "</th><th scope=\"col\" data-num>Total (" + esc(p.areaUnit) + ")</th><th scope=\"col\" data-num>Impervious (" +
+        esc(p.areaUnit) +
+        ")</th><th scope=\"col\" data-num>pctIS</th><th scope=\"col\">Complete</th></tr></thead>\n<tbody>\n";
+    // End tags of cells and rows are left out, as HTML allows: the table stays small.
+    const std::size_t rows = everyZone ? p.zones.size() : kFirstRows;
+    for (std::size_t i = 0; i < rows; ++i) {
         const auto& z = p.zones[i];
         out += "<tr class=\"" + classOfZone[i] + "\"><td>" + esc(z.zone) + "<td>" + opt(z.total, 2) + "<td>" +
                opt(z.impervious, 2) + "<td>" + opt(z.percent, 2) + "<td>" + esc(z.complete) + "\n";
     }
-    out += "</tbody>\n</table></div>\n</details>\n</section>\n<section aria-labelledby=\"h-prm\"><h2 "
-           "id=\"h-prm\">Parameters</h2>\n";
+    out += "</tbody>\n</table></div>\n";
+    if (!everyZone) {
+        // One text node is read quickly, and laid out only when opened; the
+        // script pages and sorts the table from it.
+        out += "<p id=\"pager\" class=\"note\">The first " + std::to_string(rows) + " of " + zones +
+               ", in the layer's order. The text below holds every zone's figures.</p>\n<details><summary>Every "
+               "zone's figures as text (" +
+               plural(p.zones.size(), "line", "lines") +
+               ", columns separated by tabs)</summary>\n<pre id=\"zone-data\">" + esc(zoneHeading) + "\tTotal (" +
+               esc(p.areaUnit) + ")\tImpervious (" + esc(p.areaUnit) + ")\tpctIS\tComplete\n";
+        auto field = [](std::string t) {
+            std::replace_if(
+                t.begin(), t.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+            return esc(t);
+        };
+        for (const auto& z : p.zones)
+            out += field(z.zone) + '\t' + opt(z.total, 2) + '\t' + opt(z.impervious, 2) + '\t' + opt(z.percent, 2) +
+                   '\t' + field(z.complete) + '\n';
+        out += "</pre>\n</details>\n";
+    }
+    out += "</section>\n<section aria-labelledby=\"h-prm\"><h2 id=\"h-prm\">Parameters</h2>\n";
     out += prm.empty() && prmTitle.empty() ? "<p>The run's parameter report was not found.</p>\n"
                                            : "<pre>" + esc(prm) + "</pre>\n";
     out += "</section>\n</main>\n";

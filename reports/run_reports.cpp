@@ -8,11 +8,10 @@ bool WriteRunReports(const std::filesystem::path& outputFolder, const std::strin
                      const ReportInputs& inputs)
 {
     // Reported under the run driver's name: to the user this is one of its stages.
-    return support::Guarded("isWriteMetadata", "clsISExecuteModel", true, false, [&] {
-        WriteParameterReport(outputFolder / (outputLayerName + ".prm"), inputs);
-        WriteMetadataReport(outputFolder / (outputLayerName + ".met"), inputs);
-        return true;
-    });
+    const support::Procedure frame("isWriteMetadata", "clsISExecuteModel", support::Shown::Here);
+    WriteParameterReport(outputFolder / (outputLayerName + ".prm"), inputs);
+    WriteMetadataReport(outputFolder / (outputLayerName + ".met"), inputs);
+    return true;
 }
 
 }  // namespace halvo::reports

@@ -18,8 +18,9 @@ void WriteParameterReport(const std::filesystem::path& path, const ReportInputs&
 void WriteMetadataReport(const std::filesystem::path& path, const ReportInputs& inputs);
 
 // The run's last reporting stage: `<folder>/<layer>.prm`, then `<folder>/<layer>.met`.
-// Never throws; a failure is shown to the user as the run driver's own stage
-// failing (false), and a .met is not attempted after a failed .prm.
+// A failure throws, its report starting at the run driver's own stage
+// (isWriteMetadata), and a .met is not attempted after a failed .prm.
+// Returns true (the run still tests it).
 bool WriteRunReports(const std::filesystem::path& outputFolder, const std::string& outputLayerName,
                      const ReportInputs& inputs);
 

@@ -1,6 +1,7 @@
 #pragma once
-// The one error reporter: an error carries the chain of procedures it
-// travelled through as data; the face that catches it builds the report.
+// The one error reporter: an error carries its cause; the procedures it
+// travels through record themselves (Procedure frames, no catch) as the
+// chain the report lists; the face that catches it builds the report, once.
 
 #include <exception>
 #include <stdexcept>
@@ -10,24 +11,40 @@
 
 namespace halvo::support {
 
-// An error travelling up the call chain: its cause (number, source,
-// description) and the procedures it passed through, outermost first, as the
-// error report lists them ("procedure module ").
+// An error: its cause (number, source, description). The procedures it
+// travels through are recorded by their Procedure frames, not here.
 class Error : public std::runtime_error {
 public:
-    Error(long number, std::string source, std::string description, std::vector<std::string> chain = {});
-    // True once a procedure has passed it on: the report then lists the chain.
-    bool formatted() const noexcept { return !chain_.empty(); }
+    Error(long number, std::string source, std::string description);
     long number() const noexcept { return number_; }
     const std::string& source() const noexcept { return source_; }
     const std::string& description() const noexcept { return description_; }
-    const std::vector<std::string>& chain() const noexcept { return chain_; }
 
 private:
     long number_;
     std::string source_;
     std::string description_;
-    std::vector<std::string> chain_;
+};
+
+// A procedure the error report names. An error that leaves it while it runs
+// adds "procedure module " to the chain the face reports, outermost first.
+// One made with Shown::Here is where the old program showed its report: the
+// report then starts with it, and the procedures outside it are not listed,
+// whichever face catches the error. Both names are string literals (kept as
+// views). No catch: the frame records itself while the stack unwinds.
+enum class Shown { Above, Here };
+class Procedure {
+public:
+    Procedure(std::string_view procedure, std::string_view module, Shown shown = Shown::Above) noexcept;
+    ~Procedure();
+    Procedure(const Procedure&) = delete;
+    Procedure& operator=(const Procedure&) = delete;
+
+private:
+    std::string_view procedure_;
+    std::string_view module_;
+    Shown shown_;
+    int unwinding_;
 };
 
 // A run stopped after telling the user why in a message: nothing more to report.
@@ -71,16 +88,22 @@ struct Caught {
     bool formatted = false;   // a chain to report
     std::vector<std::string> chain;
     Failure kind = Failure::Refused;
+    bool shownHere = false;  // the chain starts where the report starts (Shown::Here)
 };
+// Call once, in the face's catch block: it takes the chain the Procedure
+// frames recorded while the error travelled.
 Caught describe(const std::exception_ptr& e);
 
-// The error report for a failure caught at `procedure module`: the chain,
-// outermost first, then the number and description of the cause.
+// The error report for a failure caught at `procedure module`: that place
+// (unless the chain starts at a Shown::Here procedure), the chain, outermost
+// first, then the number and description of the cause.
 std::string ReportText(const Caught& c, std::string_view procedure, std::string_view module);
 
 // Reports the current exception (call from inside a catch block): shows the
 // report (display), or passes it on with this procedure added to its chain.
 // Stopped and Canceled are not reported: they travel on as they are.
+// With Guarded and GuardedVoid below, on its way out: the code still calling
+// them moves to Procedure frames and one catch at its face.
 void ReportCurrent(bool display, std::string_view procedure, std::string_view module);
 
 // The handler pattern: runs body; on failure reports under procedure/module and

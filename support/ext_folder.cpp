@@ -146,17 +146,12 @@ TempLock::TempLock(const fs::path& extensionFolder)
     std::error_code ec;
     fs::create_directories(temp, ec);
     // The lock sits on the folder itself, so emptying temp/ cannot remove it.
-    fd_ = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd_ < 0)
+    fd_.reset(::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd_.get() < 0)
         raise(err::kPathNotFound,
               "Cannot open the working folder '" + temp.string() + "': " +
                   (fs::is_symlink(temp, ec) ? "it is a symbolic link; make it a plain folder" : std::strerror(errno)));
-    try {
-        LockFolder(fd_, temp, "another run of this installation");
-    } catch (...) {
-        ::close(fd_);
-        throw;
-    }
+    LockFolder(fd_.get(), temp, "another run of this installation");
     // Holding the lock, any scratch folder here belongs to a run that died.
     for (const auto& e : fs::directory_iterator(temp, ec)) {
         std::error_code rec;
@@ -180,12 +175,6 @@ ScratchFolder::~ScratchFolder()
 {
     std::error_code ec;
     fs::remove_all(path_, ec);
-}
-
-TempLock::~TempLock()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 }  // namespace halvo::support

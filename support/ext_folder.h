@@ -4,6 +4,8 @@
 // etc/ (a build tree); else a per-user folder, made on first use with its
 // store copied from the installed one.
 
+#include "support/folder_lock.h"
+
 #include <filesystem>
 #include <string>
 
@@ -58,12 +60,9 @@ namespace halvo::support {
 class TempLock {
 public:
     explicit TempLock(const std::filesystem::path& extensionFolder);
-    ~TempLock();
-    TempLock(const TempLock&) = delete;
-    TempLock& operator=(const TempLock&) = delete;
 
 private:
-    int fd_ = -1;
+    OwnedFd fd_;
 };
 
 }  // namespace halvo::support

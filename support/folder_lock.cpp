@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,15 @@
 #include <thread>
 
 namespace halvo::support {
+
+OwnedFd::~OwnedFd() { reset(-1); }
+
+void OwnedFd::reset(int fd) noexcept
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
 
 namespace {
 std::optional<std::chrono::milliseconds> lockWait;
@@ -67,8 +77,14 @@ std::optional<long> LockHolder(int fd)
 
 void LockFolder(int fd, const std::filesystem::path& folder, std::string_view holder)
 {
+    if (std::string why = LockFolderWithin(fd, folder, holder); !why.empty())
+        throw LockTimeout(err::kFileAccess, "halvo", std::move(why));
+}
+
+std::string LockFolderWithin(int fd, const std::filesystem::path& folder, std::string_view holder)
+{
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return;
+        return {};
     if (errno != EWOULDBLOCK)
         LockFailed(folder, errno);
     const std::optional<long> pid = LockHolder(fd);
@@ -82,7 +98,7 @@ void LockFolder(int fd, const std::filesystem::path& folder, std::string_view ho
                 LockFailed(folder, errno);
             CheckCanceled();
         }
-        return;
+        return {};
     }
     const auto deadline = std::chrono::steady_clock::now() + *lockWait;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -93,13 +109,13 @@ void LockFolder(int fd, const std::filesystem::path& folder, std::string_view ho
             std::ostringstream waited;
             waited << static_cast<double>(lockWait->count()) / 1000;
             const std::optional<long> still = LockHolder(fd);
-            throw LockTimeout(err::kFileAccess, "halvo",
-                              "Gave up waiting after " + waited.str() + " s: " + std::string(holder) + " (" +
-                                  HolderText(still ? still : pid) + ") still holds '" + folder.string() +
-                                  "'. Let it finish, or stop that process if it hangs, then try again.");
+            return "Gave up waiting after " + waited.str() + " s: " + std::string(holder) + " (" +
+                   HolderText(still ? still : pid) + ") still holds '" + folder.string() +
+                   "'. Let it finish, or stop that process if it hangs, then try again.";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    return {};
 }
 
 }  // namespace halvo::support

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace halvo::support {
@@ -17,6 +18,23 @@ namespace halvo::support {
 void SetLockWait(std::optional<std::chrono::milliseconds> wait);
 // The same in seconds, as the command line takes it; below 0: without end.
 void SetLockWaitSeconds(double seconds);
+
+// An open file descriptor, closed when its owner goes: also when the
+// owner's constructor throws after opening it.
+class OwnedFd {
+public:
+    OwnedFd() = default;
+    explicit OwnedFd(int fd) noexcept : fd_(fd) {}
+    ~OwnedFd();
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    int get() const noexcept { return fd_; }
+    // Closes the one held, then holds `fd`.
+    void reset(int fd) noexcept;
+
+private:
+    int fd_ = -1;
+};
 
 // The lock was still held by another process when the wait ran out.
 class LockTimeout : public Error {
@@ -35,5 +53,8 @@ std::optional<long> LockHolder(int fd);
 // `holder` is what holds such a lock: "another run of this installation".
 // Throws Canceled when the user asks to stop while it waits.
 void LockFolder(int fd, const std::filesystem::path& folder, std::string_view holder);
+// The same, telling a wait that ran out by the message LockTimeout would
+// carry instead of throwing it; empty once the folder is locked.
+[[nodiscard]] std::string LockFolderWithin(int fd, const std::filesystem::path& folder, std::string_view holder);
 
 }  // namespace halvo::support

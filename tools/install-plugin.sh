@@ -24,7 +24,7 @@ while [ $# -gt 0 ]; do
     --profiles-path) base=$2; shift 2 ;;
     --profile) profile=$2; shift 2 ;;
     --dest) dest=$2; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "install-plugin: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -48,7 +48,8 @@ if [ -d "$build/ext/i18n" ]; then
 fi
 pkg=$profiles/$profile/python/plugins/halvo_processing
 mkdir -p "$pkg"
-install -m 0644 "$root/plugin/processing_package/__init__.py" "$root/plugin/processing_package/metadata.txt" "$pkg/"
+install -m 0644 "$root/plugin/processing_package/__init__.py" "$root/plugin/processing_package/metadata.txt" \
+  "$root/LICENSE" "$pkg/"
 install -m 0644 "$root/support/qt/halvo.svg" "$pkg/icon.svg"
 install -m 0644 "$root/support/qt/halvo.svg" "$dest/halvo.svg"
 

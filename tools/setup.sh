@@ -9,9 +9,10 @@ packages=(
   libgdal-dev gdal-bin libgeos-dev libpugixml-dev libcli11-dev
   libgtest-dev libgmock-dev
   python3 python3-gdal python3-numpy
+  python3-dev pybind11-dev python3-pandas python3-dask python3-distributed python3-pytest
   qtbase5-dev qttools5-dev qttools5-dev-tools libqgis-dev qgis xvfb xauth imagemagick xdotool
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
-  help2man lintian
+  help2man lintian strace
   chromium
 )
 missing=()

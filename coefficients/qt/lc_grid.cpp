@@ -5,10 +5,13 @@
 #include "support/ui.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -16,7 +19,12 @@ namespace halvo::coefficients {
 
 namespace {
 
-constexpr const char* kHeaders[kLCGridCols] = {"", "Value", "Name", "High", "Medium", "Low"};
+constexpr const char* kHeaders[kLCGridCols] = {"",
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Value"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Name"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "High"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Medium"),
+                                               QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Low")};
 
 // A cell that holds no item would show Qt's default header numbers or refuse
 // a background colour, so every cell gets one.
@@ -98,23 +106,39 @@ void SetLCGridHeaders(QTableWidget& grid)
 {
     if (grid.columnCount() != kLCGridCols - 1)
         grid.setColumnCount(kLCGridCols - 1);
-    grid.verticalHeader()->setFixedWidth(kLCGridWidths[0]);
     for (int c = 1; c < kLCGridCols; ++c) {
-        grid.setColumnWidth(c - 1, kLCGridWidths[c]);
         QTableWidgetItem* head = EnsureItem(grid, 0, c);
-        head->setText(QString::fromLatin1(kHeaders[c]));
+        head->setText(QCoreApplication::translate("halvo::coefficients::CoefficientEditor", kHeaders[c]));
         head->setTextAlignment(Qt::AlignCenter);
+    }
+    FitLCGridColumns(grid);
+}
+
+void FitLCGridColumns(QTableWidget& grid)
+{
+    const QFontMetrics cells(grid.font());
+    const QFontMetrics heads(grid.horizontalHeader()->font());
+    const int headPad = 2 * grid.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &grid) + 4;
+    const int cellPad = 2 * grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 6;
+    grid.verticalHeader()->setFixedWidth(
+        std::max(kLCGridWidths[0], heads.horizontalAdvance(QString::number(grid.rowCount())) + headPad));
+    for (int c = 1; c < kLCGridCols; ++c) {
+        int width = std::max(kLCGridWidths[c], heads.horizontalAdvance(TextMatrix(grid, 0, c)) + headPad);
+        for (int r = 0; r < grid.rowCount(); ++r)
+            if (const QTableWidgetItem* item = grid.item(r, c - 1))
+                width = std::max(width, cells.horizontalAdvance(item->text()) + cellPad);
+        grid.setColumnWidth(c - 1, width);
     }
 }
 
-void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelProperties& model)
+void LoadLCGrid(QTableWidget& grid, std::string_view setName, const CoeffStore& model)
 {
     SetGridRows(grid, 1);
     SetLCGridHeaders(grid);
-    if (const clsISLCDef* set = FindSet(model, setName)) {
+    if (const CoeffSet* set = FindSet(model, setName)) {
         SetGridRows(grid, set->LCClasses.Count() + 1);
         int j = 1;
-        for (const clsLCClass& c : set->LCClasses) {
+        for (const CoverClass& c : set->LCClasses) {
             const QString texts[kLCGridCols] = {Num(std::int64_t{j}), Num(std::int64_t{c.ID}),
                                                 QStr(c.LCName),       Num(c.LCHigh),
                                                 Num(c.LCMed),         Num(c.LCLow)};
@@ -125,6 +149,7 @@ void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelPr
     }
     if (GridRows(grid) == 1)
         SetGridRows(grid, 2);
+    FitLCGridColumns(grid);
 }
 
 void RemoveEmptyGridRows(QTableWidget& grid)
@@ -145,7 +170,7 @@ void RemoveEmptyGridRows(QTableWidget& grid)
     }
 }
 
-bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model)
+bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, CoeffStore& model)
 {
     const auto rows = GridClasses(grid);
     if (!rows)
@@ -154,14 +179,14 @@ bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISMod
     return true;
 }
 
-std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
+std::optional<std::vector<CoverClass>> GridClasses(QTableWidget& grid)
 {
     RemoveEmptyGridRows(grid);
 
     // Everything is converted before the model is touched.
-    std::vector<clsLCClass> rows;
+    std::vector<CoverClass> rows;
     for (int r = 1; r < GridRows(grid); ++r) {
-        clsLCClass c;
+        CoverClass c;
         for (int col : {kColValue, kColHigh, kColMed, kColLow}) {
             if (TrimSpace(StdStr(TextMatrix(grid, r, col))).empty())
                 SetTextMatrix(grid, r, col, QStringLiteral("0"));
@@ -206,14 +231,14 @@ std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid)
     return rows;
 }
 
-void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows)
+void SetClasses(CoeffStore& model, std::string_view setName, const std::vector<CoverClass>& rows)
 {
-    clsISLCDef* set = FindSet(model, setName);
+    CoeffSet* set = FindSet(model, setName);
     if (!set) {
         set = &model.ISLCDefs.Add();
         set->LCType = std::string(setName);
     }
-    clsLCClasses& classes = set->LCClasses;
+    CoverClasses& classes = set->LCClasses;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto r = static_cast<std::int32_t>(i + 1);
         if (classes.Count() < r)
@@ -234,11 +259,11 @@ bool inComboBox(const QComboBox& list, const QString& text)
     return false;
 }
 
-void LoadLCTypeCombobox(QComboBox& list, const clsISModelProperties& model)
+void LoadLCTypeCombobox(QComboBox& list, const CoeffStore& model)
 {
     const QSignalBlocker quiet(list);
     list.clear();
-    for (const clsISLCDef& set : model.ISLCDefs)
+    for (const CoeffSet& set : model.ISLCDefs)
         list.addItem(QStr(set.LCType));
     list.setCurrentIndex(-1);
 }

@@ -7,7 +7,7 @@
 // an empty row has an empty number), and the data cells start at (1, 1), which
 // is table cell (0, 0).
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include <QString>
 
@@ -24,7 +24,7 @@ namespace halvo::coefficients {
 enum LCGridColumn : int { kColNumber = 0, kColValue = 1, kColName = 2, kColHigh = 3, kColMed = 4, kColLow = 5 };
 inline constexpr int kLCGridCols = 6;
 
-// Widths in pixels (the old layout's twips / 15), column 0 first.
+// Least widths in pixels (the old layout's twips / 15), column 0 first.
 inline constexpr int kLCGridWidths[kLCGridCols] = {27, 52, 173, 64, 64, 64};
 
 // Cell text by grid position; "" for a cell that holds nothing.
@@ -38,12 +38,15 @@ void SetGridRows(QTableWidget& grid, int rows);
 // Width of a grid column in pixels.
 int GridColWidth(const QTableWidget& grid, int col);
 
-// The six column widths and the five centred header texts.
+// The five centred header texts, in the user's language, and the widths.
 void SetLCGridHeaders(QTableWidget& grid);
+// Every column as wide as its header and texts need in the grid's font (a
+// larger font or a translation), never narrower than kLCGridWidths.
+void FitLCGridColumns(QTableWidget& grid);
 
 // Shows the first set named `setName`, one row per class; one empty row when
 // the set is missing or has no classes.
-void LoadLCGrid(QTableWidget& grid, std::string_view setName, const clsISModelProperties& model);
+void LoadLCGrid(QTableWidget& grid, std::string_view setName, const CoeffStore& model);
 
 // Removes the data rows whose every cell, the row number's included, is "".
 void RemoveEmptyGridRows(QTableWidget& grid);
@@ -54,13 +57,13 @@ void RemoveEmptyGridRows(QTableWidget& grid);
 // (a Value that is not a 32-bit whole number, a coefficient that is not a
 // number) gets a message naming row and column, and false: the model is then
 // left untouched, so a half-copied set is never saved.
-bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, clsISModelProperties& model);
+bool SaveModelPropUpdates(QTableWidget& grid, std::string_view setName, CoeffStore& model);
 
 // The two halves of SaveModelPropUpdates: the grid's classes, checked (a
 // message and nothing when a cell does not convert), and putting them into
 // the first set named `setName`, appended when missing.
-std::optional<std::vector<clsLCClass>> GridClasses(QTableWidget& grid);
-void SetClasses(clsISModelProperties& model, std::string_view setName, const std::vector<clsLCClass>& rows);
+std::optional<std::vector<CoverClass>> GridClasses(QTableWidget& grid);
+void SetClasses(CoeffStore& model, std::string_view setName, const std::vector<CoverClass>& rows);
 
 // True when `text` equals an entry of the list regardless of case, and for "".
 bool inComboBox(const QComboBox& list, const QString& text);
@@ -68,7 +71,7 @@ bool inComboBox(const QComboBox& list, const QString& text);
 // Fills the list with the set names in store order, no entry selected. The
 // list stays quiet while it is filled; selecting an entry afterwards is what
 // tells its listeners.
-void LoadLCTypeCombobox(QComboBox& list, const clsISModelProperties& model);
+void LoadLCTypeCombobox(QComboBox& list, const CoeffStore& model);
 
 inline QString QStr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 inline std::string StdStr(const QString& s) { return s.toStdString(); }

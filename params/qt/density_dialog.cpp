@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
 
 #include <optional>
 
@@ -63,11 +65,11 @@ DensityDialog::DensityDialog(QWidget* parent, MapSource* map, QWidget* run) : QD
         mediumBoxes_[i]->setProperty("index", i);
         mediumBoxes_[i]->setEnabled(false);
     }
-    auto* cmdOK = new QPushButton(tr("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(tr("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    auto* okButton = new QPushButton(tr("OK"), this);
+    okButton->setObjectName(QStringLiteral("cmdOK"));
+    okButton->setDefault(true);
+    auto* cancelButton = new QPushButton(tr("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cmdCancel"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(tr("Pop. Density Layer"), this), 0, 0);
@@ -78,24 +80,24 @@ DensityDialog::DensityDialog(QWidget* parent, MapSource* map, QWidget* run) : QD
     grid->addWidget(new QLabel(QStringLiteral(">="), this), 2, 1);
     grid->addWidget(highBox_, 2, 2);
     grid->addWidget(new QLabel(tr("Medium"), this), 3, 0);
-    grid->addWidget(new QLabel(QStringLiteral("between"), this), 3, 1);
+    grid->addWidget(new QLabel(tr("between"), this), 3, 1);
     grid->addWidget(mediumBoxes_[0], 3, 2);
-    grid->addWidget(new QLabel(QStringLiteral("AND"), this), 3, 3);
+    grid->addWidget(new QLabel(tr("AND"), this), 3, 3);
     grid->addWidget(mediumBoxes_[1], 3, 4);
     grid->addWidget(new QLabel(tr("Low"), this), 4, 0);
     grid->addWidget(new QLabel(QStringLiteral("<="), this), 4, 1);
     grid->addWidget(lowBox_, 4, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     grid->addLayout(buttons, 5, 0, 1, 5);
 
     connect(layerList_, qOverload<int>(&QComboBox::currentIndexChanged), this, &DensityDialog::densityLayerChosen);
     connect(highBox_, &QLineEdit::textChanged, mediumBoxes_[0], &QLineEdit::setText);
     connect(lowBox_, &QLineEdit::textChanged, mediumBoxes_[1], &QLineEdit::setText);
-    connect(cmdOK, &QPushButton::clicked, this, &DensityDialog::acceptEntries);
-    connect(cmdCancel, &QPushButton::clicked, this, &DensityDialog::rejectEntries);
+    connect(okButton, &QPushButton::clicked, this, &DensityDialog::acceptEntries);
+    connect(cancelButton, &QPushButton::clicked, this, &DensityDialog::rejectEntries);
 }
 
 void DensityDialog::load()
@@ -109,10 +111,60 @@ void DensityDialog::load()
             support::raise(380, "Invalid property value");
         const QSignalBlocker quiet(layerList_);
         layerList_->setCurrentIndex(0);
+        // Outputs of earlier runs lie on top of the project: a layer with a
+        // population or density field is the likelier choice.
+        const QRegularExpression likely(QStringLiteral("pop|dens"), QRegularExpression::CaseInsensitiveOption);
+        for (int i = 0; i < layerList_->count(); ++i) {
+            LoadFldsCombobox(*fieldList_, Ss(layerList_->itemText(i)), *map_, 1);
+            for (int f = 0; f < fieldList_->count(); ++f)
+                if (fieldList_->itemText(f).contains(likely)) {
+                    layerList_->setCurrentIndex(i);
+                    lastLayerPos_ = i;
+                    fieldList_->setCurrentIndex(f);
+                    return;
+                }
+        }
         lastLayerPos_ = 0;
         LoadFldsCombobox(*fieldList_, SelectedText(*layerList_), *map_, 1);
         fieldList_->setCurrentIndex(-1);
     });
+}
+
+void DensityDialog::refill()
+{
+    if (!map_)
+        return;
+    const QVariantMap kept = entries();
+    {
+        const QSignalBlocker quiet(layerList_);
+        CheckLayers(*layerList_, kFeatureLayer, *map_, 1, run_);
+    }
+    setEntries(kept);
+}
+
+QVariantMap DensityDialog::entries() const
+{
+    return {{QStringLiteral("densityLayer"), layerList_->currentText()},
+            {QStringLiteral("densityField"), fieldList_->currentText()},
+            {QStringLiteral("high"), highBox_->text()},
+            {QStringLiteral("low"), lowBox_->text()}};
+}
+
+void DensityDialog::setEntries(const QVariantMap& e)
+{
+    auto find = [&](QComboBox* list, const char* key) {
+        return list->findText(e.value(QLatin1String(key)).toString(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    };
+    {
+        const QSignalBlocker quiet(layerList_);
+        layerList_->setCurrentIndex(find(layerList_, "densityLayer"));
+    }
+    lastLayerPos_ = layerList_->currentIndex();
+    if (map_)
+        LoadFldsCombobox(*fieldList_, SelectedText(*layerList_), *map_, 1);
+    fieldList_->setCurrentIndex(find(fieldList_, "densityField"));
+    highBox_->setText(e.value(QStringLiteral("high")).toString());
+    lowBox_->setText(e.value(QStringLiteral("low")).toString());
 }
 
 void DensityDialog::densityLayerChosen()
@@ -127,7 +179,7 @@ void DensityDialog::densityLayerChosen()
     });
 }
 
-bool DensityDialog::ValidatePDenForm()
+bool DensityDialog::validate()
 {
     std::string message;
     double high = 0, low = 0;
@@ -147,7 +199,7 @@ bool DensityDialog::ValidatePDenForm()
 
 void DensityDialog::acceptEntries()
 {
-    if (ValidatePDenForm())
+    if (validate())
         accept();
 }
 

@@ -5,6 +5,7 @@
 #include "params/qt/map_source.h"
 
 #include <QDialog>
+#include <QVariantMap>
 
 #include <string>
 
@@ -20,10 +21,18 @@ public:
     // `run` is the parameters dialog's "Run", enabled after the map's layer count.
     DensityDialog(QWidget* parent, MapSource* map, QWidget* run = nullptr);
 
-    // Fills the layer list and the first layer's fields; failures are reported.
+    // Fills the layer list; a layer with a population or density field (by
+    // its name) is preselected with that field, else the first layer.
+    // Failures are reported.
     void load();
+    // The lists again after the project changed; the entries still offered stay.
+    void refill();
+    // The entries by name (densityLayer, densityField, high, low), and back;
+    // a layer or field no longer offered is left unselected.
+    QVariantMap entries() const;
+    void setEntries(const QVariantMap& entries);
     // True when the entries are complete and consistent; otherwise says why.
-    bool ValidatePDenForm();
+    bool validate();
 
     std::string densityLayer() const;
     std::string densityField() const;

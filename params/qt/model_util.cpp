@@ -99,10 +99,10 @@ void LoadFldsCombobox(QComboBox& list, const std::string& layerName, MapSource& 
     list.setCurrentIndex(-1);
 }
 
-void LoadLCTypeCombobox(QComboBox& list, const coefficients::clsISModelProperties& store)
+void LoadLCTypeCombobox(QComboBox& list, const coefficients::CoeffStore& store)
 {
     list.clear();
-    for (const coefficients::clsISLCDef& set : store.ISLCDefs)
+    for (const coefficients::CoeffSet& set : store.ISLCDefs)
         list.addItem(Qs(set.LCType));
 }
 
@@ -116,7 +116,7 @@ void SetDefaultLCUnits(QComboBox& units, const host::Map& map)
     else
         return;
     for (int i = 0; i < units.count(); ++i)
-        if (units.itemText(i).compare(want, Qt::CaseInsensitive) == 0)
+        if (units.itemData(i).toString().compare(want, Qt::CaseInsensitive) == 0)
             units.setCurrentIndex(i);
 }
 

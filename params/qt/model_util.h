@@ -1,9 +1,9 @@
 #pragma once
 // The list and output-name procedures shared by the analysis dialogs.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "params/qt/map_source.h"
-#include "support/error_reporting.h"
+#include "support/qt/qt_ui.h"
 
 #include <QString>
 
@@ -45,7 +45,7 @@ bool FieldListed(int type, int filter);
 void LoadFldsCombobox(QComboBox& list, const std::string& layerName, MapSource& map, int filter);
 
 // The coefficient set names, in store order.
-void LoadLCTypeCombobox(QComboBox& list, const coefficients::clsISModelProperties& store);
+void LoadLCTypeCombobox(QComboBox& list, const coefficients::CoeffStore& store);
 
 // Preselects "Feet" or "Meters" after the map's units; other units select nothing.
 void SetDefaultLCUnits(QComboBox& units, const host::Map& map);
@@ -57,14 +57,7 @@ void SetThemeName(const QString& outputPath, QLineEdit& themeName);
 // "roads" and "roads." become "roads.shp"; a name ending in "shp" in any case stays.
 QString WithShpExtension(const QString& text);
 
-// The dialogs' handlers (buttons, lists, map events) are the top of their call
-// chains: a failure below one ends here, reported under the handler's
-// procedure and module names (the error report's data), and the dialog goes on.
-template <class F>
-void Handle(const char* procedure, const char* module, F&& body)
-{
-    support::GuardedVoid(procedure, module, true, std::forward<F>(body));
-}
+using support::Handle;
 
 // The item's text, or empty when nothing is selected.
 std::string SelectedText(const QComboBox& list);

@@ -36,6 +36,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -73,6 +74,11 @@ private:
 };
 
 }  // namespace
+
+std::array<QWidget*, 6> AnalysisDialog::RowWidgets::all() const
+{
+    return {apply, number, withinLabel, layer, toLabel, toClass};
+}
 
 AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSource* map)
     : QDialog(parent, Qt::Window), ext_(std::move(extensionFolder)), map_(map)
@@ -125,6 +131,10 @@ AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSou
     coeff->addWidget(new QLabel(tr("Which Coefficient?"), coefficientsFrame), 1, 0);
     for (int i = 0; i < 4; ++i)
         coeff->addWidget(densityOptions_[i], 1, i + 1);
+    densitySummary_ = named(new QLabel(coefficientsFrame), "lblDensitySummary");
+    densitySummary_->setWordWrap(true);
+    densitySummary_->hide();
+    coeff->addWidget(densitySummary_, 2, 1, 1, 4);
 
     auto* out = new QGridLayout;
     out->addWidget(new QLabel(tr("Output Shapefile"), this), 0, 0);
@@ -166,6 +176,12 @@ AnalysisDialog::AnalysisDialog(QWidget* parent, fs::path extensionFolder, MapSou
     outputBox_->installEventFilter(this);
     layerNameBox_->installEventFilter(this);
     densityOptions_[3]->installEventFilter(this);
+    for (int i = 0; i < 4; ++i)
+        connect(densityOptions_[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on && i < 3)
+                optionBefore_ = i;
+            showDensitySummary();
+        });
 
     saveFileDialog = [this] {
         return QFileDialog::getSaveFileName(this, tr("Select Output Shapefile"), lastFolder_, tr("Shapefile (*.shp)"));
@@ -212,9 +228,7 @@ void AnalysisDialog::buildScenarioFrame(QWidget* parent)
     // Row 0 is laid out up front and stays hidden until the first "Add".
     rows_.push_back(makeRow(0));
     const RowWidgets& r = rows_.front();
-    for (QWidget* w :
-         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
-          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+    for (QWidget* w : r.all())
         w->hide();
     layoutScenarioFrame();
 }
@@ -230,14 +244,21 @@ AnalysisDialog::RowGeometry AnalysisDialog::rowGeometry() const
     RowGeometry g;
     g.line = std::max(r.layer->sizeHint().height(), fm.height() + 4);
     g.pitch = std::max(Twips(kRowPitch), g.line + 3);
-    g.chkX = gap / 2;
-    g.numX = g.chkX + r.apply->sizeHint().width() + gap / 2;
+    g.applyX = gap / 2;
+    g.numX = g.applyX + r.apply->sizeHint().width() + gap / 2;
     g.label1X = g.numX + fm.horizontalAdvance(QStringLiteral("99.")) + gap;
     g.themeX = g.label1X + fm.horizontalAdvance(r.withinLabel->text()) + gap;
-    g.themeW = std::max(Twips(2150), fm.averageCharWidth() * 20);
+    // The lists are as wide as their longest entry needs, within reason.
+    int themeText = 0, classText = 0;
+    for (const RowWidgets& row : rows_) {
+        themeText = std::max(themeText, row.layer->sizeHint().width());
+        classText = std::max(classText, row.toClass->sizeHint().width());
+    }
+    const int most = fm.averageCharWidth() * 40;
+    g.themeW = std::max({Twips(2150), fm.averageCharWidth() * 20, std::min(themeText, most)});
     g.label2X = g.themeX + g.themeW + gap;
     g.classX = g.label2X + fm.horizontalAdvance(r.toLabel->text()) + gap;
-    g.classW = std::max(Twips(2000), fm.averageCharWidth() * 18);
+    g.classW = std::max({Twips(2000), fm.averageCharWidth() * 18, std::min(classText, most)});
     g.width = g.classX + g.classW + gap / 2;
     return g;
 }
@@ -284,13 +305,13 @@ AnalysisDialog::RowWidgets AnalysisDialog::makeRow(int index)
     r.withinLabel->setObjectName(QStringLiteral("lblDSLabel1"));
     r.layer = new QComboBox(scenarioRows_);
     r.layer->setObjectName(QStringLiteral("cboDSTheme"));
+    r.layer->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     r.toLabel = new QLabel(tr("layer to"), scenarioRows_);
     r.toLabel->setObjectName(QStringLiteral("lblDSLabel2"));
     r.toClass = new QComboBox(scenarioRows_);
     r.toClass->setObjectName(QStringLiteral("cboDSToClass"));
-    for (QWidget* w :
-         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
-          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+    r.toClass->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (QWidget* w : r.all())
         w->setProperty("index", index);
     // Row 0 is placed with the frame, which measures it.
     if (!rows_.empty())
@@ -306,7 +327,7 @@ void AnalysisDialog::placeRow(const RowWidgets& r, int index)
         w->setGeometry(x, top + (g.line - height) / 2, width, height);
     };
     const int text = QFontMetrics(scenarioRows_->font()).height() + 2;
-    put(r.apply, g.chkX, r.apply->sizeHint().width(), r.apply->sizeHint().height());
+    put(r.apply, g.applyX, r.apply->sizeHint().width(), r.apply->sizeHint().height());
     put(r.number, g.numX, g.label1X - g.numX, text);
     put(r.withinLabel, g.label1X, g.themeX - g.label1X, text);
     put(r.layer, g.themeX, g.themeW, g.line);
@@ -316,51 +337,47 @@ void AnalysisDialog::placeRow(const RowWidgets& r, int index)
 
 bool AnalysisDialog::load()
 {
-    try {
-        if (!map_)
-            support::raise(91, "Object variable or With block variable not set");
-        connect(map_, &MapSource::itemAdded, this, &AnalysisDialog::ItemAdded, Qt::UniqueConnection);
-        connect(map_, &MapSource::itemDeleted, this, &AnalysisDialog::ItemDeleted, Qt::UniqueConnection);
-        connect(map_, &MapSource::itemReordered, this, &AnalysisDialog::ItemReordered, Qt::UniqueConnection);
-        connect(map_, &MapSource::openDocument, this, &AnalysisDialog::OpenDocument, Qt::UniqueConnection);
+    if (!map_)
+        support::raise(91, "Object variable or With block variable not set");
+    connect(map_, &MapSource::itemAdded, this, &AnalysisDialog::mapItemAdded, Qt::UniqueConnection);
+    connect(map_, &MapSource::itemDeleted, this, &AnalysisDialog::mapItemDeleted, Qt::UniqueConnection);
+    connect(map_, &MapSource::itemReordered, this, &AnalysisDialog::mapItemReordered, Qt::UniqueConnection);
+    connect(map_, &MapSource::openDocument, this, &AnalysisDialog::documentOpened, Qt::UniqueConnection);
 
-        lastDS_ = -1;
-        deleteButton_->setEnabled(false);
+    lastDS_ = -1;
+    deleteButton_->setEnabled(false);
 
-        if (!coefficients::GetISModelProperties(store_, support::StorePath(ext_))) {
-            support::MsgBox("Failed To Load XML - verify the file 'isprops.xml' is located in the " + ext_.string() +
-                                "/etc folder.",
-                            support::Buttons::OKCancel, support::Icon::Critical);
-            return false;
-        }
-
-        CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
-        CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
-        lastAnalysisPos_ = 0;
-        LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
-        analysisField_->setCurrentIndex(-1);
-
-        LoadLCTypeCombobox(*coefficientSet_, store_);
-        if (coefficientSet_->count() == 0) {
-            support::MsgBox("The coefficient store " + support::StorePath(ext_).string() +
-                                " holds no coefficient set. Make one in Change Coefficients (New or Import) first.",
-                            support::Buttons::OK, support::Icon::Exclamation);
-            return false;
-        }
-        coefficientSet_->setCurrentIndex(0);
-
-        units_->clear();
-        units_->addItem(QStringLiteral("Meters"));
-        units_->addItem(QStringLiteral("Feet"));
-        units_->setCurrentIndex(-1);
-        SetDefaultLCUnits(*units_, map_->focusMap());
-        landCoverChosen();
-        watchStore();
-        return true;
-    } catch (...) {
-        // An unexpected failure while loading closes the dialog without a word.
+    if (!coefficients::GetISModelProperties(store_, support::StorePath(ext_))) {
+        support::MsgBox("Failed To Load XML - verify the file 'isprops.xml' is located in the " + ext_.string() +
+                            "/etc folder.",
+                        support::Buttons::OKCancel, support::Icon::Critical);
         return false;
     }
+
+    CheckLayers(*landCover_, kRasterLayer, *map_, 0, runButton_);
+    CheckLayers(*analysisLayer_, kFeatureLayer, *map_, 2, runButton_);
+    lastAnalysisPos_ = 0;
+    LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
+    analysisField_->setCurrentIndex(-1);
+
+    LoadLCTypeCombobox(*coefficientSet_, store_);
+    if (coefficientSet_->count() == 0) {
+        support::MsgBox("The coefficient store " + support::StorePath(ext_).string() +
+                            " holds no coefficient set. Make one in Change Coefficients (New or Import) first.",
+                        support::Buttons::OK, support::Icon::Exclamation);
+        return false;
+    }
+    coefficientSet_->setCurrentIndex(0);
+
+    units_->clear();
+    // Shown in the user's language; the run takes the English name (item data).
+    units_->addItem(tr("Meters"), QStringLiteral("Meters"));
+    units_->addItem(tr("Feet"), QStringLiteral("Feet"));
+    units_->setCurrentIndex(-1);
+    SetDefaultLCUnits(*units_, map_->focusMap());
+    landCoverChosen();
+    watchStore();
+    return true;
 }
 
 void AnalysisDialog::landCoverChosen()
@@ -371,13 +388,9 @@ void AnalysisDialog::landCoverChosen()
     const host::LayerPtr layer = host::FindLayer(SelectedText(*landCover_), map_->focusMap());
     if (!layer || layer->source.empty())
         return;
-    std::string unit;
-    try {
-        unit = host::DescribeRaster(layer->source).linearUnit;
-    } catch (...) {
-        return;  // an unreadable raster is refused by the run, with its cause
-    }
-    const int i = units_->findText(Qs(unit));
+    // An unreadable raster gives no unit here; the run refuses it, with its cause.
+    const std::string unit = host::RasterLinearUnit(layer->source);
+    const int i = units_->findData(Qs(unit), Qt::UserRole, Qt::MatchFixedString);
     if (!unit.empty() && i >= 0)
         units_->setCurrentIndex(i);
 }
@@ -402,7 +415,7 @@ void AnalysisDialog::watchStore()
 void AnalysisDialog::reloadStore()
 {
     watchStore();
-    coefficients::clsISModelProperties fresh;
+    coefficients::CoeffStore fresh;
     {
         // A store caught half-written or faulty keeps the sets already loaded.
         FeedbackSilencer quiet;
@@ -418,7 +431,7 @@ void AnalysisDialog::reloadStore()
     const int at = coefficientSet_->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
     coefficientSet_->setCurrentIndex(at >= 0 ? at : 0);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        LoadDSToClassCombo(*rows_[i].toClass);
+        fillClassList(*rows_[i].toClass);
         rows_[i].toClass->setCurrentIndex(
             rows_[i].toClass->findText(classes[i], Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
@@ -457,25 +470,35 @@ void AnalysisDialog::refillAfterMapChange()
     LoadFldsCombobox(*analysisField_, SelectedText(*analysisLayer_), *map_, 2);
     analysisField_->setCurrentIndex(analysisLayer_->currentText() == analysis ? analysisField_->findText(field) : -1);
     lastAnalysisPos_ = analysisLayer_->currentIndex();
+    // The scenario rows and the density dialog follow too; a layer gone leaves its list unselected.
+    for (int i = 0; i <= lastDS_ && i < static_cast<int>(rows_.size()); ++i) {
+        QComboBox* list = rows_[static_cast<std::size_t>(i)].layer;
+        const QString chosen = list->currentText();
+        CheckLayers(*list, kFeatureLayer, *map_, 0, runButton_);
+        list->setCurrentIndex(list->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    }
+    if (density_)
+        density_->refill();
+    layoutScenarioFrame();
 }
 
 // Nothing above these handlers could take an error, so they show it themselves.
-void AnalysisDialog::ItemAdded()
+void AnalysisDialog::mapItemAdded()
 {
     Handle("m_pActiveViewEvents_ItemAdded", kForm, [&] { refillAfterMapChange(); });
 }
 
-void AnalysisDialog::ItemDeleted()
+void AnalysisDialog::mapItemDeleted()
 {
     Handle("m_pActiveViewEvents_ItemDeleted", kForm, [&] { refillAfterMapChange(); });
 }
 
-void AnalysisDialog::ItemReordered()
+void AnalysisDialog::mapItemReordered()
 {
     Handle("m_pActiveViewEvents_ItemReordered", kForm, [&] { refillAfterMapChange(); });
 }
 
-void AnalysisDialog::OpenDocument()
+void AnalysisDialog::documentOpened()
 {
     Handle("DocumentEvents_OpenDocument", kForm, [&] {
         if (!map_)
@@ -522,7 +545,26 @@ void AnalysisDialog::checkOutputBox()
         outFolder_ = slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 
         std::error_code ec;
-        if (outFolder_.empty() || !fs::is_directory(outFolder_, ec)) {
+        // A folder typed that does not exist yet is made on the user's word;
+        // declined or failed, the run refuses it (it cannot be written).
+        if (!outFolder_.empty() && !fs::is_directory(outFolder_, ec)) {
+            QString folder = Qs(outFolder_);
+            while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+                folder.chop(1);
+            const auto create = support::MsgBox(
+                Ss(QCoreApplication::translate("halvo::Messages", "The folder %1 does not exist. Create it?")
+                       .arg(folder)),
+                support::Buttons::YesNo, support::Icon::Question, "Output Location");
+            if (create == support::Answer::Yes && !fs::create_directories(outFolder_, ec) && ec)
+                support::MsgBox(Ss(QCoreApplication::translate("halvo::Messages",
+                                                               "The folder %1 could not be created (%2). Please "
+                                                               "choose another location for the output shapefile.")
+                                       .arg(folder, Qs(ec.message()))),
+                                support::Buttons::OK, support::Icon::Exclamation, "Output Location");
+            layerName_ = Ss(layerNameBox_->text());
+            return;
+        }
+        if (outFolder_.empty()) {
             outFolder_ = !temp.empty() && fs::is_directory(temp, ec) ? temp : (ext_ / "output").string();
             support::MsgBox("Either no path was specified or the path does not exist. \rThe output layer will be "
                             "created in " +
@@ -561,6 +603,8 @@ DensityDialog& AnalysisDialog::density()
         support::InstallHelpKey(density_,
                                 [this] { support::ShowHelpBrowser(ext_, density_, QStringLiteral("density.html")); });
         density_->load();
+        if (!densityKept_.isEmpty())
+            density_->setEntries(densityKept_);
     }
     return *density_;
 }
@@ -570,15 +614,47 @@ void AnalysisDialog::unloadDensity() { delete density_.data(); }
 void AnalysisDialog::openDensityDialog(int index)
 {
     Handle("optPopDensity_MouseUp", kForm, [&] {
-        if (index != 3)
-            return;
-        DensityDialog& d = density();
-        if (showModal(d) == QDialog::Rejected)
-            unloadDensity();
+        if (index == 3)
+            askDensity();
     });
 }
 
-bool AnalysisDialog::ValidateForm(int lastDS)
+bool AnalysisDialog::askDensity()
+{
+    DensityDialog& d = density();
+    const bool accepted = showModal(d) == QDialog::Accepted;
+    if (accepted) {
+        densityKept_ = d.entries();
+    } else if (!densityKept_.isEmpty()) {
+        d.setEntries(densityKept_);  // Cancel keeps what OK last took
+    } else {
+        // Nothing was ever taken: "Calculate" does not stay chosen without its entries.
+        unloadDensity();
+        if (optionBefore_ >= 0) {
+            densityOptions_[optionBefore_]->setChecked(true);
+        } else {
+            densityOptions_[3]->setAutoExclusive(false);
+            densityOptions_[3]->setChecked(false);
+            densityOptions_[3]->setAutoExclusive(true);
+        }
+    }
+    showDensitySummary();
+    return accepted;
+}
+
+void AnalysisDialog::showDensitySummary()
+{
+    const bool shown = densityOptions_[3]->isChecked() && !densityKept_.isEmpty();
+    if (shown)
+        densitySummary_->setText(tr("Density from %1 (%2): High >= %3, Low <= %4")
+                                     .arg(densityKept_.value(QStringLiteral("densityLayer")).toString(),
+                                          densityKept_.value(QStringLiteral("densityField")).toString(),
+                                          densityKept_.value(QStringLiteral("high")).toString(),
+                                          densityKept_.value(QStringLiteral("low")).toString()));
+    densitySummary_->setVisible(shown);
+}
+
+bool AnalysisDialog::validate(int lastDS)
 {
     std::string message;
     QWidget* focus = nullptr;
@@ -596,7 +672,7 @@ bool AnalysisDialog::ValidateForm(int lastDS)
         fail(coefficientSet_, "Land Cover Type not defined, please select from dropdown list.");
     else if (analysisField_->currentIndex() < 0)
         fail(analysisField_, "Analysis unit not defined, please select from dropdown list.");
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
+    const coefficients::CoeffSet* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
     const std::string setFault = message.empty() && set ? ClassesFault(set->LCType, ClassLinesOf(*set)) : std::string();
     if (!setFault.empty())
         fail(coefficientSet_, setFault.c_str());
@@ -608,10 +684,8 @@ bool AnalysisDialog::ValidateForm(int lastDS)
         if (first < 0) {
             fail(densityOptions_[0], "Population Density option not defined, please select option.");
         } else if (first == 3) {
-            DensityDialog& d = density();
-            if (!d.ValidatePDenForm()) {
-                if (showModal(d) == QDialog::Rejected)
-                    unloadDensity();
+            if (!density().validate()) {
+                askDensity();
                 return false;
             }
         }
@@ -634,7 +708,7 @@ bool AnalysisDialog::ValidateForm(int lastDS)
     return false;
 }
 
-void AnalysisDialog::RefreshForm()
+void AnalysisDialog::clearOutput()
 {
     const long count = map_ ? static_cast<long>(map_->focusMap().layers.size()) : 0;
     const int analysis = count > savedLayerCount_ ? savedAnalysisPos_ + 1 : savedAnalysisPos_;
@@ -663,17 +737,17 @@ void AnalysisDialog::run()
             return;
         }
         // A failed check leaves the entries as typed, to be corrected.
-        if (!ValidateForm(lastDS_))
+        if (!validate(lastDS_))
             return;
         emit runRequested();
-        RefreshForm();
+        clearOutput();
     });
 }
 
 void AnalysisDialog::saveParameters()
 {
     Handle("cmdSaveParams_Click", kForm, [&] {
-        if (!ValidateForm(lastDS_))
+        if (!validate(lastDS_))
             return;
         const QString file = saveParametersDialog ? saveParametersDialog() : QString();
         if (file.isEmpty())
@@ -710,9 +784,9 @@ void AnalysisDialog::showHelp()
 
 // --- Scenario rows ---------------------------------------------------------
 
-int AnalysisDialog::GetDSItemsFrameHeight(int lastIndex) { return (lastIndex + 1) * kRowPitch + kRow0LabelTop; }
+int AnalysisDialog::rowsHeight(int lastIndex) { return (lastIndex + 1) * kRowPitch + kRow0LabelTop; }
 
-void AnalysisDialog::SetDSVScroll(int innerHeight)
+void AnalysisDialog::updateScrollBar(int innerHeight)
 {
     const int d = innerHeight - 2100 - 100;
     if (d <= 0) {
@@ -729,37 +803,35 @@ void AnalysisDialog::SetDSVScroll(int innerHeight)
 
 void AnalysisDialog::scrollScenarios(int value) { scenarioRows_->move(0, -pixels(value)); }
 
-void AnalysisDialog::LoadDSToClassCombo(QComboBox& list)
+void AnalysisDialog::fillClassList(QComboBox& list)
 {
     list.clear();
-    const coefficients::clsISLCDef* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
+    const coefficients::CoeffSet* set = coefficients::FindSet(store_, SelectedText(*coefficientSet_));
     if (!set)
         return;
-    for (const coefficients::clsLCClass& c : set->LCClasses)
+    for (const coefficients::CoverClass& c : set->LCClasses)
         list.addItem(Qs(c.LCName), static_cast<int>(c.ID));
     list.setCurrentIndex(-1);
 }
 
-void AnalysisDialog::AddDS(int index)
+void AnalysisDialog::showRow(int index)
 {
     if (index == 0) {
         const RowWidgets& r = rows_.front();
         applyLabel_->show();
-        for (QWidget* w :
-             {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
-              static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+        for (QWidget* w : r.all())
             w->show();
         r.apply->setChecked(true);
         if (map_)
             CheckLayers(*r.layer, kFeatureLayer, *map_, 0, runButton_);
-        LoadDSToClassCombo(*r.toClass);
+        fillClassList(*r.toClass);
         return;
     }
     while (static_cast<int>(rows_.size()) > index) {
         // A stale row at this index (never expected) is replaced whole.
         const RowWidgets& old = rows_.back();
-        delete old.apply, delete old.number, delete old.withinLabel;
-        delete old.layer, delete old.toLabel, delete old.toClass;
+        for (QWidget* w : old.all())
+            delete w;
         rows_.pop_back();
     }
     RowWidgets r = makeRow(index);
@@ -771,21 +843,17 @@ void AnalysisDialog::AddDS(int index)
     for (int i = 0; i < first.toClass->count(); ++i)
         r.toClass->addItem(first.toClass->itemText(i), first.toClass->itemData(i));
     r.toClass->setCurrentIndex(-1);
-    for (QWidget* w :
-         {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
-          static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+    for (QWidget* w : r.all())
         w->show();
     rows_.push_back(r);
 }
 
-void AnalysisDialog::RemoveDS(int index, int lastIndex)
+void AnalysisDialog::removeRow(int index, int lastIndex)
 {
     if (lastIndex == 0) {
         const RowWidgets& r = rows_.front();
         applyLabel_->hide();
-        for (QWidget* w :
-             {static_cast<QWidget*>(r.apply), static_cast<QWidget*>(r.number), static_cast<QWidget*>(r.withinLabel),
-              static_cast<QWidget*>(r.layer), static_cast<QWidget*>(r.toLabel), static_cast<QWidget*>(r.toClass)})
+        for (QWidget* w : r.all())
             w->hide();
         return;
     }
@@ -798,8 +866,8 @@ void AnalysisDialog::RemoveDS(int index, int lastIndex)
     }
     const RowWidgets last = rows_.at(static_cast<std::size_t>(lastIndex));
     rows_.erase(rows_.begin() + lastIndex);
-    delete last.apply, delete last.number, delete last.withinLabel;
-    delete last.layer, delete last.toLabel, delete last.toClass;
+    for (QWidget* w : last.all())
+        delete w;
 }
 
 void AnalysisDialog::addScenario()
@@ -814,10 +882,11 @@ void AnalysisDialog::addScenario()
             return;
         }
         ++lastDS_;
-        AddDS(lastDS_);
-        innerHeight_ = GetDSItemsFrameHeight(lastDS_);
+        showRow(lastDS_);
+        layoutScenarioFrame();
+        innerHeight_ = rowsHeight(lastDS_);
         scenarioRows_->resize(scenarioRows_->width(), pixels(innerHeight_));
-        SetDSVScroll(innerHeight_);
+        updateScrollBar(innerHeight_);
         deleteButton_->setEnabled(true);
     });
 }
@@ -840,11 +909,11 @@ void AnalysisDialog::deleteScenario()
                             "Delete Scenario");
             return;
         }
-        RemoveDS(k - 1, lastDS_);
+        removeRow(k - 1, lastDS_);
         --lastDS_;
-        innerHeight_ = GetDSItemsFrameHeight(lastDS_);
+        innerHeight_ = rowsHeight(lastDS_);
         scenarioRows_->resize(scenarioRows_->width(), pixels(innerHeight_));
-        SetDSVScroll(innerHeight_);
+        updateScrollBar(innerHeight_);
         deleteButton_->setEnabled(lastDS_ >= 0);
     });
 }
@@ -855,7 +924,7 @@ QVariantMap AnalysisDialog::choices()
 {
     QVariantMap c;
     c.insert(QStringLiteral("landCover"), landCover_->currentText());
-    c.insert(QStringLiteral("units"), units_->currentText());
+    c.insert(QStringLiteral("units"), units_->currentData());
     c.insert(QStringLiteral("analysis"), analysisLayer_->currentText());
     c.insert(QStringLiteral("field"), analysisField_->currentText());
     c.insert(QStringLiteral("set"), coefficientSet_->currentText());
@@ -864,12 +933,9 @@ QVariantMap AnalysisDialog::choices()
         if (densityOptions_[i]->isChecked())
             option = i;
     c.insert(QStringLiteral("density"), option);
-    if (option == 3 && density_) {
-        c.insert(QStringLiteral("densityLayer"), density_->layerList()->currentText());
-        c.insert(QStringLiteral("densityField"), density_->fieldList()->currentText());
-        c.insert(QStringLiteral("high"), density_->highBox()->text());
-        c.insert(QStringLiteral("low"), density_->lowBox()->text());
-    }
+    const QVariantMap entries = !densityKept_.isEmpty() ? densityKept_ : density_ ? density_->entries() : QVariantMap();
+    if (option == 3)
+        c.insert(entries);
     const QString folder = outFolder_.empty() ? lastFolder_ : Qs(outFolder_);
     c.insert(QStringLiteral("outputFolder"), folder);
     c.insert(QStringLiteral("htmlPage"), htmlPageBox_->isChecked());
@@ -884,7 +950,8 @@ void AnalysisDialog::restoreChoices(const QVariantMap& c)
             list->setCurrentIndex(i);
     };
     pick(landCover_, "landCover");
-    pick(units_, "units");
+    if (const int i = units_->findData(c.value(QStringLiteral("units"))); i >= 0)
+        units_->setCurrentIndex(i);
     pick(analysisLayer_, "analysis");  // refills the field list
     pick(analysisField_, "field");
     pick(coefficientSet_, "set");
@@ -892,13 +959,11 @@ void AnalysisDialog::restoreChoices(const QVariantMap& c)
     const int option = c.value(QStringLiteral("density")).toInt(&ok);
     if (ok && option >= 0 && option < 4) {
         densityOptions_[option]->setChecked(true);
-        if (option == 3) {
-            DensityDialog& d = density();
-            pick(d.layerList(), "densityLayer");
-            d.densityLayerChosen();
-            pick(d.fieldList(), "densityField");
-            d.highBox()->setText(c.value(QStringLiteral("high")).toString());
-            d.lowBox()->setText(c.value(QStringLiteral("low")).toString());
+        if (option == 3 && !c.value(QStringLiteral("densityLayer")).toString().isEmpty()) {
+            for (const char* key : {"densityLayer", "densityField", "high", "low"})
+                densityKept_.insert(QLatin1String(key), c.value(QLatin1String(key)));
+            density().setEntries(densityKept_);
+            showDensitySummary();
         }
     }
     lastFolder_ = c.value(QStringLiteral("outputFolder")).toString();
@@ -913,7 +978,7 @@ RunParameters AnalysisDialog::toParameters()
 {
     RunParameters p;
     p.landCoverLayer = SelectedText(*landCover_);
-    p.landCoverUnits = SelectedText(*units_);
+    p.landCoverUnits = Ss(units_->currentData().toString());
     p.analysisLayer = SelectedText(*analysisLayer_);
     p.analysisField = SelectedText(*analysisField_);
     p.populationDensity = 4;

@@ -5,7 +5,7 @@
 // (runRequested), which the plugin carries out; or saves them as a parameter
 // file for `halvo run --parameters`.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 #include "params/qt/map_source.h"
 #include "params/run_parameters.h"
 #include "support/ui.h"
@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QVariantMap>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -47,21 +48,25 @@ public:
     // The run's values as the controls hold them.
     RunParameters toParameters();
 
-    bool ValidateForm(int lastDS);
-    void RefreshForm();
+    bool validate(int lastDS);
+    void clearOutput();
 
     // Scenario rows.
-    void AddDS(int index);
-    void RemoveDS(int index, int lastIndex);
-    static int GetDSItemsFrameHeight(int lastIndex);  // twips
-    void SetDSVScroll(int innerHeight);               // twips
-    void LoadDSToClassCombo(QComboBox& list);
+    void showRow(int index);
+    void removeRow(int index, int lastIndex);
+    static int rowsHeight(int lastIndex);   // twips
+    void updateScrollBar(int innerHeight);  // twips
+    void fillClassList(QComboBox& list);
     int lastDSIndex() const { return lastDS_; }
     int innerFrameHeight() const { return innerHeight_; }
 
     // The density dialog, loaded on first use.
     DensityDialog& density();
     void unloadDensity();
+    // Shows the density dialog: OK keeps its entries (summarised under the
+    // options), Cancel goes back to those last kept, or without any, to the
+    // option chosen before "Calculate". True for OK.
+    bool askDensity();
 
     // The choices worth keeping between openings (layers, units, field, set,
     // density, output folder, HTML page) by name, and back; what no longer exists is skipped.
@@ -90,6 +95,8 @@ public:
         QComboBox* layer;
         QLabel* toLabel;
         QComboBox* toClass;
+        // The row's six widgets, for what is done to them all.
+        std::array<QWidget*, 6> all() const;
     };
     const RowWidgets& row(int i) const { return rows_.at(static_cast<std::size_t>(i)); }
     QRadioButton* densityOption(int i) const { return densityOptions_[i]; }
@@ -111,10 +118,10 @@ public slots:
     void addScenario();
     void deleteScenario();
     void scrollScenarios(int value);
-    void ItemAdded();
-    void ItemDeleted();
-    void ItemReordered();
-    void OpenDocument();
+    void mapItemAdded();
+    void mapItemDeleted();
+    void mapItemReordered();
+    void documentOpened();
 
 signals:
     // The entries passed the checks: run them (the plugin does).
@@ -129,7 +136,7 @@ private:
     void placeRow(const RowWidgets& r, int index);
     struct RowGeometry {
         int line = 0, pitch = 0;  // pixels: a row's height and the distance between rows
-        int chkX = 0, numX = 0, label1X = 0, themeX = 0, themeW = 0, label2X = 0, classX = 0, classW = 0;
+        int applyX = 0, numX = 0, label1X = 0, themeX = 0, themeW = 0, label2X = 0, classX = 0, classW = 0;
         int width = 0;
     };
     RowGeometry rowGeometry() const;
@@ -137,11 +144,12 @@ private:
     int pixels(int twipsDown) const;
     void layoutScenarioFrame();
     void refillAfterMapChange();
+    void showDensitySummary();
     void watchStore();
 
     std::filesystem::path ext_;
     QPointer<MapSource> map_;
-    coefficients::clsISModelProperties store_;
+    coefficients::CoeffStore store_;
     QPointer<DensityDialog> density_;
     QFileSystemWatcher* storeWatcher_ = nullptr;
 
@@ -161,6 +169,9 @@ private:
     QComboBox* analysisField_;
     QComboBox* coefficientSet_;
     QRadioButton* densityOptions_[4] = {nullptr, nullptr, nullptr, nullptr};
+    QLabel* densitySummary_ = nullptr;
+    QVariantMap densityKept_;  // the density entries OK last took
+    int optionBefore_ = -1;    // the option chosen before "Calculate"
     QLineEdit* outputBox_;
     QPushButton* browseButton_;
     QLineEdit* layerNameBox_;

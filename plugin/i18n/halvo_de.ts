@@ -28,10 +28,6 @@
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
-        <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation type="vanished">Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
-    </message>
-    <message>
         <source>The coefficient store has no set number %1.</source>
         <translation>Der Koeffizientenspeicher hat keinen Satz Nummer %1.</translation>
     </message>
@@ -54,7 +50,9 @@
         <source>Estimates the impervious surface of each zone: the land-cover raster is tabulated inside the polygons of the zone layer, grouped by the values of the zone field, and the coefficient set turns each class&apos;s area into impervious area. The output is a shapefile (or GeoPackage) with the zone areas, impervious areas and pctIS, a QGIS style, and the parameter (.prm) and metadata (.met) reports beside it.
 
 Development scenarios: each layer&apos;s polygons are recast to the class given for it in the class list (class IDs or names, comma-separated, one for each layer in order).</source>
-        <translation type="unfinished"></translation>
+        <translation>Schätzt die versiegelte Fläche jeder Zone: das Landbedeckungsraster wird innerhalb der Polygone des Zonenlayers ausgezählt, gruppiert nach den Werten des Zonenfelds, und der Koeffizientensatz macht aus der Fläche jeder Klasse versiegelte Fläche. Die Ausgabe ist ein Shapefile (oder GeoPackage) mit den Zonenflächen, den versiegelten Flächen und pctIS, einem QGIS-Stil und daneben dem Parameter- (.prm) und dem Metadatenbericht (.met).
+
+Entwicklungsszenarien: die Polygone jedes Layers werden in die für ihn in der Klassenliste angegebene Klasse umgewandelt (Klassen-IDs oder -namen, durch Kommas getrennt, eine je Layer in der Reihenfolge).</translation>
     </message>
     <message>
         <source>Land cover grid</source>
@@ -165,64 +163,20 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
         <translation>Es wurde kein Analysefeld angegeben.</translation>
     </message>
     <message>
-        <source>The coefficient file &apos;%1&apos; was refused.</source>
-        <translation type="vanished">Die Koeffizientendatei „%1“ wurde abgelehnt.</translation>
-    </message>
-    <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
         <translation>Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
-    </message>
-    <message>
-        <source>The coefficient store &apos;%1&apos; has no set number %2.</source>
-        <translation type="vanished">Der Koeffizientenspeicher „%1“ hat keinen Satz Nummer %2.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the population density layer.</source>
-        <translation type="vanished">Dichte aus einem Layer braucht den Bevölkerungsdichtelayer.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the density field.</source>
-        <translation type="vanished">Dichte aus einem Layer braucht das Dichtefeld.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the high and low thresholds.</source>
-        <translation type="vanished">Dichte aus einem Layer braucht die obere und untere Schwelle.</translation>
-    </message>
-    <message>
-        <source>The high threshold must be a number at or above the low threshold.</source>
-        <translation type="vanished">Die obere Schwelle muss eine Zahl größer oder gleich der unteren sein.</translation>
     </message>
     <message>
         <source>Give one scenario class for each scenario layer: %1 layers, %2 classes.</source>
         <translation>Geben Sie je Szenariolayer eine Klasse an: %1 Layer, %2 Klassen.</translation>
     </message>
     <message>
-        <source>The coefficient set &apos;%1&apos; has no class &apos;%2&apos;.</source>
-        <translation type="vanished">Der Koeffizientensatz „%1“ hat keine Klasse „%2“.</translation>
-    </message>
-    <message>
         <source>No output was given.</source>
         <translation>Es wurde keine Ausgabe angegeben.</translation>
     </message>
     <message>
-        <source>The run was canceled; no output was written.</source>
-        <translation type="vanished">Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
-    </message>
-    <message>
-        <source>The run did not complete; no output was written.</source>
-        <translation type="vanished">Der Lauf wurde nicht abgeschlossen; es wurde keine Ausgabe geschrieben.</translation>
-    </message>
-    <message>
         <source>Skipped: %1</source>
         <translation>Übersprungen: %1</translation>
-    </message>
-    <message>
-        <source>The output &apos;%1&apos; could not be written: %2</source>
-        <translation type="vanished">Die Ausgabe „%1“ konnte nicht geschrieben werden: %2</translation>
-    </message>
-    <message>
-        <source>The reports could not be copied beside &apos;%1&apos;.</source>
-        <translation type="vanished">Die Berichte konnten nicht neben „%1“ kopiert werden.</translation>
     </message>
     <message>
         <source>Output: %1</source>
@@ -230,15 +184,15 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>Cell coverage</source>
-        <translation type="unfinished"></translation>
+        <translation>Zellabdeckung</translation>
     </message>
     <message>
         <source>Cell centre: a cell counts wholly for the zone holding its centre</source>
-        <translation type="unfinished"></translation>
+        <translation>Zellmitte: eine Zelle zählt ganz für die Zone, die ihre Mitte enthält</translation>
     </message>
     <message>
         <source>Exact: each cell counts by the share of its area inside the zone</source>
-        <translation type="unfinished"></translation>
+        <translation>Genau: jede Zelle zählt mit dem Anteil ihrer Fläche in der Zone</translation>
     </message>
     <message>
         <source>Write an HTML page</source>
@@ -246,11 +200,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>Save parameters to</source>
-        <translation type="unfinished"></translation>
+        <translation>Parameter speichern in</translation>
     </message>
     <message>
         <source>Halvo parameter files (*.txt)</source>
-        <translation type="unfinished"></translation>
+        <translation>Halvo-Parameterdateien (*.txt)</translation>
     </message>
     <message>
         <source>HTML page</source>
@@ -258,15 +212,15 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>A population density layer was given with one coefficient for all land: choose &quot;Calculate from a density layer&quot;, or leave the layer out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein Bevölkerungsdichte-Layer wurde mit einem Koeffizienten für alle Flächen angegeben: wählen Sie „Aus einem Dichtelayer berechnen“ oder lassen Sie den Layer weg.</translation>
     </message>
     <message>
         <source>The output names the layer &apos;%1&apos; and the layer name given is &apos;%2&apos;: leave the layer name empty or give the same one.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Ausgabe nennt den Layer „%1“, der angegebene Layername ist „%2“: lassen Sie den Layernamen leer oder geben Sie denselben an.</translation>
     </message>
     <message>
         <source>The output &apos;%1&apos; is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Ausgabe „%1“ ist weder ein Shapefile (.shp) noch ein GeoPackage (.gpkg): geben Sie eines davon an.</translation>
     </message>
 </context>
 <context>
@@ -296,10 +250,6 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
         <translation>Koeffizientensatz</translation>
     </message>
     <message>
-        <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation type="vanished">Der Koeffizientenspeicher „%1“ ist nicht lesbar.</translation>
-    </message>
-    <message>
         <source>There is already a coefficient set named &apos;%1&apos;.</source>
         <translation>Es gibt bereits einen Koeffizientensatz namens „%1“.</translation>
     </message>
@@ -316,7 +266,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     <name>QObject</name>
     <message>
         <source>(answered %1: &quot;Answer OK/Yes to the run&apos;s questions&quot; is on)</source>
-        <translation type="unfinished"></translation>
+        <translation>(beantwortet mit %1: „Fragen des Laufs mit OK/Ja beantworten“ ist an)</translation>
     </message>
     <message>
         <source>Yes</source>
@@ -328,7 +278,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>(answered %1; &quot;Answer OK/Yes to the run&apos;s questions&quot; answers %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>(beantwortet mit %1; „Fragen des Laufs mit OK/Ja beantworten“ antwortet %2)</translation>
     </message>
     <message>
         <source>No</source>
@@ -340,11 +290,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The run was canceled; no output was written.</source>
-        <translation type="unfinished">Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
+        <translation>Der Lauf wurde abgebrochen; es wurde keine Ausgabe geschrieben.</translation>
     </message>
     <message>
         <source>The run did not complete (%1); no output was written.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Lauf wurde nicht abgeschlossen (%1); es wurde keine Ausgabe geschrieben.</translation>
     </message>
 </context>
 <context>
@@ -436,6 +386,46 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     <message>
         <source>Land Cover Units</source>
         <translation>Landbedeckungseinheiten</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist. Create it?</source>
+        <translation>Der Ordner %1 existiert nicht. Anlegen?</translation>
+    </message>
+    <message>
+        <source>The folder %1 could not be created (%2). Please choose another location for the output shapefile.</source>
+        <translation>Der Ordner %1 konnte nicht angelegt werden (%2). Bitte wählen Sie einen anderen Ort für das Ausgabe-Shapefile.</translation>
+    </message>
+    <message>
+        <source>No Population Density theme selected, please select from dropdown list.</source>
+        <translation>Kein Bevölkerungsdichte-Layer gewählt; bitte aus der Liste wählen.</translation>
+    </message>
+    <message>
+        <source>No Populaiton Density field selected, please select from dropdown list.</source>
+        <translation>Kein Bevölkerungsdichtefeld gewählt; bitte aus der Liste wählen.</translation>
+    </message>
+    <message>
+        <source>Numeric value must be entered in field.</source>
+        <translation>Bitte einen Zahlenwert eingeben.</translation>
+    </message>
+    <message>
+        <source>Population density &quot;Low&quot; value must be less than the &quot;High&quot; value.</source>
+        <translation>Der Bevölkerungsdichtewert „Niedrig“ muss kleiner als der Wert „Hoch“ sein.</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Class Value must be an integer.</source>
+        <translation>Ungültiger Wert: der Klassenwert muss eine ganze Zahl sein.</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Coefficients must be numeric.</source>
+        <translation>Ungültiger Wert: Koeffizienten müssen Zahlen sein.</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Coefficients must be between 0-100.</source>
+        <translation>Ungültiger Wert: Koeffizienten müssen zwischen 0 und 100 liegen.</translation>
+    </message>
+    <message>
+        <source>Coefficient Import Unsuccessful</source>
+        <translation>Koeffizientenimport fehlgeschlagen</translation>
     </message>
 </context>
 <context>
@@ -542,6 +532,26 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     <message>
         <source>Halvo Coefficient File to Merge</source>
         <translation>Zusammenzuführende Halvo-Koeffizientendatei</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Niedrig</translation>
     </message>
 </context>
 <context>
@@ -660,15 +670,27 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     </message>
     <message>
         <source>Save parameters...</source>
-        <translation type="unfinished"></translation>
+        <translation>Parameter speichern...</translation>
     </message>
     <message>
         <source>Save Parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Parameter speichern</translation>
     </message>
     <message>
         <source>Halvo parameter files (*.txt)</source>
-        <translation type="unfinished"></translation>
+        <translation>Halvo-Parameterdateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>Meters</source>
+        <translation>Meter</translation>
+    </message>
+    <message>
+        <source>Feet</source>
+        <translation>Fuß</translation>
+    </message>
+    <message>
+        <source>Density from %1 (%2): High &gt;= %3, Low &lt;= %4</source>
+        <translation>Dichte aus %1 (%2): Hoch &gt;= %3, Niedrig &lt;= %4</translation>
     </message>
 </context>
 <context>
@@ -704,6 +726,14 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     <message>
         <source>Low</source>
         <translation>Niedrig</translation>
+    </message>
+    <message>
+        <source>between</source>
+        <translation>zwischen</translation>
+    </message>
+    <message>
+        <source>AND</source>
+        <translation>UND</translation>
     </message>
 </context>
 <context>
@@ -760,7 +790,14 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::reports::frmISTParams</name>
+    <name>halvo::plugin::Toolbar</name>
+    <message>
+        <source>Halvo Tools</source>
+        <translation>Halvo-Werkzeuge</translation>
+    </message>
+</context>
+<context>
+    <name>halvo::reports::ReportViewer</name>
     <message>
         <source>Select a Layer:</source>
         <translation>Layer wählen:</translation>
@@ -777,8 +814,8 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
         <translation>Halvo schätzt mit einem Landbedeckungsraster die versiegelte Fläche der Polygone eines Shapefiles anhand von Versiegelungskoeffizienten je Landbedeckungstyp.</translation>
     </message>
     <message>
-        <source>Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
-        <translation>Halvo ist freie Software, geschrieben und gepflegt von den Halvo-Entwicklern. Die mitgelieferten Koeffizienten sind Schätzungen aus veröffentlichten Landbedeckungsstudien; prüfen Sie sie an den örtlichen Verhältnissen, bevor Sie sich auf die Ergebnisse verlassen.</translation>
+        <source>Halvo is free software under the GNU General Public License, version 2 or later, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
+        <translation>Halvo ist freie Software unter der GNU General Public License, Version 2 oder später, geschrieben und gepflegt von den Halvo-Entwicklern. Die mitgelieferten Koeffizienten sind Schätzungen aus veröffentlichten Landbedeckungsstudien; prüfen Sie sie an den örtlichen Verhältnissen, bevor Sie sich auf die Ergebnisse verlassen.</translation>
     </message>
     <message>
         <source>Contact: the Halvo project&apos;s issue tracker.</source>
@@ -794,7 +831,7 @@ des neu erstellten Layers der versiegelten Fläche.</translation>
     </message>
     <message>
         <source>Extension folder: </source>
-        <translation type="unfinished"></translation>
+        <translation>Erweiterungsordner: </translation>
     </message>
 </context>
 <context>

@@ -28,10 +28,6 @@
         <translation>Fichiers CSV (*.csv)</translation>
     </message>
     <message>
-        <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation type="vanished">Le magasin de coefficients « %1 » est illisible.</translation>
-    </message>
-    <message>
         <source>The coefficient store has no set number %1.</source>
         <translation>Le magasin de coefficients n&apos;a pas de jeu numéro %1.</translation>
     </message>
@@ -54,7 +50,9 @@
         <source>Estimates the impervious surface of each zone: the land-cover raster is tabulated inside the polygons of the zone layer, grouped by the values of the zone field, and the coefficient set turns each class&apos;s area into impervious area. The output is a shapefile (or GeoPackage) with the zone areas, impervious areas and pctIS, a QGIS style, and the parameter (.prm) and metadata (.met) reports beside it.
 
 Development scenarios: each layer&apos;s polygons are recast to the class given for it in the class list (class IDs or names, comma-separated, one for each layer in order).</source>
-        <translation type="unfinished"></translation>
+        <translation>Estime la surface imperméable de chaque zone : le raster d&apos;occupation du sol est tabulé à l&apos;intérieur des polygones de la couche de zones, regroupés selon les valeurs du champ de zone, et le jeu de coefficients convertit la surface de chaque classe en surface imperméable. La sortie est un shapefile (ou un GeoPackage) avec les surfaces des zones, les surfaces imperméables et pctIS, un style QGIS, et les rapports des paramètres (.prm) et des métadonnées (.met) à côté.
+
+Scénarios d&apos;aménagement : les polygones de chaque couche sont convertis dans la classe donnée pour elle dans la liste des classes (identifiants ou noms de classe, séparés par des virgules, un par couche dans l&apos;ordre).</translation>
     </message>
     <message>
         <source>Land cover grid</source>
@@ -165,64 +163,20 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
         <translation>Aucun champ d&apos;analyse n&apos;a été donné.</translation>
     </message>
     <message>
-        <source>The coefficient file &apos;%1&apos; was refused.</source>
-        <translation type="vanished">Le fichier de coefficients « %1 » a été refusé.</translation>
-    </message>
-    <message>
         <source>The coefficient store &apos;%1&apos; cannot be read.</source>
         <translation>Le magasin de coefficients « %1 » est illisible.</translation>
-    </message>
-    <message>
-        <source>The coefficient store &apos;%1&apos; has no set number %2.</source>
-        <translation type="vanished">Le magasin de coefficients « %1 » n&apos;a pas de jeu numéro %2.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the population density layer.</source>
-        <translation type="vanished">La densité par couche demande la couche de densité de population.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the density field.</source>
-        <translation type="vanished">La densité par couche demande le champ de densité.</translation>
-    </message>
-    <message>
-        <source>Density from a layer needs the high and low thresholds.</source>
-        <translation type="vanished">La densité par couche demande les seuils élevé et faible.</translation>
-    </message>
-    <message>
-        <source>The high threshold must be a number at or above the low threshold.</source>
-        <translation type="vanished">Le seuil élevé doit être un nombre supérieur ou égal au seuil faible.</translation>
     </message>
     <message>
         <source>Give one scenario class for each scenario layer: %1 layers, %2 classes.</source>
         <translation>Donnez une classe pour chaque couche de scénario : %1 couches, %2 classes.</translation>
     </message>
     <message>
-        <source>The coefficient set &apos;%1&apos; has no class &apos;%2&apos;.</source>
-        <translation type="vanished">Le jeu de coefficients « %1 » n&apos;a pas de classe « %2 ».</translation>
-    </message>
-    <message>
         <source>No output was given.</source>
         <translation>Aucune sortie n&apos;a été donnée.</translation>
     </message>
     <message>
-        <source>The run was canceled; no output was written.</source>
-        <translation type="vanished">L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
-    </message>
-    <message>
-        <source>The run did not complete; no output was written.</source>
-        <translation type="vanished">L&apos;exécution n&apos;a pas abouti ; aucune sortie n&apos;a été écrite.</translation>
-    </message>
-    <message>
         <source>Skipped: %1</source>
         <translation>Ignoré : %1</translation>
-    </message>
-    <message>
-        <source>The output &apos;%1&apos; could not be written: %2</source>
-        <translation type="vanished">La sortie « %1 » n&apos;a pas pu être écrite : %2</translation>
-    </message>
-    <message>
-        <source>The reports could not be copied beside &apos;%1&apos;.</source>
-        <translation type="vanished">Les rapports n&apos;ont pas pu être copiés à côté de « %1 ».</translation>
     </message>
     <message>
         <source>Output: %1</source>
@@ -230,15 +184,15 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>Cell coverage</source>
-        <translation type="unfinished"></translation>
+        <translation>Couverture des cellules</translation>
     </message>
     <message>
         <source>Cell centre: a cell counts wholly for the zone holding its centre</source>
-        <translation type="unfinished"></translation>
+        <translation>Centre de cellule : une cellule compte entièrement pour la zone qui contient son centre</translation>
     </message>
     <message>
         <source>Exact: each cell counts by the share of its area inside the zone</source>
-        <translation type="unfinished"></translation>
+        <translation>Exacte : chaque cellule compte pour la part de sa surface dans la zone</translation>
     </message>
     <message>
         <source>Write an HTML page</source>
@@ -246,11 +200,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>Save parameters to</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrer les paramètres dans</translation>
     </message>
     <message>
         <source>Halvo parameter files (*.txt)</source>
-        <translation type="unfinished"></translation>
+        <translation>Fichiers de paramètres Halvo (*.txt)</translation>
     </message>
     <message>
         <source>HTML page</source>
@@ -258,15 +212,15 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>A population density layer was given with one coefficient for all land: choose &quot;Calculate from a density layer&quot;, or leave the layer out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Une couche de densité de population a été donnée avec un seul coefficient pour tout le territoire : choisissez « Calculer à partir d&apos;une couche de densité », ou retirez la couche.</translation>
     </message>
     <message>
         <source>The output names the layer &apos;%1&apos; and the layer name given is &apos;%2&apos;: leave the layer name empty or give the same one.</source>
-        <translation type="unfinished"></translation>
+        <translation>La sortie nomme la couche « %1 » et le nom de couche donné est « %2 » : laissez le nom de couche vide ou donnez le même.</translation>
     </message>
     <message>
         <source>The output &apos;%1&apos; is neither a shapefile (.shp) nor a GeoPackage (.gpkg): give one of them.</source>
-        <translation type="unfinished"></translation>
+        <translation>La sortie « %1 » n&apos;est ni un shapefile (.shp) ni un GeoPackage (.gpkg) : donnez l&apos;un des deux.</translation>
     </message>
 </context>
 <context>
@@ -296,10 +250,6 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
         <translation>Jeu de coefficients</translation>
     </message>
     <message>
-        <source>The coefficient store &apos;%1&apos; cannot be read.</source>
-        <translation type="vanished">Le magasin de coefficients « %1 » est illisible.</translation>
-    </message>
-    <message>
         <source>There is already a coefficient set named &apos;%1&apos;.</source>
         <translation>Un jeu de coefficients nommé « %1 » existe déjà.</translation>
     </message>
@@ -316,7 +266,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     <name>QObject</name>
     <message>
         <source>(answered %1: &quot;Answer OK/Yes to the run&apos;s questions&quot; is on)</source>
-        <translation type="unfinished"></translation>
+        <translation>(réponse %1 : « Répondre OK/Oui aux questions de l&apos;exécution » est activé)</translation>
     </message>
     <message>
         <source>Yes</source>
@@ -328,7 +278,7 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>(answered %1; &quot;Answer OK/Yes to the run&apos;s questions&quot; answers %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>(réponse %1 ; « Répondre OK/Oui aux questions de l&apos;exécution » répond %2)</translation>
     </message>
     <message>
         <source>No</source>
@@ -340,11 +290,11 @@ Development scenarios: each layer&apos;s polygons are recast to the class given 
     </message>
     <message>
         <source>The run was canceled; no output was written.</source>
-        <translation type="unfinished">L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
+        <translation>L&apos;exécution a été annulée ; aucune sortie n&apos;a été écrite.</translation>
     </message>
     <message>
         <source>The run did not complete (%1); no output was written.</source>
-        <translation type="unfinished"></translation>
+        <translation>L&apos;exécution n&apos;a pas abouti (%1) ; aucune sortie n&apos;a été écrite.</translation>
     </message>
 </context>
 <context>
@@ -436,6 +386,46 @@ de la nouvelle couche de surface imperméable.</translation>
     <message>
         <source>Land Cover Units</source>
         <translation>Unités d&apos;occupation du sol</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist. Create it?</source>
+        <translation>Le dossier %1 n’existe pas. Le créer ?</translation>
+    </message>
+    <message>
+        <source>The folder %1 could not be created (%2). Please choose another location for the output shapefile.</source>
+        <translation>Le dossier %1 n’a pas pu être créé (%2). Choisissez un autre emplacement pour le shapefile de sortie.</translation>
+    </message>
+    <message>
+        <source>No Population Density theme selected, please select from dropdown list.</source>
+        <translation>Aucune couche de densité de population choisie ; choisissez-en une dans la liste.</translation>
+    </message>
+    <message>
+        <source>No Populaiton Density field selected, please select from dropdown list.</source>
+        <translation>Aucun champ de densité de population choisi ; choisissez-en un dans la liste.</translation>
+    </message>
+    <message>
+        <source>Numeric value must be entered in field.</source>
+        <translation>Saisissez une valeur numérique dans le champ.</translation>
+    </message>
+    <message>
+        <source>Population density &quot;Low&quot; value must be less than the &quot;High&quot; value.</source>
+        <translation>La valeur « Faible » de densité de population doit être inférieure à la valeur « Élevé ».</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Class Value must be an integer.</source>
+        <translation>Valeur non valide : la valeur de classe doit être un nombre entier.</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Coefficients must be numeric.</source>
+        <translation>Valeur non valide : les coefficients doivent être numériques.</translation>
+    </message>
+    <message>
+        <source>Invalid value entered - Coefficients must be between 0-100.</source>
+        <translation>Valeur non valide : les coefficients doivent être compris entre 0 et 100.</translation>
+    </message>
+    <message>
+        <source>Coefficient Import Unsuccessful</source>
+        <translation>Échec de l’importation des coefficients</translation>
     </message>
 </context>
 <context>
@@ -542,6 +532,26 @@ de la nouvelle couche de surface imperméable.</translation>
     <message>
         <source>Halvo Coefficient File to Merge</source>
         <translation>Fichier de coefficients Halvo à fusionner</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Valeur</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nom</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Élevé</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Moyen</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Faible</translation>
     </message>
 </context>
 <context>
@@ -660,15 +670,27 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
     <message>
         <source>Save parameters...</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrer les paramètres...</translation>
     </message>
     <message>
         <source>Save Parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrer les paramètres</translation>
     </message>
     <message>
         <source>Halvo parameter files (*.txt)</source>
-        <translation type="unfinished"></translation>
+        <translation>Fichiers de paramètres Halvo (*.txt)</translation>
+    </message>
+    <message>
+        <source>Meters</source>
+        <translation>Mètres</translation>
+    </message>
+    <message>
+        <source>Feet</source>
+        <translation>Pieds</translation>
+    </message>
+    <message>
+        <source>Density from %1 (%2): High &gt;= %3, Low &lt;= %4</source>
+        <translation>Densité de %1 (%2) : Élevé &gt;= %3, Faible &lt;= %4</translation>
     </message>
 </context>
 <context>
@@ -704,6 +726,14 @@ de la nouvelle couche de surface imperméable.</translation>
     <message>
         <source>Low</source>
         <translation>Faible</translation>
+    </message>
+    <message>
+        <source>between</source>
+        <translation>entre</translation>
+    </message>
+    <message>
+        <source>AND</source>
+        <translation>ET</translation>
     </message>
 </context>
 <context>
@@ -760,7 +790,14 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
 </context>
 <context>
-    <name>halvo::reports::frmISTParams</name>
+    <name>halvo::plugin::Toolbar</name>
+    <message>
+        <source>Halvo Tools</source>
+        <translation>Outils Halvo</translation>
+    </message>
+</context>
+<context>
+    <name>halvo::reports::ReportViewer</name>
     <message>
         <source>Select a Layer:</source>
         <translation>Choisir une couche :</translation>
@@ -777,8 +814,8 @@ de la nouvelle couche de surface imperméable.</translation>
         <translation>Halvo utilise une grille d&apos;occupation du sol pour estimer la surface imperméable des polygones d&apos;un shapefile, d&apos;après des coefficients d&apos;imperméabilité propres à chaque type d&apos;occupation du sol.</translation>
     </message>
     <message>
-        <source>Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
-        <translation>Halvo est un logiciel libre, écrit et maintenu par les développeurs de Halvo. Les coefficients fournis sont des estimations tirées d&apos;études publiées sur l&apos;occupation du sol ; vérifiez-les au regard des conditions locales avant de vous fier aux résultats.</translation>
+        <source>Halvo is free software under the GNU General Public License, version 2 or later, written and maintained by the Halvo developers. The coefficients it ships are estimates from published land-cover studies; check them against local conditions before relying on the results.</source>
+        <translation>Halvo est un logiciel libre sous la licence publique générale GNU, version 2 ou ultérieure, écrit et maintenu par les développeurs de Halvo. Les coefficients fournis sont des estimations tirées d&apos;études publiées sur l&apos;occupation du sol ; vérifiez-les au regard des conditions locales avant de vous fier aux résultats.</translation>
     </message>
     <message>
         <source>Contact: the Halvo project&apos;s issue tracker.</source>
@@ -794,7 +831,7 @@ de la nouvelle couche de surface imperméable.</translation>
     </message>
     <message>
         <source>Extension folder: </source>
-        <translation type="unfinished"></translation>
+        <translation>Dossier de l’extension : </translation>
     </message>
 </context>
 <context>

@@ -2,7 +2,8 @@
 
 The algorithms live in the C++ plugin library halvo_ext.so; this package only
 opens that library and asks it to register its provider. The library is found
-where QGIS finds C++ plugins: the profile's plugins/searchPathsForPlugins, which
+where QGIS finds C++ plugins, in QGIS's order: its own plugin folder (the Debian
+package's), then the profile's plugins/searchPathsForPlugins, which
 tools/install-plugin.sh writes (HALVO_PLUGIN_LIBRARY names it directly).
 """
 
@@ -14,18 +15,19 @@ def _library_path():
     given = os.environ.get("HALVO_PLUGIN_LIBRARY")
     if given:
         return given
-    from qgis.core import QgsSettings
+    from qgis.core import QgsApplication, QgsSettings
 
     paths = QgsSettings().value("plugins/searchPathsForPlugins", [])
     if isinstance(paths, str):
         paths = paths.split("|")
-    for folder in paths or []:
+    for folder in [QgsApplication.pluginPath()] + list(paths or []):
         candidate = os.path.join(folder.strip(), "halvo_ext.so")
         if os.path.isfile(candidate):
             return candidate
     raise RuntimeError(
         "halvo_ext.so is in none of the C++ plugin folders of this QGIS profile "
-        "(plugins/searchPathsForPlugins); run tools/install-plugin.sh"
+        "(QGIS's own, and plugins/searchPathsForPlugins): install the halvo package, "
+        "or run tools/install-plugin.sh"
     )
 
 

@@ -20,7 +20,8 @@ const char* const kDescription = QT_TRANSLATE_NOOP(
     "shapefile based on coefficients of imperviousness for each land cover type.");
 const char* const kCredit = QT_TRANSLATE_NOOP(
     "halvo::support::AboutDialog",
-    "Halvo is free software, written and maintained by the Halvo developers. The coefficients it ships are "
+    "Halvo is free software under the GNU General Public License, version 2 or later, written and maintained "
+    "by the Halvo developers. The coefficients it ships are "
     "estimates from published land-cover studies; check them against local conditions before relying on the "
     "results.");
 const char* const kContact =
@@ -49,43 +50,43 @@ AboutDialog::AboutDialog(QWidget* parent, const std::filesystem::path& extension
     auto* picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setPixmap(QIcon(IconPath()).pixmap(48, 48));
-    auto* lblTitle = new QLabel(QStringLiteral("Halvo"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont big = lblTitle->font();
+    auto* title = new QLabel(QStringLiteral("Halvo"), this);
+    title->setObjectName(QStringLiteral("lblTitle"));
+    QFont big = title->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
-    lblTitle->setFont(big);
-    auto* lblVersion = new QLabel(VersionText(), this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    auto* lblDescription = new QLabel(tr(kDescription), this);
-    lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setWordWrap(true);
-    auto* lblDisclaimer = new QLabel(tr(kCredit) + QStringLiteral("\n\r\n") + tr(kContact), this);
-    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setWordWrap(true);
+    title->setFont(big);
+    auto* version = new QLabel(VersionText(), this);
+    version->setObjectName(QStringLiteral("lblVersion"));
+    auto* description = new QLabel(tr(kDescription), this);
+    description->setObjectName(QStringLiteral("lblDescription"));
+    description->setWordWrap(true);
+    auto* disclaimer = new QLabel(tr(kCredit) + QStringLiteral("\n\r\n") + tr(kContact), this);
+    disclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
+    disclaimer->setWordWrap(true);
     // Installed, the coefficient sets and outputs live in a per-user folder; say which.
-    auto* lblFolder = new QLabel(tr("Extension folder: ") + QString::fromStdString(extensionFolder.string()), this);
-    lblFolder->setObjectName(QStringLiteral("lblFolder"));
-    lblFolder->setWordWrap(true);
-    lblFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* cmdOK = new QPushButton(tr("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdOK->setAutoDefault(true);
+    auto* folder = new QLabel(tr("Extension folder: ") + QString::fromStdString(extensionFolder.string()), this);
+    folder->setObjectName(QStringLiteral("lblFolder"));
+    folder->setWordWrap(true);
+    folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* okButton = new QPushButton(tr("OK"), this);
+    okButton->setObjectName(QStringLiteral("cmdOK"));
+    okButton->setDefault(true);
+    okButton->setAutoDefault(true);
     // Esc rejects, which closes the box like OK does.
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(lblTitle, 0, 1);
-    grid->addWidget(lblVersion, 1, 1);
-    grid->addWidget(lblDescription, 2, 1);
-    grid->addWidget(lblDisclaimer, 3, 1);
-    grid->addWidget(lblFolder, 4, 1);
-    grid->addWidget(cmdOK, 5, 1, Qt::AlignRight);
+    grid->addWidget(title, 0, 1);
+    grid->addWidget(version, 1, 1);
+    grid->addWidget(description, 2, 1);
+    grid->addWidget(disclaimer, 3, 1);
+    grid->addWidget(folder, 4, 1);
+    grid->addWidget(okButton, 5, 1, Qt::AlignRight);
     // Wrapped text gets the height its width needs, at any font size and language.
     const int textWidth = fontMetrics().averageCharWidth() * 52;
-    for (QLabel* l : {lblDescription, lblDisclaimer, lblFolder}) {
+    for (QLabel* l : {description, disclaimer, folder}) {
         l->setFixedWidth(textWidth);
         l->setMinimumHeight(l->heightForWidth(textWidth));
     }

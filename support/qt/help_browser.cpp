@@ -1,6 +1,6 @@
 #include "support/qt/help_browser.h"
 
-#include "support/error_reporting.h"
+#include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
 #include <QPointer>
@@ -28,9 +28,9 @@ HelpBrowser::HelpBrowser(QWidget* parent, std::filesystem::path extensionFolder,
     brwHelpPage_->setObjectName(QStringLiteral("brwHelpPage"));
     brwHelpPage_->setOpenExternalLinks(true);
     brwHelpPage_->move(Twips(120), Twips(120));
-    cmdClose_ = new QPushButton(tr("Close"), this);
-    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
-    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    closeButton_ = new QPushButton(tr("Close"), this);
+    closeButton_->setObjectName(QStringLiteral("cmdClose"));
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::close);
     resize(760, 620);
 }
 
@@ -38,7 +38,7 @@ void HelpBrowser::load() { showPage(QStringLiteral("is_index.html")); }
 
 void HelpBrowser::showPage(const QString& name)
 {
-    GuardedVoid("Form_Load", "isHelpBrowser2", true, [&] {
+    Handle("Form_Load", "isHelpBrowser2", [&] {
         const std::filesystem::path page = HelpFolder(ext_, shared_) / name.toStdString();
         std::error_code ec;
         if (std::filesystem::is_regular_file(page, ec))
@@ -56,8 +56,8 @@ void HelpBrowser::resizeEvent(QResizeEvent* e)
     brwHelpPage_->setGeometry(Twips(120), Twips(120), std::max(0, outer.width() - Twips(300)),
                               std::max(0, outer.height() - Twips(720)));
     const QRect b = brwHelpPage_->geometry();
-    const QSize button = cmdClose_->sizeHint().expandedTo(QSize(80, std::max(22, Twips(375))));
-    cmdClose_->setGeometry(b.right() - button.width(), b.bottom() + 6, button.width(), button.height());
+    const QSize button = closeButton_->sizeHint().expandedTo(QSize(80, std::max(22, Twips(375))));
+    closeButton_->setGeometry(b.right() - button.width(), b.bottom() + 6, button.width(), button.height());
 }
 
 HelpBrowser* ShowHelpBrowser(const std::filesystem::path& extensionFolder, QWidget* parent, const QString& page)

@@ -34,7 +34,7 @@ private:
     std::filesystem::path ext_;
     std::filesystem::path shared_;
     QTextBrowser* brwHelpPage_;
-    QPushButton* cmdClose_;
+    QPushButton* closeButton_;
 };
 
 // Pixels for the old layout's twips (15 to a pixel).

@@ -24,6 +24,15 @@ namespace halvo::support {
     QT_TRANSLATE_NOOP("halvo::Messages",
                       "No Land Cover Type defined, please select from the dropdown list before adding Development "
                       "Scenarios"),
+    // Checks of the density dialog (the typo is the message's own).
+    QT_TRANSLATE_NOOP("halvo::Messages", "No Population Density theme selected, please select from dropdown list."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "No Populaiton Density field selected, please select from dropdown list."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Numeric value must be entered in field."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Population density \"Low\" value must be less than the \"High\" value."),
+    // Cell checks of the coefficient editor.
+    QT_TRANSLATE_NOOP("halvo::Messages", "Invalid value entered - Class Value must be an integer."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Invalid value entered - Coefficients must be numeric."),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Invalid value entered - Coefficients must be between 0-100."),
     // The run's NODATA notice.
     QT_TRANSLATE_NOOP("halvo::Messages", "Some of the (selected) polygons in the Analysis Layer \r"
                                          "overlapped NODATA cells in the Land Cover Layer.  The \r"
@@ -38,6 +47,7 @@ namespace halvo::support {
     QT_TRANSLATE_NOOP("halvo::Messages", "Delete Scenario"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Output Location"),
     QT_TRANSLATE_NOOP("halvo::Messages", "Land Cover Units"),
+    QT_TRANSLATE_NOOP("halvo::Messages", "Coefficient Import Unsuccessful"),
 };
 
 }  // namespace halvo::support

@@ -31,16 +31,16 @@ ProcessingNotice::ProcessingNotice(QWidget* owner)
     bar_->setRange(0, 0);
     bar_->setTextVisible(true);
     bar_->setFormat(QString());
-    cmdCancel_ = new QPushButton(tr("Cancel"), this);
-    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+    cancelButton_ = new QPushButton(tr("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cancelButton_, &QPushButton::clicked, this, [this] {
         canceled_ = true;
-        cmdCancel_->setEnabled(false);
+        cancelButton_->setEnabled(false);
         label1_->setText(tr("Canceling..."));
     });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(cmdCancel_);
+    buttons->addWidget(cancelButton_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->addWidget(label1_);

@@ -28,7 +28,7 @@ public:
 
     // True once Cancel was pressed; the run stops at its next check.
     bool cancelRequested() const { return canceled_; }
-    QPushButton* cancelButton() const { return cmdCancel_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -37,7 +37,7 @@ protected:
 private:
     QLabel* label1_;
     QProgressBar* bar_;
-    QPushButton* cmdCancel_;
+    QPushButton* cancelButton_;
     bool canceled_ = false;
 };
 

@@ -3,6 +3,7 @@
 // buttons, the call-stack window for error reports, and stage progress shown
 // in the please-wait notice while a run blocks the user-interface thread.
 
+#include "support/error_reporting.h"
 #include "support/ui.h"
 
 #include <QDialog>
@@ -64,5 +65,15 @@ std::unique_ptr<QTranslator> InstallTranslation(const std::filesystem::path& ext
 
 // The text in the user's language when a translation holds it whole, as shown.
 QString TranslatedText(std::string_view text);
+
+// A dialog's event handler (a button, a list, a key, a map event) is the top
+// of its call chain: a failure below one ends here, reported under the
+// handler's procedure and module names (the error report's data), and the
+// dialog goes on. The desktop's one catch for its handlers.
+template <class F>
+void Handle(std::string_view procedure, std::string_view module, F&& body)
+{
+    GuardedVoid(procedure, module, true, std::forward<F>(body));
+}
 
 }  // namespace halvo::support

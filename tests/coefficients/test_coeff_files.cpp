@@ -1,5 +1,6 @@
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
+#include "support/error_reporting.h"
 
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
@@ -19,7 +20,7 @@ namespace {
 struct CoeffFiles : ::testing::Test {
     TempExtension ext;
     ScriptedUi ui;
-    clsISModelProperties model;
+    CoeffStore model;
     std::deque<std::string> names;  // answers to the name prompt; "" (Cancel) when used up
 
     CoeffFiles() { GetISModelProperties(model, ext / "etc/isprops.xml"); }
@@ -53,13 +54,13 @@ TEST_F(CoeffFiles, ImportAsksAgainForATakenNameSkipsRepeatedHeadersAndSaves)
         "Mine");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Coefficient Set name must be unique. Please reenter.");
-    const clsLCClasses& cls = FindSet(model, "Mine")->LCClasses;
+    const CoverClasses& cls = FindSet(model, "Mine")->LCClasses;
     ASSERT_EQ(cls.Count(), 2);
     EXPECT_EQ(std::tie(cls.Item(1).ID, cls.Item(1).LCName, cls.Item(1).LCMed, cls.Item(1).LCLow),
               std::make_tuple(12, " Forest ", 100.0f, 2.5f));
     EXPECT_EQ(cls.Item(2).ID, 0);
 
-    clsISModelProperties stored;
+    CoeffStore stored;
     ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml"));
     ASSERT_NE(FindSet(stored, "Mine"), nullptr);
 }
@@ -71,40 +72,40 @@ TEST_F(CoeffFiles, ImportTakesAByteOrderMarkLfLineEndsAndTinyValues)
     ASSERT_EQ(import(file("\xEF\xBB\xBFValue,ClassName,High,Medium,Low\n11,Water,0,0,1e-50\n21,Open,19,10,5\n")),
               "Sheet");
     EXPECT_TRUE(ui.messages.empty());
-    const clsLCClasses& cls = FindSet(model, "Sheet")->LCClasses;
+    const CoverClasses& cls = FindSet(model, "Sheet")->LCClasses;
     ASSERT_EQ(cls.Count(), 2);
     EXPECT_EQ(cls.Item(1).LCLow, 0.0f);
 
     std::ofstream(ext / "etc/bom.xml", std::ios::binary)
         << "\xEF\xBB\xBF<ISModelProperties><ISLCDefs><ISLCDef><LCType>B</LCType></ISLCDef></ISLCDefs>"
            "</ISModelProperties>";
-    clsISModelProperties stored;
+    CoeffStore stored;
     ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/bom.xml"));
     EXPECT_EQ(stored.ISLCDefs.Item(1).LCType, "B");
 }
 
 TEST_F(CoeffFiles, ExportQuotesNamesAsCsvDoesAndImportReadsThemBack)
 {
-    clsISLCDef& set = model.ISLCDefs.Add();
+    CoeffSet& set = model.ISLCDefs.Add();
     set.XML("<ISLCDef><LCType>S</LCType><LCClasses><LCClass ID='2'><LCName>Developed</LCName><LCHigh>90</LCHigh>"
             "<LCMed>85</LCMed><LCLow>80</LCLow></LCClass><LCClass ID='5'><LCName>Pasture/Hay</LCName>"
             "<LCHigh>1.5</LCHigh><LCMed>1</LCMed><LCLow>0.5</LCLow></LCClass></LCClasses></ISLCDef>");
     const std::string setXml = set.XML();
     // An import works on the store as saved, so the set is saved first.
-    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    PutISModelProperties(model, ext.path());
     const std::string out = (ext / "out.csv").string();
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
     EXPECT_EQ(ReadFile(out), "Value,ClassName,High,Medium,Low\r\n2,Developed,90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
 
     names = {"S again"};
     ASSERT_EQ(import(out), "S again");
-    clsISLCDef copy = *FindSet(model, "S again");
+    CoeffSet copy = *FindSet(model, "S again");
     copy.LCType = "S";
     EXPECT_EQ(copy.XML(), setXml);
 
     // Names with commas, quotes or line breaks in RFC 4180 quotes; a set without classes as the header alone.
     FindSet(model, "S")->LCClasses.Item(1).LCName = "Dev, \"Low\"";
-    ASSERT_TRUE(PutISModelProperties(model, ext.path()));
+    PutISModelProperties(model, ext.path());
     ASSERT_TRUE(ExportCoeffsToFile(model, out, "S"));
     EXPECT_EQ(ReadFile(out),
               "Value,ClassName,High,Medium,Low\r\n2,\"Dev, \"\"Low\"\"\",90,85,80\r\n5,Pasture/Hay,1.5,1,0.5\r\n");
@@ -119,19 +120,19 @@ TEST_F(CoeffFiles, ExportQuotesNamesAsCsvDoesAndImportReadsThemBack)
 
 TEST_F(CoeffFiles, MergeRenamesTakenNamesUntilFree)
 {
-    clsISModelProperties other;
+    CoeffStore other;
     for (const char* n : {"NLCD", "A", "A", "NLCD2"})
         other.ISLCDefs.Add().LCType = n;
     other.ISLCDefs.Item(2).LCClasses.Add().LCName = "kept";
     TempExtension src;
-    ASSERT_TRUE(PutISModelProperties(other, src.path()));
+    PutISModelProperties(other, src.path());
 
     EXPECT_EQ(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()),
               (std::vector<std::string>{"NLCD2", "A", "A2", "NLCD22"}));
     EXPECT_EQ(FindSet(model, "A")->LCClasses.Item(1).LCName, "kept");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].icon, Icon::Information);
-    clsISModelProperties stored;
+    CoeffStore stored;
     ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml"));
     EXPECT_EQ(stored.ISLCDefs.Count(), 5);
 
@@ -140,9 +141,9 @@ TEST_F(CoeffFiles, MergeRenamesTakenNamesUntilFree)
     EXPECT_EQ(model.ISLCDefs.Count(), 5);
 
     // The store now holds A and A2: a third A becomes A22, never a second A2.
-    clsISModelProperties justA;
+    CoeffStore justA;
     justA.ISLCDefs.Add().LCType = "A";
-    ASSERT_TRUE(PutISModelProperties(justA, src.path()));
+    PutISModelProperties(justA, src.path());
     EXPECT_EQ(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()),
               std::vector<std::string>{"A22"});
 }
@@ -161,13 +162,13 @@ TEST_F(CoeffFiles, ASetWithAClassIdTwiceIsNeverStored)
         << ui.messages[0].text;
     EXPECT_FALSE(ReadCoeffsFile(csv, "cli"));
 
-    clsISModelProperties other;
+    CoeffStore other;
     auto& set = other.ISLCDefs.Add();
     set.LCType = "Twice";
     set.LCClasses.Add().ID = 5;
     set.LCClasses.Add().ID = 5;
     TempExtension src;
-    ASSERT_TRUE(PutISModelProperties(other, src.path()));
+    PutISModelProperties(other, src.path());
     EXPECT_TRUE(MergeCoeffsFromFile(model, (src / "etc/isprops.xml").string(), ext.path()).empty());
     EXPECT_EQ(ui.messages.back().text, "The coefficient set 'Twice' holds the class ID 5 more than once; each class "
                                        "ID may stand once in a set. Nothing was merged.");
@@ -181,8 +182,7 @@ TEST_F(CoeffFiles, ACoefficientFileForOneRunLeavesTheStoreAlone)
     ASSERT_TRUE(set);
     EXPECT_EQ(set->LCType, "cli");
     EXPECT_EQ(set->LCClasses.Count(), 2);
-    EXPECT_FALSE(ReadCoeffsFile((ext / "missing.csv").string(), "cli"));
-    EXPECT_EQ(ui.reports.size(), 1u);
+    EXPECT_THROW(ReadCoeffsFile((ext / "missing.csv").string(), "cli"), halvo::support::Error);
     EXPECT_EQ(model.ISLCDefs.Count(), 1);
 }
 
@@ -253,7 +253,7 @@ TEST(StoreLimits, CoefficientsOutsideZeroToHundredLoadAndAreNamedWhereUsed)
             << "<I><ISLCDefs><ISLCDef><LCType>A</LCType><LCClasses><LCClass ID='1'><LCName>Water</LCName><LCHigh>1"
                "</LCHigh><LCMed>"
             << v << "</LCMed><LCLow>1</LCLow></LCClass></LCClasses></ISLCDef></ISLCDefs></I>";
-        clsISModelProperties model;
+        CoeffStore model;
         ASSERT_EQ(GetISModelProperties(model, ext / "etc/isprops.xml"), !fault.empty()) << v;
         if (!fault.empty()) {
             const std::string said = SetFault(model.ISLCDefs.Item(1));
@@ -269,7 +269,7 @@ TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)
     // An en dash and curly quotes, as a spreadsheet on Windows saves them.
     names = {"Windows"};
     ASSERT_EQ(import(file("22,Developed \x96 Low \x93sparse\x94,49,35,20\r\n23,Caf\xe9,1,1,1\r\n")), "Windows");
-    const clsLCClasses& cls = FindSet(model, "Windows")->LCClasses;
+    const CoverClasses& cls = FindSet(model, "Windows")->LCClasses;
     EXPECT_EQ(cls.Item(1).LCName, "Developed \xe2\x80\x93 Low \xe2\x80\x9csparse\xe2\x80\x9d");
     EXPECT_EQ(cls.Item(2).LCName, "Caf\xc3\xa9");
 
@@ -278,7 +278,7 @@ TEST_F(CoeffFiles, OldWindowsFilesReadAsWindows1252)
         std::ofstream(ext / "etc/isprops.xml", std::ios::binary)
             << "<?xml version=\"1.0\" encoding=\"" << declared
             << "\"?><I><ISLCDefs><ISLCDef><LCType>\xc3\xa9 \x96</LCType></ISLCDef></ISLCDefs></I>";
-        clsISModelProperties stored;
+        CoeffStore stored;
         ASSERT_TRUE(GetISModelProperties(stored, ext / "etc/isprops.xml")) << declared;
         EXPECT_EQ(stored.ISLCDefs.Item(1).LCType, "\xc3\x83\xc2\xa9 \xe2\x80\x93") << declared;
     }

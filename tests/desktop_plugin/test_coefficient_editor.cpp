@@ -2,7 +2,7 @@
 // through its widgets with real key and mouse events.
 
 #include "coefficients/model_store.h"
-#include "coefficients/qt/frm_is_model_props.h"
+#include "coefficients/qt/coefficient_editor.h"
 #include "coefficients/qt/lc_grid.h"
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
@@ -127,9 +127,9 @@ void rowCommand(EditorTest& t, int row, const char* action)
     menu->hide();
 }
 
-clsISModelProperties Stored(const fs::path& store)
+CoeffStore Stored(const fs::path& store)
 {
-    clsISModelProperties m;
+    CoeffStore m;
     EXPECT_TRUE(GetISModelProperties(m, store));
     return m;
 }
@@ -167,10 +167,12 @@ TEST_F(EditorTest, CellKeysMoveAndRefuseWhatACellCannotHoldAsItIsTyped)
     type("1.");  // in the open box
     EXPECT_EQ(cell(2, 1), "211");
     pick(2, 3);
-    type("101x");
-    EXPECT_EQ(cell(2, 3), "10");
-    EXPECT_EQ(texts(), (std::vector<std::string>{kValueMsg, kValueMsg, kRangeMsg,
-                                                 "Invalid value entered - Coefficients must be numeric."}));
+    type("150x");
+    key(Qt::Key_Return);  // out of range: refused whole, nothing cut short
+    EXPECT_EQ(cell(2, 3), "150");
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(texts(), (std::vector<std::string>{kValueMsg, kValueMsg,
+                                                 "Invalid value entered - Coefficients must be numeric.", kRangeMsg}));
     EXPECT_EQ(ui.messages[0].icon, Icon::Exclamation);
     key(Qt::Key_Escape);  // back to the text the cell was entered with
     EXPECT_EQ(cell(2, 3), "19");
@@ -431,9 +433,9 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
 {
     open();
     // Meanwhile another writer (the command line, a second editor) adds a set.
-    clsISModelProperties other;
+    CoeffStore other;
     ASSERT_EQ(UpdateStore(other, ext.path(),
-                          [](clsISModelProperties& s) {
+                          [](CoeffStore& s) {
                               s.ISLCDefs.Add().LCType = "FromElsewhere";
                               return true;
                           }),
@@ -441,7 +443,7 @@ TEST_F(EditorTest, ApplyWorksOnTheStoreAsOtherWritersLeftIt)
     pick(1, 2);
     type("Lake");
     click("cmdApply");
-    const clsISModelProperties stored = Stored(store());
+    const CoeffStore stored = Stored(store());
     ASSERT_NE(FindSet(stored, "FromElsewhere"), nullptr);
     EXPECT_EQ(FindSet(stored, "Default")->LCClasses.Item(1).LCName, "Lake");
     EXPECT_EQ(list->count(), 3);
@@ -499,10 +501,20 @@ TEST_F(EditorTest, WithoutAStoreTheFirstSaveMakesIt)
     EXPECT_EQ(ui.messages.back().icon, Icon::Information);
     for (const char* b : {"cmdNew", "CmdImport", "CmdMerge"})
         EXPECT_TRUE(button(b)->isEnabled()) << b;
-    std::ofstream(ext / "in.csv") << "11,Water,0,0,0\r\n";
+    // The file is checked before the name is asked, and its stem is the name offered.
+    std::ofstream(ext / "in.csv") << "11,Water,0,0,0\r\n12,Ice,165,0,0\r\n";
     dlg->setFileChooser([&](const FileRequest&) { return QString::fromStdString((ext / "in.csv").string()); });
-    dlg->setTextPrompt([](auto, auto, auto) { return std::string("First"); });
+    std::vector<std::string> offered;
+    dlg->setTextPrompt([&](auto, auto, std::string_view name) {
+        offered.emplace_back(name);
+        return std::string("First");
+    });
     click("CmdImport");
+    EXPECT_TRUE(offered.empty());
+    EXPECT_NE(ui.messages.back().text.find("See line 2."), std::string::npos) << ui.messages.back().text;
+    std::ofstream(ext / "in.csv") << "11,Water,0,0,0\r\n";
+    click("CmdImport");
+    EXPECT_EQ(offered, std::vector<std::string>{"in"});
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(FindSet(Stored(store()), "First")->LCClasses.Item(1).LCName, "Water");
 }
@@ -604,7 +616,7 @@ TEST_F(AddLCType, ANewSetStartsFromAModelSetOrEmptyAndIsSavedByApply)
         EXPECT_EQ(cell(2, c), "");
     click("cmdApply");
 
-    clsISModelProperties stored;
+    CoeffStore stored;
     ASSERT_TRUE(GetISModelProperties(stored, store()));
     ASSERT_EQ(stored.ISLCDefs.Count(), 4);
     EXPECT_EQ(FindSet(stored, "Copy")->LCClasses.Item(1).LCName, "Only");

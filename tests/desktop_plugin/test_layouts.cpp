@@ -2,10 +2,10 @@
 // German: no label, button or frame title may be cut off. ctest runs these a
 // second time at 1.5x scaling (QT_SCALE_FACTOR).
 
-#include "coefficients/qt/frm_add_lc_type.h"
-#include "coefficients/qt/frm_is_model_props.h"
+#include "coefficients/qt/add_set_dialog.h"
+#include "coefficients/qt/coefficient_editor.h"
 #include "fixture.h"
-#include "reports/qt/frm_is_t_params.h"
+#include "reports/qt/report_viewer.h"
 #include "support/qt/help_browser.h"
 #include "support/qt/processing.h"
 #include "support/qt/qt_ui.h"
@@ -59,6 +59,12 @@ QStringList Clipped(QWidget* top)
     for (QGroupBox* g : top->findChildren<QGroupBox*>())
         if (g->isVisibleTo(top) && g->fontMetrics().horizontalAdvance(g->title()) + 16 > g->width())
             report(g, g->title());
+    for (QTableWidget* t : top->findChildren<QTableWidget*>())  // headers and cells, not elided
+        for (int c = 0; c < t->columnCount(); ++c)
+            for (int r = -1; r < t->rowCount(); ++r)
+                if (const QTableWidgetItem* i = r < 0 ? t->horizontalHeaderItem(c) : t->item(r, c);
+                    i && t->fontMetrics().horizontalAdvance(i->text()) + 8 > t->columnWidth(c))
+                    report(t, i->text());
     return out;
 }
 
@@ -112,11 +118,11 @@ TEST_P(Layouts, EveryDialogShowsItsWholeText)
     expectFits(&add);
 
     std::ofstream(data / "zones.prm", std::ios::binary) << "report\r\n";
-    reports::frmISTParams viewer;
-    viewer.Application([this]() -> const host::Map* { return &map->focusMap(); });
-    viewer.FileType("prm");
+    reports::ReportViewer viewer;
+    viewer.setMap([this]() -> const host::Map* { return &map->focusMap(); });
+    viewer.setFileType("prm");
     viewer.show();
-    viewer.Form_Activate();
+    viewer.refresh();
     expectFits(&viewer);
 
     support::AboutDialog about;

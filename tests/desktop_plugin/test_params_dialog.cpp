@@ -123,29 +123,29 @@ TEST_F(ParamsDialog, OnlyTheFirstMissingChoiceIsToldAndAnUntickedRowIsNotChecked
     open();
     combo("cboLCUnits")->setCurrentIndex(-1);  // the raster's unit was preselected
     // Units and field are both missing: only the units are mentioned.
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Land Cover units not defined, please select from dropdown list.");
     EXPECT_EQ(ui.messages[0].icon, support::Icon::Exclamation);
 
     combo("cboLCUnits")->setCurrentIndex(0);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Analysis unit not defined, please select from dropdown list.");
     combo("cboAnalysisUnit")->setCurrentIndex(0);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Population Density option not defined, please select option.");
     dialog->densityOption(2)->setChecked(true);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
+    EXPECT_FALSE(dialog->validate(-1));
     EXPECT_EQ(ui.messages.back().text, "Output Theme not defined, please enter a name.");
 
     output(QString::fromStdString((data / "out").string()));
     child<QPushButton>("cmdDSAdd")->click();
-    EXPECT_FALSE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_FALSE(dialog->validate(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.back().text, "No class selected, please select from dropdown list.");
     // An unticked row is not looked at.
     dialog->row(0).apply->setChecked(false);
     const auto before = ui.messages.size();
-    EXPECT_TRUE(dialog->ValidateForm(dialog->lastDSIndex()));
+    EXPECT_TRUE(dialog->validate(dialog->lastDSIndex()));
     EXPECT_EQ(ui.messages.size(), before);
 }
 
@@ -205,12 +205,15 @@ TEST_F(ParamsDialog, OutputTypedOrBrowsedWithoutShpGetsItAndAMissingFolderFallsB
     EXPECT_EQ(box->text().toStdString(), temp.path().string() + "/roads.shp");
     EXPECT_EQ(dialog->outputFolder(), temp.path().string());
 
-    // A folder that does not exist: the extension's output folder when no temporary folder is set.
-    for (const char* v : {"TEMP", "Tmp", "TMP"})
-        ::unsetenv(v);
-    output("/no/such/folder/roads");
-    EXPECT_EQ(ui.messages.back().title, "Output Location");
-    EXPECT_EQ(box->text().toStdString(), (ext.path() / "output").string() + "/roads.shp");
+    // A folder that does not exist is made on the user's word, never swapped for another.
+    const QString missing = QString::fromStdString((data / "new/sub/roads").string());
+    for (const auto answer : {support::Answer::No, support::Answer::Yes}) {
+        ui.answers = {answer};
+        output(missing);
+        EXPECT_EQ(ui.messages.back().text, "The folder " + (data / "new/sub").string() + " does not exist. Create it?");
+        EXPECT_EQ(box->text(), missing + ".shp");
+        EXPECT_EQ(fs::is_directory(data / "new/sub"), answer == support::Answer::Yes);
+    }
 }
 
 TEST_F(ParamsDialog, CancelledBrowseLeavesTheDefaultNameAndBrowsedSpacesAreTrimmed)
@@ -413,6 +416,7 @@ TEST_F(ParamsDialog, AMemoryLayersSelectionIsWhatRuns)
     ASSERT_EQ(out->featureCount(), 1);
     out->getFeatures().nextFeature(f);
     EXPECT_EQ(f.attribute(0).toString(), "East");
+    EXPECT_TRUE(fs::is_empty(support::TempFolder(ext.path()))) << "temp/ keeps the written-out layer";
 }
 
 TEST_F(ParamsDialog, UnwritableOutputFolderIsRefusedBeforeTheRun)
@@ -449,12 +453,12 @@ TEST_F(ParamsDialog, LoadsUnitsOfTheRasterNotTheProjectFirstLayersAndSetsFollowi
 
     // A set added to the store while the dialog is open shows up, and the choice is kept.
     const QString chosen = combo("cboLCType")->currentText();
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
-    coefficients::clsISLCDef copy = store.ISLCDefs.Item(1);
+    coefficients::CoeffSet copy = store.ISLCDefs.Item(1);
     copy.LCType = "Added elsewhere";
     store.ISLCDefs.Add(copy);
-    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    coefficients::PutISModelProperties(store, ext.path());
     EXPECT_TRUE(QTest::qWaitFor([&] { return combo("cboLCType")->findText("Added elsewhere") >= 0; }, 5000));
     EXPECT_EQ(combo("cboLCType")->currentText(), chosen);
 }
@@ -520,7 +524,7 @@ TEST_F(DensityDialog, ListsNumericPolygonLayersAndTheirNumericFields)
     EXPECT_EQ(Items(d.layerList()), (QStringList{"density", "zones"}));
     EXPECT_EQ(d.layerList()->currentIndex(), 0);
     EXPECT_EQ(Items(d.fieldList()), (QStringList{"POP", "HH"}));
-    EXPECT_EQ(d.fieldList()->currentIndex(), -1);
+    EXPECT_EQ(d.fieldList()->currentIndex(), 0) << "a population field is the likely choice";
     d.layerList()->setCurrentIndex(1);
     EXPECT_EQ(Items(d.fieldList()), (QStringList{"HUC", "SHARE"}));
     EXPECT_TRUE(ui.reports.empty());
@@ -533,9 +537,10 @@ TEST_F(DensityDialog, ThresholdsAreMirroredAndWhatTheRunCannotReadIsRefused)
     d.load();
     auto validate = [&] {
         ui.messages.clear();
-        const bool ok = d.ValidatePDenForm();
+        const bool ok = d.validate();
         return ok ? std::string("ok") : ui.messages.at(0).text;
     };
+    d.fieldList()->setCurrentIndex(-1);
     EXPECT_EQ(validate(), "No Populaiton Density field selected, please select from dropdown list.");
     d.fieldList()->setCurrentIndex(0);
 
@@ -594,38 +599,53 @@ TEST_F(DensityDialog, IncompleteEntriesStopTheRunAndOpenTheDialog)
     open();
     combo("cboAnalysisUnit")->setCurrentIndex(0);
     dialog->densityOption(3)->setChecked(true);
-    EXPECT_FALSE(dialog->ValidateForm(-1));
-    EXPECT_EQ(ui.messages.back().text, "No Populaiton Density field selected, please select from dropdown list.");
+    EXPECT_FALSE(dialog->validate(-1));
+    EXPECT_EQ(ui.messages.back().text, "Numeric value must be entered in field.");
     EXPECT_EQ(modalShown, 1);
 }
 
-TEST_F(DensityDialog, OkKeepsTheEntriesCancelRebuildsThem)
+TEST_F(DensityDialog, OkKeepsTheEntriesCancelGoesBack)
 {
     densityMap();
     open();
+    dialog->densityOption(1)->setChecked(true);
     int shows = 0;
     dialog->showModal = [&](QDialog& shown) {
         auto& d = static_cast<params::DensityDialog&>(shown);
-        if (++shows == 1) {
-            d.fieldList()->setCurrentIndex(0);
-            d.highBox()->setText("50");
-            d.lowBox()->setText("10");
-            d.acceptEntries();
-        }
-        return shows == 1 ? d.result() : QDialog::Rejected;
+        d.highBox()->setText(++shows == 2 ? "50" : "99");
+        d.lowBox()->setText("10");
+        return shows == 2 ? int(QDialog::Accepted) : int(QDialog::Rejected);
     };
-    dialog->openDensityDialog(3);
-    EXPECT_EQ(dialog->density().high(), "50") << "OK only hides it";
-    dialog->openDensityDialog(3);  // cancelled this time
-    EXPECT_EQ(dialog->density().high(), "") << "Cancel unloads it";
-    EXPECT_EQ(dialog->density().layerList()->currentIndex(), 0);
+    dialog->densityOption(3)->setChecked(true);
+    dialog->openDensityDialog(3);  // cancelled, nothing kept: back to Medium
+    EXPECT_TRUE(dialog->densityOption(1)->isChecked());
+    dialog->densityOption(3)->setChecked(true);
+    dialog->openDensityDialog(3);  // OK
+    dialog->openDensityDialog(3);  // cancelled: what OK took stays, and is summed up
+    EXPECT_TRUE(dialog->densityOption(3)->isChecked());
+    EXPECT_EQ(dialog->density().high(), "50");
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblDensitySummary")->text(),
+              "Density from density (POP): High >= 50, Low <= 10");
 
     // A real mouse release on "Calculate" opens it; the other options do not.
     QTest::mouseClick(dialog->densityOption(1), Qt::LeftButton);
     QTest::mouseClick(dialog->densityOption(3), Qt::LeftButton);
     Settle();
-    EXPECT_EQ(shows, 3);
+    EXPECT_EQ(shows, 4);
     EXPECT_TRUE(dialog->densityOption(3)->isChecked());
+}
+
+TEST_F(ParamsDialog, ScenarioRowsFollowTheProject)
+{
+    standardMap();
+    open();
+    child<QPushButton>("cmdDSAdd")->click();
+    QComboBox* row = dialog->row(0).layer;
+    const QString chosen = row->currentText();
+    AddVector(data.path() / "zones.shp", "zones2");
+    Settle();
+    EXPECT_TRUE(Items(row).contains("zones2"));
+    EXPECT_EQ(row->currentText(), chosen);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -174,6 +175,9 @@ TEST_F(Plugin, ReportViewerListsLayersInGroupsByLegendOrderAndLosesARenamedOne)
     EXPECT_EQ(viewer->windowTitle(), "Halvo Parameters for Second.shp");
     EXPECT_EQ(viewer->text()->toPlainText(), QString::fromUtf8("Second caf\xc3\xa9 report\n"))
         << "an older report in an 8-bit code page still reads";
+    viewer->text()->setPlainText(QStringLiteral("word ").repeated(200));  // a long abstract wraps
+    QApplication::processEvents();
+    EXPECT_EQ(viewer->text()->horizontalScrollBar()->maximum(), 0);
 
     // A renamed layer no longer finds its report; with none left the viewer says so and closes.
     for (auto* l : QgsProject::instance()->mapLayers())
@@ -222,11 +226,12 @@ TEST_F(Plugin, RunEndsWithSuccessAndNodataInTheMessageBarNotInBoxes)
     EXPECT_TRUE(titles.contains("NODATA Cells!")) << titles.join('|').toStdString();
     ASSERT_NE(success, nullptr) << titles.join('|').toStdString();
     EXPECT_TRUE(success->text().contains("result")) << success->text().toStdString();
+    EXPECT_EQ(success->duration(), QgsMessageBar::defaultMessageTimeout(Qgis::MessageLevel::Success));
     EXPECT_NE(success->findChild<QPushButton*>("cmdOpenHtmlPage"), nullptr);
     auto* open = success->findChild<QPushButton*>("cmdOpenParameterReport");
     ASSERT_NE(open, nullptr);
     open->click();
-    const auto viewers = window.findChildren<reports::frmISTParams*>();
+    const auto viewers = window.findChildren<reports::ReportViewer*>();
     ASSERT_EQ(viewers.size(), 1);
     EXPECT_EQ(viewers[0]->layers()->currentText(), "result");
 }
@@ -283,12 +288,12 @@ TEST_F(Plugin, AnalysisChoicesAreKeptInTheProjectForTheNextOpening)
     standardMap();
     AddVector(Zones(ext.path(), "other"), "other");
     Settle();
-    coefficients::clsISModelProperties store;
+    coefficients::CoeffStore store;
     ASSERT_TRUE(coefficients::GetISModelProperties(store, support::StorePath(ext.path())));
-    coefficients::clsISLCDef second = store.ISLCDefs.Item(1);
+    coefficients::CoeffSet second = store.ISLCDefs.Item(1);
     second.LCType = "Second";
     store.ISLCDefs.Add(second);
-    ASSERT_TRUE(coefficients::PutISModelProperties(store, ext.path()));
+    coefficients::PutISModelProperties(store, ext.path());
     plugin::Extension plugin(nullptr);
     start(plugin);
     params::AnalysisDialog* opened = plugin.openParams();

@@ -15,11 +15,13 @@
 #include <qgsprocessingfeedback.h>
 #include <qgsprocessingparameters.h>
 #include <qgsprocessingregistry.h>
+#include <qgsprocessingutils.h>
 #include <qgsproject.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorfilewriter.h>
 #include <qgsvectorlayer.h>
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -103,7 +105,8 @@ TEST_F(Processing, ProviderIsHeldByEachLoaderAndLeavesWithTheLast)
     std::unique_ptr<QgsProcessingAlgorithm> alg(registry->createAlgorithmById("halvo:imperviousbyzone"));
     const auto* sets = dynamic_cast<const QgsProcessingParameterEnum*>(alg->parameterDefinition("COEFFICIENT_SET"));
     ASSERT_NE(sets, nullptr);
-    EXPECT_FALSE(sets->options().isEmpty());
+    EXPECT_TRUE(sets->usesStaticStrings());  // saved by name, not by place in the store
+    EXPECT_EQ(sets->defaultValue().toString(), "NLCD");
 
     plugin::HoldProvider();  // a second loader
     plugin::ReleaseProvider();
@@ -277,11 +280,31 @@ TEST_F(Processing, CanceledRunWritesNothingAndBadChoicesAreRefusedByName)
     EXPECT_NE(canceled.textLog().indexOf("canceled"), -1) << canceled.textLog().toStdString();
     EXPECT_FALSE(fs::exists(ext / "canceled.shp"));
 
+    // A GeoPackage output's scratch folder goes, whether the run is cancelled or never starts.
+    QVariantMap gpkg = base;
+    gpkg.insert("OUTPUT", Q(ext / "canceled.gpkg"));
+    EXPECT_FALSE(run("halvo:imperviousbyzone", gpkg, results, canceled));
+    {
+        QgsProcessingContext context;
+        std::unique_ptr<QgsProcessingAlgorithm> dropped(
+            QgsApplication::processingRegistry()->createAlgorithmById("halvo:imperviousbyzone"));
+        ASSERT_TRUE(dropped->prepare(gpkg, context, &canceled));  // and never run
+    }
+    EXPECT_EQ(QDir(QgsProcessingUtils::tempFolder()).entryList({"halvo_*"}, QDir::Dirs).join(' '), "");
+
     QVariantMap scenarios = base;
     scenarios.insert("SCENARIOS", QStringList{Q(Zones(ext.path(), "dev"))});
     QgsProcessingFeedback noClass;
     EXPECT_FALSE(run("halvo:imperviousbyzone", scenarios, results, noClass));
     EXPECT_NE(noClass.textLog().indexOf("one scenario class for each scenario layer"), -1);
+
+    // Zones are named by text or whole numbers, as the dialog offers: a real field is refused.
+    QVariantMap real = base;
+    real.insert("ZONES", Q(Vector(ext.path(), "real.shp", {{"AREA", 'd'}}, {{"POLYGON((0 0,9 0,9 9,0 0))", {1.5}}})));
+    real.insert("FIELD", "AREA");
+    QgsProcessingFeedback realField;
+    EXPECT_FALSE(run("halvo:imperviousbyzone", real, results, realField));
+    EXPECT_NE(realField.textLog().indexOf("'AREA' cannot name zones"), -1) << realField.textLog().toStdString();
 }
 
 TEST_F(Processing, CoefficientSetExportedThenImportedUnderANewName)
@@ -289,7 +312,7 @@ TEST_F(Processing, CoefficientSetExportedThenImportedUnderANewName)
     QVariantMap results;
     QgsProcessingFeedback feedback;
     const fs::path csv = ext / "set.csv";
-    ASSERT_TRUE(run("halvo:exportcoefficients", {{"COEFFICIENT_SET", 0}, {"OUTPUT", Q(csv)}}, results, feedback))
+    ASSERT_TRUE(run("halvo:exportcoefficients", {{"COEFFICIENT_SET", "NLCD"}, {"OUTPUT", Q(csv)}}, results, feedback))
         << feedback.textLog().toStdString();
     EXPECT_EQ(ReadFile(csv).rfind("Value,ClassName,High,Medium,Low\r\n", 0), 0u);
 

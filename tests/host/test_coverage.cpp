@@ -192,10 +192,15 @@ TEST(ExactCoverage, SharesAddUpToTheAreaWithAnyThreadsOrChunks)
         const double area = AreaInside(*shapes[static_cast<std::size_t>(z)].geometry, 0, 0, size, size);
         EXPECT_NEAR(one.zoneCover(z), area, 1e-9 * std::max(1.0, area)) << "zone " << z;
     }
-    for (const int threads : {2, 3}) {
+    for (const int threads : {2, 3, 0}) {
         for (const int chunk : {8192, 16}) {
             SetReadChunkColumns(chunk);
-            const AreaTabulation t = TabulateArea(info, shapes, zones, threads, {}, Coverage::Exact);
+            AreaTabulation t = TabulateArea(info, shapes, zones, threads, {}, Coverage::Exact);
+            if (threads == 0) {  // row windows, merged
+                t = {};
+                for (const RowWindow w : {RowWindow{0, size / 3}, RowWindow{size / 3, -1}})
+                    t += ScanRows(info, shapes, zones, Coverage::Exact, w, Yield::Tallies).tabulation;
+            }
             SetReadChunkColumns(8192);
             EXPECT_EQ(t.classes, one.classes);
             EXPECT_EQ(t.counts, one.counts);

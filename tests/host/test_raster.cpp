@@ -192,6 +192,13 @@ TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
         ExpectSame(both.tabulation, one);
         EXPECT_EQ(both.touchesNodata, touched);
         SetReadChunkColumns(8192);
+
+        // Row windows that split the raster (not on strip bounds) merge into the whole pass.
+        ZoneScan merged;
+        for (const RowWindow w : {RowWindow{0, 37}, RowWindow{37, 150}, RowWindow{187, -1}})
+            merged += ScanRows(info, shapes, 4, Coverage::Centre, w);
+        ExpectSame(merged.tabulation, one);
+        EXPECT_EQ(merged.touchesNodata, touched);
     }
 }
 

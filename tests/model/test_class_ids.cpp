@@ -17,65 +17,52 @@ namespace {
 constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
 }  // namespace
 
-TEST(ClassIds, LargeIdsRunWithScenarioAndDensity)
+// Wide class IDs (16-bit, 32-bit, the largest an import takes) lose no
+// digit on the way through tabulation, scenarios, density and the sums.
+TEST(ClassIds, WideIdsKeepTheirCoefficientsThroughEveryStage)
 {
     RunCase rc;
-    // 4 ha of class 1000, 6 ha of class 65535, one row of ten cells.
+    // 4 ha of class 1000, 6 ha of class 65535; the scenario covers cells 3 and 4, one of each.
     const auto lc = rc.raster("lc", 10, 1, X0, Y0, S, S,
                               {1000, 1000, 1000, 1000, 65535, 65535, 65535, 65535, 65535, 65535}, {}, 5070, "UInt16");
+    const auto wide = rc.raster("wide", 3, 1, X0, Y0, S, S, {0, INT_MAX, 123456789}, {}, 5070, "Int32");
     const auto zones = rc.polygons(
         "zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 5, 1), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 1), "East"}});
-    // The scenario covers cells 3 and 4 (one of each class).
     const auto dev = rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 3, 0, 5, 1), "", 1}});
     const auto dens = rc.polygons(
         "dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "", 900}, {CellBox(X0, Y0, S, 2, 0, 10, 1), "", 50}});
-    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n"
-                                         "1000,Paved,90,80,70\r\n65535,Meadow,10,5,2\r\n");
+    const auto coef =
+        rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n1000,Paved,90,80,70\r\n65535,Meadow,10,5,2\r\n"
+                           "0,Zero,10,10,10\r\n2147483647,Largest,50,50,50\r\n"
+                           "123456789,Nine digits,100,100,100\r\n");
+    const std::string scenario = " --scenario " + dev.string(),
+                      layer = " --density-layer " + dens.string() + " --density-field DENS --high 500 --low 100";
+    struct Case {
+        fs::path raster;
+        std::string more;
+        const char* zone;
+        double impervious;
+    };
+    const Case cases[] = {
+        {lc, " --density medium", "West", 4 * 0.8 + 1 * 0.05},
+        {lc, " --density medium", "East", 5 * 0.05},
+        {lc, " --density medium" + scenario + "=65535", "West", 3 * 0.8 + 2 * 0.05},
+        // High in the first two cells, Low in the rest; cells 3 and 4 become class 1000.
+        {lc, layer + scenario + "=1000", "West", 2 * 0.9 + 3 * 0.7},
+        {lc, layer + scenario + "=1000", "East", 5 * 0.02},
+        {wide, " --density medium", "West", 0.1 + 0.5 + 1.0},
+    };
     const auto out = rc.data() / "out.shp";
-    const std::string base = "run --landcover " + lc.string() + " --analysis " + zones.string() +
-                             " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string() +
-                             " --yes ";
-
-    auto r = rc.cli(base + "--density medium");
-    ASSERT_EQ(r.status, 0) << r.err;
-    auto got = rc.read(out, "NAME");
-    EXPECT_EQ(got.at("West").total, 5);
-    EXPECT_EQ(got.at("West").impervious, Stored(4 * 0.8 + 1 * 0.05, 6));
-    EXPECT_EQ(got.at("East").total, 5);
-    EXPECT_EQ(got.at("East").impervious, Stored(5 * 0.05, 6));
-
-    r = rc.cli(base + "--density medium --scenario " + dev.string() + "=65535");
-    ASSERT_EQ(r.status, 0) << r.err;
-    got = rc.read(out, "NAME");
-    EXPECT_EQ(got.at("West").total, 5);
-    EXPECT_EQ(got.at("West").impervious, Stored(3 * 0.8 + 2 * 0.05, 6));
-
-    // High in the first two cells, Low in the rest; the scenario makes cells 3 and 4 class 1000.
-    r = rc.cli(base + "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100 --scenario " +
-               dev.string() + "=1000");
-    ASSERT_EQ(r.status, 0) << r.err;
-    got = rc.read(out, "NAME");
-    EXPECT_EQ(got.at("West").total, 5);
-    EXPECT_EQ(got.at("West").impervious, Stored(2 * 0.9 + 3 * 0.7, 6));
-    EXPECT_EQ(got.at("East").impervious, Stored(5 * 0.02, 6));
+    for (const auto& c : cases) {
+        const auto r = rc.cli("run --landcover " + c.raster.string() + " --analysis " + zones.string() +
+                              " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string() +
+                              " --yes" + c.more);
+        ASSERT_EQ(r.status, 0) << c.more << ": " << r.err;
+        const auto z = rc.read(out, "NAME").at(c.zone);
+        EXPECT_EQ(z.total, c.raster == lc ? 5 : 3) << c.more;
+        EXPECT_EQ(z.impervious, Stored(c.impervious, 6)) << c.more << " " << c.zone;
+    }
     EXPECT_TRUE(rc.tempIsEmpty());
-}
-
-TEST(ClassIds, TheLargestIdsImportCanTakeRun)
-{
-    RunCase rc;
-    const auto lc = rc.raster("lc", 3, 1, X0, Y0, S, S, {0, INT_MAX, 123456789}, {}, 5070, "Int32");
-    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 3, 1), "A"}});
-    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n"
-                                         "0,Zero,10,10,10\r\n2147483647,Largest,50,50,50\r\n"
-                                         "123456789,Nine digits,100,100,100\r\n");
-    const auto out = rc.data() / "out.shp";
-    const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() +
-                          " --field NAME --coefficients-csv " + coef.string() + " --output " + out.string());
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto a = rc.read(out, "NAME").at("A");
-    EXPECT_EQ(a.total, 3);
-    EXPECT_EQ(a.impervious, Stored(0.1 + 0.5 + 1.0, 6));
 }
 
 TEST(ClassIds, FieldNamesFitDbaseAndStayApart)

@@ -1,7 +1,7 @@
 // Per-polygon density and development scenarios, against figures worked out by hand.
 
-#include "model/ds_adjustment.h"
-#include "model/population_density.h"
+#include "model/density.h"
+#include "model/scenario.h"
 #include "support/run_case.h"
 
 #include <gtest/gtest.h>

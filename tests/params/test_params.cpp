@@ -4,6 +4,7 @@
 #include "params/param_writer.h"
 #include "params/read_params.h"
 #include "params/run_request.h"
+#include "support/error_reporting.h"
 
 #include "support/scripted_ui.h"
 #include "support/test_paths.h"
@@ -52,7 +53,7 @@ struct ParamFile : ::testing::Test {
     void read(const std::string& text)
     {
         std::ofstream(ext / "temp/model_params.txt", std::ios::binary) << text;
-        reader.ReadParameters(ext.path().string(), "model_params.txt");
+        reader.read(ext / "temp/model_params.txt");
     }
 };
 
@@ -78,8 +79,7 @@ TEST_F(ParamFile, AFixedDensityWritesNoDensityLayerAndSkippedScenarioRowsKeepThe
     EXPECT_EQ(text.find("POPDENSITYTHEME"), std::string::npos);
     EXPECT_NE(text.find("\r\nDS#3#c#Forest#11\r\nCLASS#21#Open#0.3333333#0.1#0\r\n"), std::string::npos);
 
-    reader.ReadParameters(ext.path().string(), "model_params.txt");
-    EXPECT_TRUE(ui.reports.empty());
+    reader.read(ext / "temp/model_params.txt");
     EXPECT_EQ(reader.PopulationDensity(), "0");
     EXPECT_EQ(reader.PopDensityTheme() + reader.PopDensityHigh() + reader.PopDensityLow(), "");
     EXPECT_EQ(reader.DevScenarios().count(), 1u);
@@ -105,8 +105,7 @@ TEST_F(ParamFile, WhateverAValueHoldsComesBackExactly)
     const std::string text = write(p);
     EXPECT_EQ(text.rfind("ESCAPE#%\r\nVIEW#\r\nLCTHEME#land%23cover %2523 100%25\r\n", 0), 0u) << text;
 
-    reader.ReadParameters(ext.path().string(), "model_params.txt");
-    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : ui.reports[0]);
+    reader.read(ext / "temp/model_params.txt");
     EXPECT_EQ(
         (TextList{reader.lcTheme(), reader.LCUnits(), reader.AnalysisTheme(), reader.AnalysisFieldName(),
                   reader.PopulationDensity(), reader.PopDensityTheme(), reader.PopDensityFldName(),
@@ -130,43 +129,35 @@ TEST_F(ParamFile, PlainValuesAreWrittenUnescapedAndEarlierFilesReadAsBefore)
 
     // An earlier version's file: "%23" is text, "#" cuts a value, extra scenario fields shift.
     read("VIEW#\r\nLCTHEME#lc%23\r\nANALYSISTHEME#water#sheds\r\nDS#3#a#b#Forest#11\r\nCLASS#2#Dev#1#2#3\r\n");
-    EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(reader.lcTheme(), "lc%23");
     EXPECT_EQ(reader.AnalysisTheme(), "water");
     EXPECT_EQ(*reader.DevScenarios().find("3"), (TextList{"a", "b", "Forest", "11"}));
     EXPECT_EQ(*reader.LandClasses().find("2"), (TextList{"Dev", "1", "2", "3"}));
 }
 
-TEST_F(ParamFile, ABadLineIsReportedAndKeepsOnlyTheLinesBefore)
+TEST_F(ParamFile, ABadLineThrowsAndKeepsOnlyTheLinesBefore)
 {
+    std::string why;
     for (const char* bad : {"LCTHEME#second", "NOHASH", "", "CLASS#2#again#1#1#1", "LCUNITS#Me%2"}) {
-        ui.reports.clear();
+        reader = ParameterReader();
         const bool escaped = std::string(bad).find('%') != std::string::npos;
-        read(std::string(escaped ? "ESCAPE#%\r\n" : "") + "LCTHEME#first\r\nCLASS#2#x#1#1#1\r\n" + bad +
-             "\r\nLCUNITS#Feet\r\n");
-        ASSERT_EQ(ui.reports.size(), 1u) << bad;
-        EXPECT_EQ(ui.reports[0].rfind("Record Call Stack Sequence - Bottom line is error line.\r\n\r\n"
-                                      "\tReadParameters clsReadParams \r\n",
-                                      0),
-                  0u);
+        try {
+            read(std::string(escaped ? "ESCAPE#%\r\n" : "") + "LCTHEME#first\r\nCLASS#2#x#1#1#1\r\n" + bad +
+                 "\r\nLCUNITS#Feet\r\n");
+            ADD_FAILURE() << "read " << bad;
+        } catch (const support::Error& e) {
+            why = e.description();
+        }
         EXPECT_EQ(reader.lcTheme(), "first") << bad;
         EXPECT_EQ(reader.LandClasses().count(), 1u) << bad;
         EXPECT_EQ(reader.LCUnits(), "") << bad;
     }
-    EXPECT_NE(ui.reports[0].find("Invalid escape"), std::string::npos) << ui.reports[0];
+    EXPECT_NE(why.find("Invalid escape"), std::string::npos) << why;
 }
 
-TEST_F(ParamFile, MissingFileOrFolderIsToldInTheirOwnWords)
+TEST_F(ParamFile, AMissingFileThrowsAndAMissingFolderIsTold)
 {
-    read("LCTHEME#old");
-    reader.ReadParameters(ext.path().string(), "other.txt");
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "A 'other.txt' does not exist in " + ext.path().string() +
-                                       "/temp. \r This file is required to perform an Halvo analysis.");
-    EXPECT_EQ(ui.messages[0].title, "Missing: Model_Params File");
-    EXPECT_EQ(ui.messages[0].icon, support::Icon::Critical);
-    EXPECT_EQ(reader.lcTheme(), "");
-
+    EXPECT_THROW(reader.read(ext / "temp/missing.txt"), std::exception);
     const std::string dir = (ext / "nowhere").string();
     EXPECT_FALSE(WriteParamsToFile(Example(), dir, "model_params.txt"));
     EXPECT_EQ(ui.messages.back().text, "Working directory (" + dir + ") defined in ArcView project does not exist.");

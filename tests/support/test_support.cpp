@@ -3,12 +3,12 @@
 
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
-#include "support/scripted_ui.h"
 #include "support/test_paths.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 
 namespace halvo::test {
 namespace {
@@ -17,12 +17,37 @@ void inner() { support::raise(5, "bad thing", "src"); }
 
 void middle()
 {
-    support::GuardedVoid("C", "modC", false, [] { inner(); });
+    const support::Procedure frame("C", "modC");
+    inner();
 }
 
 void passOn()
 {
-    support::GuardedVoid("B", "modB", false, [] { middle(); });
+    const support::Procedure frame("B", "modB");
+    middle();
+}
+
+void shownHere()
+{
+    const support::Procedure frame("S", "modS", support::Shown::Here);
+    passOn();
+}
+
+void outside()
+{
+    const support::Procedure frame("O", "modO");
+    shownHere();
+}
+
+// What a face catching at "A modA" reports.
+std::string FaceReport(void (*body)())
+{
+    try {
+        body();
+    } catch (...) {
+        return support::ReportText(support::describe(std::current_exception()), "A", "modA");
+    }
+    return {};
 }
 
 // The report of an error raised through `where`, the procedures listed before the error block.
@@ -32,24 +57,30 @@ std::string Report(const std::string& where)
            "\r\nError Number \r\n\t5\r\nDescription\r\n\tbad thing\r\n\r\n";
 }
 
-TEST(ErrorReporting, TheCallStackListsOutermostFirstAndEachErrorStartsAfresh)
+TEST(ErrorReporting, TheFaceListsTheChainOutermostFirstAndEachErrorStartsAfresh)
 {
-    ScriptedUi ui;
-    EXPECT_TRUE(support::Guarded("A", "modA", true, true, [] {
-        inner();
-        return false;
-    })) << "the fallback";
-    support::GuardedVoid("A", "modA", true, [] { passOn(); });
-    support::GuardedVoid("D", "modD", true, [] { inner(); });
     try {
         passOn();
     } catch (const support::Error&) {
         // a caller that skips the failed step instead of reporting it: its trace must not leak
     }
-    support::GuardedVoid("E", "modE", true, [] { inner(); });
-    EXPECT_EQ(ui.reports,
+    // Where a procedure shows its own report, the report starts there, whoever catches.
+    EXPECT_EQ((std::vector<std::string>{FaceReport(inner), FaceReport(passOn), FaceReport(outside)}),
               (std::vector<std::string>{Report("\tA modA \r\n"), Report("\tA modA \r\n\tB modB \r\n\tC modC \r\n"),
-                                        Report("\tD modD \r\n"), Report("\tE modE \r\n")}));
+                                        Report("\tS modS \r\n\tB modB \r\n\tC modC \r\n")}));
+}
+
+TEST(ErrorReporting, AnyFailureLeavingAProcedureIsReportedWithItsChain)
+{
+    try {
+        const support::Procedure frame("B", "modB");
+        throw std::runtime_error("disk gone");
+    } catch (...) {
+        const support::Caught c = support::describe(std::current_exception());
+        EXPECT_EQ(c.kind, support::Failure::Failed);
+        EXPECT_EQ(c.chain, std::vector<std::string>{"B modB "});
+        EXPECT_EQ(c.description, "disk gone");
+    }
 }
 
 namespace fs = std::filesystem;

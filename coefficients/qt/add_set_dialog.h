@@ -3,7 +3,7 @@
 // classes start the new one. It puts the name into the editor's set list and
 // fills the editor's grid; the set reaches the store with the editor's next save.
 
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include <QDialog>
 
@@ -24,7 +24,7 @@ public:
     AddSetDialog(QComboBox& editorList, QTableWidget& editorGrid, QWidget* parent);
 
     // The model the sets to model after come from; set before showing.
-    void ISModelProperties(const clsISModelProperties& model) { m_model = &model; }
+    void setModel(const CoeffStore& model) { m_model = &model; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -37,14 +37,14 @@ private:
 
     QComboBox& m_editorList;
     QTableWidget& m_editorGrid;
-    const clsISModelProperties* m_model = nullptr;
+    const CoeffStore* m_model = nullptr;
 
-    QLineEdit* txtLCType;
-    QCheckBox* ChkModelAfter;
-    QLabel* lblModelAfter;
-    QComboBox* cboLCType;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
+    QLineEdit* m_nameBox;
+    QCheckBox* m_modelAfter;
+    QLabel* m_modelAfterLabel;
+    QComboBox* m_setList;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
 };
 
 }  // namespace halvo::coefficients

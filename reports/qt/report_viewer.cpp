@@ -1,7 +1,7 @@
-#include "reports/qt/frm_is_t_params.h"
+#include "reports/qt/report_viewer.h"
 
 #include "reports/report_files.h"
-#include "support/error_reporting.h"
+#include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
 #include <QComboBox>
@@ -21,52 +21,53 @@ namespace {
 constexpr const char* kModule = "frmISTParams";
 }
 
-frmISTParams::frmISTParams(QWidget* parent)
-    : QDialog(parent), lblSelLayer_(new QLabel(tr("Select a Layer:"), this)), cboSelLayers_(new QComboBox(this)),
-      lstSelLayers_(new QListWidget(this)), txtTParams_(new QPlainTextEdit(this)),
-      cmdClose_(new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"), this))
+ReportViewer::ReportViewer(QWidget* parent)
+    : QDialog(parent), label_(new QLabel(tr("Select a Layer:"), this)), layerList_(new QComboBox(this)),
+      folderList_(new QListWidget(this)), text_(new QPlainTextEdit(this)),
+      closeButton_(new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"), this))
 {
     setObjectName(QStringLiteral("frmISTParams"));
-    lblSelLayer_->setObjectName(QStringLiteral("lblSelLayer"));
-    cboSelLayers_->setObjectName(QStringLiteral("cboSelLayers"));
-    lstSelLayers_->setObjectName(QStringLiteral("lstSelLayers"));
-    txtTParams_->setObjectName(QStringLiteral("txtTParams"));
-    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
-    lstSelLayers_->hide();
-    txtTParams_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtTParams_->setFont(QFont(QStringLiteral("Monospace")));
+    label_->setObjectName(QStringLiteral("lblSelLayer"));
+    layerList_->setObjectName(QStringLiteral("cboSelLayers"));
+    folderList_->setObjectName(QStringLiteral("lstSelLayers"));
+    text_->setObjectName(QStringLiteral("txtTParams"));
+    closeButton_->setObjectName(QStringLiteral("cmdClose"));
+    folderList_->hide();
+    // Long lines (an abstract, a path) wrap: nobody should scroll sideways to read a report.
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text_->setFont(QFont(QStringLiteral("Monospace")));
     setModal(false);
     auto* top = new QHBoxLayout;
-    top->addWidget(lblSelLayer_);
-    top->addWidget(cboSelLayers_, 1);
-    top->addWidget(cmdClose_);
+    top->addWidget(label_);
+    top->addWidget(layerList_, 1);
+    top->addWidget(closeButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(txtTParams_, 1);
+    layout->addWidget(text_, 1);
     resize(640, 480);
 
-    connect(cboSelLayers_, qOverload<int>(&QComboBox::activated), this, [this](int i) { cboSelLayers_Click(i); });
-    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    connect(layerList_, qOverload<int>(&QComboBox::activated), this, [this](int i) { showReport(i); });
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::close);
 }
 
-bool frmISTParams::event(QEvent* e)
+bool ReportViewer::event(QEvent* e)
 {
     if (e->type() == QEvent::WindowActivate && !activating_) {
         // Deferred: the viewer may close itself, which must not happen inside the activation.
         QTimer::singleShot(0, this, [this] {
             if (isVisible())
-                Form_Activate();
+                refresh();
         });
     }
     return QDialog::event(e);
 }
 
-void frmISTParams::Form_Activate()
+void ReportViewer::refresh()
 {
     activating_ = true;
-    support::GuardedVoid("Form_Activate", kModule, true, [&] {
-        cboSelLayers_->clear();
-        lstSelLayers_->clear();
+    support::Handle("Form_Activate", kModule, [&] {
+        layerList_->clear();
+        folderList_->clear();
         const host::Map* map = map_ ? map_() : nullptr;
         const auto found = map ? GetReportLayers(*map, fileType_) : decltype(GetReportLayers(*map, fileType_)){};
         if (found.empty()) {
@@ -81,24 +82,24 @@ void frmISTParams::Form_Activate()
         }
         reportCount_ = static_cast<int>(found.size());
         for (const auto& [name, folder] : found) {
-            cboSelLayers_->addItem(QString::fromStdString(name));
-            lstSelLayers_->addItem(QString::fromStdString((folder / "").string()));
+            layerList_->addItem(QString::fromStdString(name));
+            folderList_->addItem(QString::fromStdString((folder / "").string()));
         }
-        cboSelLayers_->setCurrentIndex(0);
-        cboSelLayers_Click(0);
+        layerList_->setCurrentIndex(0);
+        showReport(0);
     });
     activating_ = false;
 }
 
-void frmISTParams::cboSelLayers_Click(int index)
+void ReportViewer::showReport(int index)
 {
-    support::GuardedVoid("cboSelLayers_Click", kModule, true, [&] {
-        lstSelLayers_->setCurrentRow(index);
-        const std::string folder = lstSelLayers_->item(index)->text().toStdString();
-        const std::string layer = cboSelLayers_->itemText(index).toStdString();
+    support::Handle("cboSelLayers_Click", kModule, [&] {
+        folderList_->setCurrentRow(index);
+        const std::string folder = folderList_->item(index)->text().toStdString();
+        const std::string layer = layerList_->itemText(index).toStdString();
         QString text = QString::fromStdString(ReadReport(std::filesystem::path(folder) / (layer + "." + fileType_)));
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        txtTParams_->setPlainText(text);
+        text_->setPlainText(text);
         setWindowTitle(QString::fromStdString((fileType_ == "prm" ? "Halvo Parameters for " : "Halvo Metadata for ") +
                                               layer + ".shp"));
     });

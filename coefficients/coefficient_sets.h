@@ -1,6 +1,6 @@
 #pragma once
 // The coefficient sets as one object tree, read from and written to the store
-// whole: clsISModelProperties -> clsISLCDefs -> clsISLCDef -> clsLCClasses -> clsLCClass.
+// whole: CoeffStore -> CoeffSets -> CoeffSet -> CoverClasses -> CoverClass.
 // Each class builds and reads its own XML element.
 
 #include <cstdint>
@@ -40,10 +40,10 @@ public:
         return *items_.back();
     }
     // Throws support::Error "Subscript out of range" outside 1..Count.
-    T& Item(std::int32_t Index) { return *items_[slot(Index)]; }
-    const T& Item(std::int32_t Index) const { return *items_[slot(Index)]; }
+    T& Item(std::int32_t index) { return *items_[slot(index)]; }
+    const T& Item(std::int32_t index) const { return *items_[slot(index)]; }
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
-    void Remove(std::int32_t Index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(slot(Index))); }
+    void Remove(std::int32_t index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(slot(index))); }
     void Clear() { items_.clear(); }
 
     template <class Ptr, class Ref>
@@ -72,7 +72,7 @@ public:
     const_iterator end() const { return const_iterator(items_.end()); }
 
 private:
-    std::size_t slot(std::int32_t Index) const;
+    std::size_t slot(std::int32_t index) const;
     void copyFrom(const ItemList& other)
     {
         items_.reserve(other.items_.size());
@@ -97,11 +97,11 @@ bool ParseXml(pugi::xml_document& doc, std::string_view text);
 }  // namespace detail
 
 template <class T>
-std::size_t ItemList<T>::slot(std::int32_t Index) const
+std::size_t ItemList<T>::slot(std::int32_t index) const
 {
-    if (Index < 1 || Index > Count())
+    if (index < 1 || index > Count())
         detail::SubscriptOutOfRange();
-    return static_cast<std::size_t>(Index - 1);
+    return static_cast<std::size_t>(index - 1);
 }
 
 // The shared `XML` property: the element as its own document, without
@@ -116,23 +116,23 @@ public:
         return detail::SerializeRaw(doc);
     }
     // Text that does not parse changes nothing.
-    void XML(std::string_view strNewValue)
+    void XML(std::string_view text)
     {
         pugi::xml_document doc;
-        if (detail::ParseXml(doc, strNewValue))
+        if (detail::ParseXml(doc, text))
             static_cast<Derived&>(*this).LoadNode(doc.document_element());
     }
 };
 
-// The text of the first node `ChildName` (an XPath relative to `node`)
+// The text of the first node `path` (an XPath relative to `node`)
 // selects, without surrounding white space; empty when it selects nothing or
 // the expression is bad.
-std::string GetNodeText(pugi::xml_node node, std::string_view ChildName);
+std::string GetNodeText(pugi::xml_node node, std::string_view path);
 
-// CreateNode appends the element to `Parent` (a pugi::xml_document makes it
+// CreateNode appends the element to `parent` (a pugi::xml_document makes it
 // the document element) and returns it. LoadNode does nothing for an empty node.
 
-class clsLCClass : public XmlPersistent<clsLCClass> {
+class CoverClass : public XmlPersistent<CoverClass> {
 public:
     std::int32_t ID = 0;
     std::string LCName;
@@ -141,49 +141,49 @@ public:
     float LCLow = 0;
 
     static constexpr std::string_view NodeName() { return "LCClass"; }
-    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    pugi::xml_node CreateNode(pugi::xml_node parent) const;
     // Throws support::Error when ID or a coefficient is missing or not a number.
     void LoadNode(pugi::xml_node node);
-    static std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+    static std::string GetNodeText(pugi::xml_node node, std::string_view path)
     {
-        return coefficients::GetNodeText(node, ChildName);
+        return coefficients::GetNodeText(node, path);
     }
 };
 
-class clsLCClasses : public ItemList<clsLCClass>, public XmlPersistent<clsLCClasses> {
+class CoverClasses : public ItemList<CoverClass>, public XmlPersistent<CoverClasses> {
 public:
     static constexpr std::string_view NodeName() { return "LCClasses"; }
-    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    pugi::xml_node CreateNode(pugi::xml_node parent) const;
     void LoadNode(pugi::xml_node node);
 };
 
-class clsISLCDef : public XmlPersistent<clsISLCDef> {
+class CoeffSet : public XmlPersistent<CoeffSet> {
 public:
     std::string LCType;
-    clsLCClasses LCClasses;
+    CoverClasses LCClasses;
 
     static constexpr std::string_view NodeName() { return "ISLCDef"; }
-    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    pugi::xml_node CreateNode(pugi::xml_node parent) const;
     void LoadNode(pugi::xml_node node);
-    static std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+    static std::string GetNodeText(pugi::xml_node node, std::string_view path)
     {
-        return coefficients::GetNodeText(node, ChildName);
+        return coefficients::GetNodeText(node, path);
     }
 };
 
-class clsISLCDefs : public ItemList<clsISLCDef>, public XmlPersistent<clsISLCDefs> {
+class CoeffSets : public ItemList<CoeffSet>, public XmlPersistent<CoeffSets> {
 public:
     static constexpr std::string_view NodeName() { return "ISLCDefs"; }
-    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    pugi::xml_node CreateNode(pugi::xml_node parent) const;
     void LoadNode(pugi::xml_node node);
 };
 
-class clsISModelProperties : public XmlPersistent<clsISModelProperties> {
+class CoeffStore : public XmlPersistent<CoeffStore> {
 public:
-    clsISLCDefs ISLCDefs;
+    CoeffSets ISLCDefs;
 
     static constexpr std::string_view NodeName() { return "ISModelProperties"; }
-    pugi::xml_node CreateNode(pugi::xml_node Parent) const;
+    pugi::xml_node CreateNode(pugi::xml_node parent) const;
     // Keeps the sets when the element has no ISLCDefs child; the root's own
     // name is not looked at.
     void LoadNode(pugi::xml_node node);
@@ -192,16 +192,16 @@ public:
 // The first set whose name equals `name` exactly (case-sensitive), or null.
 // A store may hold two sets of one name (older merges made them); the first
 // is the one every lookup takes, so a run never mixes them.
-clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name);
-const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name);
+CoeffSet* FindSet(CoeffStore& model, std::string_view name);
+const CoeffSet* FindSet(const CoeffStore& model, std::string_view name);
 
 // The first class ID that stands more than once in the list, if any: a run
 // looks classes up by ID, so such a set cannot be run.
-std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes);
+std::optional<std::int32_t> DuplicateClassId(const CoverClasses& classes);
 
 // Why the set cannot be stored: a class ID twice (names the set and the ID);
 // empty when it can. Merge refuses such a set.
-std::string DuplicateIdFault(const clsISLCDef& set);
+std::string DuplicateIdFault(const CoeffSet& set);
 
 // Why a class cannot be used in a run: a coefficient outside 0 to 100, named
 // with its set, class and level; empty when it can. The store keeps such
@@ -211,6 +211,6 @@ std::string CoefficientFault(std::string_view setName, std::int64_t id, std::str
 
 // Why the set cannot be run: DuplicateIdFault, then CoefficientFault of the
 // first class that has one; empty when it can.
-std::string SetFault(const clsISLCDef& set);
+std::string SetFault(const CoeffSet& set);
 
 }  // namespace halvo::coefficients

@@ -1,18 +1,20 @@
-#include "coefficients/qt/frm_is_model_props.h"
+#include "coefficients/qt/coefficient_editor.h"
 
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
 #include "coefficients/number_text.h"
-#include "coefficients/qt/frm_add_lc_type.h"
+#include "coefficients/qt/add_set_dialog.h"
 #include "coefficients/qt/lc_grid.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
+#include "support/qt/qt_ui.h"
 #include "support/ui.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -76,7 +78,7 @@ QString TypedInto(const QLineEdit& box, const QString& typed)
 template <class F>
 void CoefficientEditor::guarded(const char* procedure, F&& body)
 {
-    support::GuardedVoid(procedure, kForm, true, std::forward<F>(body));
+    support::Handle(procedure, kForm, std::forward<F>(body));
 }
 
 CoefficientEditor::CoefficientEditor(QWidget* parent, std::filesystem::path extensionFolder)
@@ -86,123 +88,133 @@ CoefficientEditor::CoefficientEditor(QWidget* parent, std::filesystem::path exte
     setWindowTitle(tr("Change Coefficients"));
     setModal(false);
 
-    auto* lblLCType = new QLabel(tr("Coefficient Set"), this);
-    lblLCType->setObjectName(QStringLiteral("lblLCType"));
-    cboLCType = new QComboBox(this);
-    cboLCType->setObjectName(QStringLiteral("cboLCType"));
-    lblLCType->setBuddy(cboLCType);
+    auto* setLabel = new QLabel(tr("Coefficient Set"), this);
+    setLabel->setObjectName(QStringLiteral("lblLCType"));
+    m_setList = new QComboBox(this);
+    m_setList->setObjectName(QStringLiteral("cboLCType"));
+    setLabel->setBuddy(m_setList);
 
-    grdLCDef = new QTableWidget(this);
-    grdLCDef->setObjectName(QStringLiteral("grdLCDef"));
-    grdLCDef->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdLCDef->setSelectionMode(QAbstractItemView::NoSelection);
-    grdLCDef->horizontalHeader()->setSectionsClickable(false);
-    grdLCDef->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grdLCDef->verticalHeader()->setSectionsClickable(false);
-    grdLCDef->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grdLCDef->setContextMenuPolicy(Qt::NoContextMenu);
-    SetLCGridHeaders(*grdLCDef);
-    int gridWidth = 2 * grdLCDef->frameWidth() + grdLCDef->verticalScrollBar()->sizeHint().width();
-    for (int w : kLCGridWidths)
-        gridWidth += w;
-    grdLCDef->setMinimumSize(gridWidth, 240);
+    m_grid = new QTableWidget(this);
+    m_grid->setObjectName(QStringLiteral("grdLCDef"));
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setSelectionMode(QAbstractItemView::NoSelection);
+    m_grid->horizontalHeader()->setSectionsClickable(false);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setSectionsClickable(false);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->setContextMenuPolicy(Qt::NoContextMenu);
+    auto* classLabel = new QLabel(tr("Class"), this);
+    classLabel->setObjectName(QStringLiteral("lblClass"));
+    classLabel->setAlignment(Qt::AlignCenter);
+    auto* coefficientsLabel = new QLabel(tr("Coefficients"), this);
+    coefficientsLabel->setObjectName(QStringLiteral("lblCoefficients"));
+    coefficientsLabel->setAlignment(Qt::AlignCenter);
+    // The columns follow their texts and the font; the grid and the two
+    // labels over it follow the columns.
+    auto follow = [this, classLabel, coefficientsLabel] {
+        int width[kLCGridCols];
+        for (int c = 0; c < kLCGridCols; ++c)
+            width[c] = GridColWidth(*m_grid, c);
+        classLabel->setFixedWidth(width[0] + width[1] + width[2]);
+        coefficientsLabel->setFixedWidth(width[3] + width[4] + width[5]);
+        m_grid->setMinimumSize(2 * m_grid->frameWidth() + m_grid->verticalScrollBar()->sizeHint().width() +
+                                   classLabel->width() + coefficientsLabel->width(),
+                               240);
+    };
+    connect(m_grid->horizontalHeader(), &QHeaderView::sectionResized, this, follow);
+    SetLCGridHeaders(*m_grid);
+    follow();
 
-    auto* lblClass = new QLabel(tr("Class"), this);
-    lblClass->setObjectName(QStringLiteral("lblClass"));
-    lblClass->setAlignment(Qt::AlignCenter);
-    lblClass->setFixedWidth(kLCGridWidths[0] + kLCGridWidths[1] + kLCGridWidths[2]);
-    auto* lblCoefficients = new QLabel(tr("Coefficients"), this);
-    lblCoefficients->setObjectName(QStringLiteral("lblCoefficients"));
-    lblCoefficients->setAlignment(Qt::AlignCenter);
-    lblCoefficients->setFixedWidth(kLCGridWidths[3] + kLCGridWidths[4] + kLCGridWidths[5]);
+    m_cellEditor = new QLineEdit(m_grid->viewport());
+    m_cellEditor->setObjectName(QStringLiteral("txtActiveCell"));
+    m_cellEditor->setFrame(false);
+    m_cellEditor->setContextMenuPolicy(Qt::NoContextMenu);
+    m_cellEditor->hide();
 
-    txtActiveCell = new QLineEdit(grdLCDef->viewport());
-    txtActiveCell->setObjectName(QStringLiteral("txtActiveCell"));
-    txtActiveCell->setFrame(false);
-    txtActiveCell->setContextMenuPolicy(Qt::NoContextMenu);
-    txtActiveCell->hide();
+    m_newButton = Button("cmdNew", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "New..."), this);
+    m_applyButton = Button("cmdApply", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Apply"), this);
+    m_quitButton = Button("cmdQuit", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Quit"), this);
+    m_helpButton = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Help"), this);
+    auto* transferFrame = new QGroupBox(tr("Transfer"), this);
+    transferFrame->setObjectName(QStringLiteral("fraTransfer"));
+    m_importButton =
+        Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Import..."), transferFrame);
+    m_exportButton =
+        Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Export..."), transferFrame);
+    m_mergeButton =
+        Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Merge..."), transferFrame);
 
-    cmdNew = Button("cmdNew", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "New..."), this);
-    cmdApply = Button("cmdApply", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Apply"), this);
-    cmdQuit = Button("cmdQuit", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Quit"), this);
-    cmdHelp = Button("cmdHelp", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Help"), this);
-    auto* fraTransfer = new QGroupBox(tr("Transfer"), this);
-    fraTransfer->setObjectName(QStringLiteral("fraTransfer"));
-    CmdImport =
-        Button("CmdImport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Import..."), fraTransfer);
-    CmdExport =
-        Button("CmdExport", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Export..."), fraTransfer);
-    CmdMerge = Button("CmdMerge", QT_TRANSLATE_NOOP("halvo::coefficients::CoefficientEditor", "Merge..."), fraTransfer);
-
-    MnuFGridRows = new QMenu(tr("Row Popup"), this);
-    MnuFGridRows->setObjectName(QStringLiteral("MnuFGridRows"));
-    QAction* MnuFGridAddRow = MnuFGridRows->addAction(tr("Add a Row"));
-    MnuFGridAddRow->setObjectName(QStringLiteral("MnuFGridAddRow"));
-    QAction* MnuFGridInsRow = MnuFGridRows->addAction(tr("Insert a Row"));
-    MnuFGridInsRow->setObjectName(QStringLiteral("MnuFGridInsRow"));
-    QAction* MnuFGridDelRow = MnuFGridRows->addAction(tr("Delete a Row"));
-    MnuFGridDelRow->setObjectName(QStringLiteral("MnuFGridDelRow"));
+    m_rowMenu = new QMenu(tr("Row Popup"), this);
+    m_rowMenu->setObjectName(QStringLiteral("MnuFGridRows"));
+    QAction* addRowAction = m_rowMenu->addAction(tr("Add a Row"));
+    addRowAction->setObjectName(QStringLiteral("MnuFGridAddRow"));
+    QAction* insertRowAction = m_rowMenu->addAction(tr("Insert a Row"));
+    insertRowAction->setObjectName(QStringLiteral("MnuFGridInsRow"));
+    QAction* deleteRowAction = m_rowMenu->addAction(tr("Delete a Row"));
+    deleteRowAction->setObjectName(QStringLiteral("MnuFGridDelRow"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(lblLCType);
-    top->addWidget(cboLCType, 1);
+    top->addWidget(setLabel);
+    top->addWidget(m_setList, 1);
     auto* labels = new QHBoxLayout;
     labels->setSpacing(0);
-    labels->addWidget(lblClass);
-    labels->addWidget(lblCoefficients);
+    labels->addWidget(classLabel);
+    labels->addWidget(coefficientsLabel);
     labels->addStretch();
-    auto* transfer = new QHBoxLayout(fraTransfer);
-    transfer->addWidget(CmdImport);
-    transfer->addWidget(CmdExport);
-    transfer->addWidget(CmdMerge);
+    auto* transfer = new QHBoxLayout(transferFrame);
+    transfer->addWidget(m_importButton);
+    transfer->addWidget(m_exportButton);
+    transfer->addWidget(m_mergeButton);
     auto* commands = new QGridLayout;
-    commands->addWidget(cmdNew, 0, 0);
-    commands->addWidget(cmdApply, 0, 1);
-    commands->addWidget(cmdQuit, 1, 0);
-    commands->addWidget(cmdHelp, 1, 1);
+    commands->addWidget(m_newButton, 0, 0);
+    commands->addWidget(m_applyButton, 0, 1);
+    commands->addWidget(m_quitButton, 1, 0);
+    commands->addWidget(m_helpButton, 1, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(commands);
     bottom->addStretch();
-    bottom->addWidget(fraTransfer);
+    bottom->addWidget(transferFrame);
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
     main->addLayout(labels);
-    main->addWidget(grdLCDef, 1);
+    main->addWidget(m_grid, 1);
     main->addLayout(bottom);
 
-    grdLCDef->installEventFilter(this);
-    grdLCDef->viewport()->installEventFilter(this);
-    txtActiveCell->installEventFilter(this);
+    m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
+    m_cellEditor->installEventFilter(this);
 
-    connect(cboLCType, qOverload<int>(&QComboBox::currentIndexChanged), this,
+    connect(m_setList, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { guarded("cboLCType_Click", [this] { setChosen(); }); });
-    connect(grdLCDef, &QTableWidget::currentCellChanged, this, [this](int row, int col, int prevRow, int prevCol) {
-        guarded("grdLCDef_LeaveCell", [&] { grdLCDef_LeaveCell(prevRow + 1, prevCol + 1); });
-        guarded("grdLCDef_EnterCell", [&] { grdLCDef_EnterCell(row + 1, col + 1); });
+    connect(m_grid, &QTableWidget::currentCellChanged, this, [this](int row, int col, int prevRow, int prevCol) {
+        guarded("grdLCDef_LeaveCell", [&] { leaveCell(prevRow + 1, prevCol + 1); });
+        guarded("grdLCDef_EnterCell", [&] { enterCell(row + 1, col + 1); });
     });
-    connect(grdLCDef, &QTableWidget::cellDoubleClicked, this,
-            [this] { guarded("grdLCDef_DblClick", [this] { Set_TextBox(); }); });
-    for (QScrollBar* bar : {grdLCDef->verticalScrollBar(), grdLCDef->horizontalScrollBar()})
+    connect(m_grid, &QTableWidget::cellDoubleClicked, this,
+            [this] { guarded("grdLCDef_DblClick", [this] { openCellEditor(); }); });
+    for (QScrollBar* bar : {m_grid->verticalScrollBar(), m_grid->horizontalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this,
                 [this] { guarded("grdLCDef_Scroll", [this] { hideTextBox(); }); });
     // The cell follows the box while it is open.
-    connect(txtActiveCell, &QLineEdit::textEdited, this, [this](const QString& text) {
+    connect(m_cellEditor, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (m_editRow > 0)
-            SetTextMatrix(*grdLCDef, m_editRow, m_editCol, text);
+            SetTextMatrix(*m_grid, m_editRow, m_editCol, text);
     });
 
-    connect(cmdApply, &QPushButton::clicked, this, [this] { guarded("cmdApply_click", [this] { cmdApply_click(); }); });
-    connect(cmdQuit, &QPushButton::clicked, this, [this] { guarded("cmdQuit_Click", [this] { quit(); }); });
-    connect(cmdNew, &QPushButton::clicked, this, [this] { guarded("cmdNew_Click", [this] { newSet(); }); });
-    connect(cmdHelp, &QPushButton::clicked, this, [this] { guarded("cmdHelp_Click", [this] { showHelp(); }); });
-    connect(CmdImport, &QPushButton::clicked, this, [this] { guarded("cmdImport_Click", [this] { importSet(); }); });
-    connect(CmdExport, &QPushButton::clicked, this, [this] { guarded("cmdExport_Click", [this] { exportSet(); }); });
-    connect(CmdMerge, &QPushButton::clicked, this, [this] { guarded("cmdMerge_Click", [this] { mergeStore(); }); });
-    connect(MnuFGridAddRow, &QAction::triggered, this,
-            [this] { guarded("MnuFGridAddRow_Click", [this] { addRow(); }); });
-    connect(MnuFGridInsRow, &QAction::triggered, this,
+    connect(m_applyButton, &QPushButton::clicked, this, [this] { guarded("cmdApply_click", [this] { apply(); }); });
+    connect(m_quitButton, &QPushButton::clicked, this, [this] { guarded("cmdQuit_Click", [this] { quit(); }); });
+    connect(m_newButton, &QPushButton::clicked, this, [this] { guarded("cmdNew_Click", [this] { newSet(); }); });
+    connect(m_helpButton, &QPushButton::clicked, this, [this] { guarded("cmdHelp_Click", [this] { showHelp(); }); });
+    connect(m_importButton, &QPushButton::clicked, this,
+            [this] { guarded("cmdImport_Click", [this] { importSet(); }); });
+    connect(m_exportButton, &QPushButton::clicked, this,
+            [this] { guarded("cmdExport_Click", [this] { exportSet(); }); });
+    connect(m_mergeButton, &QPushButton::clicked, this,
+            [this] { guarded("cmdMerge_Click", [this] { mergeStore(); }); });
+    connect(addRowAction, &QAction::triggered, this, [this] { guarded("MnuFGridAddRow_Click", [this] { addRow(); }); });
+    connect(insertRowAction, &QAction::triggered, this,
             [this] { guarded("MnuFGridInsRow_Click", [this] { insertRow(); }); });
-    connect(MnuFGridDelRow, &QAction::triggered, this,
+    connect(deleteRowAction, &QAction::triggered, this,
             [this] { guarded("MnuFGridDelRow_Click", [this] { deleteRow(); }); });
 
     setUnsaved(false);
@@ -224,7 +236,7 @@ void CoefficientEditor::done(int result)
     // Closing drops the copy of the store; the next opening reads the file again.
     hideTextBox();
     m_loaded = false;
-    m_model = clsISModelProperties{};
+    m_model = CoeffStore{};
     setUnsaved(false);
     QDialog::done(result);
 }
@@ -233,13 +245,13 @@ void CoefficientEditor::load()
 {
     m_shown = -99;
     setUnsaved(false);
-    m_model = clsISModelProperties{};
+    m_model = CoeffStore{};
     {
-        const QSignalBlocker quiet(cboLCType);
-        cboLCType->clear();
+        const QSignalBlocker quiet(m_setList);
+        m_setList->clear();
     }
-    SetGridRows(*grdLCDef, 1);
-    SetLCGridHeaders(*grdLCDef);
+    SetGridRows(*m_grid, 1);
+    SetLCGridHeaders(*m_grid);
 
     std::error_code ec;
     if (!fs::exists(support::StorePath(m_ext), ec)) {
@@ -255,43 +267,43 @@ void CoefficientEditor::load()
     m_storeLoaded = loaded;
     if (!loaded) {
         // The store on disk may still hold the user's sets: nothing here may overwrite it.
-        m_model = clsISModelProperties{};
+        m_model = CoeffStore{};
         refreshCommands();
         support::MsgBox(StoreLoadFailedText(m_ext), support::Buttons::OK, support::Icon::None, "Halvo");
         return;
     }
-    LoadLCTypeCombobox(*cboLCType, m_model);
-    if (cboLCType->count() > 0)
-        cboLCType->setCurrentIndex(0);
-    SetLCGridHeaders(*grdLCDef);
+    LoadLCTypeCombobox(*m_setList, m_model);
+    if (m_setList->count() > 0)
+        m_setList->setCurrentIndex(0);
+    SetLCGridHeaders(*m_grid);
     refreshCommands();
-    if (GridRows(*grdLCDef) > 1)
+    if (GridRows(*m_grid) > 1)
         moveTo(1, 1);
 }
 
 void CoefficientEditor::refreshCommands()
 {
     const bool shown = m_storeLoaded && m_shown >= 0;
-    grdLCDef->setEnabled(shown);
-    cmdNew->setEnabled(m_storeLoaded);
-    CmdImport->setEnabled(m_storeLoaded);
-    CmdMerge->setEnabled(m_storeLoaded);
-    CmdExport->setEnabled(shown);
+    m_grid->setEnabled(shown);
+    m_newButton->setEnabled(m_storeLoaded);
+    m_importButton->setEnabled(m_storeLoaded);
+    m_mergeButton->setEnabled(m_storeLoaded);
+    m_exportButton->setEnabled(shown);
 }
 
 // ---- sets ----
 
-QString CoefficientEditor::shownName() const { return m_shown >= 0 ? cboLCType->itemText(m_shown) : QString(); }
+QString CoefficientEditor::shownName() const { return m_shown >= 0 ? m_setList->itemText(m_shown) : QString(); }
 
 void CoefficientEditor::setUnsaved(bool on)
 {
     m_unsaved = on;
-    cmdApply->setEnabled(on);
+    m_applyButton->setEnabled(on);
 }
 
 void CoefficientEditor::setChosen()
 {
-    int pos = cboLCType->currentIndex();
+    int pos = m_setList->currentIndex();
     if (pos == m_shown || pos < 0)
         return;
     if (m_unsaved) {
@@ -301,15 +313,15 @@ void CoefficientEditor::setChosen()
             StdStr(shownName()) + " and proceed, or 'No' to return.";
         if (support::MsgBox(question, support::Buttons::YesNo) != support::Answer::Yes || !save()) {
             // The grid still shows the old set, so the selection goes back to it.
-            cboLCType->setCurrentIndex(m_shown);
+            m_setList->setCurrentIndex(m_shown);
             return;
         }
         setUnsaved(false);
         // The save lists the sets again; the chosen one keeps its name.
-        pos = cboLCType->currentIndex();
+        pos = m_setList->currentIndex();
     }
     hideTextBox();
-    LoadLCGrid(*grdLCDef, StdStr(cboLCType->itemText(pos)), m_model);
+    LoadLCGrid(*m_grid, StdStr(m_setList->itemText(pos)), m_model);
     m_shown = pos;
     refreshCommands();
     moveTo(1, 1);
@@ -321,11 +333,11 @@ bool CoefficientEditor::save()
         return false;
     hideTextBox();
     // The grid is checked before the store is locked: its messages wait for the user.
-    const auto rows = GridClasses(*grdLCDef);
+    const auto rows = GridClasses(*m_grid);
     if (!rows)
         return false;
     const std::string name = StdStr(shownName());
-    const StoreUpdate saved = UpdateStore(m_model, m_ext, [&](clsISModelProperties& store) {
+    const StoreUpdate saved = UpdateStore(m_model, m_ext, [&](CoeffStore& store) {
         SetClasses(store, name, *rows);
         return true;
     });
@@ -343,19 +355,19 @@ void CoefficientEditor::relistSets()
 {
     // The model is the store as saved, with what other writers added meanwhile.
     const QString shown = shownName();
-    const QString current = cboLCType->currentText();
-    const QSignalBlocker quiet(cboLCType);
-    LoadLCTypeCombobox(*cboLCType, m_model);
-    m_shown = cboLCType->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    cboLCType->setCurrentIndex(cboLCType->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const QString current = m_setList->currentText();
+    const QSignalBlocker quiet(m_setList);
+    LoadLCTypeCombobox(*m_setList, m_model);
+    m_shown = m_setList->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_setList->setCurrentIndex(m_setList->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
     refreshCommands();
 }
 
-void CoefficientEditor::cmdApply_click()
+void CoefficientEditor::apply()
 {
     if (!save())
         return;
-    cboLCType->setFocus();
+    m_setList->setFocus();
     setUnsaved(false);
 }
 
@@ -390,14 +402,14 @@ void CoefficientEditor::newSet()
 {
     if (!saveFirst("Changes to the current coefficient set must be saved before adding a new coefficient set. "))
         return;
-    const int before = cboLCType->count();
-    AddSetDialog add(*cboLCType, *grdLCDef, this);
-    add.ISModelProperties(m_model);
+    const int before = m_setList->count();
+    AddSetDialog add(*m_setList, *m_grid, this);
+    add.setModel(m_model);
     add.exec();
-    if (cboLCType->count() > before) {
-        m_shown = cboLCType->currentIndex();
+    if (m_setList->count() > before) {
+        m_shown = m_setList->currentIndex();
         refreshCommands();
-        cboLCType->setFocus();
+        m_setList->setFocus();
         setUnsaved(true);
         moveTo(1, 1);
     }
@@ -430,6 +442,11 @@ void CoefficientEditor::importSet()
         chooseFile({FileRequest::Kind::Open, tr("Impervious Surface Coefficient File to Import"), kTextFilter, {}});
     if (file.isEmpty())
         return;
+    // The file is checked before the name is asked: a bad line is said (with
+    // its number) before the user has typed anything.
+    CoverClasses checked;
+    if (!ReadCoeffLines(StdStr(file), checked))
+        return;
     TextPrompt prompt = m_prompt;
     if (!prompt) {
         prompt = [this](std::string_view message, std::string_view title, std::string_view defaultText) {
@@ -439,7 +456,12 @@ void CoefficientEditor::importSet()
             return ok ? StdStr(text) : std::string();
         };
     }
-    if (!ImportCoeffsFromFile(m_model, StdStr(file), m_ext, prompt).empty())
+    // The file's own name is the set's name unless the user changes it.
+    const std::string stem = QFileInfo(file).completeBaseName().toStdString();
+    const TextPrompt askName = [&](std::string_view message, std::string_view title, std::string_view defaultText) {
+        return prompt(message, title, defaultText.empty() ? stem : defaultText);
+    };
+    if (!ImportCoeffsFromFile(m_model, StdStr(file), m_ext, askName).empty())
         relistSets();
 }
 
@@ -474,86 +496,86 @@ void CoefficientEditor::showHelp()
 
 // ---- the grid ----
 
-int CoefficientEditor::curRow() const { return grdLCDef->currentRow() + 1; }
-int CoefficientEditor::curCol() const { return grdLCDef->currentColumn() + 1; }
+int CoefficientEditor::curRow() const { return m_grid->currentRow() + 1; }
+int CoefficientEditor::curCol() const { return m_grid->currentColumn() + 1; }
 
 void CoefficientEditor::moveTo(int row, int col)
 {
-    if (row < 1 || row >= GridRows(*grdLCDef) || col < 1 || col >= kLCGridCols)
+    if (row < 1 || row >= GridRows(*m_grid) || col < 1 || col >= kLCGridCols)
         return;
-    grdLCDef->setCurrentCell(row - 1, col - 1);
+    m_grid->setCurrentCell(row - 1, col - 1);
 }
 
-void CoefficientEditor::IsCellVisible()
+void CoefficientEditor::showCurrentCell()
 {
-    if (QTableWidgetItem* item = grdLCDef->currentItem())
-        grdLCDef->scrollToItem(item);
+    if (QTableWidgetItem* item = m_grid->currentItem())
+        m_grid->scrollToItem(item);
 }
 
-void CoefficientEditor::INCR_CELL()
+void CoefficientEditor::nextCell()
 {
     const int row = curRow();
     const int col = curCol();
     if (col < kColLow)
         moveTo(row, col + 1);
-    else if (row < GridRows(*grdLCDef) - 1)
+    else if (row < GridRows(*m_grid) - 1)
         moveTo(row + 1, col);
-    IsCellVisible();
+    showCurrentCell();
 }
 
 void CoefficientEditor::hideTextBox()
 {
-    if (!txtActiveCell->isVisible())
+    if (!m_cellEditor->isVisible())
         return;
     // Focus first: hiding a focused box would pass the focus on as a Tab,
     // which moves the grid's current cell.
-    if (txtActiveCell->hasFocus())
-        grdLCDef->setFocus();
-    txtActiveCell->hide();
+    if (m_cellEditor->hasFocus())
+        m_grid->setFocus();
+    m_cellEditor->hide();
     m_editRow = m_editCol = -1;
 }
 
-void CoefficientEditor::Set_TextBox()
+void CoefficientEditor::openCellEditor()
 {
-    QTableWidgetItem* item = grdLCDef->currentItem();
+    QTableWidgetItem* item = m_grid->currentItem();
     if (!item || curRow() < 1 || curCol() < 1)
         return;
     m_editRow = curRow();
     m_editCol = curCol();
-    txtActiveCell->setFont(grdLCDef->font());
-    txtActiveCell->setGeometry(grdLCDef->visualItemRect(item));
-    txtActiveCell->setText(item->text());
-    txtActiveCell->show();
-    txtActiveCell->raise();
-    txtActiveCell->setCursorPosition(static_cast<int>(txtActiveCell->text().size()));
-    txtActiveCell->setFocus();
+    m_cellEditor->setFont(m_grid->font());
+    m_cellEditor->setGeometry(m_grid->visualItemRect(item));
+    m_cellEditor->setText(item->text());
+    m_cellEditor->show();
+    m_cellEditor->raise();
+    m_cellEditor->setCursorPosition(static_cast<int>(m_cellEditor->text().size()));
+    m_cellEditor->setFocus();
     setUnsaved(true);
 }
 
-void CoefficientEditor::grdLCDef_EnterCell(int row, int col)
+void CoefficientEditor::enterCell(int row, int col)
 {
     hideTextBox();
     if (row < 1 || col < 1)
         return;
-    m_enterText = TextMatrix(*grdLCDef, row, col);
-    if (QTableWidgetItem* item = grdLCDef->item(row - 1, col - 1))
+    m_enterText = TextMatrix(*m_grid, row, col);
+    if (QTableWidgetItem* item = m_grid->item(row - 1, col - 1))
         item->setBackground(CurrentCellColor());
 }
 
-void CoefficientEditor::grdLCDef_LeaveCell(int row, int col)
+void CoefficientEditor::leaveCell(int row, int col)
 {
-    if (row < 1 || col < 1 || row >= GridRows(*grdLCDef))
+    if (row < 1 || col < 1 || row >= GridRows(*m_grid))
         return;
-    if (QTableWidgetItem* item = grdLCDef->item(row - 1, col - 1))
+    if (QTableWidgetItem* item = m_grid->item(row - 1, col - 1))
         item->setBackground(palette().color(QPalette::Base));
-    if (col != kColName && TextMatrix(*grdLCDef, row, col).trimmed().isEmpty()) {
-        SetTextMatrix(*grdLCDef, row, col, QStringLiteral("0"));
+    if (col != kColName && TextMatrix(*m_grid, row, col).trimmed().isEmpty()) {
+        SetTextMatrix(*m_grid, row, col, QStringLiteral("0"));
         if (row == m_editRow && col == m_editCol)
-            txtActiveCell->setText(QStringLiteral("0"));
+            m_cellEditor->setText(QStringLiteral("0"));
     }
 }
 
-bool CoefficientEditor::ValidateEntry(int col, const QString& typed, const QString& newText)
+bool CoefficientEditor::acceptEntry(int col, const QString& typed, const QString& newText, bool complete)
 {
     const char* refusal = nullptr;
     if (col == kColValue) {
@@ -566,13 +588,21 @@ bool CoefficientEditor::ValidateEntry(int col, const QString& typed, const QStri
         const auto n = ParseNumber(StdStr(newText));
         if (!n)
             refusal = "Invalid value entered - Coefficients must be numeric.";
-        else if (*n < 0 || *n > 100)
+        else if (complete && (*n < 0 || *n > 100))
             refusal = "Invalid value entered - Coefficients must be between 0-100.";
     }
     if (!refusal)
         return true;
     support::MsgBox(refusal, support::Buttons::OK, support::Icon::Exclamation);
     return false;
+}
+
+bool CoefficientEditor::entryComplete()
+{
+    if (!m_cellEditor->isVisible() || m_editCol < 0)
+        return true;
+    const QString text = m_cellEditor->text();
+    return text.trimmed().isEmpty() || acceptEntry(m_editCol, text, text, true);
 }
 
 bool CoefficientEditor::gridKeyPress(QKeyEvent* e)
@@ -582,18 +612,18 @@ bool CoefficientEditor::gridKeyPress(QKeyEvent* e)
     const bool onCell = row >= 1 && col >= 1;
     switch (e->key()) {
     case Qt::Key_Escape: return true;
-    case Qt::Key_F2: Set_TextBox(); return true;
+    case Qt::Key_F2: openCellEditor(); return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (onCell)
-            INCR_CELL();
+            nextCell();
         return true;
     case Qt::Key_Backspace:
         if (onCell) {
-            QString text = TextMatrix(*grdLCDef, row, col);
+            QString text = TextMatrix(*m_grid, row, col);
             text.chop(1);
-            SetTextMatrix(*grdLCDef, row, col, text);
-            Set_TextBox();
+            SetTextMatrix(*m_grid, row, col, text);
+            openCellEditor();
         }
         return true;
     default: break;
@@ -604,12 +634,12 @@ bool CoefficientEditor::gridKeyPress(QKeyEvent* e)
         return true;
     // A character replaces the cell's text and opens the editor on it; a
     // refused one leaves the cell as it was, the editor open.
-    const QString before = TextMatrix(*grdLCDef, row, col);
-    SetTextMatrix(*grdLCDef, row, col, e->text());
-    Set_TextBox();
-    if (!ValidateEntry(col, e->text(), e->text())) {
-        SetTextMatrix(*grdLCDef, row, col, before);
-        txtActiveCell->setText(before);
+    const QString before = TextMatrix(*m_grid, row, col);
+    SetTextMatrix(*m_grid, row, col, e->text());
+    openCellEditor();
+    if (!acceptEntry(col, e->text(), e->text())) {
+        SetTextMatrix(*m_grid, row, col, before);
+        m_cellEditor->setText(before);
     }
     return true;
 }
@@ -618,21 +648,21 @@ bool CoefficientEditor::cellEditorKeyPress(QKeyEvent* e)
 {
     const int row = curRow();
     const int col = curCol();
-    const int lastRow = GridRows(*grdLCDef) - 1;
-    const int caret = txtActiveCell->cursorPosition();
-    const bool noSelection = !txtActiveCell->hasSelectedText();
+    const int lastRow = GridRows(*m_grid) - 1;
+    const int caret = m_cellEditor->cursorPosition();
+    const bool noSelection = !m_cellEditor->hasSelectedText();
     bool handled = false;
     switch (e->key()) {
     case Qt::Key_Escape:
         // Both the box and the cell go back to the text the cell had when entered.
-        txtActiveCell->setText(m_enterText);
-        txtActiveCell->setCursorPosition(static_cast<int>(m_enterText.size()));
+        m_cellEditor->setText(m_enterText);
+        m_cellEditor->setCursorPosition(static_cast<int>(m_enterText.size()));
         if (m_editRow > 0)
-            SetTextMatrix(*grdLCDef, m_editRow, m_editCol, m_enterText);
+            SetTextMatrix(*m_grid, m_editRow, m_editCol, m_enterText);
         handled = true;
         break;
     case Qt::Key_Left:
-        if (caret == 0 && noSelection) {
+        if (caret == 0 && noSelection && entryComplete()) {
             if (col > kColValue)
                 moveTo(row, col - 1);
             else if (row > 1)
@@ -641,7 +671,7 @@ bool CoefficientEditor::cellEditorKeyPress(QKeyEvent* e)
         }
         break;
     case Qt::Key_Right:
-        if (caret == txtActiveCell->text().size() && noSelection) {
+        if (caret == m_cellEditor->text().size() && noSelection && entryComplete()) {
             if (col < kColLow)
                 moveTo(row, col + 1);
             else if (row < lastRow)
@@ -650,23 +680,25 @@ bool CoefficientEditor::cellEditorKeyPress(QKeyEvent* e)
         }
         break;
     case Qt::Key_Up:
-        if (row > 1)
+        if (row > 1 && entryComplete())
             moveTo(row - 1, col);
         handled = true;
         break;
     case Qt::Key_Down:
-        if (row < lastRow)
+        if (row < lastRow && entryComplete())
             moveTo(row + 1, col);
         handled = true;
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter: {
-        const QString text = txtActiveCell->text();
+        if (!entryComplete())
+            return true;
+        const QString text = m_cellEditor->text();
         if (m_editRow > 0)
-            SetTextMatrix(*grdLCDef, m_editRow, m_editCol, text);
+            SetTextMatrix(*m_grid, m_editRow, m_editCol, text);
         hideTextBox();
-        INCR_CELL();
-        grdLCDef->setFocus();
+        nextCell();
+        m_grid->setFocus();
         return true;
     }
     default: {
@@ -675,41 +707,38 @@ bool CoefficientEditor::cellEditorKeyPress(QKeyEvent* e)
         if (!paste && !IsCharacter(e))
             return false;
         const QString typed = paste ? QGuiApplication::clipboard()->text() : e->text();
-        if (ValidateEntry(col, typed, TypedInto(*txtActiveCell, typed)))
+        if (acceptEntry(col, typed, TypedInto(*m_cellEditor, typed)))
             return false;
         if (m_editRow > 0)
-            SetTextMatrix(*grdLCDef, m_editRow, m_editCol, txtActiveCell->text());
+            SetTextMatrix(*m_grid, m_editRow, m_editCol, m_cellEditor->text());
         return true;
     }
     }
-    IsCellVisible();
+    showCurrentCell();
     return handled;
 }
 
-bool CoefficientEditor::grdLCDef_MouseDown(QMouseEvent* e)
+bool CoefficientEditor::gridMouseDown(QMouseEvent* e)
 {
     hideTextBox();
     if (e->button() == Qt::RightButton)
-        MnuFGridRows->popup(e->globalPos());
+        m_rowMenu->popup(e->globalPos());
     return false;
 }
 
 bool CoefficientEditor::eventFilter(QObject* watched, QEvent* e)
 {
     bool consumed = false;
-    if (watched == grdLCDef && e->type() == QEvent::KeyPress) {
-        support::GuardedVoid("grdLCDef_KeyPress", kForm, true,
-                             [&] { consumed = gridKeyPress(static_cast<QKeyEvent*>(e)); });
+    if (watched == m_grid && e->type() == QEvent::KeyPress) {
+        guarded("grdLCDef_KeyPress", [&] { consumed = gridKeyPress(static_cast<QKeyEvent*>(e)); });
         return consumed;
     }
-    if (watched == txtActiveCell && e->type() == QEvent::KeyPress) {
-        support::GuardedVoid("txtActiveCell_KeyPress", kForm, true,
-                             [&] { consumed = cellEditorKeyPress(static_cast<QKeyEvent*>(e)); });
+    if (watched == m_cellEditor && e->type() == QEvent::KeyPress) {
+        guarded("txtActiveCell_KeyPress", [&] { consumed = cellEditorKeyPress(static_cast<QKeyEvent*>(e)); });
         return consumed;
     }
-    if (watched == grdLCDef->viewport() && e->type() == QEvent::MouseButtonPress) {
-        support::GuardedVoid("grdLCDef_MouseDown", kForm, true,
-                             [&] { consumed = grdLCDef_MouseDown(static_cast<QMouseEvent*>(e)); });
+    if (watched == m_grid->viewport() && e->type() == QEvent::MouseButtonPress) {
+        guarded("grdLCDef_MouseDown", [&] { consumed = gridMouseDown(static_cast<QMouseEvent*>(e)); });
         return consumed;
     }
     return QDialog::eventFilter(watched, e);
@@ -719,13 +748,13 @@ bool CoefficientEditor::eventFilter(QObject* watched, QEvent* e)
 
 void CoefficientEditor::addRow()
 {
-    const int row = GridRows(*grdLCDef);
-    SetGridRows(*grdLCDef, row + 1);
-    SetTextMatrix(*grdLCDef, row, kColNumber, QString::number(row));
+    const int row = GridRows(*m_grid);
+    SetGridRows(*m_grid, row + 1);
+    SetTextMatrix(*m_grid, row, kColNumber, QString::number(row));
     for (int c : {kColValue, kColHigh, kColMed, kColLow})
-        SetTextMatrix(*grdLCDef, row, c, QStringLiteral("0"));
+        SetTextMatrix(*m_grid, row, c, QStringLiteral("0"));
     moveTo(row, curCol() >= 1 ? curCol() : kColValue);
-    IsCellVisible();
+    showCurrentCell();
     setUnsaved(true);
 }
 
@@ -736,29 +765,29 @@ void CoefficientEditor::insertRow()
         addRow();
         return;
     }
-    const int last = GridRows(*grdLCDef);
-    SetGridRows(*grdLCDef, last + 1);
-    SetTextMatrix(*grdLCDef, last, kColNumber, QString::number(last));
+    const int last = GridRows(*m_grid);
+    SetGridRows(*m_grid, last + 1);
+    SetTextMatrix(*m_grid, last, kColNumber, QString::number(last));
     for (int r = last - 1; r >= row; --r)
         for (int c = kColValue; c <= kColLow; ++c)
-            SetTextMatrix(*grdLCDef, r + 1, c, TextMatrix(*grdLCDef, r, c));
+            SetTextMatrix(*m_grid, r + 1, c, TextMatrix(*m_grid, r, c));
     for (int c = kColValue; c <= kColLow; ++c)
-        SetTextMatrix(*grdLCDef, row, c, c == kColName ? QString() : QStringLiteral("0"));
+        SetTextMatrix(*m_grid, row, c, c == kColName ? QString() : QStringLiteral("0"));
     hideTextBox();
-    m_enterText = TextMatrix(*grdLCDef, row, curCol());
+    m_enterText = TextMatrix(*m_grid, row, curCol());
     setUnsaved(true);
 }
 
 void CoefficientEditor::deleteRow()
 {
     const int row = curRow();
-    const int last = GridRows(*grdLCDef) - 1;
+    const int last = GridRows(*m_grid) - 1;
     hideTextBox();
     if (last >= 1 && row >= 1) {
-        bool hasData = TextMatrix(*grdLCDef, row, kColValue) != QLatin1String("0") ||
-                       !TextMatrix(*grdLCDef, row, kColName).trimmed().isEmpty();
+        bool hasData = TextMatrix(*m_grid, row, kColValue) != QLatin1String("0") ||
+                       !TextMatrix(*m_grid, row, kColName).trimmed().isEmpty();
         for (int c = kColHigh; c <= kColLow; ++c)
-            hasData = hasData || TextMatrix(*grdLCDef, row, c) != QLatin1String("0");
+            hasData = hasData || TextMatrix(*m_grid, row, c) != QLatin1String("0");
         const bool remove =
             !hasData ||
             support::MsgBox("There is data in Row " + std::to_string(row) + " ! Delete anyway?",
@@ -769,15 +798,15 @@ void CoefficientEditor::deleteRow()
                 if (row > 1)
                     moveTo(row - 1, col);
                 else
-                    grdLCDef->setCurrentCell(-1, -1);
+                    m_grid->setCurrentCell(-1, -1);
             } else {
                 for (int r = row + 1; r <= last; ++r)
                     for (int c = kColValue; c <= kColLow; ++c)
-                        SetTextMatrix(*grdLCDef, r - 1, c, TextMatrix(*grdLCDef, r, c));
+                        SetTextMatrix(*m_grid, r - 1, c, TextMatrix(*m_grid, r, c));
             }
-            SetGridRows(*grdLCDef, last);
+            SetGridRows(*m_grid, last);
             if (curRow() >= 1 && curCol() >= 1)
-                m_enterText = TextMatrix(*grdLCDef, curRow(), curCol());
+                m_enterText = TextMatrix(*m_grid, curRow(), curCol());
         }
     }
     setUnsaved(true);

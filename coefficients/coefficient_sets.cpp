@@ -1,4 +1,4 @@
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include "coefficients/number_text.h"
 #include "support/error_reporting.h"
@@ -104,12 +104,12 @@ bool ParseXml(pugi::xml_document& doc, std::string_view text)
 }
 }  // namespace detail
 
-std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
+std::string GetNodeText(pugi::xml_node node, std::string_view path)
 {
     if (!node)
         return {};
     try {
-        const pugi::xpath_node hit = node.select_node(Str(ChildName).c_str());
+        const pugi::xpath_node hit = node.select_node(Str(path).c_str());
         std::string text;
         if (hit.attribute())
             text = hit.attribute().value();
@@ -121,9 +121,9 @@ std::string GetNodeText(pugi::xml_node node, std::string_view ChildName)
     }
 }
 
-pugi::xml_node clsLCClass::CreateNode(pugi::xml_node Parent) const
+pugi::xml_node CoverClass::CreateNode(pugi::xml_node parent) const
 {
-    pugi::xml_node e = Parent.append_child(NodeName().data());
+    pugi::xml_node e = parent.append_child(NodeName().data());
     e.append_attribute("ID").set_value(std::to_string(ID).c_str());
     AppendText(e, "LCName", LCName);
     AppendText(e, "LCHigh", FormatSingle(LCHigh));
@@ -132,7 +132,7 @@ pugi::xml_node clsLCClass::CreateNode(pugi::xml_node Parent) const
     return e;
 }
 
-void clsLCClass::LoadNode(pugi::xml_node node)
+void CoverClass::LoadNode(pugi::xml_node node)
 {
     if (!node)
         return;
@@ -153,103 +153,103 @@ void clsLCClass::LoadNode(pugi::xml_node node)
     LCLow = low;
 }
 
-pugi::xml_node clsLCClasses::CreateNode(pugi::xml_node Parent) const
+pugi::xml_node CoverClasses::CreateNode(pugi::xml_node parent) const
 {
-    pugi::xml_node e = Parent.append_child(NodeName().data());
-    for (const clsLCClass& c : *this)
+    pugi::xml_node e = parent.append_child(NodeName().data());
+    for (const CoverClass& c : *this)
         c.CreateNode(e);
     return e;
 }
 
-void clsLCClasses::LoadNode(pugi::xml_node node)
+void CoverClasses::LoadNode(pugi::xml_node node)
 {
     if (!node)
         return;
     Clear();
-    for (pugi::xml_node c : node.children(clsLCClass::NodeName().data())) {
-        clsLCClass item;
+    for (pugi::xml_node c : node.children(CoverClass::NodeName().data())) {
+        CoverClass item;
         item.LoadNode(c);
         Add(std::move(item));
     }
 }
 
-pugi::xml_node clsISLCDef::CreateNode(pugi::xml_node Parent) const
+pugi::xml_node CoeffSet::CreateNode(pugi::xml_node parent) const
 {
-    pugi::xml_node e = Parent.append_child(NodeName().data());
+    pugi::xml_node e = parent.append_child(NodeName().data());
     AppendText(e, "LCType", LCType);
     LCClasses.CreateNode(e);
     return e;
 }
 
-void clsISLCDef::LoadNode(pugi::xml_node node)
+void CoeffSet::LoadNode(pugi::xml_node node)
 {
     if (!node)
         return;
     LCType = GetNodeText(node, "LCType");
     LCClasses.Clear();
-    LCClasses.LoadNode(node.child(clsLCClasses::NodeName().data()));
+    LCClasses.LoadNode(node.child(CoverClasses::NodeName().data()));
 }
 
-pugi::xml_node clsISLCDefs::CreateNode(pugi::xml_node Parent) const
+pugi::xml_node CoeffSets::CreateNode(pugi::xml_node parent) const
 {
-    pugi::xml_node e = Parent.append_child(NodeName().data());
-    for (const clsISLCDef& d : *this)
+    pugi::xml_node e = parent.append_child(NodeName().data());
+    for (const CoeffSet& d : *this)
         d.CreateNode(e);
     return e;
 }
 
-void clsISLCDefs::LoadNode(pugi::xml_node node)
+void CoeffSets::LoadNode(pugi::xml_node node)
 {
     if (!node)
         return;
     // Sets read before a faulty class stay; the caller counts the load as failed.
     Clear();
-    for (pugi::xml_node c : node.children(clsISLCDef::NodeName().data())) {
-        clsISLCDef& set = Add();
+    for (pugi::xml_node c : node.children(CoeffSet::NodeName().data())) {
+        CoeffSet& set = Add();
         set.LoadNode(c);
     }
 }
 
-pugi::xml_node clsISModelProperties::CreateNode(pugi::xml_node Parent) const
+pugi::xml_node CoeffStore::CreateNode(pugi::xml_node parent) const
 {
-    pugi::xml_node e = Parent.append_child(NodeName().data());
+    pugi::xml_node e = parent.append_child(NodeName().data());
     ISLCDefs.CreateNode(e);
     return e;
 }
 
-void clsISModelProperties::LoadNode(pugi::xml_node node)
+void CoeffStore::LoadNode(pugi::xml_node node)
 {
     if (!node)
         return;
-    ISLCDefs.LoadNode(node.child(clsISLCDefs::NodeName().data()));
+    ISLCDefs.LoadNode(node.child(CoeffSets::NodeName().data()));
 }
 
-clsISLCDef* FindSet(clsISModelProperties& model, std::string_view name)
+CoeffSet* FindSet(CoeffStore& model, std::string_view name)
 {
-    for (clsISLCDef& d : model.ISLCDefs)
+    for (CoeffSet& d : model.ISLCDefs)
         if (d.LCType == name)
             return &d;
     return nullptr;
 }
 
-const clsISLCDef* FindSet(const clsISModelProperties& model, std::string_view name)
+const CoeffSet* FindSet(const CoeffStore& model, std::string_view name)
 {
-    for (const clsISLCDef& d : model.ISLCDefs)
+    for (const CoeffSet& d : model.ISLCDefs)
         if (d.LCType == name)
             return &d;
     return nullptr;
 }
 
-std::optional<std::int32_t> DuplicateClassId(const clsLCClasses& classes)
+std::optional<std::int32_t> DuplicateClassId(const CoverClasses& classes)
 {
     std::unordered_set<std::int32_t> seen;
-    for (const clsLCClass& c : classes)
+    for (const CoverClass& c : classes)
         if (!seen.insert(c.ID).second)
             return c.ID;
     return std::nullopt;
 }
 
-std::string DuplicateIdFault(const clsISLCDef& set)
+std::string DuplicateIdFault(const CoeffSet& set)
 {
     if (const auto id = DuplicateClassId(set.LCClasses))
         return "The coefficient set '" + set.LCType + "' holds the class ID " + std::to_string(*id) +
@@ -270,11 +270,11 @@ std::string CoefficientFault(std::string_view setName, std::int64_t id, std::str
     return {};
 }
 
-std::string SetFault(const clsISLCDef& set)
+std::string SetFault(const CoeffSet& set)
 {
     if (std::string fault = DuplicateIdFault(set); !fault.empty())
         return fault;
-    for (const clsLCClass& c : set.LCClasses)
+    for (const CoverClass& c : set.LCClasses)
         if (std::string fault = CoefficientFault(set.LCType, c.ID, c.LCName, c.LCHigh, c.LCMed, c.LCLow);
             !fault.empty())
             return fault;

@@ -1,16 +1,14 @@
-#include "model/bas_util.h"
+#include "model/scratch_layers.h"
 
 #include "host/vector_ops.h"
-#include "support/error_reporting.h"
-
 #include "host/zonal.h"
+#include "support/error_reporting.h"
 
 #include <algorithm>
 
 namespace halvo::model {
 
 namespace fs = std::filesystem;
-using support::Guarded;
 
 namespace {
 constexpr const char* kModule = "basUtil";
@@ -21,27 +19,25 @@ constexpr int kCopyFieldWidth = 30;
 host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length, int precision,
                             int scale)
 {
-    return Guarded("CreateFields", kModule, false, host::FieldDef{},
-                   [&] { return host::FieldDef{name, aliasName, type, length, precision, scale, true}; });
+    return host::FieldDef{name, aliasName, type, length, precision, scale, true};
 }
 
 std::string SetFieldName(const std::string& name, const host::Table& table)
 {
-    return Guarded("SetFieldName", kModule, false, std::string{}, [&] {
-        if (name.size() <= 10)
-            return name;
-        const std::string prefix = name.substr(0, 10);
-        int k = 0;
-        for (int i = 0; i < table.fieldCount(); ++i) {
-            const std::string& f = table.field(i).name;
-            if (f.compare(0, 10, prefix) != 0)
-                continue;
-            if (f == name)
-                return name.substr(0, 8) + "_" + std::to_string(k);
-            ++k;
-        }
-        return std::string{};
-    });
+    const support::Procedure procedure("SetFieldName", kModule);
+    if (name.size() <= 10)
+        return name;
+    const std::string prefix = name.substr(0, 10);
+    int k = 0;
+    for (int i = 0; i < table.fieldCount(); ++i) {
+        const std::string& f = table.field(i).name;
+        if (f.compare(0, 10, prefix) != 0)
+            continue;
+        if (f == name)
+            return name.substr(0, 8) + "_" + std::to_string(k);
+        ++k;
+    }
+    return std::string{};
 }
 
 std::string CopyFieldName(const std::string& fieldName)
@@ -55,17 +51,16 @@ std::string CopyFieldName(const std::string& fieldName)
 
 host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& fieldName, const host::Layer& source)
 {
-    return Guarded("CreateShapefile", kModule, false, host::LayerPtr{}, [&] {
-        const fs::path out = scratch / "tempAnalysis.shp";
-        // Longer text values keep their full width: a cut value would merge zones.
-        host::CopyFeatures(source, fieldName, out, CopyFieldName(fieldName), kCopyFieldWidth);
-        auto layer = std::make_shared<host::Layer>();
-        layer->name = "tempAnalysis";
-        layer->kind = host::LayerKind::Feature;
-        layer->source = out;
-        layer->srsName = host::SpatialReferenceName(source);
-        return layer;
-    });
+    const support::Procedure procedure("CreateShapefile", kModule);
+    const fs::path out = scratch / "tempAnalysis.shp";
+    // Longer text values keep their full width: a cut value would merge zones.
+    host::CopyFeatures(source, fieldName, out, CopyFieldName(fieldName), kCopyFieldWidth);
+    auto layer = std::make_shared<host::Layer>();
+    layer->name = "tempAnalysis";
+    layer->kind = host::LayerKind::Feature;
+    layer->source = out;
+    layer->srsName = host::SpatialReferenceName(source);
+    return layer;
 }
 
 host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,

@@ -8,7 +8,7 @@
 // through the hooks below so another face (or a test) can answer them.
 
 #include "coefficients/coeff_files.h"
-#include "coefficients/is_model_properties.h"
+#include "coefficients/coefficient_sets.h"
 
 #include <QColor>
 #include <QDialog>
@@ -49,7 +49,7 @@ public:
     // For the face that owns the dialog, and for tests.
     bool unsaved() const { return m_unsaved; }
     int shownPosition() const { return m_shown; }
-    const clsISModelProperties& model() const { return m_model; }
+    const CoeffStore& model() const { return m_model; }
 
     // The current-cell background.
     static QColor CurrentCellColor() { return {255, 255, 192}; }
@@ -65,27 +65,32 @@ private:
     // Event procedures.
     void load();
     void setChosen();
-    void cmdApply_click();
+    void apply();
     void quit();
     void newSet();
     void importSet();
     void exportSet();
     void mergeStore();
     void showHelp();
-    void grdLCDef_EnterCell(int row, int col);
-    void grdLCDef_LeaveCell(int row, int col);
+    void enterCell(int row, int col);
+    void leaveCell(int row, int col);
     bool gridKeyPress(QKeyEvent* e);
-    bool grdLCDef_MouseDown(QMouseEvent* e);
+    bool gridMouseDown(QMouseEvent* e);
     bool cellEditorKeyPress(QKeyEvent* e);
     void addRow();
     void insertRow();
     void deleteRow();
 
     // Private routines.
-    void Set_TextBox();
-    void INCR_CELL();
-    void IsCellVisible();
-    bool ValidateEntry(int col, const QString& typed, const QString& newText);
+    void openCellEditor();
+    void nextCell();
+    void showCurrentCell();
+    // A keystroke is refused when the text can no longer become a number;
+    // the range is checked when the entry is complete (Enter, moving on), so
+    // nothing typed is cut short.
+    bool acceptEntry(int col, const QString& typed, const QString& newText, bool complete = false);
+    // The open box's entry, complete: false (with the message) when refused.
+    bool entryComplete();
 
     // Grid position of the current cell (row 0 = header row).
     int curRow() const;
@@ -107,30 +112,30 @@ private:
     void guarded(const char* procedure, F&& body);
 
     std::filesystem::path m_ext;
-    clsISModelProperties m_model;
+    CoeffStore m_model;
     int m_shown = -99;
     bool m_unsaved = false;
     bool m_loaded = false;       // load has run since the last close
     bool m_storeLoaded = false;  // the store read; otherwise nothing may be saved over it
     QString m_enterText;         // the current cell's text when it was entered
-    int m_editRow = -1;          // the cell txtActiveCell edits
+    int m_editRow = -1;          // the cell m_cellEditor edits
     int m_editCol = -1;
 
     std::function<void()> m_help;
     FileChooser m_chooseFile;
     TextPrompt m_prompt;
 
-    QComboBox* cboLCType;
-    QTableWidget* grdLCDef;
-    QLineEdit* txtActiveCell;
-    QPushButton* cmdNew;
-    QPushButton* cmdApply;
-    QPushButton* cmdQuit;
-    QPushButton* cmdHelp;
-    QPushButton* CmdImport;
-    QPushButton* CmdExport;
-    QPushButton* CmdMerge;
-    QMenu* MnuFGridRows;
+    QComboBox* m_setList;
+    QTableWidget* m_grid;
+    QLineEdit* m_cellEditor;
+    QPushButton* m_newButton;
+    QPushButton* m_applyButton;
+    QPushButton* m_quitButton;
+    QPushButton* m_helpButton;
+    QPushButton* m_importButton;
+    QPushButton* m_exportButton;
+    QPushButton* m_mergeButton;
+    QMenu* m_rowMenu;
 };
 
 }  // namespace halvo::coefficients

@@ -17,38 +17,38 @@ class QPushButton;
 
 namespace halvo::reports {
 
-class frmISTParams : public QDialog {
+class ReportViewer : public QDialog {
     Q_OBJECT
 public:
-    explicit frmISTParams(QWidget* parent = nullptr);
+    explicit ReportViewer(QWidget* parent = nullptr);
 
     // "prm" or "met".
-    void FileType(const std::string& type) { fileType_ = type; }
+    void setFileType(const std::string& type) { fileType_ = type; }
     // The focus map, read afresh at every activation.
-    void Application(std::function<const host::Map*()> map) { map_ = std::move(map); }
+    void setMap(std::function<const host::Map*()> map) { map_ = std::move(map); }
 
     // Rebuilds the lists; closes the viewer with a message when there is nothing to show.
-    void Form_Activate();
+    void refresh();
 
-    QComboBox* layers() const { return cboSelLayers_; }
-    QPlainTextEdit* text() const { return txtTParams_; }
+    QComboBox* layers() const { return layerList_; }
+    QPlainTextEdit* text() const { return text_; }
 
 protected:
     bool event(QEvent* e) override;
 
 private:
-    void cboSelLayers_Click(int index);
+    void showReport(int index);
 
     std::string fileType_ = "prm";
     std::function<const host::Map*()> map_;
     int reportCount_ = 0;
     bool activating_ = false;
 
-    QLabel* lblSelLayer_;
-    QComboBox* cboSelLayers_;
-    QListWidget* lstSelLayers_;
-    QPlainTextEdit* txtTParams_;
-    QPushButton* cmdClose_;
+    QLabel* label_;
+    QComboBox* layerList_;
+    QListWidget* folderList_;
+    QPlainTextEdit* text_;
+    QPushButton* closeButton_;
 };
 
 }  // namespace halvo::reports

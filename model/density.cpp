@@ -1,9 +1,9 @@
-#include "model/population_density.h"
+#include "model/density.h"
 
 #include "coefficients/number_text.h"
 #include "host/table.h"
 #include "host/vector_ops.h"
-#include "model/bas_util.h"
+#include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 
 namespace halvo::model {
@@ -27,13 +27,15 @@ char DensityDigit(double density, double high, double low)
     return low >= density ? '3' : '2';
 }
 
-bool clsPopulationDensity::DensityCalculation(const host::Layer& densityLayer, const std::string& densityField,
-                                              double high, double low, const host::Layer& analysisLayer,
-                                              const std::string& analysisField, const std::filesystem::path& scratch)
+std::optional<DensityPieces> SplitByDensity(const host::Layer& densityLayer, const std::string& densityField,
+                                            double high, double low, const host::Layer& analysisLayer,
+                                            const std::string& analysisField, const std::filesystem::path& scratch)
 {
-    return support::Guarded("DensityCalculation", "clsPopulationDensity", false, false, [&] {
-        if (host::SpatialReferenceName(densityLayer) != host::SpatialReferenceName(analysisLayer))
-            return false;
+    const support::Procedure procedure("DensityCalculation", "clsPopulationDensity");
+    if (host::SpatialReferenceName(densityLayer) != host::SpatialReferenceName(analysisLayer))
+        return std::nullopt;
+    DensityPieces pieces;
+    {
         // The code field is filled as each piece is written: the pieces are written once.
         const auto derive = [&](host::Table& table, const std::map<std::string, std::string>& sourceOf) {
             // The density field: its "_1" copy first (the analysis layer had a field of
@@ -60,11 +62,11 @@ bool clsPopulationDensity::DensityCalculation(const host::Layer& densityLayer, c
             if (analysis < 0)
                 support::raise(5, "The field '" + analysisField + "' is not in the intersection");
             const host::FieldDef& a = table.field(analysis);
-            newFieldName_ = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
+            pieces.field = ("new_" + a.alias.substr(0, 6)).substr(0, 10);
             const int length = (a.type == host::kString ? a.length : std::max(a.length, a.precision)) + 8;
-            table.addField(CreateFields(newFieldName_, newFieldName_, host::kString, length, a.precision, a.scale));
+            table.addField(CreateFields(pieces.field, pieces.field, host::kString, length, a.precision, a.scale));
             const int analysisAgain = table.findField(analysisField);
-            const int newField = table.findField(newFieldName_);
+            const int newField = table.findField(pieces.field);
             return host::PieceFiller([=, &densityLayer, &densityField](host::Table::Row& r) {
                 const host::Value v = r.get(density);
                 if (host::IsNull(v))
@@ -76,9 +78,9 @@ bool clsPopulationDensity::DensityCalculation(const host::Layer& densityLayer, c
                 r.set(newField, host::ValueText(r.get(analysisAgain)) + "#" + DensityDigit(d, high, low));
             });
         };
-        newTheme_ = IntersectLayers(densityLayer, analysisLayer, "popIntersect", scratch, derive);
-        return true;
-    });
+        pieces.layer = IntersectLayers(densityLayer, analysisLayer, "popIntersect", scratch, derive);
+    }
+    return pieces;
 }
 
 }  // namespace halvo::model

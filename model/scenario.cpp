@@ -1,8 +1,8 @@
-#include "model/ds_adjustment.h"
+#include "model/scenario.h"
 
 #include "host/vector_ops.h"
 #include "model/area_fields.h"
-#include "model/bas_util.h"
+#include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -52,12 +52,10 @@ double Round3(double v)
     return r;
 }
 
-clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTable, const host::Layer& scenarioLayer,
-                                                             const host::Layer& analysisLayer,
-                                                             const std::string& analysisField, long classId,
-                                                             const std::string& tableSuffix, const fs::path& scratch,
-                                                             const host::Layer& landCover, const AreaRules& rules,
-                                                             const host::Layer* wholeScenario)
+ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenarioLayer,
+                              const host::Layer& analysisLayer, const std::string& analysisField, long classId,
+                              const std::string& tableSuffix, const fs::path& scratch, const host::Layer& landCover,
+                              const AreaRules& rules, const host::Layer* wholeScenario)
 {
     const std::string dcID = std::to_string(classId);
     const std::string aTemp = "dsarea" + tableSuffix, dsInt = "dsInt" + tableSuffix;
@@ -73,8 +71,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
                                     support::Buttons::OKCancel, support::Icon::None, "Projection");
                 if (a != support::Answer::OK)
                     throw support::Stopped("the scenario's projection differs");
-                skipReason_ = "not in the analysis layer's projection";
-                return Outcome::Skipped;
+                return {false, "not in the analysis layer's projection"};
             }
             zoneLayer = IntersectLayers(scenarioLayer, analysisLayer, dsInt, scratch);
         } else {
@@ -89,19 +86,26 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
                                         "the first scenario that covers land recasts it, so this one changes "
                                         "nothing.",
                                     support::Buttons::OK, support::Icon::Information, "Land Already Recast");
-                    skipReason_ = "all its land was already recast by an earlier scenario";
-                    return Outcome::Skipped;
+                    return {false, "all its land was already recast by an earlier scenario"};
                 }
             }
             support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
                                 ") do not overlap.",
                             support::Buttons::OK, support::Icon::Information, "No Overlay");
-            skipReason_ = "no overlap with the analysis layer";
-            return Outcome::Skipped;
+            return {false, "no overlap with the analysis layer"};
         }
 
-        clsISGetLCArea lcArea;
-        auto s = lcArea.isGetLCArea(scratch, *zoneLayer, landCover, analysisField, rules, aTemp);
+        // What earlier scenarios left of this one may hold no cell: it then changes nothing.
+        auto tallied = wholeScenario ? AreaTableIfAny(scratch, *zoneLayer, landCover, analysisField, rules, aTemp)
+                                     : AreaTable(scratch, *zoneLayer, landCover, analysisField, rules, aTemp);
+        if (!tallied) {
+            support::MsgBox("The land of the Development Scenario (" + scenarioLayer.name +
+                                ") that no earlier scenario recast holds no land cover cell: this scenario changes "
+                                "nothing.",
+                            support::Buttons::OK, support::Icon::Information, "Land Already Recast");
+            return {false, "the land earlier scenarios left to it holds no land cover cell"};
+        }
+        auto& s = *tallied;
         std::vector<ScenarioRow> rows;
         s.search({}, [&](const host::Table::Row& r) {
             ScenarioRow row{host::ValueText(r.get(1)), {}};
@@ -172,7 +176,7 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
             const double a = host::ValueNumber(m.get(areaField));
             const double total = totals[it->second->zone];
             m.set(areaField, a + total);
-            const auto coefficient = clsISGetLCArea::CoefficientLookup(rules, classId, host::ValueText(m.get(1)));
+            const auto coefficient = CoefficientOf(rules, classId, host::ValueText(m.get(1)));
             if (!coefficient) {
                 missing = true;
                 return false;
@@ -186,14 +190,13 @@ clsISDSAdjustment::Outcome clsISDSAdjustment::isDSAdjustment(host::Table& areaTa
                             support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
             throw support::Stopped("the scenario's class has no coefficient");
         }
-        return Outcome::Applied;
-    } catch (const support::Stopped&) {
-        throw;
-    } catch (const support::Canceled&) {
-        throw;
+        return {};
     } catch (...) {
+        const support::Caught caught = support::describe(std::current_exception());
+        if (caught.kind == support::Failure::Stopped || caught.kind == support::Failure::Canceled)
+            throw;
         // The report with its chain first, then the box; the run ends without a table.
-        support::ReportCurrent(true, "isDSAdjustment", kModule);
+        support::ui().showCallStack(support::ReportText(caught, "isDSAdjustment", kModule));
         support::MsgBox("Error occurred while adjusting area calculations for selected 'Development Scenarios'.",
                         support::Buttons::OK, support::Icon::Critical, "Error: Development Scenarios Adjustment");
         throw support::Stopped("the development scenario could not be applied");

@@ -1,0 +1,77 @@
+#pragma once
+// Land area and impervious area per zone and land-cover class: the area
+// table the run's stages pass along (a dBASE table of the scratch folder).
+
+#include "host/map.h"
+#include "host/table.h"
+#include "host/vector_ops.h"
+#include "model/tabulation.h"
+#include "params/run_request.h"
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace halvo::model {
+
+using params::DensityLevel;
+using params::Units;
+
+// Square map units to acres (Feet) or hectares (Meters).
+double UnitFactor(Units units);
+
+// The chosen set's coefficients by class ID, as percentages.
+class CoefficientTable {
+public:
+    explicit CoefficientTable(const std::vector<params::ClassLine>& classes);
+    // Nothing when the set has no such class.
+    std::optional<double> percent(long classId, DensityLevel level) const;
+
+private:
+    std::map<long, std::array<double, 3>> byId_;
+};
+
+// The level that applies in a zone: the run's one level, or, for per-polygon
+// density, the digit that ends a density-coded zone value ("value#1" High,
+// "#2" Medium, "#3" Low). Nothing for a zone value without a code.
+std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone);
+
+// What the area tables are computed with.
+struct AreaRules {
+    const CoefficientTable* coefficients = nullptr;
+    std::optional<DensityLevel> fixedLevel;  // nothing: per-polygon density codes
+    Units units = Units::Meters;
+    params::Coverage coverage = params::Coverage::Centre;
+};
+
+// The coefficient (a percentage) for a class and zone, if the set has one.
+std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::string& zone);
+
+// The area table `tableName` in the scratch folder. Throws Stopped after
+// telling the user when no zone meets the raster or a class has no
+// coefficient. Given `touchingNodata`, the same read of the raster fills it
+// with the zones (value texts) that touch NODATA or leave the raster. Given
+// `read`, the zones are those, read already.
+host::Table AreaTable(const std::filesystem::path& scratch, const host::Layer& zones, const host::Layer& landCover,
+                      const std::string& zoneField, const AreaRules& rules, const std::string& tableName,
+                      std::set<std::string>* touchingNodata = nullptr, host::ZoneLayer* read = nullptr);
+
+// The same, with nothing (and no message) when no zone holds a cell.
+std::optional<host::Table> AreaTableIfAny(const std::filesystem::path& scratch, const host::Layer& zones,
+                                          const host::Layer& landCover, const std::string& zoneField,
+                                          const AreaRules& rules, const std::string& tableName);
+
+// Folds density-coded zones ("value#digit") back into one row per value,
+// summing every class field, as the table `tableName`; the zone field is
+// named zoneField.
+host::Table SumByZone(host::Table& table, const std::string& tableName, const std::string& codedField,
+                      const std::string& zoneField, const std::filesystem::path& scratch);
+
+// Width of the area table's zone field: 18, or the longest zone value.
+int ZoneFieldWidth(const TabulationTable& t);
+
+}  // namespace halvo::model
