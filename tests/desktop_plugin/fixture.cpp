@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include "support/run_case.h"
+
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -17,24 +19,10 @@ namespace fs = std::filesystem;
 
 fs::path LandCover(const fs::path& folder, const std::string& name)
 {
-    GDALAllRegister();
-    const fs::path path = folder / (name + ".tif");
-    GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
-    GDALDatasetUniquePtr ds(drv->Create(path.c_str(), 20, 20, 1, GDT_Byte, nullptr));
-    double gt[6] = {0, 30, 0, 600, 0, -30};
-    ds->SetGeoTransform(gt);
-    OGRSpatialReference srs;
-    srs.importFromEPSG(5070);
-    ds->SetSpatialRef(&srs);
-    std::vector<GByte> cells(400);
-    for (int r = 0; r < 20; ++r)
-        for (int c = 0; c < 20; ++c)
-            cells[static_cast<std::size_t>(r * 20 + c)] = r == 19 ? 0 : (c < 10 ? 22 : 41);
-    GDALRasterBand* band = ds->GetRasterBand(1);
-    band->SetNoDataValue(0);
-    if (band->RasterIO(GF_Write, 0, 0, 20, 20, cells.data(), 20, 20, GDT_Byte, 0, 0) != CE_None)
-        throw std::runtime_error("cannot write " + path.string());
-    return path;
+    std::vector<int> cells(400);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i] = i >= 380 ? 0 : (i % 20 < 10 ? 22 : 41);
+    return WriteRaster(folder / (name + ".tif"), 20, 20, 0, 600, 30, 30, cells, 0.0);
 }
 
 fs::path Vector(const fs::path& folder, const std::string& file, const std::vector<TestField>& fields,

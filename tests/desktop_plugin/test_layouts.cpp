@@ -4,7 +4,7 @@
 
 #include "coefficients/qt/add_set_dialog.h"
 #include "coefficients/qt/coefficient_editor.h"
-#include "dialog_fixture.h"
+#include "fixture.h"
 #include "reports/qt/report_viewer.h"
 #include "support/qt/help_browser.h"
 #include "support/qt/processing.h"

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -151,11 +152,8 @@ RunCase::RunCase()
 
 fs::path RunCase::csv(const std::string& name, const std::string& body)
 {
-    const fs::path p = data() / name;
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    std::fputs(body.c_str(), f);
-    std::fclose(f);
-    return p;
+    std::ofstream(data() / name, std::ios::binary) << body;
+    return data() / name;
 }
 
 namespace {

@@ -1,14 +1,109 @@
-#include "editor_fixture.h"
+// The coefficient editor opened on a throwaway extension folder, driven
+// through its widgets with real key and mouse events.
+
+#include "coefficients/model_store.h"
+#include "coefficients/qt/coefficient_editor.h"
+#include "coefficients/qt/lc_grid.h"
+#include "support/scripted_ui.h"
+#include "support/test_paths.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
+
+// Readable failures for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace halvo::test {
+
+// Three classes in Default, one in Other.
+inline const char* kTwoSets =
+    "<ISModelProperties><ISLCDefs><ISLCDef><LCType>Default</LCType><LCClasses>"
+    "<LCClass ID='11'><LCName>Water</LCName><LCHigh>0</LCHigh><LCMed>0</LCMed><LCLow>0</LCLow></LCClass>"
+    "<LCClass ID='21'><LCName>Open</LCName><LCHigh>19</LCHigh><LCMed>10</LCMed><LCLow>5</LCLow></LCClass>"
+    "<LCClass ID='24'><LCName>High</LCName><LCHigh>100</LCHigh><LCMed>90</LCMed><LCLow>80.5</LCLow></LCClass>"
+    "</LCClasses></ISLCDef><ISLCDef><LCType>Other</LCType><LCClasses>"
+    "<LCClass ID='1'><LCName>Only</LCName><LCHigh>1</LCHigh><LCMed>2</LCMed><LCLow>3</LCLow></LCClass>"
+    "</LCClasses></ISLCDef></ISLCDefs></ISModelProperties>";
+
+struct EditorTest : ::testing::Test {
+    TempExtension ext;
+    ScriptedUi ui;
+    std::unique_ptr<coefficients::CoefficientEditor> dlg;
+    QTableWidget* grid = nullptr;
+    QComboBox* list = nullptr;
+    QLineEdit* box = nullptr;
+
+    std::filesystem::path store() const { return ext / "etc/isprops.xml"; }
+
+    void open(const char* storeText = kTwoSets)
+    {
+        std::ofstream(store(), std::ios::binary) << storeText;
+        dlg = std::make_unique<coefficients::CoefficientEditor>(nullptr, ext.path());
+        dlg->show();
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+        grid = dlg->findChild<QTableWidget*>("grdLCDef");
+        list = dlg->findChild<QComboBox*>("cboLCType");
+        box = dlg->findChild<QLineEdit*>("txtActiveCell");
+        grid->setFocus();
+    }
+
+    QPushButton* button(const char* name) { return dlg->findChild<QPushButton*>(name); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QString cell(int row, int col) const { return coefficients::TextMatrix(*grid, row, col); }
+    // The six texts of a grid row, "|" between them.
+    QString row(int r) const
+    {
+        QStringList t;
+        for (int c = 0; c < coefficients::kLCGridCols; ++c)
+            t << cell(r, c);
+        return t.join('|');
+    }
+    std::pair<int, int> current() const { return {grid->currentRow() + 1, grid->currentColumn() + 1}; }
+    int dataRows() const { return grid->rowCount(); }
+
+    void pick(int r, int c)
+    {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualItemRect(grid->item(r - 1, c - 1)).center());
+    }
+    // Keys go wherever the focus is, as the user's keyboard does.
+    void type(const QString& text)
+    {
+        for (const QChar ch : text)
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+    }
+    void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> t;
+        for (const Shown& m : ui.messages)
+            t.push_back(m.text);
+        return t;
+    }
+};
+
+}  // namespace halvo::test
 
 using namespace halvo::test;
 using namespace halvo::coefficients;
@@ -40,21 +135,18 @@ CoeffStore Stored(const fs::path& store)
 }
 }  // namespace
 
-TEST_F(EditorTest, OpensOnTheFirstSetInTheGridLayout)
+TEST_F(EditorTest, OpensOnTheFirstSetWithNothingToApply)
 {
     open();
     EXPECT_EQ(list->currentText(), "Default");
     EXPECT_FALSE(button("cmdApply")->isEnabled());
     EXPECT_EQ(row(0), "|Value|Name|High|Medium|Low");
     EXPECT_EQ(row(3), "3|24|High|100|90|80.5");
-    const int widths[] = {27, 52, 173, 64, 64, 64};
-    for (int c = 0; c < 6; ++c)
-        EXPECT_GE(GridColWidth(*grid, c), widths[c]);  // wider where the texts need it
     EXPECT_EQ(current(), std::make_pair(1, 1));
     EXPECT_EQ(grid->item(0, 0)->background().color(), CoefficientEditor::CurrentCellColor());
 }
 
-TEST_F(EditorTest, CellKeysMoveAndCheckWhatIsTyped)
+TEST_F(EditorTest, CellKeysMoveAndRefuseWhatACellCannotHoldAsItIsTyped)
 {
     open();
     type("12");
@@ -132,7 +224,7 @@ TEST_F(EditorTest, ArrowsLeaveTheBoxOnlyAtTheCaretsEnds)
     EXPECT_EQ(current(), std::make_pair(3, 1));
 }
 
-TEST_F(EditorTest, RowCommandsAddInsertAndDelete)
+TEST_F(EditorTest, RowCommandsAddInsertAndAskBeforeDeletingARowWithData)
 {
     open();
     rowCommand(*this, 2, "MnuFGridInsRow");
@@ -442,4 +534,92 @@ TEST_F(EditorTest, AnImportThatCannotReadItsFileLeavesNothingBehind)
     type("Lake");
     click("cmdApply");
     EXPECT_EQ(FindSet(Stored(store()), "Ghost"), nullptr);
+}
+
+namespace {
+struct AddLCType : EditorTest {
+    // Clicks New and lets `act` work the new-set dialog while it is up.
+    void clickNew(std::function<void(QDialog&)> act)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(d);
+            seen = true;
+            EXPECT_EQ(d->windowTitle(), "Add Coefficient Set");
+            act(*d);
+            if (d->isVisible())
+                QTest::mouseClick(d->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+        });
+        click("cmdNew");
+        EXPECT_TRUE(seen);
+    }
+    // Types the name and presses OK.
+    static void ok(QDialog& d, const char* name = "")
+    {
+        auto* box = d.findChild<QLineEdit*>("txtLCType");
+        box->clear();
+        QTest::keyClicks(box, name);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    }
+    static void tick(QDialog& d) { QTest::mouseClick(d.findChild<QCheckBox*>("ChkModelAfter"), Qt::LeftButton); }
+};
+}  // namespace
+
+TEST_F(AddLCType, TakenOrBlankNamesAreRefusedAndCancelAddsNothing)
+{
+    open();
+    clickNew([&](QDialog& d) {
+        auto* models = d.findChild<QComboBox*>("cboLCType");
+        EXPECT_EQ(models->count(), 2);
+        EXPECT_EQ(models->currentIndex(), -1);
+        EXPECT_FALSE(models->isEnabled());
+        ok(d, "default");
+        ok(d, "   ");
+        EXPECT_TRUE(d.isVisible());
+    });
+    EXPECT_EQ(texts(), (std::vector<std::string>{"Coefficient Set must be unique - 'default' is already defined.",
+                                                 "Coefficient Set must be unique - '   ' is already defined."}));
+    clickNew([&](QDialog& d) { ok(d); });  // an empty name closes
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(cell(3, 2), "High");
+    EXPECT_FALSE(dlg->unsaved());
+}
+
+TEST_F(AddLCType, ANewSetStartsFromAModelSetOrEmptyAndIsSavedByApply)
+{
+    open();
+    clickNew([&](QDialog& d) {
+        tick(d);
+        auto* models = d.findChild<QComboBox*>("cboLCType");
+        EXPECT_TRUE(models->isEnabled());
+        models->setCurrentIndex(1);
+        ok(d, " Copy ");
+    });
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->currentText(), "Copy");
+    EXPECT_EQ(dlg->shownPosition(), 2);
+    EXPECT_TRUE(dlg->unsaved());
+    ASSERT_EQ(dataRows(), 1);
+    EXPECT_EQ(cell(1, 2), "Only");
+
+    // New with unsaved changes saves first; a tick without a model set gives two empty rows.
+    clickNew([&](QDialog& d) {
+        tick(d);
+        ok(d, "Blank");
+    });
+    EXPECT_EQ(ui.messages.back().text,
+              "Changes to the current coefficient set must be saved before adding a new coefficient set. \r\n"
+              " Click 'Yes' to save changes and proceed, or 'No' to return.");
+    ASSERT_EQ(dataRows(), 2);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(cell(2, c), "");
+    click("cmdApply");
+
+    CoeffStore stored;
+    ASSERT_TRUE(GetISModelProperties(stored, store()));
+    ASSERT_EQ(stored.ISLCDefs.Count(), 4);
+    EXPECT_EQ(FindSet(stored, "Copy")->LCClasses.Item(1).LCName, "Only");
+    EXPECT_EQ(FindSet(stored, "Other")->LCClasses.Count(), 1);
+    EXPECT_EQ(FindSet(stored, "Blank")->LCClasses.Count(), 0);
 }
