@@ -156,20 +156,29 @@ LayerSpec parseLayer(const std::string& given)
 
 using params::Refuse;
 
-// --output as given: the CLI writes shapefiles.
-fs::path outputOf(const std::string& given, const fs::path& ext)
+// The output as given: this face writes shapefiles.
+fs::path outputOf(const std::string& given, const fs::path& ext, const OptionWords& words)
 {
     if (given.find('|') != std::string::npos)
-        Refuse("The output '" + given +
-               "' holds '|' options: the CLI writes shapefiles; give a file name ending in .shp");
+        Refuse("The output '" + given + "' holds '|' options: " + words.writer +
+               " writes shapefiles; give a file name ending in .shp");
     if (const std::string format = host::OtherVectorFormatOf(fs::path(given).extension().string()); !format.empty())
-        Refuse("The output '" + given + "' names a file of another format (" + format +
-               "): the CLI writes shapefiles; give a file name ending in .shp");
+        Refuse("The output '" + given + "' names a file of another format (" + format + "): " + words.writer +
+               " writes shapefiles; give a file name ending in .shp");
     return given.empty() ? ext / "output" / "halvo.shp" : fs::path(given);
 }
 
-// The request the options describe; layers are read by the engine.
-params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
+}  // namespace
+
+const OptionWords kCommandLineWords{"halvo run needs --landcover, --analysis and --field, or --parameters FILE",
+                                    "--select",
+                                    "--density",
+                                    "--density-layer",
+                                    "--scenario",
+                                    "PATH=CLASS",
+                                    "the CLI"};
+
+params::RunRequest BuildRequest(const RunOptions& o, const fs::path& ext, const OptionWords& words)
 {
     params::RunRequest r;
     if (!o.parameters.empty()) {
@@ -179,14 +188,14 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
         r = params::RequestOf(p, params::MapOfSources(p));
         // Another output takes its own layer name unless --layer-name gives one.
         if (!o.output.empty() || r.output.empty()) {
-            r.output = outputOf(o.output, ext);
+            r.output = outputOf(o.output, ext, words);
             r.layerName.clear();
         }
         if (!o.layerName.empty())
             r.layerName = o.layerName;
     } else {
         if (o.landcover.empty() || o.analysis.empty() || o.field.empty())
-            Refuse("halvo run needs --landcover, --analysis and --field, or --parameters FILE");
+            Refuse(words.needsInputs);
         params::LayerSet layers;
         auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
             return layers.add(given.name, given.path, given.sourceLayer, kind);
@@ -204,15 +213,15 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
                 Refuse("The analysis layer '" + r.analysis->source.string() + "' does not exist");
             host::SelectByWhere(*r.analysis, o.select, false);
             if (r.analysis->selection.empty())
-                Refuse("--select " + o.select + " selects no feature of '" + an.path.string() + "'");
+                Refuse(words.select + " " + o.select + " selects no feature of '" + an.path.string() + "'");
         }
         const params::CoefficientSet set =
             o.coefficientsCsv.empty() ? params::StoredSet(ext, o.coefficients) : params::SetFromFile(o.coefficientsCsv);
         params::SetCoefficients(r, set);
         if (!o.densityLayer.empty()) {
             if (!o.density.empty())
-                Refuse("--density " + o.density + " applies one level everywhere and --density-layer chooses it " +
-                       "per polygon: give one of them, not both");
+                Refuse(words.density + " " + o.density + " applies one level everywhere and " + words.densityLayer +
+                       " chooses it per polygon: give one of them, not both");
             r.density = params::DensityFromText(layerFor(parseLayer(o.densityLayer), host::LayerKind::Feature),
                                                 o.densityField, o.high, o.low);
         } else {
@@ -222,12 +231,12 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
         for (const auto& text : o.scenarios) {
             const auto eq = text.rfind('=');
             if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
-                Refuse("--scenario " + text + ": write it as PATH=CLASS");
+                Refuse(words.scenario + " " + text + ": write it as " + words.scenarioForm);
             r.scenarios.push_back(params::ScenarioOf(
                 row++, layerFor(parseLayer(text.substr(0, eq)), host::LayerKind::Feature), text.substr(eq + 1), set));
         }
         r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
-        r.output = outputOf(o.output, ext);
+        r.output = outputOf(o.output, ext, words);
         r.layerName = o.layerName;
     }
     r.htmlPage = o.html;
@@ -235,6 +244,8 @@ params::RunRequest buildRequest(const RunOptions& o, const fs::path& ext)
     r.face = params::Face::CommandLine;
     return r;
 }
+
+namespace {
 
 // SIGINT and SIGTERM ask the run to stop; it does so at its next check.
 volatile std::sig_atomic_t stopSignal = 0;
@@ -310,7 +321,7 @@ int RunCommand(const RunOptions& o)
     try {
         const fs::path ext = support::ExtensionFolder();
         support::UiScope scope(ui);
-        const model::RunResult result = model::Run(buildRequest(o, ext), ui);
+        const model::RunResult result = model::Run(BuildRequest(o, ext), ui);
         ui.endLine();
         std::cout << "Output:            " << result.shapefile.string() << "\n"
                   << "Style:             " << result.style.string() << "\n"

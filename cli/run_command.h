@@ -2,7 +2,11 @@
 // `halvo run`: hands the files and choices it is given (or a saved parameter
 // file) to the request builder and runs the request.
 
+#include "params/run_request.h"
+
 #include <CLI/CLI.hpp>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -33,6 +37,21 @@ struct RunOptions {
     double wait = -1;  // seconds to wait for another run of the installation; below 0: without end
     std::string dask;  // a Dask scheduler's address, or "local": the raster is counted on that cluster
 };
+
+// How a face writes its options in the words of a refusal: the program's
+// --options, or the Python module's arguments.
+struct OptionWords {
+    std::string needsInputs;  // no land cover, analysis or field
+    std::string select, density, densityLayer, scenario;
+    std::string scenarioForm;  // how a scenario is written
+    std::string writer;        // who writes shapefiles
+};
+extern const OptionWords kCommandLineWords;
+
+// The request the options describe (layers are read by the engine): the
+// request builder's checks, with the face's words for its own options.
+params::RunRequest BuildRequest(const RunOptions& o, const std::filesystem::path& ext,
+                                const OptionWords& words = kCommandLineWords);
 
 // Declares the options on `sub`; returns the values they fill.
 void AddRunOptions(CLI::App& sub, RunOptions& o);

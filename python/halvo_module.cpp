@@ -4,14 +4,12 @@
 // comes back as Python values.
 
 #include "cli/run_command.h"
+#include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
 #include "host/gdal_env.h"
 #include "host/threads.h"
-#include "host/vector_ops.h"
 #include "model/run.h"
-#include "params/read_params.h"
-#include "params/request_builder.h"
 #include "python/window_scan.h"
 #include "support/error_reporting.h"
 #include "support/ext_folder.h"
@@ -36,19 +34,18 @@ namespace fs = std::filesystem;
 
 namespace halvo::python {
 
-// The choices of one run as halvo.run got them, in the command line's terms.
-struct RunChoices {
-    std::string parameters, landcover, units, analysis, field, select;
-    std::string coefficients, coefficientsCsv;
-    std::string density, densityLayer, densityField, high, low;
-    std::vector<std::string> scenarios;  // PATH=CLASS
-    std::string coverage = "centre";
-    std::string output, layerName;
-    bool html = false;
-    bool yes = false;
-    int threads = 0;
-    double wait = -1;
-};
+// The choices of one run as halvo.run got them: the command line's options.
+using RunChoices = cli::RunOptions;
+
+// Refusals name halvo.run's arguments, not the program's options.
+const cli::OptionWords kPythonWords{
+    "halvo.run needs landcover, analysis and field, or parameters (a saved parameter file)",
+    "select",
+    "density",
+    "density",
+    "scenario",
+    "PATH=CLASS or (PATH, CLASS)",
+    "halvo"};
 
 namespace {
 
@@ -60,104 +57,6 @@ namespace {
     const py::object error = type(message, kind, report);
     PyErr_SetObject(type.ptr(), error.ptr());
     throw py::error_already_set();
-}
-
-struct LayerSpec {
-    std::string name;
-    fs::path path;
-    std::string sourceLayer;
-};
-
-// As the command line reads a layer: PATH, NAME=PATH, either with
-// "|layername=LAYER".
-LayerSpec ParseLayer(const std::string& given)
-{
-    std::string text = given, sourceLayer;
-    if (const auto bar = text.find("|layername="); bar != std::string::npos && !fs::exists(text)) {
-        sourceLayer = text.substr(bar + 11);
-        text.resize(bar);
-    }
-    const auto eq = text.find('=');
-    if (eq != std::string::npos && eq > 0 && text.substr(0, eq).find('/') == std::string::npos && !fs::exists(text))
-        return {support::ToUtf8(text.substr(0, eq)), fs::path(text.substr(eq + 1)), sourceLayer};
-    fs::path p(text);
-    return {support::ToUtf8(sourceLayer.empty() ? p.stem().string() : sourceLayer), p, sourceLayer};
-}
-
-using params::Refuse;
-
-fs::path OutputOf(const std::string& given, const fs::path& ext)
-{
-    if (given.find('|') != std::string::npos)
-        Refuse("The output '" + given +
-               "' holds '|' options: halvo writes shapefiles; give a file name ending in .shp");
-    if (const std::string format = host::OtherVectorFormatOf(fs::path(given).extension().string()); !format.empty())
-        Refuse("The output '" + given + "' names a file of another format (" + format +
-               "): halvo writes shapefiles; give a file name ending in .shp");
-    return given.empty() ? ext / "output" / "halvo.shp" : fs::path(given);
-}
-
-// The same request `halvo run` builds from the same options.
-params::RunRequest BuildRequest(const RunChoices& o, const fs::path& ext)
-{
-    params::RunRequest r;
-    if (!o.parameters.empty()) {
-        params::ParameterReader reader;
-        reader.read(o.parameters);
-        const params::RunParameters p = params::ParametersOf(reader);
-        r = params::RequestOf(p, params::MapOfSources(p));
-        if (!o.output.empty() || r.output.empty()) {
-            r.output = OutputOf(o.output, ext);
-            r.layerName.clear();
-        }
-        if (!o.layerName.empty())
-            r.layerName = o.layerName;
-    } else {
-        if (o.landcover.empty() || o.analysis.empty() || o.field.empty())
-            Refuse("halvo.run needs landcover, analysis and field, or parameters (a saved parameter file)");
-        params::LayerSet layers;
-        auto layerFor = [&](const LayerSpec& given, host::LayerKind kind) {
-            return layers.add(given.name, given.path, given.sourceLayer, kind);
-        };
-        const LayerSpec an = ParseLayer(o.analysis), lc = ParseLayer(o.landcover);
-        if (an.name == lc.name)
-            Refuse("The land-cover and analysis layers are both named '" + an.name + "': name them with NAME=PATH");
-        r.analysis = layerFor(an, host::LayerKind::Feature);
-        r.landCover = layerFor(lc, host::LayerKind::Raster);
-        r.field = o.field;
-        if (!o.units.empty())
-            r.units = params::UnitsFromName(o.units);
-        if (!o.select.empty()) {
-            if (!fs::exists(r.analysis->source))
-                Refuse("The analysis layer '" + r.analysis->source.string() + "' does not exist");
-            host::SelectByWhere(*r.analysis, o.select, false);
-            if (r.analysis->selection.empty())
-                Refuse("select " + o.select + " selects no feature of '" + an.path.string() + "'");
-        }
-        const params::CoefficientSet set =
-            o.coefficientsCsv.empty() ? params::StoredSet(ext, o.coefficients) : params::SetFromFile(o.coefficientsCsv);
-        params::SetCoefficients(r, set);
-        if (!o.densityLayer.empty())
-            r.density = params::DensityFromText(layerFor(ParseLayer(o.densityLayer), host::LayerKind::Feature),
-                                                o.densityField, o.high, o.low);
-        else
-            r.density = params::DensityLevelNamed(o.density);
-        int row = 1;
-        for (const auto& text : o.scenarios) {
-            const auto eq = text.rfind('=');
-            if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
-                Refuse("scenario " + text + ": write it as PATH=CLASS or (PATH, CLASS)");
-            r.scenarios.push_back(params::ScenarioOf(
-                row++, layerFor(ParseLayer(text.substr(0, eq)), host::LayerKind::Feature), text.substr(eq + 1), set));
-        }
-        r.coverage = o.coverage == "exact" ? params::Coverage::Exact : params::Coverage::Centre;
-        r.output = OutputOf(o.output, ext);
-        r.layerName = o.layerName;
-    }
-    r.htmlPage = o.html;
-    r.extensionFolder = ext;
-    r.face = params::Face::CommandLine;
-    return r;
 }
 
 // SIGINT (Ctrl-C, a notebook's interrupt) asks the run to stop at its next
@@ -200,21 +99,6 @@ const char* IconWord(support::Icon i)
     }
 }
 
-std::string PlainText(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out.push_back('\n');
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
 // The engine's messages go to the logger "halvo" (and into the result),
 // questions get the cautious answer unless yes=True, progress goes to the
 // callback. Any thread may call it; Python is entered holding the GIL.
@@ -235,10 +119,10 @@ public:
                         : std::string(" (answered ") + (yesNo ? "No" : "Cancel") + "; yes=True answers " +
                               (yesNo ? "Yes" : "OK") + ")";
         }
-        const std::string line = PlainText(text) + said;
+        const std::string line = cli::TerminalText(text) + said;
         std::lock_guard lock(mutex_);
         if (icon == support::Icon::Critical || icon == support::Icon::Exclamation)
-            lastWarning_ = PlainText(text);
+            lastWarning_ = cli::TerminalText(text);
         py::gil_scoped_acquire gil;
         messages_.push_back(line);
         const int level = icon == support::Icon::Critical ? 40 : icon == support::Icon::Exclamation ? 30 : 20;
@@ -254,7 +138,7 @@ public:
     void showCallStack(std::string_view report) override
     {
         std::lock_guard lock(mutex_);
-        report_ = PlainText(report);
+        report_ = cli::TerminalText(report);
     }
 
     void progress(std::string_view stage, double fraction) override
@@ -345,7 +229,7 @@ py::dict Run(const RunChoices& o, py::object progress, py::object windowScan)
         try {
             support::UiScope scope(ui);
             WindowScanScope windows(windowScan);
-            result = model::Run(BuildRequest(o, ext), ui);
+            result = model::Run(cli::BuildRequest(o, ext, kPythonWords), ui);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -384,13 +268,13 @@ public:
     support::Answer message(std::string_view text, std::string_view, support::Icon icon, support::Buttons) override
     {
         if ((icon == support::Icon::Critical || icon == support::Icon::Exclamation) && failure.empty())
-            failure = PlainText(text);
+            failure = cli::TerminalText(text);
         return support::Answer::OK;
     }
     void showCallStack(std::string_view report) override
     {
         if (failure.empty())
-            failure = PlainText(report);
+            failure = cli::TerminalText(report);
     }
     std::string failure;
 };
