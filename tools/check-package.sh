@@ -91,6 +91,16 @@ for f in watersheds_is.shp watersheds_is.prm watersheds_is.met; do
 done
 [ -d "$folder/temp" ] && [ -d "$folder/output" ] || fail "$folder lacks temp/ or output/"
 echo "check-package: the installed halvo ran as an unprivileged user in $folder" >&2
+# The Python module, from Debian's Python: the same run gives the same table.
+"${user[@]}" /usr/bin/python3 -c '
+import sys, halvo
+r = halvo.run(landcover=sys.argv[1], analysis=sys.argv[2], field="NAME", coefficients="NLCD",
+              density="medium", output=sys.argv[3], yes=True)
+assert len(r.zones) > 0, r
+' "$work/data/landcover.tif" "$work/data/watersheds.shp" "$home/out/py.shp" >&2 ||
+  fail "the installed Python module halvo did not run"
+cmp -s "$home/out/watersheds_is.dbf" "$home/out/py.dbf" || fail "halvo.run wrote another table than halvo run"
+echo "check-package: the installed Python module gives the program's table" >&2
 
 # The build tree keeps its own folder, and its folder tests pass, while the package is installed.
 shown=$("$build/ext/halvo" --version)
