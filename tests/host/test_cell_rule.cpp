@@ -75,6 +75,15 @@ TEST(CellRule, ZonesTilingAHalfCellGridShareNoCellAndMissNone)
     EXPECT_EQ(cells.at(2), (std::set<std::string>{"0,2", "1,2", "0,3", "1,3"}));
     EXPECT_EQ(cells.at(3), (std::set<std::string>{"2,2", "3,2", "2,3", "3,3"}));
     // Column 4 and row 4 have their centres on the tiling's east and south edges: in no zone.
+
+    // Edges a hair off the centres take the cells on the side the centres are.
+    for (const double d : {-1e-4, 1e-4}) {
+        std::vector<ZoneShape> shifted;
+        shifted.emplace_back(0, Geom(Box(50 + d, 50 + d, 250 + d, 250 + d)));
+        const auto got = CellsOf(info, std::move(shifted), 1).at(0);
+        const std::set<std::string> west{"0,0", "1,0", "0,1", "1,1"}, east{"1,1", "2,1", "1,2", "2,2"};
+        EXPECT_EQ(got, d < 0 ? west : east) << d;
+    }
 }
 
 TEST(CellRule, AHoleTakesTheCentresOnItsWestAndNorthEdges)

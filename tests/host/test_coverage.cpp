@@ -54,7 +54,7 @@ double AreaInside(const OGRGeometry& g, double minx, double miny, double maxx, d
 }  // namespace
 
 // Shapes whose share of each unit cell is known by hand.
-TEST(ExactCoverage, HandKnownShares)
+TEST(ExactCoverage, SharesOfHandDrawnShapesAreExactWhateverWayAHoleRuns)
 {
     TempDir dir;
     const RasterInfo info = DescribeRaster(UnitGrid(dir / "grid.tif", 4));

@@ -68,7 +68,7 @@ void ExpectSame(const AreaTabulation& a, const AreaTabulation& b)
 
 }  // namespace
 
-TEST(DescribeRaster, ReadsGridUnitsAndNodata)
+TEST(DescribeRaster, UnitsNodataAndCellTypeAreReadFromTheFileNotAssumed)
 {
     HALVO_REQUIRE_SHARED_DATA("durham-thirdfork/NLCD.tif");
     const RasterInfo nlcd = DescribeRaster(SharedData() / "durham-thirdfork/NLCD.tif");
@@ -102,7 +102,7 @@ TEST(DescribeRaster, ReadsGridUnitsAndNodata)
 // Random star polygons with holes, overlapping, on a two-strip raster with
 // NODATA cells: the counts equal a cell-by-cell point-in-polygon check, with
 // any number of threads.
-TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
+TEST(TabulateArea, CountsMatchPointInPolygonWithAnyThreadsStripsOrWindows)
 {
     TempDir dir;
     const Grid g{70, 300, {1000, 30, 0, 20000, 0, -30}};
@@ -138,37 +138,6 @@ TEST(TabulateArea, MatchesPointInPolygonOnCellCentres)
             merged += ScanRows(info, shapes, 4, Coverage::Centre, w);
         ExpectSame(merged.tabulation, one);
         EXPECT_EQ(merged.touchesNodata, touched);
-    }
-}
-
-// Cell value = column or row index, so the classes show which cells a square
-// took: edges exactly through centres take the cells right of / below them.
-TEST(TabulateArea, EdgeThroughCentresTakesCellsOnOneSide)
-{
-    TempDir dir;
-    const Grid g{12, 12, {0, 1, 0, 12, 0, -1}};
-    std::vector<double> byCol(144), byRow(144);
-    for (int i = 0; i < 144; ++i) {
-        byCol[static_cast<std::size_t>(i)] = i % 12;
-        byRow[static_cast<std::size_t>(i)] = i / 12;
-    }
-    const RasterInfo cols = DescribeRaster(WriteRaster(dir / "c.tif", g, GDT_Byte, byCol));
-    const RasterInfo rows = DescribeRaster(WriteRaster(dir / "r.tif", g, GDT_Byte, byRow));
-    auto square = [](double x0, double y0) {
-        return Shapes({{0, "POLYGON((" + std::to_string(x0) + " " + std::to_string(y0) + "," + std::to_string(x0 + 5) +
-                               " " + std::to_string(y0) + "," + std::to_string(x0 + 5) + " " + std::to_string(y0 + 5) +
-                               "," + std::to_string(x0) + " " + std::to_string(y0 + 5) + "," + std::to_string(x0) +
-                               " " + std::to_string(y0) + "))"}});
-    };
-    const std::vector<std::int64_t> c2to6{2, 3, 4, 5, 6}, c3to7{3, 4, 5, 6, 7};
-    for (const double d : {0.0, -1e-6, 1e-6}) {
-        const AreaTabulation c = TabulateArea(cols, square(2.5 + d, 2.5), 1);
-        EXPECT_EQ(c.zoneCells[0], 25u);
-        EXPECT_EQ(c.classes, d > 0 ? c3to7 : c2to6) << d;
-        // world y 4.5 .. 9.5 is pixel y 7.5 .. 2.5 (rows count downwards)
-        const AreaTabulation r = TabulateArea(rows, square(2.5, 4.5 + d), 1);
-        EXPECT_EQ(r.zoneCells[0], 25u);
-        EXPECT_EQ(r.classes, d < 0 ? c3to7 : c2to6) << d;
     }
 }
 
@@ -222,7 +191,7 @@ TEST(TabulateArea, WideIntegerClassesKeepTheirValuesAndOnlyRealNodataIsTouched)
 }
 
 // NODATA cells x 4..5, y 5..6 and x 8..9, y 7..8 on a 10×10 grid of unit cells.
-TEST(TouchesNodata, ClosedCellContactAndExtent)
+TEST(TouchesNodata, ZonesMeetingANodataCellOrLeavingTheGridAreTouchedNearMissesNot)
 {
     TempDir dir;
     const Grid g{10, 10, {0, 1, 0, 10, 0, -1}};

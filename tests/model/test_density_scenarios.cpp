@@ -60,7 +60,7 @@ TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
     }
 }
 
-TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
+TEST(Scenario, TwoInARowBothApplyAndTheAnalysisLayerItselfRecastsAllItsLand)
 {
     Scene s(10, 10, kForest);
     const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(0, 0, 10, 1), "Z"}, {Box(0, 1, 10, 2), "Y"}});

@@ -10,7 +10,7 @@ using namespace halvo;
 using namespace halvo::test;
 namespace fs = std::filesystem;
 
-TEST(ExactRun, SmallZonesOverlapsDensityPiecesAndScenarios)
+TEST(ExactRun, ZonesSmallerThanACellAndOverlapsCountTheirShareInEveryStage)
 {
     std::vector<int> cells(100);  // forest in the left five columns, developed in the right five
     for (std::size_t i = 0; i < cells.size(); ++i)

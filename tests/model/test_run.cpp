@@ -217,7 +217,7 @@ TEST(RunCopyFirst, GeoPackageWithLongFieldNameIsCopiedAndKeepsItsName)
     EXPECT_NE(ReadFile(rc.data() / "gp.prm").find("  Analysis Field: WATERSHED_NAME"), std::string::npos);
 }
 
-TEST(RunConcurrency, TwoRunsOnOneInstallationBothComplete)
+TEST(RunConcurrency, TwoRunsOnOneInstallationDoNotTreadOnEachOther)
 {
     RunCase rc;
     const auto values = landCover();
