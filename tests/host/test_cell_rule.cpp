@@ -1,13 +1,10 @@
 // The cell rule of docs/cell-rule.md on a grid offset by half a cell, so that
 // cell centres lie exactly on the zones' edges.
 
+#include "host/host_data.h"
 #include "host/raster.h"
 
 #include "support/test_paths.h"
-
-#include <gdal_priv.h>
-#include <ogr_geometry.h>
-#include <ogr_spatialref.h>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +13,7 @@
 #include <sstream>
 
 using namespace halvo::host;
-using halvo::test::TempDir;
+using namespace halvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,20 +23,7 @@ constexpr int N = 5;  // 5 × 5 cells; cell (col, row) holds class 1 + row * 5 +
 
 RasterInfo NumberedRaster(const fs::path& path)
 {
-    GDALAllRegister();
-    GDALDatasetUniquePtr ds(
-        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), N, N, 1, GDT_Byte, nullptr));
-    double gt[6] = {X0, S, 0, Y0, 0, -S};
-    ds->SetGeoTransform(gt);
-    OGRSpatialReference srs;
-    srs.importFromEPSG(5070);
-    ds->SetSpatialRef(&srs);
-    std::vector<std::uint8_t> v(N * N);
-    for (int i = 0; i < N * N; ++i)
-        v[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(1 + i);
-    EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, N, N, v.data(), N, N, GDT_Byte, 0, 0), CE_None);
-    ds.reset();
-    return DescribeRaster(path);
+    return DescribeRaster(WriteRaster(path, {N, N, {X0, S, 0, Y0, 0, -S}}, GDT_Byte, Numbered(N * N)));
 }
 
 // A point in metres from the raster's north-west corner, x east, y south.
@@ -49,13 +33,6 @@ std::string P(double x, double y)
     o.precision(17);
     o << X0 + x << " " << Y0 - y;
     return o.str();
-}
-
-std::unique_ptr<OGRGeometry> Geom(const std::string& wkt)
-{
-    OGRGeometry* g = nullptr;
-    OGRGeometryFactory::createFromWkt(wkt.c_str(), nullptr, &g);
-    return std::unique_ptr<OGRGeometry>(g);
 }
 
 // The axis-parallel box x0..x1 east, y0..y1 south of the corner.
@@ -98,6 +75,15 @@ TEST(CellRule, ZonesTilingAHalfCellGridShareNoCellAndMissNone)
     EXPECT_EQ(cells.at(2), (std::set<std::string>{"0,2", "1,2", "0,3", "1,3"}));
     EXPECT_EQ(cells.at(3), (std::set<std::string>{"2,2", "3,2", "2,3", "3,3"}));
     // Column 4 and row 4 have their centres on the tiling's east and south edges: in no zone.
+
+    // Edges a hair off the centres take the cells on the side the centres are.
+    for (const double d : {-1e-4, 1e-4}) {
+        std::vector<ZoneShape> shifted;
+        shifted.emplace_back(0, Geom(Box(50 + d, 50 + d, 250 + d, 250 + d)));
+        const auto got = CellsOf(info, std::move(shifted), 1).at(0);
+        const std::set<std::string> west{"0,0", "1,0", "0,1", "1,1"}, east{"1,1", "2,1", "1,2", "2,2"};
+        EXPECT_EQ(got, d < 0 ? west : east) << d;
+    }
 }
 
 TEST(CellRule, AHoleTakesTheCentresOnItsWestAndNorthEdges)

@@ -120,7 +120,7 @@ TEST_F(VectorOps, CopyTakesTheSelectionAndWidensTheFieldToItsLongestValue)
     EXPECT_EQ(Shapes(mem + "named_c.shp", "analyfld")[0].value, longName);
 }
 
-TEST_F(VectorOps, WhatALayerHolds)
+TEST_F(VectorOps, AnyGeometryLayersAreCopiedFirstAndEveryLayerOfAPackageIsNamed)
 {
     const auto fields = LayerFields(*parcels);
     ASSERT_EQ(fields.size(), 1u);
@@ -148,7 +148,7 @@ TEST_F(VectorOps, WhatALayerHolds)
     EXPECT_EQ(VectorLayerNames(parcels->source), (std::vector<std::string>{"parcels"}));
 }
 
-TEST_F(VectorOps, AreasByValueAndSubtraction)
+TEST_F(VectorOps, NullValuesAreCountedApartAndLandAnEarlierLayerTookIsCutAway)
 {
     auto areas = AreasByValue(*parcels, "OWNER", false);
     ASSERT_EQ(areas.byValue.size(), 3u);

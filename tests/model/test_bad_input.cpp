@@ -1,18 +1,24 @@
 // Options the halvo program refuses before a run: each gets a message naming
 // what is wrong, a non-zero exit, no output and an empty temporary workspace.
-// (What the engine itself refuses is checked on CheckRequest in tests/stages.)
+// What the engine itself refuses is checked on CheckRequest, in this process.
 
-#include "support/run_case.h"
+#include "model/run.h"
+#include "scene.h"
+#include "support/error_reporting.h"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
+using namespace halvo;
 using namespace halvo::test;
 namespace fs = std::filesystem;
 
 namespace {
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
 
 std::string Set(const std::string& name, const std::string& classes)
 {
@@ -24,13 +30,87 @@ std::string Class(int id, const std::string& name, double percent)
     return "<LCClass ID='" + std::to_string(id) + "'><LCName>" + name + "</LCName><LCHigh>" + h + "</LCHigh><LCMed>" +
            h + "</LCMed><LCLow>" + h + "</LCLow></LCClass>";
 }
+
+struct Request : ::testing::Test {
+    RunCase rc;
+    params::RunRequest r;
+
+    void SetUp() override
+    {
+        r.landCover =
+            LayerOf(rc.raster("lc", 7, 1, X0, Y0, S, S, {21, 21, 41, 82, 11, 0, 0}, 0.0), host::LayerKind::Raster);
+        r.analysis = LayerOf(rc.polygons("zones", "NAME", true, {{Box(0, 0, 2, 1), "A"}}));
+        r.field = "NAME";
+        r.setName = "Test";
+        r.classes = {{11, "Water", 0, 0, 0}, {21, "Developed", 80, 55.5f, 30}, {41, "Forest", 2, 1, 0.5f}};
+        r.density = params::DensityLevel::Medium;
+        r.output = rc.data() / "out" / "result.shp";
+        r.extensionFolder = rc.path();
+        fs::create_directories(r.output.parent_path());
+    }
+    // The reason CheckRequest gives for refusing the request, or "" when it takes it.
+    std::string refusal(const params::RunRequest& request)
+    {
+        try {
+            model::CheckRequest(request);
+            return "";
+        } catch (const support::Error& e) {
+            return e.description();
+        }
+    }
+};
+
+TEST_F(Request, TheEngineRefusesARequestItCannotHonourNamingWhatIsWrong)
+{
+    GDALDatasetUniquePtr lines(GetGDALDriverManager()
+                                   ->GetDriverByName("ESRI Shapefile")
+                                   ->Create((rc.data() / "roads.shp").c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    lines->CreateLayer("roads", nullptr, wkbLineString, nullptr);
+    lines.reset();
+    const auto floatLc = rc.raster("float", 2, 1, X0, Y0, S, S, {21, 21}, {}, 5070, "Float32");
+    const auto degrees = rc.raster("geo", 2, 1, -79, 36, 0.001, 0.001, {21, 21}, {}, 4326);
+
+    const std::vector<std::pair<std::function<void(params::RunRequest&)>, std::string>> cases = {
+        {[&](auto& q) { q.landCover = LayerOf(rc.data() / "none.tif"); }, "none.tif' does not exist"},
+        {[&](auto& q) { q.landCover = LayerOf(floatLc); }, "must hold one band of integer class values"},
+        {[&](auto& q) { q.landCover = LayerOf(degrees); }, "geographic coordinates"},
+        {[&](auto& q) { q.analysis = LayerOf(rc.data() / "roads.shp"); }, "does not hold polygons"},
+        {[&](auto& q) { q.field = "NOPE"; }, "has no field 'NOPE'"},
+        {[&](auto& q) {
+             q.classes.push_back({21, "Again", 1, 1, 1});
+         },
+         "gives the class 21 twice"},
+        {[&](auto& q) { q.classes.back().low = -1; }, "the Low coefficient -1; coefficients are percentages"},
+        {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NOPE", 5, 1, "5", "1"}; }, "no field 'NOPE'"},
+        {[&](auto& q) { q.density = params::DensityLayer{q.analysis, "NAME", 100, 500, "100", "500"}; },
+         "\"Low\" value must be less than the \"High\" value"},
+        {[&](auto& q) { q.output = rc.data() / "out/"; }, "names no file"},
+        {[&](auto& q) { q.output = rc.data() / "out"; }, "is a folder"},
+        {[&](auto& q) { q.output = rc.data() / "a\\b.shp"; }, "backslash"},
+        {[&](auto& q) { q.layerName = "../x"; }, "holds a path"},
+        {[&](auto& q) { q.layerName = "a\nb"; }, "control character"},
+    };
+    for (const auto& [change, says] : cases) {
+        params::RunRequest q = r;
+        change(q);
+        EXPECT_NE(refusal(q).find(says), std::string::npos) << says << ": " << refusal(q);
+    }
+
+    // Taken: the units from the raster, the extension written ".shp", the layer named after the file.
+    r.output = rc.data() / "out" / "Result.SHP";
+    const auto checked = model::CheckRequest(r);
+    EXPECT_EQ(checked.units, params::Units::Meters);
+    EXPECT_EQ(checked.output.filename(), "Result.shp");
+    EXPECT_EQ(checked.layerName, "Result");
+}
+
 }  // namespace
 
 TEST(BadInput, EachIsRefusedWithAMessageNamingIt)
 {
     RunCase rc;
     const auto lc = rc.raster("lc", 2, 2, X0, Y0, S, S, {21, 21, 41, 41});
-    const auto zones = rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "A"}});
+    const auto zones = rc.polygons("zones", "NAME", true, {{Box(0, 0, 2, 2), "A"}});
     const auto coef =
         rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n41,Forest,2,1,0.5\r\n");
     std::ofstream(rc.path() / "etc/isprops.xml", std::ios::binary)

@@ -2,7 +2,7 @@
 // scenarios, per-polygon density and percent impervious.
 
 #include "model/area_fields.h"
-#include "support/run_case.h"
+#include "scene.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,6 @@ using namespace halvo;
 using namespace halvo::test;
 namespace fs = std::filesystem;
 
-namespace {
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
-}  // namespace
-
 // Wide class IDs (16-bit, 32-bit, the largest an import takes) lose no
 // digit on the way through tabulation, scenarios, density and the sums.
 TEST(ClassIds, WideIdsKeepTheirCoefficientsThroughEveryStage)
@@ -26,11 +22,9 @@ TEST(ClassIds, WideIdsKeepTheirCoefficientsThroughEveryStage)
     const auto lc = rc.raster("lc", 10, 1, X0, Y0, S, S,
                               {1000, 1000, 1000, 1000, 65535, 65535, 65535, 65535, 65535, 65535}, {}, 5070, "UInt16");
     const auto wide = rc.raster("wide", 3, 1, X0, Y0, S, S, {0, INT_MAX, 123456789}, {}, 5070, "Int32");
-    const auto zones = rc.polygons(
-        "zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 5, 1), "West"}, {CellBox(X0, Y0, S, 5, 0, 10, 1), "East"}});
-    const auto dev = rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 3, 0, 5, 1), "", 1}});
-    const auto dens = rc.polygons(
-        "dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "", 900}, {CellBox(X0, Y0, S, 2, 0, 10, 1), "", 50}});
+    const auto zones = rc.polygons("zones", "NAME", true, {{Box(0, 0, 5, 1), "West"}, {Box(5, 0, 10, 1), "East"}});
+    const auto dev = rc.polygons("dev", "ID", false, {{Box(3, 0, 5, 1), "", 1}});
+    const auto dens = rc.polygons("dens", "DENS", false, {{Box(0, 0, 2, 1), "", 900}, {Box(2, 0, 10, 1), "", 50}});
     const auto coef =
         rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n1000,Paved,90,80,70\r\n65535,Meadow,10,5,2\r\n"
                            "0,Zero,10,10,10\r\n2147483647,Largest,50,50,50\r\n"
@@ -104,17 +98,11 @@ TEST(ClassIds, FieldNamesFitDbaseAndStayApart)
 
 TEST(ClassIds, AZoneFieldNamedLikeAClassFieldIsNotSummed)
 {
-    RunCase rc;
-    const auto lc = rc.raster("lc", 2, 1, X0, Y0, S, S, {21, 21});
-    const auto coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,50,30\r\n");
-    for (const char* field : {"area_name", "IS2020"}) {
-        const auto zones =
-            rc.polygons(std::string("zones_") + field, field, true, {{CellBox(X0, Y0, S, 0, 0, 2, 1), "Mill"}});
-        const auto out = rc.data() / (std::string("out_") + field + ".shp");
-        const auto r = rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
-                              " --coefficients-csv " + coef.string() + " --output " + out.string());
+    Scene s(2, 1, {21, 21}, "Value,ClassName,High,Medium,Low\r\n21,Developed,80,50,30\r\n");
+    for (const std::string field : {"area_name", "IS2020"}) {
+        const auto r = s.run(s.rc.polygons("zones_" + field, field, true, {{Box(0, 0, 2, 1), "Mill"}}), "", field);
         ASSERT_EQ(r.status, 0) << field << ": " << r.err;
-        const auto z = rc.read(out, field).at("Mill");
+        const auto z = s.result(field).at("Mill");
         EXPECT_EQ(z.total, 2) << field;
         EXPECT_EQ(z.impervious, 1) << field;
     }

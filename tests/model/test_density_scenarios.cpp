@@ -2,7 +2,7 @@
 
 #include "model/density.h"
 #include "model/scenario.h"
-#include "support/run_case.h"
+#include "scene.h"
 
 #include <gtest/gtest.h>
 
@@ -10,37 +10,7 @@ using namespace halvo;
 using namespace halvo::test;
 namespace fs = std::filesystem;
 
-namespace {
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;  // one hectare a cell
-const char* const kCoefficients = kTwoClassCoefficients;
-
-// A 10 × 10 raster: forest in the left `forestCols` columns, developed elsewhere.
-std::vector<int> split(int forestCols)
-{
-    std::vector<int> v(100);
-    for (int r = 0; r < 10; ++r)
-        for (int c = 0; c < 10; ++c)
-            v[static_cast<std::size_t>(r * 10 + c)] = c < forestCols ? 41 : 21;
-    return v;
-}
-
-struct Scene {
-    RunCase rc;
-    fs::path lc, coef;
-    explicit Scene(int forestCols = 0)
-    {
-        lc = rc.raster("landcover", 10, 10, X0, Y0, S, S, split(forestCols));
-        coef = rc.csv("coef.csv", kCoefficients);
-    }
-    RunOutput run(const fs::path& zones, const std::string& field, const std::string& more, bool yes = true)
-    {
-        return rc.cli("run --landcover " + lc.string() + " --analysis " + zones.string() + " --field " + field +
-                      " --coefficients-csv " + coef.string() + " --output " + (rc.data() / "out.shp").string() + " " +
-                      more + (yes ? " --yes" : ""));
-    }
-    std::map<std::string, ZoneResult> result(const std::string& field) { return rc.read(rc.data() / "out.shp", field); }
-};
-}  // namespace
+const std::vector<int> kDeveloped(100, 21), kForest(100, 41);  // 10 × 10 cells
 
 TEST(DensityRules, ThresholdsAreInclusiveHighFirst)
 {
@@ -55,15 +25,12 @@ TEST(DensityRules, ThresholdsAreInclusiveHighFirst)
 
 TEST(Density, ZoneCrossingADensityBoundaryTakesEachSidesCoefficient)
 {
-    Scene s;  // all developed
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "A"}});
-    const auto dens =
-        s.rc.polygons("dens", "DENS", false,
-                      {{CellBox(X0, Y0, S, 0, 0, 5, 10), "", 600}, {CellBox(X0, Y0, S, 5, 0, 10, 10), "", 50}});
-    const auto r =
-        s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    Scene s(10, 10, kDeveloped);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(0, 0, 10, 10), "A"}});
+    const auto dens = s.rc.polygons("dens", "DENS", false, {{Box(0, 0, 5, 10), "", 600}, {Box(5, 0, 10, 10), "", 50}});
+    const auto r = s.run(zones, "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto a = s.result("NAME").at("A");
+    const auto a = s.result().at("A");
     EXPECT_EQ(a.total, 100.0);
     EXPECT_EQ(a.impervious, 50 * 0.8 + 50 * 0.3);
     EXPECT_EQ(a.pct, 55.0);
@@ -75,18 +42,17 @@ TEST(Density, ZoneCrossingADensityBoundaryTakesEachSidesCoefficient)
 
 TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
 {
-    Scene s;
+    Scene s(10, 10, kDeveloped);
     // "A_" would match "AB" as a pattern, "A%" would match everything starting with A.
     const std::vector<std::pair<std::string, int>> names = {{"A'b", 1}, {"A_", 2}, {"AB", 3}, {"A%", 4}};
     std::vector<Feature> f;
     for (const auto& [n, k] : names)
-        f.push_back({CellBox(X0, Y0, S, 0, k, k, k + 1), n});  // k cells each, one row apiece
+        f.push_back({Box(0, k, k, k + 1), n});  // k cells each, one row apiece
     const auto zones = s.rc.polygons("zones", "NAME", true, f);
-    const auto dens = s.rc.polygons("dens", "DENS", false, {{CellBox(X0, Y0, S, 0, 0, 10, 10), "", 600}});
-    const auto r =
-        s.run(zones, "NAME", "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
+    const auto dens = s.rc.polygons("dens", "DENS", false, {{Box(0, 0, 10, 10), "", 600}});
+    const auto r = s.run(zones, "--density-layer " + dens.string() + " --density-field DENS --high 500 --low 100");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto got = s.result("NAME");
+    const auto got = s.result();
     ASSERT_EQ(got.size(), 4u);
     for (const auto& [n, k] : names) {
         EXPECT_EQ(got.at(n).total, k) << n;
@@ -94,42 +60,39 @@ TEST(Density, ZoneValuesWithQuotesAndWildcardsStayApart)
     }
 }
 
-TEST(Scenario, TwoInARowAndTheAnalysisLayerItself)
+TEST(Scenario, TwoInARowBothApplyAndTheAnalysisLayerItselfRecastsAllItsLand)
 {
-    Scene s(10);
-    const auto zones = s.rc.polygons("zones", "NAME", true,
-                                     {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}, {CellBox(X0, Y0, S, 0, 1, 10, 2), "Y"}});
-    const auto one = s.rc.polygons("one", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 2, 2), "", 1}});
-    const auto two = s.rc.polygons("two", "ID", false, {{CellBox(X0, Y0, S, 8, 0, 10, 1), "", 1}});
-    auto r =
-        s.run(zones, "NAME", "--density high --scenario " + one.string() + "=21 --scenario " + two.string() + "=21");
+    Scene s(10, 10, kForest);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(0, 0, 10, 1), "Z"}, {Box(0, 1, 10, 2), "Y"}});
+    const auto one = s.rc.polygons("one", "ID", false, {{Box(0, 0, 2, 2), "", 1}});
+    const auto two = s.rc.polygons("two", "ID", false, {{Box(8, 0, 10, 1), "", 1}});
+    auto r = s.run(zones, "--density high --scenario " + one.string() + "=21 --scenario " + two.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
-    auto got = s.result("NAME");
+    auto got = s.result();
     EXPECT_EQ(got.at("Z").impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
     EXPECT_EQ(got.at("Y").impervious, Stored(8 * 0.02 + 2 * 0.8, 6));
     EXPECT_NE(ReadFile(s.rc.data() / "out.prm")
                   .find(" Change Scenarios\r\n  Changed land cover classes within one layer to Developed"),
               std::string::npos);
 
-    r = s.run(zones, "NAME", "--density low --scenario " + zones.string() + "=21");
+    r = s.run(zones, "--density low --scenario " + zones.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
-    got = s.result("NAME");
+    got = s.result();
     EXPECT_EQ(got.at("Z").pct, 30.0);
     EXPECT_EQ(got.at("Y").pct, 30.0);
 }
 
 TEST(Scenario, OverlappingScenariosRecastLandOnce)
 {
-    Scene s(10);  // all forest
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
-    const auto dev = s.rc.polygons("dev", "ID", false, {{CellBox(X0, Y0, S, 0, 0, 4, 1), "", 1}});
-    const auto wide = s.rc.polygons("wide", "ID", false, {{CellBox(X0, Y0, S, 2, 0, 6, 1), "", 1}});
+    Scene s(10, 10, kForest);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(0, 0, 10, 1), "Z"}});
+    const auto dev = s.rc.polygons("dev", "ID", false, {{Box(0, 0, 4, 1), "", 1}});
+    const auto wide = s.rc.polygons("wide", "ID", false, {{Box(2, 0, 6, 1), "", 1}});
     // The same layer twice: the second row finds no land left, is skipped and
     // listed only as skipped.
-    auto r =
-        s.run(zones, "NAME", "--density high --scenario " + dev.string() + "=21 --scenario " + dev.string() + "=21");
+    auto r = s.run(zones, "--density high --scenario " + dev.string() + "=21 --scenario " + dev.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
-    auto z = s.result("NAME").at("Z");
+    auto z = s.result().at("Z");
     EXPECT_EQ(z.total, 10.0);
     EXPECT_EQ(z.impervious, Stored(6 * 0.02 + 4 * 0.8, 6));
     EXPECT_LE(z.pct, 100.0);
@@ -144,29 +107,29 @@ TEST(Scenario, OverlappingScenariosRecastLandOnce)
 
     // Partly overlapping: cells 2-3 belong to the first row (Developed), 4-5
     // to the second (Water is not in the set: use Forest's ID, so no change).
-    r = s.run(zones, "NAME", "--density high --scenario " + dev.string() + "=21 --scenario " + wide.string() + "=41");
+    r = s.run(zones, "--density high --scenario " + dev.string() + "=21 --scenario " + wide.string() + "=41");
     ASSERT_EQ(r.status, 0) << r.err;
-    z = s.result("NAME").at("Z");
+    z = s.result().at("Z");
     EXPECT_EQ(z.total, 10.0);
     EXPECT_EQ(z.impervious, Stored(6 * 0.02 + 4 * 0.8, 6)) << "the overlap was taken from Developed again";
 }
 
 TEST(Scenario, ASkippedScenarioIsSaidAndACancelledOneWritesNothing)
 {
-    Scene s(10);
-    const auto zones = s.rc.polygons("zones", "NAME", true, {{CellBox(X0, Y0, S, 0, 0, 10, 1), "Z"}});
-    const auto away = s.rc.polygons("away", "ID", false, {{CellBox(X0, Y0, S, 0, 5, 2, 6), "", 1}});
-    auto r = s.run(zones, "NAME", "--density high --scenario " + away.string() + "=21");
+    Scene s(10, 10, kForest);
+    const auto zones = s.rc.polygons("zones", "NAME", true, {{Box(0, 0, 10, 1), "Z"}});
+    const auto away = s.rc.polygons("away", "ID", false, {{Box(0, 5, 2, 6), "", 1}});
+    auto r = s.run(zones, "--density high --scenario " + away.string() + "=21");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("halvo: skipped the development scenario away: no overlap"), std::string::npos) << r.err;
-    EXPECT_EQ(s.result("NAME").at("Z").pct, 2.0);
+    EXPECT_EQ(s.result().at("Z").pct, 2.0);
 
     // Another projection asks OK or Cancel; with nobody to answer, the run ends.
-    fs::remove(s.rc.data() / "out.shp");
+    fs::remove(s.out);
     const auto other =
         s.rc.polygons("other", "ID", false, {{"POLYGON((-96 23,-95 23,-95 24,-96 24,-96 23))", "", 1}}, 4326);
-    r = s.run(zones, "NAME", "--density high --scenario " + other.string() + "=21", false);
+    r = s.run(zones, "--density high --scenario " + other.string() + "=21", "NAME", false);
     EXPECT_NE(r.status, 0);
-    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
+    EXPECT_FALSE(fs::exists(s.out));
     EXPECT_TRUE(s.rc.tempIsEmpty());
 }

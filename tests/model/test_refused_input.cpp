@@ -1,7 +1,7 @@
 // Input the run cannot honour is refused by name before anything is written,
 // or used whole; never a quiet wrong figure.
 
-#include "support/run_case.h"
+#include "scene.h"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -13,23 +13,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double X0 = 1500000, Y0 = 1600000, S = 100;
-
-struct Small {
-    RunCase rc;
-    fs::path lc, coef;
-    Small()
-    {
-        lc = rc.raster("lc", 10, 10, X0, Y0, S, S, std::vector<int>(100, 21));
-        coef = rc.csv("coef.csv", "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n");
-    }
-    RunOutput run(const std::string& analysis, const std::string& more = {}) const
-    {
-        return const_cast<RunCase&>(rc).cli("run --landcover " + lc.string() + " --analysis '" + analysis +
-                                            "' --field NAME --coefficients-csv " + coef.string() + " --output " +
-                                            (rc.data() / "out.shp").string() + " " + more);
-    }
-};
+Scene Small()
+{
+    return {10, 10, std::vector<int>(100, 21), "Value,ClassName,High,Medium,Low\r\n21,Developed,80,55.5,30\r\n"};
+}
 
 // A GeoPackage of two layers, "zones" (two zones) and "more" (one), or of one
 // layer declared as any geometry.
@@ -54,11 +41,9 @@ fs::path Package(const fs::path& p, bool twoLayers, OGRwkbGeometryType declared 
                 throw std::runtime_error("cannot write a test feature");
         }
     };
-    add("zones", {{CellBox(X0, Y0, S, 0, 0, 5, 10), "West"},
-                  {CellBox(X0, Y0, S, 5, 0, 10, 10), "East"},
-                  {CellBox(X0, Y0, S, 0, 0, 2, 2), nullptr}});
+    add("zones", {{Box(0, 0, 5, 10), "West"}, {Box(5, 0, 10, 10), "East"}, {Box(0, 0, 2, 2), nullptr}});
     if (twoLayers)
-        add("more", {{CellBox(X0, Y0, S, 0, 0, 10, 10), "All"}});
+        add("more", {{Box(0, 0, 10, 10), "All"}});
     return p;
 }
 
@@ -66,26 +51,26 @@ fs::path Package(const fs::path& p, bool twoLayers, OGRwkbGeometryType declared 
 
 TEST(RefusedInput, AMultiLayerSourceNeedsItsLayerNamed)
 {
-    Small s;
+    Scene s = Small();
     const auto gpkg = Package(s.rc.data() / "two.gpkg", true);
-    auto r = s.run(gpkg.string());
+    auto r = s.run(gpkg, "");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("holds 2 layers (zones, more)"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(s.rc.data() / "out.shp"));
+    EXPECT_FALSE(fs::exists(s.out));
 
-    r = s.run(gpkg.string() + "|layername=more");
+    r = s.run(gpkg.string() + "|layername=more", "");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "NAME").size(), 1u);
+    EXPECT_EQ(s.result().size(), 1u);
     EXPECT_NE(ReadFile(s.rc.data() / "out.prm").find("Analysis Layer: more"), std::string::npos);
 }
 
 TEST(RefusedInput, FeaturesWithoutAZoneAreCountedAndALayerOfAnyGeometryRuns)
 {
-    Small s;
+    Scene s = Small();
     const auto gpkg = Package(s.rc.data() / "any.gpkg", false, wkbUnknown);
-    const auto r = s.run(gpkg.string());
+    const auto r = s.run(gpkg, "");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(s.rc.read(s.rc.data() / "out.shp", "NAME").size(), 2u);
+    EXPECT_EQ(s.result().size(), 2u);
     const std::string prm = ReadFile(s.rc.data() / "out.prm");
     EXPECT_NE(prm.find("Features Used: 3 of 3"), std::string::npos) << prm;
     EXPECT_NE(prm.find("Left Out: 1 feature(s) without a value in NAME (4.00 ha)"), std::string::npos) << prm;
