@@ -62,4 +62,8 @@ for sig in INT:130 TERM:143; do
     exec 3>&-
     check "SIG$name at a question exits ${sig##*:} (got $code)" test "$code" -eq "${sig##*:}"
 done
+# DEL is a control character too: a file name GDAL and dBASE readers choke on.
+run_halvo --output "$SCRATCH/a$(printf '\x7f')b.shp" --layer-name plain
+check "an output name holding DEL refused" grep -q "control character" <<<"$out"
+
 finish
