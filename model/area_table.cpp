@@ -49,23 +49,8 @@ std::optional<double> CoefficientTable::percent(long classId, DensityLevel level
     return it->second[static_cast<std::size_t>(level)];
 }
 
-std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone)
+std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::optional<DensityLevel>& level)
 {
-    if (fixedLevel)
-        return fixedLevel;
-    if (zone.size() < 2 || zone[zone.size() - 2] != '#')
-        return std::nullopt;
-    switch (zone.back()) {
-    case '1': return DensityLevel::High;
-    case '2': return DensityLevel::Medium;
-    case '3': return DensityLevel::Low;
-    default: return std::nullopt;
-    }
-}
-
-std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::string& zoneName)
-{
-    const auto level = LevelOf(rules.fixedLevel, zoneName);
     if (!level || !rules.coefficients)
         return std::nullopt;
     return rules.coefficients->percent(classId, *level);
@@ -117,6 +102,27 @@ std::string storedText(std::string zone)
     return zone.substr(first, zone.find_last_not_of(' ') - first + 1);
 }
 
+// A row's zone and level: the run's one level, or, for per-polygon density,
+// the digit that ends the piece's code ("value#1" High, "#2" Medium, "#3"
+// Low), read once here. A code without a digit has no level.
+AreaRow keyOf(std::string zone, const AreaRules& rules)
+{
+    if (rules.fixedLevel)
+        return AreaRow{std::move(zone), rules.fixedLevel, {}, {}};
+    const std::size_t n = zone.size();
+    std::optional<DensityLevel> level;
+    if (n >= 2 && zone[n - 2] == '#') {
+        switch (zone.back()) {
+        case '1': level = DensityLevel::High; break;
+        case '2': level = DensityLevel::Medium; break;
+        case '3': level = DensityLevel::Low; break;
+        default: break;
+        }
+    }
+    zone.resize(n >= 2 ? n - 2 : 0);
+    return AreaRow{std::move(zone), level, {}, {}};
+}
+
 AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
 {
     const support::Procedure procedure("CalculateAreas", kModule);
@@ -124,9 +130,9 @@ AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
     out.classes.assign(tab.classes.begin(), tab.classes.end());
     const double factor = UnitFactor(rules.units);
     for (const auto& row : tab.rows) {
-        AreaRow r{storedText(row.zone), {}, {}};
+        AreaRow r = keyOf(storedText(row.zone), rules);
         for (std::size_t k = 0; k < tab.classes.size(); ++k) {
-            const auto coefficient = CoefficientOf(rules, static_cast<long>(tab.classes[k]), r.zone);
+            const auto coefficient = CoefficientOf(rules, static_cast<long>(tab.classes[k]), r.level);
             if (!coefficient) {
                 support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
                                     std::to_string(tab.classes[k]) + "!",
@@ -210,18 +216,17 @@ std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Lay
 AreaRows SumByZone(const AreaRows& pieces)
 {
     const support::Procedure procedure("SumTable", kTablesModule);
-    // Sums per base value (the zone without its "#" and digit), in order of
-    // first appearance; a base is matched exactly, never as a pattern.
+    // Sums per zone, in order of first appearance; a zone is matched
+    // exactly, never as a pattern.
     AreaRows out;
     out.classes = pieces.classes;
     std::unordered_map<std::string, std::size_t> indexOf;
     const std::size_t n = pieces.classes.size();
     for (const auto& piece : pieces.rows) {
-        const std::string& zone = piece.zone;
-        std::string base = zone.size() >= 2 ? zone.substr(0, zone.size() - 2) : std::string{};
-        auto [it, added] = indexOf.emplace(base, out.rows.size());
+        auto [it, added] = indexOf.emplace(piece.zone, out.rows.size());
         if (added)
-            out.rows.push_back(AreaRow{std::move(base), std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)});
+            out.rows.push_back(
+                AreaRow{piece.zone, std::nullopt, std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)});
         auto& sum = out.rows[it->second];
         for (std::size_t k = 0; k < n; ++k) {
             sum.land[k] += piece.land[k];

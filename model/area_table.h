@@ -33,11 +33,6 @@ private:
     std::map<long, std::array<double, 3>> byId_;
 };
 
-// The level that applies in a zone: the run's one level, or, for per-polygon
-// density, the digit that ends a density-coded zone value ("value#1" High,
-// "#2" Medium, "#3" Low). Nothing for a zone value without a code.
-std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone);
-
 // What the area tables are computed with.
 struct AreaRules {
     const CoefficientTable* coefficients = nullptr;
@@ -46,13 +41,14 @@ struct AreaRules {
     params::Coverage coverage = params::Coverage::Centre;
 };
 
-// The coefficient (a percentage) for a class and zone, if the set has one.
-std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::string& zone);
+// The coefficient (a percentage) for a class at a level, if the set has one.
+std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::optional<DensityLevel>& level);
 
-// One row of the area table: a zone (or density piece, "value#digit") and
-// its land and impervious area per class column, in acres or hectares.
+// One row of the area table: a zone, or a density piece of it (a zone and a
+// level), and its land and impervious area per class column, in acres or hectares.
 struct AreaRow {
     std::string zone;
+    std::optional<DensityLevel> level;     // the run's one level, or the piece's; nothing: none known
     std::vector<double> land, impervious;  // one per column
 };
 
@@ -84,8 +80,8 @@ AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const
 std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Layer& landCover,
                                        const std::string& zoneField, const AreaRules& rules);
 
-// Folds density-coded zones ("value#digit") back into one row per value,
-// summing every column, in order of first appearance.
+// Folds density pieces back into one row per zone, summing every column, in
+// order of first appearance.
 AreaRows SumByZone(const AreaRows& pieces);
 
 }  // namespace halvo::model

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
-#include <unordered_map>
+#include <map>
 
 namespace halvo::model {
 
@@ -103,12 +103,13 @@ ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLa
 
         // Main rows by zone: the first row holding each value, compared exactly
         // (a quote or wildcard in a zone value means nothing special here).
-        std::unordered_map<std::string, std::size_t> mainRow;
+        std::map<std::pair<std::string, int>, std::size_t> mainRow;
+        const auto key = [](const AreaRow& r) { return std::pair(r.zone, r.level ? static_cast<int>(*r.level) : -1); };
         for (std::size_t i = 0; i < areaTable.rows.size(); ++i)
-            mainRow.emplace(areaTable.rows[i].zone, i);
+            mainRow.emplace(key(areaTable.rows[i]), i);
         std::vector<std::pair<std::size_t, double>> recast;  // main row, the scenario's land in it
         for (const auto& row : s.rows) {
-            const auto it = mainRow.find(row.zone);
+            const auto it = mainRow.find(key(row));
             if (it == mainRow.end())
                 continue;
             // Take the scenario's land out of each zone's classes. Scenarios
@@ -131,7 +132,7 @@ ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLa
         // The target class's column.
         const std::size_t target = areaTable.column(classId);
         for (const auto& row : s.rows)
-            if (!mainRow.count(row.zone))
+            if (!mainRow.count(key(row)))
                 support::raise(91, "The zone '" + row.zone + "' of the scenario '" + scenarioLayer.name +
                                        "' has no row in the area table");
 
@@ -140,7 +141,7 @@ ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLa
             AreaRow& m = areaTable.rows[i];
             const double a = m.land[target];
             m.land[target] = RoundLikeStoredField(a + total);
-            const auto coefficient = CoefficientOf(rules, classId, m.zone);
+            const auto coefficient = CoefficientOf(rules, classId, m.level);
             if (!coefficient) {
                 support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
                                     dcID + "!",
