@@ -3,22 +3,20 @@
 #include "coefficients/number_text.h"
 #include "host/vector_ops.h"
 #include "host/zonal.h"
-#include "model/area_fields.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <unordered_map>
 
 namespace halvo::model {
 
-namespace fs = std::filesystem;
-
 namespace {
 constexpr const char* kModule = "clsISGetLCArea";
 constexpr const char* kTablesModule = "clsISTableFunctions";
-constexpr int kZoneWidth = 18;
 // dBASE text fields hold at most this many bytes.
 constexpr int kMaxTextWidth = 254;
 
@@ -51,23 +49,8 @@ std::optional<double> CoefficientTable::percent(long classId, DensityLevel level
     return it->second[static_cast<std::size_t>(level)];
 }
 
-std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone)
+std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::optional<DensityLevel>& level)
 {
-    if (fixedLevel)
-        return fixedLevel;
-    if (zone.size() < 2 || zone[zone.size() - 2] != '#')
-        return std::nullopt;
-    switch (zone.back()) {
-    case '1': return DensityLevel::High;
-    case '2': return DensityLevel::Medium;
-    case '3': return DensityLevel::Low;
-    default: return std::nullopt;
-    }
-}
-
-std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::string& zoneName)
-{
-    const auto level = LevelOf(rules.fixedLevel, zoneName);
     if (!level || !rules.coefficients)
         return std::nullopt;
     return rules.coefficients->percent(classId, *level);
@@ -107,88 +90,69 @@ TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover,
     return t;
 }
 
-void calculateAreas(host::Table& output, const TabulationTable& tab, const AreaRules& rules)
+// The zone as the table's text field gives it back: at most 254 bytes, without
+// the spaces around it.
+std::string storedText(std::string zone)
+{
+    if (zone.size() > static_cast<std::size_t>(kMaxTextWidth))
+        zone.resize(static_cast<std::size_t>(kMaxTextWidth));
+    const auto first = zone.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return zone.substr(first, zone.find_last_not_of(' ') - first + 1);
+}
+
+// A row's zone and level: the run's one level, or, for per-polygon density,
+// the digit that ends the piece's code ("value#1" High, "#2" Medium, "#3"
+// Low), read once here. A code without a digit has no level.
+AreaRow keyOf(std::string zone, const AreaRules& rules)
+{
+    if (rules.fixedLevel)
+        return AreaRow{std::move(zone), rules.fixedLevel, {}, {}};
+    const std::size_t n = zone.size();
+    std::optional<DensityLevel> level;
+    if (n >= 2 && zone[n - 2] == '#') {
+        switch (zone.back()) {
+        case '1': level = DensityLevel::High; break;
+        case '2': level = DensityLevel::Medium; break;
+        case '3': level = DensityLevel::Low; break;
+        default: break;
+        }
+    }
+    zone.resize(n >= 2 ? n - 2 : 0);
+    return AreaRow{std::move(zone), level, {}, {}};
+}
+
+AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
 {
     const support::Procedure procedure("CalculateAreas", kModule);
-    {
-        auto ins = output.inserter();
-        const double factor = UnitFactor(rules.units);
-        for (const auto& row : tab.rows) {
-            const std::string& zone = row.zone;
-            std::vector<double> L, I;
-            for (std::size_t k = 0; k < tab.classes.size(); ++k) {
-                const auto coefficient = CoefficientOf(rules, static_cast<long>(tab.classes[k]), zone);
-                if (!coefficient) {
-                    ins.finish();
-                    support::MsgBox(
-                        "No coefficients defined in the selected Coefficient Set for the land cover class " +
-                            std::to_string(tab.classes[k]) + "!",
-                        support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-                    throw support::Stopped("a class has no coefficient");
-                }
-                const double value = row.areas[k];
-                L.push_back(value * factor);
-                I.push_back(((value * *coefficient) / 100) * factor);
+    AreaRows out;
+    out.classes.assign(tab.classes.begin(), tab.classes.end());
+    const double factor = UnitFactor(rules.units);
+    for (const auto& row : tab.rows) {
+        AreaRow r = keyOf(storedText(row.zone), rules);
+        for (std::size_t k = 0; k < tab.classes.size(); ++k) {
+            const auto coefficient = CoefficientOf(rules, static_cast<long>(tab.classes[k]), r.level);
+            if (!coefficient) {
+                support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
+                                    std::to_string(tab.classes[k]) + "!",
+                                support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+                throw support::Stopped("a class has no coefficient");
             }
-            auto& buf = ins.buffer();
-            std::size_t li = 0, ii = 0;
-            for (int j = 0; j < output.fieldCount(); ++j) {
-                if (j == 0) {
-                    buf.set(1, zone);
-                    continue;
-                }
-                if (j == 1)
-                    continue;
-                const std::string& name = output.field(j).name;
-                if (IsISAreaField(name))
-                    buf.set(j, I.at(ii++));
-                else if (IsAreaField(name))
-                    buf.set(j, L.at(li++));
-            }
-            ins.insert();
+            const double value = row.areas[k];
+            r.land.push_back(RoundLikeStoredField(value * factor));
+            r.impervious.push_back(RoundLikeStoredField(((value * *coefficient) / 100) * factor));
         }
-        ins.finish();
+        out.rows.push_back(std::move(r));
     }
+    return out;
 }
 
-// The empty area table: "OID", the zone field, then the pair of fields of
-// each class column (model/area_fields.h).
-host::Table createAreaTable(const std::string& tableName, const std::string& zoneField, int fieldCount,
-                            const TabulationTable& tabulation, const fs::path& scratch)
-{
-    const support::Procedure procedure("createDBF", kTablesModule);
-    std::vector<std::string> areaNames, isNames;
-    for (const auto c : tabulation.classes) {
-        const std::string id = std::to_string(c);
-        areaNames.push_back(AreaFieldName(id));
-        isNames.push_back(ISAreaFieldName(id));
-    }
-    if (!fs::is_directory(scratch)) {
-        support::MsgBox("Folder does not exist: \r" + scratch.string());
-        throw support::Stopped("the scratch folder is missing");
-    }
-    std::vector<host::FieldDef> fields;
-    fields.push_back(CreateFields("OID", "OID", host::kOID, 4, 0, 0));
-    fields.push_back(CreateFields(zoneField, zoneField, host::kString, ZoneFieldWidth(tabulation), 0, 0));
-    std::size_t a = 0, s = 0;
-    for (int i = 2; i < fieldCount; ++i) {
-        const bool isArea = (i % 2) == 0;
-        const std::string& name = isArea ? areaNames.at(a++) : isNames.at(s++);
-        fields.push_back(CreateFields(name, name, host::kDouble, 18, 18, 6));
-    }
-    return host::Table::CreateDbf(scratch / (tableName + ".dbf"), fields);
-}
-
-std::optional<host::Table> areaTable(const fs::path& scratch, const host::Layer& zones, const host::Layer& landCover,
-                                     const std::string& zoneField, const AreaRules& rules, const std::string& tableName,
-                                     std::set<std::string>* touchingNodata, host::ZoneLayer* read, bool noZoneIsFault)
+std::optional<AreaRows> areaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
+                                  const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read,
+                                  bool noZoneIsFault)
 {
     const support::Procedure procedure("isGetLCArea", kModule);
-    std::string zoneName = zoneField;
-    if (zoneName.size() > 10) {
-        auto t = host::Table::Open(zones.source);
-        zoneName = SetFieldName(zoneField, t);
-    }
     if (!host::FindLayerField(zones, zoneField)) {
         support::MsgBox("pField is Nothing");
         support::raise(support::err::kObjectRequired,
@@ -204,89 +168,79 @@ std::optional<host::Table> areaTable(const fs::path& scratch, const host::Layer&
                         support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
         throw support::Stopped("no zone meets the land cover");
     }
-    auto table = createAreaTable(tableName, zoneName, 2 * tab.fieldCount() - 2, tab, scratch);
-    calculateAreas(table, tab, rules);
-    const fs::path path = table.path();
-    table.finish();
-    return host::Table::Open(path, true);
+    return calculateAreas(tab, rules);
 }
 
 }  // namespace
 
-host::Table AreaTable(const fs::path& scratch, const host::Layer& zones, const host::Layer& landCover,
-                      const std::string& zoneField, const AreaRules& rules, const std::string& tableName,
-                      std::set<std::string>* touchingNodata, host::ZoneLayer* read)
+double RoundLikeStoredField(double x)
 {
-    return *areaTable(scratch, zones, landCover, zoneField, rules, tableName, touchingNodata, read, true);
+    // What the field's text, "%18.6f", reads back as.
+    char text[400];
+    std::snprintf(text, sizeof text, "%18.6f", x);
+    return std::strtod(text, nullptr);
 }
 
-std::optional<host::Table> AreaTableIfAny(const fs::path& scratch, const host::Layer& zones,
-                                          const host::Layer& landCover, const std::string& zoneField,
-                                          const AreaRules& rules, const std::string& tableName)
+std::optional<std::size_t> AreaRows::findColumn(long classId) const
 {
-    return areaTable(scratch, zones, landCover, zoneField, rules, tableName, nullptr, nullptr, false);
+    const auto it = std::find(classes.begin(), classes.end(), classId);
+    if (it == classes.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(it - classes.begin());
 }
 
-int ZoneFieldWidth(const TabulationTable& t)
+std::size_t AreaRows::column(long classId)
 {
-    std::size_t longest = 0;
-    for (const auto& r : t.rows)
-        longest = std::max(longest, r.zone.size());
-    return std::clamp(static_cast<int>(longest), kZoneWidth, kMaxTextWidth);
+    if (const auto k = findColumn(classId))
+        return *k;
+    classes.push_back(classId);
+    for (auto& r : rows) {
+        r.land.push_back(0.0);
+        r.impervious.push_back(0.0);
+    }
+    return classes.size() - 1;
 }
 
-host::Table SumByZone(host::Table& table, const std::string& tableName, const std::string& codedField,
-                      const std::string& zoneField, const fs::path& scratch)
+AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
+                   const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read)
+{
+    return *areaTable(zones, landCover, zoneField, rules, touchingNodata, read, true);
+}
+
+std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Layer& landCover,
+                                       const std::string& zoneField, const AreaRules& rules)
+{
+    return areaTable(zones, landCover, zoneField, rules, nullptr, nullptr, false);
+}
+
+AreaRows SumByZone(const AreaRows& pieces)
 {
     const support::Procedure procedure("SumTable", kTablesModule);
-    if (table.findField(codedField) < 0 && table.field(1).name != codedField)
-        support::raise(5, "The area table has no field '" + codedField + "'");
-
-    // Sums per base value (the zone without its "#" and digit), in order of
-    // first appearance; a base is matched exactly, never as a pattern.
-    std::vector<std::string> bases;
+    // Sums per zone, in order of first appearance; a zone is matched
+    // exactly, never as a pattern.
+    AreaRows out;
+    out.classes = pieces.classes;
     std::unordered_map<std::string, std::size_t> indexOf;
-    std::vector<std::vector<double>> sums;
-    const int n = table.fieldCount();
-    table.search({}, [&](const host::Table::Row& r) {
-        const std::string zone = host::ValueText(r.get(1));
-        const std::string base = zone.size() >= 2 ? zone.substr(0, zone.size() - 2) : std::string{};
-        auto [it, added] = indexOf.emplace(base, bases.size());
-        if (added) {
-            bases.push_back(base);
-            sums.emplace_back(static_cast<std::size_t>(n), 0.0);
+    const std::size_t n = pieces.classes.size();
+    for (const auto& piece : pieces.rows) {
+        auto [it, added] = indexOf.emplace(piece.zone, out.rows.size());
+        if (added)
+            out.rows.push_back(
+                AreaRow{piece.zone, std::nullopt, std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)});
+        auto& sum = out.rows[it->second];
+        for (std::size_t k = 0; k < n; ++k) {
+            sum.land[k] += piece.land[k];
+            sum.impervious[k] += piece.impervious[k];
         }
-        auto& s = sums[it->second];
-        for (int j = 2; j < n; ++j)
-            s[static_cast<std::size_t>(j)] += host::ValueNumber(r.get(j));
-        return true;
-    });
-
-    // The same format, the zone field renamed.
-    auto out = [&] {
-        const support::Procedure copying("CopyTableFormat", kTablesModule);
-        std::vector<host::FieldDef> fields;
-        for (int i = 0; i < table.fieldCount(); ++i) {
-            host::FieldDef f = table.field(i);
-            if (i == 1) {
-                f.name = zoneField;
-                f.alias = zoneField;
-            }
-            fields.push_back(f);
-        }
-        return host::Table::CreateDbf(scratch / (tableName + ".dbf"), fields);
-    }();
-    auto ins = out.inserter();
-    for (std::size_t b = 0; b < bases.size(); ++b) {
-        ins.buffer().set(1, bases[b]);
-        for (int j = 2; j < n; ++j)
-            ins.buffer().set(j, sums[b][static_cast<std::size_t>(j)]);
-        ins.insert();
     }
-    ins.finish();
-    const fs::path path = out.path();
-    out.finish();
-    return host::Table::Open(path, true);
+    for (auto& r : out.rows) {
+        r.zone = storedText(r.zone);
+        for (std::size_t k = 0; k < n; ++k) {
+            r.land[k] = RoundLikeStoredField(r.land[k]);
+            r.impervious[k] = RoundLikeStoredField(r.impervious[k]);
+        }
+    }
+    return out;
 }
 
 }  // namespace halvo::model

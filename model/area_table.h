@@ -1,15 +1,13 @@
 #pragma once
 // Land area and impervious area per zone and land-cover class: the area
-// table the run's stages pass along (a dBASE table of the scratch folder).
+// table the run's stages pass along.
 
 #include "host/map.h"
-#include "host/table.h"
 #include "host/vector_ops.h"
 #include "model/tabulation.h"
 #include "params/run_request.h"
 
 #include <array>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,11 +33,6 @@ private:
     std::map<long, std::array<double, 3>> byId_;
 };
 
-// The level that applies in a zone: the run's one level, or, for per-polygon
-// density, the digit that ends a density-coded zone value ("value#1" High,
-// "#2" Medium, "#3" Low). Nothing for a zone value without a code.
-std::optional<DensityLevel> LevelOf(const std::optional<DensityLevel>& fixedLevel, const std::string& zone);
-
 // What the area tables are computed with.
 struct AreaRules {
     const CoefficientTable* coefficients = nullptr;
@@ -48,30 +41,47 @@ struct AreaRules {
     params::Coverage coverage = params::Coverage::Centre;
 };
 
-// The coefficient (a percentage) for a class and zone, if the set has one.
-std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::string& zone);
+// The coefficient (a percentage) for a class at a level, if the set has one.
+std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const std::optional<DensityLevel>& level);
 
-// The area table `tableName` in the scratch folder. Throws Stopped after
-// telling the user when no zone meets the raster or a class has no
-// coefficient. Given `touchingNodata`, the same read of the raster fills it
-// with the zones (value texts) that touch NODATA or leave the raster. Given
-// `read`, the zones are those, read already.
-host::Table AreaTable(const std::filesystem::path& scratch, const host::Layer& zones, const host::Layer& landCover,
-                      const std::string& zoneField, const AreaRules& rules, const std::string& tableName,
-                      std::set<std::string>* touchingNodata = nullptr, host::ZoneLayer* read = nullptr);
+// One row of the area table: a zone, or a density piece of it (a zone and a
+// level), and its land and impervious area per class column, in acres or hectares.
+struct AreaRow {
+    std::string zone;
+    std::optional<DensityLevel> level;     // the run's one level, or the piece's; nothing: none known
+    std::vector<double> land, impervious;  // one per column
+};
+
+// The area table the run's stages pass along, in memory. Every figure is
+// kept as an 18-wide, 6-decimal dBASE field gives it back (see
+// RoundLikeStoredField): the outputs have always been computed from such figures.
+struct AreaRows {
+    std::vector<long> classes;  // the columns: the tabulated classes, then scenario targets
+    std::vector<AreaRow> rows;
+
+    std::optional<std::size_t> findColumn(long classId) const;
+    // The class's column, added (zero in every row) when missing.
+    std::size_t column(long classId);
+};
+
+// The value an 18-wide, 6-decimal dBASE number field gives back for x.
+double RoundLikeStoredField(double x);
+
+// The area table of `zones`. Throws Stopped after telling the user when no
+// zone meets the raster or a class has no coefficient. Given
+// `touchingNodata`, the same read of the raster fills it with the zones
+// (value texts) that touch NODATA or leave the raster. Given `read`, the
+// zones are those, read already.
+AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
+                   const AreaRules& rules, std::set<std::string>* touchingNodata = nullptr,
+                   host::ZoneLayer* read = nullptr);
 
 // The same, with nothing (and no message) when no zone holds a cell.
-std::optional<host::Table> AreaTableIfAny(const std::filesystem::path& scratch, const host::Layer& zones,
-                                          const host::Layer& landCover, const std::string& zoneField,
-                                          const AreaRules& rules, const std::string& tableName);
+std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Layer& landCover,
+                                       const std::string& zoneField, const AreaRules& rules);
 
-// Folds density-coded zones ("value#digit") back into one row per value,
-// summing every class field, as the table `tableName`; the zone field is
-// named zoneField.
-host::Table SumByZone(host::Table& table, const std::string& tableName, const std::string& codedField,
-                      const std::string& zoneField, const std::filesystem::path& scratch);
-
-// Width of the area table's zone field: 18, or the longest zone value.
-int ZoneFieldWidth(const TabulationTable& t);
+// Folds density pieces back into one row per zone, summing every column, in
+// order of first appearance.
+AreaRows SumByZone(const AreaRows& pieces);
 
 }  // namespace halvo::model

@@ -1,7 +1,6 @@
 #include "model/result_fields.h"
 
 #include "host/zonal.h"
-#include "model/area_fields.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -43,7 +42,7 @@ void AddNewFields(host::Table& output, params::Units units)
     output.addField(CreateFields("Complete", "Complete", host::kString, 1, 0, 0));
 }
 
-std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
+std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, const AreaRows& areaTable,
                                           const std::string& analysisField)
 {
     const support::Procedure procedure("isCalPctIS", kModule);
@@ -62,25 +61,21 @@ std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::
         double total, impervious;
     };
     std::unordered_map<long long, Result> results;
-    areaTable.search({}, [&](const host::Table::Row& row) {
-        const std::string zone = host::ValueText(row.get(1));
+    for (const AreaRow& row : areaTable.rows) {
+        const std::string& zone = row.zone;
         auto it = rowOf.find(text ? zone : host::ValueText(host::Value(host::ValueNumber(zone))));
         if (it == rowOf.end())
             it = rowOf.find(zone);
         if (it == rowOf.end())
             support::raise(91, "No output feature matches [" + zoneClause(analysisField, zone, text) + "]");
+        // Summed column by column, land before impervious, as the figures always were.
         double total = 0, impervious = 0;
-        // From position 2: the zone field is never a class's (its name may look like one).
-        for (int j = 2; j < areaTable.fieldCount(); ++j) {
-            const std::string& name = areaTable.field(j).name;
-            if (IsAreaField(name))
-                total += host::ValueNumber(row.get(j));
-            else if (IsISAreaField(name))
-                impervious += host::ValueNumber(row.get(j));
+        for (std::size_t k = 0; k < areaTable.classes.size(); ++k) {
+            total += row.land[k];
+            impervious += row.impervious[k];
         }
         results.emplace(it->second, Result{total, impervious});
-        return true;
-    });
+    }
 
     std::vector<ZoneFigures> figures;
     output.update({}, [&](host::Table::Row& r) {

@@ -5,6 +5,7 @@
 #include "host/map.h"
 #include "host/raster.h"
 #include "host/table.h"
+#include "model/area_table.h"
 #include "params/run_request.h"
 
 #include <set>
@@ -26,7 +27,7 @@ void AddNewFields(host::Table& output, params::Units units);
 
 // Fills the result fields of each output feature from its zone's row of the
 // area table; answers each zone's figures in output order.
-std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, host::Table& areaTable,
+std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, const AreaRows& areaTable,
                                           const std::string& analysisField);
 
 // Flags the zones that touch NODATA cells or leave the raster with "N",

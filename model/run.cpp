@@ -392,9 +392,8 @@ RunResult runStages(const RunRequest& request)
     host::ZoneLayer analysisZones(*analysis, zoneField, !analysis->selection.empty());
     std::set<std::string> touchingNodata;
     const bool zonesAreOutput = zones == analysis;
-    host::Table areaTable =
-        AreaTable(scratch.path(), *zones, *r.landCover, zonesField, rules, "areaTemp",
-                  zonesAreOutput ? &touchingNodata : nullptr, zonesAreOutput ? &analysisZones : nullptr);
+    AreaRows areaTable = AreaTable(*zones, *r.landCover, zonesField, rules, zonesAreOutput ? &touchingNodata : nullptr,
+                                   zonesAreOutput ? &analysisZones : nullptr);
     support::CheckCanceled();
 
     // Development scenarios, one after another.
@@ -427,9 +426,8 @@ RunResult runStages(const RunRequest& request)
     }
 
     // Density-coded zones folded back into the analysis values.
-    if (std::holds_alternative<DensityLayer>(r.density)) {
-        areaTable = SumByZone(areaTable, "areaTab", zonesField, zoneField, scratch.path());
-    }
+    if (std::holds_alternative<DensityLayer>(r.density))
+        areaTable = SumByZone(areaTable);
 
     // The output, its result fields, style, completeness and reports. Each
     // zone keeps its own shape, whatever pieces density cut it into.

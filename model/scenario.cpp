@@ -1,7 +1,6 @@
 #include "model/scenario.h"
 
 #include "host/vector_ops.h"
-#include "model/area_fields.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -9,7 +8,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
-#include <unordered_map>
+#include <map>
 
 namespace halvo::model {
 
@@ -35,11 +34,6 @@ bool sameLayer(const host::Layer& a, const host::Layer& b)
     };
     return layerName(a) == layerName(b) && a.selection == b.selection;
 }
-
-struct ScenarioRow {
-    std::string zone;
-    std::vector<std::pair<std::string, double>> values;  // area*/ISarea* fields, by name
-};
 }  // namespace
 
 double Round3(double v)
@@ -52,13 +46,13 @@ double Round3(double v)
     return r;
 }
 
-ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenarioLayer,
-                              const host::Layer& analysisLayer, const std::string& analysisField, long classId,
-                              const std::string& tableSuffix, const fs::path& scratch, const host::Layer& landCover,
-                              const AreaRules& rules, const host::Layer* wholeScenario)
+ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
+                              const std::string& analysisField, long classId, const std::string& tableSuffix,
+                              const fs::path& scratch, const host::Layer& landCover, const AreaRules& rules,
+                              const host::Layer* wholeScenario)
 {
     const std::string dcID = std::to_string(classId);
-    const std::string aTemp = "dsarea" + tableSuffix, dsInt = "dsInt" + tableSuffix;
+    const std::string dsInt = "dsInt" + tableSuffix;
     try {
         // The scenario's own zones: its pieces inside the analysis polygons.
         host::LayerPtr zoneLayer;
@@ -96,8 +90,8 @@ ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenari
         }
 
         // What earlier scenarios left of this one may hold no cell: it then changes nothing.
-        auto tallied = wholeScenario ? AreaTableIfAny(scratch, *zoneLayer, landCover, analysisField, rules, aTemp)
-                                     : AreaTable(scratch, *zoneLayer, landCover, analysisField, rules, aTemp);
+        auto tallied = wholeScenario ? AreaTableIfAny(*zoneLayer, landCover, analysisField, rules)
+                                     : AreaTable(*zoneLayer, landCover, analysisField, rules);
         if (!tallied) {
             support::MsgBox("The land of the Development Scenario (" + scenarioLayer.name +
                                 ") that no earlier scenario recast holds no land cover cell: this scenario changes "
@@ -105,90 +99,56 @@ ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenari
                             support::Buttons::OK, support::Icon::Information, "Land Already Recast");
             return {false, "the land earlier scenarios left to it holds no land cover cell"};
         }
-        auto& s = *tallied;
-        std::vector<ScenarioRow> rows;
-        s.search({}, [&](const host::Table::Row& r) {
-            ScenarioRow row{host::ValueText(r.get(1)), {}};
-            for (int j = 2; j < s.fieldCount(); ++j)
-                if (const auto& n = s.field(j).name; IsAreaField(n) || IsISAreaField(n))
-                    row.values.emplace_back(n, host::ValueNumber(r.get(j)));
-            rows.push_back(std::move(row));
-            return true;
-        });
+        const AreaRows& s = *tallied;
 
         // Main rows by zone: the first row holding each value, compared exactly
         // (a quote or wildcard in a zone value means nothing special here).
-        std::unordered_map<std::string, long long> mainRow;
-        areaTable.search({}, [&](const host::Table::Row& r) {
-            mainRow.emplace(host::ValueText(r.get(1)), r.oid());
-            return true;
-        });
-        std::unordered_map<long long, const ScenarioRow*> scenarioOf;
-        std::unordered_map<std::string, double> totals;
-        for (const auto& row : rows) {
-            auto it = mainRow.find(row.zone);
-            if (it != mainRow.end())
-                scenarioOf.emplace(it->second, &row);
-        }
-
-        // Take the scenario's land out of each zone's classes.
-        areaTable.update({}, [&](host::Table::Row& m) {
-            auto it = scenarioOf.find(m.oid());
-            if (it == scenarioOf.end())
-                return true;
+        std::map<std::pair<std::string, int>, std::size_t> mainRow;
+        const auto key = [](const AreaRow& r) { return std::pair(r.zone, r.level ? static_cast<int>(*r.level) : -1); };
+        for (std::size_t i = 0; i < areaTable.rows.size(); ++i)
+            mainRow.emplace(key(areaTable.rows[i]), i);
+        std::vector<std::pair<std::size_t, double>> recast;  // main row, the scenario's land in it
+        for (const auto& row : s.rows) {
+            const auto it = mainRow.find(key(row));
+            if (it == mainRow.end())
+                continue;
+            // Take the scenario's land out of each zone's classes. Scenarios
+            // never overlap (earlier rows take the land first), so the floor
+            // at zero only guards against rounding.
+            AreaRow& m = areaTable.rows[it->second];
             double t = 0;
-            for (const auto& [name, value] : it->second->values) {
-                const int f = areaTable.findField(name);
-                if (f < 0)
+            for (std::size_t k = 0; k < s.classes.size(); ++k) {
+                const auto c = areaTable.findColumn(s.classes[k]);
+                if (!c)
                     continue;
-                // Scenarios never overlap (earlier rows take the land first),
-                // so this only guards against rounding.
-                m.set(f, std::max(0.0, Round3(host::ValueNumber(m.get(f))) - Round3(value)));
-                if (IsAreaField(name))
-                    t += value;
+                m.land[*c] = RoundLikeStoredField(std::max(0.0, Round3(m.land[*c]) - Round3(row.land[k])));
+                m.impervious[*c] =
+                    RoundLikeStoredField(std::max(0.0, Round3(m.impervious[*c]) - Round3(row.impervious[k])));
+                t += row.land[k];
             }
-            totals[it->second->zone] = t;
-            return true;
-        });
-        for (const auto& row : rows)
-            totals.emplace(row.zone, 0.0);
-
-        // The target class's pair of fields.
-        const std::string areaName = AreaFieldName(dcID), isName = ISAreaFieldName(dcID);
-        if (areaTable.findField(areaName) < 0) {
-            areaTable.addField(CreateFields(areaName, areaName, host::kDouble, 18, 18, 6));
-            areaTable.addField(CreateFields(isName, isName, host::kDouble, 18, 18, 6));
+            recast.emplace_back(it->second, t);
         }
-        const int areaField = areaTable.findField(areaName), isField = areaTable.findField(isName);
-        if (areaField < 0 || isField < 0)
-            support::raise(5, "The area table has no field '" + (areaField < 0 ? areaName : isName) + "'");
-        for (const auto& row : rows)
-            if (!mainRow.count(row.zone))
+
+        // The target class's column.
+        const std::size_t target = areaTable.column(classId);
+        for (const auto& row : s.rows)
+            if (!mainRow.count(key(row)))
                 support::raise(91, "The zone '" + row.zone + "' of the scenario '" + scenarioLayer.name +
                                        "' has no row in the area table");
 
         // Add the scenario's land to the target class and recompute its impervious area.
-        bool missing = false;
-        areaTable.update({}, [&](host::Table::Row& m) {
-            auto it = scenarioOf.find(m.oid());
-            if (it == scenarioOf.end())
-                return true;
-            const double a = host::ValueNumber(m.get(areaField));
-            const double total = totals[it->second->zone];
-            m.set(areaField, a + total);
-            const auto coefficient = CoefficientOf(rules, classId, host::ValueText(m.get(1)));
+        for (const auto& [i, total] : recast) {
+            AreaRow& m = areaTable.rows[i];
+            const double a = m.land[target];
+            m.land[target] = RoundLikeStoredField(a + total);
+            const auto coefficient = CoefficientOf(rules, classId, m.level);
             if (!coefficient) {
-                missing = true;
-                return false;
+                support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
+                                    dcID + "!",
+                                support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+                throw support::Stopped("the scenario's class has no coefficient");
             }
-            m.set(isField, ((a + total) * *coefficient) / 100);
-            return true;
-        });
-        if (missing) {
-            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " + dcID +
-                                "!",
-                            support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-            throw support::Stopped("the scenario's class has no coefficient");
+            m.impervious[target] = RoundLikeStoredField(((a + total) * *coefficient) / 100);
         }
         return {};
     } catch (...) {

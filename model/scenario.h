@@ -22,11 +22,10 @@ struct ScenarioOutcome {
 // when the run is to stop. `wholeScenario` is the scenario's own layer when
 // `scenarioLayer` holds only what earlier scenarios left of it: it tells
 // land already recast from no overlap.
-ScenarioOutcome ApplyScenario(host::Table& areaTable, const host::Layer& scenarioLayer,
-                              const host::Layer& analysisLayer, const std::string& analysisField, long classId,
-                              const std::string& tableSuffix, const std::filesystem::path& scratch,
-                              const host::Layer& landCover, const AreaRules& rules,
-                              const host::Layer* wholeScenario = nullptr);
+ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
+                              const std::string& analysisField, long classId, const std::string& tableSuffix,
+                              const std::filesystem::path& scratch, const host::Layer& landCover,
+                              const AreaRules& rules, const host::Layer* wholeScenario = nullptr);
 
 // Rounds to 3 decimals, halves to even.
 double Round3(double v);

@@ -22,24 +22,6 @@ host::FieldDef CreateFields(const std::string& name, const std::string& aliasNam
     return host::FieldDef{name, aliasName, type, length, precision, scale, true};
 }
 
-std::string SetFieldName(const std::string& name, const host::Table& table)
-{
-    const support::Procedure procedure("SetFieldName", kModule);
-    if (name.size() <= 10)
-        return name;
-    const std::string prefix = name.substr(0, 10);
-    int k = 0;
-    for (int i = 0; i < table.fieldCount(); ++i) {
-        const std::string& f = table.field(i).name;
-        if (f.compare(0, 10, prefix) != 0)
-            continue;
-        if (f == name)
-            return name.substr(0, 8) + "_" + std::to_string(k);
-        ++k;
-    }
-    return std::string{};
-}
-
 std::string CopyFieldName(const std::string& fieldName)
 {
     const auto isAlpha = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };

@@ -14,10 +14,6 @@ namespace halvo::model {
 host::FieldDef CreateFields(const std::string& name, const std::string& aliasName, int type, int length, int precision,
                             int scale);
 
-// The name under which a field called `name` is found in `table` when names
-// are cut to 10 characters; empty when no field bears that name.
-std::string SetFieldName(const std::string& name, const host::Table& table);
-
 // The name the analysis field `fieldName` takes in the shapefile copy: its own
 // where dBASE can hold it (up to 10 ASCII letters, digits or underscores,
 // starting with a letter), else "analyfld".

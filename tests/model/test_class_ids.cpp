@@ -1,13 +1,11 @@
 // Class IDs of every size a coefficient set can hold run through tabulation,
 // scenarios, per-polygon density and percent impervious.
 
-#include "model/area_fields.h"
 #include "scene.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <set>
 
 using namespace halvo;
 using namespace halvo::test;
@@ -57,43 +55,6 @@ TEST(ClassIds, WideIdsKeepTheirCoefficientsThroughEveryStage)
         EXPECT_EQ(z.impervious, Stored(c.impervious, 6)) << c.more << " " << c.zone;
     }
     EXPECT_TRUE(rc.tempIsEmpty());
-}
-
-TEST(ClassIds, FieldNamesFitDbaseAndStayApart)
-{
-    // Names of IDs below 1000 are the ones runs always used.
-    EXPECT_EQ(model::AreaFieldName("21"), "area-21");
-    EXPECT_EQ(model::ISAreaFieldName("999"), "ISarea-999");
-    EXPECT_EQ(model::ISAreaFieldName("-99"), "ISarea--99");
-    // Longer IDs are written in full as long as they fit.
-    EXPECT_EQ(model::AreaFieldName("1000"), "ar1000");
-    EXPECT_EQ(model::ISAreaFieldName("65535"), "IS65535");
-    EXPECT_EQ(model::ISAreaFieldName("99999999"), "IS99999999");
-
-    std::set<std::string> seen;
-    auto check = [&](long long id) {
-        const std::string t = std::to_string(id);
-        const std::string a = model::AreaFieldName(t), is = model::ISAreaFieldName(t);
-        EXPECT_LE(a.size(), 10u) << a;
-        EXPECT_LE(is.size(), 10u) << is;
-        EXPECT_TRUE(model::IsAreaField(a) && !model::IsISAreaField(a)) << a;
-        EXPECT_TRUE(model::IsISAreaField(is) && !model::IsAreaField(is)) << is;
-        // dBASE compares names without case.
-        auto upper = [](std::string s) {
-            for (auto& c : s)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            return s;
-        };
-        EXPECT_TRUE(seen.insert(upper(a)).second) << a;
-        EXPECT_TRUE(seen.insert(upper(is)).second) << is;
-    };
-    for (long long id : {0LL,    1LL,     9LL,     10LL,       99LL,        100LL,        999LL,        1000LL,
-                         9999LL, 65535LL, 65536LL, 99999999LL, 100000000LL, 123456789LL,  2147483647LL, 4294967295LL,
-                         -1LL,   -99LL,   -100LL,  -9999999LL, -10000000LL, -2147483648LL})
-        check(id);
-    for (long long id = -2000; id <= 70000; ++id)
-        if (!seen.count("AREA-" + std::to_string(id)) && !seen.count("AR" + std::to_string(id)))
-            check(id);
 }
 
 TEST(ClassIds, AZoneFieldNamedLikeAClassFieldIsNotSummed)
