@@ -124,6 +124,13 @@ struct Placed {
     std::vector<scan::PixelShape> shapes;
 };
 
+// A shape in the raster's cells reaching past its extent.
+bool LeavesRaster(const scan::PixelShape& s, const RasterInfo& r)
+{
+    constexpr double slack = scan::kTouchSlack;
+    return s.minx < -slack || s.miny < -slack || s.maxx > r.width + slack || s.maxy > r.height + slack;
+}
+
 Placed Place(const RasterInfo& r, const std::vector<ZoneShape>& shapes, int zoneCount)
 {
     if (zoneCount < 0)
@@ -820,13 +827,11 @@ ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
     // those are settled first.
     std::vector<char> settled(placed.shapes.size(), 0);
     if (plan.contacts) {
-        constexpr double slack = scan::kTouchSlack;
         for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
             const auto& s = placed.shapes[i];
             if (!s.geometry)
                 settled[i] = 1;
-            else if (s.minx < -slack || s.miny < -slack || s.maxx > raster.width + slack ||
-                     s.maxy > raster.height + slack) {
+            else if (LeavesRaster(s, raster)) {
                 flagged[static_cast<std::size_t>(s.zone)] = true;
                 settled[i] = 1;
             }
@@ -871,9 +876,7 @@ ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
             scanner = windowScanner;
         }
         if (scanner)
-            return scanner->scan(
-                ScanJob{raster, shapes, zoneCount, coverage, yield != Yield::Contacts, yield != Yield::Tallies},
-                progress);
+            return scanner->scan(ScanJob{raster, shapes, zoneCount, coverage, yield}, progress);
     }
     return ScanHere(raster, shapes, zoneCount, coverage, rows, yield, threads, progress);
 }
@@ -932,13 +935,6 @@ void SetWindowScanner(std::shared_ptr<WindowScanner> scanner)
 {
     const std::lock_guard lock(scannerMutex);
     windowScanner = std::move(scanner);
-}
-
-ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads)
-{
-    const Yield yield = job.tally ? (job.contacts ? Yield::Both : Yield::Tallies) : Yield::Contacts;
-    return ScanHere(job.raster, job.shapes, job.zoneCount, job.coverage, {rowBegin, rowEnd - rowBegin}, yield, threads,
-                    {});
 }
 
 std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)
@@ -1010,6 +1006,15 @@ ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shape
                    const ProgressFn& progress, Coverage coverage)
 {
     return ScanRows(raster, shapes, zoneCount, coverage, {}, Yield::Both, threads, progress);
+}
+
+std::vector<bool> ShapesLeavingRaster(const RasterInfo& raster, const std::vector<ZoneShape>& shapes)
+{
+    const Placed placed = Place(raster, shapes, static_cast<int>(shapes.size()));
+    std::vector<bool> out(shapes.size(), false);
+    for (std::size_t i = 0; i < placed.shapes.size(); ++i)
+        out[i] = placed.shapes[i].geometry && LeavesRaster(placed.shapes[i], raster);
+    return out;
 }
 
 }  // namespace halvo::host

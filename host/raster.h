@@ -136,6 +136,10 @@ std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<Zone
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
                    const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
+// For each shape (its zone an index into the shapes), whether it reaches
+// past the raster's extent: the rule the contacts use.
+std::vector<bool> ShapesLeavingRaster(const RasterInfo& raster, const std::vector<ZoneShape>& shapes);
+
 // A scan as asked: the zones' shapes over the raster, the rule, and whether
 // the class tallies, the NODATA contacts or both are wanted.
 struct ScanJob {
@@ -143,11 +147,11 @@ struct ScanJob {
     const std::vector<ZoneShape>& shapes;
     int zoneCount = 0;
     Coverage coverage = Coverage::Centre;
-    bool tally = true, contacts = true;
+    Yield yield = Yield::Both;
 };
 
 // Counts a scan elsewhere (a cluster): cuts it into row windows, has each
-// counted by ScanWindow wherever the same files are, and adds their tallies
+// counted by ScanRows wherever the same files are, and adds their tallies
 // up. While one is set, every scan of this process goes to it.
 class WindowScanner {
 public:
@@ -156,10 +160,6 @@ public:
 };
 void SetWindowScanner(std::shared_ptr<WindowScanner> scanner);
 
-// The scan of rows [rowBegin, rowEnd) only. Scans of disjoint windows add up
-// to the scan of their union: counts and shares add (classes by value), the
-// NODATA flags are or'ed.
-ZoneScan ScanWindow(const ScanJob& job, int rowBegin, int rowEnd, int threads = 0);
 // The raster's rows in windows of whole read strips (its blocks), at least
 // `rows` rows each: [begin, end) pairs.
 std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows);

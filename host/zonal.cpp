@@ -6,7 +6,6 @@
 #include "host/vector_ops.h"
 #include "support/error_reporting.h"
 
-#include <gdal.h>
 #include <ogr_api.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
@@ -137,50 +136,45 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
     return scanShapes(std::move(t.zones), shapes, raster, progress, coverage, nodataContacts);
 }
 
-std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster, Coverage coverage)
+namespace {
+
+// Each feature with a geometry as a shape of its own (zone = its index), in
+// the raster's coordinates; fids gets their IDs.
+std::vector<ZoneShape> featureShapes(const Layer& layer, const RasterInfo& raster, std::vector<long long>& fids)
 {
-    auto features = readInRasterSrs(layer, {}, false, raster);
     std::vector<ZoneShape> shapes;
-    std::vector<long long> fids;
-    for (auto& f : features) {
+    for (auto& f : readInRasterSrs(layer, {}, false, raster)) {
         if (!f.geometry)
             continue;
         shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
         fids.push_back(f.fid);
     }
-    const auto touched = TouchesNodata(raster, shapes, static_cast<int>(fids.size()), 0, {}, coverage);
+    return shapes;
+}
+
+std::vector<long long> fidsWhere(const std::vector<long long>& fids, const std::vector<bool>& flags)
+{
     std::vector<long long> out;
     for (std::size_t i = 0; i < fids.size(); ++i)
-        if (touched[i])
+        if (flags[i])
             out.push_back(fids[i]);
     return out;
 }
 
+}  // namespace
+
+std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster, Coverage coverage)
+{
+    std::vector<long long> fids;
+    const std::vector<ZoneShape> shapes = featureShapes(layer, raster, fids);
+    return fidsWhere(fids, TouchesNodata(raster, shapes, static_cast<int>(fids.size()), 0, {}, coverage));
+}
+
 std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster)
 {
-    double forward[6], inverse[6];
-    std::copy(std::begin(raster.geoTransform), std::end(raster.geoTransform), forward);
-    if (!GDALInvGeoTransform(forward, inverse))
-        return {};
-    constexpr double slack = 1e-9;  // in cells, as the scan's own test
-    std::vector<long long> out;
-    for (const auto& f : readInRasterSrs(layer, {}, false, raster)) {
-        if (!f.geometry)
-            continue;
-        OGREnvelope e;
-        f.geometry->getEnvelope(&e);
-        bool leaves = false;
-        for (const double x : {e.MinX, e.MaxX})
-            for (const double y : {e.MinY, e.MaxY}) {
-                const double col = inverse[0] + x * inverse[1] + y * inverse[2];
-                const double row = inverse[3] + x * inverse[4] + y * inverse[5];
-                leaves =
-                    leaves || col < -slack || row < -slack || col > raster.width + slack || row > raster.height + slack;
-            }
-        if (leaves)
-            out.push_back(f.fid);
-    }
-    return out;
+    std::vector<long long> fids;
+    const std::vector<ZoneShape> shapes = featureShapes(layer, raster, fids);
+    return fidsWhere(fids, ShapesLeavingRaster(raster, shapes));
 }
 
 long FeatureCount(const Layer& layer)

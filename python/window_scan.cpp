@@ -102,8 +102,7 @@ std::string TaskOf(const host::ScanJob& job, const std::vector<std::size_t>& sha
     w.put(job.raster.path.string());
     w.put<std::int32_t>(job.zoneCount);
     w.put<std::uint8_t>(job.coverage == host::Coverage::Exact ? 1 : 0);
-    w.put<std::uint8_t>(job.tally ? 1 : 0);
-    w.put<std::uint8_t>(job.contacts ? 1 : 0);
+    w.put<std::uint8_t>(static_cast<std::uint8_t>(job.yield));
     w.put<std::int32_t>(rows.first);
     w.put<std::int32_t>(rows.second);
     w.put<std::uint64_t>(shapes.size());
@@ -264,7 +263,10 @@ std::string ScanTask(std::string_view task, int threads)
     const std::string path = r.text();
     const int zoneCount = r.get<std::int32_t>();
     const auto coverage = r.get<std::uint8_t>() ? host::Coverage::Exact : host::Coverage::Centre;
-    const bool tally = r.get<std::uint8_t>() != 0, contacts = r.get<std::uint8_t>() != 0;
+    const auto wanted = r.get<std::uint8_t>();
+    if (wanted > static_cast<std::uint8_t>(host::Yield::Both))
+        support::raise(support::err::kInvalidCall, "A window task arrived garbled");
+    const auto yield = static_cast<host::Yield>(wanted);
     const int rowBegin = r.get<std::int32_t>(), rowEnd = r.get<std::int32_t>();
     std::vector<host::ZoneShape> shapes(static_cast<std::size_t>(r.get<std::uint64_t>()));
     for (auto& shape : shapes) {
@@ -272,8 +274,8 @@ std::string ScanTask(std::string_view task, int threads)
         shape = host::ShapeFromWkb(zone, r.text());
     }
     const host::RasterInfo raster = host::DescribeRaster(path);
-    const host::ScanJob job{raster, shapes, zoneCount, coverage, tally, contacts};
-    return TallyText(host::ScanWindow(job, rowBegin, rowEnd, threads));
+    return TallyText(
+        host::ScanRows(raster, shapes, zoneCount, coverage, {rowBegin, rowEnd - rowBegin}, yield, threads));
 }
 
 // Hands each scan to the Python executor: executor.window_rows(height) says
@@ -339,7 +341,7 @@ public:
                            "The window executor answered " + std::to_string(tallies.size()) + " tallies for " +
                                std::to_string(windows.size()) + " windows",
                            "halvo.dask");
-        host::ZoneScan out = MergeTallies(tallies, job.zoneCount, job.tally);
+        host::ZoneScan out = MergeTallies(tallies, job.zoneCount, job.yield != host::Yield::Contacts);
         return out;
     }
 
