@@ -794,20 +794,36 @@ namespace {
 // GDAL's block cache, bounded while a pass runs unless the user set
 // GDAL_CACHEMAX: each block is needed once, but the sources of a mosaic keep
 // theirs, so the cache would otherwise grow with the raster up to its default.
+// Passes may overlap (Processing runs side by side on threads): the first to
+// start lowers the cap, the last to end puts back what the first found, and
+// a cap it did not lower is left alone.
 class BoundedBlockCache {
 public:
-    BoundedBlockCache() : old_(GDALGetCacheMax64())
+    BoundedBlockCache()
     {
+        const std::lock_guard lock(mutex_);
+        if (users_++ > 0)
+            return;
         constexpr GIntBig kCap = 256LL << 20;
-        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr) && old_ > kCap)
+        saved_ = GDALGetCacheMax64();
+        lowered_ = !CPLGetConfigOption("GDAL_CACHEMAX", nullptr) && saved_ > kCap;
+        if (lowered_)
             GDALSetCacheMax64(kCap);
     }
     BoundedBlockCache(const BoundedBlockCache&) = delete;
     BoundedBlockCache& operator=(const BoundedBlockCache&) = delete;
-    ~BoundedBlockCache() { GDALSetCacheMax64(old_); }
+    ~BoundedBlockCache()
+    {
+        const std::lock_guard lock(mutex_);
+        if (--users_ == 0 && lowered_)
+            GDALSetCacheMax64(saved_);
+    }
 
 private:
-    GIntBig old_;
+    static inline std::mutex mutex_;
+    static inline int users_ = 0;
+    static inline GIntBig saved_ = 0;
+    static inline bool lowered_ = false;
 };
 
 std::mutex scannerMutex;
