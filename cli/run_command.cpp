@@ -1,5 +1,7 @@
 #include "cli/run_command.h"
 
+#include "cli/stop_signals.h"
+
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
@@ -247,37 +249,10 @@ params::RunRequest BuildRequest(const RunOptions& o, const fs::path& ext, const 
 
 namespace {
 
-// SIGINT and SIGTERM ask the run to stop; it does so at its next check.
-volatile std::sig_atomic_t stopSignal = 0;
-extern "C" void onStopSignal(int sig) { stopSignal = sig; }
-
-class SignalScope {
-public:
-    SignalScope()
-    {
-        struct sigaction sa {};
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, &oldInt_);
-        ::sigaction(SIGTERM, &sa, &oldTerm_);
-    }
-    ~SignalScope()
-    {
-        ::sigaction(SIGINT, &oldInt_, nullptr);
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    SignalScope(const SignalScope&) = delete;
-    SignalScope& operator=(const SignalScope&) = delete;
-
-private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{};
-};
-
 class RunTerminalUi final : public TerminalUi {
 public:
     using TerminalUi::TerminalUi;
-    bool canceled() const override { return stopSignal != 0; }
+    bool canceled() const override { return StopSignals::caught() != 0; }
 };
 
 }  // namespace
@@ -316,8 +291,8 @@ int RunCommand(const RunOptions& o)
     ui.setTimings(o.timings);
     host::SetDefaultThreads(o.threads);
     support::SetLockWaitSeconds(o.wait);
-    SignalScope signals;
-    stopSignal = 0;
+    // SIGINT and SIGTERM ask the run to stop; it does so at its next check.
+    const StopSignals signals({SIGINT, SIGTERM});
     try {
         const fs::path ext = support::ExtensionFolder();
         support::UiScope scope(ui);
@@ -338,9 +313,9 @@ int RunCommand(const RunOptions& o)
         const support::Caught c = support::describe(std::current_exception());
         switch (c.kind) {
         case support::Failure::Canceled:
-            std::cerr << "halvo: the run was stopped by " << (stopSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+            std::cerr << "halvo: the run was stopped by " << (StopSignals::caught() == SIGTERM ? "SIGTERM" : "SIGINT")
                       << "; no output was written and any earlier output is unchanged\n";
-            return stopSignal == SIGTERM ? 143 : 130;
+            return StopSignals::caught() == SIGTERM ? 143 : 130;
         case support::Failure::Failed:
             ui.showCallStack(support::ReportText(c, "ExecuteModel", "clsISExecuteModel"));
             [[fallthrough]];

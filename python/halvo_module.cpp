@@ -4,6 +4,7 @@
 // comes back as Python values.
 
 #include "cli/run_command.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal_ui.h"
 #include "coefficients/coeff_files.h"
 #include "coefficients/model_store.h"
@@ -58,36 +59,6 @@ namespace {
     PyErr_SetObject(type.ptr(), error.ptr());
     throw py::error_already_set();
 }
-
-// SIGINT (Ctrl-C, a notebook's interrupt) asks the run to stop at its next
-// check; Python's own handler is back after the run.
-volatile std::sig_atomic_t stopSignal = 0;
-extern "C" void onRunStopSignal(int sig) { stopSignal = sig; }
-
-class SignalScope {
-public:
-    // Only the main thread owns the process's handlers.
-    explicit SignalScope(bool mainThread)
-    {
-        if (!mainThread)
-            return;
-        struct sigaction sa {};
-        sa.sa_handler = onRunStopSignal;
-        sigemptyset(&sa.sa_mask);
-        installed_ = ::sigaction(SIGINT, &sa, &old_) == 0;
-    }
-    ~SignalScope()
-    {
-        if (installed_)
-            ::sigaction(SIGINT, &old_, nullptr);
-    }
-    SignalScope(const SignalScope&) = delete;
-    SignalScope& operator=(const SignalScope&) = delete;
-
-private:
-    bool installed_ = false;
-    struct sigaction old_ {};
-};
 
 const char* IconWord(support::Icon i)
 {
@@ -161,7 +132,7 @@ public:
         }
     }
 
-    bool canceled() const override { return stopSignal != 0 || failed_; }
+    bool canceled() const override { return cli::StopSignals::caught() != 0 || failed_; }
 
     // Call holding the GIL.
     std::optional<py::error_already_set>& callbackError() { return callbackError_; }
@@ -224,8 +195,10 @@ py::dict Run(const RunChoices& o, py::object progress, py::object windowScan)
         const host::QuietGdal quiet;
         host::SetDefaultThreads(o.threads);
         support::SetLockWaitSeconds(o.wait);
-        SignalScope signals(mainThread);
-        stopSignal = 0;
+        // SIGINT (Ctrl-C, a notebook's interrupt) asks the run to stop at its
+        // next check; Python's own handler is back after. Only the main thread
+        // owns the process's handlers.
+        const cli::StopSignals signals(mainThread ? std::initializer_list<int>{SIGINT} : std::initializer_list<int>{});
         try {
             support::UiScope scope(ui);
             WindowScanScope windows(windowScan);
