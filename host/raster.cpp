@@ -421,13 +421,22 @@ struct ScanPlan {
     bool contacts = false;
 };
 
-// What a rule sees of a strip: its edge table and groups, the shapes, and
-// the columns read.
+// Label shapes on the grid, and their edges for the band of rows in hand.
+struct LabelBand {
+    const std::vector<scan::PixelShape>* shapes;
+    int count;
+    scan::StripEdgeTable table;
+};
+
+// What a rule sees of a strip: its edge table and groups, the shapes, the
+// columns read, and the label shapes' edges for the same rows.
 struct StripView {
     const scan::StripEdgeTable& table;
     const scan::StripEdgeTable::Strip& strip;
     const std::vector<scan::PixelShape>& shapes;
     Window read;
+    int index = 0;  // of the strip in its band
+    const std::vector<LabelBand>* labels = nullptr;
 };
 
 // One chunk of a strip's cells as read.
@@ -468,23 +477,34 @@ public:
     {
         if (!plan_.tally)
             return;
-        runs_.reset(v.strip.rowBegin, v.strip.rowEnd);
-        for (const auto& g : v.strip.groups) {
-            const int zone = v.shapes[static_cast<std::size_t>(g.shape)].zone;
-            scan::ForEachCentreSpan(v.table.edges(v.strip, g), v.strip.rowBegin, v.strip.rowEnd, scratch_,
-                                    [&](int row, int c0, int c1) {
-                                        c0 = std::max(c0, v.read.col0);
-                                        c1 = std::min(c1, v.read.col1);
-                                        if (c0 < c1)
-                                            runs_.add(row, c0, c1, zone);
-                                    });
+        gather(runs_, v.table, v.strip, v.shapes, v);
+        // Each label layer resolved to disjoint runs, row by row, left to right.
+        const std::size_t layers = v.labels ? v.labels->size() : 0;
+        labels_.resize(layers);
+        for (std::size_t j = 0; j < layers; ++j) {
+            const LabelBand& band = (*v.labels)[j];
+            LabelRows& out = labels_[j];
+            out.count = band.count;
+            out.rowBegin = v.strip.rowBegin;
+            out.rowStart.assign(static_cast<std::size_t>(v.strip.rowEnd - v.strip.rowBegin) + 1, 0);
+            out.runs.clear();
+            gather(labelRuns_, band.table, band.table[v.index], *band.shapes, v);
+            labelRuns_.forEach([&](int row, int c0, int c1, int label) {
+                out.runs.push_back({c0, c1, label});
+                ++out.rowStart[static_cast<std::size_t>(row - out.rowBegin) + 1];
+            });
+            for (std::size_t i = 1; i < out.rowStart.size(); ++i)
+                out.rowStart[i] += out.rowStart[i - 1];
         }
     }
 
     template <class CountRun>
     void count(const ChunkCells<T>& /*chunk*/, CountRun&& countRun)
     {
-        runs_.forEach(countRun);
+        if (labels_.empty())
+            runs_.forEach(countRun);
+        else
+            runs_.forEach([&](int row, int c0, int c1, int zone) { split(row, c0, c1, zone, 0, countRun); });
     }
 
     // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
@@ -518,9 +538,65 @@ public:
     static constexpr bool kShares = false;
 
 private:
+    // A label layer's runs in a strip: runs[rowStart[i] .. rowStart[i + 1]) in row rowBegin + i.
+    struct LabelRun {
+        int c0, c1, label;
+    };
+    struct LabelRows {
+        int count = 1, rowBegin = 0;
+        std::vector<std::uint32_t> rowStart;
+        std::vector<LabelRun> runs;
+    };
+
+    void gather(scan::ZoneRuns& runs, const scan::StripEdgeTable& table, const scan::StripEdgeTable::Strip& strip,
+                const std::vector<scan::PixelShape>& shapes, const StripView& v)
+    {
+        runs.reset(strip.rowBegin, strip.rowEnd);
+        for (const auto& g : strip.groups) {
+            const int zone = shapes[static_cast<std::size_t>(g.shape)].zone;
+            scan::ForEachCentreSpan(table.edges(strip, g), strip.rowBegin, strip.rowEnd, scratch_,
+                                    [&](int row, int c0, int c1) {
+                                        c0 = std::max(c0, v.read.col0);
+                                        c1 = std::min(c1, v.read.col1);
+                                        if (c0 < c1)
+                                            runs.add(row, c0, c1, zone);
+                                    });
+        }
+    }
+
+    // Cuts the run [c0, c1) of tally `key` by label layer j and those after
+    // it; cells no label shape holds take label 0.
+    template <class CountRun>
+    void split(int row, int c0, int c1, int key, std::size_t j, CountRun& countRun)
+    {
+        if (j == labels_.size()) {
+            countRun(row, c0, c1, key);
+            return;
+        }
+        const LabelRows& l = labels_[j];
+        const auto i = static_cast<std::size_t>(row - l.rowBegin);
+        const LabelRun* first = l.runs.data() + l.rowStart[i];
+        const LabelRun* last = l.runs.data() + l.rowStart[i + 1];
+        const LabelRun* r = std::partition_point(first, last, [&](const LabelRun& x) { return x.c1 <= c0; });
+        int at = c0;
+        for (; at < c1 && r != last && r->c0 < c1; ++r) {
+            if (r->c0 > at) {
+                split(row, at, r->c0, key * l.count, j + 1, countRun);
+                at = r->c0;
+            }
+            const int end = std::min(r->c1, c1);
+            split(row, at, end, key * l.count + r->label, j + 1, countRun);
+            at = end;
+        }
+        if (at < c1)
+            split(row, at, c1, key * l.count, j + 1, countRun);
+    }
+
     ScanPlan plan_;
     scan::ZoneRuns runs_;
     scan::SpanScratch scratch_;
+    scan::ZoneRuns labelRuns_;
+    std::vector<LabelRows> labels_;
 };
 
 // Exact cover: each shape counts every cell by the share of its area inside
@@ -575,11 +651,22 @@ private:
     ShareTally<T> shares_;
     CoverCells cover_;
 };
+// Label shapes placed on the grid, with how many labels they give.
+struct PlacedLabels {
+    Placed placed;
+    int count = 1;
+};
+
 template <class T, class Rule>
 void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int threads, const ProgressFn& progress,
           GDALDatasetUniquePtr first, ScanPlan plan, const std::vector<char>& settled, int firstRow, int endRow,
-          AreaTabulation& out, std::vector<std::atomic<bool>>& flagged)
+          AreaTabulation& out, std::vector<std::atomic<bool>>& flagged, const std::vector<PlacedLabels>& labels)
 {
+    // Tallies are kept per zone and label; contacts per zone.
+    int tallyCount = zoneCount;
+    for (const auto& l : labels)
+        tallyCount *= l.count;
+    const int keysPerZone = zoneCount > 0 ? tallyCount / zoneCount : 1;
     const auto& shapes = placed.shapes;
     GDALRasterBand& band0 = *first->GetRasterBand(1);
     const StripLayout layout = StripLayoutOf(band0);
@@ -622,19 +709,21 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(plan.tally ? zoneCount : 0), Rule(zoneCount, plan)}));
+                                               TallyFor<T>(plan.tally ? tallyCount : 0), Rule(tallyCount, plan)}));
     auto zoneFlagged = [&](int zone) {
         return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
     };
     auto isFlagged = [&](int shape) { return zoneFlagged(shapes[static_cast<std::size_t>(shape)].zone); };
     auto flag = [&](int zone) { flagged[static_cast<std::size_t>(zone)] = true; };
 
-    // The row below each zone's last: a worker past it folds the zone's tally.
-    std::vector<int> zoneEndRow(static_cast<std::size_t>(zoneCount), std::numeric_limits<int>::min());
+    // The row below each zone's last: a worker past it folds the zone's tallies.
+    std::vector<int> zoneEndRow(static_cast<std::size_t>(tallyCount), std::numeric_limits<int>::min());
     for (const auto& s : shapes)
         if (s.geometry) {
-            int& end = zoneEndRow[static_cast<std::size_t>(s.zone)];
-            end = std::max(end, windowOf(s).row1);
+            const auto key = static_cast<std::size_t>(s.zone) * static_cast<std::size_t>(keysPerZone);
+            const int row1 = windowOf(s).row1;
+            for (std::size_t k = key; k < key + static_cast<std::size_t>(keysPerZone); ++k)
+                zoneEndRow[k] = std::max(zoneEndRow[k], row1);
         }
     std::vector<char> skipBand(shapes.size());
     int stripsDone = 0;
@@ -646,6 +735,19 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
         }
         const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
                                          Rule::rows(plan.contacts), skipBand);
+        std::vector<LabelBand> labelBands;
+        if (plan.tally)
+            for (const auto& l : labels) {
+                std::vector<char> skipLabel(l.placed.shapes.size());
+                for (std::size_t i = 0; i < skipLabel.size(); ++i) {
+                    const Window w = CentreWindow(l.placed.shapes[i]);
+                    skipLabel[i] = w.row1 <= bandBegin || w.row0 >= bandEnd;
+                }
+                labelBands.push_back(
+                    {&l.placed.shapes, l.count,
+                     scan::StripEdgeTable(l.placed.shapes, placed.transform, bandBegin, bandEnd, layout.rows,
+                                          scan::StripEdgeTable::Rows::Centre, skipLabel)});
+            }
         const auto bandProgress = [&](double f) {
             if (progress)
                 progress((stripsDone + f * table.size()) / stripCount);
@@ -660,7 +762,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
                     cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
                 }
-            const StripView view{table, strip, shapes, cols.intersect(window)};
+            const StripView view{table, strip, shapes, cols.intersect(window), k, &labelBands};
             if (view.read.empty())
                 return;
             Worker& wk = *workers[static_cast<std::size_t>(w)];
@@ -698,11 +800,11 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
 
     // Merge: every tally reports (class value, zone, cells or shares); NODATA
     // only adds to the zone's cells.
-    out.zoneCount = zoneCount;
+    out.zoneCount = tallyCount;
     out.cellArea = raster.cellArea();
-    out.zoneCells.assign(static_cast<std::size_t>(zoneCount), 0);
+    out.zoneCells.assign(static_cast<std::size_t>(tallyCount), 0);
     if (Rule::kShares)
-        out.zoneShares.assign(static_cast<std::size_t>(zoneCount), 0.0);
+        out.zoneShares.assign(static_cast<std::size_t>(tallyCount), 0.0);
     std::map<std::int64_t, std::vector<std::uint64_t>> byClass;
     std::map<std::int64_t, std::vector<double>> sharesByClass;
     auto isNodata = [&](std::int64_t v) { return raster.nodata && static_cast<double>(v) == *raster.nodata; };
@@ -712,23 +814,23 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             if (isNodata(value))
                 return;
             auto& column = byClass[value];
-            column.resize(static_cast<std::size_t>(zoneCount));
+            column.resize(static_cast<std::size_t>(tallyCount));
             column[static_cast<std::size_t>(zone)] += n;
         });
         wk->rule.forEachShare(signedBytes, [&](std::int64_t value, int zone, double share) {
             out.zoneShares[static_cast<std::size_t>(zone)] += share;
             if (isNodata(value))
                 return;
-            byClass[value].resize(static_cast<std::size_t>(zoneCount));
+            byClass[value].resize(static_cast<std::size_t>(tallyCount));
             auto& column = sharesByClass[value];
-            column.resize(static_cast<std::size_t>(zoneCount));
+            column.resize(static_cast<std::size_t>(tallyCount));
             column[static_cast<std::size_t>(zone)] += share;
         });
     }
     const std::size_t classCount = byClass.size();
-    out.counts.assign(static_cast<std::size_t>(zoneCount) * classCount, 0);
+    out.counts.assign(static_cast<std::size_t>(tallyCount) * classCount, 0);
     if (Rule::kShares)
-        out.shares.assign(static_cast<std::size_t>(zoneCount) * classCount, 0.0);
+        out.shares.assign(static_cast<std::size_t>(tallyCount) * classCount, 0.0);
     for (const auto& [value, column] : byClass) {
         const std::size_t ci = out.classes.size();
         out.classes.push_back(value);
@@ -830,8 +932,14 @@ std::mutex scannerMutex;
 std::shared_ptr<WindowScanner> windowScanner;
 
 ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
-                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
+                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress,
+                  const std::vector<CellLabels>& labels)
 {
+    if (!labels.empty() && coverage != Coverage::Centre)
+        raise(err::kInvalidCall, "Cells are labelled by the centre rule only");
+    std::vector<PlacedLabels> placedLabels;
+    for (const auto& l : labels)
+        placedLabels.push_back({Place(raster, l.shapes, l.count), l.count});
     ScanPlan plan{yield != Yield::Contacts, yield != Yield::Tallies};
     const bool contacts = plan.contacts;
     const int first = std::clamp(rows.first, 0, raster.height);
@@ -862,10 +970,10 @@ ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
         WithCellType(type, raster, [&]<class T>(std::type_identity<T>) {
             if (coverage == Coverage::Exact)
                 Scan<T, ExactRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled, first,
-                                      last, out.tabulation, flagged);
+                                      last, out.tabulation, flagged, placedLabels);
             else
                 Scan<T, CentreRule<T>>(raster, placed, zoneCount, threads, progress, std::move(ds), plan, settled,
-                                       first, last, out.tabulation, flagged);
+                                       first, last, out.tabulation, flagged, placedLabels);
         });
     } else if (progress) {
         progress(1.0);
@@ -880,9 +988,24 @@ ZoneScan ScanHere(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
 
 }  // namespace
 
-ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
-                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress)
+int LabelledTallyCount(int zoneCount, const std::vector<CellLabels>& labels)
 {
+    long long n = zoneCount;
+    for (const auto& l : labels) {
+        if (l.count < 1)
+            raise(err::kInvalidCall, "A label layer gives no labels");
+        n *= l.count;
+    }
+    if (n > std::numeric_limits<int>::max())
+        raise(err::kInvalidCall, "Too many zones and labels to tally: " + std::to_string(n));
+    return static_cast<int>(n);
+}
+
+ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
+                  RowWindow rows, Yield yield, int threads, const ProgressFn& progress,
+                  const std::vector<CellLabels>& labels)
+{
+    LabelledTallyCount(zoneCount, labels);
     // A whole pass goes to the window scanner when one is set (a cluster);
     // a window asked for is counted here.
     if (rows.first == 0 && rows.count < 0) {
@@ -892,9 +1015,9 @@ ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes
             scanner = windowScanner;
         }
         if (scanner)
-            return scanner->scan(ScanJob{raster, shapes, zoneCount, coverage, yield}, progress);
+            return scanner->scan(ScanJob{raster, shapes, zoneCount, coverage, yield, &labels}, progress);
     }
-    return ScanHere(raster, shapes, zoneCount, coverage, rows, yield, threads, progress);
+    return ScanHere(raster, shapes, zoneCount, coverage, rows, yield, threads, progress, labels);
 }
 
 AreaTabulation& AreaTabulation::operator+=(const AreaTabulation& other)
@@ -964,10 +1087,10 @@ std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows)
     return windows;
 }
 
-std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
-                                                      const std::vector<std::pair<int, int>>& windows)
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes,
+                                                      int zoneCount, const std::vector<std::pair<int, int>>& windows)
 {
-    const Placed placed = Place(job.raster, job.shapes, job.zoneCount);
+    const Placed placed = Place(raster, shapes, zoneCount);
     std::vector<std::vector<std::size_t>> out(windows.size());
     for (std::size_t i = 0; i < placed.shapes.size(); ++i) {
         const scan::PixelShape& s = placed.shapes[i];
@@ -985,6 +1108,12 @@ std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
             out.front().push_back(i);
     }
     return out;
+}
+
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
+                                                      const std::vector<std::pair<int, int>>& windows)
+{
+    return ShapesOfWindows(job.raster, job.shapes, job.zoneCount, windows);
 }
 
 std::string WkbOf(const ZoneShape& shape)

@@ -112,6 +112,18 @@ struct ZoneScan {
     ZoneScan& operator+=(const ZoneScan& other);
 };
 
+// Shapes that label cells, centre rule only: each cell takes the zone number
+// of the last shape (in the order given) holding its centre as its label, 0
+// when none does; zone numbers run 1 .. count - 1.
+struct CellLabels {
+    std::vector<ZoneShape> shapes;
+    int count = 1;
+};
+
+// With labels, the tallies are kept per zone and label: the tally of zone z,
+// labels l0, l1, ... is at ((z * count0 + l0) * count1 + l1) ...
+int LabelledTallyCount(int zoneCount, const std::vector<CellLabels>& labels);
+
 // The one pass over the raster, for the cells of the given rows; every
 // raster read of a run goes through it.
 // Tallies, centre rule: each cell belongs to the zone of the last shape (in
@@ -125,8 +137,10 @@ struct ZoneScan {
 // rule, covers some share of such a cell (contact along the boundary alone
 // is no share).
 // threads <= 0 picks the hardware's count.
+// Labels split the tallies as above; the contacts stay per zone.
 ZoneScan ScanRows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, Coverage coverage,
-                  RowWindow rows = {}, Yield yield = Yield::Both, int threads = 0, const ProgressFn& progress = {});
+                  RowWindow rows = {}, Yield yield = Yield::Both, int threads = 0, const ProgressFn& progress = {},
+                  const std::vector<CellLabels>& labels = {});
 
 // ScanRows over every row, for the tallies, the contacts or both.
 AreaTabulation TabulateArea(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount,
@@ -148,6 +162,7 @@ struct ScanJob {
     int zoneCount = 0;
     Coverage coverage = Coverage::Centre;
     Yield yield = Yield::Both;
+    const std::vector<CellLabels>* labels = nullptr;  // none when null
 };
 
 // Counts a scan elsewhere (a cluster): cuts it into row windows, has each
@@ -169,6 +184,9 @@ std::vector<std::pair<int, int>> RowWindows(const RasterInfo& raster, int rows);
 // go with the first, which flags their zones.
 std::vector<std::vector<std::size_t>> ShapesOfWindows(const ScanJob& job,
                                                       const std::vector<std::pair<int, int>>& windows);
+// The same for any shapes laid over the raster (labels: zones 0 .. count - 1).
+std::vector<std::vector<std::size_t>> ShapesOfWindows(const RasterInfo& raster, const std::vector<ZoneShape>& shapes,
+                                                      int zoneCount, const std::vector<std::pair<int, int>>& windows);
 
 // A shape as well-known binary, and back, to send it to another process.
 std::string WkbOf(const ZoneShape& shape);

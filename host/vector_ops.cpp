@@ -630,6 +630,34 @@ std::size_t longestText(const std::vector<FeatureRecord>& recs)
     return n;
 }
 
+// The union of a collection of polygons.
+GeomPtr unionOfCollection(GEOSContextHandle_t c, const GEOSGeometry* coll)
+{
+    // Zones usually tile the land, and merging a tiling only drops its shared
+    // edges: far cheaper than a general union. The result must keep the parts'
+    // total area and be valid, or the general union decides.
+    GeomPtr u(GEOSCoverageUnion_r(c, coll), GeomDeleter{c});
+    if (u) {
+        double partsArea = 0, unionArea = 0;
+        for (int i = 0; i < GEOSGetNumGeometries_r(c, coll); ++i) {
+            double a = 0;
+            GEOSArea_r(c, GEOSGetGeometryN_r(c, coll, i), &a);
+            partsArea += a;
+        }
+        GEOSArea_r(c, u.get(), &unionArea);
+        if (std::abs(unionArea - partsArea) > 1e-9 * std::max(1.0, partsArea) || GEOSisValid_r(c, u.get()) != 1)
+            u.reset();
+    }
+    if (!u)
+        u.reset(GEOSUnaryUnion_r(c, coll));
+    if (!u) {
+        GeomPtr valid(GEOSMakeValid_r(c, coll), GeomDeleter{c});
+        if (valid)
+            u.reset(GEOSUnaryUnion_r(c, valid.get()));
+    }
+    return u;
+}
+
 OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr>& parts)
 {
     if (parts.size() == 1)
@@ -650,29 +678,7 @@ OGRGeometryUniquePtr unionOf(GeosContext& geos, std::vector<OGRGeometryUniquePtr
             GEOSGeom_destroy_r(geos.get(), g);
         support::raise(support::err::kHostFailure, "Dissolve failed to collect the polygons");
     }
-    // Zones usually tile the land, and merging a tiling only drops its shared
-    // edges: far cheaper than a general union. The result must keep the parts'
-    // total area and be valid, or the general union decides.
-    GeomPtr u(GEOSCoverageUnion_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
-    if (u) {
-        double partsArea = 0, unionArea = 0;
-        for (auto* g : gs) {
-            double a = 0;
-            GEOSArea_r(geos.get(), g, &a);
-            partsArea += a;
-        }
-        GEOSArea_r(geos.get(), u.get(), &unionArea);
-        if (std::abs(unionArea - partsArea) > 1e-9 * std::max(1.0, partsArea) ||
-            GEOSisValid_r(geos.get(), u.get()) != 1)
-            u.reset();
-    }
-    if (!u)
-        u.reset(GEOSUnaryUnion_r(geos.get(), coll.get()));
-    if (!u) {
-        GeomPtr valid(GEOSMakeValid_r(geos.get(), coll.get()), GeomDeleter{geos.get()});
-        if (valid)
-            u.reset(GEOSUnaryUnion_r(geos.get(), valid.get()));
-    }
+    GeomPtr u = unionOfCollection(geos.get(), coll.get());
     if (!u)
         support::raise(support::err::kHostFailure, "Dissolve failed to merge the polygons of one value");
     OGRGeometryUniquePtr out(OGRGeometryFactory::createFromGEOS(geos.get(), u.get()));
@@ -998,6 +1004,78 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     ins.finish();
     out.finish();
     return sourceOf;
+}
+
+std::vector<ZoneCover> CoverOfZones(ZoneLayer& zones, const Layer& cover)
+{
+    auto& f = zones.features();
+    auto& unions = f.unions();
+    GeosContext geos;
+    GEOSContextHandle_t ctx = geos.get();
+    // The cover's union, once: where its polygons overlap, land counts once.
+    std::vector<GEOSGeometry*> parts;
+    for (auto& r : ReadFeatures(cover, {}, !cover.selection.empty(), f.srs.get()))
+        if (r.geometry && !r.geometry->IsEmpty())
+            if (GEOSGeometry* g = r.geometry->exportToGEOS(ctx))
+                parts.push_back(g);
+    const GeomPtr coll(
+        GEOSGeom_createCollection_r(ctx, GEOS_GEOMETRYCOLLECTION, parts.data(), static_cast<unsigned>(parts.size())),
+        GeomDeleter{ctx});
+    if (!coll) {
+        for (auto* p : parts)
+            GEOSGeom_destroy_r(ctx, p);
+        support::raise(support::err::kHostFailure, "Cannot collect the polygons of '" + cover.name + "'");
+    }
+    const GeomPtr covered = parts.empty() ? GeomPtr(nullptr, GeomDeleter{ctx}) : unionOfCollection(ctx, coll.get());
+    if (!parts.empty() && !covered)
+        support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + cover.name + "'");
+
+    struct Worker {
+        GeosContext geos;
+        std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared{nullptr, PreparedDeleter{geos.get()}};
+    };
+    std::vector<ZoneCover> out(f.zones.size());
+    ParallelFor(
+        f.zones.size(),
+        [&] {
+            auto w = std::make_unique<Worker>();
+            if (covered)
+                w->prepared.reset(GEOSPrepare_r(w->geos.get(), covered.get()));
+            return w;
+        },
+        [&](auto& w, std::size_t z) {
+            out[z].value = f.zones[z];
+            if (!unions[z])
+                return;
+            GEOSContextHandle_t c = w->geos.get();
+            const GeomPtr zone(unions[z]->exportToGEOS(c), GeomDeleter{c});
+            if (!zone)
+                support::raise(support::err::kHostFailure, "A zone's shape cannot be handed to GEOS");
+            GEOSArea_r(c, zone.get(), &out[z].area);
+            if (!covered) {
+                out[z].outside = out[z].area;
+                return;
+            }
+            if (w->prepared && GEOSPreparedCovers_r(c, w->prepared.get(), zone.get()) == 1)
+                return;
+            // Only the cover near the zone takes part.
+            double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            GeomPtr rest(nullptr, GeomDeleter{c});
+            if (GEOSGeom_getXMin_r(c, zone.get(), &x0) && GEOSGeom_getYMin_r(c, zone.get(), &y0) &&
+                GEOSGeom_getXMax_r(c, zone.get(), &x1) && GEOSGeom_getYMax_r(c, zone.get(), &y1)) {
+                const double m = 1e-6 * std::max({1.0, x1 - x0, y1 - y0});
+                const GeomPtr near(GEOSClipByRect_r(c, covered.get(), x0 - m, y0 - m, x1 + m, y1 + m), GeomDeleter{c});
+                if (near)
+                    rest.reset(GEOSDifference_r(c, zone.get(), near.get()));
+            }
+            if (!rest)
+                rest.reset(GEOSDifference_r(c, zone.get(), covered.get()));
+            if (!rest)
+                support::raise(support::err::kHostFailure,
+                               "Cannot take the polygons of '" + cover.name + "' out of a zone");
+            GEOSArea_r(c, rest.get(), &out[z].outside);
+        });
+    return out;
 }
 
 OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts)

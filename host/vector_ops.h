@@ -127,6 +127,14 @@ private:
 void Dissolve(ZoneLayer& zones, const std::filesystem::path& outShp);
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const std::filesystem::path& outShp);
 
+// Each zone's area and the part of it outside every polygon of `cover`, in
+// square map units, zones in ascending value order (as Dissolve writes them).
+struct ZoneCover {
+    Value value;
+    double area = 0, outside = 0;
+};
+std::vector<ZoneCover> CoverOfZones(ZoneLayer& zones, const Layer& cover);
+
 // Polygonal pieces of input ∩ overlay (only the overlay's selected features
 // when it has a selection). The overlay's fields come first under their own
 // names, the input's follow; a name already taken (or longer than a shapefile

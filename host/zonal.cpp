@@ -113,6 +113,49 @@ LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const 
     return scanShapes(f.zones, lent.shapes(), raster, progress, coverage, nodataContacts);
 }
 
+LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
+                                 const ProgressFn& progress)
+{
+    std::vector<CellLabels> cellLabels;
+    for (const LabelLayer& layer : labels) {
+        CellLabels& cells = cellLabels.emplace_back();
+        cells.count = layer.count;
+        for (const LabelSource& source : layer.sources)
+            for (auto& f : readInRasterSrs(*source.layer, source.field, !source.layer->selection.empty(), raster))
+                if (f.geometry)
+                    if (const int label = source.labelOf(f.value); label > 0)
+                        cells.shapes.emplace_back(label, std::unique_ptr<OGRGeometry>(f.geometry.release()));
+    }
+    auto scan = [&](std::vector<Value> values, const std::vector<ZoneShape>& shapes) {
+        LayerTabulation t;
+        t.zones = std::move(values);
+        const int zoneCount = static_cast<int>(t.zones.size());
+        auto s = ScanRows(raster, shapes, zoneCount, Coverage::Centre, {}, Yield::Both, 0, progress, cellLabels);
+        t.counts = std::move(s.tabulation);
+        t.touchesNodata = std::move(s.touchesNodata);
+        return t;
+    };
+    auto& f = zones.features();
+    OGRSpatialReference srs;
+    if (f.srs && !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE && !f.srs->IsSame(&srs)) {
+        // Zones in another coordinate system are read again in the raster's.
+        std::vector<ZoneShape> shapes;
+        for (auto& r : readInRasterSrs(zones.layer(), zones.field(), !zones.layer().selection.empty(), raster))
+            if (!IsNull(r.value) && r.geometry) {
+                const auto it = std::lower_bound(f.zones.begin(), f.zones.end(), r.value, ValueLess);
+                if (it != f.zones.end() && sameValue(*it, r.value))
+                    shapes.emplace_back(static_cast<int>(it - f.zones.begin()),
+                                        std::unique_ptr<OGRGeometry>(r.geometry.release()));
+            }
+        return scan(f.zones, shapes);
+    }
+    LentShapes lent;
+    for (std::size_t i = 0; i < f.records.size(); ++i)
+        if (f.zoneOf[i] >= 0 && f.records[i].geometry)
+            lent.lend(f.zoneOf[i], f.records[i].geometry);
+    return scan(f.zones, lent.shapes());
+}
+
 LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, const RasterInfo& raster,
                               const ProgressFn& progress, Coverage coverage, bool nodataContacts)
 {

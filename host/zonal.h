@@ -8,6 +8,7 @@
 #include "host/table.h"
 #include "host/vector_ops.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,27 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
 // in another coordinate system than the raster's are read again, as above.
 LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const ProgressFn& progress = {},
                               Coverage coverage = Coverage::Centre, bool nodataContacts = false);
+
+// Polygons that label the cells holding their centres: each feature (the
+// selection only, when the layer has one) with its value of `field` gets
+// labelOf(value); 0 labels nothing.
+struct LabelSource {
+    const Layer* layer = nullptr;
+    std::string field;
+    std::function<int(const Value&)> labelOf;
+};
+// Sources laid down in order as one label layer: of the polygons holding a
+// cell's centre, the last one labels it. Labels run 0 .. count - 1.
+struct LabelLayer {
+    std::vector<LabelSource> sources;
+    int count = 1;
+};
+
+// The zones' cells by the centre rule, in one pass over the raster with the
+// NODATA contacts, their tallies split by the labels of each label layer as
+// ScanRows keeps them: zone z with labels l0, l1 at (z * count0 + l0) * count1 + l1.
+LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
+                                 const ProgressFn& progress = {});
 
 // The IDs of the layer's features that touch (centre rule) or cover a share
 // of (exact rule) a NODATA cell, or leave the raster.

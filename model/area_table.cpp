@@ -90,9 +90,9 @@ TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover,
     return t;
 }
 
-// The zone as the table's text field gives it back: at most 254 bytes, without
-// the spaces around it.
-std::string storedText(std::string zone)
+}  // namespace
+
+std::string StoredZoneText(std::string zone)
 {
     if (zone.size() > static_cast<std::size_t>(kMaxTextWidth))
         zone.resize(static_cast<std::size_t>(kMaxTextWidth));
@@ -101,6 +101,26 @@ std::string storedText(std::string zone)
         return {};
     return zone.substr(first, zone.find_last_not_of(' ') - first + 1);
 }
+
+void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std::vector<double>& areas,
+               const AreaRules& rules)
+{
+    const double factor = UnitFactor(rules.units);
+    for (std::size_t k = 0; k < classes.size(); ++k) {
+        const auto coefficient = CoefficientOf(rules, static_cast<long>(classes[k]), row.level);
+        if (!coefficient) {
+            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
+                                std::to_string(classes[k]) + "!",
+                            support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+            throw support::Stopped("a class has no coefficient");
+        }
+        const double value = areas[k];
+        row.land.push_back(RoundLikeStoredField(value * factor));
+        row.impervious.push_back(RoundLikeStoredField(((value * *coefficient) / 100) * factor));
+    }
+}
+
+namespace {
 
 // A row's zone and level: the run's one level, or, for per-polygon density,
 // the digit that ends the piece's code ("value#1" High, "#2" Medium, "#3"
@@ -128,21 +148,9 @@ AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
     const support::Procedure procedure("CalculateAreas", kModule);
     AreaRows out;
     out.classes.assign(tab.classes.begin(), tab.classes.end());
-    const double factor = UnitFactor(rules.units);
     for (const auto& row : tab.rows) {
-        AreaRow r = keyOf(storedText(row.zone), rules);
-        for (std::size_t k = 0; k < tab.classes.size(); ++k) {
-            const auto coefficient = CoefficientOf(rules, static_cast<long>(tab.classes[k]), r.level);
-            if (!coefficient) {
-                support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
-                                    std::to_string(tab.classes[k]) + "!",
-                                support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-                throw support::Stopped("a class has no coefficient");
-            }
-            const double value = row.areas[k];
-            r.land.push_back(RoundLikeStoredField(value * factor));
-            r.impervious.push_back(RoundLikeStoredField(((value * *coefficient) / 100) * factor));
-        }
+        AreaRow r = keyOf(StoredZoneText(row.zone), rules);
+        FillAreas(r, tab.classes, row.areas, rules);
         out.rows.push_back(std::move(r));
     }
     return out;
@@ -234,7 +242,7 @@ AreaRows SumByZone(const AreaRows& pieces)
         }
     }
     for (auto& r : out.rows) {
-        r.zone = storedText(r.zone);
+        r.zone = StoredZoneText(r.zone);
         for (std::size_t k = 0; k < n; ++k) {
             r.land[k] = RoundLikeStoredField(r.land[k]);
             r.impervious[k] = RoundLikeStoredField(r.impervious[k]);

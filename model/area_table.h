@@ -8,6 +8,7 @@
 #include "params/run_request.h"
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -66,6 +67,16 @@ struct AreaRows {
 
 // The value an 18-wide, 6-decimal dBASE number field gives back for x.
 double RoundLikeStoredField(double x);
+
+// The zone as a dBASE text field gives it back: at most 254 bytes, without
+// the spaces around it.
+std::string StoredZoneText(std::string zone);
+
+// Appends to `row` its land and impervious area per class from the area of
+// its cells (square map units) per class. Throws Stopped after telling the
+// user when a class has no coefficient at the row's level.
+void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std::vector<double>& areas,
+               const AreaRules& rules);
 
 // The area table of `zones`. Throws Stopped after telling the user when no
 // zone meets the raster or a class has no coefficient. Given

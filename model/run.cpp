@@ -7,6 +7,7 @@
 #include "model/area_table.h"
 #include "model/density.h"
 #include "model/html_page.h"
+#include "model/labelled_areas.h"
 #include "model/legend.h"
 #include "model/output_files.h"
 #include "model/scenario.h"
@@ -137,28 +138,16 @@ std::string areaText(double area, Units units)
     return text;
 }
 
-// Zones of the output that the density pieces do not cover whole: their
-// figures leave out land. Answers each such zone's value and the area left
-// out, in square map units. Density polygons may overlap, so a zone's cover
-// is the union of its pieces, not their sum.
-std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(const host::Layer& output,
-                                                                     const std::string& field,
-                                                                     const host::Layer& pieces)
+// Zones that the density layer does not cover whole: their figures leave
+// out land. Answers each such zone's value and the area left out, in square
+// map units. Density polygons may overlap: a zone's cover is their union.
+std::vector<std::pair<std::string, double>> zonesShortOfDensityCover(host::ZoneLayer& zones, const host::Layer& density)
 {
-    const auto whole = host::AreasByValue(output, field, false);
-    const auto covered = host::UnionAreasByValue(pieces, field);
     std::vector<std::pair<std::string, double>> short_;
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < whole.byValue.size(); ++i) {
-        const auto& [value, area] = whole.byValue[i];
-        while (k < covered.size() && host::ValueLess(covered[k].first, value))
-            ++k;
-        const bool found = k < covered.size() && !host::ValueLess(value, covered[k].first);
-        const double missing = area - (found ? covered[k].second : 0.0);
-        // Pieces are cut from the zone: a difference beyond rounding is land left out.
-        if (missing > area * 1e-9)
-            short_.emplace_back(host::ValueText(value), missing);
-    }
+    for (const auto& zone : host::CoverOfZones(zones, density))
+        // A difference beyond rounding is land left out.
+        if (zone.outside > zone.area * 1e-9)
+            short_.emplace_back(host::ValueText(zone.value), zone.outside);
     return short_;
 }
 
@@ -367,66 +356,126 @@ RunResult runStages(const RunRequest& request)
     if (const auto* level = std::get_if<DensityLevel>(&r.density))
         rules.fixedLevel = *level;
 
-    // Per-polygon density: the zones are split by the density layer.
-    host::LayerPtr zones = analysis;
-    std::string zonesField = field;
-    if (const auto* d = std::get_if<DensityLayer>(&r.density)) {
-        support::Progress("Classifying population density");
-        const auto pieces = SplitByDensity(*d->layer, d->field, d->high, d->low, *analysis, field, scratch.path());
+    const auto* densityLayer = std::get_if<DensityLayer>(&r.density);
+    auto densityFailed = [] {
+        support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
+                        "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
+                        "Population Density Layer are in the same projection.",
+                        support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
+        throw support::Stopped("the density layer could not be used");
+    };
+    // The zones cut by the density layer, made when needed.
+    host::LayerPtr pieces;
+    std::string piecesField;
+    auto densityPieces = [&]() -> const host::Layer& {
         if (!pieces) {
-            support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
-                            "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
-                            "Population Density Layer are in the same projection.",
-                            support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
-            throw support::Stopped("the density layer could not be used");
+            support::Progress("Classifying population density");
+            auto split = SplitByDensity(*densityLayer->layer, densityLayer->field, densityLayer->high,
+                                        densityLayer->low, *analysis, field, scratch.path());
+            if (!split)
+                densityFailed();
+            pieces = split->layer;
+            piecesField = split->field;
         }
-        zones = pieces->layer;
-        zonesField = pieces->field;
-    }
-    support::CheckCanceled();
+        return *pieces;
+    };
 
-    // Area tabulation. Where the zones are the output's, the same read of
-    // the raster tells which of them touch NODATA.
-    // The analysis zones are read once: tabulated (unless density cut
-    // them), then dissolved into the output.
+    // The analysis zones are read once: tabulated, then dissolved into the output.
     host::ZoneLayer analysisZones(*analysis, zoneField, !analysis->selection.empty());
-    std::set<std::string> touchingNodata;
-    const bool zonesAreOutput = zones == analysis;
-    AreaRows areaTable = AreaTable(*zones, *r.landCover, zonesField, rules, zonesAreOutput ? &touchingNodata : nullptr,
-                                   zonesAreOutput ? &analysisZones : nullptr);
-    support::CheckCanceled();
-
-    // Development scenarios, one after another.
-    // Land inside several scenarios is recast once, by the first row that covers it.
     RunResult result;
-    int n = 2;
+    auto skip = [&](const params::Scenario& s, const ScenarioOutcome& outcome) {
+        result.skipped.push_back("the development scenario " + s.layer->name + ": " + outcome.skipReason);
+        report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
+        report.skippedRows.insert(s.row);
+    };
+    // Land inside several scenarios is recast once, by the first row that covers it.
     std::vector<const host::Layer*> earlier;
-    for (const auto& s : r.scenarios) {
-        support::Progress("Applying the development scenario " + s.layer->name);
-        host::LayerPtr land = s.layer;
-        if (!earlier.empty()) {
-            land = std::make_shared<host::Layer>(*s.layer);
-            land->source = scratch.path() / ("dsOwn" + std::to_string(n) + ".shp");
-            land->sourceLayer.clear();
-            land->selection.clear();
-            land->srsName = host::SpatialReferenceName(*s.layer);
-            host::SubtractPolygons(*s.layer, earlier, land->source);
+    std::set<std::string> touchingNodata;
+    bool nodataKnown = true;
+    AreaRows areaTable;
+    if (r.coverage == params::Coverage::Centre && (densityLayer || !r.scenarios.empty())) {
+        // One pass labels each cell with its zone, density level and scenario.
+        std::optional<DensityRule> density;
+        if (densityLayer) {
+            if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis))
+                densityFailed();
+            density =
+                DensityRule{densityLayer->layer.get(), densityLayer->field, densityLayer->high, densityLayer->low};
         }
-        const ScenarioOutcome outcome =
-            ApplyScenario(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n), scratch.path(),
-                          *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get());
-        if (!outcome.applied) {
-            result.skipped.push_back("the development scenario " + s.layer->name + ": " + outcome.skipReason);
-            report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
-            report.skippedRows.insert(s.row);
-        } else {
-            earlier.push_back(s.layer.get());
+        std::vector<std::optional<ScenarioOutcome>> refused;
+        std::vector<const host::Layer*> counted;
+        for (const auto& s : r.scenarios) {
+            refused.push_back(SkipForProjection(*s.layer, *analysis));
+            counted.push_back(refused.back() ? nullptr : s.layer.get());
         }
-        ++n;
+        LabelledAreas labelled = AreasByLabel(analysisZones, *r.landCover, rules, density, counted,
+                                              densityLayer ? "popIntersect" : analysis->name);
+        areaTable = std::move(labelled.zones);
+        touchingNodata = std::move(labelled.touchingNodata);
+        support::CheckCanceled();
+        int n = 2;
+        for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
+            const auto& s = r.scenarios[i];
+            if (refused[i]) {
+                skip(s, *refused[i]);
+                continue;
+            }
+            support::Progress("Applying the development scenario " + s.layer->name);
+            const CountedScenarioContext context{
+                [&]() -> const host::Layer& { return densityLayer ? densityPieces() : *analysis; },
+                earlier,
+                earlier.empty() ? nullptr : s.layer.get(),
+                r.landCover.get(),
+                std::to_string(n),
+                scratch.path()};
+            const ScenarioOutcome outcome =
+                ApplyCountedScenario(areaTable, labelled.scenarios[i], *s.layer, s.classId, rules, context);
+            if (outcome.applied)
+                earlier.push_back(s.layer.get());
+            else
+                skip(s, outcome);
+        }
+    } else {
+        // Exact cover counts the shares of density pieces and scenario land: they are cut as overlays.
+        host::LayerPtr zones = analysis;
+        std::string zonesField = field;
+        if (densityLayer) {
+            densityPieces();
+            zones = pieces;
+            zonesField = piecesField;
+        }
+        support::CheckCanceled();
+        // Where the zones are the output's, the same read of the raster tells which of them touch NODATA.
+        const bool zonesAreOutput = zones == analysis;
+        nodataKnown = zonesAreOutput;
+        areaTable = AreaTable(*zones, *r.landCover, zonesField, rules, zonesAreOutput ? &touchingNodata : nullptr,
+                              zonesAreOutput ? &analysisZones : nullptr);
+        support::CheckCanceled();
+        int n = 2;
+        for (const auto& s : r.scenarios) {
+            support::Progress("Applying the development scenario " + s.layer->name);
+            host::LayerPtr land = s.layer;
+            if (!earlier.empty()) {
+                land = std::make_shared<host::Layer>(*s.layer);
+                land->source = scratch.path() / ("dsOwn" + std::to_string(n) + ".shp");
+                land->sourceLayer.clear();
+                land->selection.clear();
+                land->srsName = host::SpatialReferenceName(*s.layer);
+                host::SubtractPolygons(*s.layer, earlier, land->source);
+            }
+            const ScenarioOutcome outcome =
+                ApplyScenario(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n), scratch.path(),
+                              *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get());
+            if (outcome.applied)
+                earlier.push_back(s.layer.get());
+            else
+                skip(s, outcome);
+            ++n;
+        }
     }
 
     // Density-coded zones folded back into the analysis values.
-    if (std::holds_alternative<DensityLayer>(r.density))
+    if (densityLayer)
         areaTable = SumByZone(areaTable);
 
     // The output, its result fields, style, completeness and reports. Each
@@ -438,10 +487,10 @@ RunResult runStages(const RunRequest& request)
     result.zones = FillResultFields(*output, areaTable, zoneField);
     WriteLegend(*output);
     support::Progress("Flagging zones with NODATA cells");
-    FlagNodataZones(*output, raster, result.zones, r.coverage, zonesAreOutput ? &touchingNodata : nullptr);
-    if (zones != analysis) {
+    FlagNodataZones(*output, raster, result.zones, r.coverage, nodataKnown ? &touchingNodata : nullptr);
+    if (densityLayer) {
         // Land outside the density layer has no level: those zones are incomplete.
-        const auto short_ = zonesShortOfDensityCover(*output, zoneField, *zones);
+        const auto short_ = zonesShortOfDensityCover(analysisZones, *densityLayer->layer);
         if (!short_.empty()) {
             double missing = 0;
             std::set<std::string> values;

@@ -1,6 +1,7 @@
 #include "model/scenario.h"
 
 #include "host/vector_ops.h"
+#include "host/zonal.h"
 #include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
@@ -46,111 +47,14 @@ double Round3(double v)
     return r;
 }
 
-ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
-                              const std::string& analysisField, long classId, const std::string& tableSuffix,
-                              const fs::path& scratch, const host::Layer& landCover, const AreaRules& rules,
-                              const host::Layer* wholeScenario)
+namespace {
+
+// Stops the run with the step's own report for any failure but a stop.
+template <class Step>
+ScenarioOutcome reportingFailures(Step&& step)
 {
-    const std::string dcID = std::to_string(classId);
-    const std::string dsInt = "dsInt" + tableSuffix;
     try {
-        // The scenario's own zones: its pieces inside the analysis polygons.
-        host::LayerPtr zoneLayer;
-        if (!sameLayer(scenarioLayer, analysisLayer)) {
-            if (host::SpatialReferenceName(scenarioLayer) != host::SpatialReferenceName(analysisLayer)) {
-                const auto a =
-                    support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
-                                        ") are not in the same projection.\rWould you like to continue "
-                                        "with the analysis without this scenario?",
-                                    support::Buttons::OKCancel, support::Icon::None, "Projection");
-                if (a != support::Answer::OK)
-                    throw support::Stopped("the scenario's projection differs");
-                return {false, "not in the analysis layer's projection"};
-            }
-            zoneLayer = IntersectLayers(scenarioLayer, analysisLayer, dsInt, scratch);
-        } else {
-            zoneLayer = std::make_shared<host::Layer>(analysisLayer);
-        }
-        if (!zoneLayer || host::Table::Open(zoneLayer->source).rowCount() == 0) {
-            if (wholeScenario) {
-                const auto whole = IntersectLayers(*wholeScenario, analysisLayer, "dsAll" + tableSuffix, scratch);
-                if (whole && host::Table::Open(whole->source).rowCount() > 0) {
-                    support::MsgBox("All the land of the Development Scenario (" + scenarioLayer.name +
-                                        ") inside the Analysis Layer was already recast by an earlier scenario: "
-                                        "the first scenario that covers land recasts it, so this one changes "
-                                        "nothing.",
-                                    support::Buttons::OK, support::Icon::Information, "Land Already Recast");
-                    return {false, "all its land was already recast by an earlier scenario"};
-                }
-            }
-            support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
-                                ") do not overlap.",
-                            support::Buttons::OK, support::Icon::Information, "No Overlay");
-            return {false, "no overlap with the analysis layer"};
-        }
-
-        // What earlier scenarios left of this one may hold no cell: it then changes nothing.
-        auto tallied = wholeScenario ? AreaTableIfAny(*zoneLayer, landCover, analysisField, rules)
-                                     : AreaTable(*zoneLayer, landCover, analysisField, rules);
-        if (!tallied) {
-            support::MsgBox("The land of the Development Scenario (" + scenarioLayer.name +
-                                ") that no earlier scenario recast holds no land cover cell: this scenario changes "
-                                "nothing.",
-                            support::Buttons::OK, support::Icon::Information, "Land Already Recast");
-            return {false, "the land earlier scenarios left to it holds no land cover cell"};
-        }
-        const AreaRows& s = *tallied;
-
-        // Main rows by zone: the first row holding each value, compared exactly
-        // (a quote or wildcard in a zone value means nothing special here).
-        std::map<std::pair<std::string, int>, std::size_t> mainRow;
-        const auto key = [](const AreaRow& r) { return std::pair(r.zone, r.level ? static_cast<int>(*r.level) : -1); };
-        for (std::size_t i = 0; i < areaTable.rows.size(); ++i)
-            mainRow.emplace(key(areaTable.rows[i]), i);
-        std::vector<std::pair<std::size_t, double>> recast;  // main row, the scenario's land in it
-        for (const auto& row : s.rows) {
-            const auto it = mainRow.find(key(row));
-            if (it == mainRow.end())
-                continue;
-            // Take the scenario's land out of each zone's classes. Scenarios
-            // never overlap (earlier rows take the land first), so the floor
-            // at zero only guards against rounding.
-            AreaRow& m = areaTable.rows[it->second];
-            double t = 0;
-            for (std::size_t k = 0; k < s.classes.size(); ++k) {
-                const auto c = areaTable.findColumn(s.classes[k]);
-                if (!c)
-                    continue;
-                m.land[*c] = RoundLikeStoredField(std::max(0.0, Round3(m.land[*c]) - Round3(row.land[k])));
-                m.impervious[*c] =
-                    RoundLikeStoredField(std::max(0.0, Round3(m.impervious[*c]) - Round3(row.impervious[k])));
-                t += row.land[k];
-            }
-            recast.emplace_back(it->second, t);
-        }
-
-        // The target class's column.
-        const std::size_t target = areaTable.column(classId);
-        for (const auto& row : s.rows)
-            if (!mainRow.count(key(row)))
-                support::raise(91, "The zone '" + row.zone + "' of the scenario '" + scenarioLayer.name +
-                                       "' has no row in the area table");
-
-        // Add the scenario's land to the target class and recompute its impervious area.
-        for (const auto& [i, total] : recast) {
-            AreaRow& m = areaTable.rows[i];
-            const double a = m.land[target];
-            m.land[target] = RoundLikeStoredField(a + total);
-            const auto coefficient = CoefficientOf(rules, classId, m.level);
-            if (!coefficient) {
-                support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
-                                    dcID + "!",
-                                support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
-                throw support::Stopped("the scenario's class has no coefficient");
-            }
-            m.impervious[target] = RoundLikeStoredField(((a + total) * *coefficient) / 100);
-        }
-        return {};
+        return step();
     } catch (...) {
         const support::Caught caught = support::describe(std::current_exception());
         if (caught.kind == support::Failure::Stopped || caught.kind == support::Failure::Canceled)
@@ -161,6 +65,172 @@ ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLa
                         support::Buttons::OK, support::Icon::Critical, "Error: Development Scenarios Adjustment");
         throw support::Stopped("the development scenario could not be applied");
     }
+}
+
+// The scenario's pieces inside the zones, or why it is skipped.
+struct Overlap {
+    host::LayerPtr land;
+    std::optional<ScenarioOutcome> skip;
+};
+
+Overlap overlapWithZones(const host::Layer& scenarioLayer, const host::Layer& zones, const std::string& tableSuffix,
+                         const fs::path& scratch, const host::Layer* wholeScenario)
+{
+    if (sameLayer(scenarioLayer, zones))
+        return {std::make_shared<host::Layer>(zones), std::nullopt};
+    host::LayerPtr land = IntersectLayers(scenarioLayer, zones, "dsInt" + tableSuffix, scratch);
+    if (land && host::Table::Open(land->source).rowCount() > 0)
+        return {land, std::nullopt};
+    if (wholeScenario) {
+        const auto whole = IntersectLayers(*wholeScenario, zones, "dsAll" + tableSuffix, scratch);
+        if (whole && host::Table::Open(whole->source).rowCount() > 0) {
+            support::MsgBox("All the land of the Development Scenario (" + scenarioLayer.name +
+                                ") inside the Analysis Layer was already recast by an earlier scenario: "
+                                "the first scenario that covers land recasts it, so this one changes "
+                                "nothing.",
+                            support::Buttons::OK, support::Icon::Information, "Land Already Recast");
+            return {nullptr, ScenarioOutcome{false, "all its land was already recast by an earlier scenario"}};
+        }
+    }
+    support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name + ") do not overlap.",
+                    support::Buttons::OK, support::Icon::Information, "No Overlay");
+    return {nullptr, ScenarioOutcome{false, "no overlap with the analysis layer"}};
+}
+
+// A scenario whose land in the zones holds no cell: the first to apply stops
+// the run, a later one (whose land earlier scenarios cut) changes nothing.
+ScenarioOutcome landWithoutCells(const host::Layer& scenarioLayer, const host::Layer& land,
+                                 const host::Layer& landCover, bool first)
+{
+    if (first) {
+        support::MsgBox("None of the selected features within " + land.name + "\r" +
+                            " intersect with the Land Cover layer " + landCover.name,
+                        support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
+        throw support::Stopped("no zone meets the land cover");
+    }
+    support::MsgBox("The land of the Development Scenario (" + scenarioLayer.name +
+                        ") that no earlier scenario recast holds no land cover cell: this scenario changes "
+                        "nothing.",
+                    support::Buttons::OK, support::Icon::Information, "Land Already Recast");
+    return {false, "the land earlier scenarios left to it holds no land cover cell"};
+}
+
+// Takes the scenario's land out of each zone's classes and adds it to the
+// zone's target class.
+ScenarioOutcome recast(AreaRows& areaTable, const AreaRows& s, const host::Layer& scenarioLayer, long classId,
+                       const AreaRules& rules)
+{
+    // Main rows by zone: the first row holding each value, compared exactly
+    // (a quote or wildcard in a zone value means nothing special here).
+    std::map<std::pair<std::string, int>, std::size_t> mainRow;
+    const auto key = [](const AreaRow& r) { return std::pair(r.zone, r.level ? static_cast<int>(*r.level) : -1); };
+    for (std::size_t i = 0; i < areaTable.rows.size(); ++i)
+        mainRow.emplace(key(areaTable.rows[i]), i);
+    std::vector<std::pair<std::size_t, double>> recast;  // main row, the scenario's land in it
+    for (const auto& row : s.rows) {
+        const auto it = mainRow.find(key(row));
+        if (it == mainRow.end())
+            continue;
+        // Take the scenario's land out of each zone's classes. Scenarios
+        // never overlap (earlier rows take the land first), so the floor
+        // at zero only guards against rounding.
+        AreaRow& m = areaTable.rows[it->second];
+        double t = 0;
+        for (std::size_t k = 0; k < s.classes.size(); ++k) {
+            const auto c = areaTable.findColumn(s.classes[k]);
+            if (!c)
+                continue;
+            m.land[*c] = RoundLikeStoredField(std::max(0.0, Round3(m.land[*c]) - Round3(row.land[k])));
+            m.impervious[*c] =
+                RoundLikeStoredField(std::max(0.0, Round3(m.impervious[*c]) - Round3(row.impervious[k])));
+            t += row.land[k];
+        }
+        recast.emplace_back(it->second, t);
+    }
+
+    // The target class's column.
+    const std::size_t target = areaTable.column(classId);
+    for (const auto& row : s.rows)
+        if (!mainRow.count(key(row)))
+            support::raise(91, "The zone '" + row.zone + "' of the scenario '" + scenarioLayer.name +
+                                   "' has no row in the area table");
+
+    // Add the scenario's land to the target class and recompute its impervious area.
+    for (const auto& [i, total] : recast) {
+        AreaRow& m = areaTable.rows[i];
+        const double a = m.land[target];
+        m.land[target] = RoundLikeStoredField(a + total);
+        const auto coefficient = CoefficientOf(rules, classId, m.level);
+        if (!coefficient) {
+            support::MsgBox("No coefficients defined in the selected Coefficient Set for the land cover class " +
+                                std::to_string(classId) + "!",
+                            support::Buttons::OK, support::Icon::Critical, "Invalid Coefficient");
+            throw support::Stopped("the scenario's class has no coefficient");
+        }
+        m.impervious[target] = RoundLikeStoredField(((a + total) * *coefficient) / 100);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<ScenarioOutcome> SkipForProjection(const host::Layer& scenarioLayer, const host::Layer& analysisLayer)
+{
+    if (sameLayer(scenarioLayer, analysisLayer) ||
+        host::SpatialReferenceName(scenarioLayer) == host::SpatialReferenceName(analysisLayer))
+        return std::nullopt;
+    const auto a = support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name +
+                                       ") are not in the same projection.\rWould you like to continue "
+                                       "with the analysis without this scenario?",
+                                   support::Buttons::OKCancel, support::Icon::None, "Projection");
+    if (a != support::Answer::OK)
+        throw support::Stopped("the scenario's projection differs");
+    return ScenarioOutcome{false, "not in the analysis layer's projection"};
+}
+
+ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
+                              const std::string& analysisField, long classId, const std::string& tableSuffix,
+                              const fs::path& scratch, const host::Layer& landCover, const AreaRules& rules,
+                              const host::Layer* wholeScenario)
+{
+    return reportingFailures([&]() -> ScenarioOutcome {
+        if (auto skip = SkipForProjection(scenarioLayer, analysisLayer))
+            return *skip;
+        const Overlap overlap = overlapWithZones(scenarioLayer, analysisLayer, tableSuffix, scratch, wholeScenario);
+        if (overlap.skip)
+            return *overlap.skip;
+        // What earlier scenarios left of this one may hold no cell: it then changes nothing.
+        const auto tallied = AreaTableIfAny(*overlap.land, landCover, analysisField, rules);
+        if (!tallied)
+            return landWithoutCells(scenarioLayer, *overlap.land, landCover, wholeScenario == nullptr);
+        return recast(areaTable, *tallied, scenarioLayer, classId, rules);
+    });
+}
+
+ScenarioOutcome ApplyCountedScenario(AreaRows& areaTable, const std::optional<AreaRows>& land,
+                                     const host::Layer& scenarioLayer, long classId, const AreaRules& rules,
+                                     const CountedScenarioContext& context)
+{
+    return reportingFailures([&]() -> ScenarioOutcome {
+        if (land)
+            return recast(areaTable, *land, scenarioLayer, classId, rules);
+        // No cell: the overlay tells why, as the user is told.
+        const host::Layer* whole = context.wholeScenario;
+        host::LayerPtr rest;
+        if (whole) {
+            rest = std::make_shared<host::Layer>(scenarioLayer);
+            rest->source = context.scratch / ("dsOwn" + context.tableSuffix + ".shp");
+            rest->sourceLayer.clear();
+            rest->selection.clear();
+            rest->srsName = host::SpatialReferenceName(scenarioLayer);
+            host::SubtractPolygons(scenarioLayer, context.earlier, rest->source);
+        }
+        const host::Layer& own = whole ? *rest : scenarioLayer;
+        const Overlap overlap = overlapWithZones(own, context.zones(), context.tableSuffix, context.scratch, whole);
+        if (overlap.skip)
+            return *overlap.skip;
+        return landWithoutCells(own, *overlap.land, *context.landCover, whole == nullptr);
+    });
 }
 
 }  // namespace halvo::model

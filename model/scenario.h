@@ -8,7 +8,10 @@
 #include "model/area_table.h"
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace halvo::model {
 
@@ -26,6 +29,29 @@ ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLa
                               const std::string& analysisField, long classId, const std::string& tableSuffix,
                               const std::filesystem::path& scratch, const host::Layer& landCover,
                               const AreaRules& rules, const host::Layer* wholeScenario = nullptr);
+
+// Asks whether to go on without a scenario whose layer is in another
+// projection than the analysis layer's: nothing when they agree, else a
+// skip. Throws Stopped when the user stops the run.
+std::optional<ScenarioOutcome> SkipForProjection(const host::Layer& scenarioLayer, const host::Layer& analysisLayer);
+
+// What a scenario counted in the zones' own pass needs when its land holds no
+// cell, to tell the user why: the zones (made on demand: density pieces are
+// cut only then), the earlier scenarios whose land it loses, and scratch space.
+struct CountedScenarioContext {
+    std::function<const host::Layer&()> zones;
+    std::vector<const host::Layer*> earlier;
+    const host::Layer* wholeScenario = nullptr;  // the scenario's layer when earlier ones applied
+    const host::Layer* landCover = nullptr;
+    std::string tableSuffix;
+    std::filesystem::path scratch;
+};
+
+// Adjusts the area table in place with the scenario's land per zone and
+// level, counted already (nothing when it holds no cell), or skips it.
+ScenarioOutcome ApplyCountedScenario(AreaRows& areaTable, const std::optional<AreaRows>& land,
+                                     const host::Layer& scenarioLayer, long classId, const AreaRules& rules,
+                                     const CountedScenarioContext& context);
 
 // Rounds to 3 decimals, halves to even.
 double Round3(double v);

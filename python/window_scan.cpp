@@ -93,9 +93,30 @@ private:
     std::size_t at_ = 0;
 };
 
-constexpr std::uint32_t kTaskMark = 0x48574e31;  // "HWN1"
+constexpr std::uint32_t kTaskMark = 0x48574e32;  // "HWN2"
 
-std::string TaskOf(const host::ScanJob& job, const std::vector<std::size_t>& shapes, std::pair<int, int> rows)
+void PutShapes(Writer& w, const std::vector<host::ZoneShape>& all, const std::vector<std::size_t>& picked)
+{
+    w.put<std::uint64_t>(picked.size());
+    for (std::size_t i : picked) {
+        w.put<std::int32_t>(all[i].zone);
+        w.put(host::WkbOf(all[i]));
+    }
+}
+
+std::vector<host::ZoneShape> ShapesOf(Reader& r)
+{
+    std::vector<host::ZoneShape> shapes(static_cast<std::size_t>(r.get<std::uint64_t>()));
+    for (auto& shape : shapes) {
+        const int zone = r.get<std::int32_t>();
+        shape = host::ShapeFromWkb(zone, r.text());
+    }
+    return shapes;
+}
+
+// labelShapes[layer]: the label shapes this window needs, in their order.
+std::string TaskOf(const host::ScanJob& job, const std::vector<std::size_t>& shapes,
+                   const std::vector<std::vector<std::size_t>>& labelShapes, std::pair<int, int> rows)
 {
     Writer w;
     w.put(kTaskMark);
@@ -105,10 +126,11 @@ std::string TaskOf(const host::ScanJob& job, const std::vector<std::size_t>& sha
     w.put<std::uint8_t>(static_cast<std::uint8_t>(job.yield));
     w.put<std::int32_t>(rows.first);
     w.put<std::int32_t>(rows.second);
-    w.put<std::uint64_t>(shapes.size());
-    for (std::size_t i : shapes) {
-        w.put<std::int32_t>(job.shapes[i].zone);
-        w.put(host::WkbOf(job.shapes[i]));
+    PutShapes(w, job.shapes, shapes);
+    w.put<std::uint64_t>(labelShapes.size());
+    for (std::size_t l = 0; l < labelShapes.size(); ++l) {
+        w.put<std::int32_t>((*job.labels)[l].count);
+        PutShapes(w, (*job.labels)[l].shapes, labelShapes[l]);
     }
     return std::move(w.text);
 }
@@ -197,7 +219,7 @@ SparseTally TallyOf(std::string_view text)
 // The windows' tallies added up in the order given, so the sums are the same
 // run after run. Each adds only its own zones: the cost follows the windows'
 // zones, not all zones times all windows.
-host::ZoneScan MergeTallies(const std::vector<std::string>& texts, int zoneCount, bool tally)
+host::ZoneScan MergeTallies(const std::vector<std::string>& texts, int tallyCount, int zoneCount, bool tally)
 {
     std::vector<SparseTally> tallies;
     tallies.reserve(texts.size());
@@ -211,18 +233,18 @@ host::ZoneScan MergeTallies(const std::vector<std::string>& texts, int zoneCount
     }
     host::ZoneScan out;
     host::AreaTabulation& a = out.tabulation;
-    const auto zones = static_cast<std::size_t>(std::max(zoneCount, 0));
+    const auto zones = static_cast<std::size_t>(std::max(tallyCount, 0));
     const std::size_t width = classes.size();
     if (tally) {
-        a.zoneCount = zoneCount;
+        a.zoneCount = tallyCount;
         a.classes = classes;
         a.counts.assign(zones * width, 0);
         a.zoneCells.assign(zones, 0);
     }
-    out.touchesNodata.assign(zones, false);
+    out.touchesNodata.assign(static_cast<std::size_t>(std::max(zoneCount, 0)), false);
     std::vector<std::size_t> column;
     for (const SparseTally& t : tallies) {
-        if (t.zoneCount > zoneCount || t.flags > zoneCount)
+        if (t.zoneCount > tallyCount || t.flags > zoneCount)
             support::raise(support::err::kInvalidCall, "A window tally names a zone the run does not have");
         for (const std::int32_t z : t.touching)
             out.touchesNodata[static_cast<std::size_t>(z)] = true;
@@ -268,14 +290,15 @@ std::string ScanTask(std::string_view task, int threads)
         support::raise(support::err::kInvalidCall, "A window task arrived garbled");
     const auto yield = static_cast<host::Yield>(wanted);
     const int rowBegin = r.get<std::int32_t>(), rowEnd = r.get<std::int32_t>();
-    std::vector<host::ZoneShape> shapes(static_cast<std::size_t>(r.get<std::uint64_t>()));
-    for (auto& shape : shapes) {
-        const int zone = r.get<std::int32_t>();
-        shape = host::ShapeFromWkb(zone, r.text());
+    const std::vector<host::ZoneShape> shapes = ShapesOf(r);
+    std::vector<host::CellLabels> labels(static_cast<std::size_t>(r.get<std::uint64_t>()));
+    for (auto& layer : labels) {
+        layer.count = r.get<std::int32_t>();
+        layer.shapes = ShapesOf(r);
     }
     const host::RasterInfo raster = host::DescribeRaster(path);
     return TallyText(
-        host::ScanRows(raster, shapes, zoneCount, coverage, {rowBegin, rowEnd - rowBegin}, yield, threads));
+        host::ScanRows(raster, shapes, zoneCount, coverage, {rowBegin, rowEnd - rowBegin}, yield, threads, {}, labels));
 }
 
 // Hands each scan to the Python executor: executor.window_rows(height) says
@@ -302,14 +325,24 @@ public:
         }
         const auto windows = host::RowWindows(job.raster, rows);
         const auto shapesOf = host::ShapesOfWindows(job, windows);
+        static const std::vector<host::CellLabels> kNoLabels;
+        const std::vector<host::CellLabels>& labels = job.labels ? *job.labels : kNoLabels;
+        // labelsOf[layer][window]
+        std::vector<std::vector<std::vector<std::size_t>>> labelsOf;
+        for (const host::CellLabels& layer : labels)
+            labelsOf.push_back(host::ShapesOfWindows(job.raster, layer.shapes, layer.count, windows));
         bool canceled = false;
         std::vector<std::string> tallies;
         {
             py::gil_scoped_acquire gil;
             py::list tasks;
-            for (std::size_t w = 0; w < windows.size(); ++w)
+            for (std::size_t w = 0; w < windows.size(); ++w) {
+                std::vector<std::vector<std::size_t>> picked;
+                for (const auto& layer : labelsOf)
+                    picked.push_back(layer[w]);
                 tasks.append(py::make_tuple(windows[w].first, windows[w].second,
-                                            py::bytes(TaskOf(job, shapesOf[w], windows[w]))));
+                                            py::bytes(TaskOf(job, shapesOf[w], picked, windows[w]))));
+            }
             const std::function<bool(double)> report = [&](double fraction) {
                 try {
                     py::gil_scoped_release release;
@@ -341,7 +374,8 @@ public:
                            "The window executor answered " + std::to_string(tallies.size()) + " tallies for " +
                                std::to_string(windows.size()) + " windows",
                            "halvo.dask");
-        host::ZoneScan out = MergeTallies(tallies, job.zoneCount, job.yield != host::Yield::Contacts);
+        host::ZoneScan out = MergeTallies(tallies, host::LabelledTallyCount(job.zoneCount, labels), job.zoneCount,
+                                          job.yield != host::Yield::Contacts);
         return out;
     }
 
@@ -391,7 +425,7 @@ void BindWindowScan(py::module_& m)
             std::string merged;
             {
                 py::gil_scoped_release release;
-                merged = TallyText(MergeTallies(tallies, zoneCount, true));
+                merged = TallyText(MergeTallies(tallies, zoneCount, zoneCount, true));
             }
             return py::bytes(merged);
         },

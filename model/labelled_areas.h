@@ -1,0 +1,41 @@
+#pragma once
+// The centre rule's way to density levels and development scenarios: the
+// zones' one pass over the raster labels each cell with the level of the
+// density polygon and the scenario holding its centre, so no overlay is cut.
+// Exact cover needs the pieces' shares and goes through the overlays.
+
+#include "host/map.h"
+#include "host/vector_ops.h"
+#include "model/area_table.h"
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace halvo::model {
+
+// Per-polygon density: the layer, its field and the two thresholds.
+struct DensityRule {
+    const host::Layer* layer = nullptr;
+    std::string field;
+    double high = 0, low = 0;
+};
+
+struct LabelledAreas {
+    AreaRows zones;  // per zone and level: all its land, scenarios' included
+    // Per scenario given: its land per zone and level, nothing when it holds
+    // no cell or was left out.
+    std::vector<std::optional<AreaRows>> scenarios;
+    std::set<std::string> touchingNodata;  // zone value texts
+};
+
+// Scenarios are given in order, null for those left out: where several hold
+// a cell, the first takes it. `zonesName` names the zones when none meets the
+// raster. Throws Stopped after telling the user when no zone holds a cell or
+// a class has no coefficient.
+LabelledAreas AreasByLabel(host::ZoneLayer& zones, const host::Layer& landCover, const AreaRules& rules,
+                           const std::optional<DensityRule>& density, const std::vector<const host::Layer*>& scenarios,
+                           const std::string& zonesName);
+
+}  // namespace halvo::model
