@@ -25,4 +25,16 @@ struct GeomDeleter {
 };
 using GeomPtr = std::unique_ptr<GEOSGeometry, GeomDeleter>;
 
+struct TreeDeleter {
+    GEOSContextHandle_t ctx;
+    void operator()(GEOSSTRtree* t) const { GEOSSTRtree_destroy_r(ctx, t); }
+};
+using TreePtr = std::unique_ptr<GEOSSTRtree, TreeDeleter>;
+
+struct PreparedDeleter {
+    GEOSContextHandle_t ctx;
+    void operator()(const GEOSPreparedGeometry* p) const { GEOSPreparedGeom_destroy_r(ctx, p); }
+};
+using PreparedPtr = std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter>;
+
 }  // namespace halvo::host

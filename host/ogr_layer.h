@@ -3,6 +3,7 @@
 // host's own stages. Everything outside host/ goes through vector_ops.h.
 
 #include "host/map.h"
+#include "host/raster.h"
 #include "host/table.h"
 #include "host/vector_ops.h"
 
@@ -79,5 +80,15 @@ OGRGeometryUniquePtr RepairPolygon(const OGRGeometry& g);
 
 // The union of polygons, overlaps counted once; a single one comes back as given.
 OGRGeometryUniquePtr UnionPolygons(std::vector<OGRGeometryUniquePtr> parts);
+
+// Each zone's land (its union, null for none) cut by layers of labelled
+// polygons, for exact cover. Within a layer a polygon gives up the land of the
+// later ones, so the last polygon holding a point labels it, as the centre
+// rule has it. Zone z's land in polygons labelled l0 of the first layer and l1
+// of the second is shape (z * count0 + l0) * count1 + l1; label 0 stands for
+// the land uncut by that layer, and is kept only where uncut[layer] says so.
+// Shapes without area are left out.
+std::vector<ZoneShape> CutZones(const std::vector<OGRGeometryUniquePtr>& unions, const std::vector<CellLabels>& layers,
+                                const std::vector<bool>& uncut);
 
 }  // namespace halvo::host

@@ -844,15 +844,6 @@ std::vector<OGRGeometryUniquePtr> polygonsOf(OGRGeometryUniquePtr g)
     return out;
 }
 
-struct TreeDeleter {
-    GEOSContextHandle_t ctx;
-    void operator()(GEOSSTRtree* t) const { GEOSSTRtree_destroy_r(ctx, t); }
-};
-struct PreparedDeleter {
-    GEOSContextHandle_t ctx;
-    void operator()(const GEOSPreparedGeometry* p) const { GEOSPreparedGeom_destroy_r(ctx, p); }
-};
-
 }  // namespace
 
 std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay, const fs::path& outShp,
@@ -1004,6 +995,172 @@ std::map<std::string, std::string> Intersect(const Layer& input, const Layer& ov
     ins.finish();
     out.finish();
     return sourceOf;
+}
+
+namespace {
+
+std::vector<std::size_t> treeHits(GEOSContextHandle_t c, GEOSSTRtree* tree, const GEOSGeometry* g)
+{
+    std::vector<std::size_t> hits;
+    GEOSSTRtree_query_r(
+        c, tree, g,
+        [](void* item, void* user) {
+            static_cast<std::vector<std::size_t>*>(user)->push_back(reinterpret_cast<std::size_t>(item));
+        },
+        &hits);
+    std::sort(hits.begin(), hits.end());
+    return hits;
+}
+
+TreePtr treeOf(GEOSContextHandle_t c, const std::vector<GeomPtr>& geometries)
+{
+    TreePtr tree(GEOSSTRtree_create_r(c, 10), TreeDeleter{c});
+    const GEOSGeometry* any = nullptr;
+    for (std::size_t i = 0; i < geometries.size(); ++i)
+        if (geometries[i]) {
+            GEOSSTRtree_insert_r(c, tree.get(), geometries[i].get(), reinterpret_cast<void*>(i));
+            any = geometries[i].get();
+        }
+    // The tree is built on its first query: here, before workers share it.
+    if (any)
+        GEOSSTRtree_query_r(
+            c, tree.get(), any, [](void*, void*) {}, nullptr);
+    return tree;
+}
+
+double areaOf(GEOSContextHandle_t c, const GEOSGeometry* g)
+{
+    double a = 0;
+    return g && GEOSArea_r(c, g, &a) ? a : 0.0;
+}
+
+// a ∩ b or a − b, polygons only; odd input GEOS refuses is retried made valid.
+GeomPtr overlay(GEOSContextHandle_t c, const GEOSGeometry* a, const GEOSGeometry* b, bool intersection)
+{
+    const auto op = intersection ? GEOSIntersection_r : GEOSDifference_r;
+    GeomPtr r(op(c, a, b), GeomDeleter{c});
+    if (!r) {
+        const GeomPtr va(GEOSMakeValid_r(c, a), GeomDeleter{c}), vb(GEOSMakeValid_r(c, b), GeomDeleter{c});
+        if (va && vb)
+            r.reset(op(c, va.get(), vb.get()));
+    }
+    if (!r)
+        support::raise(support::err::kHostFailure, intersection ? "Cannot cut a zone by a polygon"
+                                                                : "Cannot take a later polygon's land out of another");
+    return polygonalPart(c, std::move(r));
+}
+
+// Contexts of workers kept past them, with the geometries they made.
+class ContextPool {
+public:
+    GEOSContextHandle_t make()
+    {
+        const std::lock_guard lock(mutex_);
+        return pool_.emplace_back(std::make_unique<GeosContext>())->get();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<GeosContext>> pool_;
+};
+
+// A label layer's polygons, each less the land of later ones that overlap it.
+struct OwnLand {
+    std::vector<GeomPtr> parts;  // null where nothing is left
+    TreePtr tree{nullptr, TreeDeleter{nullptr}};
+};
+
+OwnLand ownLand(ContextPool& pool, GEOSContextHandle_t ctx, const CellLabels& layer)
+{
+    std::vector<GeomPtr> whole;
+    for (const auto& s : layer.shapes)
+        whole.emplace_back(s.geometry ? s.geometry->exportToGEOS(ctx) : nullptr, GeomDeleter{ctx});
+    const TreePtr all = treeOf(ctx, whole);
+    OwnLand out;
+    out.parts.resize(whole.size());
+    ParallelFor(
+        whole.size(), [&] { return pool.make(); },
+        [&](GEOSContextHandle_t c, std::size_t i) {
+            if (!whole[i])
+                return;
+            const PreparedPtr prepared(GEOSPrepare_r(c, whole[i].get()), PreparedDeleter{c});
+            GeomPtr rest(GEOSGeom_clone_r(c, whole[i].get()), GeomDeleter{c});
+            for (const std::size_t j : treeHits(c, all.get(), whole[i].get()))
+                if (j > i && GEOSPreparedIntersects_r(c, prepared.get(), whole[j].get()) == 1 &&
+                    GEOSPreparedTouches_r(c, prepared.get(), whole[j].get()) != 1)
+                    rest = overlay(c, rest.get(), whole[j].get(), false);
+            if (areaOf(c, rest.get()) > 0)
+                out.parts[i] = std::move(rest);
+        });
+    out.tree = treeOf(ctx, out.parts);
+    return out;
+}
+
+}  // namespace
+
+std::vector<ZoneShape> CutZones(const std::vector<OGRGeometryUniquePtr>& unions, const std::vector<CellLabels>& layers,
+                                const std::vector<bool>& uncut)
+{
+    ContextPool pool;
+    GeosContext geos;
+    std::vector<OwnLand> land;
+    for (const CellLabels& layer : layers)
+        land.push_back(ownLand(pool, geos.get(), layer));
+
+    std::vector<std::vector<ZoneShape>> byZone(unions.size());
+    ParallelFor(
+        unions.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& local, std::size_t z) {
+            if (!unions[z])
+                return;
+            GEOSContextHandle_t c = local->get();
+            struct Piece {
+                std::size_t key;
+                GeomPtr geometry;
+            };
+            std::vector<Piece> pieces;
+            pieces.push_back({z, GeomPtr(unions[z]->exportToGEOS(c), GeomDeleter{c})});
+            if (!pieces.back().geometry)
+                support::raise(support::err::kHostFailure, "A zone's shape cannot be handed to GEOS");
+            for (std::size_t l = 0; l < layers.size(); ++l) {
+                const auto count = static_cast<std::size_t>(layers[l].count);
+                std::vector<Piece> next;
+                for (Piece& piece : pieces) {
+                    std::map<int, std::vector<GeomPtr>> byLabel;
+                    const PreparedPtr prepared(GEOSPrepare_r(c, piece.geometry.get()), PreparedDeleter{c});
+                    for (const std::size_t h : treeHits(c, land[l].tree.get(), piece.geometry.get())) {
+                        const GEOSGeometry* part = land[l].parts[h].get();
+                        if (GEOSPreparedIntersects_r(c, prepared.get(), part) != 1)
+                            continue;
+                        GeomPtr cut = GEOSPreparedContains_r(c, prepared.get(), part) == 1
+                                          ? GeomPtr(GEOSGeom_clone_r(c, part), GeomDeleter{c})
+                                          : overlay(c, piece.geometry.get(), part, true);
+                        if (areaOf(c, cut.get()) > 0)
+                            byLabel[layers[l].shapes[h].zone].push_back(std::move(cut));
+                    }
+                    const std::size_t base = piece.key * count;
+                    for (auto& [label, cuts] : byLabel) {
+                        GeomPtr merged = cuts.size() == 1 ? std::move(cuts.front()) : unionOfAll(c, cuts);
+                        if (areaOf(c, merged.get()) > 0)
+                            next.push_back({base + static_cast<std::size_t>(label), std::move(merged)});
+                    }
+                    if (uncut[l])
+                        next.push_back({base, std::move(piece.geometry)});
+                }
+                pieces = std::move(next);
+            }
+            for (Piece& piece : pieces) {
+                std::unique_ptr<OGRGeometry> g(OGRGeometryFactory::createFromGEOS(c, piece.geometry.get()));
+                if (!g)
+                    support::raise(support::err::kHostFailure, "A cut zone cannot be handed back from GEOS");
+                byZone[z].emplace_back(static_cast<int>(piece.key), std::move(g));
+            }
+        });
+    std::vector<ZoneShape> out;
+    for (auto& shapes : byZone)
+        for (auto& s : shapes)
+            out.push_back(std::move(s));
+    return out;
 }
 
 std::vector<ZoneCover> CoverOfZones(ZoneLayer& zones, const Layer& cover)

@@ -113,19 +113,72 @@ LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const 
     return scanShapes(f.zones, lent.shapes(), raster, progress, coverage, nodataContacts);
 }
 
-LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
-                                 const ProgressFn& progress)
+namespace {
+
+// The label layers' polygons, read in the given coordinate system.
+std::vector<CellLabels> readLabels(const std::vector<LabelLayer>& labels, const OGRSpatialReference* srs)
 {
     std::vector<CellLabels> cellLabels;
     for (const LabelLayer& layer : labels) {
         CellLabels& cells = cellLabels.emplace_back();
         cells.count = layer.count;
         for (const LabelSource& source : layer.sources)
-            for (auto& f : readInRasterSrs(*source.layer, source.field, !source.layer->selection.empty(), raster))
+            for (auto& f : ReadFeatures(*source.layer, source.field, !source.layer->selection.empty(), srs))
                 if (f.geometry)
                     if (const int label = source.labelOf(f.value); label > 0)
                         cells.shapes.emplace_back(label, std::unique_ptr<OGRGeometry>(f.geometry.release()));
     }
+    return cellLabels;
+}
+
+// The raster's coordinate system when the zones' differs from it.
+std::unique_ptr<OGRSpatialReference> otherRasterSrs(const ZoneLayer::Features& f, const RasterInfo& raster)
+{
+    auto srs = std::make_unique<OGRSpatialReference>();
+    if (f.srs && !raster.wkt.empty() && srs->importFromWkt(raster.wkt.c_str()) == OGRERR_NONE &&
+        !f.srs->IsSame(srs.get()))
+        return srs;
+    return nullptr;
+}
+
+}  // namespace
+
+LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const std::vector<bool>& uncut,
+                            const RasterInfo& raster, const ProgressFn& progress)
+{
+    auto& f = zones.features();
+    const std::vector<CellLabels> layers = readLabels(labels, f.srs.get());
+    std::vector<ZoneShape> shapes = CutZones(f.unions(), layers, uncut);
+    // Cut where the zones lie, counted where the raster does.
+    if (const auto srs = otherRasterSrs(f, raster))
+        for (auto& s : shapes) {
+            s.geometry->assignSpatialReference(f.srs.get());
+            if (s.geometry->transformTo(srs.get()) != OGRERR_NONE)
+                support::raise(support::err::kHostFailure,
+                               "Cannot bring a zone of '" + zones.layer().name + "' into the land cover's coordinates");
+        }
+    LayerTabulation t;
+    t.zones = f.zones;
+    const int tallies = LabelledTallyCount(static_cast<int>(t.zones.size()), layers);
+    if (std::find(uncut.begin(), uncut.end(), false) != uncut.end()) {
+        t.counts = TabulateArea(raster, shapes, tallies, 0, progress, Coverage::Exact);
+        return t;
+    }
+    // Every zone's whole land is a shape: the same pass tells which touch NODATA.
+    auto scan = ScanZones(raster, shapes, tallies, 0, progress, Coverage::Exact);
+    t.counts = std::move(scan.tabulation);
+    const std::size_t stride = t.zones.empty() ? 1 : static_cast<std::size_t>(tallies) / t.zones.size();
+    for (std::size_t z = 0; z < t.zones.size(); ++z)
+        t.touchesNodata.push_back(scan.touchesNodata[z * stride]);
+    return t;
+}
+
+LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
+                                 const ProgressFn& progress)
+{
+    OGRSpatialReference rasterSrs;
+    const bool hasSrs = !raster.wkt.empty() && rasterSrs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
+    const std::vector<CellLabels> cellLabels = readLabels(labels, hasSrs ? &rasterSrs : nullptr);
     auto scan = [&](std::vector<Value> values, const std::vector<ZoneShape>& shapes) {
         LayerTabulation t;
         t.zones = std::move(values);

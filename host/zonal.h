@@ -57,6 +57,15 @@ struct LabelLayer {
 LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
                                  const ProgressFn& progress = {});
 
+// The zones' land by exact cover, cut in memory by the label layers'
+// polygons, tallied as TabulateLabelled keeps them: the shares of zone z's
+// land in polygons labelled l0 of the first layer and l1 of the second. Label
+// 0 stands for the land the layer does not cut (tallied only where
+// uncut[layer]). Within a layer the last polygon holding a point labels it,
+// as with the centre rule. No NODATA contacts.
+LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const std::vector<bool>& uncut,
+                            const RasterInfo& raster, const ProgressFn& progress = {});
+
 // The IDs of the layer's features that touch (centre rule) or cover a share
 // of (exact rule) a NODATA cell, or leave the raster.
 std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster,

@@ -122,43 +122,23 @@ void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std
 
 namespace {
 
-// A row's zone and level: the run's one level, or, for per-polygon density,
-// the digit that ends the piece's code ("value#1" High, "#2" Medium, "#3"
-// Low), read once here. A code without a digit has no level.
-AreaRow keyOf(std::string zone, const AreaRules& rules)
-{
-    if (rules.fixedLevel)
-        return AreaRow{std::move(zone), rules.fixedLevel, {}, {}};
-    const std::size_t n = zone.size();
-    std::optional<DensityLevel> level;
-    if (n >= 2 && zone[n - 2] == '#') {
-        switch (zone.back()) {
-        case '1': level = DensityLevel::High; break;
-        case '2': level = DensityLevel::Medium; break;
-        case '3': level = DensityLevel::Low; break;
-        default: break;
-        }
-    }
-    zone.resize(n >= 2 ? n - 2 : 0);
-    return AreaRow{std::move(zone), level, {}, {}};
-}
-
 AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
 {
     const support::Procedure procedure("CalculateAreas", kModule);
     AreaRows out;
     out.classes.assign(tab.classes.begin(), tab.classes.end());
     for (const auto& row : tab.rows) {
-        AreaRow r = keyOf(StoredZoneText(row.zone), rules);
+        AreaRow r{StoredZoneText(row.zone), rules.fixedLevel, {}, {}};
         FillAreas(r, tab.classes, row.areas, rules);
         out.rows.push_back(std::move(r));
     }
     return out;
 }
 
-std::optional<AreaRows> areaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                                  const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read,
-                                  bool noZoneIsFault)
+}  // namespace
+
+AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
+                   const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read)
 {
     const support::Procedure procedure("isGetLCArea", kModule);
     if (!host::FindLayerField(zones, zoneField)) {
@@ -169,8 +149,6 @@ std::optional<AreaRows> areaTable(const host::Layer& zones, const host::Layer& l
 
     const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage, touchingNodata, read);
     if (tab.rows.empty()) {
-        if (!noZoneIsFault)
-            return std::nullopt;
         support::MsgBox("None of the selected features within " + zones.name + "\r" +
                             " intersect with the Land Cover layer " + landCover.name,
                         support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
@@ -178,8 +156,6 @@ std::optional<AreaRows> areaTable(const host::Layer& zones, const host::Layer& l
     }
     return calculateAreas(tab, rules);
 }
-
-}  // namespace
 
 double RoundLikeStoredField(double x)
 {
@@ -207,18 +183,6 @@ std::size_t AreaRows::column(long classId)
         r.impervious.push_back(0.0);
     }
     return classes.size() - 1;
-}
-
-AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                   const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read)
-{
-    return *areaTable(zones, landCover, zoneField, rules, touchingNodata, read, true);
-}
-
-std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Layer& landCover,
-                                       const std::string& zoneField, const AreaRules& rules)
-{
-    return areaTable(zones, landCover, zoneField, rules, nullptr, nullptr, false);
 }
 
 AreaRows SumByZone(const AreaRows& pieces)

@@ -37,7 +37,7 @@ private:
 // What the area tables are computed with.
 struct AreaRules {
     const CoefficientTable* coefficients = nullptr;
-    std::optional<DensityLevel> fixedLevel;  // nothing: per-polygon density codes
+    std::optional<DensityLevel> fixedLevel;  // nothing: per-polygon density levels
     Units units = Units::Meters;
     params::Coverage coverage = params::Coverage::Centre;
 };
@@ -86,10 +86,6 @@ void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std
 AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
                    const AreaRules& rules, std::set<std::string>* touchingNodata = nullptr,
                    host::ZoneLayer* read = nullptr);
-
-// The same, with nothing (and no message) when no zone holds a cell.
-std::optional<AreaRows> AreaTableIfAny(const host::Layer& zones, const host::Layer& landCover,
-                                       const std::string& zoneField, const AreaRules& rules);
 
 // Folds density pieces back into one row per zone, summing every column, in
 // order of first appearance.

@@ -52,19 +52,19 @@ AreaRows rowsOf(const host::LayerTabulation& tab, const AreaRules& rules, const 
     struct Counted {
         std::size_t zone;
         int level;
-        std::vector<std::uint64_t> cells;  // per class of t
+        std::vector<double> cells;  // per class of t, cut cells by their share
     };
     std::vector<Counted> counted;
     std::vector<char> classSeen(t.classes.size(), 0);
     for (std::size_t z = 0; z < tab.zones.size(); ++z)
         for (const int level : levels) {
             double cover = 0;
-            std::vector<std::uint64_t> cells(t.classes.size(), 0);
+            std::vector<double> cells(t.classes.size(), 0.0);
             for (const int s : scenarios) {
                 const auto k = static_cast<int>(key(z, level, s));
                 cover += t.zoneCover(k);
                 for (std::size_t c = 0; c < t.classes.size(); ++c)
-                    cells[c] += t.count(k, c);
+                    cells[c] += t.cells(k, c);
             }
             if (cover <= 0)
                 continue;
@@ -87,7 +87,7 @@ AreaRows rowsOf(const host::LayerTabulation& tab, const AreaRules& rules, const 
         std::vector<double> areas;
         for (std::size_t c = 0; c < t.classes.size(); ++c)
             if (classSeen[c])
-                areas.push_back(static_cast<double>(r.cells[c]) * t.cellArea);
+                areas.push_back(r.cells[c] * t.cellArea);
         FillAreas(row, classes, areas, rules);
         out.rows.push_back(std::move(row));
     }
@@ -115,12 +115,21 @@ LabelledAreas AreasByLabel(host::ZoneLayer& zones, const host::Layer& landCover,
     if (scenarioLabels)
         layers.push_back(std::move(scenarioLayer));
 
+    const bool exact = rules.coverage == params::Coverage::Exact;
     const auto tab = [&] {
         const support::Procedure procedure("isGetLCArea", "clsISGetLCArea");
         const host::RasterInfo raster = host::DescribeRaster(landCover.source);
         support::Progress("Tabulating land cover", 0);
-        auto counted = host::TabulateLabelled(zones, layers, raster,
-                                              [](double f) { support::Progress("Tabulating land cover", f); });
+        const auto progress = [](double f) { support::Progress("Tabulating land cover", f); };
+        // Exact cover: a scenario's label 0 is all the zone's land at a level,
+        // the scenarios' included; density's label 0, land outside it, is not counted.
+        std::vector<bool> uncut;
+        if (density)
+            uncut.push_back(false);
+        if (scenarioLabels)
+            uncut.push_back(true);
+        auto counted = exact ? host::TabulateCut(zones, layers, uncut, raster, progress)
+                             : host::TabulateLabelled(zones, layers, raster, progress);
         support::CheckCanceled();
         return counted;
     }();
@@ -143,12 +152,14 @@ LabelledAreas AreasByLabel(host::ZoneLayer& zones, const host::Layer& landCover,
     }
 
     LabelledAreas out;
-    for (std::size_t z = 0; z < tab.zones.size(); ++z)
+    out.nodataKnown = !tab.touchesNodata.empty() || tab.zones.empty();
+    for (std::size_t z = 0; z < tab.touchesNodata.size(); ++z)
         if (tab.touchesNodata[z])
             out.touchingNodata.insert(host::ValueText(tab.zones[z]));
     const std::vector<int> levels = density ? std::vector<int>{1, 2, 3} : std::vector<int>{0};
+    // A zone's land: its cells in every scenario, or, cut exactly, its uncut land.
     std::vector<int> everyScenario;
-    for (std::size_t s = 0; s < scenarioCount; ++s)
+    for (std::size_t s = 0; s < (exact ? 1 : scenarioCount); ++s)
         everyScenario.push_back(static_cast<int>(s));
     {
         const support::Procedure procedure("isGetLCArea", "clsISGetLCArea");

@@ -1,8 +1,9 @@
 #pragma once
-// The centre rule's way to density levels and development scenarios: the
-// zones' one pass over the raster labels each cell with the level of the
-// density polygon and the scenario holding its centre, so no overlay is cut.
-// Exact cover needs the pieces' shares and goes through the overlays.
+// Density levels and development scenarios from one pass over the raster.
+// Centre rule: the zones' pass labels each cell with the level of the density
+// polygon and the scenario holding its centre, so no overlay is cut. Exact
+// cover: each zone's land is cut in memory by the density and scenario
+// polygons, and the pieces' shares are tallied in the same pass.
 
 #include "host/map.h"
 #include "host/vector_ops.h"
@@ -28,6 +29,7 @@ struct LabelledAreas {
     // no cell or was left out.
     std::vector<std::optional<AreaRows>> scenarios;
     std::set<std::string> touchingNodata;  // zone value texts
+    bool nodataKnown = false;              // whether the pass told which zones touch NODATA
 };
 
 // Scenarios are given in order, null for those left out: where several hold

@@ -364,19 +364,11 @@ RunResult runStages(const RunRequest& request)
                         support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
         throw support::Stopped("the density layer could not be used");
     };
-    // The zones cut by the density layer, made when needed.
+    // The zones cut by the density layer, made only to tell why a scenario holds no cell.
     host::LayerPtr pieces;
-    std::string piecesField;
     auto densityPieces = [&]() -> const host::Layer& {
-        if (!pieces) {
-            support::Progress("Classifying population density");
-            auto split = SplitByDensity(*densityLayer->layer, densityLayer->field, densityLayer->high,
-                                        densityLayer->low, *analysis, field, scratch.path());
-            if (!split)
-                densityFailed();
-            pieces = split->layer;
-            piecesField = split->field;
-        }
+        if (!pieces)
+            pieces = IntersectLayers(*densityLayer->layer, *analysis, "popIntersect", scratch.path());
         return *pieces;
     };
 
@@ -393,8 +385,9 @@ RunResult runStages(const RunRequest& request)
     std::set<std::string> touchingNodata;
     bool nodataKnown = true;
     AreaRows areaTable;
-    if (r.coverage == params::Coverage::Centre && (densityLayer || !r.scenarios.empty())) {
-        // One pass labels each cell with its zone, density level and scenario.
+    if (densityLayer || !r.scenarios.empty()) {
+        // One pass counts each zone's land by density level and scenario: cells
+        // labelled by their centres, or the zones cut exactly in memory.
         std::optional<DensityRule> density;
         if (densityLayer) {
             if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis))
@@ -412,6 +405,7 @@ RunResult runStages(const RunRequest& request)
                                               densityLayer ? "popIntersect" : analysis->name);
         areaTable = std::move(labelled.zones);
         touchingNodata = std::move(labelled.touchingNodata);
+        nodataKnown = labelled.nodataKnown;
         support::CheckCanceled();
         int n = 2;
         for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
@@ -436,45 +430,11 @@ RunResult runStages(const RunRequest& request)
                 skip(s, outcome);
         }
     } else {
-        // Exact cover counts the shares of density pieces and scenario land: they are cut as overlays.
-        host::LayerPtr zones = analysis;
-        std::string zonesField = field;
-        if (densityLayer) {
-            densityPieces();
-            zones = pieces;
-            zonesField = piecesField;
-        }
-        support::CheckCanceled();
-        // Where the zones are the output's, the same read of the raster tells which of them touch NODATA.
-        const bool zonesAreOutput = zones == analysis;
-        nodataKnown = zonesAreOutput;
-        areaTable = AreaTable(*zones, *r.landCover, zonesField, rules, zonesAreOutput ? &touchingNodata : nullptr,
-                              zonesAreOutput ? &analysisZones : nullptr);
-        support::CheckCanceled();
-        int n = 2;
-        for (const auto& s : r.scenarios) {
-            support::Progress("Applying the development scenario " + s.layer->name);
-            host::LayerPtr land = s.layer;
-            if (!earlier.empty()) {
-                land = std::make_shared<host::Layer>(*s.layer);
-                land->source = scratch.path() / ("dsOwn" + std::to_string(n) + ".shp");
-                land->sourceLayer.clear();
-                land->selection.clear();
-                land->srsName = host::SpatialReferenceName(*s.layer);
-                host::SubtractPolygons(*s.layer, earlier, land->source);
-            }
-            const ScenarioOutcome outcome =
-                ApplyScenario(areaTable, *land, *zones, zonesField, s.classId, std::to_string(n), scratch.path(),
-                              *r.landCover, rules, earlier.empty() ? nullptr : s.layer.get());
-            if (outcome.applied)
-                earlier.push_back(s.layer.get());
-            else
-                skip(s, outcome);
-            ++n;
-        }
+        // The same read of the raster tells which zones touch NODATA.
+        areaTable = AreaTable(*analysis, *r.landCover, field, rules, &touchingNodata, &analysisZones);
     }
 
-    // Density-coded zones folded back into the analysis values.
+    // Density levels folded back into their zones.
     if (densityLayer)
         areaTable = SumByZone(areaTable);
 

@@ -188,25 +188,6 @@ std::optional<ScenarioOutcome> SkipForProjection(const host::Layer& scenarioLaye
     return ScenarioOutcome{false, "not in the analysis layer's projection"};
 }
 
-ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
-                              const std::string& analysisField, long classId, const std::string& tableSuffix,
-                              const fs::path& scratch, const host::Layer& landCover, const AreaRules& rules,
-                              const host::Layer* wholeScenario)
-{
-    return reportingFailures([&]() -> ScenarioOutcome {
-        if (auto skip = SkipForProjection(scenarioLayer, analysisLayer))
-            return *skip;
-        const Overlap overlap = overlapWithZones(scenarioLayer, analysisLayer, tableSuffix, scratch, wholeScenario);
-        if (overlap.skip)
-            return *overlap.skip;
-        // What earlier scenarios left of this one may hold no cell: it then changes nothing.
-        const auto tallied = AreaTableIfAny(*overlap.land, landCover, analysisField, rules);
-        if (!tallied)
-            return landWithoutCells(scenarioLayer, *overlap.land, landCover, wholeScenario == nullptr);
-        return recast(areaTable, *tallied, scenarioLayer, classId, rules);
-    });
-}
-
 ScenarioOutcome ApplyCountedScenario(AreaRows& areaTable, const std::optional<AreaRows>& land,
                                      const host::Layer& scenarioLayer, long classId, const AreaRules& rules,
                                      const CountedScenarioContext& context)

@@ -1,7 +1,7 @@
 #pragma once
 // A development scenario: land inside the scenario's polygons counts as one
-// target class. Its land cover is tabulated apart, taken out of each zone's
-// classes and added to the zone's target class.
+// target class. Its land cover, counted in the zones' pass, is taken out of
+// each zone's classes and added to the zone's target class.
 
 #include "host/map.h"
 #include "host/table.h"
@@ -20,15 +20,6 @@ struct ScenarioOutcome {
     bool applied = true;
     std::string skipReason;
 };
-
-// Adjusts the area table in place, or skips the scenario. Throws Stopped
-// when the run is to stop. `wholeScenario` is the scenario's own layer when
-// `scenarioLayer` holds only what earlier scenarios left of it: it tells
-// land already recast from no overlap.
-ScenarioOutcome ApplyScenario(AreaRows& areaTable, const host::Layer& scenarioLayer, const host::Layer& analysisLayer,
-                              const std::string& analysisField, long classId, const std::string& tableSuffix,
-                              const std::filesystem::path& scratch, const host::Layer& landCover,
-                              const AreaRules& rules, const host::Layer* wholeScenario = nullptr);
 
 // Asks whether to go on without a scenario whose layer is in another
 // projection than the analysis layer's: nothing when they agree, else a

@@ -39,6 +39,12 @@ check "a zone partly outside overlapping density polygons is incomplete" \
   grep -q '^Z,.*,N$' <(attrs out/cover.shp)
 check "the left-out land is the part outside their union" \
   grep -q 'Left Out: 1 zone(s) partly or wholly outside the population density layer (0.02 ha)' out/cover.prm
+# Cut exactly, land under two of them of different levels counts once, as by the centre rule: 0.14 ha, not 0.18.
+printf 'WKT,DENS\n"%s",600\n"%s",50\n' "$(box 0 0 30 40)" "$(box 20 0 35 40)" >levels.csv
+ogr2ogr -q -a_srs EPSG:5070 -oo AUTODETECT_TYPE=YES -oo KEEP_GEOM_COLUMNS=NO levels.shp levels.csv
+run_lc --analysis zone.shp --density-layer levels.shp --density-field DENS --high 500 --low 100 --coverage exact \
+  --output out/cover_exact.shp
+check "exact cover counts land under overlapping density polygons once" grep -q '^Z,0.140000,' <(attrs out/cover_exact.shp)
 
 # --density with --density-layer is refused, not silently ignored.
 run_halvo --density high --density-layer dens.shp --density-field DENS --high 500 --low 100 --output out/d.shp
