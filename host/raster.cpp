@@ -1155,7 +1155,10 @@ ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shape
 
 std::vector<bool> ShapesLeavingRaster(const RasterInfo& raster, const std::vector<ZoneShape>& shapes)
 {
-    const Placed placed = Place(raster, shapes, static_cast<int>(shapes.size()));
+    int zoneCount = 0;
+    for (const ZoneShape& s : shapes)
+        zoneCount = std::max(zoneCount, s.zone + 1);
+    const Placed placed = Place(raster, shapes, zoneCount);
     std::vector<bool> out(shapes.size(), false);
     for (std::size_t i = 0; i < placed.shapes.size(); ++i)
         out[i] = placed.shapes[i].geometry && LeavesRaster(placed.shapes[i], raster);

@@ -150,8 +150,8 @@ std::vector<bool> TouchesNodata(const RasterInfo& raster, const std::vector<Zone
 ZoneScan ScanZones(const RasterInfo& raster, const std::vector<ZoneShape>& shapes, int zoneCount, int threads = 0,
                    const ProgressFn& progress = {}, Coverage coverage = Coverage::Centre);
 
-// For each shape (its zone an index into the shapes), whether it reaches
-// past the raster's extent: the rule the contacts use.
+// For each shape, whether it reaches past the raster's extent: the rule the
+// contacts use.
 std::vector<bool> ShapesLeavingRaster(const RasterInfo& raster, const std::vector<ZoneShape>& shapes);
 
 // A scan as asked: the zones' shapes over the raster, the rule, and whether

@@ -762,6 +762,8 @@ ZoneLayer::Features& ZoneLayer::features()
     return *features_;
 }
 
+const std::vector<Value>& ZoneLayer::values() { return features().zones; }
+
 std::vector<OGRGeometryUniquePtr>& ZoneLayer::Features::unions()
 {
     if (united_)
@@ -783,16 +785,20 @@ std::vector<OGRGeometryUniquePtr>& ZoneLayer::Features::unions()
     return unions_;
 }
 
-void Dissolve(ZoneLayer& zones, const fs::path& outShp)
+void Dissolve(ZoneLayer& zones, const fs::path& outShp, const std::vector<FieldDef>& fields, const ZoneFiller& fill)
 {
     auto& f = zones.features();
     const auto& merged = f.unions();
     // The output keeps the value order.
-    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, f.srs.get(), {f.field});
+    std::vector<FieldDef> all{f.field};
+    all.insert(all.end(), fields.begin(), fields.end());
+    auto out = Table::CreateShapefile(outShp, ShapeKind::Polygon, f.srs.get(), all);
     auto ins = out.inserter();
     for (std::size_t z = 0; z < f.zones.size(); ++z) {
         ins.buffer().setShape(merged[z].get());
         ins.buffer().set(2, f.zones[z]);
+        if (fill)
+            fill(z, ins.buffer());
         ins.insert();
     }
     ins.finish();

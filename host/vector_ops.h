@@ -113,6 +113,8 @@ public:
 
     struct Features;  // host/ogr_layer.h
     Features& features();
+    // The distinct zone values, ascending: zone z is values()[z].
+    const std::vector<Value>& values();
 
 private:
     Layer layer_;
@@ -123,8 +125,10 @@ private:
 
 // One feature per distinct value of `field`, in ascending value order, each the
 // union of that value's polygons; features without a value are left out. The
-// output's only field is `field`.
-void Dissolve(ZoneLayer& zones, const std::filesystem::path& outShp);
+// output's fields are `field`, then `fields`, which fill(zone, row) sets.
+using ZoneFiller = std::function<void(std::size_t zone, Table::Row& row)>;
+void Dissolve(ZoneLayer& zones, const std::filesystem::path& outShp, const std::vector<FieldDef>& fields = {},
+              const ZoneFiller& fill = {});
 void Dissolve(const Layer& source, const std::string& field, bool selectedOnly, const std::filesystem::path& outShp);
 
 // Each zone's area and the part of it outside every polygon of `cover`, in

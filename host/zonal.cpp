@@ -273,6 +273,58 @@ std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInf
     return fidsWhere(fids, ShapesLeavingRaster(raster, shapes));
 }
 
+namespace {
+
+// Each zone's union as a shape in the raster's coordinates: lent when the
+// zones are in them already, else copied and brought into them.
+template <class Use>
+auto withZoneUnions(ZoneLayer& zones, const RasterInfo& raster, Use&& use)
+{
+    auto& f = zones.features();
+    auto& unions = f.unions();
+    if (const auto srs = otherRasterSrs(f, raster)) {
+        std::vector<ZoneShape> shapes;
+        for (std::size_t z = 0; z < unions.size(); ++z)
+            if (unions[z]) {
+                std::unique_ptr<OGRGeometry> g(unions[z]->clone());
+                g->assignSpatialReference(f.srs.get());
+                if (g->transformTo(srs.get()) != OGRERR_NONE)
+                    support::raise(support::err::kHostFailure, "Cannot bring a zone of '" + zones.layer().name +
+                                                                   "' into the land cover's coordinates");
+                shapes.emplace_back(static_cast<int>(z), std::move(g));
+            }
+        return use(shapes);
+    }
+    LentShapes lent;
+    for (std::size_t z = 0; z < unions.size(); ++z)
+        if (unions[z])
+            lent.lend(static_cast<int>(z), unions[z]);
+    return use(lent.shapes());
+}
+
+}  // namespace
+
+std::vector<bool> ZonesTouchingNodata(ZoneLayer& zones, const RasterInfo& raster, Coverage coverage)
+{
+    const int count = static_cast<int>(zones.values().size());
+    return withZoneUnions(zones, raster, [&](const std::vector<ZoneShape>& shapes) {
+        return TouchesNodata(raster, shapes, count, 0, {}, coverage);
+    });
+}
+
+std::vector<bool> ZonesLeavingRaster(ZoneLayer& zones, const RasterInfo& raster)
+{
+    const std::size_t count = zones.values().size();
+    return withZoneUnions(zones, raster, [&](const std::vector<ZoneShape>& shapes) {
+        std::vector<bool> leaving(count, false);
+        const std::vector<bool> byShape = ShapesLeavingRaster(raster, shapes);
+        for (std::size_t i = 0; i < shapes.size(); ++i)
+            if (byShape[i])
+                leaving[static_cast<std::size_t>(shapes[i].zone)] = true;
+        return leaving;
+    });
+}
+
 long FeatureCount(const Layer& layer)
 {
     auto src = FeatureSource::Open(layer);

@@ -71,6 +71,12 @@ LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& lab
 std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster,
                                               Coverage coverage = Coverage::Centre);
 
+// By zone (value order), by each zone's union: whether it touches (centre
+// rule) or covers a share of (exact rule) a NODATA cell, or leaves the raster;
+// and whether it reaches past the raster's extent.
+std::vector<bool> ZonesTouchingNodata(ZoneLayer& zones, const RasterInfo& raster, Coverage coverage);
+std::vector<bool> ZonesLeavingRaster(ZoneLayer& zones, const RasterInfo& raster);
+
 // The IDs of the layer's features that reach past the raster's extent.
 std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster);
 

@@ -1,10 +1,11 @@
 #pragma once
-// The output's result stages: its fields, percent impervious per zone and
-// the completeness flags.
+// The output's results per zone: its fields, percent impervious and the
+// completeness flags, worked out in memory and written with the zones.
 
 #include "host/map.h"
 #include "host/raster.h"
 #include "host/table.h"
+#include "host/vector_ops.h"
 #include "model/area_table.h"
 #include "params/run_request.h"
 
@@ -19,25 +20,34 @@ struct ZoneFigures {
     double total = 0;       // hectares or acres
     double impervious = 0;  // same units
     double percent = 0;
+    bool counted = false;  // has figures; else the fields stay empty
     bool complete = true;
 };
 
 // TotHects/TotAcres, TotISHec/TotISAcr, pctIS and Complete.
-void AddNewFields(host::Table& output, params::Units units);
+std::vector<host::FieldDef> ResultFields(params::Units units);
 
-// Fills the result fields of each output feature from its zone's row of the
-// area table; answers each zone's figures in output order.
-std::vector<ZoneFigures> FillResultFields(const host::Layer& outputLayer, const AreaRows& areaTable,
-                                          const std::string& analysisField);
+// Each zone's figures (zones in value order) from its row of the area table.
+std::vector<ZoneFigures> ZoneResults(const std::vector<host::Value>& zones, const AreaRows& areaTable,
+                                     const std::string& analysisField);
 
-// Flags the zones that touch NODATA cells or leave the raster with "N",
-// selects them in the layer and tells the user. Marks them in `zones`. The
-// zones are `touching` (value texts) when the tabulation found them already,
-// else the raster is read for them.
-void FlagNodataZones(host::Layer& outputLayer, const host::RasterInfo& landCover, std::vector<ZoneFigures>& zones,
-                     host::Coverage coverage = host::Coverage::Centre, const std::set<std::string>* touching = nullptr);
+// Sets the result fields (those of ResultFields, from position `first`) of a
+// zone's output row.
+void SetResultFields(host::Table::Row& row, int first, const ZoneFigures& figures);
 
-// Flags the zones of these values "N" and selects them, like zones on NODATA.
-void FlagIncomplete(host::Layer& outputLayer, const std::set<std::string>& zoneValues, std::vector<ZoneFigures>& zones);
+// The figures as the output's fields give them back, rounded to their decimals.
+void RoundAsStored(std::vector<ZoneFigures>& figures);
+
+// Marks "N" the zones that touch NODATA cells or leave the raster, adds them
+// to `flagged` (zone indexes) and tells the user. The zones are `touching`
+// (value texts) when the tabulation found them already, else the raster is
+// read for them.
+void FlagNodataZones(host::ZoneLayer& zones, const host::RasterInfo& landCover, std::vector<ZoneFigures>& figures,
+                     std::set<long long>& flagged, host::Coverage coverage,
+                     const std::set<std::string>* touching = nullptr);
+
+// Marks "N" the zones of these values, like zones on NODATA.
+void FlagIncomplete(const std::vector<host::Value>& zones, const std::set<std::string>& zoneValues,
+                    std::vector<ZoneFigures>& figures, std::set<long long>& flagged);
 
 }  // namespace halvo::model

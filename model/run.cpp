@@ -94,8 +94,9 @@ support::OrderedDict<std::vector<std::string>> classTexts(const std::vector<para
     return t;
 }
 
+// The output, written once: each zone's union with its figures.
 host::LayerPtr DissolveAnalysisLayer(host::ZoneLayer& zones, const std::string& chosenField, const fs::path& shapefile,
-                                     const std::string& layerName, Units units)
+                                     const std::string& layerName, Units units, const std::vector<ZoneFigures>& figures)
 {
     const host::Layer& analysis = zones.layer();
     const std::string& field = zones.field();
@@ -104,20 +105,18 @@ host::LayerPtr DissolveAnalysisLayer(host::ZoneLayer& zones, const std::string& 
         support::MsgBox("Error reading analysis field name");
         throw support::Stopped("the analysis field is missing");
     }
-    host::Dissolve(zones, shapefile);
+    const std::vector<host::FieldDef> results = ResultFields(units);
+    // Position 2 holds the zone, the results follow.
+    host::Dissolve(zones, shapefile, results,
+                   [&](std::size_t z, host::Table::Row& row) { SetResultFields(row, 3, figures[z]); });
 
     auto layer = std::make_shared<host::Layer>();
     layer->name = layerName;
     layer->kind = host::LayerKind::Feature;
     layer->source = shapefile;
     layer->fieldAliases[field] = chosenField;
-
-    auto table = host::Table::Open(shapefile, true);
-    if (table.fieldCount() <= 3)
-        AddNewFields(table, units);
-    for (int i = 3; i < table.fieldCount(); ++i)
-        layer->fieldAliases[table.field(i).name] = table.field(i).alias;
-    table.finish();
+    for (const auto& f : results)
+        layer->fieldAliases[f.name] = f.alias;
     return layer;
 }
 
@@ -440,14 +439,11 @@ RunResult runStages(const RunRequest& request)
 
     // The output, its result fields, style, completeness and reports. Each
     // zone keeps its own shape, whatever pieces density cut it into.
-    support::Progress("Dissolving the analysis layer");
-    const fs::path staged = staging.folder() / r.output.filename();
-    host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units);
     support::Progress("Computing percent impervious");
-    result.zones = FillResultFields(*output, areaTable, zoneField);
-    WriteLegend(*output);
+    result.zones = ZoneResults(analysisZones.values(), areaTable, zoneField);
     support::Progress("Flagging zones with NODATA cells");
-    FlagNodataZones(*output, raster, result.zones, r.coverage, nodataKnown ? &touchingNodata : nullptr);
+    std::set<long long> flagged;  // zones marked "N", selected in the output
+    FlagNodataZones(analysisZones, raster, result.zones, flagged, r.coverage, nodataKnown ? &touchingNodata : nullptr);
     if (densityLayer) {
         // Land outside the density layer has no level: those zones are incomplete.
         const auto short_ = zonesShortOfDensityCover(analysisZones, *densityLayer->layer);
@@ -458,7 +454,7 @@ RunResult runStages(const RunRequest& request)
                 values.insert(value);
                 missing += area;
             }
-            FlagIncomplete(*output, values, result.zones);
+            FlagIncomplete(analysisZones.values(), values, result.zones, flagged);
             report.usage.push_back("Left Out: " + std::to_string(short_.size()) +
                                    " zone(s) partly or wholly outside the population density layer (" +
                                    areaText(missing, *r.units) + ")");
@@ -472,6 +468,12 @@ RunResult runStages(const RunRequest& request)
                             support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
         }
     }
+    support::Progress("Dissolving the analysis layer");
+    const fs::path staged = staging.folder() / r.output.filename();
+    host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units, result.zones);
+    output->selection = std::move(flagged);
+    RoundAsStored(result.zones);
+    WriteLegend(*output);
     if (const std::string repaired = host::GeometryRepairsText(); !repaired.empty())
         support::MsgBox(repaired, support::Buttons::OK, support::Icon::Information, "Geometries Repaired");
     support::Progress("Writing the reports");
