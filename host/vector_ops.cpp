@@ -1121,7 +1121,7 @@ std::vector<ZoneShape> CutZones(const std::vector<OGRGeometryUniquePtr>& unions,
                 return;
             GEOSContextHandle_t c = local->get();
             struct Piece {
-                std::size_t key;
+                std::size_t key = 0;
                 GeomPtr geometry;
             };
             std::vector<Piece> pieces;
