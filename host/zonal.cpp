@@ -236,42 +236,7 @@ namespace {
 
 // Each feature with a geometry as a shape of its own (zone = its index), in
 // the raster's coordinates; fids gets their IDs.
-std::vector<ZoneShape> featureShapes(const Layer& layer, const RasterInfo& raster, std::vector<long long>& fids)
-{
-    std::vector<ZoneShape> shapes;
-    for (auto& f : readInRasterSrs(layer, {}, false, raster)) {
-        if (!f.geometry)
-            continue;
-        shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
-        fids.push_back(f.fid);
-    }
-    return shapes;
-}
-
-std::vector<long long> fidsWhere(const std::vector<long long>& fids, const std::vector<bool>& flags)
-{
-    std::vector<long long> out;
-    for (std::size_t i = 0; i < fids.size(); ++i)
-        if (flags[i])
-            out.push_back(fids[i]);
-    return out;
-}
-
 }  // namespace
-
-std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster, Coverage coverage)
-{
-    std::vector<long long> fids;
-    const std::vector<ZoneShape> shapes = featureShapes(layer, raster, fids);
-    return fidsWhere(fids, TouchesNodata(raster, shapes, static_cast<int>(fids.size()), 0, {}, coverage));
-}
-
-std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster)
-{
-    std::vector<long long> fids;
-    const std::vector<ZoneShape> shapes = featureShapes(layer, raster, fids);
-    return fidsWhere(fids, ShapesLeavingRaster(raster, shapes));
-}
 
 namespace {
 
@@ -329,45 +294,6 @@ long FeatureCount(const Layer& layer)
 {
     auto src = FeatureSource::Open(layer);
     return static_cast<long>(src.ogr()->GetFeatureCount(TRUE));
-}
-
-ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly)
-{
-    ValueAreas out;
-    std::map<Value, double, bool (*)(const Value&, const Value&)> sums(ValueLess);
-    for (const auto& f : ReadFeatures(layer, field, selectedOnly)) {
-        ++out.features;
-        const double area = f.geometry ? OGR_G_Area(OGRGeometry::ToHandle(f.geometry.get())) : 0.0;
-        if (IsNull(f.value)) {
-            ++out.nullFeatures;
-            out.nullArea += area;
-        } else {
-            sums[f.value] += area;
-        }
-    }
-    out.byValue.assign(sums.begin(), sums.end());
-    return out;
-}
-
-std::vector<std::pair<Value, double>> UnionAreasByValue(const Layer& layer, const std::string& field)
-{
-    std::map<Value, std::vector<OGRGeometryUniquePtr>, bool (*)(const Value&, const Value&)> groups(ValueLess);
-    for (auto& f : ReadFeatures(layer, field, !layer.selection.empty()))
-        if (!IsNull(f.value) && f.geometry)
-            groups[f.value].push_back(std::move(f.geometry));
-    std::vector<std::pair<Value, double>> out;
-    std::vector<std::vector<OGRGeometryUniquePtr>*> parts;
-    for (auto& [value, shapes] : groups) {
-        out.emplace_back(value, 0.0);
-        parts.push_back(&shapes);
-    }
-    ParallelFor(
-        parts.size(), [] { return 0; },
-        [&](int&, std::size_t i) {
-            const auto u = UnionPolygons(std::move(*parts[i]));
-            out[i].second = u ? OGR_G_Area(OGRGeometry::ToHandle(u.get())) : 0.0;
-        });
-    return out;
 }
 
 FieldUse ValuesInUse(const Layer& layer, const std::string& field)

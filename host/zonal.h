@@ -66,37 +66,14 @@ LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>
 LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const std::vector<bool>& uncut,
                             const RasterInfo& raster, const ProgressFn& progress = {});
 
-// The IDs of the layer's features that touch (centre rule) or cover a share
-// of (exact rule) a NODATA cell, or leave the raster.
-std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterInfo& raster,
-                                              Coverage coverage = Coverage::Centre);
-
 // By zone (value order), by each zone's union: whether it touches (centre
 // rule) or covers a share of (exact rule) a NODATA cell, or leaves the raster;
 // and whether it reaches past the raster's extent.
 std::vector<bool> ZonesTouchingNodata(ZoneLayer& zones, const RasterInfo& raster, Coverage coverage);
 std::vector<bool> ZonesLeavingRaster(ZoneLayer& zones, const RasterInfo& raster);
 
-// The IDs of the layer's features that reach past the raster's extent.
-std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster);
-
 // How many features the layer holds.
 long FeatureCount(const Layer& layer);
-
-// Polygon area (square map units) per value of `field` (only the selection
-// when asked), in ascending value order; features without a value apart.
-struct ValueAreas {
-    std::vector<std::pair<Value, double>> byValue;
-    long features = 0;
-    long nullFeatures = 0;
-    double nullArea = 0;
-};
-ValueAreas AreasByValue(const Layer& layer, const std::string& field, bool selectedOnly);
-
-// The area (square map units) of the union of each value's polygons, in
-// ascending value order: land that several polygons of a value share counts
-// once. Features without a value or a shape are left out.
-std::vector<std::pair<Value, double>> UnionAreasByValue(const Layer& layer, const std::string& field);
 
 // The features used (the selection, or all) and those among them without a
 // value of `field`, with their polygon area; only the latter's shapes are read.

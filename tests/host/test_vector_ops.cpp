@@ -148,22 +148,8 @@ TEST_F(VectorOps, AnyGeometryLayersAreCopiedFirstAndEveryLayerOfAPackageIsNamed)
     EXPECT_EQ(VectorLayerNames(parcels->source), (std::vector<std::string>{"parcels"}));
 }
 
-TEST_F(VectorOps, NullValuesAreCountedApartAndLandAnEarlierLayerTookIsCutAway)
+TEST_F(VectorOps, LandAnEarlierLayerTookIsCutAway)
 {
-    auto areas = AreasByValue(*parcels, "OWNER", false);
-    ASSERT_EQ(areas.byValue.size(), 3u);
-    EXPECT_EQ(ValueText(areas.byValue[0].first), "a");
-    EXPECT_DOUBLE_EQ(areas.byValue[0].second, 2);
-    EXPECT_DOUBLE_EQ(areas.byValue[2].second, 8);
-    EXPECT_EQ(areas.features, 6);
-    EXPECT_EQ(areas.nullFeatures, 1);
-    EXPECT_DOUBLE_EQ(areas.nullArea, 1);
-    parcels->selection = {0, 4};
-    areas = AreasByValue(*parcels, "OWNER", true);
-    EXPECT_EQ(areas.features, 2);
-    ASSERT_EQ(areas.byValue.size(), 1u);
-    EXPECT_DOUBLE_EQ(areas.byValue[0].second, 4);
-
     // Land an earlier layer took is cut away; a polygon with nothing left drops out.
     const auto later =
         layer("later", "NAME", {{Box(0, 0, 4, 2), "x"}, {Box(0, 0, 1, 1), "gone"}, {Box(10, 0, 11, 1), "y"}});
