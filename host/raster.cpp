@@ -499,21 +499,27 @@ public:
     }
 
     template <class CountRun>
-    void count(const ChunkCells<T>& /*chunk*/, CountRun&& countRun)
+    void count(const ChunkCells<T>& chunk, CountRun&& countRun)
     {
+        const int c0 = chunk.window.col0, c1 = chunk.window.col1;
         if (labels_.empty())
-            runs_.forEach(countRun);
+            runs_.forEachIn(c0, c1, countRun);
         else
-            runs_.forEach([&](int row, int c0, int c1, int zone) { split(row, c0, c1, zone, 0, countRun); });
+            runs_.forEachIn(c0, c1, [&](int row, int a, int b, int zone) { split(row, a, b, zone, 0, countRun); });
     }
 
     // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
-    // cell of the strip for which hits(row, c0, c1) holds.
+    // cell of the chunk `cells` for which hits(row, c0, c1) holds.
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& v, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& v, const Window& cells, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
         for (const auto& g : v.strip.groups) {
-            if (zoneFlagged(v.shapes[static_cast<std::size_t>(g.shape)].zone))
+            const scan::PixelShape& shape = v.shapes[static_cast<std::size_t>(g.shape)];
+            if (zoneFlagged(shape.zone))
+                continue;
+            // A shape beside the chunk meets none of its cells.
+            const Window reach = TouchWindow(shape);
+            if (reach.col1 <= cells.col0 || reach.col0 >= cells.col1)
                 continue;
             const auto edges = v.table.edges(v.strip, g);
             bool hit = false;
@@ -527,7 +533,7 @@ public:
                 scan::ForEachCentreSpan(edges, v.read.row0, v.read.row1, scratch_,
                                         [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
             if (hit)
-                flag(v.shapes[static_cast<std::size_t>(g.shape)].zone);
+                flag(shape.zone);
         }
     }
 
@@ -629,7 +635,7 @@ public:
     }
 
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& /*v*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& /*v*/, const Window& /*cells*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
         for (const auto& r : cover_.runs)
             if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
@@ -787,7 +793,7 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     c1 = std::min(c1, cells.col1);
                     return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
                 };
-                wk.rule.touch(view, hits, zoneFlagged, flag);
+                wk.rule.touch(view, cells, hits, zoneFlagged, flag);
             });
         });
         stripsDone += table.size();

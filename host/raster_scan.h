@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -341,10 +342,23 @@ public:
     template <class Fn>
     void forEach(Fn&& fn)
     {
+        forEachIn(std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), fn);
+    }
+
+    // The same, cut to columns [c0, c1): a chunk of columns finds its runs in
+    // each row by bisection instead of passing over the whole strip's.
+    template <class Fn>
+    void forEachIn(int c0, int c1, Fn&& fn)
+    {
         if (!resolved_)
             resolve();
-        for (const Span& s : runs_)
-            fn(s.row, s.c0, s.c1, s.zone);
+        for (std::size_t i = 0; i + 1 < runStart_.size(); ++i) {
+            const Span* last = runs_.data() + runStart_[i + 1];
+            const Span* s = std::partition_point(static_cast<const Span*>(runs_.data() + runStart_[i]), last,
+                                                 [&](const Span& r) { return r.c1 <= c0; });
+            for (; s != last && s->c0 < c1; ++s)
+                fn(s->row, std::max(s->c0, c0), std::min(s->c1, c1), s->zone);
+        }
     }
 
 private:
@@ -365,6 +379,7 @@ private:
         byRow_.resize(spans_.size());
         for (const Span& s : spans_)  // stable: burn order holds within a row
             byRow_[rowStart_[static_cast<std::size_t>(s.row - rowBegin_) + 1]++] = s;
+        runStart_.assign(1, 0);
         for (std::size_t i = 0; i < rows; ++i) {
             const Span* first = byRow_.data() + rowStart_[i];
             const Span* last = byRow_.data() + rowStart_[i + 1];
@@ -386,6 +401,7 @@ private:
                     paint(row, k, end, hi);
                 k = end;
             }
+            runStart_.push_back(static_cast<std::uint32_t>(runs_.size()));
         }
     }
 
@@ -412,7 +428,7 @@ private:
     int rowBegin_ = 0, rowEnd_ = 0;
     bool resolved_ = false;
     std::vector<Span> spans_, byRow_, sorted_, runs_;
-    std::vector<std::uint32_t> rowStart_;
+    std::vector<std::uint32_t> rowStart_, runStart_;  // runs_[runStart_[i] .. runStart_[i + 1]) lie in row i
     std::vector<std::int32_t> paint_;
 };
 
