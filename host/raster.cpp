@@ -23,6 +23,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <type_traits>
 
@@ -413,6 +414,53 @@ struct CoverCells {
                 });
         }
     }
+
+    // Sorts the runs and cuts into the chunks of columns they lie in, cutting
+    // runs at the chunks' edges, so that each chunk visits only its own; the
+    // order within a chunk is kept, and so are the sums of shares.
+    void sortIntoChunks(std::span<const Window> chunks)
+    {
+        auto chunkOf = [&](int col) {
+            return static_cast<std::size_t>(
+                std::partition_point(chunks.begin(), chunks.end(), [&](const Window& w) { return w.col1 <= col; }) -
+                chunks.begin());
+        };
+        runStart.assign(chunks.size() + 2, 0);
+        cutStart.assign(chunks.size() + 2, 0);
+        for (const Run& r : runs)
+            for (std::size_t k = chunkOf(r.c0), last = chunkOf(r.c1 - 1); k <= last; ++k)
+                ++runStart[k + 2];
+        for (const Cut& c : cuts)
+            ++cutStart[chunkOf(c.col) + 2];
+        for (std::size_t k = 2; k < runStart.size(); ++k) {
+            runStart[k] += runStart[k - 1];
+            cutStart[k] += cutStart[k - 1];
+        }
+        sortedRuns.resize(runStart.back());
+        for (const Run& r : runs)
+            for (std::size_t k = chunkOf(r.c0), last = chunkOf(r.c1 - 1); k <= last; ++k)
+                sortedRuns[runStart[k + 1]++] = {r.row, std::max(r.c0, chunks[k].col0), std::min(r.c1, chunks[k].col1),
+                                                 r.zone};
+        sortedCuts.resize(cutStart.back());
+        for (const Cut& c : cuts)
+            sortedCuts[cutStart[chunkOf(c.col) + 1]++] = c;
+        runs.swap(sortedRuns);
+        cuts.swap(sortedCuts);
+    }
+    // After sortIntoChunks: the runs of chunk k.
+    std::span<const Run> runsOf(std::size_t k) const
+    {
+        return {runs.data() + runStart[k], runs.data() + runStart[k + 1]};
+    }
+    std::span<const Cut> cutsOf(std::size_t k) const
+    {
+        return {cuts.data() + cutStart[k], cuts.data() + cutStart[k + 1]};
+    }
+
+private:
+    std::vector<std::uint32_t> runStart, cutStart;
+    std::vector<Run> sortedRuns;
+    std::vector<Cut> sortedCuts;
 };
 
 // What one pass over the raster yields: the tallies, the NODATA contacts, or both.
@@ -437,12 +485,14 @@ struct StripView {
     Window read;
     int index = 0;  // of the strip in its band
     const std::vector<LabelBand>* labels = nullptr;
+    std::span<const Window> chunks;  // `read` cut into the windows read at once, left to right
 };
 
 // One chunk of a strip's cells as read.
 template <class T>
 struct ChunkCells {
     Window window;
+    std::size_t index = 0;  // into StripView::chunks
     const T* values;
     const T* at(int row, int col) const
     {
@@ -511,8 +561,9 @@ public:
     // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
     // cell of the chunk `cells` for which hits(row, c0, c1) holds.
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& v, const Window& cells, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& v, const ChunkCells<T>& chunk, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
+        const Window& cells = chunk.window;
         for (const auto& g : v.strip.groups) {
             const scan::PixelShape& shape = v.shapes[static_cast<std::size_t>(g.shape)];
             if (zoneFlagged(shape.zone))
@@ -622,25 +673,25 @@ public:
             cover_.gather(v.table, v.strip, v.shapes, v.read, 0.0);
         else
             cover_.gather(v.table, v.strip, v.shapes, v.read, kShareOfContact, isFlagged);
+        cover_.sortIntoChunks(v.chunks);
     }
 
     template <class CountRun>
     void count(const ChunkCells<T>& chunk, CountRun&& countRun)
     {
-        for (const auto& r : cover_.runs)
+        for (const auto& r : cover_.runsOf(chunk.index))
             countRun(r.row, r.c0, r.c1, r.zone);
-        for (const auto& c : cover_.cuts)
-            if (c.col >= chunk.window.col0 && c.col < chunk.window.col1)
-                shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
+        for (const auto& c : cover_.cutsOf(chunk.index))
+            shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
     }
 
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& /*v*/, const Window& /*cells*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& /*v*/, const ChunkCells<T>& chunk, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
-        for (const auto& r : cover_.runs)
+        for (const auto& r : cover_.runsOf(chunk.index))
             if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
                 flag(r.zone);
-        for (const auto& c : cover_.cuts)
+        for (const auto& c : cover_.cutsOf(chunk.index))
             if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
                 flag(c.zone);
     }
@@ -709,13 +760,16 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
         StripSource<T> source;
         TallyFor<T> tally;
         Rule rule;
+        std::vector<Window> chunks;
     };
     const int workerCount = WorkerCount(threads, stripCount);
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(plan.tally ? tallyCount : 0), Rule(tallyCount, plan)}));
+                                               TallyFor<T>(plan.tally ? tallyCount : 0),
+                                               Rule(tallyCount, plan),
+                                               {}}));
     auto zoneFlagged = [&](int zone) {
         return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
     };
@@ -768,15 +822,19 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
                     cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
                 }
-            const StripView view{table, strip, shapes, cols.intersect(window), k, &labelBands};
-            if (view.read.empty())
+            const Window read = cols.intersect(window);
+            if (read.empty())
                 return;
             Worker& wk = *workers[static_cast<std::size_t>(w)];
+            wk.chunks.clear();
+            ForEachChunk(read, blockCols, [&](const Window& cells) { wk.chunks.push_back(cells); });
+            const StripView view{table, strip, shapes, read, k, &labelBands, wk.chunks};
             if (plan.tally)
                 wk.tally.retire(strip.rowBegin, zoneEndRow);
             wk.rule.prepare(view, isFlagged);
-            ForEachChunk(view.read, blockCols, [&](const Window& cells) {
-                const ChunkCells<T> chunk{cells, wk.source.read(raster.path, cells, layout.dropCache)};
+            for (std::size_t i = 0; i < wk.chunks.size(); ++i) {
+                const Window& cells = wk.chunks[i];
+                const ChunkCells<T> chunk{cells, i, wk.source.read(raster.path, cells, layout.dropCache)};
                 if (plan.tally)
                     wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
                         c0 = std::max(c0, cells.col0);
@@ -786,15 +844,15 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     });
                 if (!plan.contacts ||
                     !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
-                    return;
+                    continue;
                 // Is any cell of row `row`, columns [c0, c1), NODATA?
                 auto hits = [&](int row, int c0, int c1) {
                     c0 = std::max(c0, cells.col0);
                     c1 = std::min(c1, cells.col1);
                     return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
                 };
-                wk.rule.touch(view, cells, hits, zoneFlagged, flag);
-            });
+                wk.rule.touch(view, chunk, hits, zoneFlagged, flag);
+            }
         });
         stripsDone += table.size();
         bandBegin = bandEnd;
