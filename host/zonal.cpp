@@ -19,12 +19,19 @@ namespace {
 
 bool sameValue(const Value& a, const Value& b) { return !ValueLess(a, b) && !ValueLess(b, a); }
 
+// The raster's coordinate system, null when it has none GDAL reads.
+std::unique_ptr<OGRSpatialReference> rasterSrs(const RasterInfo& raster)
+{
+    auto srs = std::make_unique<OGRSpatialReference>();
+    if (raster.wkt.empty() || srs->importFromWkt(raster.wkt.c_str()) != OGRERR_NONE)
+        return nullptr;
+    return srs;
+}
+
 std::vector<FeatureRecord> readInRasterSrs(const Layer& layer, const std::string& field, bool selectedOnly,
                                            const RasterInfo& raster)
 {
-    OGRSpatialReference srs;
-    const bool hasSrs = !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
-    return ReadFeatures(layer, field, selectedOnly, hasSrs ? &srs : nullptr);
+    return ReadFeatures(layer, field, selectedOnly, rasterSrs(raster).get());
 }
 
 // One shape per zone: the union of the zone's shapes where it has several.
@@ -215,9 +222,21 @@ std::vector<long long> FeaturesTouchingNodata(const Layer& layer, const RasterIn
 
 std::vector<long long> FeaturesLeavingRaster(const Layer& layer, const RasterInfo& raster)
 {
-    std::vector<long long> fids;
-    const std::vector<ZoneShape> shapes = featureShapes(layer, raster, fids);
-    return fidsWhere(fids, ShapesLeavingRaster(raster, shapes));
+    // Each shape is judged by itself, so the layer is read in batches, never held whole.
+    constexpr std::size_t kBatch = 4096;
+    std::vector<long long> out;
+    ForEachFeatureBatch(layer, {}, false, rasterSrs(raster).get(), kBatch, [&](std::vector<FeatureRecord>& batch) {
+        std::vector<long long> fids;
+        std::vector<ZoneShape> shapes;
+        for (auto& f : batch)
+            if (f.geometry) {
+                shapes.emplace_back(static_cast<int>(fids.size()), std::unique_ptr<OGRGeometry>(f.geometry.release()));
+                fids.push_back(f.fid);
+            }
+        for (const long long fid : fidsWhere(fids, ShapesLeavingRaster(raster, shapes)))
+            out.push_back(fid);
+    });
+    return out;
 }
 
 long FeatureCount(const Layer& layer)
