@@ -18,9 +18,11 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -751,8 +753,8 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     Window window = all.clipped(raster.width, raster.height);
     window.row0 = std::max(window.row0, firstRow);
     window.row1 = std::min(window.row1, endRow);
-    // The edges are cut into strips a band of rows at a time, so the table
-    // holds one band's edges, not the whole raster's.
+    // The edges are cut into strips a band of rows at a time, so the tables
+    // hold a few bands' edges, not the whole raster's.
     const int bandRows = layout.rows * kStripsPerBand;
     const int stripCount = window.empty() ? 0 : (window.row1 - 1) / layout.rows - window.row0 / layout.rows + 1;
 
@@ -785,17 +787,27 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             for (std::size_t k = key; k < key + static_cast<std::size_t>(keysPerZone); ++k)
                 zoneEndRow[k] = std::max(zoneEndRow[k], row1);
         }
-    std::vector<char> skipBand(shapes.size());
-    int stripsDone = 0;
-    for (int bandBegin = window.row0; bandBegin < window.row1;) {
-        const int bandEnd = std::min(window.row1, (bandBegin / bandRows + 1) * bandRows);
+    // Each band's edge tables are made on a thread of their own while the
+    // workers count the band before, and let go once its last strip is done,
+    // so that the workers never wait for them and only a few bands' edges
+    // are held at a time.
+    struct Band {
+        scan::StripEdgeTable table;
+        std::vector<LabelBand> labels;
+    };
+    const int firstBand = window.row0 / bandRows;
+    const int bandCount = window.empty() ? 0 : (window.row1 - 1) / bandRows - firstBand + 1;
+    auto makeBand = [&](int b) {
+        const int bandBegin = std::max(window.row0, (firstBand + b) * bandRows);
+        const int bandEnd = std::min(window.row1, (firstBand + b + 1) * bandRows);
+        std::vector<char> skipBand(shapes.size());
         for (std::size_t i = 0; i < shapes.size(); ++i) {
             const Window w = windowOf(shapes[i]);
             skipBand[i] = (!skip.empty() && skip[i]) || w.row1 <= bandBegin || w.row0 >= bandEnd;
         }
-        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
-                                         Rule::rows(plan.contacts), skipBand);
-        std::vector<LabelBand> labelBands;
+        auto band = std::make_shared<Band>();
+        band->table = scan::StripEdgeTable(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
+                                           Rule::rows(plan.contacts), skipBand);
         if (plan.tally)
             for (const auto& l : labels) {
                 std::vector<char> skipLabel(l.placed.shapes.size());
@@ -803,62 +815,99 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     const Window w = CentreWindow(l.placed.shapes[i]);
                     skipLabel[i] = w.row1 <= bandBegin || w.row0 >= bandEnd;
                 }
-                labelBands.push_back(
+                band->labels.push_back(
                     {&l.placed.shapes, l.count,
                      scan::StripEdgeTable(l.placed.shapes, placed.transform, bandBegin, bandEnd, layout.rows,
                                           scan::StripEdgeTable::Rows::Centre, skipLabel)});
             }
-        const auto bandProgress = [&](double f) {
-            if (progress)
-                progress((stripsDone + f * table.size()) / stripCount);
-        };
-        RunStrips(workerCount, table.size(), bandProgress, [&](int w, int k) {
-            const auto& strip = table[k];
-            // Only the columns the strip's shapes can reach are read; for contact
-            // alone, only those of zones not yet flagged.
-            Window cols;
-            for (const auto& g : strip.groups)
-                if (plan.tally || !isFlagged(g.shape)) {
-                    const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-                    cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+        return std::shared_ptr<const Band>(std::move(band));
+    };
+    // Strip g of the pass: its band, and its index in the band's table.
+    const int firstStrip = window.row0 / layout.rows;
+    auto bandOf = [&](int g) { return (firstStrip + g) * layout.rows / bandRows - firstBand; };
+    auto indexInBand = [&](int g, int b) {
+        return firstStrip + g - std::max(window.row0, (firstBand + b) * bandRows) / layout.rows;
+    };
+    std::mutex bandsMutex;
+    std::vector<std::shared_future<std::shared_ptr<const Band>>> bands(static_cast<std::size_t>(bandCount));
+    std::vector<char> started(bands.size(), 0);
+    std::vector<int> stripsIn(bands.size(), 0), stripsLeft;
+    for (int g = 0; g < stripCount; ++g)
+        ++stripsIn[static_cast<std::size_t>(bandOf(g))];
+    stripsLeft = stripsIn;
+    // Band b for its strip k; the next band is started when the workers near
+    // the end of this one, so that about two bands are held at a time.
+    auto bandAt = [&](int b, int k) {
+        std::shared_future<std::shared_ptr<const Band>> f;
+        {
+            const std::lock_guard lock(bandsMutex);
+            auto start = [&](int n) {
+                if (n < bandCount && !started[static_cast<std::size_t>(n)]) {
+                    started[static_cast<std::size_t>(n)] = 1;
+                    bands[static_cast<std::size_t>(n)] = std::async(std::launch::async, makeBand, n).share();
                 }
-            const Window read = cols.intersect(window);
-            if (read.empty())
-                return;
-            Worker& wk = *workers[static_cast<std::size_t>(w)];
-            wk.chunks.clear();
-            ForEachChunk(read, blockCols, [&](const Window& cells) { wk.chunks.push_back(cells); });
-            const StripView view{table, strip, shapes, read, k, &labelBands, wk.chunks};
+            };
+            start(b);
+            if (k + 2 * workerCount >= stripsIn[static_cast<std::size_t>(b)])
+                start(b + 1);
+            f = bands[static_cast<std::size_t>(b)];
+        }
+        return f.get();
+    };
+    auto stripDone = [&](int b) {
+        const std::lock_guard lock(bandsMutex);
+        if (--stripsLeft[static_cast<std::size_t>(b)] == 0)
+            bands[static_cast<std::size_t>(b)] = {};
+    };
+    RunStrips(workerCount, stripCount, progress, [&](int w, int g) {
+        const int b = bandOf(g);
+        const int k = indexInBand(g, b);
+        const std::shared_ptr<const Band> band = bandAt(b, k);
+        const scan::StripEdgeTable& table = band->table;
+        const auto& strip = table[k];
+        // Only the columns the strip's shapes can reach are read; for contact
+        // alone, only those of zones not yet flagged.
+        Window cols;
+        for (const auto& grp : strip.groups)
+            if (plan.tally || !isFlagged(grp.shape)) {
+                const Window sw = windowOf(shapes[static_cast<std::size_t>(grp.shape)]);
+                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+            }
+        const Window read = cols.intersect(window);
+        if (read.empty()) {
+            stripDone(b);
+            return;
+        }
+        Worker& wk = *workers[static_cast<std::size_t>(w)];
+        wk.chunks.clear();
+        ForEachChunk(read, blockCols, [&](const Window& cells) { wk.chunks.push_back(cells); });
+        const StripView view{table, strip, shapes, read, k, &band->labels, wk.chunks};
+        if (plan.tally)
+            wk.tally.retire(strip.rowBegin, zoneEndRow);
+        wk.rule.prepare(view, isFlagged);
+        for (std::size_t i = 0; i < wk.chunks.size(); ++i) {
+            const Window& cells = wk.chunks[i];
+            const ChunkCells<T> chunk{cells, i, wk.source.read(raster.path, cells, layout.dropCache)};
             if (plan.tally)
-                wk.tally.retire(strip.rowBegin, zoneEndRow);
-            wk.rule.prepare(view, isFlagged);
-            for (std::size_t i = 0; i < wk.chunks.size(); ++i) {
-                const Window& cells = wk.chunks[i];
-                const ChunkCells<T> chunk{cells, i, wk.source.read(raster.path, cells, layout.dropCache)};
-                if (plan.tally)
-                    wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
-                        c0 = std::max(c0, cells.col0);
-                        c1 = std::min(c1, cells.col1);
-                        if (c0 < c1)
-                            wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
-                    });
-                if (!plan.contacts ||
-                    !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
-                    continue;
-                // Is any cell of row `row`, columns [c0, c1), NODATA?
-                auto hits = [&](int row, int c0, int c1) {
+                wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
                     c0 = std::max(c0, cells.col0);
                     c1 = std::min(c1, cells.col1);
-                    return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
-                };
-                wk.rule.touch(view, chunk, hits, zoneFlagged, flag);
-            }
-        });
-        stripsDone += table.size();
-        bandBegin = bandEnd;
-    }
-    if (progress && stripCount == 0)
-        progress(1.0);
+                    if (c0 < c1)
+                        wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
+                });
+            if (!plan.contacts ||
+                !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
+                continue;
+            // Is any cell of row `row`, columns [c0, c1), NODATA?
+            auto hits = [&](int row, int c0, int c1) {
+                c0 = std::max(c0, cells.col0);
+                c1 = std::min(c1, cells.col1);
+                return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
+            };
+            wk.rule.touch(view, chunk, hits, zoneFlagged, flag);
+        }
+        stripDone(b);
+    });
     if (!plan.tally)
         return;
 
