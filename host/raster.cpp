@@ -18,11 +18,14 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <type_traits>
 
@@ -413,6 +416,53 @@ struct CoverCells {
                 });
         }
     }
+
+    // Sorts the runs and cuts into the chunks of columns they lie in, cutting
+    // runs at the chunks' edges, so that each chunk visits only its own; the
+    // order within a chunk is kept, and so are the sums of shares.
+    void sortIntoChunks(std::span<const Window> chunks)
+    {
+        auto chunkOf = [&](int col) {
+            return static_cast<std::size_t>(
+                std::partition_point(chunks.begin(), chunks.end(), [&](const Window& w) { return w.col1 <= col; }) -
+                chunks.begin());
+        };
+        runStart.assign(chunks.size() + 2, 0);
+        cutStart.assign(chunks.size() + 2, 0);
+        for (const Run& r : runs)
+            for (std::size_t k = chunkOf(r.c0), last = chunkOf(r.c1 - 1); k <= last; ++k)
+                ++runStart[k + 2];
+        for (const Cut& c : cuts)
+            ++cutStart[chunkOf(c.col) + 2];
+        for (std::size_t k = 2; k < runStart.size(); ++k) {
+            runStart[k] += runStart[k - 1];
+            cutStart[k] += cutStart[k - 1];
+        }
+        sortedRuns.resize(runStart.back());
+        for (const Run& r : runs)
+            for (std::size_t k = chunkOf(r.c0), last = chunkOf(r.c1 - 1); k <= last; ++k)
+                sortedRuns[runStart[k + 1]++] = {r.row, std::max(r.c0, chunks[k].col0), std::min(r.c1, chunks[k].col1),
+                                                 r.zone};
+        sortedCuts.resize(cutStart.back());
+        for (const Cut& c : cuts)
+            sortedCuts[cutStart[chunkOf(c.col) + 1]++] = c;
+        runs.swap(sortedRuns);
+        cuts.swap(sortedCuts);
+    }
+    // After sortIntoChunks: the runs of chunk k.
+    std::span<const Run> runsOf(std::size_t k) const
+    {
+        return {runs.data() + runStart[k], runs.data() + runStart[k + 1]};
+    }
+    std::span<const Cut> cutsOf(std::size_t k) const
+    {
+        return {cuts.data() + cutStart[k], cuts.data() + cutStart[k + 1]};
+    }
+
+private:
+    std::vector<std::uint32_t> runStart, cutStart;
+    std::vector<Run> sortedRuns;
+    std::vector<Cut> sortedCuts;
 };
 
 // What one pass over the raster yields: the tallies, the NODATA contacts, or both.
@@ -437,12 +487,14 @@ struct StripView {
     Window read;
     int index = 0;  // of the strip in its band
     const std::vector<LabelBand>* labels = nullptr;
+    std::span<const Window> chunks;  // `read` cut into the windows read at once, left to right
 };
 
 // One chunk of a strip's cells as read.
 template <class T>
 struct ChunkCells {
     Window window;
+    std::size_t index = 0;  // into StripView::chunks
     const T* values;
     const T* at(int row, int col) const
     {
@@ -499,21 +551,28 @@ public:
     }
 
     template <class CountRun>
-    void count(const ChunkCells<T>& /*chunk*/, CountRun&& countRun)
+    void count(const ChunkCells<T>& chunk, CountRun&& countRun)
     {
+        const int c0 = chunk.window.col0, c1 = chunk.window.col1;
         if (labels_.empty())
-            runs_.forEach(countRun);
+            runs_.forEachIn(c0, c1, countRun);
         else
-            runs_.forEach([&](int row, int c0, int c1, int zone) { split(row, c0, c1, zone, 0, countRun); });
+            runs_.forEachIn(c0, c1, [&](int row, int a, int b, int zone) { split(row, a, b, zone, 0, countRun); });
     }
 
     // flag(zone) for each zone not yet flagged (zoneFlagged(zone)) with a
-    // cell of the strip for which hits(row, c0, c1) holds.
+    // cell of the chunk `cells` for which hits(row, c0, c1) holds.
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& v, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& v, const ChunkCells<T>& chunk, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
+        const Window& cells = chunk.window;
         for (const auto& g : v.strip.groups) {
-            if (zoneFlagged(v.shapes[static_cast<std::size_t>(g.shape)].zone))
+            const scan::PixelShape& shape = v.shapes[static_cast<std::size_t>(g.shape)];
+            if (zoneFlagged(shape.zone))
+                continue;
+            // A shape beside the chunk meets none of its cells.
+            const Window reach = TouchWindow(shape);
+            if (reach.col1 <= cells.col0 || reach.col0 >= cells.col1)
                 continue;
             const auto edges = v.table.edges(v.strip, g);
             bool hit = false;
@@ -527,7 +586,7 @@ public:
                 scan::ForEachCentreSpan(edges, v.read.row0, v.read.row1, scratch_,
                                         [&](int row, int c0, int c1) { hit = hit || hits(row, c0, c1); });
             if (hit)
-                flag(v.shapes[static_cast<std::size_t>(g.shape)].zone);
+                flag(shape.zone);
         }
     }
 
@@ -616,25 +675,25 @@ public:
             cover_.gather(v.table, v.strip, v.shapes, v.read, 0.0);
         else
             cover_.gather(v.table, v.strip, v.shapes, v.read, kShareOfContact, isFlagged);
+        cover_.sortIntoChunks(v.chunks);
     }
 
     template <class CountRun>
     void count(const ChunkCells<T>& chunk, CountRun&& countRun)
     {
-        for (const auto& r : cover_.runs)
+        for (const auto& r : cover_.runsOf(chunk.index))
             countRun(r.row, r.c0, r.c1, r.zone);
-        for (const auto& c : cover_.cuts)
-            if (c.col >= chunk.window.col0 && c.col < chunk.window.col1)
-                shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
+        for (const auto& c : cover_.cutsOf(chunk.index))
+            shares_.add(c.zone, *chunk.at(c.row, c.col), c.share);
     }
 
     template <class Hits, class ZoneFlagged, class Flag>
-    void touch(const StripView& /*v*/, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
+    void touch(const StripView& /*v*/, const ChunkCells<T>& chunk, Hits&& hits, ZoneFlagged&& zoneFlagged, Flag&& flag)
     {
-        for (const auto& r : cover_.runs)
+        for (const auto& r : cover_.runsOf(chunk.index))
             if (!zoneFlagged(r.zone) && hits(r.row, r.c0, r.c1))
                 flag(r.zone);
-        for (const auto& c : cover_.cuts)
+        for (const auto& c : cover_.cutsOf(chunk.index))
             if (c.share > kShareOfContact && !zoneFlagged(c.zone) && hits(c.row, c.col, c.col + 1))
                 flag(c.zone);
     }
@@ -694,8 +753,8 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
     Window window = all.clipped(raster.width, raster.height);
     window.row0 = std::max(window.row0, firstRow);
     window.row1 = std::min(window.row1, endRow);
-    // The edges are cut into strips a band of rows at a time, so the table
-    // holds one band's edges, not the whole raster's.
+    // The edges are cut into strips a band of rows at a time, so the tables
+    // hold a few bands' edges, not the whole raster's.
     const int bandRows = layout.rows * kStripsPerBand;
     const int stripCount = window.empty() ? 0 : (window.row1 - 1) / layout.rows - window.row0 / layout.rows + 1;
 
@@ -703,13 +762,16 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
         StripSource<T> source;
         TallyFor<T> tally;
         Rule rule;
+        std::vector<Window> chunks;
     };
     const int workerCount = WorkerCount(threads, stripCount);
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < workerCount; ++w)
         workers.push_back(
             std::unique_ptr<Worker>(new Worker{StripSource<T>(w == 0 ? std::move(first) : OpenRaster(raster.path)),
-                                               TallyFor<T>(plan.tally ? tallyCount : 0), Rule(tallyCount, plan)}));
+                                               TallyFor<T>(plan.tally ? tallyCount : 0),
+                                               Rule(tallyCount, plan),
+                                               {}}));
     auto zoneFlagged = [&](int zone) {
         return flagged[static_cast<std::size_t>(zone)].load(std::memory_order_relaxed);
     };
@@ -725,17 +787,27 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
             for (std::size_t k = key; k < key + static_cast<std::size_t>(keysPerZone); ++k)
                 zoneEndRow[k] = std::max(zoneEndRow[k], row1);
         }
-    std::vector<char> skipBand(shapes.size());
-    int stripsDone = 0;
-    for (int bandBegin = window.row0; bandBegin < window.row1;) {
-        const int bandEnd = std::min(window.row1, (bandBegin / bandRows + 1) * bandRows);
+    // Each band's edge tables are made on a thread of their own while the
+    // workers count the band before, and let go once its last strip is done,
+    // so that the workers never wait for them and only a few bands' edges
+    // are held at a time.
+    struct Band {
+        scan::StripEdgeTable table;
+        std::vector<LabelBand> labels;
+    };
+    const int firstBand = window.row0 / bandRows;
+    const int bandCount = window.empty() ? 0 : (window.row1 - 1) / bandRows - firstBand + 1;
+    auto makeBand = [&](int b) {
+        const int bandBegin = std::max(window.row0, (firstBand + b) * bandRows);
+        const int bandEnd = std::min(window.row1, (firstBand + b + 1) * bandRows);
+        std::vector<char> skipBand(shapes.size());
         for (std::size_t i = 0; i < shapes.size(); ++i) {
             const Window w = windowOf(shapes[i]);
             skipBand[i] = (!skip.empty() && skip[i]) || w.row1 <= bandBegin || w.row0 >= bandEnd;
         }
-        const scan::StripEdgeTable table(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
-                                         Rule::rows(plan.contacts), skipBand);
-        std::vector<LabelBand> labelBands;
+        auto band = std::make_shared<Band>();
+        band->table = scan::StripEdgeTable(shapes, placed.transform, bandBegin, bandEnd, layout.rows,
+                                           Rule::rows(plan.contacts), skipBand);
         if (plan.tally)
             for (const auto& l : labels) {
                 std::vector<char> skipLabel(l.placed.shapes.size());
@@ -743,58 +815,99 @@ void Scan(const RasterInfo& raster, const Placed& placed, int zoneCount, int thr
                     const Window w = CentreWindow(l.placed.shapes[i]);
                     skipLabel[i] = w.row1 <= bandBegin || w.row0 >= bandEnd;
                 }
-                labelBands.push_back(
+                band->labels.push_back(
                     {&l.placed.shapes, l.count,
                      scan::StripEdgeTable(l.placed.shapes, placed.transform, bandBegin, bandEnd, layout.rows,
                                           scan::StripEdgeTable::Rows::Centre, skipLabel)});
             }
-        const auto bandProgress = [&](double f) {
-            if (progress)
-                progress((stripsDone + f * table.size()) / stripCount);
-        };
-        RunStrips(workerCount, table.size(), bandProgress, [&](int w, int k) {
-            const auto& strip = table[k];
-            // Only the columns the strip's shapes can reach are read; for contact
-            // alone, only those of zones not yet flagged.
-            Window cols;
-            for (const auto& g : strip.groups)
-                if (plan.tally || !isFlagged(g.shape)) {
-                    const Window sw = windowOf(shapes[static_cast<std::size_t>(g.shape)]);
-                    cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+        return std::shared_ptr<const Band>(std::move(band));
+    };
+    // Strip g of the pass: its band, and its index in the band's table.
+    const int firstStrip = window.row0 / layout.rows;
+    auto bandOf = [&](int g) { return (firstStrip + g) * layout.rows / bandRows - firstBand; };
+    auto indexInBand = [&](int g, int b) {
+        return firstStrip + g - std::max(window.row0, (firstBand + b) * bandRows) / layout.rows;
+    };
+    std::mutex bandsMutex;
+    std::vector<std::shared_future<std::shared_ptr<const Band>>> bands(static_cast<std::size_t>(bandCount));
+    std::vector<char> started(bands.size(), 0);
+    std::vector<int> stripsIn(bands.size(), 0), stripsLeft;
+    for (int g = 0; g < stripCount; ++g)
+        ++stripsIn[static_cast<std::size_t>(bandOf(g))];
+    stripsLeft = stripsIn;
+    // Band b for its strip k; the next band is started when the workers near
+    // the end of this one, so that about two bands are held at a time.
+    auto bandAt = [&](int b, int k) {
+        std::shared_future<std::shared_ptr<const Band>> f;
+        {
+            const std::lock_guard lock(bandsMutex);
+            auto start = [&](int n) {
+                if (n < bandCount && !started[static_cast<std::size_t>(n)]) {
+                    started[static_cast<std::size_t>(n)] = 1;
+                    bands[static_cast<std::size_t>(n)] = std::async(std::launch::async, makeBand, n).share();
                 }
-            const StripView view{table, strip, shapes, cols.intersect(window), k, &labelBands};
-            if (view.read.empty())
-                return;
-            Worker& wk = *workers[static_cast<std::size_t>(w)];
+            };
+            start(b);
+            if (k + 2 * workerCount >= stripsIn[static_cast<std::size_t>(b)])
+                start(b + 1);
+            f = bands[static_cast<std::size_t>(b)];
+        }
+        return f.get();
+    };
+    auto stripDone = [&](int b) {
+        const std::lock_guard lock(bandsMutex);
+        if (--stripsLeft[static_cast<std::size_t>(b)] == 0)
+            bands[static_cast<std::size_t>(b)] = {};
+    };
+    RunStrips(workerCount, stripCount, progress, [&](int w, int g) {
+        const int b = bandOf(g);
+        const int k = indexInBand(g, b);
+        const std::shared_ptr<const Band> band = bandAt(b, k);
+        const scan::StripEdgeTable& table = band->table;
+        const auto& strip = table[k];
+        // Only the columns the strip's shapes can reach are read; for contact
+        // alone, only those of zones not yet flagged.
+        Window cols;
+        for (const auto& grp : strip.groups)
+            if (plan.tally || !isFlagged(grp.shape)) {
+                const Window sw = windowOf(shapes[static_cast<std::size_t>(grp.shape)]);
+                cols.add(sw.col0, sw.col1, strip.rowBegin, strip.rowEnd);
+            }
+        const Window read = cols.intersect(window);
+        if (read.empty()) {
+            stripDone(b);
+            return;
+        }
+        Worker& wk = *workers[static_cast<std::size_t>(w)];
+        wk.chunks.clear();
+        ForEachChunk(read, blockCols, [&](const Window& cells) { wk.chunks.push_back(cells); });
+        const StripView view{table, strip, shapes, read, k, &band->labels, wk.chunks};
+        if (plan.tally)
+            wk.tally.retire(strip.rowBegin, zoneEndRow);
+        wk.rule.prepare(view, isFlagged);
+        for (std::size_t i = 0; i < wk.chunks.size(); ++i) {
+            const Window& cells = wk.chunks[i];
+            const ChunkCells<T> chunk{cells, i, wk.source.read(raster.path, cells, layout.dropCache)};
             if (plan.tally)
-                wk.tally.retire(strip.rowBegin, zoneEndRow);
-            wk.rule.prepare(view, isFlagged);
-            ForEachChunk(view.read, blockCols, [&](const Window& cells) {
-                const ChunkCells<T> chunk{cells, wk.source.read(raster.path, cells, layout.dropCache)};
-                if (plan.tally)
-                    wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
-                        c0 = std::max(c0, cells.col0);
-                        c1 = std::min(c1, cells.col1);
-                        if (c0 < c1)
-                            wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
-                    });
-                if (!plan.contacts ||
-                    !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
-                    return;
-                // Is any cell of row `row`, columns [c0, c1), NODATA?
-                auto hits = [&](int row, int c0, int c1) {
+                wk.rule.count(chunk, [&](int row, int c0, int c1, int zone) {
                     c0 = std::max(c0, cells.col0);
                     c1 = std::min(c1, cells.col1);
-                    return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
-                };
-                wk.rule.touch(view, hits, zoneFlagged, flag);
-            });
-        });
-        stripsDone += table.size();
-        bandBegin = bandEnd;
-    }
-    if (progress && stripCount == 0)
-        progress(1.0);
+                    if (c0 < c1)
+                        wk.tally.countRun(zone, chunk.at(row, c0), static_cast<std::size_t>(c1 - c0));
+                });
+            if (!plan.contacts ||
+                !AnyEqual(chunk.values, cells.width() * static_cast<std::size_t>(cells.row1 - cells.row0), *nodata))
+                continue;
+            // Is any cell of row `row`, columns [c0, c1), NODATA?
+            auto hits = [&](int row, int c0, int c1) {
+                c0 = std::max(c0, cells.col0);
+                c1 = std::min(c1, cells.col1);
+                return c0 < c1 && AnyEqual(chunk.at(row, c0), static_cast<std::size_t>(c1 - c0), *nodata);
+            };
+            wk.rule.touch(view, chunk, hits, zoneFlagged, flag);
+        }
+        stripDone(b);
+    });
     if (!plan.tally)
         return;
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -319,7 +320,9 @@ void ForEachCoveredCell(std::span<const Edge> edges, int r0, int r1, int c0, int
 
 // The zone spans of a strip, gathered in burn order and resolved so that
 // where spans overlap the last one wins, as in a zone grid burnt shape after
-// shape. Only rows where spans overlap are painted cell by cell.
+// shape. They are resolved once per strip, however often they are read (once
+// per chunk of columns), and only clusters of overlapping spans are painted
+// cell by cell.
 class ZoneRuns {
 public:
     void reset(int rowBegin, int rowEnd)
@@ -327,13 +330,46 @@ public:
         rowBegin_ = rowBegin;
         rowEnd_ = rowEnd;
         spans_.clear();
+        resolved_ = false;
     }
-    void add(int row, int c0, int c1, int zone) { spans_.push_back({row, c0, c1, zone}); }
+    void add(int row, int c0, int c1, int zone)
+    {
+        spans_.push_back({row, c0, c1, zone});
+        resolved_ = false;
+    }
 
     // fn(row, c0, c1, zone) for disjoint runs of cells [c0, c1), row by row.
     template <class Fn>
     void forEach(Fn&& fn)
     {
+        forEachIn(std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), fn);
+    }
+
+    // The same, cut to columns [c0, c1): a chunk of columns finds its runs in
+    // each row by bisection instead of passing over the whole strip's.
+    template <class Fn>
+    void forEachIn(int c0, int c1, Fn&& fn)
+    {
+        if (!resolved_)
+            resolve();
+        for (std::size_t i = 0; i + 1 < runStart_.size(); ++i) {
+            const Span* last = runs_.data() + runStart_[i + 1];
+            const Span* s = std::partition_point(static_cast<const Span*>(runs_.data() + runStart_[i]), last,
+                                                 [&](const Span& r) { return r.c1 <= c0; });
+            for (; s != last && s->c0 < c1; ++s)
+                fn(s->row, std::max(s->c0, c0), std::min(s->c1, c1), s->zone);
+        }
+    }
+
+private:
+    struct Span {
+        int row, c0, c1, zone;
+    };
+
+    void resolve()
+    {
+        runs_.clear();
+        resolved_ = true;
         const auto rows = static_cast<std::size_t>(rowEnd_ - rowBegin_);
         rowStart_.assign(rows + 2, 0);
         for (const Span& s : spans_)
@@ -343,45 +379,56 @@ public:
         byRow_.resize(spans_.size());
         for (const Span& s : spans_)  // stable: burn order holds within a row
             byRow_[rowStart_[static_cast<std::size_t>(s.row - rowBegin_) + 1]++] = s;
+        runStart_.assign(1, 0);
         for (std::size_t i = 0; i < rows; ++i) {
             const Span* first = byRow_.data() + rowStart_[i];
             const Span* last = byRow_.data() + rowStart_[i + 1];
-            sorted_.assign(first, last);
-            std::sort(sorted_.begin(), sorted_.end(), [](const Span& a, const Span& b) { return a.c0 < b.c0; });
-            bool disjoint = true;
-            for (std::size_t k = 1; k < sorted_.size() && disjoint; ++k)
-                disjoint = sorted_[k - 1].c1 <= sorted_[k].c0;
-            if (disjoint) {
-                for (const Span& s : sorted_)
-                    fn(s.row, s.c0, s.c1, s.zone);
-                continue;
-            }
-            const int lo = sorted_.front().c0;
-            int hi = lo;
-            for (const Span& s : sorted_)
-                hi = std::max(hi, s.c1);
-            paint_.assign(static_cast<std::size_t>(hi - lo), -1);
+            // Each span's place in burn order rides in `row` while sorted by column.
+            sorted_.clear();
             for (const Span* s = first; s != last; ++s)
-                std::fill(paint_.begin() + (s->c0 - lo), paint_.begin() + (s->c1 - lo), s->zone);
-            for (int c = lo; c < hi;) {
-                const std::int32_t z = paint_[static_cast<std::size_t>(c - lo)];
-                int end = c + 1;
-                while (end < hi && paint_[static_cast<std::size_t>(end - lo)] == z)
-                    ++end;
-                if (z >= 0)
-                    fn(first->row, c, end, z);
-                c = end;
+                sorted_.push_back({static_cast<int>(s - first), s->c0, s->c1, s->zone});
+            std::sort(sorted_.begin(), sorted_.end(), [](const Span& a, const Span& b) { return a.c0 < b.c0; });
+            const int row = rowBegin_ + static_cast<int>(i);
+            for (std::size_t k = 0; k < sorted_.size();) {
+                // A cluster: spans chained by overlap, so their union has no gap.
+                std::size_t end = k + 1;
+                int hi = sorted_[k].c1;
+                for (; end < sorted_.size() && sorted_[end].c0 < hi; ++end)
+                    hi = std::max(hi, sorted_[end].c1);
+                if (end == k + 1)
+                    runs_.push_back({row, sorted_[k].c0, sorted_[k].c1, sorted_[k].zone});
+                else
+                    paint(row, k, end, hi);
+                k = end;
             }
+            runStart_.push_back(static_cast<std::uint32_t>(runs_.size()));
         }
     }
 
-private:
-    struct Span {
-        int row, c0, c1, zone;
-    };
+    // Burns sorted_[k, end) in burn order over their columns and keeps the runs.
+    void paint(int row, std::size_t k, std::size_t end, int hi)
+    {
+        const int lo = sorted_[k].c0;
+        std::sort(sorted_.begin() + static_cast<std::ptrdiff_t>(k), sorted_.begin() + static_cast<std::ptrdiff_t>(end),
+                  [](const Span& a, const Span& b) { return a.row < b.row; });
+        paint_.assign(static_cast<std::size_t>(hi - lo), -1);
+        for (std::size_t j = k; j < end; ++j)
+            std::fill(paint_.begin() + (sorted_[j].c0 - lo), paint_.begin() + (sorted_[j].c1 - lo), sorted_[j].zone);
+        for (int c = lo; c < hi;) {
+            const std::int32_t z = paint_[static_cast<std::size_t>(c - lo)];
+            int next = c + 1;
+            while (next < hi && paint_[static_cast<std::size_t>(next - lo)] == z)
+                ++next;
+            if (z >= 0)
+                runs_.push_back({row, c, next, z});
+            c = next;
+        }
+    }
+
     int rowBegin_ = 0, rowEnd_ = 0;
-    std::vector<Span> spans_, byRow_, sorted_;
-    std::vector<std::uint32_t> rowStart_;
+    bool resolved_ = false;
+    std::vector<Span> spans_, byRow_, sorted_, runs_;
+    std::vector<std::uint32_t> rowStart_, runStart_;  // runs_[runStart_[i] .. runStart_[i + 1]) lie in row i
     std::vector<std::int32_t> paint_;
 };
 

@@ -304,20 +304,49 @@ void Table::search(std::string_view where, const std::function<bool(const Row&)>
 void Table::update(std::string_view where, const std::function<bool(Row&)>& visit)
 {
     setFilter(where);
+    // The walk reads the attributes only, so that a large layer's shapes are
+    // not all held at once; each row is given its shape back as it is written.
+    struct ShapesIgnored {
+        OGRLayer* layer;
+        explicit ShapesIgnored(OGRLayer* l, bool ignore) : layer(ignore ? l : nullptr)
+        {
+            const char* geometry[] = {"OGR_GEOMETRY", nullptr};
+            if (layer)
+                layer->SetIgnoredFields(geometry);
+        }
+        ShapesIgnored(const ShapesIgnored&) = delete;
+        ShapesIgnored& operator=(const ShapesIgnored&) = delete;
+        ~ShapesIgnored()
+        {
+            if (layer)
+                layer->SetIgnoredFields(nullptr);
+        }
+    };
     std::vector<OGRFeatureUniquePtr> changed;
-    FeatureReader reader(layer_, name(), path_);
-    for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
-        Row r(*this, f.get());
-        const bool more = visit(r);
-        changed.push_back(std::move(f));
-        if (!more)
-            break;
+    {
+        const ShapesIgnored ignored(layer_, featureClass_);
+        FeatureReader reader(layer_, name(), path_);
+        for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
+            Row r(*this, f.get());
+            const bool more = visit(r);
+            changed.push_back(std::move(f));
+            if (!more)
+                break;
+        }
     }
     layer_->SetAttributeFilter(nullptr);
     // Written after the walk: rewriting a row while reading can disturb the reading order.
-    for (auto& f : changed)
+    for (auto& f : changed) {
+        if (featureClass_) {
+            const OGRFeatureUniquePtr whole(layer_->GetFeature(f->GetFID()));
+            if (!whole)
+                RaiseGdal("Cannot read back a row of '" + path_.string() + "'");
+            f->SetGeometryDirectly(whole->StealGeometry());
+        }
         if (layer_->SetFeature(f.get()) != OGRERR_NONE)
             RaiseGdal("Cannot update a row of '" + path_.string() + "'");
+        f.reset();
+    }
 }
 
 long long Table::rowCount(std::string_view where)

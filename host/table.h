@@ -106,7 +106,8 @@ public:
 
     // Visits the rows matching `where` (all when empty); return false to stop.
     void search(std::string_view where, const std::function<bool(const Row&)>& visit);
-    // As search, writing back each visited row.
+    // As search, writing back each visited row: its attributes, the rows
+    // being read without their shapes.
     void update(std::string_view where, const std::function<bool(Row&)>& visit);
     long long rowCount(std::string_view where = {});
 

@@ -19,12 +19,19 @@ namespace {
 
 bool sameValue(const Value& a, const Value& b) { return !ValueLess(a, b) && !ValueLess(b, a); }
 
+// The raster's coordinate system, null when it has none GDAL reads.
+std::unique_ptr<OGRSpatialReference> rasterSrs(const RasterInfo& raster)
+{
+    auto srs = std::make_unique<OGRSpatialReference>();
+    if (raster.wkt.empty() || srs->importFromWkt(raster.wkt.c_str()) != OGRERR_NONE)
+        return nullptr;
+    return srs;
+}
+
 std::vector<FeatureRecord> readInRasterSrs(const Layer& layer, const std::string& field, bool selectedOnly,
                                            const RasterInfo& raster)
 {
-    OGRSpatialReference srs;
-    const bool hasSrs = !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
-    return ReadFeatures(layer, field, selectedOnly, hasSrs ? &srs : nullptr);
+    return ReadFeatures(layer, field, selectedOnly, rasterSrs(raster).get());
 }
 
 // One shape per zone: the union of the zone's shapes where it has several.
@@ -176,9 +183,7 @@ LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& lab
 LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const RasterInfo& raster,
                                  const ProgressFn& progress)
 {
-    OGRSpatialReference rasterSrs;
-    const bool hasSrs = !raster.wkt.empty() && rasterSrs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE;
-    const std::vector<CellLabels> cellLabels = readLabels(labels, hasSrs ? &rasterSrs : nullptr);
+    const std::vector<CellLabels> cellLabels = readLabels(labels, rasterSrs(raster).get());
     auto scan = [&](std::vector<Value> values, const std::vector<ZoneShape>& shapes) {
         LayerTabulation t;
         t.zones = std::move(values);

@@ -139,6 +139,17 @@ TEST(TabulateArea, CountsMatchPointInPolygonWithAnyThreadsStripsOrWindows)
         ExpectSame(merged.tabulation, one);
         EXPECT_EQ(merged.touchesNodata, touched);
     }
+    // Three bands of strips, their edges cut while the band before is counted; zones across their bounds.
+    const Grid tall{6, 9000, {1000, 30, 0, 20000, 0, -30}};
+    std::vector<double> column(6 * 9000);
+    for (auto& v : column)
+        v = static_cast<double>(rng() % 6 * 10 + 1);
+    const RasterInfo tallInfo = DescribeRaster(WriteRaster(dir / "tall.tif", tall, GDT_Byte, column, 51));
+    const auto across = Shapes({{0, "POLYGON((1010 -99990,1170 -100500,1150 -106000,1020 -105000,1010 -99990))"},
+                                {1, "POLYGON((1040 17000,1100 17000,1130 -247000,1060 -247000,1040 17000))"}});
+    const AreaTabulation bands = TabulateArea(tallInfo, across, 2, 2);
+    ExpectSame(bands, BruteForce(tallInfo, column, across, 2));
+    ExpectSame(TabulateArea(tallInfo, across, 2, 1), bands);
 }
 
 TEST(TabulateArea, LastShapeWinsAndNodataCountsOnlyAsZoneCells)
