@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <set>
 
 namespace halvo::model {
@@ -259,13 +260,10 @@ RunRequest CheckRequest(const RunRequest& request)
 
 namespace {
 
-RunResult runStages(const RunRequest& request)
+// The output's folder, made absolute; a missing one is asked about (the
+// default folder instead) or refused, as is one that cannot be written.
+fs::path outputFolder(const RunRequest& r)
 {
-    host::ResetGeometryRepairs();
-    // The run never writes its inputs, so each is opened once and kept open.
-    const host::OpenInputs inputs(inputFiles(request));
-    RunRequest r = CheckRequest(request);
-
     fs::path folder = r.output.parent_path().empty() ? fs::current_path() : r.output.parent_path();
     const fs::path defaultFolder = r.extensionFolder / "output";
     auto same = [](const fs::path& a, const fs::path& b) {
@@ -290,7 +288,132 @@ RunResult runStages(const RunRequest& request)
         refuse("The output folder '" + folder.string() + "' does not exist: make it, or choose a folder that exists");
     if (::access(folder.c_str(), W_OK) != 0)
         refuse("The output folder '" + folder.string() + "' cannot be written: choose another location");
-    folder = fs::absolute(folder);
+    return fs::absolute(folder);
+}
+
+// Each zone's land per class, by density level and scenario as asked, with
+// the scenarios applied; which zones touch NODATA when the pass could tell.
+struct CountedAreas {
+    AreaRows table;
+    std::set<std::string> touchingNodata;
+    bool nodataKnown = true;
+};
+
+CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, const std::string& field,
+                        host::ZoneLayer& zones, const AreaRules& rules, const fs::path& scratch,
+                        const std::function<void(const params::Scenario&, const ScenarioOutcome&)>& skip)
+{
+    const auto* densityLayer = std::get_if<DensityLayer>(&r.density);
+    auto densityFailed = [] {
+        support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
+                        "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
+                        "Population Density Layer are in the same projection.",
+                        support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
+        throw support::Stopped("the density layer could not be used");
+    };
+    // The zones cut by the density layer, made only to tell why a scenario holds no cell.
+    host::LayerPtr pieces;
+    auto densityPieces = [&]() -> const host::Layer& {
+        if (!pieces)
+            pieces = IntersectLayers(*densityLayer->layer, *analysis, "popIntersect", scratch);
+        return *pieces;
+    };
+
+    // Land inside several scenarios is recast once, by the first row that covers it.
+    std::vector<const host::Layer*> earlier;
+    CountedAreas out;
+    if (densityLayer || !r.scenarios.empty()) {
+        // One pass counts each zone's land by density level and scenario: cells
+        // labelled by their centres, or the zones cut exactly in memory.
+        std::optional<DensityRule> density;
+        if (densityLayer) {
+            if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis))
+                densityFailed();
+            density =
+                DensityRule{densityLayer->layer.get(), densityLayer->field, densityLayer->high, densityLayer->low};
+        }
+        std::vector<std::optional<ScenarioOutcome>> refused;
+        std::vector<const host::Layer*> counted;
+        for (const auto& s : r.scenarios) {
+            refused.push_back(SkipForProjection(*s.layer, *analysis));
+            counted.push_back(refused.back() ? nullptr : s.layer.get());
+        }
+        LabelledAreas labelled =
+            AreasByLabel(zones, *r.landCover, rules, density, counted, densityLayer ? "popIntersect" : analysis->name);
+        out.table = std::move(labelled.zones);
+        out.touchingNodata = std::move(labelled.touchingNodata);
+        out.nodataKnown = labelled.nodataKnown;
+        support::CheckCanceled();
+        int n = 2;
+        for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
+            const auto& s = r.scenarios[i];
+            if (refused[i]) {
+                skip(s, *refused[i]);
+                continue;
+            }
+            support::Progress("Applying the development scenario " + s.layer->name);
+            const CountedScenarioContext context{
+                [&]() -> const host::Layer& { return densityLayer ? densityPieces() : *analysis; },
+                earlier,
+                earlier.empty() ? nullptr : s.layer.get(),
+                r.landCover.get(),
+                std::to_string(n),
+                scratch};
+            const ScenarioOutcome outcome =
+                ApplyCountedScenario(out.table, labelled.scenarios[i], *s.layer, s.classId, rules, context);
+            if (outcome.applied)
+                earlier.push_back(s.layer.get());
+            else
+                skip(s, outcome);
+        }
+    } else {
+        // The same read of the raster tells which zones touch NODATA.
+        out.table = AreaTable(*analysis, *r.landCover, field, rules, &out.touchingNodata, &zones);
+    }
+
+    // Density levels folded back into their zones.
+    if (densityLayer)
+        out.table = SumByZone(out.table);
+    return out;
+}
+
+// Land outside the density layer has no level: those zones are incomplete.
+void flagZonesOutsideDensity(const DensityLayer& density, host::ZoneLayer& zones, Units units,
+                             std::vector<ZoneFigures>& figures, std::set<long long>& flagged,
+                             std::vector<std::string>& usage)
+{
+    {
+        const auto short_ = zonesShortOfDensityCover(zones, *density.layer);
+        if (!short_.empty()) {
+            double missing = 0;
+            std::set<std::string> values;
+            for (const auto& [value, area] : short_) {
+                values.insert(value);
+                missing += area;
+            }
+            FlagIncomplete(zones.values(), values, figures, flagged);
+            usage.push_back("Left Out: " + std::to_string(short_.size()) +
+                            " zone(s) partly or wholly outside the population density layer (" +
+                            areaText(missing, units) + ")");
+            support::MsgBox(std::to_string(short_.size()) +
+                                " zone(s) lie partly or wholly outside the population "
+                                "density layer " +
+                                density.layer->name + ": their " + areaText(missing, units) +
+                                " there have no density level and are left out. "
+                                "These zones have 'N' in the 'Complete' field.",
+                            support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
+        }
+    }
+}
+
+RunResult runStages(const RunRequest& request)
+{
+    host::ResetGeometryRepairs();
+    // The run never writes its inputs, so each is opened once and kept open.
+    const host::OpenInputs inputs(inputFiles(request));
+    RunRequest r = CheckRequest(request);
+
+    const fs::path folder = outputFolder(r);
     r.output = folder / r.output.filename();
     // Before anything is written: the output replaces no input, fits GDAL's
     // paths, and replaces only files of its own.
@@ -355,22 +478,6 @@ RunResult runStages(const RunRequest& request)
     if (const auto* level = std::get_if<DensityLevel>(&r.density))
         rules.fixedLevel = *level;
 
-    const auto* densityLayer = std::get_if<DensityLayer>(&r.density);
-    auto densityFailed = [] {
-        support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
-                        "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
-                        "Population Density Layer are in the same projection.",
-                        support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
-        throw support::Stopped("the density layer could not be used");
-    };
-    // The zones cut by the density layer, made only to tell why a scenario holds no cell.
-    host::LayerPtr pieces;
-    auto densityPieces = [&]() -> const host::Layer& {
-        if (!pieces)
-            pieces = IntersectLayers(*densityLayer->layer, *analysis, "popIntersect", scratch.path());
-        return *pieces;
-    };
-
     // The analysis zones are read once: tabulated, then dissolved into the output.
     host::ZoneLayer analysisZones(*analysis, zoneField, !analysis->selection.empty());
     RunResult result;
@@ -379,95 +486,18 @@ RunResult runStages(const RunRequest& request)
         report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
         report.skippedRows.insert(s.row);
     };
-    // Land inside several scenarios is recast once, by the first row that covers it.
-    std::vector<const host::Layer*> earlier;
-    std::set<std::string> touchingNodata;
-    bool nodataKnown = true;
-    AreaRows areaTable;
-    if (densityLayer || !r.scenarios.empty()) {
-        // One pass counts each zone's land by density level and scenario: cells
-        // labelled by their centres, or the zones cut exactly in memory.
-        std::optional<DensityRule> density;
-        if (densityLayer) {
-            if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis))
-                densityFailed();
-            density =
-                DensityRule{densityLayer->layer.get(), densityLayer->field, densityLayer->high, densityLayer->low};
-        }
-        std::vector<std::optional<ScenarioOutcome>> refused;
-        std::vector<const host::Layer*> counted;
-        for (const auto& s : r.scenarios) {
-            refused.push_back(SkipForProjection(*s.layer, *analysis));
-            counted.push_back(refused.back() ? nullptr : s.layer.get());
-        }
-        LabelledAreas labelled = AreasByLabel(analysisZones, *r.landCover, rules, density, counted,
-                                              densityLayer ? "popIntersect" : analysis->name);
-        areaTable = std::move(labelled.zones);
-        touchingNodata = std::move(labelled.touchingNodata);
-        nodataKnown = labelled.nodataKnown;
-        support::CheckCanceled();
-        int n = 2;
-        for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
-            const auto& s = r.scenarios[i];
-            if (refused[i]) {
-                skip(s, *refused[i]);
-                continue;
-            }
-            support::Progress("Applying the development scenario " + s.layer->name);
-            const CountedScenarioContext context{
-                [&]() -> const host::Layer& { return densityLayer ? densityPieces() : *analysis; },
-                earlier,
-                earlier.empty() ? nullptr : s.layer.get(),
-                r.landCover.get(),
-                std::to_string(n),
-                scratch.path()};
-            const ScenarioOutcome outcome =
-                ApplyCountedScenario(areaTable, labelled.scenarios[i], *s.layer, s.classId, rules, context);
-            if (outcome.applied)
-                earlier.push_back(s.layer.get());
-            else
-                skip(s, outcome);
-        }
-    } else {
-        // The same read of the raster tells which zones touch NODATA.
-        areaTable = AreaTable(*analysis, *r.landCover, field, rules, &touchingNodata, &analysisZones);
-    }
-
-    // Density levels folded back into their zones.
-    if (densityLayer)
-        areaTable = SumByZone(areaTable);
+    CountedAreas counted = countAreas(r, analysis, zoneField, analysisZones, rules, scratch.path(), skip);
 
     // The output, its result fields, style, completeness and reports. Each
     // zone keeps its own shape, whatever pieces density cut it into.
     support::Progress("Computing percent impervious");
-    result.zones = ZoneResults(analysisZones.values(), areaTable, zoneField);
+    result.zones = ZoneResults(analysisZones.values(), counted.table, zoneField);
     support::Progress("Flagging zones with NODATA cells");
     std::set<long long> flagged;  // zones marked "N", selected in the output
-    FlagNodataZones(analysisZones, raster, result.zones, flagged, r.coverage, nodataKnown ? &touchingNodata : nullptr);
-    if (densityLayer) {
-        // Land outside the density layer has no level: those zones are incomplete.
-        const auto short_ = zonesShortOfDensityCover(analysisZones, *densityLayer->layer);
-        if (!short_.empty()) {
-            double missing = 0;
-            std::set<std::string> values;
-            for (const auto& [value, area] : short_) {
-                values.insert(value);
-                missing += area;
-            }
-            FlagIncomplete(analysisZones.values(), values, result.zones, flagged);
-            report.usage.push_back("Left Out: " + std::to_string(short_.size()) +
-                                   " zone(s) partly or wholly outside the population density layer (" +
-                                   areaText(missing, *r.units) + ")");
-            support::MsgBox(std::to_string(short_.size()) +
-                                " zone(s) lie partly or wholly outside the population "
-                                "density layer " +
-                                std::get<DensityLayer>(r.density).layer->name + ": their " +
-                                areaText(missing, *r.units) +
-                                " there have no density level and are left out. "
-                                "These zones have 'N' in the 'Complete' field.",
-                            support::Buttons::OK, support::Icon::Information, "Outside the Density Layer");
-        }
-    }
+    FlagNodataZones(analysisZones, raster, result.zones, flagged, r.coverage,
+                    counted.nodataKnown ? &counted.touchingNodata : nullptr);
+    if (const auto* density = std::get_if<DensityLayer>(&r.density))
+        flagZonesOutsideDensity(*density, analysisZones, *r.units, result.zones, flagged, report.usage);
     support::Progress("Dissolving the analysis layer");
     const fs::path staged = staging.folder() / r.output.filename();
     host::LayerPtr output = DissolveAnalysisLayer(analysisZones, r.field, staged, r.layerName, *r.units, result.zones);
