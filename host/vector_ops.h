@@ -139,19 +139,6 @@ struct ZoneCover {
 };
 std::vector<ZoneCover> CoverOfZones(ZoneLayer& zones, const Layer& cover);
 
-// Polygonal pieces of input ∩ overlay (only the overlay's selected features
-// when it has a selection). The overlay's fields come first under their own
-// names, the input's follow; a name already taken (or longer than a shapefile
-// allows) is cut and numbered "_1", "_2". A double "Area" (or "AREA") field holds
-// each piece's own area. `derive`, when given, sees the empty output table
-// and the field sources before any piece is written: it may add fields, and
-// answers what fills them for each piece (its other fields already set), so
-// every row is written once. Answers output field name → source field name.
-using PieceFiller = std::function<void(Table::Row&)>;
-using PieceFields = std::function<PieceFiller(Table&, const std::map<std::string, std::string>& sourceOf)>;
-std::map<std::string, std::string> Intersect(const Layer& input, const Layer& overlay,
-                                             const std::filesystem::path& outShp, const PieceFields& derive = {});
-
 // Writes the shapefile's features and fields as the layer `layerName` of a
 // GeoPackage, in one transaction of that GeoPackage: a layer of that name
 // (in any case) is replaced, every other layer is kept, and a failure leaves

@@ -322,64 +322,72 @@ FieldUse ValuesInUse(const Layer& layer, const std::string& field)
     return use;
 }
 
-long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier, const std::filesystem::path& outShp)
-{
-    struct Taken {
-        OGRGeometryUniquePtr geometry;
+namespace {
+
+struct Polygons {
+    std::vector<OGRGeometryUniquePtr> shapes;
+    std::vector<OGREnvelope> boxes;
+
+    void add(OGRGeometryUniquePtr g)
+    {
+        if (!g || g->IsEmpty() || OGR_G_Area(OGRGeometry::ToHandle(g.get())) <= 0)
+            return;
         OGREnvelope box;
-        std::string layer;
-    };
-    std::vector<Taken> taken;
-    for (const Layer* e : earlier)
-        for (auto& f : ReadFeatures(*e, {}, !e->selection.empty()))
-            if (f.geometry) {
-                OGREnvelope box;
-                f.geometry->getEnvelope(&box);
-                taken.push_back({std::move(f.geometry), box, e->name});
-            }
-    auto features = ReadFeatures(layer, {}, !layer.selection.empty());
-    // Each polygon loses only the earlier land near it: merging all of it
-    // first, and cutting every polygon by the whole, cost most of the stage.
-    std::vector<OGRGeometryUniquePtr> rests(features.size());
-    ParallelFor(
-        features.size(), [] { return 0; },
-        [&](int&, std::size_t k) {
-            auto& f = features[k];
-            if (!f.geometry)
-                return;
-            OGREnvelope box;
-            f.geometry->getEnvelope(&box);
-            OGRGeometryUniquePtr near;
-            for (const auto& t : taken) {
-                if (!t.box.Intersects(box))
-                    continue;
-                near.reset(near ? near->Union(t.geometry.get()) : t.geometry->clone());
-                if (!near)
-                    support::raise(support::err::kHostFailure, "Cannot merge the polygons of '" + t.layer + "'");
-            }
-            rests[k].reset(near ? f.geometry->Difference(near.get()) : f.geometry.release());
-            if (!rests[k])
-                support::raise(support::err::kHostFailure,
-                               "Cannot take earlier scenarios' land out of a polygon of '" + layer.name + "'");
-        });
-    auto src = FeatureSource::Open(layer);
-    auto table =
-        Table::CreateShapefile(outShp, ShapeKind::MultiPolygon, src.srs(), {{"ID", "ID", kInteger, 10, 10, 0}});
-    auto ins = table.inserter();
-    long kept = 0;
-    for (std::size_t k = 0; k < features.size(); ++k) {
-        auto& rest = rests[k];
-        if (!rest || rest->IsEmpty() || OGR_G_Area(OGRGeometry::ToHandle(rest.get())) <= 0)
-            continue;
-        OGRGeometryUniquePtr poly(OGRGeometryFactory::forceToMultiPolygon(rest.release()));
-        ins.buffer().setShape(poly.get());
-        ins.buffer().set(2, static_cast<long long>(features[k].fid));
-        ins.insert();
-        ++kept;
+        g->getEnvelope(&box);
+        shapes.push_back(std::move(g));
+        boxes.push_back(box);
     }
-    ins.finish();
-    table.finish();
-    return kept;
+};
+
+Polygons polygonsOf(const Layer& layer, const OGRSpatialReference* srs)
+{
+    Polygons out;
+    for (auto& f : ReadFeatures(layer, {}, !layer.selection.empty(), srs))
+        out.add(std::move(f.geometry));
+    return out;
+}
+
+OGRGeometryUniquePtr checked(OGRGeometry* g, const Layer& layer)
+{
+    if (!g)
+        support::raise(support::err::kHostFailure, "Cannot overlay the polygons of '" + layer.name + "'");
+    return OGRGeometryUniquePtr(g);
+}
+
+}  // namespace
+
+bool SharesLand(const Layer& layer, const std::vector<const Layer*>& earlier, const std::vector<const Layer*>& others)
+{
+    std::unique_ptr<OGRSpatialReference> srs;
+    {
+        auto src = FeatureSource::Open(layer);
+        if (src.srs())
+            srs = std::make_unique<OGRSpatialReference>(*src.srs());
+    }
+    Polygons current = polygonsOf(layer, srs.get());
+    // Each polygon loses the earlier land near it.
+    for (const Layer* e : earlier) {
+        const Polygons taken = polygonsOf(*e, srs.get());
+        Polygons rest;
+        for (std::size_t i = 0; i < current.shapes.size(); ++i) {
+            OGRGeometryUniquePtr g = std::move(current.shapes[i]);
+            for (std::size_t t = 0; t < taken.shapes.size() && g; ++t)
+                if (taken.boxes[t].Intersects(current.boxes[i]) && g->Intersects(taken.shapes[t].get()))
+                    g = checked(g->Difference(taken.shapes[t].get()), layer);
+            rest.add(std::move(g));
+        }
+        current = std::move(rest);
+    }
+    for (const Layer* other : others) {
+        const Polygons with = polygonsOf(*other, srs.get());
+        Polygons shared;
+        for (std::size_t i = 0; i < current.shapes.size(); ++i)
+            for (std::size_t w = 0; w < with.shapes.size(); ++w)
+                if (with.boxes[w].Intersects(current.boxes[i]) && current.shapes[i]->Intersects(with.shapes[w].get()))
+                    shared.add(checked(current.shapes[i]->Intersection(with.shapes[w].get()), *other));
+        current = std::move(shared);
+    }
+    return !current.shapes.empty();
 }
 
 }  // namespace halvo::host

@@ -84,10 +84,9 @@ struct FieldUse {
 };
 FieldUse ValuesInUse(const Layer& layer, const std::string& field);
 
-// Writes the polygons of `layer` less every polygon of the `earlier` layers
-// as a shapefile with one integer field "ID"; answers how many features have
-// land left.
-long SubtractPolygons(const Layer& layer, const std::vector<const Layer*>& earlier,
-                      const std::filesystem::path& outShp);
+// Whether the polygons of `layer`, less the land of every polygon of the
+// `earlier` layers, share land (some area) with a polygon of each of `others`
+// at once. Only the selected features of a layer with a selection count.
+bool SharesLand(const Layer& layer, const std::vector<const Layer*>& earlier, const std::vector<const Layer*>& others);
 
 }  // namespace halvo::host

@@ -300,7 +300,7 @@ struct CountedAreas {
 };
 
 CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, const std::string& field,
-                        host::ZoneLayer& zones, const AreaRules& rules, const fs::path& scratch,
+                        host::ZoneLayer& zones, const AreaRules& rules,
                         const std::function<void(const params::Scenario&, const ScenarioOutcome&)>& skip)
 {
     const auto* densityLayer = std::get_if<DensityLayer>(&r.density);
@@ -311,14 +311,6 @@ CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, con
                         support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
         throw support::Stopped("the density layer could not be used");
     };
-    // The zones cut by the density layer, made only to tell why a scenario holds no cell.
-    host::LayerPtr pieces;
-    auto densityPieces = [&]() -> const host::Layer& {
-        if (!pieces)
-            pieces = IntersectLayers(*densityLayer->layer, *analysis, "popIntersect", scratch);
-        return *pieces;
-    };
-
     // Land inside several scenarios is recast once, by the first row that covers it.
     std::vector<const host::Layer*> earlier;
     CountedAreas out;
@@ -352,13 +344,9 @@ CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, con
                 continue;
             }
             support::Progress("Applying the development scenario " + s.layer->name);
-            const CountedScenarioContext context{
-                [&]() -> const host::Layer& { return densityLayer ? densityPieces() : *analysis; },
-                earlier,
-                earlier.empty() ? nullptr : s.layer.get(),
-                r.landCover.get(),
-                std::to_string(n),
-                scratch};
+            CountedScenarioContext context{{analysis.get()}, earlier, r.landCover.get(), std::to_string(n)};
+            if (densityLayer)
+                context.zones.push_back(densityLayer->layer.get());
             const ScenarioOutcome outcome =
                 ApplyCountedScenario(out.table, labelled.scenarios[i], *s.layer, s.classId, rules, context);
             if (outcome.applied)
@@ -486,7 +474,7 @@ RunResult runStages(const RunRequest& request)
         report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
         report.skippedRows.insert(s.row);
     };
-    CountedAreas counted = countAreas(r, analysis, zoneField, analysisZones, rules, scratch.path(), skip);
+    CountedAreas counted = countAreas(r, analysis, zoneField, analysisZones, rules, skip);
 
     // The output, its result fields, style, completeness and reports. Each
     // zone keeps its own shape, whatever pieces density cut it into.

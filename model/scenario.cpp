@@ -2,7 +2,6 @@
 
 #include "host/vector_ops.h"
 #include "host/zonal.h"
-#include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -67,43 +66,13 @@ ScenarioOutcome reportingFailures(Step&& step)
     }
 }
 
-// The scenario's pieces inside the zones, or why it is skipped.
-struct Overlap {
-    host::LayerPtr land;
-    std::optional<ScenarioOutcome> skip;
-};
-
-Overlap overlapWithZones(const host::Layer& scenarioLayer, const host::Layer& zones, const std::string& tableSuffix,
-                         const fs::path& scratch, const host::Layer* wholeScenario)
-{
-    if (sameLayer(scenarioLayer, zones))
-        return {std::make_shared<host::Layer>(zones), std::nullopt};
-    host::LayerPtr land = IntersectLayers(scenarioLayer, zones, "dsInt" + tableSuffix, scratch);
-    if (land && host::Table::Open(land->source).rowCount() > 0)
-        return {land, std::nullopt};
-    if (wholeScenario) {
-        const auto whole = IntersectLayers(*wholeScenario, zones, "dsAll" + tableSuffix, scratch);
-        if (whole && host::Table::Open(whole->source).rowCount() > 0) {
-            support::MsgBox("All the land of the Development Scenario (" + scenarioLayer.name +
-                                ") inside the Analysis Layer was already recast by an earlier scenario: "
-                                "the first scenario that covers land recasts it, so this one changes "
-                                "nothing.",
-                            support::Buttons::OK, support::Icon::Information, "Land Already Recast");
-            return {nullptr, ScenarioOutcome{false, "all its land was already recast by an earlier scenario"}};
-        }
-    }
-    support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name + ") do not overlap.",
-                    support::Buttons::OK, support::Icon::Information, "No Overlay");
-    return {nullptr, ScenarioOutcome{false, "no overlap with the analysis layer"}};
-}
-
 // A scenario whose land in the zones holds no cell: the first to apply stops
 // the run, a later one (whose land earlier scenarios cut) changes nothing.
-ScenarioOutcome landWithoutCells(const host::Layer& scenarioLayer, const host::Layer& land,
+ScenarioOutcome landWithoutCells(const host::Layer& scenarioLayer, const std::string& landName,
                                  const host::Layer& landCover, bool first)
 {
     if (first) {
-        support::MsgBox("None of the selected features within " + land.name + "\r" +
+        support::MsgBox("None of the selected features within " + landName + "\r" +
                             " intersect with the Land Cover layer " + landCover.name,
                         support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
         throw support::Stopped("no zone meets the land cover");
@@ -195,22 +164,23 @@ ScenarioOutcome ApplyCountedScenario(AreaRows& areaTable, const std::optional<Ar
     return reportingFailures([&]() -> ScenarioOutcome {
         if (land)
             return recast(areaTable, *land, scenarioLayer, classId, rules);
-        // No cell: the overlay tells why, as the user is told.
-        const host::Layer* whole = context.wholeScenario;
-        host::LayerPtr rest;
-        if (whole) {
-            rest = std::make_shared<host::Layer>(scenarioLayer);
-            rest->source = context.scratch / ("dsOwn" + context.tableSuffix + ".shp");
-            rest->sourceLayer.clear();
-            rest->selection.clear();
-            rest->srsName = host::SpatialReferenceName(scenarioLayer);
-            host::SubtractPolygons(scenarioLayer, context.earlier, rest->source);
+        // No cell: where its land lies tells why, as the user is told.
+        const bool first = context.earlier.empty();
+        if (first && context.zones.size() == 1 && sameLayer(scenarioLayer, *context.zones.front()))
+            return landWithoutCells(scenarioLayer, context.zones.front()->name, *context.landCover, true);
+        if (host::SharesLand(scenarioLayer, context.earlier, context.zones))
+            return landWithoutCells(scenarioLayer, "dsInt" + context.tableSuffix, *context.landCover, first);
+        if (!first && host::SharesLand(scenarioLayer, {}, context.zones)) {
+            support::MsgBox("All the land of the Development Scenario (" + scenarioLayer.name +
+                                ") inside the Analysis Layer was already recast by an earlier scenario: "
+                                "the first scenario that covers land recasts it, so this one changes "
+                                "nothing.",
+                            support::Buttons::OK, support::Icon::Information, "Land Already Recast");
+            return {false, "all its land was already recast by an earlier scenario"};
         }
-        const host::Layer& own = whole ? *rest : scenarioLayer;
-        const Overlap overlap = overlapWithZones(own, context.zones(), context.tableSuffix, context.scratch, whole);
-        if (overlap.skip)
-            return *overlap.skip;
-        return landWithoutCells(own, *overlap.land, *context.landCover, whole == nullptr);
+        support::MsgBox("The Analysis Layer and the Development Scenario (" + scenarioLayer.name + ") do not overlap.",
+                        support::Buttons::OK, support::Icon::Information, "No Overlay");
+        return {false, "no overlap with the analysis layer"};
     });
 }
 

@@ -7,8 +7,6 @@
 #include "host/table.h"
 #include "model/area_table.h"
 
-#include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,15 +25,12 @@ struct ScenarioOutcome {
 std::optional<ScenarioOutcome> SkipForProjection(const host::Layer& scenarioLayer, const host::Layer& analysisLayer);
 
 // What a scenario counted in the zones' own pass needs when its land holds no
-// cell, to tell the user why: the zones (made on demand: density pieces are
-// cut only then), the earlier scenarios whose land it loses, and scratch space.
+// cell, to tell the user why.
 struct CountedScenarioContext {
-    std::function<const host::Layer&()> zones;
-    std::vector<const host::Layer*> earlier;
-    const host::Layer* wholeScenario = nullptr;  // the scenario's layer when earlier ones applied
+    std::vector<const host::Layer*> zones;    // the analysis layer, and the density layer when it sets the levels
+    std::vector<const host::Layer*> earlier;  // the scenarios applied before this one
     const host::Layer* landCover = nullptr;
-    std::string tableSuffix;
-    std::filesystem::path scratch;
+    std::string tableSuffix;  // names the scenario's land in the message
 };
 
 // Adjusts the area table in place with the scenario's land per zone and

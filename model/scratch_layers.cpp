@@ -45,18 +45,4 @@ host::LayerPtr CreateShapefile(const fs::path& scratch, const std::string& field
     return layer;
 }
 
-host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const fs::path& scratch, const host::PieceFields& derive)
-{
-    const fs::path out = scratch / (outputName + ".shp");
-    auto layer = std::make_shared<host::Layer>();
-    layer->name = outputName;
-    layer->kind = host::LayerKind::Feature;
-    layer->source = out;
-    layer->srsName = host::SpatialReferenceName(input);
-    for (const auto& [name, source] : host::Intersect(input, overlay, out, derive))
-        layer->fieldAliases[name] = source;
-    return layer;
-}
-
 }  // namespace halvo::model

@@ -24,10 +24,4 @@ std::string CopyFieldName(const std::string& fieldName);
 host::LayerPtr CreateShapefile(const std::filesystem::path& scratch, const std::string& fieldName,
                                const host::Layer& source);
 
-// The polygonal intersection of `input` with `overlay` as the shapefile
-// `outputName` in the run's scratch folder. The new layer's field aliases
-// name each field's source field; `derive` adds fields as host::Intersect says.
-host::LayerPtr IntersectLayers(const host::Layer& input, const host::Layer& overlay, const std::string& outputName,
-                               const std::filesystem::path& scratch, const host::PieceFields& derive = {});
-
 }  // namespace halvo::model

@@ -81,25 +81,6 @@ TEST_F(VectorOps, DissolveMergesEachValueInOrderAndLeavesOutFeaturesWithoutOne)
     EXPECT_EQ(order, (std::vector<std::string>{"9", "10", "100"}));
 }
 
-TEST_F(VectorOps, IntersectNumbersTakenNamesAndUsesOnlyTheSelectedOverlay)
-{
-    const auto zones = layer("zones", "NAME", {{Box(0, 0, 2, 2), "Z1"}, {Box(2, 0, 4, 2), "Z2"}});
-    const auto density = layer("density", "name", {{Box(1, 0, 3, 2), "D"}});
-    const auto names = Intersect(*density, *zones, mem + "pieces.shp");
-    EXPECT_EQ(names, (std::map<std::string, std::string>{{"NAME", "NAME"}, {"name_1", "name"}}));
-    auto pieces = Shapes(mem + "pieces.shp", "NAME");
-    ASSERT_EQ(pieces.size(), 2u);
-    EXPECT_EQ(pieces[0].value, "Z1");
-    EXPECT_DOUBLE_EQ(pieces[0].area, 2);
-    EXPECT_EQ(Shapes(mem + "pieces.shp", "name_1")[1].value, "D");
-
-    zones->selection = {1};
-    Intersect(*density, *zones, mem + "selected.shp");
-    pieces = Shapes(mem + "selected.shp", "NAME");
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0].value, "Z2");
-}
-
 TEST_F(VectorOps, CopyTakesTheSelectionAndWidensTheFieldToItsLongestValue)
 {
     parcels->selection = {1, 5};
@@ -148,17 +129,18 @@ TEST_F(VectorOps, AnyGeometryLayersAreCopiedFirstAndEveryLayerOfAPackageIsNamed)
     EXPECT_EQ(VectorLayerNames(parcels->source), (std::vector<std::string>{"parcels"}));
 }
 
-TEST_F(VectorOps, LandAnEarlierLayerTookIsCutAway)
+TEST_F(VectorOps, SharedLandIsWhatEarlierLayersLeftAndEverySelectionHolds)
 {
     // Land an earlier layer took is cut away; a polygon with nothing left drops out.
     const auto later =
         layer("later", "NAME", {{Box(0, 0, 4, 2), "x"}, {Box(0, 0, 1, 1), "gone"}, {Box(10, 0, 11, 1), "y"}});
     const auto first = layer("first", "NAME", {{Box(0, 0, 2, 2), "f"}});
-    EXPECT_EQ(SubtractPolygons(*later, {first.get()}, mem + "rest.shp"), 2);
-    const auto rest = Shapes(mem + "rest.shp", "ID");
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(rest[0].value, "0");
-    EXPECT_DOUBLE_EQ(rest[0].area, 4);
-    EXPECT_EQ(rest[1].value, "2");
-    EXPECT_DOUBLE_EQ(rest[1].area, 1);
+    const auto other = layer("other", "NAME", {{Box(2, 0, 3, 1), "o"}, {Box(10, 0, 11, 1), "p"}});
+    EXPECT_TRUE(SharesLand(*later, {first.get()}, {other.get()}));
+    EXPECT_FALSE(SharesLand(*later, {first.get(), other.get()}, {other.get()}));
+    EXPECT_FALSE(SharesLand(*first, {}, {other.get()}));  // an edge in common is no land
+    other->selection = {1};
+    EXPECT_TRUE(SharesLand(*later, {first.get()}, {other.get()}));
+    later->selection = {0};
+    EXPECT_FALSE(SharesLand(*later, {first.get()}, {other.get()}));
 }
