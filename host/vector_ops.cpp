@@ -1022,7 +1022,7 @@ std::vector<ZoneCover> CoverOfZones(ZoneLayer& zones, const Layer& cover)
 
     struct Worker {
         GeosContext geos;
-        std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared{nullptr, PreparedDeleter{geos.get()}};
+        PreparedPtr prepared{nullptr, PreparedDeleter{geos.get()}};
     };
     std::vector<ZoneCover> out(f.zones.size());
     ParallelFor(

@@ -28,6 +28,22 @@ std::unique_ptr<OGRSpatialReference> rasterSrs(const RasterInfo& raster)
     return srs;
 }
 
+// The raster's coordinate system when the zones' differs from it.
+std::unique_ptr<OGRSpatialReference> otherRasterSrs(const ZoneLayer::Features& f, const RasterInfo& raster)
+{
+    auto srs = rasterSrs(raster);
+    return f.srs && srs && !f.srs->IsSame(srs.get()) ? std::move(srs) : nullptr;
+}
+
+// A zone's shape brought from the zones' coordinate system into the raster's.
+void bringInto(OGRGeometry& g, const ZoneLayer::Features& f, OGRSpatialReference& srs, const Layer& layer)
+{
+    g.assignSpatialReference(f.srs.get());
+    if (g.transformTo(&srs) != OGRERR_NONE)
+        support::raise(support::err::kHostFailure,
+                       "Cannot bring a zone of '" + layer.name + "' into the land cover's coordinates");
+}
+
 std::vector<FeatureRecord> readInRasterSrs(const Layer& layer, const std::string& field, bool selectedOnly,
                                            const RasterInfo& raster)
 {
@@ -103,8 +119,7 @@ LayerTabulation TabulateZones(ZoneLayer& zones, const RasterInfo& raster, const 
                               bool nodataContacts)
 {
     auto& f = zones.features();
-    OGRSpatialReference srs;
-    if (f.srs && !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE && !f.srs->IsSame(&srs))
+    if (otherRasterSrs(f, raster))
         return TabulateLayer(zones.layer(), zones.field(), raster, progress, coverage, nodataContacts);
     LentShapes lent;
     if (coverage == Coverage::Exact) {
@@ -138,16 +153,6 @@ std::vector<CellLabels> readLabels(const std::vector<LabelLayer>& labels, const 
     return cellLabels;
 }
 
-// The raster's coordinate system when the zones' differs from it.
-std::unique_ptr<OGRSpatialReference> otherRasterSrs(const ZoneLayer::Features& f, const RasterInfo& raster)
-{
-    auto srs = std::make_unique<OGRSpatialReference>();
-    if (f.srs && !raster.wkt.empty() && srs->importFromWkt(raster.wkt.c_str()) == OGRERR_NONE &&
-        !f.srs->IsSame(srs.get()))
-        return srs;
-    return nullptr;
-}
-
 }  // namespace
 
 LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& labels, const std::vector<bool>& uncut,
@@ -158,12 +163,8 @@ LayerTabulation TabulateCut(ZoneLayer& zones, const std::vector<LabelLayer>& lab
     std::vector<ZoneShape> shapes = CutZones(f.unions(), layers, uncut);
     // Cut where the zones lie, counted where the raster does.
     if (const auto srs = otherRasterSrs(f, raster))
-        for (auto& s : shapes) {
-            s.geometry->assignSpatialReference(f.srs.get());
-            if (s.geometry->transformTo(srs.get()) != OGRERR_NONE)
-                support::raise(support::err::kHostFailure,
-                               "Cannot bring a zone of '" + zones.layer().name + "' into the land cover's coordinates");
-        }
+        for (auto& s : shapes)
+            bringInto(*s.geometry, f, *srs, zones.layer());
     LayerTabulation t;
     t.zones = f.zones;
     const int tallies = LabelledTallyCount(static_cast<int>(t.zones.size()), layers);
@@ -194,8 +195,7 @@ LayerTabulation TabulateLabelled(ZoneLayer& zones, const std::vector<LabelLayer>
         return t;
     };
     auto& f = zones.features();
-    OGRSpatialReference srs;
-    if (f.srs && !raster.wkt.empty() && srs.importFromWkt(raster.wkt.c_str()) == OGRERR_NONE && !f.srs->IsSame(&srs)) {
+    if (otherRasterSrs(f, raster)) {
         // Zones in another coordinate system are read again in the raster's.
         std::vector<ZoneShape> shapes;
         for (auto& r : readInRasterSrs(zones.layer(), zones.field(), !zones.layer().selection.empty(), raster))
@@ -239,12 +239,6 @@ LayerTabulation TabulateLayer(const Layer& zones, const std::string& field, cons
 
 namespace {
 
-// Each feature with a geometry as a shape of its own (zone = its index), in
-// the raster's coordinates; fids gets their IDs.
-}  // namespace
-
-namespace {
-
 // Each zone's union as a shape in the raster's coordinates: lent when the
 // zones are in them already, else copied and brought into them.
 template <class Use>
@@ -257,10 +251,7 @@ auto withZoneUnions(ZoneLayer& zones, const RasterInfo& raster, Use&& use)
         for (std::size_t z = 0; z < unions.size(); ++z)
             if (unions[z]) {
                 std::unique_ptr<OGRGeometry> g(unions[z]->clone());
-                g->assignSpatialReference(f.srs.get());
-                if (g->transformTo(srs.get()) != OGRERR_NONE)
-                    support::raise(support::err::kHostFailure, "Cannot bring a zone of '" + zones.layer().name +
-                                                                   "' into the land cover's coordinates");
+                bringInto(*g, f, *srs, zones.layer());
                 shapes.emplace_back(static_cast<int>(z), std::move(g));
             }
         return use(shapes);

@@ -1,9 +1,6 @@
 #include "model/area_table.h"
 
 #include "coefficients/number_text.h"
-#include "host/vector_ops.h"
-#include "host/zonal.h"
-#include "model/scratch_layers.h"
 #include "support/error_reporting.h"
 #include "support/ui.h"
 
@@ -15,7 +12,6 @@
 namespace halvo::model {
 
 namespace {
-constexpr const char* kModule = "clsISGetLCArea";
 constexpr const char* kTablesModule = "clsISTableFunctions";
 // dBASE text fields hold at most this many bytes.
 constexpr int kMaxTextWidth = 254;
@@ -56,42 +52,6 @@ std::optional<double> CoefficientOf(const AreaRules& rules, long classId, const 
     return rules.coefficients->percent(classId, *level);
 }
 
-namespace {
-
-TabulationTable tabulate(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                         params::Coverage coverage, std::set<std::string>* touchingNodata, host::ZoneLayer* read)
-{
-    const host::RasterInfo raster = host::DescribeRaster(landCover.source);
-    support::Progress("Tabulating land cover", 0);
-    const auto progress = [](double f) { support::Progress("Tabulating land cover", f); };
-    const auto tab = read
-                         ? host::TabulateZones(*read, raster, progress, coverage, touchingNodata != nullptr)
-                         : host::TabulateLayer(zones, zoneField, raster, progress, coverage, touchingNodata != nullptr);
-    support::CheckCanceled();
-    if (touchingNodata)
-        for (std::size_t z = 0; z < tab.zones.size(); ++z)
-            if (tab.touchesNodata[z])
-                touchingNodata->insert(host::ValueText(tab.zones[z]));
-    const auto& counts = tab.counts;
-
-    TabulationTable t;
-    t.classes = counts.classes;
-    long id = 1;
-    for (int z = 0; z < counts.zoneCount; ++z) {
-        if (counts.zoneCover(z) <= 0)
-            continue;
-        TabulationTable::Row r;
-        r.id = id++;
-        r.zone = host::ValueText(tab.zones[static_cast<std::size_t>(z)]);
-        for (std::size_t k = 0; k < counts.classes.size(); ++k)
-            r.areas.push_back(counts.cells(z, k) * counts.cellArea);
-        t.rows.push_back(std::move(r));
-    }
-    return t;
-}
-
-}  // namespace
-
 std::string StoredZoneText(std::string zone)
 {
     if (zone.size() > static_cast<std::size_t>(kMaxTextWidth))
@@ -118,43 +78,6 @@ void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std
         row.land.push_back(RoundLikeStoredField(value * factor));
         row.impervious.push_back(RoundLikeStoredField(((value * *coefficient) / 100) * factor));
     }
-}
-
-namespace {
-
-AreaRows calculateAreas(const TabulationTable& tab, const AreaRules& rules)
-{
-    const support::Procedure procedure("CalculateAreas", kModule);
-    AreaRows out;
-    out.classes.assign(tab.classes.begin(), tab.classes.end());
-    for (const auto& row : tab.rows) {
-        AreaRow r{StoredZoneText(row.zone), rules.fixedLevel, {}, {}};
-        FillAreas(r, tab.classes, row.areas, rules);
-        out.rows.push_back(std::move(r));
-    }
-    return out;
-}
-
-}  // namespace
-
-AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                   const AreaRules& rules, std::set<std::string>* touchingNodata, host::ZoneLayer* read)
-{
-    const support::Procedure procedure("isGetLCArea", kModule);
-    if (!host::FindLayerField(zones, zoneField)) {
-        support::MsgBox("pField is Nothing");
-        support::raise(support::err::kObjectRequired,
-                       "The layer '" + zones.name + "' has no field '" + zoneField + "'");
-    }
-
-    const TabulationTable tab = tabulate(zones, landCover, zoneField, rules.coverage, touchingNodata, read);
-    if (tab.rows.empty()) {
-        support::MsgBox("None of the selected features within " + zones.name + "\r" +
-                            " intersect with the Land Cover layer " + landCover.name,
-                        support::Buttons::OK, support::Icon::Exclamation, "Error: Area Calculation");
-        throw support::Stopped("no zone meets the land cover");
-    }
-    return calculateAreas(tab, rules);
 }
 
 double RoundLikeStoredField(double x)

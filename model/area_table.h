@@ -4,7 +4,6 @@
 
 #include "host/map.h"
 #include "host/vector_ops.h"
-#include "model/tabulation.h"
 #include "params/run_request.h"
 
 #include <array>
@@ -77,15 +76,6 @@ std::string StoredZoneText(std::string zone);
 // user when a class has no coefficient at the row's level.
 void FillAreas(AreaRow& row, const std::vector<std::int64_t>& classes, const std::vector<double>& areas,
                const AreaRules& rules);
-
-// The area table of `zones`. Throws Stopped after telling the user when no
-// zone meets the raster or a class has no coefficient. Given
-// `touchingNodata`, the same read of the raster fills it with the zones
-// (value texts) that touch NODATA or leave the raster. Given `read`, the
-// zones are those, read already.
-AreaRows AreaTable(const host::Layer& zones, const host::Layer& landCover, const std::string& zoneField,
-                   const AreaRules& rules, std::set<std::string>* touchingNodata = nullptr,
-                   host::ZoneLayer* read = nullptr);
 
 // Folds density pieces back into one row per zone, summing every column, in
 // order of first appearance.

@@ -128,8 +128,9 @@ LabelledAreas AreasByLabel(host::ZoneLayer& zones, const host::Layer& landCover,
             uncut.push_back(false);
         if (scenarioLabels)
             uncut.push_back(true);
-        auto counted = exact ? host::TabulateCut(zones, layers, uncut, raster, progress)
-                             : host::TabulateLabelled(zones, layers, raster, progress);
+        auto counted = layers.empty() ? host::TabulateZones(zones, raster, progress, rules.coverage, true)
+                       : exact        ? host::TabulateCut(zones, layers, uncut, raster, progress)
+                                      : host::TabulateLabelled(zones, layers, raster, progress);
         support::CheckCanceled();
         return counted;
     }();

@@ -1,5 +1,6 @@
 #pragma once
-// Density levels and development scenarios from one pass over the raster.
+// Each zone's land per class, by density level and development scenario when
+// asked, from one pass over the raster.
 // Centre rule: the zones' pass labels each cell with the level of the density
 // polygon and the scenario holding its centre, so no overlay is cut. Exact
 // cover: each zone's land is cut in memory by the density and scenario

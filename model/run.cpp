@@ -299,66 +299,54 @@ struct CountedAreas {
     bool nodataKnown = true;
 };
 
-CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, const std::string& field,
-                        host::ZoneLayer& zones, const AreaRules& rules,
+CountedAreas countAreas(const RunRequest& r, const host::LayerPtr& analysis, host::ZoneLayer& zones,
+                        const AreaRules& rules,
                         const std::function<void(const params::Scenario&, const ScenarioOutcome&)>& skip)
 {
     const auto* densityLayer = std::get_if<DensityLayer>(&r.density);
-    auto densityFailed = [] {
-        support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
-                        "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
-                        "Population Density Layer are in the same projection.",
-                        support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
-        throw support::Stopped("the density layer could not be used");
-    };
+    std::optional<DensityRule> density;
+    if (densityLayer) {
+        if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis)) {
+            support::MsgBox("Error calculting the Population Density:\r  1) Check that the Analysis Layer and the "
+                            "Population Density Layer overlap.\r  2) Check that the Analysis Layer and the "
+                            "Population Density Layer are in the same projection.",
+                            support::Buttons::OK, support::Icon::Information, "Population Density Calculation Error");
+            throw support::Stopped("the density layer could not be used");
+        }
+        density = DensityRule{densityLayer->layer.get(), densityLayer->field, densityLayer->high, densityLayer->low};
+    }
+    std::vector<std::optional<ScenarioOutcome>> refused;
+    std::vector<const host::Layer*> counted;
+    for (const auto& s : r.scenarios) {
+        refused.push_back(SkipForProjection(*s.layer, *analysis));
+        counted.push_back(refused.back() ? nullptr : s.layer.get());
+    }
+    // One pass counts each zone's land, by density level and scenario: cells
+    // labelled by their centres, or the zones cut exactly in memory.
+    LabelledAreas labelled =
+        AreasByLabel(zones, *r.landCover, rules, density, counted, densityLayer ? "popIntersect" : analysis->name);
+    CountedAreas out{std::move(labelled.zones), std::move(labelled.touchingNodata), labelled.nodataKnown};
+    support::CheckCanceled();
     // Land inside several scenarios is recast once, by the first row that covers it.
     std::vector<const host::Layer*> earlier;
-    CountedAreas out;
-    if (densityLayer || !r.scenarios.empty()) {
-        // One pass counts each zone's land by density level and scenario: cells
-        // labelled by their centres, or the zones cut exactly in memory.
-        std::optional<DensityRule> density;
-        if (densityLayer) {
-            if (host::SpatialReferenceName(*densityLayer->layer) != host::SpatialReferenceName(*analysis))
-                densityFailed();
-            density =
-                DensityRule{densityLayer->layer.get(), densityLayer->field, densityLayer->high, densityLayer->low};
+    int n = 2;
+    for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
+        const auto& s = r.scenarios[i];
+        if (refused[i]) {
+            skip(s, *refused[i]);
+            continue;
         }
-        std::vector<std::optional<ScenarioOutcome>> refused;
-        std::vector<const host::Layer*> counted;
-        for (const auto& s : r.scenarios) {
-            refused.push_back(SkipForProjection(*s.layer, *analysis));
-            counted.push_back(refused.back() ? nullptr : s.layer.get());
-        }
-        LabelledAreas labelled =
-            AreasByLabel(zones, *r.landCover, rules, density, counted, densityLayer ? "popIntersect" : analysis->name);
-        out.table = std::move(labelled.zones);
-        out.touchingNodata = std::move(labelled.touchingNodata);
-        out.nodataKnown = labelled.nodataKnown;
-        support::CheckCanceled();
-        int n = 2;
-        for (std::size_t i = 0; i < r.scenarios.size(); ++i, ++n) {
-            const auto& s = r.scenarios[i];
-            if (refused[i]) {
-                skip(s, *refused[i]);
-                continue;
-            }
-            support::Progress("Applying the development scenario " + s.layer->name);
-            CountedScenarioContext context{{analysis.get()}, earlier, r.landCover.get(), std::to_string(n)};
-            if (densityLayer)
-                context.zones.push_back(densityLayer->layer.get());
-            const ScenarioOutcome outcome =
-                ApplyCountedScenario(out.table, labelled.scenarios[i], *s.layer, s.classId, rules, context);
-            if (outcome.applied)
-                earlier.push_back(s.layer.get());
-            else
-                skip(s, outcome);
-        }
-    } else {
-        // The same read of the raster tells which zones touch NODATA.
-        out.table = AreaTable(*analysis, *r.landCover, field, rules, &out.touchingNodata, &zones);
+        support::Progress("Applying the development scenario " + s.layer->name);
+        CountedScenarioContext context{{analysis.get()}, earlier, r.landCover.get(), std::to_string(n)};
+        if (densityLayer)
+            context.zones.push_back(densityLayer->layer.get());
+        const ScenarioOutcome outcome =
+            ApplyCountedScenario(out.table, labelled.scenarios[i], *s.layer, s.classId, rules, context);
+        if (outcome.applied)
+            earlier.push_back(s.layer.get());
+        else
+            skip(s, outcome);
     }
-
     // Density levels folded back into their zones.
     if (densityLayer)
         out.table = SumByZone(out.table);
@@ -474,7 +462,7 @@ RunResult runStages(const RunRequest& request)
         report.skippedScenarios.emplace_back(s.layer->name, outcome.skipReason);
         report.skippedRows.insert(s.row);
     };
-    CountedAreas counted = countAreas(r, analysis, zoneField, analysisZones, rules, skip);
+    CountedAreas counted = countAreas(r, analysis, analysisZones, rules, skip);
 
     // The output, its result fields, style, completeness and reports. Each
     // zone keeps its own shape, whatever pieces density cut it into.
