@@ -11,7 +11,6 @@
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,11 +52,6 @@ struct FeatureRecord {
 // invalid polygon is repaired (RepairPolygon) and counted (GeometryRepairs).
 std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
                                         const OGRSpatialReference* target = nullptr);
-// The same, handed to take() in batches of at most batchSize features, in
-// file order, so that a large layer need not be held whole.
-void ForEachFeatureBatch(const Layer& layer, const std::string& field, bool selectedOnly,
-                         const OGRSpatialReference* target, std::size_t batchSize,
-                         const std::function<void(std::vector<FeatureRecord>&)>& take);
 
 struct ZoneLayer::Features {
     FieldDef field;                            // the zone field, text as wide as its longest value

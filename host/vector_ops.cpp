@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -554,9 +553,8 @@ std::string GeometryRepairsText()
     return text;
 }
 
-void ForEachFeatureBatch(const Layer& layer, const std::string& field, bool selectedOnly,
-                         const OGRSpatialReference* target, std::size_t batchSize,
-                         const std::function<void(std::vector<FeatureRecord>&)>& take)
+std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
+                                        const OGRSpatialReference* target)
 {
     auto src = FeatureSource::Open(layer);
     const int fi = field.empty() ? -1 : fieldIndexExact(src.ogr(), field, layer.name);
@@ -570,27 +568,6 @@ void ForEachFeatureBatch(const Layer& layer, const std::string& field, bool sele
             RaiseGdal("Cannot transform the layer '" + layer.name + "' to the land-cover raster's coordinates");
     }
     std::vector<FeatureRecord> out;
-    auto handOver = [&] {
-        // Checked side by side: validity costs about as much as the reading.
-        std::vector<char> repaired(out.size());
-        ParallelFor(
-            out.size(), [] { return std::make_unique<GeosContext>(); },
-            [&](auto& geos, std::size_t i) {
-                if (!out[i].geometry)
-                    return;
-                if (auto fixed = repair(geos->get(), *out[i].geometry)) {
-                    out[i].geometry = std::move(fixed);
-                    repaired[i] = 1;
-                }
-            });
-        std::vector<long long> fids;
-        for (std::size_t i = 0; i < out.size(); ++i)
-            if (repaired[i])
-                fids.push_back(out[i].fid);
-        noteRepairs(layer, fids);
-        take(out);
-        out.clear();
-    };
     FeatureReader reader(src.ogr(), layer.name, layer.source);
     for (OGRFeatureUniquePtr f = reader.next(); f; f = reader.next()) {
         if (selectedOnly && !layer.selection.count(f->GetFID()))
@@ -604,20 +581,25 @@ void ForEachFeatureBatch(const Layer& layer, const std::string& field, bool sele
         if (r.geometry && ct && r.geometry->transform(ct.get()) != OGRERR_NONE)
             RaiseGdal("Cannot transform a feature of the layer '" + layer.name + "'");
         out.push_back(std::move(r));
-        if (out.size() >= batchSize)
-            handOver();
     }
-    if (!out.empty())
-        handOver();
-}
-
-std::vector<FeatureRecord> ReadFeatures(const Layer& layer, const std::string& field, bool selectedOnly,
-                                        const OGRSpatialReference* target)
-{
-    std::vector<FeatureRecord> all;
-    ForEachFeatureBatch(layer, field, selectedOnly, target, std::numeric_limits<std::size_t>::max(),
-                        [&](std::vector<FeatureRecord>& batch) { all = std::move(batch); });
-    return all;
+    // Checked side by side: validity costs about as much as the reading.
+    std::vector<char> repaired(out.size());
+    ParallelFor(
+        out.size(), [] { return std::make_unique<GeosContext>(); },
+        [&](auto& geos, std::size_t i) {
+            if (!out[i].geometry)
+                return;
+            if (auto fixed = repair(geos->get(), *out[i].geometry)) {
+                out[i].geometry = std::move(fixed);
+                repaired[i] = 1;
+            }
+        });
+    std::vector<long long> fids;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (repaired[i])
+            fids.push_back(out[i].fid);
+    noteRepairs(layer, fids);
+    return out;
 }
 
 bool ValueLess(const Value& a, const Value& b)
